@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds everything with the sanitizers and runs every test.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+bash "$root/scripts/setup.sh"
+build="$root/build/test"
+jobs="$(nproc)"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DBRIVANTA_SANITIZE=ON -DBRIVANTA_TESTS=ON >/dev/null
+cmake --build "$build" -j "$jobs"
+cd "$build"
+ctest --output-on-failure -j "$jobs" --timeout 600
