@@ -1,0 +1,49 @@
+#include "picture/picdecoder.h"
+
+#include <cstdarg>
+#include <string>
+
+#include "picture/picsource.h"
+#include "picture/winbmp.h"
+
+CPicDecoder::~CPicDecoder() { PLSetTraceFile(nullptr); }
+
+void CPicDecoder::MakeBmpFromFile(const char* path, CWinBmp* bmp, int bitsPerPixel,
+                                  CProgressNotification* notification) {
+  PLTrace(1, "--- Decoding file %s. ---\n", path);
+  CPicFileSource source(notification);
+  int err = source.Open(path);
+  if (err != 0) raiseError(err, "Opening %s failed", path);
+  MakeBmpFromSource(&source, bmp, bitsPerPixel);
+  source.Close();
+}
+
+void CPicDecoder::MakeBmpFromMemory(const uint8_t* data, int size, CWinBmp* bmp, int bitsPerPixel) {
+  PLTrace(1, "--- Decoding from memory at %p. ---\n", static_cast<const void*>(data));
+  CPicMemSource source;
+  int err = source.Open(data, size);
+  if (err != 0) raiseError(err, "Reading from memory at %p failed", static_cast<const void*>(data));
+  MakeBmpFromSource(&source, bmp, bitsPerPixel);
+  source.Close();
+}
+
+void CPicDecoder::MakeBmpFromSource(CPicSource* source, CWinBmp* bmp, int bitsPerPixel) {
+  std::unique_ptr<CPixel32[]> pal;
+  int bpp = bitsPerPixel;
+  DecodeFromSource(bmp, pal, &bpp, source);
+}
+
+void CPicDecoder::raiseError(int code, const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  std::string message = PLVFormat(fmt, args);
+  va_end(args);
+  PLRaiseMessage(code, message);
+}
+
+void CPicDecoder::trace(int level, const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  PLVTrace(level, fmt, args);
+  va_end(args);
+}

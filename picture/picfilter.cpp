@@ -1,0 +1,218 @@
+#include "picture/picfilter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "picture/basebmp.h"
+#include "picture/membmp.h"
+#include "picture/textexception.h"
+
+namespace {
+
+void need32(const CBaseBmp* bmp) {
+  if (bmp->GetBitsPerPixel() != 32) throw CTextException(PL_ERR_NOT_SUPPORTED, "Filter needs a 32-bit bitmap.");
+}
+
+class LockPair {
+ public:
+  LockPair(CBaseBmp* src, CBaseBmp* dst) : m_Src(src), m_Dst(dst) {
+    m_Src->Lock(true, false);
+    m_Dst->Lock(false, true);
+  }
+  ~LockPair() {
+    m_Dst->Unlock();
+    m_Src->Unlock();
+  }
+
+ private:
+  CBaseBmp* m_Src;
+  CBaseBmp* m_Dst;
+};
+
+// For each destination sample: the first contributing source sample and the
+// weights of it and the following ones.
+struct Contribution {
+  int left = 0;
+  std::vector<double> weights;
+};
+
+std::vector<Contribution> contributions(int n, int m, const CResizeKernel& kernel) {
+  std::vector<Contribution> table(static_cast<size_t>(m));
+  if (n <= 0 || m <= 0) return table;
+  const double scale = double(m) / n;
+  const double radius = kernel.GetRadius();
+  const double support = scale >= 1 ? radius : radius / scale;
+  const double factor = scale >= 1 ? 1.0 : scale;
+  const int maxWeights = 2 * static_cast<int>(std::ceil(support)) + 1;
+  for (int i = 0; i < m; ++i) {
+    const double centre = i / scale;
+    int left = std::max(0, static_cast<int>(std::floor(centre - support)));
+    int right = std::min(n - 1, static_cast<int>(std::ceil(centre + support)));
+    if (right - left + 1 > maxWeights) left = right - maxWeights + 1;
+    Contribution& c = table[static_cast<size_t>(i)];
+    c.left = left;
+    double sum = 0;
+    for (int k = left; k <= right; ++k) {
+      double w = factor * kernel.Weight(factor * (centre - k));
+      c.weights.push_back(w);
+      sum += w;
+    }
+    if (sum > 0)
+      for (double& w : c.weights) w /= sum;
+  }
+  return table;
+}
+
+uint8_t toByte(double v) {
+  v += 0.5;
+  if (v <= 0) return 0;
+  if (v >= 255) return 255;
+  return static_cast<uint8_t>(v);
+}
+
+// Weighted sum of `count` pixels `stride` apart.
+CPixel32 blend(const CPixel32* first, ptrdiff_t stride, const Contribution& c) {
+  double b = 0, g = 0, r = 0, a = 0;
+  for (size_t k = 0; k < c.weights.size(); ++k) {
+    const CPixel32& p = first[(c.left + static_cast<ptrdiff_t>(k)) * stride];
+    double w = c.weights[k];
+    b += w * p.GetB();
+    g += w * p.GetG();
+    r += w * p.GetR();
+    a += w * p.GetA();
+  }
+  return CPixel32(toByte(r), toByte(g), toByte(b), toByte(a));
+}
+
+// Copies pixel x of src row to pixel dx of dst row at any depth.
+void copyPixel(const uint8_t* srcRow, int x, uint8_t* dstRow, int dx, int bpp) {
+  if (bpp >= 8) {
+    std::memcpy(dstRow + size_t(dx) * (bpp / 8), srcRow + size_t(x) * (bpp / 8), size_t(bpp / 8));
+    return;
+  }
+  const int perByte = 8 / bpp;
+  const int mask = (1 << bpp) - 1;
+  int sShift = 8 - bpp * (x % perByte + 1);
+  int dShift = 8 - bpp * (dx % perByte + 1);
+  int v = (srcRow[x / perByte] >> sShift) & mask;
+  uint8_t& d = dstRow[dx / perByte];
+  d = static_cast<uint8_t>((d & ~(mask << dShift)) | (v << dShift));
+}
+
+}  // namespace
+
+void CPicFilter::ApplyInPlace(CBaseBmp* bmp) const {
+  CMemBmp scratch;
+  Apply(bmp, &scratch);
+  bmp->CreateCopy(scratch);
+}
+
+void CPicFilter::Apply(CBaseBmp* src, CBaseBmp* dst) const {
+  if (src != dst) dst->CreateCopy(*src);
+  ApplyInPlace(dst);
+}
+
+bool CPicFilter::appliedInPlace(CBaseBmp* src, CBaseBmp* dst) const {
+  if (src != dst) return false;
+  ApplyInPlace(src);
+  return true;
+}
+
+double CTriangleKernel::Weight(double x) const {
+  double ax = std::fabs(x);
+  return ax < GetRadius() ? GetRadius() - ax : 0.0;
+}
+
+void CPicResizeFilter::Apply(CBaseBmp* src, CBaseBmp* dst) const {
+  if (appliedInPlace(src, dst)) return;
+  need32(src);
+  const int w = src->GetWidth();
+  const int h = src->GetHeight();
+  const int nw = std::max(0, m_NewWidth);
+  const int nh = std::max(0, m_NewHeight);
+  dst->Create(nw, nh, src->GetBitsPerPixel(), src->HasAlpha());
+  LockPair lock(src, dst);
+
+  std::vector<Contribution> horizontal = contributions(w, nw, m_Kernel);
+  std::vector<CPixel32> mid(size_t(nw) * size_t(h));
+  for (int y = 0; y < h; ++y) {
+    if (m_Callback && !m_Callback(double(y) / h * 50, m_Context)) return;
+    const CPixel32* row = reinterpret_cast<const CPixel32*>(src->GetLine(y));
+    for (int x = 0; x < nw; ++x) mid[size_t(y) * nw + x] = blend(row, 1, horizontal[size_t(x)]);
+  }
+  std::vector<Contribution> vertical = contributions(h, nh, m_Kernel);
+  for (int x = 0; x < nw; ++x) {
+    if (m_Callback && !m_Callback(50 + double(x) / nw * 50, m_Context)) return;
+    for (int y = 0; y < nh; ++y)
+      reinterpret_cast<CPixel32*>(dst->GetLine(y))[x] = blend(mid.data() + x, nw, vertical[size_t(y)]);
+  }
+}
+
+void CPicCropFilter::Apply(CBaseBmp* src, CBaseBmp* dst) const {
+  if (appliedInPlace(src, dst)) return;
+  const int w = std::max(0, m_Right - m_Left);
+  const int h = std::max(0, m_Bottom - m_Top);
+  const int bpp = src->GetBitsPerPixel();
+  dst->Create(w, h, static_cast<uint16_t>(bpp), src->HasAlpha());
+  if (bpp <= 8) dst->SetPalette(src->GetPalette());
+  LockPair lock(src, dst);
+  // Only the part that lies inside the source is copied; the rest stays zero.
+  const int x0 = std::max(m_Left, 0), x1 = std::min(m_Left + w, src->GetWidth());
+  const int y0 = std::max(m_Top, 0), y1 = std::min(m_Top + h, src->GetHeight());
+  for (int y = y0; y < y1; ++y) {
+    const uint8_t* s = src->GetLine(y);
+    uint8_t* d = dst->GetLine(y - m_Top);
+    if (bpp >= 8 && x1 > x0)
+      std::memcpy(d + size_t(x0 - m_Left) * (bpp / 8), s + size_t(x0) * (bpp / 8), size_t(x1 - x0) * (bpp / 8));
+    else
+      for (int x = x0; x < x1; ++x) copyPixel(s, x, d, x - m_Left, bpp);
+  }
+}
+
+void CPicRotateFilter::Apply(CBaseBmp* src, CBaseBmp* dst) const {
+  if (appliedInPlace(src, dst)) return;
+  need32(src);
+  const int w = src->GetWidth();
+  const int h = src->GetHeight();
+  if (w == 0 || h == 0) {
+    dst->Create(h, w, src->GetBitsPerPixel(), src->HasAlpha());
+    return;
+  }
+  const double c = std::cos(-m_Angle);
+  const double s = std::sin(-m_Angle);
+  // Rounding to nearest (not toward zero) keeps quarter turns exact.
+  auto round = [](double v) { return static_cast<int>(std::floor(v + 0.5)); };
+  int minX = 0, maxX = 0, minY = 0, maxY = 0;
+  bool first = true;
+  for (int cy : {0, h - 1}) {
+    for (int cx : {0, w - 1}) {
+      int X = round(cx * c - cy * s);
+      int Y = round(cx * s + cy * c);
+      if (first) {
+        minX = maxX = X;
+        minY = maxY = Y;
+        first = false;
+      }
+      minX = std::min(minX, X);
+      maxX = std::max(maxX, X);
+      minY = std::min(minY, Y);
+      maxY = std::max(maxY, Y);
+    }
+  }
+  const int nw = maxX - minX + 1;
+  const int nh = maxY - minY + 1;
+  dst->Create(nw, nh, src->GetBitsPerPixel(), src->HasAlpha());
+  LockPair lock(src, dst);
+  for (int v = 0; v < nh; ++v) {
+    CPixel32* d = reinterpret_cast<CPixel32*>(dst->GetLine(v));
+    const int Y = minY + v;
+    for (int u = 0; u < nw; ++u) {
+      const int X = minX + u;
+      int xs = round(X * c + Y * s);
+      int ys = round(Y * c - X * s);
+      d[u] = (xs >= 0 && xs < w && ys >= 0 && ys < h) ? src->GetPixel(xs, ys) : m_Fill;
+    }
+  }
+}
