@@ -1,0 +1,18 @@
+#pragma once
+// Paths reach the framework in Windows form ("C:\dir\name", "%sfmtmp\x.bmp"
+// after formatting with GetTempPath): every file entry point converts them
+// here.
+#include <string>
+#include <string_view>
+
+namespace brv {
+
+// Backslashes become '/', a leading drive ("C:") is dropped and runs of
+// separators collapse into one. POSIX paths pass unchanged.
+std::string PosixPath(std::string_view path);
+
+// The temporary folder: $TMPDIR (when set and not empty), else /tmp, with
+// one trailing '/'.
+std::string TempDirectory();
+
+}  // namespace brv

@@ -1,0 +1,274 @@
+#include "framework/system.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "framework/backend.h"
+#include "framework/datetime.h"
+#include "framework/settings.h"
+#include "tests/framework/temp_dir.h"
+
+namespace {
+
+using Headless = brv::HeadlessBackend;
+
+class SystemTest : public ::testing::Test {
+ protected:
+  void SetUp() override { previous_ = brv::SetBackend(&backend_); }
+  void TearDown() override { brv::SetBackend(previous_ == &brv::DefaultHeadlessBackend() ? nullptr : previous_); }
+  Headless backend_;
+  brv::Backend* previous_ = nullptr;
+};
+
+TEST_F(SystemTest, MessageBoxTypeButtonsAndResult) {
+  struct Case {
+    UINT type;
+    std::vector<int> buttons;
+    int defaultResult;  // what a box without a scripted answer returns
+    int answer;         // a scripted answer the box offers
+  };
+  const Case cases[] = {
+      {MB_OK, {IDOK}, IDOK, IDOK},
+      {MB_OK | MB_ICONEXCLAMATION, {IDOK}, IDOK, IDOK},
+      {MB_OKCANCEL, {IDOK, IDCANCEL}, IDOK, IDCANCEL},
+      {MB_ABORTRETRYIGNORE, {IDABORT, IDRETRY, IDIGNORE}, IDABORT, IDIGNORE},
+      {MB_YESNOCANCEL, {IDYES, IDNO, IDCANCEL}, IDYES, IDCANCEL},
+      {MB_YESNO | MB_ICONQUESTION, {IDYES, IDNO}, IDYES, IDNO},
+      {MB_YESNO | MB_DEFBUTTON2, {IDYES, IDNO}, IDNO, IDYES},
+      {MB_YESNOCANCEL | MB_DEFBUTTON3, {IDYES, IDNO, IDCANCEL}, IDCANCEL, IDNO},
+      {MB_OK | MB_DEFBUTTON3, {IDOK}, IDOK, IDOK},  // no third button: the first
+      {MB_RETRYCANCEL, {IDRETRY, IDCANCEL}, IDRETRY, IDCANCEL},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(brv::MakeMessageBoxRequest("t", "c", c.type).buttons, c.buttons) << c.type;
+    EXPECT_EQ(MessageBox(nullptr, "text", "caption", c.type), c.defaultResult) << c.type;
+    backend_.AddAnswer(c.answer);
+    EXPECT_EQ(MessageBox(nullptr, "text", "caption", c.type), c.answer) << c.type;
+  }
+  EXPECT_TRUE(backend_.ScriptErrors().empty());
+
+  // An answer the box does not offer is a script error; the box takes its default.
+  backend_.ScriptAnswers({IDYES});
+  EXPECT_EQ(MessageBox(nullptr, "Already selected !", "Error", MB_OK), IDOK);
+  ASSERT_EQ(backend_.ScriptErrors().size(), 1u);
+}
+
+TEST_F(SystemTest, LogOfCaptionsTextsBeepsAndCursor) {
+  backend_.ScriptAnswers({IDNO});
+  brv::SetApplicationName("Brivanta");
+  EXPECT_EQ(AfxMessageBox("Save changes?", MB_YESNO), IDNO);
+  EXPECT_EQ(AfxMessageBox(61212u, MB_OK | MB_ICONHAND), IDOK);  // the text from the string table
+  MessageBeep(MB_ICONASTERISK);
+  {
+    CWaitCursor outer;
+    EXPECT_TRUE(backend_.WaitCursorShown());
+    {
+      CWaitCursor inner;  // nested: no second switch
+    }
+    EXPECT_TRUE(backend_.WaitCursorShown());
+  }
+  EXPECT_FALSE(backend_.WaitCursorShown());
+  EndWaitCursor();  // unbalanced end does nothing
+  Log("%d%% done %s", 50, "%s");
+
+  using E = Headless::Event;
+  const auto& ev = backend_.Events();
+  ASSERT_EQ(ev.size(), 6u);
+  EXPECT_EQ(ev[0].kind, E::kMessageBox);
+  EXPECT_EQ(ev[0].caption, "Brivanta");
+  EXPECT_EQ(ev[0].text, "Save changes?");
+  EXPECT_EQ(ev[0].value, IDNO);
+  EXPECT_EQ(ev[1].caption, "Brivanta");
+  EXPECT_EQ(ev[1].text, "Too few points on the photo.");
+  EXPECT_EQ(ev[1].type, static_cast<UINT>(MB_OK | MB_ICONHAND));
+  EXPECT_EQ(ev[2].kind, E::kBeep);
+  EXPECT_EQ(ev[2].type, static_cast<UINT>(MB_ICONASTERISK));
+  EXPECT_EQ(ev[3].kind, E::kWaitCursor);
+  EXPECT_EQ(ev[3].value, 1);
+  EXPECT_EQ(ev[4].value, 0);
+  EXPECT_EQ(ev[5].kind, E::kLog);
+  EXPECT_EQ(ev[5].text, "50% done %s");  // percent signs of the result stay
+}
+
+TEST(Backend, HeadlessIsTheDefault) {
+  EXPECT_EQ(&brv::CurrentBackend(), &brv::DefaultHeadlessBackend());
+  brv::HeadlessBackend other;
+  EXPECT_EQ(brv::SetBackend(&other), &brv::DefaultHeadlessBackend());
+  EXPECT_EQ(&brv::CurrentBackend(), &other);
+  EXPECT_EQ(brv::SetBackend(nullptr), &other);
+  EXPECT_EQ(&brv::CurrentBackend(), &brv::DefaultHeadlessBackend());
+}
+
+TEST_F(SystemTest, FakeClockAdvancesOnlyBySleep) {
+  backend_.SetClock(CTime(2005, 3, 7, 9, 5, 0).GetTime(), 1000);
+  EXPECT_EQ(CTime::GetCurrentTime().Format("%d.%m.%Y  -  %H:%M").View(), "07.03.2005  -  09:05");
+  EXPECT_EQ(GetTickCount(), 1000u);
+  Sleep(400);
+  EXPECT_EQ(GetTickCount(), 1400u);
+  Sleep(60000);
+  EXPECT_EQ(CTime::GetCurrentTime().Format("%H:%M").View(), "09:06");
+  EXPECT_EQ(backend_.EventsOf(Headless::Event::kSleep).size(), 2u);
+  backend_.Reset();
+  EXPECT_TRUE(backend_.Events().empty());
+}
+
+TEST(Runtime, ItoaAndStricmp) {
+  struct ItoaCase {
+    int value, radix;
+    const char* want;
+  };
+  const ItoaCase itoaCases[] = {
+      {-120, 10, "-120"}, {0, 10, "0"}, {2147483647, 10, "2147483647"}, {INT32_MIN, 10, "-2147483648"},
+      {255, 16, "ff"},    {-1, 16, "ffffffff"}, {5, 2, "101"}, {35, 36, "z"},
+  };
+  for (const ItoaCase& c : itoaCases) {
+    char buf[40];
+    EXPECT_STREQ(_itoa(c.value, buf, c.radix), c.want) << c.value << " base " << c.radix;
+  }
+  char buf[40];
+  EXPECT_STREQ(itoa(-7, buf), "-7");
+
+  struct CmpCase {
+    const char *a, *b;
+    int want;
+  };
+  const CmpCase cmpCases[] = {
+      {"Abc", "aBC", 0}, {"abc", "abd", -1}, {"abd", "ABC", 1}, {"ab", "abc", -1},
+      {"", "", 0},       {"[", "a", -1},     {"\xE9", "a", 1},  // bytes compare unsigned
+  };
+  for (const CmpCase& c : cmpCases) EXPECT_EQ(stricmp(c.a, c.b), c.want) << c.a << " " << c.b;
+  EXPECT_EQ(_strnicmp("ABCx", "abcy", 3), 0);
+}
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    hadOld_ = old != nullptr;
+    if (old) old_ = old;
+    ::setenv("XDG_CONFIG_HOME", dir_.path().c_str(), 1);
+  }
+  void TearDown() override {
+    if (hadOld_)
+      ::setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
+    else
+      ::unsetenv("XDG_CONFIG_HOME");
+  }
+  TempDir dir_;
+  std::string old_;
+  bool hadOld_ = false;
+};
+
+TEST_F(SettingsTest, RoundTripInFileUnderConfigHome) {
+  EXPECT_EQ(brv::SettingsPath(), dir_.path() + "/brivanta/settings.ini");
+  EXPECT_EQ(GetProfileInt("Settings", "Count", 0), 0u);  // nothing yet
+  EXPECT_EQ(GetProfileString("Settings", "Name", "dflt").View(), "dflt");
+  EXPECT_TRUE(GetProfileString("Settings", "Name").IsEmpty());
+
+  EXPECT_TRUE(WriteProfileInt("Settings", "Count", 1));
+  EXPECT_TRUE(WriteProfileInt("Settings", "Count", GetProfileInt("Settings", "Count", 0) + 1));
+  EXPECT_EQ(GetProfileInt("Settings", "Count", 0), 2u);
+  EXPECT_EQ(GetProfileInt("settings", "COUNT", 0), 2u);  // names ignore case, as the registry's
+  EXPECT_TRUE(WriteProfileInt("Settings", "Negative", -5));
+  EXPECT_EQ(static_cast<int>(GetProfileInt("Settings", "Negative", 0)), -5);
+
+  // Long values with every awkward character survive whole.
+  std::string awkward(1000, 'x');
+  awkward += "=[]\\\n\r\t;#\xC3\xA9 end ";
+  EXPECT_TRUE(WriteProfileString("Other section", "Key=with]odd[chars", awkward.c_str()));
+  EXPECT_EQ(GetProfileString("Other section", "Key=with]odd[chars").View(), awkward);
+  EXPECT_EQ(GetProfileInt("Settings", "Count", 0), 2u);
+
+  EXPECT_TRUE(WriteProfileString("Settings", "Text", "12abc"));
+  EXPECT_EQ(GetProfileInt("Settings", "Text", 9), 9u);  // not a number: the default
+  EXPECT_TRUE(WriteProfileString("Settings", "Text", nullptr));
+  EXPECT_EQ(GetProfileString("Settings", "Text", "gone").View(), "gone");
+  EXPECT_TRUE(WriteProfileString("Other section", nullptr, nullptr));
+  EXPECT_TRUE(GetProfileString("Other section", "Key=with]odd[chars").IsEmpty());
+  EXPECT_EQ(GetProfileInt("Settings", "Count", 0), 2u);
+}
+
+TEST_F(SettingsTest, RecentFileListKeepsNewestFirst) {
+  brv::RecentFileList list(4);
+  for (const char* p : {"/a.fac", "/b.fac", "/c.fac", "/d.fac", "/e.fac", "/C.FAC"}) list.Add(p);
+  ASSERT_EQ(list.GetCount(), 4);
+  EXPECT_EQ(list[0].View(), "/C.FAC");  // an old entry moves to the front
+  EXPECT_EQ(list[1].View(), "/e.fac");
+  EXPECT_EQ(list[3].View(), "/b.fac");
+  EXPECT_TRUE(list[4].IsEmpty());
+  EXPECT_TRUE(list.WriteList());
+  EXPECT_EQ(GetProfileString("Recent File List", "File1").View(), "/C.FAC");
+
+  brv::RecentFileList again(4);
+  again.ReadList();
+  ASSERT_EQ(again.GetCount(), 4);
+  again.Remove(0);
+  EXPECT_TRUE(again.WriteList());
+  brv::RecentFileList third(4);
+  third.ReadList();
+  ASSERT_EQ(third.GetCount(), 3);
+  EXPECT_EQ(third[0].View(), "/e.fac");
+  EXPECT_TRUE(GetProfileString("Recent File List", "File4").IsEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+// Sets the whole process locale for the test's lifetime, if it exists here.
+class ScopedLocale {
+ public:
+  explicit ScopedLocale(std::initializer_list<const char*> names) : old_(std::setlocale(LC_ALL, nullptr)) {
+    for (const char* n : names)
+      if (std::setlocale(LC_ALL, n)) {
+        ok_ = true;
+        break;
+      }
+  }
+  ~ScopedLocale() { std::setlocale(LC_ALL, old_.c_str()); }
+  bool ok() const { return ok_; }
+
+ private:
+  std::string old_;
+  bool ok_ = false;
+};
+
+TEST_F(SettingsTest, NamesFoldWithoutTheProcessLocale) {
+  {
+    ScopedLocale turkish({"tr_TR.ISO-8859-9", "tr_TR"});
+    if (!turkish.ok()) GTEST_SKIP() << "no Turkish locale here";
+    // Turkish folds 'I' to a dotless i; names of files and settings must not.
+    EXPECT_EQ(stricmp("FILE.BMP", "file.bmp"), 0);
+    EXPECT_TRUE(brv::MatchesMask("KV001.BIN", "kv*.bin"));
+    CString s("INFO");
+    s.MakeLower();
+    EXPECT_EQ(s.View(), "info");
+    EXPECT_TRUE(WriteProfileInt("SETTINGS", "COUNTI", 7));
+    EXPECT_EQ(GetProfileInt("settings", "counti", 0), 7u);
+    EXPECT_EQ(CTime(2005, 3, 7, 9, 5, 0).Format("%a %b").View(), "Mon Mar");
+  }
+}
+
+TEST_F(SettingsTest, NumbersIgnoreTheProcessLocale) {
+  {
+    ScopedLocale german({"de_DE.UTF-8", "de_DE.utf8", "de_DE"});
+    if (!german.ok()) GTEST_SKIP() << "no German locale here";
+    CString number;
+    number.Format("%.2f %g %d", 1.5, 2.25, 1234567);
+    EXPECT_EQ(number.View(), "1.50 2.25 1234567");  // no decimal comma, no grouping
+    EXPECT_TRUE(WriteProfileInt("Settings", "Big", 1234567));
+    EXPECT_EQ(GetProfileInt("Settings", "Big", 0), 1234567u);
+    std::ifstream in(brv::SettingsPath());
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("Big=1234567\n"), std::string::npos) << text;
+  }
+}
+
+}  // namespace
