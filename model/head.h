@@ -1,0 +1,189 @@
+#pragma once
+// The two containers of the model: head3, the 3D head, and head2, the 2D
+// feature set marked on the photo. Each owns one chain per element type over
+// the shared pools; set_actual() makes a container the current one, through
+// which the element queries reach their elements.
+
+#include <memory>
+#include <vector>
+
+#include "app/services.h"
+#include "foundation/use.h"
+#include "model/elements.h"
+
+using fnd::commonchain_of_named_instance;
+
+// The head's texture picture: width x height RGB bytes, rows in order.
+struct TextureImage {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> rgb;
+};
+
+class head3 : public named_instance {
+public:
+    static constexpr const char* word = "AllOfEditedData3D";
+
+    head3();
+    ~head3();
+    head3(const head3&) = delete;
+    head3& operator=(const head3&) = delete;
+
+    void set_actual();
+
+    // Lookups by name on this head. An empty name adds a new element with
+    // the default name; used marks the element as placed on the head.
+    Index<featurepoint3> addFeaturepoint(const char* name, bool used);
+    Index<featurepoint3> getFeaturepoint(const char* name, bool onlyUsed) const;
+    Index<featureline3> addFeatureline(const char* name, bool used);
+    Index<featureline3> getFeatureline(const char* name, bool onlyUsed) const;
+    Index<region> addRegion(const char* name, bool used);
+    Index<region> getRegion(const char* name, bool onlyUsed) const;
+
+    // Bounding box over the vertices and edit points; re-centres heads of
+    // old files when asked.
+    void SetMinMax(bool moveToCenter);
+    // Moves the region "whole_head" (every vertex once).
+    void traf(Strafo3& t);
+
+    // The head section in the model text format (always version 3, text).
+    void write(fileTB& f) const;
+    // Reads a head section and assembles the head (permutation, links,
+    // the elements of the feature tables, weights, box). A stream that
+    // fails, or a file whose references do not hold, leaves the stream
+    // failed and the head empty with status 0.
+    head3& read(fileTB& f, bool moveToCenter);
+    // The header and the lists alone, as the file holds them (no
+    // assembling); returns the file's permutation number.
+    int read_text(fileTB& f);
+    void read_version2(fileTB& f);
+    // Empties every element chain (the reserved edit points stay).
+    void clear();
+
+    bool noTopology = false;
+    int status = 0;
+    commonchain<vertex> vertices;
+    commonchain<triangle> triangles;
+    commonchain<extrapoint> reserved;  // the two work points, never written
+    commonchain<extrapoint> extrapoints;
+    commonchain_of_named_instance<featurepoint3> featurepoints;
+    commonchain_of_named_instance<featureline3> featurelines;
+    commonchain<area> areas;
+    commonchain_of_named_instance<featurecolor> colors;
+    commonchain_of_named_instance<region> regions;
+    vector3<double> weightPoint;
+    vector3<double> boxMin, boxMax;
+    double weight = 0.0;
+    double extent = 0.0;
+    int integers[2] = {3, 1};
+    std::unique_ptr<TextureImage> texture;         // the full texture
+    std::unique_ptr<TextureImage> reducedTexture;  // 512 x 512 for display
+    int keepLooseVertices = 0;
+    double scale = 1.0;
+    vector3<double> offset;
+    int secondFlag = 0;
+    bool mirrored = false;
+    fnd::CArray_NxM<float> mask;
+    vector3<double> lastCentre;
+    double lastRadius = 0.0;
+    dynarray<fnd::Save_TRI> saved{0, 10, 1.25, 0.33};
+
+    // members defined in readhead.cpp, oldlayout.cpp, morph.cpp, topology.cpp, octree.cpp
+    // After reading: the colours of the feature tables, the rebuilt links,
+    // the table's regions, lines and points, weights and box.
+    void pre_read();
+    bool post_read(bool moveToCenter);
+    void post2_read();
+    void prepost_read();
+    // Each code 0..7 for the old x, y, z (see readhead.cpp).
+    void permutate(int px, int py, int pz);
+    void set_weights();
+    int SetMinMaxOctree(bool moveToCenter);
+    // Removes every area without triangles; 1 when one went.
+    int cleanAreas();
+    // Old layouts: a PHS stream, or the arrays of the OBJ importer.
+    struct PNT { float v[7]; };
+    struct TRI { int v[9]; };
+    head3& readPHS(fileTB& f);
+    head3& read_version1(fileTB& f, int nV, int nT, const PNT* pnt, const TRI* tri);
+    // The head's triangle octree (built on first use).
+    struct octtreeDeleter { void operator()(class octtree* t) const; };
+    class octtree& octree();
+    std::unique_ptr<class octtree, octtreeDeleter> octree_;
+    // end of those members
+
+    // members defined in surface.cpp, intervals.cpp, refine.cpp, gather.cpp, brush.cpp, mirror.cpp, cut.cpp
+    bool ProjectOnHeadTowardDirection(const vector3<double>& p, const vector3<double>& d, Index<triangle>* t,
+                                      vector3<double>* bary) const;
+    vector3<double> getBasePoint(const vector3<double>& p, extrapoint* e);
+    bool ProjectOnHead(double t, const spline3D& s, const dynarray<vector3<double> >& directions,
+                       Index<triangle>* hit, vector3<double>* bary) const;
+    vector3<double> GetMirrorPoint(vector3<double>* p, vector3<double>* reference);
+    int gatherTriangles2(vector3<double> centre, double radius);
+    int Save_gatheredTriangles();
+    int LoadSaved_gatheredTriangles();
+    void DeleteSaved_gatheredTriangles();
+    void ModifOctree_by_gatheredTriangles();
+    void UpdateFeaturePoints();
+    int BuildMirror();
+    void gatherTriangles(Index<featureline3> line, Index<triangle> start);
+    Index<triangle> triangleInside(Index<featureline3> line, bool useSurface) const;
+    int generateRegion(Index<region> r);
+    int generateRegion(Index<region> r, Index<featureline3> line, Index<triangle> start);
+    bool TriangulizationOfSubInterval(generalpoint3& gp, double t0, double t1, const spline3D& s,
+                                      const dynarray<vector3<double> >& normals, dynarray<Index<vertex> >* inserted,
+                                      pointConversionMode mode);
+    int MakeNonExtrem(Index<featureline3> line, double minLength);
+    int MakeFix(Index<featureline3> line, pointConversionMode mode, double minLength);
+    // end of those members
+
+private:
+    void postset();
+    // Moves this head's reserved edit point out of slot i (a file names it).
+    void moveReservedFrom(int i);
+    bool readLists(fileTB& f);
+    static void readTables(fileTB& f, svc::FaceTables& tables, const int (&counts)[3]);
+    // Whether every index in the lists names an element of this head
+    // (txtCount < 0: texture rows are not checked).
+    bool referencesHold(int txtCount) const;
+};
+
+class head2 : public named_instance {
+public:
+    static constexpr const char* word = "AllOfEditedData2D";
+
+    head2();
+    ~head2();
+    head2(const head2&) = delete;
+    head2& operator=(const head2&) = delete;
+
+    void set_actual();
+    void write(fileTB& f) const;
+    void read_version2(fileTB& f);
+
+    int valid = 0;
+    commonchain_of_named_instance<featurepoint2> photoPoints;
+    commonchain_of_named_instance<featurepoint2> overlayPoints;
+    commonchain_of_named_instance<featureline2> photoLines;
+    commonchain_of_named_instance<featureline2> overlayLines;
+    int integer = 3;
+    double params[4] = {2.2, 6.0, 3.69, 13.5};
+};
+
+// The current containers (null while none).
+inline head3* actual_head3 = nullptr;
+inline head2* actual_head2 = nullptr;
+
+// Scratch points for picking and the visibility test; the current head's
+// reserved edit points carry them.
+generalpoint3& working_generalpoint3();
+generalpoint3& auxiliar_generalpoint3();
+
+// The global set of gathered triangles (a chain with a private pool).
+fnd::chain<Index<triangle>>& gatheredTriangles();
+
+// Builds the pools in their start-up order (idempotent).
+void startModelPools();
+// Tests: empties the gathered set, forgets the current heads and the work
+// points, and returns every pool to no slots. No head may be alive.
+void resetModelState();
