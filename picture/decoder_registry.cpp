@@ -3,6 +3,7 @@
 #include "picture/bmpdecoder.h"
 #include "picture/gifdecoder.h"
 #include "picture/jpegdecoder.h"
+#include "picture/metafiledecoder.h"
 #include "picture/pcxdecoder.h"
 #include "picture/pgmdecoder.h"
 #include "picture/pictdecoder.h"
@@ -21,6 +22,8 @@ std::unique_ptr<CPicDecoder> CreateFormatDecoder(PicType type, CAnyPicDecoder& o
       return std::make_unique<CPictDecoder>(&owner);
     case PL_FT_TGA:
       return std::make_unique<CTGADecoder>();
+    case PL_FT_WMF:
+      return std::make_unique<CWMFDecoder>();
     case PL_FT_PCX:
       return std::make_unique<CPCXDecoder>();
     case PL_FT_PGM:

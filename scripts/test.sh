@@ -9,3 +9,6 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DBRIVANTA_SANITIZE=ON -DB
 cmake --build "$build" -j "$jobs"
 cd "$build"
 ctest --output-on-failure -j "$jobs" --timeout 600
+
+# The decoders' fuzz targets run for a short time each (clang, libFuzzer).
+bash "$root/scripts/fuzz.sh"

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Builds the decoders' fuzz targets with clang (libFuzzer, AddressSanitizer,
+# UndefinedBehaviorSanitizer) in their own build folder and runs each for a
+# short time, a few at once. Any finding fails the script.
+#   FUZZ_SECONDS  seconds per target (30)
+#   FUZZ_JOBS     targets run at once (4)
+#   FUZZ_BUILD    build folder (build/fuzz)
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+bash "$root/scripts/setup.sh"
+build="${FUZZ_BUILD:-$root/build/fuzz}"
+seconds="${FUZZ_SECONDS:-30}"
+jobs="${FUZZ_JOBS:-4}"
+targets=(inflate_fuzz png_fuzz jpeg_fuzz tiff_fuzz gif_fuzz tga_fuzz pcx_fuzz pgm_fuzz pict_fuzz metafile_fuzz)
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DBRIVANTA_SANITIZE=ON -DBRIVANTA_FUZZ=ON -DBRIVANTA_TESTS=OFF \
+  -DCMAKE_C_FLAGS="-fsanitize=fuzzer-no-link" -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" >/dev/null
+cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
+
+# Seeds: small valid files of each format, so that the fuzzers start deep.
+seeds="$build/seeds"
+rm -rf "$seeds"
+mkdir -p "$seeds"
+for t in "${targets[@]}"; do mkdir -p "$seeds/$t"; done
+convert=/usr/bin/convert
+src="$seeds/src.ppm"
+"$convert" -size 9x7 gradient:red-blue "$src"
+"$convert" "$src" "$seeds/png_fuzz/a.png"
+"$convert" "$src" -interlace PNG -colors 16 "$seeds/png_fuzz/b.png"
+"$convert" "$src" -quality 80 "$seeds/jpeg_fuzz/a.jpg"
+"$convert" "$src" -interlace Plane "$seeds/jpeg_fuzz/b.jpg"
+"$convert" "$src" -compress LZW "$seeds/tiff_fuzz/a.tif"
+"$convert" "$src" -colors 8 "$seeds/tiff_fuzz/b.tif"
+"$convert" "$src" -colors 16 "$seeds/gif_fuzz/a.gif"
+"$convert" "$src" -compress RLE "$seeds/tga_fuzz/a.tga"
+"$convert" "$src" -type Palette -colors 8 "$seeds/tga_fuzz/b.tga"
+"$convert" "$src" "$seeds/pcx_fuzz/a.pcx"
+"$convert" "$src" -colors 8 "$seeds/pcx_fuzz/b.pcx"
+"$convert" "$src" -colorspace Gray "$seeds/pgm_fuzz/a.pgm"
+"$convert" "$src" -colorspace Gray -compress None "$seeds/pgm_fuzz/b.pgm"
+"$convert" "$src" "$seeds/pict_fuzz/a.pict"
+"$convert" "$src" -colors 8 "$seeds/pict_fuzz/b.pict"
+python3 - "$seeds" <<'PY'
+import struct, sys, zlib
+seeds = sys.argv[1]
+open(f"{seeds}/inflate_fuzz/a.z", "wb").write(zlib.compress(b"head photo texture " * 40, 9))
+open(f"{seeds}/inflate_fuzz/b.z", "wb").write(zlib.compress(bytes(range(256)) * 3, 0))
+def rec(func, *words):
+    return struct.pack("<IH", 3 + len(words), func) + struct.pack(f"<{len(words)}h", *words)
+body = (rec(0x020C, 50, 80) + rec(0x02FC, 0, 0xFF, 0, 0) + rec(0x012D, 0) + rec(0x041B, 40, 60, 5, 5)
+        + rec(0x0418, 45, 78, 20, 30) + rec(0x0324, 3, 1, 1, 30, 2, 10, 40) + rec(0))
+wmf = struct.pack("<IHhhhhHIH", 0x9AC6CDD7, 0, 0, 0, 80, 50, 96, 0, 0) + struct.pack("<HHHIHIH", 1, 9, 0x300, 0, 4, 0, 0) + body
+open(f"{seeds}/metafile_fuzz/a.wmf", "wb").write(b"\0" + wmf)
+def emr(t, *vals):
+    return struct.pack("<II", t, 8 + 4 * len(vals)) + struct.pack(f"<{len(vals)}i", *vals)
+head = struct.pack("<II4i4iIIIIHHIII4i", 1, 88, 0, 0, 79, 49, 0, 0, 2000, 1250, 0x464D4520, 0x10000, 0, 0, 4, 0, 0, 0, 0, 400, 200, 100, 50)
+emf = head + emr(39, 1, 0, 0xFF00, 0) + emr(37, 1) + emr(43, 5, 5, 40, 30) + emr(42, 30, 10, 70, 45) + emr(14, 0, 16, 20)
+open(f"{seeds}/metafile_fuzz/b.emf", "wb").write(b"\1" + emf)
+PY
+
+# Each target fuzzes for the given time; its log stays in the build folder.
+export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+status=0
+run() {
+  local t="$1" corpus="$build/corpus/$1"
+  mkdir -p "$corpus" "$build/findings/$1"
+  "$build/tests/fuzz/$t" "$corpus" "$seeds/$t" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2560 \
+    -max_len=8192 -close_fd_mask=1 -artifact_prefix="$build/findings/$1/" >"$build/$t.log" 2>&1
+}
+pids=()
+names=()
+for t in "${targets[@]}"; do
+  run "$t" &
+  pids+=($!)
+  names+=("$t")
+  if ((${#pids[@]} >= jobs)); then
+    if ! wait "${pids[0]}"; then
+      echo "FINDING in ${names[0]}:"; tail -n 60 "$build/${names[0]}.log"; status=1
+    else
+      echo "${names[0]}: $(grep -Eo 'Done [0-9]+ runs.*' "$build/${names[0]}.log" | tail -n 1)"
+    fi
+    pids=("${pids[@]:1}")
+    names=("${names[@]:1}")
+  fi
+done
+for i in "${!pids[@]}"; do
+  if ! wait "${pids[$i]}"; then
+    echo "FINDING in ${names[$i]}:"; tail -n 60 "$build/${names[$i]}.log"; status=1
+  else
+    echo "${names[$i]}: $(grep -Eo 'Done [0-9]+ runs.*' "$build/${names[$i]}.log" | tail -n 1)"
+  fi
+done
+exit "$status"

@@ -1,0 +1,8 @@
+#include "picture/tgadecoder.h"
+#include "tests/fuzz/fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  CTGADecoder decoder;
+  FuzzDecode(decoder, data, size);
+  return 0;
+}

@@ -1,0 +1,302 @@
+#include "picture/png.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "picture/inflate.h"
+#include "picture/winbmp.h"
+#include "tests/picture/png_test_support.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using pngtest::PngSpec;
+using pngtest::EncodePng;
+using pngtest::LibpngDecode;
+using pngtest::MakeSpec;
+
+void WriteFile(const std::string &path, const Bytes &data)
+{
+	FILE *f = fopen(path.c_str(), "wb");
+	ASSERT_TRUE(f);
+	fwrite(data.data(), 1, data.size(), f);
+	fclose(f);
+}
+
+struct Format
+{
+	int colorType, bitDepth;
+};
+
+// Every colour type and depth the decoder handles.
+const Format supported[] = {{0, 1}, {0, 8}, {2, 8}, {2, 16}, {3, 4}, {3, 8}, {4, 8}, {6, 8}};
+
+const int filters[] = {PNG_FILTER_NONE, PNG_FILTER_SUB, PNG_FILTER_UP, PNG_FILTER_AVG, PNG_FILTER_PAETH};
+
+// Compares our RGBA output with libpng's: red, green and blue always, alpha
+// where the picture has it.
+void ExpectSamePixels(const Bytes &png, const PngSpec &spec)
+{
+	YsRawPngDecoder dec;
+	ASSERT_EQ(dec.Decode(png.data(), png.size()), 1);
+	ASSERT_EQ(dec.wid, spec.width);
+	ASSERT_EQ(dec.hei, spec.height);
+	Bytes ref = LibpngDecode(png);
+	ASSERT_EQ(ref.size(), dec.rgba.size());
+	bool alpha = spec.colorType == 4 || spec.colorType == 6;
+	for (size_t i = 0; i < ref.size(); ++i) {
+		if (i % 4 == 3 && !alpha)
+			continue;
+		if (ref[i] != dec.rgba[i]) {
+			size_t p = i / 4;
+			FAIL() << "pixel (" << p % spec.width << "," << p / spec.width << ") channel " << i % 4 << ": "
+			       << int(dec.rgba[i]) << " instead of " << int(ref[i]);
+		}
+	}
+	EXPECT_EQ(YsPngHuffmanTree::leakTracker, 0);
+}
+
+TEST(PngDecoder, SmallSizesMatchLibpngForEveryFormatFilterAndInterlace)
+{
+	for (const Format &f : supported) {
+		for (int interlace : {0, 1}) {
+			for (int w = 1; w <= 9; ++w) {
+				for (int h = 1; h <= 9; ++h) {
+					PngSpec spec = MakeSpec(w, h, f.colorType, f.bitDepth);
+					spec.interlace = interlace;
+					spec.filter = filters[(w * 9 + h) % 5];
+					SCOPED_TRACE(testing::Message() << "type " << f.colorType << " depth " << f.bitDepth
+					                                << " interlace " << interlace << " size " << w << "x" << h);
+					ExpectSamePixels(EncodePng(spec), spec);
+				}
+			}
+		}
+	}
+}
+
+TEST(PngDecoder, LargerPictureMatchesLibpngWithEachFilterAndSmallIdatChunks)
+{
+	for (const Format &f : supported) {
+		for (int interlace : {0, 1}) {
+			for (int filter : filters) {
+				PngSpec spec = MakeSpec(67, 45, f.colorType, f.bitDepth);
+				spec.interlace = interlace;
+				spec.filter = filter;
+				spec.idatChunk = filter == PNG_FILTER_PAETH ? 16 : 0;
+				spec.coarse = interlace == 1;
+				SCOPED_TRACE(testing::Message() << "type " << f.colorType << " depth " << f.bitDepth
+				                                << " interlace " << interlace << " filter " << filter);
+				Bytes png = EncodePng(spec);
+				if (spec.idatChunk) {
+					EXPECT_GT(pngtest::CountChunks(png, "IDAT"), 4);
+				}
+				ExpectSamePixels(png, spec);
+			}
+		}
+	}
+}
+
+TEST(PngDecoder, StoredOnlyStreamDecodesLikeACompressedOne)
+{
+	PngSpec spec = MakeSpec(40, 30, 2, 8);
+	spec.filter = PNG_FILTER_PAETH;
+	spec.compressionLevel = 0;
+	ExpectSamePixels(EncodePng(spec), spec);
+}
+
+TEST(PngDecoder, UnsupportedFormatsGiveNoPixels)
+{
+	const Format unsupported[] = {{0, 2}, {0, 4}, {0, 16}, {3, 1}, {3, 2}, {4, 16}, {6, 16}};
+	for (const Format &f : unsupported) {
+		PngSpec spec = MakeSpec(5, 4, f.colorType, f.bitDepth);
+		YsRawPngDecoder dec;
+		Bytes png = EncodePng(spec);
+		EXPECT_EQ(dec.Decode(png.data(), png.size()), 1);
+		EXPECT_EQ(dec.wid, 0);
+		EXPECT_EQ(dec.hei, 0);
+		EXPECT_TRUE(dec.rgba.empty());
+	}
+}
+
+TEST(PngDecoder, RefusesMissingSignatureAndBadPalette)
+{
+	PngSpec spec = MakeSpec(4, 4, 3, 8);
+	Bytes png = EncodePng(spec);
+	Bytes noSig = png;
+	noSig[1] = 'Q';
+	YsRawPngDecoder dec;
+	EXPECT_EQ(dec.Decode(noSig.data(), noSig.size()), -1);
+	EXPECT_EQ(dec.Decode(png.data(), 7), -1);
+
+	// PLTE of 4 bytes
+	Bytes bad = pngtest::ReplaceChunk(png, "PLTE", Bytes{1, 2, 3, 4});
+	EXPECT_EQ(dec.Decode(bad.data(), bad.size()), -1);
+
+	EXPECT_EQ(dec.Decode("/nonexistent/folder/x.png"), -1);
+}
+
+TEST(PngDecoder, DecodesFromAFile)
+{
+	PngSpec spec = MakeSpec(13, 7, 6, 8);
+	Bytes png = EncodePng(spec);
+	std::string path = testing::TempDir() + "pic2_png_file_" + std::to_string(getpid()) + ".png";
+	WriteFile(path, png);
+	YsRawPngDecoder fromFile, fromMemory;
+	EXPECT_EQ(fromFile.Decode(path.c_str()), 1);
+	fromMemory.Decode(png.data(), png.size());
+	EXPECT_EQ(fromFile.rgba, fromMemory.rgba);
+	remove(path.c_str());
+}
+
+// Malformed files: none may read or write out of bounds (the sanitizers
+// watch), and each ends as a failure with no or partial pixels.
+TEST(PngDecoder, MalformedFilesEndSafely)
+{
+	PngSpec spec = MakeSpec(21, 17, 2, 8);
+	spec.filter = PNG_FILTER_SUB;
+	const Bytes good = EncodePng(spec);
+	const Bytes ref = LibpngDecode(good);
+
+	struct Case
+	{
+		const char *name;
+		Bytes file;
+		int expectedWidth;
+	};
+	std::vector<Case> cases;
+	{
+		// IDAT length far beyond the data: the chunk walk ends before it
+		Bytes b = good;
+		size_t at = pngtest::FindChunk(b, "IDAT");
+		b[at] = 0x7f;
+		cases.push_back({"chunk length beyond the data", b, 21});
+	}
+	{
+		Bytes hdr = pngtest::ChunkData(good, "IHDR");
+		hdr[0] = 0x40;   // width 2^30 + 21: width x height x 4 far above 32 bits
+		cases.push_back({"huge width", pngtest::ReplaceChunk(good, "IHDR", hdr), 0});
+		Bytes hdr2 = pngtest::ChunkData(good, "IHDR");
+		hdr2[0] = 0;
+		hdr2[1] = 0;
+		hdr2[2] = 0;
+		hdr2[3] = 0;
+		cases.push_back({"zero width", pngtest::ReplaceChunk(good, "IHDR", hdr2), 0});
+	}
+	cases.push_back({"IDAT of 0 bytes", pngtest::ReplaceChunk(good, "IDAT", Bytes{}), 21});
+	cases.push_back({"IDAT of 1 byte", pngtest::ReplaceChunk(good, "IDAT", Bytes{0x78}), 21});
+	{
+		Bytes idat = pngtest::ChunkData(good, "IDAT");
+		idat.resize(idat.size() / 2);
+		cases.push_back({"IDAT cut in half", pngtest::ReplaceChunk(good, "IDAT", idat), 21});
+	}
+	{
+		Bytes b(good.begin(), good.begin() + good.size() - 40);
+		cases.push_back({"file cut inside IDAT", b, 21});
+	}
+	{
+		Bytes hdr = pngtest::ChunkData(good, "IHDR");
+		hdr[12] = 2;   // interlace method 2
+		cases.push_back({"unknown interlace method", pngtest::ReplaceChunk(good, "IHDR", hdr), 21});
+	}
+
+	for (const Case &c : cases) {
+		SCOPED_TRACE(c.name);
+		YsRawPngDecoder dec;
+		EXPECT_EQ(dec.Decode(c.file.data(), c.file.size()), 1);
+		EXPECT_EQ(dec.wid, c.expectedWidth);
+		EXPECT_EQ(YsPngHuffmanTree::leakTracker, 0);
+	}
+
+	// a cut stream keeps the rows it got, and they are right
+	Bytes idat = pngtest::ChunkData(good, "IDAT");
+	idat.resize(idat.size() * 2 / 3);
+	Bytes cut = pngtest::ReplaceChunk(good, "IDAT", idat);
+	YsRawPngDecoder dec;
+	dec.Decode(cut.data(), cut.size());
+	size_t firstRows = 4 * 21 * 4;
+	ASSERT_EQ(dec.rgba.size(), ref.size());
+	for (size_t i = 0; i < firstRows; ++i) {
+		if (i % 4 != 3) {
+			ASSERT_EQ(dec.rgba[i], ref[i]) << i;
+		}
+	}
+}
+
+TEST(PngDecoder, ExcessDataAfterTheLastRowIsIgnored)
+{
+	PngSpec spec = MakeSpec(6, 5, 0, 8);
+	const Bytes good = EncodePng(spec);
+	Bytes raw = pngtest::InflateIdat(good, 5 * 7);
+	raw.insert(raw.end(), 3 * 7, 0x55);   // three more rows than the header says
+	Bytes longer = pngtest::ReplaceChunk(good, "IDAT", pngtest::DeflateBytes(raw));
+	YsRawPngDecoder a, b;
+	a.Decode(good.data(), good.size());
+	b.Decode(longer.data(), longer.size());
+	EXPECT_EQ(a.rgba, b.rgba);
+	EXPECT_EQ(a.rgba, LibpngDecode(good));
+}
+
+TEST(PngDecoder, ReadsGammaAndTransparencyWithoutUsingThem)
+{
+	PngSpec spec = MakeSpec(3, 3, 2, 16);
+	spec.gamma = 45455;
+	spec.trnsRgb = true;
+	Bytes png = EncodePng(spec);
+	YsRawPngDecoder dec;
+	dec.Decode(png.data(), png.size());
+	EXPECT_EQ(dec.gamma, 45455u);
+	EXPECT_EQ(dec.trns.col[0], 0x0102u);
+	EXPECT_EQ(dec.trns.col[2], 0x0506u);
+	ExpectSamePixels(png, spec);
+}
+
+} // namespace
+
+namespace {
+
+TEST(MakeBmpFromPNG, WidthIsPaddedToFourRepeatingTheLastColumn)
+{
+	PngSpec spec = MakeSpec(10, 3, 2, 8);
+	Bytes png = EncodePng(spec);
+	Bytes ref = LibpngDecode(png);
+	CWinBmp bmp;
+	MakeBmpFromPNGData(png.data(), png.size(), &bmp, 32);
+	ASSERT_EQ(bmp.GetWidth(), 12);
+	ASSERT_EQ(bmp.GetHeight(), 3);
+	ASSERT_EQ(bmp.GetBitsPerPixel(), 32);
+	EXPECT_TRUE(bmp.HasAlpha());
+	for (int y = 0; y < 3; ++y) {
+		for (int x = 0; x < 12; ++x) {
+			const uint8_t *p = &ref[((size_t)y * 10 + std::min(x, 9)) * 4];
+			ASSERT_EQ(bmp.GetPixel(x, y), CPixel32(p[0], p[1], p[2], 0)) << x << "," << y;
+		}
+	}
+}
+
+TEST(MakeBmpFromPNG, FailuresLeaveOneByOneOrEmptyBitmaps)
+{
+	CWinBmp bmp;
+	MakeBmpFromPNG("/nonexistent/folder/picture.png", &bmp, 32);
+	EXPECT_EQ(bmp.GetWidth(), 1);
+	EXPECT_EQ(bmp.GetHeight(), 1);
+
+	PngSpec grey16 = MakeSpec(5, 5, 0, 16);
+	Bytes png = EncodePng(grey16);
+	std::string path = testing::TempDir() + "pic2_grey16_" + std::to_string(getpid()) + ".png";
+	WriteFile(path, png);
+	MakeBmpFromPNG(path.c_str(), &bmp, 32);
+	EXPECT_EQ(bmp.GetWidth(), 0);
+	EXPECT_EQ(bmp.GetHeight(), 0);
+	remove(path.c_str());
+}
+
+} // namespace
