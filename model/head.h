@@ -135,6 +135,9 @@ public:
                                       pointConversionMode mode);
     int MakeNonExtrem(Index<featureline3> line, double minLength);
     int MakeFix(Index<featureline3> line, pointConversionMode mode, double minLength);
+    Index<featureline3> cutBySurface();
+    bool cutBySurface(Index<featureline3>& line, vector3<double> origin, vector3<double> a, vector3<double> b,
+                      double (*f)(const vector2<double>&));
     // end of those members
 
 private:

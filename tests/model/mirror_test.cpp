@@ -1,0 +1,199 @@
+// Mirroring the geometry and the texture of one half of the head.
+
+#include "model/mirror.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+#include "framework/backend.h"
+#include "framework/system.h"
+#include "model/head.h"
+#include "tests/support/fakes.h"
+#include "tests/support/model_invariants.h"
+#include "tests/support/test_meshes.h"
+
+namespace {
+
+class Mirror : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetModelState();
+        previous = brv::SetBackend(&backend);
+    }
+    void TearDown() override {
+        brv::SetBackend(previous);
+        resetModelState();
+    }
+    fakes::Services services;
+    brv::HeadlessBackend backend;
+    brv::Backend* previous = nullptr;
+};
+
+void shiftAll(head3& h, double dx) {
+    for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
+        h.vertices[v].position.x += dx;
+        h.vertices[v].loadPosition.x += dx;
+    }
+}
+
+TEST_F(Mirror, ASymmetricHeadDoesNotMoveAboutItsOwnMiddlePlane) {
+    for (double x0 : {0.0, 0.3}) {
+        resetModelState();
+        head3 h;
+        testmesh::icosphere(h, 2, 1.0);
+        shiftAll(h, x0);  // symmetric about x = x0; the foremost vertices lie on it
+        h.BuildMirror();
+        std::map<int, vector3<double>> before;
+        for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) before[v] = h.vertices[v].position;
+        ASSERT_EQ(OnMirror('R'), 1);
+        int moved = 0, sources = 0, middle = 0;
+        for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
+            const vertex& vx = h.vertices[v];
+            const vector3<double> d = vx.position - before[v];
+            EXPECT_LT(std::sqrt(d * d), 1e-9) << "vertex " << int(v) << " x0 " << x0;
+            moved += vx.side == 'R';
+            sources += vx.mirrorTriangle != -1;
+            middle += vx.side == '=';
+            EXPECT_NE(vx.side, ' ');
+            EXPECT_EQ(vx.loadPosition.x, before[v].x);  // load positions come back
+        }
+        EXPECT_GT(moved, 50);
+        EXPECT_GT(middle, 5);
+        EXPECT_EQ(sources, h.vertices.count() - middle);
+        EXPECT_MODEL_SOUND(h);
+    }
+    EXPECT_EQ(services.mainFrame.views2Calls, 2);
+    EXPECT_EQ(services.viewEdit3D.initializeCalls.size(), 2u);
+    EXPECT_EQ(services.viewOrigPhoto.redraws, 2);
+    ASSERT_EQ(services.progress.opens.size(), 2u);
+    EXPECT_EQ(services.progress.opens[0].caption, "Mirroring left to right");
+    EXPECT_EQ(services.progress.opens[0].high, 18);
+    EXPECT_FALSE(services.progress.opens[0].stopButton);
+    EXPECT_EQ(services.progress.closes, 2);
+}
+
+TEST_F(Mirror, TheReplacedSideBlendsTowardsTheMirroredOtherSide) {
+    head3 h;
+    testmesh::icosphere(h, 2, 1.0);
+    h.BuildMirror();
+    // Distort the present positions unevenly; the load positions stay symmetric.
+    for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
+        vector3<double>& p = h.vertices[v].position;
+        p = {p.x * 1.2 + 0.05 * p.y, p.y + 0.1 * p.x * p.x, p.z - 0.07 * p.x};
+    }
+    std::map<int, vector3<double>> before;
+    for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) before[v] = h.vertices[v].position;
+    // Bounding box half width of the (unit) icosphere's load positions.
+    double lo = 1e10, hi = -1e10;
+    for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v))
+        lo = std::min(lo, h.vertices[v].loadPosition.x), hi = std::max(hi, h.vertices[v].loadPosition.x);
+    const double half = (hi - lo) / 2;
+    ASSERT_EQ(MirrorHead(h, 'R'), 1);
+    int checked = 0;
+    for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
+        const vertex& vx = h.vertices[v];
+        if (vx.side != 'R') {
+            EXPECT_EQ(vx.position.x, before[v].x);
+            EXPECT_EQ(vx.position.y, before[v].y);
+            EXPECT_EQ(vx.position.z, before[v].z);
+            continue;
+        }
+        // The source of a vertex of a symmetric mesh is its mirror vertex,
+        // a corner of the source triangle with a unit coordinate.
+        ASSERT_NE(vx.mirrorTriangle, -1);
+        const triangle& t = h.triangles[vx.mirrorTriangle];
+        const vector3<double>& b = vx.mirrorCoord;
+        ASSERT_EQ(b.x + b.y + b.z, 1.0);
+        ASSERT_TRUE(b.x == 1 || b.y == 1 || b.z == 1);
+        const Index<vertex> source = b.x == 1 ? t.a : b.y == 1 ? t.b : t.c;
+        EXPECT_NEAR(h.vertices[source].loadPosition.x, -vx.loadPosition.x, 1e-12);
+        const vector3<double> M = before[source];
+        const double d = (std::fabs(M.x) + std::fabs(before[t.a].x + before[t.b].x + before[t.c].x) / 3) / 2;
+        const double w = d / half;
+        const vector3<double> want = before[v] * (1 - w) + vector3<double>(-M.x, M.y, M.z) * w;
+        EXPECT_NEAR(vx.position.x, want.x, 1e-12);
+        EXPECT_NEAR(vx.position.y, want.y, 1e-12);
+        EXPECT_NEAR(vx.position.z, want.z, 1e-12);
+        ++checked;
+    }
+    EXPECT_GT(checked, 50);
+}
+
+TEST_F(Mirror, MirroringTwiceOnlyBeepsUntilTheNextLoad) {
+    head3 h;
+    testmesh::icosphere(h, 1, 1.0);
+    h.BuildMirror();
+    ASSERT_EQ(MirrorHead(h, 'L'), 1);
+    EXPECT_EQ(services.progress.opens.back().caption, "Mirroring right to left");
+    std::map<int, vector3<double>> before;
+    for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) before[v] = h.vertices[v].position;
+    for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) h.vertices[v].position.x += 0.01;
+    EXPECT_EQ(MirrorHead(h, 'L'), 0);
+    EXPECT_EQ(backend.EventsOf(brv::HeadlessBackend::Event::kBeep).size(), 1u);
+    EXPECT_EQ(services.progress.opens.size(), 1u);
+    for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v))
+        EXPECT_EQ(h.vertices[v].position.x, before[v].x + 0.01);
+    h.BuildMirror();
+    EXPECT_EQ(h.vertices[h.vertices.first()].side, '?');
+    EXPECT_EQ(MirrorHead(h, 'R'), 1);
+}
+
+TEST_F(Mirror, AVertexWithoutAnImageStaysAndIsMarkedBlank) {
+    head3 h;
+    testmesh::Mesh m = testmesh::icosphere(h, 1, 1.0);
+    h.BuildMirror();
+    // Its load-time image lies beside every triangle of the other side.
+    const Index<vertex> v = m.vertices[9];  // (t, 0, 1): x > 0
+    h.vertices[v].loadPosition.y += 0.6;
+    const vector3<double> before = h.vertices[v].position;
+    ASSERT_EQ(MirrorHead(h, 'R'), 1);
+    EXPECT_EQ(h.vertices[v].side, ' ');
+    EXPECT_EQ(h.vertices[v].mirrorTriangle, -1);
+    EXPECT_EQ(h.vertices[v].position.x, before.x);
+    EXPECT_EQ(h.vertices[v].position.y, before.y);
+}
+
+TEST_F(Mirror, OnlyTheMatchedMaterialsAndTrianglesWithinOneSideServe) {
+    head3 h;
+    testmesh::Mesh m = testmesh::icosphere(h, 1, 1.0);
+    services.document.faceTables.faceMaterial = 3;
+    services.document.faceTables.lipMaterial = 3;
+    services.document.faceTables.eyeSocketMaterial = 3;
+    h.BuildMirror();
+    Index<vertex> lone = h.vertices.add();  // no triangles: skipped, not read
+    h.vertices[lone].loadPosition = {0.5, 0, 0};
+    ASSERT_EQ(MirrorHead(h, 'R'), 1);
+    // Material 0 everywhere: no vertex finds a source, nothing moves.
+    for (Index<vertex> v : m.vertices) EXPECT_EQ(h.vertices[v].mirrorTriangle, -1);
+    EXPECT_EQ(h.vertices[lone].mirrorTriangle, -1);
+}
+
+TEST_F(Mirror, TextureHalfCopyTakesExactlyTheStatedColumnsAndRows) {
+    for (char side : {'L', 'R'}) {
+        resetModelState();
+        head3 h;
+        testmesh::icosphere(h, 0, 1.0);
+        h.texture = std::make_unique<TextureImage>();
+        TextureImage& t = *h.texture;
+        const int m = 8;
+        services.document.state().textureSize = m;
+        t.width = t.height = m;
+        t.rgb.resize(3 * m * m);
+        for (int i = 0; i < 3 * m * m; ++i) t.rgb[i] = (unsigned char)(i * 7 + 1);
+        const std::vector<unsigned char> before = t.rgb;
+        h.BuildMirror();
+        ASSERT_EQ(MirrorHead(h, side), 1);
+        for (int row = 0; row < m; ++row)
+            for (int q = 0; q < m; ++q)
+                for (int k = 0; k < 3; ++k) {
+                    const bool replaced = row < m / 2 && (side == 'L' ? q < m / 2 : q >= m / 2);
+                    const int src = replaced ? m - 1 - q : q;
+                    EXPECT_EQ(t.rgb[3 * (row * m + q) + k], before[3 * (row * m + src) + k])
+                        << side << " " << row << "," << q;
+                }
+    }
+}
+
+}  // namespace
