@@ -1,0 +1,99 @@
+// Heads without feature elements: a PHS stream (version 1: counts, then
+// bare vertex and triangle records) or the arrays of the OBJ importer. Both
+// end with one area of all triangles under the region "whole_head".
+
+#include <algorithm>
+#include <set>
+
+#include "foundation/utility.h"
+#include "model/head.h"
+#include "model/model_io.h"
+
+namespace {
+
+// n records "index body" into the slots they name; false on a failed stream.
+template <class T, class Check>
+void readRecords(fileTB& f, fnd::chain<T>& c, int n, Check check) {
+    for (int k = 0; k < n && f.good(); ++k) {
+        int i = -1;
+        f >> i;
+        if (!f.good()) return;
+        if (i > maxStoredCount) {
+            f.fail();
+            return;
+        }
+        Index<T> s = c.insert_stored(f, i);
+        if (s == -1) return;
+        Index<T>::active = s;
+        f >> c[s];
+        if (f.good() && !check(c[s], s)) f.fail();
+    }
+}
+
+}  // namespace
+
+head3& head3::read_version1(fileTB& f, int nV, int nT, const PNT* pnt, const TRI* tri) {
+    pre_read();
+    vertices.remove_all();
+    triangles.remove_all();
+    std::set<int> vertexSlots;
+    if (!pnt || !tri) {
+        fnd::temporaryChange<bool> phs(readFromPHS, true);
+        readRecords(f, vertices, nV, [&](const vertex&, int s) { return vertexSlots.insert(s).second; });
+        // A corner must be one of the vertices just read.
+        readRecords(f, triangles, nT, [&](const triangle& t, int) {
+            return vertexSlots.count(t.a) && vertexSlots.count(t.b) && vertexSlots.count(t.c);
+        });
+    } else {
+        for (int i = 0; i < nV; ++i) {
+            Index<vertex> s = vertices.insert_before_whichindex(i, -1);
+            if (s == -1) continue;
+            vertices[s].position = vector3<double>(pnt[i].v[0], pnt[i].v[1], pnt[i].v[2]);
+            vertices[s].mirror = -1;
+            vertexSlots.insert(s);
+        }
+        for (int i = 0; i < nT; ++i) {
+            const int* r = tri[i].v;
+            // A triangle whose corners are not vertices of the arrays is left out.
+            if (!vertexSlots.count(r[0]) || !vertexSlots.count(r[1]) || !vertexSlots.count(r[2])) continue;
+            Index<triangle> s = triangles.insert_before_whichindex(i, -1);
+            if (s == -1) continue;
+            triangle& t = triangles[s];
+            t.a = r[0];
+            t.b = r[1];
+            t.c = r[2];
+            for (int c = 0; c < 3; ++c) t.txtRow[c] = r[3 + c];
+            t.group = r[6];
+            t.material = r[7];
+            t.quadPartner = r[8] >= 0 && r[8] < nT ? r[8] : -1;
+        }
+        for (int t = triangles.first(); t != -1; t = triangles.nextOf(t))
+            if (triangles[t].quadPartner != -1 && !triangles.pool()->tag(triangles[t].quadPartner).used)
+                triangles[t].quadPartner = -1;
+    }
+    prepost_read();
+    return *this;
+}
+
+head3& head3::readPHS(fileTB& f) {
+    f.setMode("t");
+    int version = 0, nV = 0, nT = 0;
+    f >> version >> nV >> nT;
+    if (!f.good() || version != 1 || nV < 0 || nT < 0 || nV > maxStoredCount || nT > maxStoredCount) {
+        f.close();
+        f.fail();
+        status = 0;
+        return *this;
+    }
+    // The version belongs to the head being read.
+    fnd::temporaryChange<int> v(head3Version, 1);
+    read_version1(f, nV, nT, nullptr, nullptr);
+    if (f.good()) {
+        post_read(true);
+    } else {
+        // Nothing half-read stays.
+        clear();
+    }
+    status = f.good() ? 1 : 0;
+    return *this;
+}

@@ -1,0 +1,260 @@
+// The triangle octree against a brute-force search over every triangle, and
+// its upkeep when triangles come and go.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "foundation/numeric.h"
+#include "foundation/random.h"
+#include "model/head.h"
+#include "model/octree.h"
+#include "model/topology.h"
+#include "tests/model/mesh_fixtures.h"
+#include "tests/support/fakes.h"
+#include "tests/support/model_invariants.h"
+
+namespace {
+
+class Octree : public ::testing::Test {
+protected:
+    void SetUp() override { resetModelState(); }
+    void TearDown() override { resetModelState(); }
+    fakes::Services services;
+};
+
+// The same rule as the tree's walk, over every triangle: the lowest score
+// t + 100 x (most negative coordinate); a hit when that triangle's smallest
+// coordinate is at least -0.01. Triangles whose bounding sphere the line
+// misses widely are skipped: on these meshes their score is far above any
+// hit's (a coordinate below -0.5 costs 50 and more).
+struct BruteForce {
+    struct Tri {
+        int t;
+        vector3<double> a, b, c, centre;
+        double radius;
+    };
+    std::vector<Tri> tris;
+
+    explicit BruteForce(const head3& h) {
+        for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t)) {
+            const triangle& tr = h.triangles[t];
+            Tri x{t, h.vertices[tr.a].position, h.vertices[tr.b].position, h.vertices[tr.c].position, {}, 0};
+            x.centre = (x.a + x.b + x.c) / 3.0;
+            x.radius = std::max({(x.a - x.centre).length(), (x.b - x.centre).length(), (x.c - x.centre).length()});
+            tris.push_back(x);
+        }
+        prepare();
+    }
+
+    // The candidates whose bounding sphere (doubled) the line meets; plain
+    // arrays, as this loop runs 360 million times in the large case.
+    std::vector<double> cx, cy, cz, r2;
+    void prepare() {
+        for (const Tri& x : tris) {
+            cx.push_back(x.centre.x);
+            cy.push_back(x.centre.y);
+            cz.push_back(x.centre.z);
+            r2.push_back(4.0 * x.radius * x.radius);
+        }
+    }
+    __attribute__((optimize("O2"))) void candidates(const vector3<double>& P, const vector3<double>& u,
+                                                    std::vector<int>& out) const {
+        out.clear();
+        const size_t n = cx.size();
+        const double* X = cx.data();
+        const double* Y = cy.data();
+        const double* Z = cz.data();
+        const double* RR = r2.data();
+        for (size_t k = 0; k < n; ++k) {
+            double wx = X[k] - P.x, wy = Y[k] - P.y, wz = Z[k] - P.z;
+            double along = wx * u.x + wy * u.y + wz * u.z;
+            if (wx * wx + wy * wy + wz * wz - along * along <= RR[k]) out.push_back(int(k));
+        }
+    }
+
+    int first(const vector3<double>& P, const vector3<double>& d, vector3<double>* bary) const {
+        double best = 1e10;
+        int bestT = -1;
+        vector3<double> bestB;
+        static std::vector<int> near;
+        candidates(P, d / d.length(), near);
+        for (int k : near) {
+            const Tri& x = tris[k];
+            vector3<double> b;
+            double t;
+            if (!fnd::baricoord(x.a, x.b, x.c, P, d, nullptr, &t, &b)) continue;
+            double score = t - 100.0 * std::min({b.x, b.y, b.z, 0.0});
+            if (score < best) best = score, bestT = x.t, bestB = b;
+        }
+        if (bestT == -1 || std::min({bestB.x, bestB.y, bestB.z}) < -0.01) return -1;
+        if (bary) *bary = bestB;
+        return bestT;
+    }
+};
+
+double uniform(fnd::RandomSource& r, double lo, double hi) {
+    return lo + (hi - lo) * (r.next() / double(fnd::kRandomMax));
+}
+
+// Seeded rays from a shell of radius 3 towards points in a box that is a
+// little wider than the mesh, so some rays miss.
+void compareWithBruteForce(head3& h, int rays, unsigned seed) {
+    BruteForce brute(h);
+    fnd::RandomSource r(seed);
+    int hits = 0, misses = 0;
+    for (int k = 0; k < rays; ++k) {
+        vector3<double> P(uniform(r, -1, 1), uniform(r, -1, 1), uniform(r, -1, 1));
+        P = P * (3.0 / std::max(P.length(), 1e-6));
+        vector3<double> target(uniform(r, -1.4, 1.4), uniform(r, -1.4, 1.4), uniform(r, -1.4, 1.4));
+        vector3<double> d = (target - P) / (target - P).length();
+        vector3<double> bTree, bBrute;
+        int tree = h.octree().getfirst(P, d, &bTree);
+        int want = brute.first(P, d, &bBrute);
+        ASSERT_EQ(tree, want) << "ray " << k;
+        if (want != -1) {
+            ++hits;
+            EXPECT_NEAR(bTree.x + bTree.y + bTree.z, 1.0, 1e-9);
+        } else {
+            ++misses;
+        }
+    }
+    EXPECT_GT(hits, rays / 4);
+    EXPECT_GT(misses, 0);
+}
+
+TEST_F(Octree, ClosedSphereMatchesBruteForce) {
+    head3 h;
+    meshes::icosphere(h, 3);
+    ASSERT_EQ(h.octree().fill(), 1);
+    compareWithBruteForce(h, 10000, 7);
+}
+
+TEST_F(Octree, LargeMeshMatchesBruteForce) {
+    head3 h;
+    meshes::bumpySphere(h, 120, 150);
+    ASSERT_EQ(h.triangles.count(), 36000);
+    ASSERT_EQ(h.octree().fill(), 1);
+    compareWithBruteForce(h, 10000, 11);
+}
+
+TEST_F(Octree, CubeAlongTheAxes) {
+    head3 h;
+    meshes::cube(h);
+    ASSERT_EQ(h.octree().fill(), 1);
+    // From outside each face, straight at it, off the diagonal.
+    for (int axis = 0; axis < 3; ++axis)
+        for (double s : {-1.0, 1.0}) {
+            vector3<double> P(2.0, 3.0, 1.0), d;
+            (axis == 0 ? P.x : axis == 1 ? P.y : P.z) = 50 * s;
+            (axis == 0 ? d.x : axis == 1 ? d.y : d.z) = -s;
+            vector3<double> b, hit;
+            int t = h.octree().getfirst(P, d, &b, &hit);
+            ASSERT_NE(t, -1);
+            EXPECT_NEAR(axis == 0 ? hit.x : axis == 1 ? hit.y : hit.z, 10 * s, 1e-9);
+            EXPECT_GE(std::min({b.x, b.y, b.z}), 0.0);
+        }
+}
+
+TEST_F(Octree, HitsNearMissesAndOrderAlongTheRay) {
+    head3 h;
+    Index<area> a = h.areas.add();
+    // Two parallel triangles, at z = 0 and z = 5, and a third one so the
+    // head is not flat.
+    int v[9];
+    vector3<double> p[9] = {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {0, 0, 5}, {10, 0, 5},
+                            {0, 10, 5}, {30, 30, 30}, {31, 30, 30}, {30, 31, 31}};
+    for (int k = 0; k < 9; ++k) v[k] = meshes::addVertex(h, p[k]);
+    int low = meshes::addTriangle(h, a, v[0], v[1], v[2]);
+    int high = meshes::addTriangle(h, a, v[3], v[4], v[5]);
+    meshes::addTriangle(h, a, v[6], v[7], v[8]);
+    ASSERT_EQ(h.octree().fill(), 1);
+    vector3<double> b;
+    // Through the middle: the nearer one by t, also when it lies behind P.
+    EXPECT_EQ(h.octree().getfirst({2, 2, 10}, {0, 0, -1}, &b), high);
+    EXPECT_NEAR(b.x + b.y + b.z, 1.0, 1e-12);
+    EXPECT_GE(std::min({b.x, b.y, b.z}), 0.0);
+    EXPECT_EQ(h.octree().getfirst({2, 2, 10}, {0, 0, 1}, &b), low);   // both behind: smaller t
+    EXPECT_EQ(h.octree().getfirst({2, 2, 2}, {0, 0, 1}, &b), low);    // low is behind P
+    // Just outside the hypotenuse of the lower triangle (x + y = 10): a
+    // coordinate of about -0.005 still counts, -0.02 does not.
+    Index<triangle> t = h.octree().getfirst({5.025, 5.025, -3}, {0, 0, 1}, &b);
+    EXPECT_EQ(t, low);
+    EXPECT_LT(std::min({b.x, b.y, b.z}), 0.0);
+    EXPECT_EQ(h.octree().getfirst({5.1, 5.1, -3}, {0, 0, 1}, &b), -1);  // -0.02: indexed, but no hit
+}
+
+TEST_F(Octree, FlatHeadIsRefused) {
+    head3 h;
+    Index<area> a = h.areas.add();
+    int v0 = meshes::addVertex(h, {0, 0, 0}), v1 = meshes::addVertex(h, {1, 0, 0}),
+        v2 = meshes::addVertex(h, {0, 1, 0}), v3 = meshes::addVertex(h, {1, 1, 0});
+    meshes::addTriangle(h, a, v0, v1, v2);
+    meshes::addTriangle(h, a, v1, v3, v2);
+    EXPECT_EQ(h.octree().fill(), 0);
+    EXPECT_EQ(h.octree().getfirst({0.2, 0.2, 1}, {0, 0, -1}, nullptr), -1);
+    EXPECT_EQ(h.SetMinMaxOctree(false), 0);
+}
+
+// Every cell but the root holds triangles or children, every listed
+// triangle is a triangle of the head, and no removed one is listed.
+void expectNoStaleCells(const head3& h, const std::vector<int>& removed) {
+    const auto& cells = const_cast<head3&>(h).octree().cellChain();
+    Index<octtree_rec> root = const_cast<head3&>(h).octree().root();
+    for (int c = cells.first(); c != -1; c = cells.nextOf(c)) {
+        const octtree_rec& cell = cells[c];
+        bool hasChild = false;
+        for (auto ch : cell.children) hasChild = hasChild || ch != -1;
+        if (c != root) {
+            EXPECT_TRUE(cell.triangles.count() > 0 || hasChild) << "empty cell " << c;
+        }
+        for (int n = cell.triangles.first(); n != -1; n = cell.triangles.nextOf(n)) {
+            int t = cell.triangles[n];
+            EXPECT_TRUE(std::find(removed.begin(), removed.end(), t) == removed.end()) << "stale " << t;
+        }
+    }
+}
+
+TEST_F(Octree, AddAndRemoveLeaveNoStaleCells) {
+    head3 h;
+    meshes::icosphere(h, 3);
+    ASSERT_EQ(h.SetMinMaxOctree(false), 1);
+    int cellsFull = h.octree().cellChain().count();
+    std::vector<int> all;
+    for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t)) all.push_back(t);
+    fnd::RandomSource r(3);
+    std::vector<int> removed;
+    for (int k = 0; k < 300; ++k) {
+        int t = all[r.next() % all.size()];
+        if (std::find(removed.begin(), removed.end(), t) != removed.end()) continue;
+        vector3<double> c = (h.vertices[h.triangles[t].a].position + h.vertices[h.triangles[t].b].position +
+                             h.vertices[h.triangles[t].c].position) / 3.0;
+        ASSERT_EQ(h.octree().getfirst(c * 3.0, -c, nullptr), t);
+        remove_triangle(t);
+        removed.push_back(t);
+        EXPECT_TRUE(h.octree().cellsHolding(t).empty());
+        // The ray through the gone triangle now meets the far side.
+        EXPECT_NE(h.octree().getfirst(c * 3.0, -c, nullptr), t);
+    }
+    expectNoStaleCells(h, removed);
+    compareWithBruteForce(h, 2000, 5);
+    // Taking every triangle out leaves the root alone.
+    for (int t : all)
+        if (std::find(removed.begin(), removed.end(), t) == removed.end()) remove_triangle_from_octtree(t);
+    EXPECT_EQ(h.octree().cellChain().count(), 1);
+    EXPECT_LT(1, cellsFull);
+    // Adding the same triangle twice lists it once per cell.
+    int t = h.triangles.first();
+    add_triangle_to_octtree(t);
+    add_triangle_to_octtree(t);
+    for (int c : h.octree().cellsHolding(t)) {
+        const auto& l = h.octree().cellChain()[c].triangles;
+        EXPECT_EQ(l.count(), 1);
+    }
+    add_triangle_to_octtree(-1);
+    remove_triangle_from_octtree(-1);
+}
+
+}  // namespace
