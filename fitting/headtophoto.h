@@ -1,0 +1,51 @@
+#pragma once
+// Bending the template head onto the photo: for every feature point and
+// line of the built-in tables that the template uses, the template's
+// feature projected into the photo and the user's mark become one weighted
+// point-set fit; the head is warped by them all, groups other than the main
+// group move rigidly, and the head's centroid stays where it was.
+
+#include "fitting/trafdef.h"
+#include "foundation/dynarray.h"
+#include "foundation/use.h"
+
+// Pairs the rows found on the head line with those on the photo line (see
+// the .cpp); false when the common rows run in different orders.
+bool adjustIndices(fnd::dynarray<int>& onHead, fnd::dynarray<int>& onPhoto, int* direction);
+
+// Reverses the photo line when it runs against the head line (direction 0:
+// decided from the end-to-end vectors; -1: reversed).
+void correctDirection(const fnd::vector<vector3<double>>& headLine, fnd::vector<vector2<double>>& photoLine,
+                      int& direction, const htraf3<double>& h);
+void correctDirection(const fnd::vector<vector2<double>>& sourceLine, fnd::vector<vector2<double>>& photoLine,
+                      int& direction);
+
+// Row numbers to point numbers on the two lines; a row found on only one
+// line is dropped from both lists.
+void TranslateIndices(fnd::dynarray<int>& onHead, fnd::dynarray<int>& onPhoto,
+                      const fnd::vector<vector3<double>>& headLine, const fnd::vector<vector2<double>>& photoLine,
+                      const fnd::vector<vector3<double>>& rowHead, const fnd::vector<vector2<double>>& rowPhoto);
+void TranslateIndices(fnd::dynarray<int>& onSource, fnd::dynarray<int>& onPhoto,
+                      const fnd::vector<vector2<double>>& sourceLine, const fnd::vector<vector2<double>>& photoLine,
+                      const fnd::vector<vector2<double>>& rowSource, const fnd::vector<vector2<double>>& rowPhoto);
+
+// Cuts both lines at the indexed points into piece pairs; false when the
+// index lists differ in length.
+bool cutLinesByPoints(const fnd::dynarray<int>& onHead, const fnd::dynarray<int>& onPhoto,
+                      const fnd::vector<vector3<double>>& headLine, const fnd::vector<vector2<double>>& photoLine,
+                      fnd::dynarray<fnd::vector<vector3<double>>>& headPieces,
+                      fnd::dynarray<fnd::vector<vector2<double>>>& photoPieces);
+bool cutLinesByPoints(const fnd::dynarray<int>& onSource, const fnd::dynarray<int>& onPhoto,
+                      const fnd::vector<vector2<double>>& sourceLine, const fnd::vector<vector2<double>>& photoLine,
+                      fnd::dynarray<fnd::vector<vector2<double>>>& sourcePieces,
+                      fnd::dynarray<fnd::vector<vector2<double>>>& photoPieces);
+
+// The features of the current document (marks of the photo kernel's head2,
+// the current head3, the overlay view's camera). photoNumber chooses the
+// feature group of the tables (0: codes without '@', n: codes ending "@" and
+// the n-th capital letter).
+fnd::vector<trafdef22> HeadToPhotoFeatures(int photoNumber);
+
+// CMainFrame::HeadToPhotoTrafo without the window: works on the current
+// document, its head, its views and the progress window.
+void HeadToPhotoTrafo(int photoNumber = 0);

@@ -1,0 +1,528 @@
+#include "fitting/texture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <numbers>
+
+#include "app/services.h"
+#include "dialogs/services.h"
+#include "fitting/kernel2d.h"
+#include "foundation/random.h"
+#include "model/head.h"
+#include "views/services.h"
+
+namespace {
+
+const CPixel32 kClearWhite(255, 255, 255, 0);
+
+bool pureWhite(CPixel32 p) { return p.GetR() == 255 && p.GetG() == 255 && p.GetB() == 255; }
+bool isSet(const vector2<double>& c) { return c.x >= 0 && c.y >= 0; }
+void step() { svc::progress().Step(0); }
+int rnd() { return fnd::nextRandom(); }
+
+void fill(CWinBmp& b, CPixel32 c) {
+    for (int y = 0; y < b.GetHeight(); ++y)
+        for (int x = 0; x < b.GetWidth(); ++x) b.SetPixel(x, y, c);
+}
+
+// Barycentric coordinates of p in the triangle a, b, c (NaN when it is flat).
+void barycentric(const vector2<double>& a, const vector2<double>& b, const vector2<double>& c,
+                 const vector2<double>& p, double out[3]) {
+    double det = (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
+    double b1 = ((p.x - a.x) * (c.y - a.y) - (c.x - a.x) * (p.y - a.y)) / det;
+    double b2 = ((b.x - a.x) * (p.y - a.y) - (p.x - a.x) * (b.y - a.y)) / det;
+    out[0] = 1 - b1 - b2;
+    out[1] = b1;
+    out[2] = b2;
+}
+
+const int kDirections[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {-1, -1}, {1, -1}, {-1, 1}};
+
+}  // namespace
+
+void BMP_SetPixel(CWinBmp& bmp, double x, double y, CPixel32 c) {
+    int ix = int(x), iy = int(y);
+    if (ix < 0 || iy < 0 || ix >= bmp.GetWidth() || iy >= bmp.GetHeight()) return;
+    bmp.SetPixel(ix, iy, c);
+    bool fx = x != double(ix) && ix + 1 < bmp.GetWidth();
+    bool fy = y != double(iy) && iy + 1 < bmp.GetHeight();
+    if (fx) bmp.SetPixel(ix + 1, iy, c);
+    if (fy) bmp.SetPixel(ix, iy + 1, c);
+    if (fx && fy) bmp.SetPixel(ix + 1, iy + 1, c);
+}
+
+void BMP_Line(CWinBmp& bmp, int x0, int y0, int x1, int y1, CPixel32 c) {
+    int k = std::max(std::abs(x1 - x0), std::abs(y1 - y0));
+    if (k == 0) {
+        BMP_SetPixel(bmp, x0, y0, c);
+        return;
+    }
+    for (int i = 0; i <= k; ++i)
+        BMP_SetPixel(bmp, x0 + double(i) * (x1 - x0) / k, y0 + double(i) * (y1 - y0) / k, c);
+}
+
+bool TextureSynthesis::recognisedTriangle(int t) const {
+    const svc::FaceTables& tb = svc::document()->tables();
+    int m = actual_head3->triangles[t].material;
+    return m == tb.faceMaterial || m == tb.lipMaterial || m == tb.eyeSocketMaterial;
+}
+
+bool TextureSynthesis::recognisedVertex(int v) const {
+    const vertex& vx = actual_head3->vertices[v];
+    auto first = vx.triangles.first();
+    return first != -1 && recognisedTriangle(vx.triangles[first]);
+}
+
+void TextureSynthesis::MakeFullTexture() {
+    svc::FaceDocument* doc = svc::document();
+    if (!doc || !actual_head3 || !actual_head3->secondFlag) return;
+    bool editor = svc::app().state().pictureEditor != 0;
+    CWinBmp W;
+    n_ = doc->state().textureSize;
+    W.Create(n_, n_, 32, true);
+    Texture_Beg(W);
+    if (!editor) Texture_1(W);
+    if (!editor) Texture_2(W);
+    Texture_End(W);
+}
+
+void TextureSynthesis::Texture_Beg(CWinBmp& W) {
+    svc::FaceDocument* doc = svc::document();
+    head3* h = actual_head3;
+    if (!doc || !h || !h->secondFlag) return;
+    CKernel2D* photoKernel = doc->photoKernel();
+    svc::ViewEdit2D3D* view = doc->GetViewEdit2D3D();
+    if (!photoKernel || !view) return;
+    n_ = doc->state().textureSize;
+    const int n = n_;
+    const bool editor = svc::app().state().pictureEditor != 0;
+    const svc::FaceTables& tables = doc->tables();
+
+    // 1. The cropped photo at n x n, the texture bitmap, the box, the kind of head.
+    photoKernel->LoadOrigBmp(&W, 2, n, n);
+    photo_ = std::make_unique<CWinBmp>(W);
+    const CWinBmp& P = *photo_;
+    CWinBmp T;
+    T.Create(n, n, 32, true);
+    vector3<double> lo(1e10, 1e10, 1e10), hi(-1e10, -1e10, -1e10);
+    int recognised = 0;
+    for (int v = h->vertices.first(); v != -1; v = h->vertices.nextOf(v)) {
+        lo = fnd::min(lo, h->vertices[v].loadPosition);
+        hi = fnd::max(hi, h->vertices[v].loadPosition);
+        if (recognisedVertex(v)) ++recognised;
+    }
+    special_ = recognised == 6374 && !editor;
+    step();
+
+    // 2. Empty texture and depth map; the height of the front.
+    fill(T, kClearWhite);
+    const int PW = photoKernel->scaledWidth, PH = photoKernel->scaledHeight;
+    struct Depth {
+        double vertex = -1.0, z = -1e10;
+    };
+    std::vector<Depth> depth(size_t(std::max(PW, 0)) * size_t(std::max(PH, 0)));
+    double frontHeight = 0;
+    for (int v = h->vertices.first(); v != -1; v = h->vertices.nextOf(v))
+        if (std::abs(h->vertices[v].loadPosition.z - hi.z) <= 1e-8) {
+            frontHeight = h->vertices[v].loadPosition.y;
+            break;
+        }
+    step();
+
+    // 3. Projection; the nearest vertex (smallest load-time z) keeps a pixel.
+    int slots = 0;
+    for (int v = h->vertices.first(); v != -1; v = h->vertices.nextOf(v)) slots = std::max(slots, v + 1);
+    coord_.assign(size_t(slots), vector2<double>(-1, -1));
+    std::vector<vector2<double>> projected(static_cast<size_t>(slots));
+    const int count = h->vertices.count();
+    int ordinal = 0;
+    for (int v = h->vertices.first(); v != -1; v = h->vertices.nextOf(v), ++ordinal) {
+        for (int k = 1; k <= 6; ++k)
+            if (ordinal == count * k / 7) step();
+        if (special_ && !recognisedVertex(v)) continue;
+        vector2<double> q;
+        if (!view->Coord3Dto2DBMP(h->vertices[v].position, q)) continue;
+        double fx = q.x + 0.5, fy = q.y + 0.5;
+        if (!(fx >= 0 && fy >= 0 && fx < PW && fy < PH)) continue;
+        int px = int(fx), py = int(fy);
+        projected[size_t(v)] = q;
+        Depth& d = depth[size_t(px) * PH + py];
+        double z = h->vertices[v].loadPosition.z;
+        if (d.vertex < 0 || d.z > z) d = {double(v), z};
+    }
+    step();
+
+    // 4. Winners get their photo coordinate in [0, 1].
+    for (const Depth& d : depth)
+        if (d.vertex >= 0) {
+            size_t v = size_t(d.vertex);
+            coord_[v] = {projected[v].x / PW, projected[v].y / PH};
+        }
+    step();
+
+    // 5. Two spreading passes from set neighbours, weights 1 / d^3.
+    for (int pass = 0; pass < 2; ++pass)
+        for (int v = h->vertices.first(); v != -1; v = h->vertices.nextOf(v)) {
+            if (isSet(coord_[size_t(v)])) continue;
+            const vertex& vx = h->vertices[v];
+            if (special_ && vx.loadPosition.y < frontHeight) continue;
+            double W0 = 0;
+            vector2<double> sum(0, 0);
+            // Corners in the very same place stand for the vertex itself.
+            double Wc = 0;
+            vector2<double> sumc(0, 0);
+            for (auto it = vx.triangles.first(); it != -1; it = vx.triangles.nextOf(it)) {
+                const triangle& tr = h->triangles[vx.triangles[it]];
+                for (int k = 0; k < 3; ++k) {
+                    int c = tr.corner(k);
+                    if (c < 0 || size_t(c) >= coord_.size() || !isSet(coord_[size_t(c)])) continue;
+                    double d = (vx.position - h->vertices[c].position).length();
+                    if (d == 0) {
+                        Wc += 1;
+                        sumc += coord_[size_t(c)];
+                        continue;
+                    }
+                    double w = 1.0 / (d * d * d);
+                    if (!std::isfinite(w)) continue;
+                    W0 += w;
+                    sum += coord_[size_t(c)] * w;
+                }
+            }
+            if (Wc > 0)
+                coord_[size_t(v)] = sumc * (1.0 / Wc);
+            else if (W0 > 0)
+                coord_[size_t(v)] = sum * (1.0 / W0);
+        }
+    step();
+
+    // 6. Texture coordinates: the photo in the lower half; the recognised
+    // materials in their own layout in the upper half, painted from the photo.
+    // The picture-editor texture is the photo alone, so there the layout is
+    // not used (its v would leave [0, 1] when the photo takes the whole height).
+    for (int t = h->triangles.first(); t != -1; t = h->triangles.nextOf(t)) {
+        triangle& tr = h->triangles[t];
+        vector2<double> c[3];
+        bool allSet = true;
+        for (int k = 0; k < 3; ++k) {
+            int v = tr.corner(k);
+            c[k] = v >= 0 && size_t(v) < coord_.size() ? coord_[size_t(v)] : vector2<double>(-1, -1);
+            tr.texture[k] = {c[k].x, 0.5 * c[k].y + 0.5};
+            allSet = allSet && isSet(c[k]);
+        }
+        if (editor || !allSet || !recognisedTriangle(t)) continue;
+        bool rowsOk = true;
+        for (int k = 0; k < 3; ++k) rowsOk = rowsOk && tr.txtRow[k] >= 0 && tr.txtRow[k] < tables.txtCoordinates.size();
+        if (!rowsOk) continue;
+        vector2<double> Tk[3];
+        for (int k = 0; k < 3; ++k) {
+            const svc::TxtCoordinateRow& row = tables.txtCoordinates[tr.txtRow[k]];
+            tr.texture[k] = {row.u, row.v / 2};
+            Tk[k] = {n * row.u, n * row.v};
+        }
+        double minx = std::min({Tk[0].x, Tk[1].x, Tk[2].x}), maxx = std::max({Tk[0].x, Tk[1].x, Tk[2].x});
+        double miny = std::min({Tk[0].y, Tk[1].y, Tk[2].y}), maxy = std::max({Tk[0].y, Tk[1].y, Tk[2].y});
+        auto clampLow = [](double v) { return std::max(0, int(std::max(v, -1e9))); };
+        auto clampHigh = [n](double v) { return std::min(n - 1, int(std::min(v, 1e9))); };
+        int x0 = clampLow(minx - 1.5), x1 = clampHigh(maxx + 1.5);
+        int y0 = clampLow(miny - 1.5), y1 = clampHigh(maxy + 1.5);
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) {
+                double b[3];
+                barycentric(Tk[0], Tk[1], Tk[2], vector2<double>(x, y), b);
+                if (!(b[0] >= -0.01 && b[0] <= 1.01 && b[1] >= -0.01 && b[1] <= 1.01 && b[2] >= -0.01 &&
+                      b[2] <= 1.01))
+                    continue;
+                vector2<double> p(0.5, 0.5);
+                for (int k = 0; k < 3; ++k) p += c[k] * (b[k] * n);
+                int px = int(p.x), py = int(p.y);
+                if (px < 2 || py < 2 || px >= n - 2 || py >= n - 2) continue;
+                CPixel32 src = P.GetPixel(px, py);
+                CPixel32 old = T.GetPixel(x, n - 1 - y);
+                src.SetA(uint8_t(old.GetA() + 1));
+                T.SetPixel(x, n - 1 - y, src);
+            }
+    }
+
+    // 7. Holes take the mirrored column.
+    for (int x = 0; x < n; ++x)
+        for (int y = 0; y < n; ++y)
+            if (T.GetPixel(x, y).GetA() == 0) T.SetPixel(x, y, T.GetPixel(n - 1 - x, y));
+    W = T;
+    step();
+
+    // 8. Repair of the special head's unset corners.
+    if (!special_) return;
+    fnd::seedRandom(1);
+    auto unset = [](const vector2<double>& c) { return c.x <= 0 && c.y <= 0; };
+    auto jitter = [n]() {
+        double dv = double(rnd() % 5 - 2) / n;
+        double du = double(rnd() % 5 - 2) / n;
+        return vector2<double>(du, dv);
+    };
+    for (int pass = 0; pass < 20; ++pass)
+        for (int t = h->triangles.first(); t != -1; t = h->triangles.nextOf(t)) {
+            triangle& tr = h->triangles[t];
+            int missing = 0;
+            for (int k = 0; k < 3; ++k) missing += unset(tr.texture[k]);
+            if (missing == 1) {
+                int k = unset(tr.texture[0]) ? 0 : unset(tr.texture[1]) ? 1 : 2;
+                tr.texture[k] = (tr.texture[(k + 1) % 3] + tr.texture[(k + 2) % 3]) * 0.5 + jitter();
+            } else if (missing == 2) {
+                int s = !unset(tr.texture[0]) ? 0 : !unset(tr.texture[1]) ? 1 : 2;
+                for (int k = 0; k < 3; ++k)
+                    if (k != s) tr.texture[k] = tr.texture[s] + jitter();
+            } else if (missing == 3) {
+                const vertex& vx = h->vertices[tr.corner(0)];
+                for (auto it = vx.triangles.first(); it != -1; it = vx.triangles.nextOf(it)) {
+                    const triangle& nb = h->triangles[vx.triangles[it]];
+                    for (int k = 0; k < 3; ++k)
+                        if (nb.texture[k].x > 0 && nb.texture[k].y > 0) {
+                            vector2<double> c = nb.texture[k];
+                            for (int m = 0; m < 3; ++m) tr.texture[m] = c;
+                            break;
+                        }
+                }
+            }
+        }
+}
+
+void TextureSynthesis::Texture_1(CWinBmp& W) {
+    const int n = W.GetWidth();
+    head3* h = actual_head3;
+    if (!h || n <= 0) return;
+    CWinBmp M;
+    M.Create(n, n, 32, true);
+    fill(M, kClearWhite);
+    for (int t = h->triangles.first(); t != -1; t = h->triangles.nextOf(t)) {
+        if (!recognisedTriangle(t)) continue;
+        const triangle& tr = h->triangles[t];
+        int xs[3], ys[3];
+        vector3<double> normal(0, 0, 0);
+        for (int k = 0; k < 3; ++k) {
+            xs[k] = int(n * tr.texture[k].x);
+            ys[k] = n - 1 - int(2 * n * tr.texture[k].y);
+            normal += normalvector(tr.corner(k));
+        }
+        normal = normal * (1 / 3.0);
+        uint8_t g = uint8_t(int(-125 * normal.z + 125));
+        CPixel32 c(g, g, g, 0);
+        BMP_Line(M, xs[0], ys[0], xs[1], ys[1], c);
+        BMP_Line(M, xs[1], ys[1], xs[2], ys[2], c);
+        BMP_Line(M, xs[0], ys[0], xs[2], ys[2], c);
+    }
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            uint8_t r = M.GetPixel(x, y).GetR();
+            if (r != 255 && r >= 101) M.SetPixel(x, y, kClearWhite);
+        }
+    for (int by = 0; by + 16 <= n; by += 16)
+        for (int bx = 0; bx + 16 <= n; bx += 16) {
+            int dark = 0;
+            for (int y = by; y < by + 16; ++y)
+                for (int x = bx; x < bx + 16; ++x) dark += M.GetPixel(x, y).GetR() <= 254;
+            if (dark < 129)
+                for (int y = by; y < by + 16; ++y)
+                    for (int x = bx; x < bx + 16; ++x) M.SetPixel(x, y, kClearWhite);
+        }
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            CPixel32 m = M.GetPixel(x, y), w = W.GetPixel(x, y);
+            m.SetA(100);
+            w.SetA(100);
+            M.SetPixel(x, y, m);
+            W.SetPixel(x, y, w);
+        }
+    auto clear = [&](int x, int y) {
+        CPixel32 w = W.GetPixel(x, y);
+        w.SetA(0);
+        W.SetPixel(x, y, w);
+        return M.GetPixel(x, y).GetR() < 100;
+    };
+    // The pair of scans clears the same pixels each time it runs, so one
+    // run gives what running it twice gives.
+    for (int x = 0; x < n; ++x) {
+        for (int y = 0; y < n; ++y)
+            if (clear(x, y)) break;
+        for (int y = n - 1; y >= 0; --y)
+            if (clear(x, y)) break;
+    }
+    // Only pure-white marked pixels change, and a changed one is never pure
+    // white again: the first pass finds them, later passes revisit those left.
+    std::vector<int> candidates;
+    for (int y = 8; y <= n - 9; ++y)
+        for (int x = 8; x <= n - 9; ++x) {
+            CPixel32 p = W.GetPixel(x, y);
+            if (pureWhite(p) && p.GetA() != 0) candidates.push_back(y * n + x);
+        }
+    for (int pass = 0; pass < 10; ++pass) {
+        size_t kept = 0;
+        for (int c : candidates) {
+            int x = c % n, y = c / n;
+            int r = 0, g = 0, b = 0, k = 0;
+            for (const auto& d : kDirections)
+                for (int s = 1; s <= 6; ++s) {
+                    CPixel32 q = W.GetPixel(x + d[0] * s, y + d[1] * s);
+                    if (q.GetA() == 0 || pureWhite(q)) continue;
+                    r += q.GetR(), g += q.GetG(), b += q.GetB(), ++k;
+                }
+            if (k)
+                W.SetPixel(x, y, CPixel32(uint8_t(r / k), uint8_t(g / k), uint8_t(b / k), 100));
+            else
+                candidates[kept++] = c;
+        }
+        candidates.resize(kept);
+        step();
+    }
+}
+
+void TextureSynthesis::Texture_2(CWinBmp& W) {
+    const int n = W.GetWidth();
+    if (n <= 0) return;
+    step();
+    double K[20][20];
+    for (auto& row : K)
+        for (double& k : row) k = 1.0;
+    for (int r = 0; r <= 9; ++r)
+        for (int s = 0; s < 40; ++s) {
+            double a = s * std::numbers::pi / 20;
+            int i = std::clamp(int(r * std::cos(a) + 10.5), 0, 19);
+            int j = std::clamp(int(r * std::sin(a) + 10.5), 0, 19);
+            K[i][j] = 0.5 * (1 - r / 9.0);
+        }
+    fnd::seedRandom(fillSeed_ ? *fillSeed_ : unsigned(std::time(nullptr)));
+    // The pixels still to fill, one bit per row in each column: a block
+    // visits only those, in the same order as a full scan would.
+    const int words = (n + 63) / 64;
+    std::vector<uint64_t> open(size_t(n) * words, 0);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            CPixel32 p = W.GetPixel(x, y);
+            if (pureWhite(p) && p.GetA() == 0) open[size_t(x) * words + y / 64] |= uint64_t(1) << (y % 64);
+        }
+    // Column x, rows y to y + 19: each open pixel takes its source.
+    auto blendColumn = [&](int x, int y, int sx, int sy, const double* k) {
+        uint64_t* col = &open[size_t(x) * words];
+        for (int j0 = y, end = std::min(y + 20, n); j0 < end;) {
+            int w = j0 / 64, b = j0 % 64;
+            int span = std::min(64 - b, end - j0);
+            uint64_t bits = col[w] >> b;
+            if (span < 64) bits &= (uint64_t(1) << span) - 1;
+            while (bits) {
+                int t = __builtin_ctzll(bits);
+                bits &= bits - 1;
+                int j = j0 + t - y;
+                int srcY = sy + j;
+                // A source past the edge leaves the pixel for a later block.
+                if (sx < 0 || srcY < 0 || sx >= n || srcY >= n) continue;
+                CPixel32 src = W.GetPixel(sx, srcY);
+                double kk = k[j];
+                auto mix = [kk](uint8_t a) { return uint8_t(int(a * kk + 255 * (1 - kk))); };
+                W.SetPixel(x, j0 + t, CPixel32(mix(src.GetR()), mix(src.GetG()), mix(src.GetB()), 50));
+                col[w] &= ~(uint64_t(1) << (b + t));
+            }
+            j0 += span;
+        }
+    };
+    // Per row of blocks, the columns with open pixels in the block's rows
+    // (pixels only close during the row, so this stays a superset).
+    std::vector<char> columnOpen(static_cast<size_t>(n));
+    auto windowOpen = [&](int x, int y) {
+        const uint64_t* col = &open[size_t(x) * words];
+        int end = std::min(y + 20, n);
+        for (int j0 = y; j0 < end;) {
+            int w = j0 / 64, b = j0 % 64, span = std::min(64 - b, end - j0);
+            uint64_t bits = col[w] >> b;
+            if (span < 64) bits &= (uint64_t(1) << span) - 1;
+            if (bits) return true;
+            j0 += span;
+        }
+        return false;
+    };
+    for (int y = 20; y <= n - 21; ++y) {
+        for (int x = 0; x < n; ++x) columnOpen[size_t(x)] = windowOpen(x, y);
+        for (int x = n / 2 + 20; x <= n - 21; ++x) {
+            int dx = rnd() % 5 - 20;
+            int dy = rnd() % 5;
+            for (int i = 0; i < 20; ++i)
+                if (columnOpen[size_t(x + i)]) blendColumn(x + i, y, x + i + dx, y + dy, K[i]);
+        }
+        for (int x = n / 2 - 20; x >= 11; --x) {
+            int dx = rnd() % 5 + 20;
+            int dy = rnd() % 5;
+            for (int i = 19; i >= 1; --i)
+                if (columnOpen[size_t(x + i)]) blendColumn(x + i, y, x + i + dx, y + dy, K[i]);
+        }
+    }
+    // The smoothing runs down the columns, in place; on a column-major copy
+    // the same order of work reads memory in sequence.
+    std::vector<CPixel32> cols(size_t(n) * n);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) cols[size_t(x) * n + y] = W.GetPixel(x, y);
+    auto at = [&](int x, int y) -> CPixel32& { return cols[size_t(x) * n + y]; };
+    auto smooth = [&](int x, int y) {
+        CPixel32 p = at(x, y);
+        if (p.GetA() != 50) return;
+        int r = 6 * p.GetR(), g = 6 * p.GetG(), b = 6 * p.GetB();
+        for (const auto& d : kDirections)
+            for (int s = 1; s <= 4; ++s) {
+                CPixel32 q = at(x + d[0] * s, y + d[1] * s);
+                r += q.GetR(), g += q.GetG(), b += q.GetB();
+            }
+        at(x, y) = CPixel32(uint8_t(r / 38), uint8_t(g / 38), uint8_t(b / 38), 50);
+    };
+    for (int x = n / 2; x <= n - 9; ++x)
+        for (int y = 8; y <= n - 9; ++y) smooth(x, y);
+    for (int x = n / 2; x >= 9; --x)
+        for (int y = 8; y <= n - 9; ++y) smooth(x, y);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) W.SetPixel(x, y, at(x, y));
+    step();
+}
+
+void TextureSynthesis::Texture_End(CWinBmp& W) {
+    svc::FaceDocument* doc = svc::document();
+    head3* h = actual_head3;
+    const int n = W.GetWidth();
+    if (!doc || !h || n <= 0 || !doc->photoKernel()) return;
+    step();
+    // The cropped photo at n x n, as Texture_Beg made it (the same call on
+    // the same photo kernel gives the same picture).
+    CWinBmp Q;
+    if (photo_ && photo_->GetWidth() == n && photo_->GetHeight() == n)
+        Q = *photo_;
+    else
+        doc->photoKernel()->LoadOrigBmp(&Q, 2, n, n);
+    photo_.reset();
+    step();
+    W.ResizeBilinear(n, n / 2);
+    auto record = std::make_unique<TextureImage>();
+    record->width = record->height = n;
+    record->rgb.assign(size_t(n) * n * 3, 0);
+    auto put = [&](int row, int col, CPixel32 p) {
+        unsigned char* d = &record->rgb[(size_t(row) * n + col) * 3];
+        d[0] = p.GetR(), d[1] = p.GetG(), d[2] = p.GetB();
+    };
+    if (svc::app().state().pictureEditor) {
+        for (int t = h->triangles.first(); t != -1; t = h->triangles.nextOf(t))
+            for (auto& c : h->triangles[t].texture) c.y = 2 * c.y - 1;
+        for (int j = 0; j < n; ++j)
+            for (int i = 0; i < n; ++i) put(j, i, Q.GetPixel(i, j));
+    } else {
+        Q.ResizeBilinear(n, n / 2);
+        for (int r = 0; r < n / 2; ++r)
+            for (int i = 0; i < n; ++i) put(r, i, W.GetPixel(i, n / 2 - 1 - r));
+        for (int j = 0; j < n / 2; ++j)
+            for (int i = 0; i < n; ++i) put(n / 2 + j, i, Q.GetPixel(i, j));
+    }
+    record->rgb[0] = record->rgb[1] = record->rgb[2] = 0;
+    h->texture = std::move(record);
+    if (svc::ViewEdit3D* v3 = doc->GetViewEdit3D()) v3->InitializeModelForOpenGL(0, 0);
+    for (const char* name : {"ViewOrigPhoto", "ViewOrig2D", "ViewEdit3D", "ViewEdit2D3D"})
+        if (svc::FaceView* v = doc->GetView(name)) v->RepaintFromModel();
+    step();
+}
+
+void MakeFullTexture(std::optional<unsigned> fillSeed) { TextureSynthesis(fillSeed).MakeFullTexture(); }

@@ -1,0 +1,56 @@
+#pragma once
+// The head warp: every head vertex moves by a weighted mean of the control
+// points' displacements, the weights falling off with a power of the
+// distance measured in a plane space. Displacements live in photo space and
+// are carried back into head space, so the head keeps its depth. Controls of
+// an optional fixed line do not move and hold the vertices near them.
+
+#include "fitting/trafdef.h"
+#include "fitting/trafo3.h"
+#include "foundation/use.h"
+#include "model/elements.h"
+
+class bela23Trafo : public trafo3 {
+public:
+    bela23Trafo(Index<featureline3> fixedLine, const fnd::vector<vector2<double>>& from,
+                const fnd::vector<vector2<double>>& to, const fnd::vector<double>& weights,
+                const htraf3<double>& toPlane, const htraf3<double>& toPhoto, double weightFactor, double alpha,
+                double fixRadius);
+
+    vector3<double> traf(const vector3<double>& p) const override;
+
+    virtual vector3<double> setModif(const vector3<double>& a, const vector3<double>& b) const;
+    virtual vector3<double> setModif(const vector3<double>& a, const vector2<double>& b) const;
+    virtual vector3<double> setModif(const vector2<double>& a, const vector2<double>& b) const;
+    virtual vector3<double> modify(const vector3<double>& p, const vector3<double>& d) const;
+
+    static double distdistance2(const vector3<double>& a, const vector3<double>& b) { return (a - b) * (a - b); }
+    double fixingWeight(double nearFixed, double nearMoving) const;
+
+    double alpha;
+    double fixRadius;
+    fnd::vector<vector3<double>> basePoints;
+    fnd::vector<vector3<double>> planePoints;
+    fnd::vector<double> weights;
+    fnd::vector<vector3<double>> displacements;
+    htraf3<double> toPlane;
+    htraf3<double> toPhoto;
+    htraf3<double> fromPhoto;
+    int fixedCount = 0;
+    int count = 0;
+};
+
+class Sbela23Trafo : public Strafo3 {
+public:
+    Sbela23Trafo(Index<featureline3> fixedLine, const fnd::vector<vector2<double>>& from,
+                 const fnd::vector<vector2<double>>& to, const fnd::vector<double>& weights, bool /*unused*/,
+                 const htraf3<double>& toPlane, const htraf3<double>& toPhoto, double weightFactor, double alpha,
+                 double fixRadius)
+        : Strafo3(new bela23Trafo(fixedLine, from, to, weights, toPlane, toPhoto, weightFactor, alpha, fixRadius)) {}
+};
+
+// Warps the current head by one feature (its projection is the camera).
+void bela23TrafoHead(const trafdef22& feature, bool flatDistances, double alpha);
+// Turns the targets the way of their sources, combines the features by
+// length and warps the current head by the result.
+void Bela23TrafoHead(fnd::vector<trafdef22>& features, bool flatDistances, double alpha);

@@ -1,0 +1,354 @@
+#include "fitting/texture.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <numbers>
+
+#include "foundation/random.h"
+
+#include "fitting/kernel2d.h"
+#include "fitting/kernel3d.h"
+#include "model/head.h"
+#include "picture/picencoder.h"
+#include "tests/support/fakes.h"
+#include "tests/support/test_meshes.h"
+
+namespace {
+
+constexpr int kPhoto = 256;  // side of the position-coded photo (red = x, green = y)
+constexpr int kGrid = 4;
+
+htraf3<double> scaling(double s) { return htraf3<double>(matrix44<double>(s, 0, 0, 0, 0, s, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1)); }
+
+class TextureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetModelState();
+        services = std::make_unique<fakes::Services>();
+        services->app.state().pictureEditor = 0;
+        photo = std::make_unique<CKernel2D>(&services->document);
+        heads = std::make_unique<CKernel3D>(&services->document);
+        services->document.photo = photo.get();
+        services->document.head = heads.get();
+        services->document.state().textureSize = kPhoto;
+
+        // The photo file: red = x, green = y.
+        CWinBmp coded;
+        coded.Create(kPhoto, kPhoto, 32, false);
+        for (int y = 0; y < kPhoto; ++y)
+            for (int x = 0; x < kPhoto; ++x) coded.SetPixel(x, y, CPixel32(uint8_t(x), uint8_t(y), 0, 0));
+        std::string path = (std::filesystem::temp_directory_path() / ("brv_texture_" + std::to_string(::getpid()) + ".bmp")).string();
+        CBmpEncoder().MakeFileFromBmp(path.c_str(), &coded);
+        std::ifstream in(path, std::ios::binary);
+        photo->SetFileBytes(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}));
+        std::filesystem::remove(path);
+        photo->photo = coded;
+        photo->InitPicture();  // 768 x 768
+        // Head units 0..100 span the working photo.
+        services->viewEdit2D3D.toPhoto = scaling(7.68);
+
+        // A sheet of (kGrid + 1)^2 vertices; the layout is the sheet turned
+        // upside down and shrunk into [0.1, 0.9].
+        head3& h = *heads->head;
+        std::vector<vector3<double>> p;
+        std::vector<std::array<int, 3>> f;
+        svc::FaceTables& tables = services->document.faceTables;
+        for (int j = 0; j <= kGrid; ++j)
+            for (int i = 0; i <= kGrid; ++i) {
+                double x = 10 + 80.0 * i / kGrid, y = 10 + 80.0 * j / kGrid;
+                p.push_back({x, y, 0});
+                svc::TxtCoordinateRow row;
+                row.u = 0.1 + 0.8 * (x - 10) / 80;
+                row.v = 0.9 - 0.8 * (y - 10) / 80;
+                tables.txtCoordinates.add(row);
+            }
+        for (int j = 0; j < kGrid; ++j)
+            for (int i = 0; i < kGrid; ++i) {
+                int a = j * (kGrid + 1) + i;
+                f.push_back({a, a + 1, a + kGrid + 2});
+                f.push_back({a, a + kGrid + 2, a + kGrid + 1});
+            }
+        mesh = testmesh::build(h, p, f);
+        for (size_t t = 0; t < mesh.triangles.size(); ++t) {
+            triangle& tr = h.triangles[mesh.triangles[t]];
+            tr.material = 1;
+            for (int k = 0; k < 3; ++k) tr.txtRow[k] = int(std::find(mesh.vertices.begin(), mesh.vertices.end(), tr.corner(k)) - mesh.vertices.begin());
+        }
+        h.triangles[mesh.triangles.back()].material = 2;  // not a recognised material
+        tables.faceMaterial = 1;
+        tables.lipMaterial = tables.eyeSocketMaterial = 7;
+        h.secondFlag = 1;
+        services->progress.Open(0, 100, "Applying texture", false);
+    }
+    void TearDown() override {
+        heads.reset();
+        photo.reset();
+        services.reset();
+        resetModelState();
+    }
+    head3& head() { return *heads->head; }
+
+    std::unique_ptr<fakes::Services> services;
+    std::unique_ptr<CKernel2D> photo;
+    std::unique_ptr<CKernel3D> heads;
+    testmesh::Mesh mesh;
+};
+
+TEST_F(TextureTest, RecognisedTrianglesArePaintedFromTheirPhotoPositions) {
+    TextureSynthesis job(1u);
+    CWinBmp W;
+    W.Create(kPhoto, kPhoto, 32, true);
+    job.Texture_Beg(W);
+    EXPECT_EQ(services->progress.allSteps, 12);
+    EXPECT_FALSE(job.special());
+    const int n = kPhoto;
+    int checked = 0;
+    for (size_t t = 0; t + 1 < mesh.triangles.size(); ++t) {
+        const triangle& tr = head().triangles[mesh.triangles[t]];
+        vector2<double> L[3], Ph[3];
+        for (int k = 0; k < 3; ++k) {
+            const svc::TxtCoordinateRow& row = services->document.faceTables.txtCoordinates[tr.txtRow[k]];
+            L[k] = {n * row.u, n * row.v};
+            EXPECT_NEAR(tr.texture[k].x, row.u, 1e-12);
+            EXPECT_NEAR(tr.texture[k].y, row.v / 2, 1e-12);
+            // The corner's projected photo position in the n x n photo.
+            const vector3<double>& p = head().vertices[tr.corner(k)].position;
+            Ph[k] = {p.x / 100 * n, p.y / 100 * n};
+        }
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) {
+                double det = (L[1].x - L[0].x) * (L[2].y - L[0].y) - (L[2].x - L[0].x) * (L[1].y - L[0].y);
+                double b1 = ((x - L[0].x) * (L[2].y - L[0].y) - (L[2].x - L[0].x) * (y - L[0].y)) / det;
+                double b2 = ((L[1].x - L[0].x) * (y - L[0].y) - (x - L[0].x) * (L[1].y - L[0].y)) / det;
+                double b0 = 1 - b1 - b2;
+                if (b0 < 0.02 || b1 < 0.02 || b2 < 0.02) continue;
+                vector2<double> expect = Ph[0] * b0 + Ph[1] * b1 + Ph[2] * b2;
+                CPixel32 texel = W.GetPixel(x, n - 1 - y);
+                ASSERT_GT(texel.GetA(), 0) << x << "," << y;
+                EXPECT_NEAR(texel.GetR(), expect.x, 2.0) << t << " " << x << "," << y;
+                EXPECT_NEAR(texel.GetG(), expect.y, 2.0) << t << " " << x << "," << y;
+                ++checked;
+            }
+    }
+    EXPECT_GT(checked, 1000);
+    // The unrecognised triangle keeps its photo coordinates, v in the lower half.
+    const triangle& other = head().triangles[mesh.triangles.back()];
+    for (int k = 0; k < 3; ++k) {
+        const vector3<double>& p = head().vertices[other.corner(k)].position;
+        EXPECT_NEAR(other.texture[k].x, p.x / 100, 1e-12);
+        EXPECT_NEAR(other.texture[k].y, 0.5 * p.y / 100 + 0.5, 1e-12);
+    }
+}
+
+TEST_F(TextureTest, TheNearerVertexKeepsAPixelAndTheOtherIsSpread) {
+    // Vertex 12 (the middle) gets a twin further back (load-time z) in the
+    // same photo pixel; another vertex lies exactly on vertex 6 and loses the
+    // tie for its pixel.
+    head3& h = head();
+    Index<vertex> twin = h.vertices.add();
+    h.vertices[twin].position = h.vertices[mesh.vertices[12]].position;
+    h.vertices[twin].loadPosition = h.vertices[twin].position;
+    h.vertices[twin].loadPosition.z = 5;  // further back than vertex 12 (z 0)
+    Index<triangle> t = h.triangles.add();
+    h.triangles[t].a = twin;
+    h.triangles[t].b = mesh.vertices[6];
+    h.triangles[t].c = mesh.vertices[7];
+    h.vertices[twin].triangles.add_data(t);
+    // The coincident vertex: its neighbour at distance 0 gives its coordinate.
+    Index<vertex> coincident = h.vertices.add();
+    h.vertices[coincident].position = h.vertices[mesh.vertices[6]].position;
+    h.vertices[coincident].loadPosition = h.vertices[coincident].position;
+    Index<triangle> t2 = h.triangles.add();
+    h.triangles[t2].a = coincident;
+    h.triangles[t2].b = mesh.vertices[6];
+    h.triangles[t2].c = mesh.vertices[6];
+    h.vertices[coincident].triangles.add_data(t2);
+    TextureSynthesis job(1u);
+    CWinBmp W;
+    W.Create(kPhoto, kPhoto, 32, true);
+    job.Texture_Beg(W);
+    const auto& c = job.photoCoordinates();
+    vector2<double> v12 = c[size_t(int(mesh.vertices[12]))];
+    EXPECT_NEAR(v12.x, 0.5, 1e-12);
+    // The twin lost the pixel and was spread from vertices 6 and 7.
+    vector2<double> tw = c[size_t(int(twin))];
+    vector2<double> v6 = c[size_t(int(mesh.vertices[6]))], v7 = c[size_t(int(mesh.vertices[7]))];
+    double d6 = (h.vertices[twin].position - h.vertices[mesh.vertices[6]].position).length();
+    double d7 = (h.vertices[twin].position - h.vertices[mesh.vertices[7]].position).length();
+    double w6 = 1 / (d6 * d6 * d6), w7 = 1 / (d7 * d7 * d7);
+    EXPECT_NEAR(tw.x, (v6.x * w6 + v7.x * w7) / (w6 + w7), 1e-12);
+    EXPECT_NEAR(tw.y, (v6.y * w6 + v7.y * w7) / (w6 + w7), 1e-12);
+    // Distance 0: no infinite weight, the coincident corner's coordinate.
+    vector2<double> hc = c[size_t(int(coincident))];
+    ASSERT_TRUE(std::isfinite(hc.x) && std::isfinite(hc.y));
+    EXPECT_NEAR(hc.x, v6.x, 1e-3);
+    EXPECT_NEAR(hc.y, v6.y, 1e-3);
+}
+
+TEST_F(TextureTest, UnreachedVerticesKeepMinusOne) {
+    // Every vertex coincident: nothing set, corners get (-1, 0).
+    services->viewEdit2D3D.hiddenBelowZ = 1;
+    TextureSynthesis job(1u);
+    CWinBmp W;
+    W.Create(kPhoto, kPhoto, 32, true);
+    job.Texture_Beg(W);
+    const triangle& tr = head().triangles[mesh.triangles[0]];
+    EXPECT_EQ(tr.texture[0], vector2<double>(-1, 0));
+}
+
+TEST_F(TextureTest, FullRunStoresLayoutAbovePhotoAndCountsProgress) {
+    MakeFullTexture(7u);
+    EXPECT_EQ(services->progress.allSteps, 27);
+    ASSERT_TRUE(head().texture);
+    const TextureImage& t = *head().texture;
+    ASSERT_EQ(t.width, kPhoto);
+    ASSERT_EQ(t.rgb.size(), size_t(kPhoto) * kPhoto * 3);
+    EXPECT_EQ(t.rgb[0] + t.rgb[1] + t.rgb[2], 0);  // the first texel is black
+    // Lower half: the photo squeezed to half height.
+    for (int j : {10, 64, 120})
+        for (int i : {3, 100, 250}) {
+            const unsigned char* px = &t.rgb[(size_t(kPhoto / 2 + j) * kPhoto + i) * 3];
+            EXPECT_NEAR(px[0], i, 1.5);
+            EXPECT_NEAR(px[1], 2 * j, 2.5);
+        }
+    EXPECT_EQ(services->viewEdit3D.initializeCalls.size(), 1u);
+    for (fakes::FakeView* v : std::initializer_list<fakes::FakeView*>{&services->viewOrigPhoto, &services->viewOrig2D,
+                                                                      &services->viewEdit3D, &services->viewEdit2D3D}) {
+        EXPECT_EQ(v->redrawFlagAtRedraw, std::vector<bool>{false});
+    }
+    // The same seed gives the same texture.
+    std::vector<unsigned char> first = t.rgb;
+    MakeFullTexture(7u);
+    EXPECT_EQ(head().texture->rgb, first);
+}
+
+TEST_F(TextureTest, PictureEditorTextureIsThePhotoAndVStaysInRange) {
+    services->app.state().pictureEditor = 1;
+    MakeFullTexture(7u);
+    EXPECT_EQ(services->progress.allSteps, 15);
+    const TextureImage& t = *head().texture;
+    const unsigned char* px = &t.rgb[(size_t(200) * kPhoto + 100) * 3];
+    EXPECT_EQ(px[0], 100);
+    EXPECT_EQ(px[1], 200);
+    for (Index<triangle> tr : mesh.triangles)
+        for (int k = 0; k < 3; ++k) {
+            const vector2<double>& c = head().triangles[tr].texture[k];
+            const vector3<double>& p = head().vertices[head().triangles[tr].corner(k)].position;
+            EXPECT_NEAR(c.y, p.y / 100, 1e-12);
+            EXPECT_GE(c.y, 0);
+            EXPECT_LE(c.y, 1);
+        }
+}
+
+TEST_F(TextureTest, TheCubeGetsNoTexture) {
+    head().secondFlag = 0;
+    MakeFullTexture(7u);
+    EXPECT_FALSE(head().texture);
+    EXPECT_EQ(services->progress.allSteps, 0);
+}
+
+TEST(BitmapDrawing, SetPixelCoversTheNeighboursOfFractionalPositions) {
+    CWinBmp b;
+    b.Create(4, 4, 32, true);
+    CPixel32 c(9, 9, 9, 9);
+    BMP_SetPixel(b, 1.5, 2.25, c);
+    int set = 0;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) set += b.GetPixel(x, y) == c;
+    EXPECT_EQ(set, 4);
+    EXPECT_EQ(b.GetPixel(2, 3), c);
+    BMP_SetPixel(b, 3.5, 3.5, CPixel32(1, 1, 1, 1));  // the edge: one pixel
+    EXPECT_EQ(b.GetPixel(3, 3), CPixel32(1, 1, 1, 1));
+    BMP_SetPixel(b, -0.5, 1, c);  // truncates to 0: inside
+    BMP_SetPixel(b, 4, 1, c);     // outside: nothing
+    CWinBmp l;
+    l.Create(8, 8, 32, true);
+    BMP_Line(l, 0, 0, 7, 3, c);
+    EXPECT_EQ(l.GetPixel(0, 0), c);
+    EXPECT_EQ(l.GetPixel(7, 3), c);
+    EXPECT_EQ(l.GetPixel(7, 0), CPixel32(0, 0, 0, 0));
+}
+
+}  // namespace
+
+namespace {
+
+// The fill pass as plainly written: every pixel of every block tested.
+void plainFill(CWinBmp& W, unsigned seed) {
+    const int n = W.GetWidth();
+    double K[20][20];
+    for (auto& row : K)
+        for (double& k : row) k = 1.0;
+    for (int r = 0; r <= 9; ++r)
+        for (int s = 0; s < 40; ++s) {
+            double a = s * std::numbers::pi / 20;
+            K[std::clamp(int(r * std::cos(a) + 10.5), 0, 19)][std::clamp(int(r * std::sin(a) + 10.5), 0, 19)] =
+                0.5 * (1 - r / 9.0);
+        }
+    fnd::seedRandom(seed);
+    auto white = [](CPixel32 p) { return p.GetR() == 255 && p.GetG() == 255 && p.GetB() == 255; };
+    auto blend = [&](int x, int y, int sx, int sy, double k) {
+        CPixel32 p = W.GetPixel(x, y);
+        if (!white(p) || p.GetA() != 0 || sx < 0 || sy < 0 || sx >= n || sy >= n) return;
+        CPixel32 s = W.GetPixel(sx, sy);
+        auto mix = [k](uint8_t a) { return uint8_t(int(a * k + 255 * (1 - k))); };
+        W.SetPixel(x, y, CPixel32(mix(s.GetR()), mix(s.GetG()), mix(s.GetB()), 50));
+    };
+    for (int y = 20; y <= n - 21; ++y) {
+        for (int x = n / 2 + 20; x <= n - 21; ++x) {
+            int dx = fnd::nextRandom() % 5 - 20, dy = fnd::nextRandom() % 5;
+            for (int i = 0; i < 20; ++i)
+                for (int j = 0; j < 20; ++j) blend(x + i, y + j, x + i + dx, y + dy + j, K[i][j]);
+        }
+        for (int x = n / 2 - 20; x >= 11; --x) {
+            int dx = fnd::nextRandom() % 5 + 20, dy = fnd::nextRandom() % 5;
+            for (int i = 19; i >= 1; --i)
+                for (int j = 0; j < 20; ++j) blend(x + i, y + j, x + i + dx, y + dy + j, K[i][j]);
+        }
+    }
+    const int d[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {-1, -1}, {1, -1}, {-1, 1}};
+    auto smooth = [&](int x, int y) {
+        CPixel32 p = W.GetPixel(x, y);
+        if (p.GetA() != 50) return;
+        int r = 6 * p.GetR(), g = 6 * p.GetG(), b = 6 * p.GetB();
+        for (const auto& e : d)
+            for (int s = 1; s <= 4; ++s) {
+                CPixel32 q = W.GetPixel(x + e[0] * s, y + e[1] * s);
+                r += q.GetR(), g += q.GetG(), b += q.GetB();
+            }
+        W.SetPixel(x, y, CPixel32(uint8_t(r / 38), uint8_t(g / 38), uint8_t(b / 38), 50));
+    };
+    for (int x = n / 2; x <= n - 9; ++x)
+        for (int y = 8; y <= n - 9; ++y) smooth(x, y);
+    for (int x = n / 2; x >= 9; --x)
+        for (int y = 8; y <= n - 9; ++y) smooth(x, y);
+}
+
+TEST(TextureFill, SkippingFilledPixelsKeepsEveryPixel) {
+    for (int n : {128, 160}) {
+        CWinBmp W;
+        W.Create(n, n, 32, true);
+        fnd::RandomSource holes(n);
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) {
+                bool hole = (x / 9 + y / 13) % 3 == 0 || holes.next() % 4 == 0;
+                W.SetPixel(x, y, hole ? CPixel32(255, 255, 255, 0)
+                                      : CPixel32(uint8_t(x * 2), uint8_t(y * 3), uint8_t(x ^ y), 100));
+            }
+        CWinBmp plain(W);
+        plainFill(plain, 11);
+        TextureSynthesis(11u).Texture_2(W);
+        int differ = 0;
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) differ += !(W.GetPixel(x, y) == plain.GetPixel(x, y));
+        EXPECT_EQ(differ, 0) << n;
+    }
+    fnd::resetRandom();
+}
+
+}  // namespace
