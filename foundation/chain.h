@@ -160,16 +160,44 @@ struct chaintag {
     bool used = false;  // on a chain, not on the free list
 };
 
-// The slot pool with its doubly linked free list.
-template <class T>
-class basechain {
+namespace detail {
+// Doubly linked runs of slots with the ends first and last (-1 when empty);
+// at(k) is slot k. Both the chains and the free list of their pool are such runs.
+template <class At>
+void linkBetween(At at, int s, int p, int n, int& first, int& last) {
+    auto& t = at(s);
+    t.prev = p;
+    t.next = n;
+    if (p != -1)
+        at(p).next = s;
+    else
+        first = s;
+    if (n != -1)
+        at(n).prev = s;
+    else
+        last = s;
+}
+template <class At>
+void unlinkSlot(At at, int s, int& first, int& last) {
+    auto& t = at(s);
+    if (t.prev != -1)
+        at(t.prev).next = t.next;
+    else
+        first = t.next;
+    if (t.next != -1)
+        at(t.next).prev = t.prev;
+    else
+        last = t.prev;
+}
+
+// What the slot pools of chains and lists share: the slots, how they grow,
+// who holds the pool, and the head of the free list. Derived links slots
+// from..to-1 into its free list with linkFresh(from, to) as they come.
+template <class Derived, class T, class Tag>
+class slot_pool {
 public:
-    explicit basechain(int n = 0, int step = 10, double factor = 1.125, int minStep = 10, double grow = 1.25)
-        : step_(step), factor_(factor), minStep_(minStep), grow_(grow), slots_(n > 0 ? n : 0, minStep, grow, 0.33) {
-        linkFresh(0, slots_.size());
-    }
-    basechain(const basechain&) = delete;
-    basechain& operator=(const basechain&) = delete;
+    slot_pool(const slot_pool&) = delete;
+    slot_pool& operator=(const slot_pool&) = delete;
 
     int size() const { return slots_.size(); }
     int usage() const { return usage_; }
@@ -180,8 +208,6 @@ public:
     int step() const { return step_; }
     double factor() const { return factor_; }
     int emptiesFirst() const { return emptyFirst_; }
-    int emptiesLast() const { return emptyLast_; }
-    bool isFree(int i) const { return i >= 0 && i < size() && !slots_[i].used; }
 
     // The free list from head to tail.
     std::vector<int> empties() const {
@@ -190,21 +216,67 @@ public:
         return out;
     }
 
-    chaintag<T>& tag(int i) { return slots_[i]; }
-    const chaintag<T>& tag(int i) const { return slots_[i]; }
+    Tag& tag(int i) { return slots_[i]; }
+    const Tag& tag(int i) const { return slots_[i]; }
 
-    // Grows the pool to hold slot n - 1; never shrinks. The new slots join
-    // the tail of the free list in increasing order.
+    // Grows the pool to hold slot n - 1; never shrinks.
     void resize(int n) {
         int old = size();
         if (n <= old) return;
-        int fresh = detail::grownPoolSize(n, factor_, step_);
+        int fresh = grownPoolSize(n, factor_, step_);
         slots_.resize(fresh);
-        linkFresh(old, fresh);
+        static_cast<Derived*>(this)->linkFresh(old, fresh);
     }
 
+protected:
+    slot_pool(int n, int step, double factor, int minStep, double grow)
+        : step_(step), factor_(factor), minStep_(minStep), grow_(grow), slots_(n > 0 ? n : 0, minStep, grow, 0.33) {}
+    ~slot_pool() = default;
+
+    // A slot leaving use gets the type's null value back.
+    void clearValue(int i) {
+        if constexpr (admin_class<T>::composed) slots_[i].value = admin_class<T>::null();
+    }
+    // Back to no slots, for tests; sequences on the pool must hold nothing.
+    void dropSlots() {
+        slots_ = dynarray<Tag>(0, minStep_, grow_, 0.33);
+        emptyFirst_ = -1;
+    }
+
+private:
+    int step_;
+    double factor_;
+    int usage_ = 1;
+    int minStep_;
+    double grow_;
+
+protected:
+    dynarray<Tag> slots_;
+    int emptyFirst_ = -1;
+};
+}  // namespace detail
+
+// The slot pool with its doubly linked free list.
+template <class T>
+class basechain : public detail::slot_pool<basechain<T>, T, chaintag<T>> {
+    using base = detail::slot_pool<basechain<T>, T, chaintag<T>>;
+    friend base;
+    using base::emptyFirst_;
+    using base::slots_;
+
+public:
+    using base::size;
+
+    explicit basechain(int n = 0, int step = 10, double factor = 1.125, int minStep = 10, double grow = 1.25)
+        : base(n, step, factor, minStep, grow) {
+        linkFresh(0, slots_.size());
+    }
+
+    int emptiesLast() const { return emptyLast_; }
+    bool isFree(int i) const { return i >= 0 && i < size() && !slots_[i].used; }
+
     int get_new_index_outfrom_empties() {
-        if (emptyFirst_ == -1) resize(size() + 1);
+        if (emptyFirst_ == -1) this->resize(size() + 1);
         int i = emptyFirst_;
         unlink(i);
         return i;
@@ -214,69 +286,45 @@ public:
     // use, a negative number or one above maxStoredSlot is refused with -1.
     int get_index_outfrom_empties(int i) {
         if (i < 0 || i > maxStoredSlot) return -1;
-        if (i >= size()) resize(i + 1);
+        if (i >= size()) this->resize(i + 1);
         if (slots_[i].used) return -1;
         unlink(i);
         return i;
     }
 
     void put_index_into_empties(int i) {
-        chaintag<T>& t = slots_[i];
-        if constexpr (admin_class<T>::composed) t.value = admin_class<T>::null();
-        chaintag<T>& s = slots_[i];  // the reset may have touched other pools only
-        s.used = false;
-        s.prev = -1;
-        s.next = emptyFirst_;
-        if (emptyFirst_ != -1)
-            slots_[emptyFirst_].prev = i;
-        else
-            emptyLast_ = i;
-        emptyFirst_ = i;
+        this->clearValue(i);
+        slots_[i].used = false;
+        detail::linkBetween(slot(), i, -1, emptyFirst_, emptyFirst_, emptyLast_);
     }
 
     // Back to no slots, for tests; chains on the pool must hold nothing.
     void reinit() {
-        slots_ = dynarray<chaintag<T>>(0, minStep_, grow_, 0.33);
-        emptyFirst_ = emptyLast_ = -1;
+        this->dropSlots();
+        emptyLast_ = -1;
     }
 
 private:
-
+    // New slots join the tail of the free list in increasing order.
     void linkFresh(int from, int to) {
         for (int k = from; k < to; ++k) {
-            chaintag<T>& t = slots_[k];
-            t.used = false;
-            t.next = -1;
-            t.prev = emptyLast_;
-            if (emptyLast_ != -1)
-                slots_[emptyLast_].next = k;
-            else
-                emptyFirst_ = k;
-            emptyLast_ = k;
+            slots_[k].used = false;
+            detail::linkBetween(slot(), k, emptyLast_, -1, emptyFirst_, emptyLast_);
         }
     }
 
     void unlink(int i) {
+        detail::unlinkSlot(slot(), i, emptyFirst_, emptyLast_);
         chaintag<T>& t = slots_[i];
-        if (t.prev != -1)
-            slots_[t.prev].next = t.next;
-        else
-            emptyFirst_ = t.next;
-        if (t.next != -1)
-            slots_[t.next].prev = t.prev;
-        else
-            emptyLast_ = t.prev;
         t.used = true;
         t.next = t.prev = -1;
     }
 
-    int step_;
-    double factor_;
-    int usage_ = 1;
-    int minStep_;
-    double grow_;
-    dynarray<chaintag<T>> slots_;
-    int emptyFirst_ = -1;
+    // Slot k, for the link helpers.
+    auto slot() {
+        return [this](int k) -> chaintag<T>& { return slots_[k]; };
+    }
+
     int emptyLast_ = -1;
 };
 
@@ -352,26 +400,10 @@ public:
         if (!pool_ || !validTarget(j)) return -1;
         int s = take(i);
         if (s < 0) return -1;
-        chaintag<T>& t = pool_->tag(s);
-        if (j == -1) {
-            t.next = -1;
-            t.prev = last_;
-            if (last_ != -1)
-                pool_->tag(last_).next = s;
-            else
-                first_ = s;
-            last_ = s;
-        } else {
-            chaintag<T>& n = pool_->tag(j);
-            t.next = j;
-            t.prev = n.prev;
-            if (n.prev != -1)
-                pool_->tag(n.prev).next = s;
-            else
-                first_ = s;
-            n.prev = s;
-        }
-        ++count_;
+        if (j == -1)
+            linkBetween(s, last_, -1);
+        else
+            linkBetween(s, pool_->tag(j).prev, j);
         return s;
     }
 
@@ -380,26 +412,10 @@ public:
         if (!pool_ || !validTarget(j)) return -1;
         int s = take(i);
         if (s < 0) return -1;
-        chaintag<T>& t = pool_->tag(s);
-        if (j == -1) {
-            t.prev = -1;
-            t.next = first_;
-            if (first_ != -1)
-                pool_->tag(first_).prev = s;
-            else
-                last_ = s;
-            first_ = s;
-        } else {
-            chaintag<T>& p = pool_->tag(j);
-            t.prev = j;
-            t.next = p.next;
-            if (p.next != -1)
-                pool_->tag(p.next).prev = s;
-            else
-                last_ = s;
-            p.next = s;
-        }
-        ++count_;
+        if (j == -1)
+            linkBetween(s, -1, first_);
+        else
+            linkBetween(s, j, pool_->tag(j).next);
         return s;
     }
 
@@ -445,15 +461,7 @@ public:
     // Unlinks element i of this chain and returns its slot to the pool.
     bool remove_index(int i) {
         if (!pool_ || i < 0 || i >= pool_->size() || !pool_->tag(i).used) return false;
-        chaintag<T>& t = pool_->tag(i);
-        if (t.prev != -1)
-            pool_->tag(t.prev).next = t.next;
-        else
-            first_ = t.next;
-        if (t.next != -1)
-            pool_->tag(t.next).prev = t.prev;
-        else
-            last_ = t.prev;
+        detail::unlinkSlot(slot(), i, first_, last_);
         --count_;
         pool_->put_index_into_empties(i);
         return true;
@@ -479,6 +487,15 @@ private:
     int take(int i) {
         if (i == -2) return pool_->get_new_index_outfrom_empties();
         return pool_->get_index_outfrom_empties(i);
+    }
+    // Links slot s in between elements p and n (-1 for the ends).
+    void linkBetween(int s, int p, int n) {
+        detail::linkBetween(slot(), s, p, n, first_, last_);
+        ++count_;
+    }
+    // Slot k of the pool, for the link helpers.
+    auto slot() const {
+        return [pool = pool_](int k) -> chaintag<T>& { return pool->tag(k); };
     }
     // The source may share this pool: each value is copied before the
     // insertion that may grow it.

@@ -22,42 +22,22 @@ struct listtag {
     int next = -1;
 };
 
+// The slot pool with its singly linked free list.
 template <class T>
-class baselist {
+class baselist : public detail::slot_pool<baselist<T>, T, listtag<T>> {
+    using base = detail::slot_pool<baselist<T>, T, listtag<T>>;
+    friend base;
+    using base::emptyFirst_;
+    using base::slots_;
+
 public:
     explicit baselist(int n = 0, int step = 10, double factor = 1.125, int minStep = 10, double grow = 1.25)
-        : step_(step), factor_(factor), minStep_(minStep), grow_(grow), slots_(n > 0 ? n : 0, minStep, grow, 0.33) {
-        chainFresh(0, slots_.size());
-    }
-    baselist(const baselist&) = delete;
-    baselist& operator=(const baselist&) = delete;
-
-    int size() const { return slots_.size(); }
-    int usage() const { return usage_; }
-    // Every chain or list on the pool, and the static holder, counts once;
-    // the pool is freed by whoever lets go of it last.
-    void retain() { ++usage_; }
-    bool release() { return --usage_ == 0; }
-    int emptiesFirst() const { return emptyFirst_; }
-    std::vector<int> empties() const {
-        std::vector<int> out;
-        for (int k = emptyFirst_; k != -1; k = slots_[k].next) out.push_back(k);
-        return out;
-    }
-    listtag<T>& tag(int i) { return slots_[i]; }
-    const listtag<T>& tag(int i) const { return slots_[i]; }
-
-    // Asked for only when the free list is empty: all new slots form it.
-    void resize(int n) {
-        int old = size();
-        if (n <= old) return;
-        int fresh = detail::grownPoolSize(n, factor_, step_);
-        slots_.resize(fresh);
-        chainFresh(old, fresh);
+        : base(n, step, factor, minStep, grow) {
+        linkFresh(0, slots_.size());
     }
 
     int get_new_index_outfrom_empties() {
-        if (emptyFirst_ == -1) resize(size() + 1);
+        if (emptyFirst_ == -1) this->resize(this->size() + 1);
         int i = emptyFirst_;
         emptyFirst_ = slots_[i].next;
         slots_[i].next = -1;
@@ -65,34 +45,22 @@ public:
     }
 
     void put_index_into_empties(int i) {
-        if constexpr (admin_class<T>::composed) slots_[i].value = admin_class<T>::null();
+        this->clearValue(i);
         slots_[i].next = emptyFirst_;
         emptyFirst_ = i;
     }
 
     // Back to no slots, for tests; lists on the pool must hold nothing.
-    void reinit() {
-        slots_ = dynarray<listtag<T>>(0, minStep_, grow_, 0.33);
-        emptyFirst_ = -1;
-    }
+    void reinit() { this->dropSlots(); }
 
 private:
-
     // Slots from..to-1 chained in increasing order in front of the old head
     // (which is empty whenever the pool grows).
-    void chainFresh(int from, int to) {
+    void linkFresh(int from, int to) {
         if (from >= to) return;
         for (int k = from; k < to; ++k) slots_[k].next = k + 1 < to ? k + 1 : emptyFirst_;
         emptyFirst_ = from;
     }
-
-    int step_;
-    double factor_;
-    int usage_ = 1;
-    int minStep_;
-    double grow_;
-    dynarray<listtag<T>> slots_;
-    int emptyFirst_ = -1;
 };
 
 // A position in a list of T values, read through the list that

@@ -112,6 +112,17 @@ double cubicLength(V3 b, V3 c, V3 d, double u0, double u1) {
     return sum;
 }
 
+// One coordinate of the linear pieces: b[i] = p[i + 1] - p[i] per segment.
+void segmentSteps(const std::vector<double>& p, std::vector<double>& b, int n) {
+    b.assign(n, 0.0);
+    for (int i = 0; i < n; ++i) b[i] = p[i + 1] - p[i];
+}
+double linearAt(const std::vector<double>& p, const std::vector<double>& b, int i, double u) { return p[i] + b[i] * u; }
+double cubicAt(const std::vector<double>& p, const std::vector<double>& b, const std::vector<double>& c,
+               const std::vector<double>& d, int i, double u) {
+    return ((d[i] * u + c[i]) * u + b[i]) * u + p[i];
+}
+
 }  // namespace
 
 void spline::setSize(int size) {
@@ -199,19 +210,10 @@ double spline2D::x(int i, double) const { return px[i]; }
 double spline2D::y(int i, double) const { return py[i]; }
 
 double spline2D::x(double t) const {
-    if (px.empty()) return 0;
-    int i;
-    double u;
-    locate(t, i, u);
-    return n == 0 ? px[0] : x(i, u);
+    return at(px, t, [this](int i, double u) { return x(i, u); });
 }
-
 double spline2D::y(double t) const {
-    if (py.empty()) return 0;
-    int i;
-    double u;
-    locate(t, i, u);
-    return n == 0 ? py[0] : y(i, u);
+    return at(py, t, [this](int i, double u) { return y(i, u); });
 }
 
 void spline2D::Init(const dynarray<vector2<double>>& points, char mode) {
@@ -239,11 +241,7 @@ void spline3D::reset() {
 double spline3D::z(int i, double) const { return pz[i]; }
 
 double spline3D::z(double t) const {
-    if (pz.empty()) return 0;
-    int i;
-    double u;
-    locate(t, i, u);
-    return n == 0 ? pz[0] : z(i, u);
+    return at(pz, t, [this](int i, double u) { return z(i, u); });
 }
 
 vector3<double> spline3D::xyz(double t) const { return {x(t), y(t), z(t)}; }
@@ -263,12 +261,8 @@ void spline3D::Init(const dynarray<vector3<double>>& points, char mode) {
 // Linear.
 
 void spline2DLinear::compute(char) {
-    bx.assign(n, 0.0);
-    by.assign(n, 0.0);
-    for (int i = 0; i < n; ++i) {
-        bx[i] = px[i + 1] - px[i];
-        by[i] = py[i + 1] - py[i];
-    }
+    segmentSteps(px, bx, n);
+    segmentSteps(py, by, n);
 }
 
 void spline2DLinear::reset() {
@@ -278,18 +272,13 @@ void spline2DLinear::reset() {
 }
 
 double spline2DLinear::length(int i, double u0, double u1) const { return (u1 - u0) * std::hypot(bx[i], by[i]); }
-double spline2DLinear::x(int i, double u) const { return px[i] + bx[i] * u; }
-double spline2DLinear::y(int i, double u) const { return py[i] + by[i] * u; }
+double spline2DLinear::x(int i, double u) const { return linearAt(px, bx, i, u); }
+double spline2DLinear::y(int i, double u) const { return linearAt(py, by, i, u); }
 
 void spline3DLinear::compute(char) {
-    bx.assign(n, 0.0);
-    by.assign(n, 0.0);
-    bz.assign(n, 0.0);
-    for (int i = 0; i < n; ++i) {
-        bx[i] = px[i + 1] - px[i];
-        by[i] = py[i + 1] - py[i];
-        bz[i] = pz[i + 1] - pz[i];
-    }
+    segmentSteps(px, bx, n);
+    segmentSteps(py, by, n);
+    segmentSteps(pz, bz, n);
 }
 
 void spline3DLinear::reset() {
@@ -302,9 +291,9 @@ void spline3DLinear::reset() {
 double spline3DLinear::length(int i, double u0, double u1) const {
     return (u1 - u0) * std::sqrt(bx[i] * bx[i] + by[i] * by[i] + bz[i] * bz[i]);
 }
-double spline3DLinear::x(int i, double u) const { return px[i] + bx[i] * u; }
-double spline3DLinear::y(int i, double u) const { return py[i] + by[i] * u; }
-double spline3DLinear::z(int i, double u) const { return pz[i] + bz[i] * u; }
+double spline3DLinear::x(int i, double u) const { return linearAt(px, bx, i, u); }
+double spline3DLinear::y(int i, double u) const { return linearAt(py, by, i, u); }
+double spline3DLinear::z(int i, double u) const { return linearAt(pz, bz, i, u); }
 
 // Cubic.
 
@@ -323,8 +312,8 @@ void spline2DCubic::reset() {
 double spline2DCubic::length(int i, double u0, double u1) const {
     return cubicLength({bx[i], by[i], 0}, {cx[i], cy[i], 0}, {dx[i], dy[i], 0}, u0, u1);
 }
-double spline2DCubic::x(int i, double u) const { return ((dx[i] * u + cx[i]) * u + bx[i]) * u + px[i]; }
-double spline2DCubic::y(int i, double u) const { return ((dy[i] * u + cy[i]) * u + by[i]) * u + py[i]; }
+double spline2DCubic::x(int i, double u) const { return cubicAt(px, bx, cx, dx, i, u); }
+double spline2DCubic::y(int i, double u) const { return cubicAt(py, by, cy, dy, i, u); }
 
 void spline3DCubic::compute(char mode) {
     for (auto* v : {&bx, &by, &bz, &cx, &cy, &cz, &dx, &dy, &dz}) v->assign(n, 0.0);
@@ -341,9 +330,9 @@ void spline3DCubic::reset() {
 double spline3DCubic::length(int i, double u0, double u1) const {
     return cubicLength({bx[i], by[i], bz[i]}, {cx[i], cy[i], cz[i]}, {dx[i], dy[i], dz[i]}, u0, u1);
 }
-double spline3DCubic::x(int i, double u) const { return ((dx[i] * u + cx[i]) * u + bx[i]) * u + px[i]; }
-double spline3DCubic::y(int i, double u) const { return ((dy[i] * u + cy[i]) * u + by[i]) * u + py[i]; }
-double spline3DCubic::z(int i, double u) const { return ((dz[i] * u + cz[i]) * u + bz[i]) * u + pz[i]; }
+double spline3DCubic::x(int i, double u) const { return cubicAt(px, bx, cx, dx, i, u); }
+double spline3DCubic::y(int i, double u) const { return cubicAt(py, by, cy, dy, i, u); }
+double spline3DCubic::z(int i, double u) const { return cubicAt(pz, bz, cz, dz, i, u); }
 
 spline2D* spline2DOfType(int splineType) {
     switch (splineType) {

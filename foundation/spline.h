@@ -41,6 +41,16 @@ public:
 protected:
     // Segment and local parameter of t, clamped to the curve.
     void locate(double t, int& segment, double& u) const;
+    // One coordinate at t: 0 without points, the point itself without
+    // segments, else segmentAt(i, u).
+    template <class SegmentAt>
+    double at(const std::vector<double>& points, double t, SegmentAt segmentAt) const {
+        if (points.empty()) return 0;
+        int i;
+        double u;
+        locate(t, i, u);
+        return n == 0 ? points[0] : segmentAt(i, u);
+    }
 };
 
 class spline2D : public spline {
