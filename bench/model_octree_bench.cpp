@@ -8,7 +8,7 @@
 #include "foundation/random.h"
 #include "model/head.h"
 #include "model/octree.h"
-#include "tests/model/mesh_fixtures.h"
+#include "tests/support/test_meshes.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ std::vector<Ray> rays(int n) {
 
 void BM_OctreePick(benchmark::State& state) {
     head3 h;
-    meshes::bumpySphere(h, 120, 150);
+    testmesh::addShape(h, testmesh::bumpySphereShape(120, 150));
     h.octree().fill();
     std::vector<Ray> rs = rays(4096);
     size_t k = 0;
@@ -49,7 +49,7 @@ BENCHMARK(BM_OctreePick);
 
 void BM_OctreeFill(benchmark::State& state) {
     head3 h;
-    meshes::bumpySphere(h, 120, 150);
+    testmesh::addShape(h, testmesh::bumpySphereShape(120, 150));
     for (auto _ : state) benchmark::DoNotOptimize(h.octree().fill());
 }
 BENCHMARK(BM_OctreeFill)->Unit(benchmark::kMillisecond);

@@ -9,6 +9,7 @@
 #include "foundation/pools.h"
 #include "model/featuretables.h"
 #include "model/model_io.h"
+#include "model/morph.h"
 
 namespace {
 
@@ -410,6 +411,9 @@ void head3::read_version2(fileTB& f) {
     }
     if (head3Version > 2 && svc::document()) svc::document()->tables() = std::move(fresh);
     for (int k = extrapoints.first(); k != -1; k = extrapoints.nextOf(k)) extrapoints[k].conversion();
+    // The morphs work on the current head; a head read while another is
+    // current keeps the positions of its file.
+    if (actual_head3 == this) apply_reading_morphs();
 }
 
 void head3::readTables(fileTB& f, svc::FaceTables& tables, const int (&counts)[3]) {

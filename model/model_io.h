@@ -3,6 +3,7 @@
 // line one level deeper. Records carry their pool index, and reading puts
 // each element back into the very slot it names.
 
+#include <algorithm>
 #include <vector>
 
 #include "model/elements.h"
@@ -63,27 +64,34 @@ void write_indices_short(fileTB& f, const fnd::chain<Index<X>>& c) {
     write_count_line(f, c.count(), X::word);
 }
 
-// Reads a list into c (emptied first): each record's index names the slot
-// it takes (-2: the first free one). A slot in use or out of range fails the
-// stream. take(i) may redirect the index (or fail the stream) before the slot
-// is taken.
+// Reads n records "index body", each into the slot its index names (-2: the
+// first free one). A slot in use or out of range fails the stream. take(i)
+// may move things out of the way (or refuse the index, failing the stream)
+// before the slot is taken; check(element, slot) may refuse the record read.
+template <class T, class Take, class Check>
+void read_records(fileTB& f, fnd::chain<T>& c, int n, Take take, Check check) {
+    for (int r = 0; r < n && f.good(); ++r) {
+        int i = -1;
+        f >> i;
+        if (!f.good()) return;
+        if (i > maxStoredCount || !take(i)) {
+            f.fail();
+            return;
+        }
+        Index<T> s = c.insert_stored(f, i);
+        if (s == -1) return;
+        Index<T>::active = s;
+        f >> c[s];
+        if (f.good() && !check(c[s], int(s))) f.fail();
+    }
+}
+
+// Reads a list (count line, then its records) into c, emptied first.
 template <class T, class Take>
 void read_elements_all(fileTB& f, fnd::chain<T>& c, Take take) {
     int n = read_count_line(f);
     c.remove_all();
-    for (int r = 0; r < n && f.good(); ++r) {
-        int i = -1;
-        f >> i;
-        if (!f.good()) break;
-        if (i > maxStoredCount || !take(i)) {
-            f.fail();
-            break;
-        }
-        Index<T> s = c.insert_stored(f, i);
-        if (s == -1) break;
-        Index<T>::active = s;
-        f >> c[s];
-    }
+    read_records(f, c, n, take, [](const T&, int) { return true; });
 }
 
 template <class T>

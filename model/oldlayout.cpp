@@ -2,7 +2,6 @@
 // bare vertex and triangle records) or the arrays of the OBJ importer. Both
 // end with one area of all triangles under the region "whole_head".
 
-#include <algorithm>
 #include <set>
 
 #include "foundation/utility.h"
@@ -11,24 +10,7 @@
 
 namespace {
 
-// n records "index body" into the slots they name; false on a failed stream.
-template <class T, class Check>
-void readRecords(fileTB& f, fnd::chain<T>& c, int n, Check check) {
-    for (int k = 0; k < n && f.good(); ++k) {
-        int i = -1;
-        f >> i;
-        if (!f.good()) return;
-        if (i > maxStoredCount) {
-            f.fail();
-            return;
-        }
-        Index<T> s = c.insert_stored(f, i);
-        if (s == -1) return;
-        Index<T>::active = s;
-        f >> c[s];
-        if (f.good() && !check(c[s], s)) f.fail();
-    }
-}
+const auto anyIndex = [](int) { return true; };
 
 }  // namespace
 
@@ -39,9 +21,9 @@ head3& head3::read_version1(fileTB& f, int nV, int nT, const PNT* pnt, const TRI
     std::set<int> vertexSlots;
     if (!pnt || !tri) {
         fnd::temporaryChange<bool> phs(readFromPHS, true);
-        readRecords(f, vertices, nV, [&](const vertex&, int s) { return vertexSlots.insert(s).second; });
+        read_records(f, vertices, nV, anyIndex, [&](const vertex&, int s) { return vertexSlots.insert(s).second; });
         // A corner must be one of the vertices just read.
-        readRecords(f, triangles, nT, [&](const triangle& t, int) {
+        read_records(f, triangles, nT, anyIndex, [&](const triangle& t, int) {
             return vertexSlots.count(t.a) && vertexSlots.count(t.b) && vertexSlots.count(t.c);
         });
     } else {

@@ -524,11 +524,13 @@ def count_line(n, word):
     return '%d \tof::%s ' % (n, word)
 
 
-def write_head(name, second_flag, verts, mirror_v, tris, feats, areas,
+def write_head(name, second_flag, verts, tris, feats, areas,
                regions, groups, materials, txt):
     """verts: positions; tris: dicts; feats: (name, mirror, vertex, weight);
     areas: list of triangle lists; regions: (name, mirror, colour, areas,
-    points)."""
+    points).  The vertex link and the triangle mirror link are stored as -1:
+    loading a template expects no mirror pairs (with them, collapsing an
+    edge would collapse its mirror edge too)."""
     w = Writer()
     w.parts.append('3 1 0 ')
     w.depth = 1
@@ -547,14 +549,14 @@ def write_head(name, second_flag, verts, mirror_v, tris, feats, areas,
     w.line(count_line(len(verts), 'Vertex'))
     w.depth = 3
     for i, p in enumerate(verts):
-        w.line('%d %d ' % (i, mirror_v[i]), fmt(p[0]), fmt(p[1]), fmt(p[2]))
+        w.line('%d -1 ' % i, fmt(p[0]), fmt(p[1]), fmt(p[2]))
     w.depth = 2
     w.line(count_line(len(tris), 'Triangle'))
     w.depth = 3
     for i, t in enumerate(tris):
         a, b, c = t['v']
         w.line('%d %d %d \t%d %d %d \t%d %d \t%d %d %d ' % (
-            i, t['mirror'], t['partner'], a, b, c, t['group'], t['material'],
+            i, -1, t['partner'], a, b, c, t['group'], t['material'],
             a, b, c))
     w.depth = 2
     w.line(count_line(0, 'EditPoint'))
@@ -768,7 +770,7 @@ def build(data_dir):
     files = {}
     for num, shape, hname in HEAD_FILES:
         verts = to_head(outside[shape])
-        files[num + '.the'] = write_head(hname, 1, verts, mesh.mirror, tris,
+        files[num + '.the'] = write_head(hname, 1, verts, tris,
                                          feat_recs, areas, regions, GROUPS,
                                          MATERIALS, txt)
     for num, shape in AGE_FILES:

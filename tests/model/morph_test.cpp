@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "framework/paths.h"
+#include "framework/resources.h"
 #include "model/head.h"
 #include "model/morph.h"
 #include "model/topology.h"
-#include "tests/model/mesh_fixtures.h"
 #include "tests/support/fakes.h"
+#include "tests/support/test_meshes.h"
 
 namespace {
 
@@ -39,10 +40,10 @@ struct Small {
     Index<extrapoint> e = -1;
     Small() {
         Index<area> a = h.areas.add();
-        v[0] = meshes::addVertex(h, {0, 0, 0});
-        v[1] = meshes::addVertex(h, {1, 0, 0});
-        v[2] = meshes::addVertex(h, {0, 1, 0});
-        Index<triangle> t = meshes::addTriangle(h, a, v[0], v[1], v[2]);
+        v[0] = testmesh::addVertex(h, {0, 0, 0});
+        v[1] = testmesh::addVertex(h, {1, 0, 0});
+        v[2] = testmesh::addVertex(h, {0, 1, 0});
+        Index<triangle> t = testmesh::addTriangle(h, a, v[0], v[1], v[2]);
         set_extrapoint(&e, t, {0.2, 0.3, 0.5}, 1);
         h.scale = 2.0;
         h.offset = {1, 1, 1};
@@ -99,6 +100,57 @@ TEST_F(Morph, ReadingOrderInThePictureEditorMode) {
     EXPECT_EQ(s.at(1), vector3<double>(1, 0, 0));
 }
 
+// The eight corners of the built-in cube (scale 1, offset 0), in file order.
+std::vector<vector3<double>> cubeCorners() {
+    std::vector<vector3<double>> out;
+    for (int k = 0; k < 8; ++k) out.push_back({k & 1 ? 10.0 : -10.0, k & 2 ? 10.0 : -10.0, k & 4 ? 10.0 : -10.0});
+    return out;
+}
+
+std::string cornerLines(double factor, const char* prefix = "") {
+    std::string out;
+    for (const vector3<double>& c : cubeCorners())
+        out += prefix + std::to_string(c.x * factor) + " " + std::to_string(c.y * factor) + " " +
+               std::to_string(c.z * factor) + "\n";
+    return out;
+}
+
+// Reads the built-in cube through the whole reader; false when it did not read.
+bool readCube(head3& h) {
+    std::span<const unsigned char> bytes = brv::ResourceBytes("TEMPLATE", 121);
+    if (!bytes.data()) return false;
+    fileTB f;
+    f.open(bytes.data(), bytes.size());
+    h.read(f, false);
+    return f.good() && h.vertices.count() == 8;
+}
+
+// Reading a head ends with the morphs: in the picture-editor mode the age
+// shapes (ages 20, 80, 30, then 10), otherwise the file's positions stay.
+TEST_F(Morph, ReadingAHeadAppliesTheAgeShapes) {
+    installMorphResource(1222, cornerLines(2));
+    installMorphResource(1228, cornerLines(3));
+    installMorphResource(1223, cornerLines(4));
+    installMorphResource(1221, cornerLines(0.5));
+    installMorphResource(1220, cornerLines(0.25));
+    for (int editor : {1, 0}) {
+        resetModelState();
+        services.app.state().pictureEditor = editor;
+        head3 h;
+        ASSERT_TRUE(readCube(h));
+        std::vector<vector3<double>> c = cubeCorners();
+        size_t k = 0;
+        for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v), ++k) {
+            const vertex& x = h.vertices[v];
+            EXPECT_EQ(x.position, editor ? c[k] * 0.5 : c[k]) << editor << " " << k;
+            EXPECT_EQ(x.age80, editor ? c[k] : vector3<double>()) << editor << " " << k;  // 3c - 2c
+            EXPECT_EQ(x.age30, editor ? c[k] * 2.0 : vector3<double>()) << editor << " " << k;
+        }
+        // The box is that of the shape the reader ended with.
+        EXPECT_EQ(h.boxMax.x, editor ? 5.0 : 10.0);
+    }
+}
+
 TEST_F(Morph, WrongListsChangeNothing) {
     struct Case {
         const char* what;
@@ -152,6 +204,17 @@ TEST_F(DazMorph, VertexLinesInOrder) {
     Small s;
     read_DAZ_morph();
     for (int k = 0; k < 3; ++k) EXPECT_EQ(s.at(k), kMapped[k]);
+}
+
+TEST_F(DazMorph, ReadingAHeadAppliesTheExchangeFile) {
+    services.app.state().pictureEditor = 0;
+    write("# exchange\n" + cornerLines(1.5, "v "));
+    head3 h;
+    ASSERT_TRUE(readCube(h));
+    std::vector<vector3<double>> c = cubeCorners();
+    size_t k = 0;
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v), ++k)
+        EXPECT_EQ(h.vertices[v].position, c[k] * 1.5);
 }
 
 TEST_F(DazMorph, OnlyInTheDazModeWithAFigureAndAFullList) {

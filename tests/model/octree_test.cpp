@@ -12,9 +12,9 @@
 #include "model/head.h"
 #include "model/octree.h"
 #include "model/topology.h"
-#include "tests/model/mesh_fixtures.h"
 #include "tests/support/fakes.h"
 #include "tests/support/model_invariants.h"
+#include "tests/support/test_meshes.h"
 
 namespace {
 
@@ -127,14 +127,14 @@ void compareWithBruteForce(head3& h, int rays, unsigned seed) {
 
 TEST_F(Octree, ClosedSphereMatchesBruteForce) {
     head3 h;
-    meshes::icosphere(h, 3);
+    testmesh::addShape(h, testmesh::icosphereShape(3));
     ASSERT_EQ(h.octree().fill(), 1);
     compareWithBruteForce(h, 10000, 7);
 }
 
 TEST_F(Octree, LargeMeshMatchesBruteForce) {
     head3 h;
-    meshes::bumpySphere(h, 120, 150);
+    testmesh::addShape(h, testmesh::bumpySphereShape(120, 150));
     ASSERT_EQ(h.triangles.count(), 36000);
     ASSERT_EQ(h.octree().fill(), 1);
     compareWithBruteForce(h, 10000, 11);
@@ -142,7 +142,7 @@ TEST_F(Octree, LargeMeshMatchesBruteForce) {
 
 TEST_F(Octree, CubeAlongTheAxes) {
     head3 h;
-    meshes::cube(h);
+    testmesh::addShape(h, testmesh::subdividedCubeShape(1, 10.0));
     ASSERT_EQ(h.octree().fill(), 1);
     // From outside each face, straight at it, off the diagonal.
     for (int axis = 0; axis < 3; ++axis)
@@ -166,10 +166,10 @@ TEST_F(Octree, HitsNearMissesAndOrderAlongTheRay) {
     int v[9];
     vector3<double> p[9] = {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {0, 0, 5}, {10, 0, 5},
                             {0, 10, 5}, {30, 30, 30}, {31, 30, 30}, {30, 31, 31}};
-    for (int k = 0; k < 9; ++k) v[k] = meshes::addVertex(h, p[k]);
-    int low = meshes::addTriangle(h, a, v[0], v[1], v[2]);
-    int high = meshes::addTriangle(h, a, v[3], v[4], v[5]);
-    meshes::addTriangle(h, a, v[6], v[7], v[8]);
+    for (int k = 0; k < 9; ++k) v[k] = testmesh::addVertex(h, p[k]);
+    int low = testmesh::addTriangle(h, a, v[0], v[1], v[2]);
+    int high = testmesh::addTriangle(h, a, v[3], v[4], v[5]);
+    testmesh::addTriangle(h, a, v[6], v[7], v[8]);
     ASSERT_EQ(h.octree().fill(), 1);
     vector3<double> b;
     // Through the middle: the nearer one by t, also when it lies behind P.
@@ -189,10 +189,10 @@ TEST_F(Octree, HitsNearMissesAndOrderAlongTheRay) {
 TEST_F(Octree, FlatHeadIsRefused) {
     head3 h;
     Index<area> a = h.areas.add();
-    int v0 = meshes::addVertex(h, {0, 0, 0}), v1 = meshes::addVertex(h, {1, 0, 0}),
-        v2 = meshes::addVertex(h, {0, 1, 0}), v3 = meshes::addVertex(h, {1, 1, 0});
-    meshes::addTriangle(h, a, v0, v1, v2);
-    meshes::addTriangle(h, a, v1, v3, v2);
+    int v0 = testmesh::addVertex(h, {0, 0, 0}), v1 = testmesh::addVertex(h, {1, 0, 0}),
+        v2 = testmesh::addVertex(h, {0, 1, 0}), v3 = testmesh::addVertex(h, {1, 1, 0});
+    testmesh::addTriangle(h, a, v0, v1, v2);
+    testmesh::addTriangle(h, a, v1, v3, v2);
     EXPECT_EQ(h.octree().fill(), 0);
     EXPECT_EQ(h.octree().getfirst({0.2, 0.2, 1}, {0, 0, -1}, nullptr), -1);
     EXPECT_EQ(h.SetMinMaxOctree(false), 0);
@@ -219,7 +219,7 @@ void expectNoStaleCells(const head3& h, const std::vector<int>& removed) {
 
 TEST_F(Octree, AddAndRemoveLeaveNoStaleCells) {
     head3 h;
-    meshes::icosphere(h, 3);
+    testmesh::addShape(h, testmesh::icosphereShape(3));
     ASSERT_EQ(h.SetMinMaxOctree(false), 1);
     int cellsFull = h.octree().cellChain().count();
     std::vector<int> all;

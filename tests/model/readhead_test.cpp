@@ -13,9 +13,9 @@
 #include "model/octree.h"
 #include "model/topology.h"
 #include "tests/model/feature_fixtures.h"
-#include "tests/model/mesh_fixtures.h"
 #include "tests/support/fakes.h"
 #include "tests/support/model_invariants.h"
+#include "tests/support/test_meshes.h"
 
 namespace {
 
@@ -32,8 +32,9 @@ struct Permuted {
 Permuted permute(int number) {
     head3 h;
     Index<area> a = h.areas.add();
-    int v0 = meshes::addVertex(h, {1, 2, 3}), v1 = meshes::addVertex(h, {4, 5, 6}), v2 = meshes::addVertex(h, {7, 8, 10});
-    Index<triangle> t = meshes::addTriangle(h, a, v0, v1, v2);
+    int v0 = testmesh::addVertex(h, {1, 2, 3}), v1 = testmesh::addVertex(h, {4, 5, 6}),
+        v2 = testmesh::addVertex(h, {7, 8, 10});
+    Index<triangle> t = testmesh::addTriangle(h, a, v0, v1, v2);
     Index<extrapoint> e = -1;
     set_extrapoint(&e, t, {0.2, 0.3, 0.5}, 1);
     permutate_number(h, number);
@@ -88,7 +89,7 @@ struct AsRead {
     Index<area> big1, big2, small;
 
     explicit AsRead(head3& head) : h(head) {
-        Index<area> all = meshes::icosphere(h, 1);
+        Index<area> all = testmesh::addShape(h, testmesh::icosphereShape(1));
         for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) h.vertices[v].triangles.remove_all();
         h.areas[all].triangles.remove_all();
         for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t)) {
@@ -106,7 +107,7 @@ struct AsRead {
             h.areas[a].triangles.add_data(t);
             h.triangles[t].material = k == 5 ? 2 : 1;
         }
-        meshes::addVertex(h, {5, 5, 5});  // in no triangle: goes
+        testmesh::addVertex(h, {5, 5, 5});  // in no triangle: goes
         h.pre_read();
         // "mouth" over two areas, "mouth_0" over one, both naming the nose tip.
         Index<region> mouth = h.regions.add_new("mouth");
@@ -221,7 +222,7 @@ TEST_F(ReadHead, OrderRegionsIsStableByAreaCount) {
 
 TEST_F(ReadHead, PrepostMakesTheWholeHead) {
     head3 h;
-    meshes::icosphere(h, 0);
+    testmesh::addShape(h, testmesh::icosphereShape(0));
     for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t)) remove_triangle_from_area(t);
     h.areas.remove_all();
     h.pre_read();

@@ -8,12 +8,15 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "framework/resources.h"
 #include "model/head.h"
+#include "model/morph.h"
 #include "tests/support/fakes.h"
+#include "tests/support/model_invariants.h"
 
 namespace {
 
@@ -57,6 +60,23 @@ std::vector<int> slots(const fnd::chain<vertex>& c) {
     return out;
 }
 
+// Each vertex slot's mirror vertex: the one at the mirrored position (the
+// files store no mirror links); -1 when there is none.
+std::map<int, int> mirrorsByPosition(const head3& h) {
+    std::map<std::array<double, 3>, int> at;
+    for (int k = h.vertices.first(); k != -1; k = h.vertices.nextOf(k)) {
+        const vector3<double>& p = h.vertices[k].position;
+        at[{p.x, p.y, p.z}] = k;
+    }
+    std::map<int, int> out;
+    for (int k = h.vertices.first(); k != -1; k = h.vertices.nextOf(k)) {
+        const vector3<double>& p = h.vertices[k].position;
+        auto it = at.find({p.x == 0.0 ? 0.0 : -p.x, p.y, p.z});
+        out[k] = it == at.end() ? -1 : it->second;
+    }
+    return out;
+}
+
 double area2(const vector3<double>& a, const vector3<double>& b, const vector3<double>& c) {
     vector3<double> u = b - a, v = c - a;
     double x = u.y * v.z - u.z * v.y, y = u.z * v.x - u.x * v.z, z = u.x * v.y - u.y * v.x;
@@ -89,11 +109,28 @@ const char* const kPoints[] = {
     "left_cheek", "top_of_the_nose",
 };
 
+// 101 and 102 also share the full head's topology and nose tip vertex.
 TEST_F(TemplateHeads, EachHeadReadsWithItsTablesRegionsAndPoints) {
+    std::vector<std::array<int, 3>> fullCorners;
+    int fullTip = -1;
     for (unsigned number : {122u, 101u, 102u}) {
         SCOPED_TRACE(number);
         head3 h;
         ASSERT_TRUE(load(h, number));
+        EXPECT_MODEL_SOUND(h);
+        std::vector<std::array<int, 3>> corners;
+        for (int k = h.triangles.first(); k != -1; k = h.triangles.nextOf(k))
+            corners.push_back({h.triangles[k].a, h.triangles[k].b, h.triangles[k].c});
+        Index<featurepoint3> tipPoint = h.getFeaturepoint("tip_of_the_nose", false);
+        ASSERT_NE(tipPoint, -1);
+        int tip = h.featurepoints[tipPoint].vtx;
+        if (number == 122u) {
+            fullCorners = corners;
+            fullTip = tip;
+        } else {
+            EXPECT_EQ(corners, fullCorners);
+            EXPECT_EQ(tip, fullTip);
+        }
         EXPECT_EQ(h.secondFlag, 1);
         EXPECT_GT(h.vertices.count(), 15000);
         EXPECT_EQ(h.triangles.count() % 2, 0);
@@ -123,6 +160,11 @@ TEST_F(TemplateHeads, EachHeadReadsWithItsTablesRegionsAndPoints) {
             ASSERT_NE(i, -1) << r;
             EXPECT_GT(h.regions[i].areas.count(), 0) << r;
         }
+        // No mirror links are stored: an edge collapse must not collapse the
+        // mirror edge as well.
+        for (int k = h.vertices.first(); k != -1; k = h.vertices.nextOf(k)) ASSERT_EQ(h.vertices[k].mirror, -1);
+        for (int k = h.triangles.first(); k != -1; k = h.triangles.nextOf(k)) ASSERT_EQ(h.triangles[k].mirror, -1);
+        std::map<int, int> mirrorOf = mirrorsByPosition(h);
         double zmax = -1e300;
         for (int k = h.vertices.first(); k != -1; k = h.vertices.nextOf(k))
             zmax = std::max(zmax, h.vertices[k].position.z);
@@ -134,35 +176,14 @@ TEST_F(TemplateHeads, EachHeadReadsWithItsTablesRegionsAndPoints) {
             Index<featurepoint3> m = h.getFeaturepoint(mirrorName(name).c_str(), false);
             ASSERT_NE(m, -1) << name;
             const featurepoint3& mp = h.featurepoints[m];
-            EXPECT_EQ(h.vertices[fp.vtx].mirror, mp.vtx) << name;
+            EXPECT_EQ(mirrorOf[fp.vtx], int(mp.vtx)) << name;
             EXPECT_EQ(h.vertices[fp.vtx].position.x, -h.vertices[mp.vtx].position.x) << name;
         }
-        const vertex& tip = h.vertices[h.featurepoints[h.getFeaturepoint("tip_of_the_nose", false)].vtx];
-        EXPECT_EQ(tip.position.z, zmax);
-        EXPECT_EQ(tip.position.x, 0.0);
+        EXPECT_EQ(h.vertices[tip].position.z, zmax);
+        EXPECT_EQ(h.vertices[tip].position.x, 0.0);
         EXPECT_LT(h.vertices[h.featurepoints[h.getFeaturepoint("left_corner_of_the_left_eye", false)].vtx]
                       .position.x,
                   -38.0);
-    }
-}
-
-TEST_F(TemplateHeads, MaleAndFemaleShareTheFullHeadsTopology) {
-    head3 full;
-    ASSERT_TRUE(load(full, 122));
-    std::vector<std::array<int, 3>> corners;
-    for (int k = full.triangles.first(); k != -1; k = full.triangles.nextOf(k))
-        corners.push_back({full.triangles[k].a, full.triangles[k].b, full.triangles[k].c});
-    int tip = full.featurepoints[full.getFeaturepoint("tip_of_the_nose", false)].vtx;
-    for (unsigned number : {101u, 102u}) {
-        SCOPED_TRACE(number);
-        resetModelState();
-        head3 h;
-        ASSERT_TRUE(load(h, number));
-        std::vector<std::array<int, 3>> other;
-        for (int k = h.triangles.first(); k != -1; k = h.triangles.nextOf(k))
-            other.push_back({h.triangles[k].a, h.triangles[k].b, h.triangles[k].c});
-        EXPECT_EQ(other, corners);
-        EXPECT_EQ(int(h.featurepoints[h.getFeaturepoint("tip_of_the_nose", false)].vtx), tip);
     }
 }
 
@@ -172,6 +193,7 @@ TEST_F(TemplateHeads, AgeShapesFitTheFullHead) {
     head3 h;
     ASSERT_TRUE(load(h, 122));
     std::vector<int> order = slots(h.vertices);
+    std::map<int, int> mirrorOf = mirrorsByPosition(h);
     for (unsigned number : {1220u, 1221u, 1222u, 1223u, 1228u}) {
         SCOPED_TRACE(number);
         std::vector<vector3<double>> shape = ageShape(h, number);
@@ -181,7 +203,8 @@ TEST_F(TemplateHeads, AgeShapesFitTheFullHead) {
             const vertex& v = h.vertices[order[n]];
             for (double d : {shape[n].x - v.position.x, shape[n].y - v.position.y, shape[n].z - v.position.z})
                 moved = std::max(moved, std::fabs(d));
-            int m = v.mirror;
+            int m = mirrorOf[order[n]];
+            ASSERT_NE(m, -1);
             ASSERT_EQ(shape[m].x, -shape[n].x);
             ASSERT_EQ(shape[m].y, shape[n].y);
         }
@@ -192,6 +215,37 @@ TEST_F(TemplateHeads, AgeShapesFitTheFullHead) {
             ASSERT_GT(area2(shape[t.a], shape[t.b], shape[t.c]), 1e-6) << "triangle " << k;
         }
     }
+}
+
+// The full head as the picture-editor mode reads it: the age-20 shape with
+// the age-80 and age-30 deltas taken from it, then the age-10 shape as the
+// geometry (age 0 when the document asks for it). The morphs move only
+// positions, so one sound head covers every age; the shapes themselves are
+// checked above.
+TEST_F(TemplateHeads, FullHeadReadsSoundWithTheAgeShapes) {
+    services.document.state().templateId = 122;
+    services.app.state().pictureEditor = 1;
+    head3 h;
+    ASSERT_TRUE(load(h, 122));
+    EXPECT_MODEL_SOUND(h);
+    EXPECT_EQ(testsupport::eulerCharacteristic(h), 5);  // the skin open at the neck, two closed eyeballs
+    std::vector<int> order = slots(h.vertices);
+    std::vector<vector3<double>> young = ageShape(h, 1222), heavy = ageShape(h, 1223), old = ageShape(h, 1228);
+    auto worst = [&](const std::vector<vector3<double>>& base) {
+        double w = 0.0;
+        for (std::size_t n = 0; n < order.size(); ++n) {
+            const vertex& v = h.vertices[order[n]];
+            for (const vector3<double>& d :
+                 {v.position - base[n], v.age80 - (old[n] - young[n]), v.age30 - (heavy[n] - young[n])})
+                w = std::max({w, std::fabs(d.x), std::fabs(d.y), std::fabs(d.z)});
+        }
+        return w;
+    };
+    ASSERT_EQ(young.size(), order.size());
+    EXPECT_LT(worst(ageShape(h, 1221)), 1e-9);
+    // The document's flag for age 0 swaps the last shape, the deltas stay.
+    read_age_morph(0);
+    EXPECT_LT(worst(ageShape(h, 1220)), 1e-9);
 }
 
 TEST_F(TemplateHeads, CubeReadsAsEightVerticesAndOneArea) {

@@ -15,9 +15,9 @@
 #include "model/octree.h"
 #include "model/topology.h"
 #include "tests/model/feature_fixtures.h"
-#include "tests/model/mesh_fixtures.h"
 #include "tests/support/fakes.h"
 #include "tests/support/model_invariants.h"
+#include "tests/support/test_meshes.h"
 
 namespace {
 
@@ -90,7 +90,7 @@ Index<vertex> neighbourOf(Index<vertex> v) {
 // The checker itself sees broken links.
 TEST_F(Topology, CheckerSeesBrokenLinks) {
     head3 h;
-    Index<area> a = meshes::icosphere(h, 0);
+    Index<area> a = testmesh::addShape(h, testmesh::icosphereShape(0));
     h.post2_read();
     auto sound = [&h] { return testsupport::modelInvariantErrors(h).empty(); };
     ASSERT_TRUE(sound());
@@ -114,7 +114,7 @@ TEST_F(Topology, CheckerSeesBrokenLinks) {
 
 TEST_F(Topology, FanOrderAndWalk) {
     head3 h;
-    meshes::icosphere(h, 1);
+    testmesh::addShape(h, testmesh::icosphereShape(1));
     for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
         // Reverse the list, then order it again.
         std::vector<int> l = listOf(h.vertices[v].triangles);
@@ -143,12 +143,12 @@ TEST_F(Topology, OpenFanStartsAtItsBorder) {
     head3 h;
     Index<area> a = h.areas.add();
     // A fan of three triangles around c, open between r0 and r3.
-    int c = meshes::addVertex(h, {0, 0, 0});
+    int c = testmesh::addVertex(h, {0, 0, 0});
     int r[4];
-    for (int k = 0; k < 4; ++k) r[k] = meshes::addVertex(h, {std::cos(k * 0.8), std::sin(k * 0.8), 0});
-    int t2 = meshes::addTriangle(h, a, c, r[2], r[3]);
-    int t0 = meshes::addTriangle(h, a, c, r[0], r[1]);
-    int t1 = meshes::addTriangle(h, a, c, r[1], r[2]);
+    for (int k = 0; k < 4; ++k) r[k] = testmesh::addVertex(h, {std::cos(k * 0.8), std::sin(k * 0.8), 0});
+    int t2 = testmesh::addTriangle(h, a, c, r[2], r[3]);
+    int t0 = testmesh::addTriangle(h, a, c, r[0], r[1]);
+    int t1 = testmesh::addTriangle(h, a, c, r[1], r[2]);
     EXPECT_EQ(order_trianges_of_vertex(c), 0);
     EXPECT_EQ(listOf(h.vertices[c].triangles), (std::vector<int>{t0, t1, t2}));
     // An edge with one triangle does not collapse.
@@ -158,7 +158,7 @@ TEST_F(Topology, OpenFanStartsAtItsBorder) {
 
 TEST_F(Topology, RemovedTablePointComesBackUnplaced) {
     head3 h;
-    meshes::icosphere(h, 1);
+    testmesh::addShape(h, testmesh::icosphereShape(1));
     h.post2_read();
     Index<featurepoint3> p = placeFixed(h, "tip_of_the_nose", h.vertices.first());
     Index<region> mouth = h.getRegion("mouth", false);
@@ -175,7 +175,7 @@ TEST_F(Topology, RemovedTablePointComesBackUnplaced) {
 
 TEST_F(Topology, TriangleWithRubberLinePointTakesTheLine) {
     head3 h;
-    meshes::icosphere(h, 1);
+    testmesh::addShape(h, testmesh::icosphereShape(1));
     h.post2_read();
     Index<featureline3> l = h.getFeatureline("top_line_of_mouth", false);
     int t = h.triangles.first();
@@ -194,7 +194,7 @@ TEST_F(Topology, TriangleWithRubberLinePointTakesTheLine) {
 
 TEST_F(Topology, ClosedLineWrapsAndSharesItsFirstPoint) {
     head3 h;
-    meshes::icosphere(h, 1);
+    testmesh::addShape(h, testmesh::icosphereShape(1));
     h.post2_read();
     Index<featureline3> l = h.getFeatureline("left_eyebrow", false);
     int t = h.triangles.first();
@@ -217,7 +217,7 @@ TEST_F(Topology, ClosedLineWrapsAndSharesItsFirstPoint) {
 
 TEST_F(Topology, OneEditPointCarryingAPointAndALineLosesBoth) {
     head3 h;
-    meshes::icosphere(h, 1);
+    testmesh::addShape(h, testmesh::icosphereShape(1));
     h.post2_read();
     Index<featurepoint3> p = placeRubber(h, "tip_of_the_nose", h.triangles.first());
     Index<extrapoint> e = h.featurepoints[p].extra;
@@ -236,7 +236,7 @@ TEST_F(Topology, OneEditPointCarryingAPointAndALineLosesBoth) {
 
 TEST_F(Topology, RemovedElementsLeaveNoLinksBehind) {
     head3 h;
-    Index<area> a = meshes::icosphere(h, 1);
+    Index<area> a = testmesh::addShape(h, testmesh::icosphereShape(1));
     h.post2_read();
     // A region over the area, its line as border, a quad pair and a mirror pair.
     Index<region> mouth = h.getRegion("mouth", false);
@@ -275,7 +275,7 @@ TEST_F(Topology, RemovedElementsLeaveNoLinksBehind) {
 
 TEST_F(Topology, CollapseKeepsEulerCharacteristicAndMovesThePoint) {
     head3 h;
-    meshes::icosphere(h, 2);
+    testmesh::addShape(h, testmesh::icosphereShape(2));
     pairMirrors(h);
     ASSERT_EQ(testsupport::eulerCharacteristic(h), 2);
     EXPECT_MODEL_SOUND(h);
@@ -302,7 +302,7 @@ TEST_F(Topology, CollapseKeepsEulerCharacteristicAndMovesThePoint) {
 
 TEST_F(Topology, CollapseOntoAPointDeletesTheOther) {
     head3 h;
-    meshes::icosphere(h, 2);
+    testmesh::addShape(h, testmesh::icosphereShape(2));
     h.post2_read();
     for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) order_trianges_of_vertex(v);
     Index<vertex> a = h.vertices.first(), b = neighbourOf(a);
@@ -473,7 +473,7 @@ TEST_F(Topology, RandomDeletionsCollapsesAndRegionChanges) {
         resetModelState();
         fixtures::installSmallTables();
         head3 h;
-        meshes::icosphere(h, 2);
+        testmesh::addShape(h, testmesh::icosphereShape(2));
         pairMirrors(h);
         prepare(h);
         RandomEdits edits{h, fnd::RandomSource(seed), {}};
@@ -489,7 +489,7 @@ TEST_F(Topology, RandomCollapsesKeepAClosedSurface) {
         resetModelState();
         fixtures::installSmallTables();
         head3 h;
-        meshes::icosphere(h, 2);
+        testmesh::addShape(h, testmesh::icosphereShape(2));
         pairMirrors(h);
         prepare(h);
         RandomEdits edits{h, fnd::RandomSource(seed), {}};
