@@ -76,6 +76,10 @@ struct FaceTables {
 struct DocState {
     int32_t templateId = 0;      // 121 cube, 122 full head, 102 clipboard, 100 special; > 0: loaded
     int32_t textureSize = 1024;  // side of the square head texture
+    // 0 for the first photo, n for the n-th refinement photo (negative while
+    // the crop page is open); its absolute value chooses the feature codes
+    // valid for the photo.
+    int32_t photoNumber = 0;
     bool startPageChoice = false;
     int32_t counter = 0;
     bool age0 = false;  // picture-editor flow ends with the age-0 morph

@@ -3,11 +3,11 @@
 // with each stage's time and the reprojection error of the head's feature
 // lines printed at the end.
 //
-// The photo and its marks are taken from the environment:
-//   BRIVANTA_PHOTO  a picture file
-//   BRIVANTA_MARKS  a text file of photo marks, one "name x y" a line (photo
-//                   pixels of the picture as read); a name of a feature line
-//                   adds one point to that drawn line
+// Usage: fitting_pipeline_bench [benchmark flags] [PHOTO MARKS]
+//   PHOTO  a picture file
+//   MARKS  a text file of photo marks, one "name x y" a line (photo pixels of
+//          the picture as read); a name of a feature line adds one point to
+//          that drawn line
 // Without them a position-coded photo is made and marked through a known
 // camera.
 
@@ -15,7 +15,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -26,6 +25,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+const char* photoPath = nullptr;
+const char* marksPath = nullptr;
 
 double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
 
@@ -64,9 +66,7 @@ bool readMarks(pipeline::Run& run, const char* path, double scale) {
 }
 
 void BM_Pipeline(benchmark::State& state) {
-    const char* photoPath = std::getenv("BRIVANTA_PHOTO");
-    const char* marksPath = std::getenv("BRIVANTA_MARKS");
-    double tRead = 0, tCamera = 0, tFit = 0, tTexture = 0, error = 0;
+    double tRead = 0, tCamera = 0, tFit = 0, tTexture = 0, error = 0, cameraError = 0, fitError = 0;
     for (auto _ : state) {
         pipeline::Run run;
         if (!run.loadTemplate()) {
@@ -103,9 +103,11 @@ void BM_Pipeline(benchmark::State& state) {
             return;
         }
         tCamera = msSince(t);
+        cameraError = run.pointError();
         t = Clock::now();
-        HeadToPhotoTrafo(0);
+        HeadToPhotoTrafo();
         tFit = msSince(t);
+        fitError = run.pointError();
         t = Clock::now();
         MakeFullTexture(7u);
         tTexture = msSince(t);
@@ -116,9 +118,27 @@ void BM_Pipeline(benchmark::State& state) {
     state.counters["fit_ms"] = tFit;
     state.counters["texture_ms"] = tTexture;
     state.counters["line_error_px"] = error;
-    std::printf("photo %.1f ms, camera search %.1f ms, fitting %.1f ms, texture %.1f ms, line error %.2f px\n", tRead,
-                tCamera, tFit, tTexture, error);
+    state.counters["point_rms_px"] = fitError;
+    std::printf(
+        "photo %.1f ms, camera search %.1f ms, fitting %.1f ms, texture %.1f ms\n"
+        "reprojection: feature points RMS %.2f px after the camera search, %.2f px after the fit; "
+        "feature lines worst %.2f px\n",
+        tRead, tCamera, tFit, tTexture, cameraError, fitError, error);
 }
 BENCHMARK(BM_Pipeline)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (argc == 3) {
+        photoPath = argv[1];
+        marksPath = argv[2];
+    } else if (argc != 1) {
+        std::fprintf(stderr, "usage: %s [benchmark flags] [PHOTO MARKS]\n", argv[0]);
+        return 2;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -46,7 +46,7 @@ void BM_HeadToPhotoTrafo(benchmark::State& state) {
         for (int v = run->head().vertices.first(); v != -1; v = run->head().vertices.nextOf(v))
             run->head().vertices[v].position = start[k++];
         state.ResumeTiming();
-        HeadToPhotoTrafo(0);
+        HeadToPhotoTrafo();
     }
     state.counters["line_error_px"] = run->lineError();
 }
@@ -58,7 +58,7 @@ void BM_MakeFullTexture(benchmark::State& state) {
         state.SkipWithError("the template head cannot be read");
         return;
     }
-    HeadToPhotoTrafo(0);
+    HeadToPhotoTrafo();
     run->services->document.state().textureSize = int(state.range(0));
     for (auto _ : state) {
         MakeFullTexture(7u);

@@ -203,7 +203,7 @@ bool cutLinesByPoints(const fnd::dynarray<int>& onSource, const fnd::dynarray<in
     return cut(onSource, onPhoto, source, photo, sourcePieces, photoPieces);
 }
 
-fnd::vector<trafdef22> HeadToPhotoFeatures(int photoNumber) {
+fnd::vector<trafdef22> HeadToPhotoFeatures() {
     fnd::vector<trafdef22> features;
     svc::FaceDocument* doc = svc::document();
     head3* h = actual_head3;
@@ -213,7 +213,7 @@ fnd::vector<trafdef22> HeadToPhotoFeatures(int photoNumber) {
     const int templateId = doc->state().templateId;
     // The feature group of the photo; the template only decides between
     // head points and second marks.
-    const int group = std::abs(photoNumber);
+    const int group = std::abs(doc->state().photoNumber);
     const htraf3<double> cam = htrafOf2D3DViewBmp();
 
     // 1. Point rows.
@@ -282,7 +282,7 @@ fnd::vector<trafdef22> HeadToPhotoFeatures(int photoNumber) {
             if (head.size() < 2) continue;
             Line2 from;
             traf32(&from, head, cam);
-            features.add(trafdef22(from, photo, {}, false, true, 0.5, 3.0, cam));
+            features.add(trafdef22(from, photo, fnd::vector<double>(), false, true, 0.5, 3.0, cam));
             continue;
         }
         CString flags = type;
@@ -328,7 +328,7 @@ fnd::vector<trafdef22> HeadToPhotoFeatures(int photoNumber) {
             for (int k = 0; k < headPieces.size(); ++k) {
                 Line2 from;
                 traf32(&from, headPieces[k], cam);
-                features.add(trafdef22(from, photoPieces[k], {}, true, true, 0.5, 3.0, cam));
+                features.add(trafdef22(from, photoPieces[k], fnd::vector<double>(), true, true, 0.5, 3.0, cam));
             }
         } else {
             Line2 source = pointsOf(*photoLine(marks, code, 1));
@@ -339,18 +339,18 @@ fnd::vector<trafdef22> HeadToPhotoFeatures(int photoNumber) {
             fnd::dynarray<Line2> sourcePieces, photoPieces;
             if (!cutLinesByPoints(onSource, onPhoto, source, photo, sourcePieces, photoPieces)) continue;
             for (int k = 0; k < sourcePieces.size(); ++k)
-                features.add(trafdef22(sourcePieces[k], photoPieces[k], {}, true, true, 0.5, 3.0, cam));
+                features.add(trafdef22(sourcePieces[k], photoPieces[k], fnd::vector<double>(), true, true, 0.5, 3.0, cam));
         }
     }
     return features;
 }
 
-void HeadToPhotoTrafo(int photoNumber) {
+void HeadToPhotoTrafo() {
     svc::FaceDocument* doc = svc::document();
     head3* h = actual_head3;
     if (!doc || !h) return;
     CWaitCursor wait;
-    fnd::vector<trafdef22> features = HeadToPhotoFeatures(photoNumber);
+    fnd::vector<trafdef22> features = HeadToPhotoFeatures();
 
     // 3. Warp.
     svc::progress().Step(0);

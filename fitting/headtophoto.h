@@ -41,11 +41,11 @@ bool cutLinesByPoints(const fnd::dynarray<int>& onSource, const fnd::dynarray<in
                       fnd::dynarray<fnd::vector<vector2<double>>>& photoPieces);
 
 // The features of the current document (marks of the photo kernel's head2,
-// the current head3, the overlay view's camera). photoNumber chooses the
-// feature group of the tables (0: codes without '@', n: codes ending "@" and
-// the n-th capital letter).
-fnd::vector<trafdef22> HeadToPhotoFeatures(int photoNumber);
+// the current head3, the overlay view's camera). The absolute value of the
+// document's photo number chooses the feature group of the tables (0: codes
+// without '@', n: codes ending "@" and the n-th capital letter).
+fnd::vector<trafdef22> HeadToPhotoFeatures();
 
 // CMainFrame::HeadToPhotoTrafo without the window: works on the current
 // document, its head, its views and the progress window.
-void HeadToPhotoTrafo(int photoNumber = 0);
+void HeadToPhotoTrafo();

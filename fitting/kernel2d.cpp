@@ -8,6 +8,7 @@
 
 #include "app/services.h"
 #include "dialogs/services.h"
+#include "fitting/resize.h"
 #include "framework/file.h"
 #include "framework/resources.h"
 #include "framework/system.h"
@@ -332,8 +333,10 @@ int CKernel2D::LoadOrigBmp(CWinBmp* out, int type, int width, int height) {
     } else {
         scratch->CreateCopy(photo);
     }
-    if (width && height) scratch->ResizeBilinear(width, height);
-    if (out != scratch) *out = *scratch;
+    if (width && height)
+        ResizeBilinearInto(*scratch, *out, width, height);
+    else if (out != scratch)
+        *out = *scratch;
     return out->GetWidth();
 }
 

@@ -10,6 +10,7 @@
 #include "app/services.h"
 #include "dialogs/services.h"
 #include "fitting/kernel2d.h"
+#include "fitting/resize.h"
 #include "foundation/random.h"
 #include "model/head.h"
 #include "views/services.h"
@@ -246,9 +247,10 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
             }
     }
 
-    // 7. Holes take the mirrored column.
-    for (int x = 0; x < n; ++x)
-        for (int y = 0; y < n; ++y)
+    // 7. Holes take the mirrored column. Each row is on its own, so the
+    // rows may go in memory order as long as x runs up within a row.
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x)
             if (T.GetPixel(x, y).GetA() == 0) T.SetPixel(x, y, T.GetPixel(n - 1 - x, y));
     W = T;
     step();
@@ -335,20 +337,25 @@ void TextureSynthesis::Texture_1(CWinBmp& W) {
             M.SetPixel(x, y, m);
             W.SetPixel(x, y, w);
         }
-    auto clear = [&](int x, int y) {
-        CPixel32 w = W.GetPixel(x, y);
-        w.SetA(0);
-        W.SetPixel(x, y, w);
-        return M.GetPixel(x, y).GetR() < 100;
+    // Down each column from the top, and up from the bottom, the pixels are
+    // cleared up to and including the first one marked dark. The pair of
+    // scans clears the same pixels each time it runs, so one run gives what
+    // running it twice gives; clearing only sets alpha, so the columns may
+    // advance together, a row at a time.
+    auto clearFrom = [&](int y0, int y1, int dy) {
+        std::vector<char> done(static_cast<size_t>(n), 0);
+        int remaining = n;
+        for (int y = y0; y != y1 && remaining; y += dy)
+            for (int x = 0; x < n; ++x) {
+                if (done[size_t(x)]) continue;
+                CPixel32 w = W.GetPixel(x, y);
+                w.SetA(0);
+                W.SetPixel(x, y, w);
+                if (M.GetPixel(x, y).GetR() < 100) done[size_t(x)] = 1, --remaining;
+            }
     };
-    // The pair of scans clears the same pixels each time it runs, so one
-    // run gives what running it twice gives.
-    for (int x = 0; x < n; ++x) {
-        for (int y = 0; y < n; ++y)
-            if (clear(x, y)) break;
-        for (int y = n - 1; y >= 0; --y)
-            if (clear(x, y)) break;
-    }
+    clearFrom(0, n, 1);
+    clearFrom(n - 1, -1, -1);
     // Only pure-white marked pixels change, and a changed one is never pure
     // white again: the first pass finds them, later passes revisit those left.
     std::vector<int> candidates;
@@ -402,8 +409,10 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
             CPixel32 p = W.GetPixel(x, y);
             if (pureWhite(p) && p.GetA() == 0) open[size_t(x) * words + y / 64] |= uint64_t(1) << (y % 64);
         }
-    // Column x, rows y to y + 19: each open pixel takes its source.
+    // Column x, rows y to y + 19: each open pixel takes its source. True
+    // when some of those pixels are still open afterwards.
     auto blendColumn = [&](int x, int y, int sx, int sy, const double* k) {
+        bool left = false;
         uint64_t* col = &open[size_t(x) * words];
         for (int j0 = y, end = std::min(y + 20, n); j0 < end;) {
             int w = j0 / 64, b = j0 % 64;
@@ -416,7 +425,10 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
                 int j = j0 + t - y;
                 int srcY = sy + j;
                 // A source past the edge leaves the pixel for a later block.
-                if (sx < 0 || srcY < 0 || sx >= n || srcY >= n) continue;
+                if (sx < 0 || srcY < 0 || sx >= n || srcY >= n) {
+                    left = true;
+                    continue;
+                }
                 CPixel32 src = W.GetPixel(sx, srcY);
                 double kk = k[j];
                 auto mix = [kk](uint8_t a) { return uint8_t(int(a * kk + 255 * (1 - kk))); };
@@ -425,9 +437,11 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
             }
             j0 += span;
         }
+        return left;
     };
     // Per row of blocks, the columns with open pixels in the block's rows
-    // (pixels only close during the row, so this stays a superset).
+    // (pixels only close, so this stays a superset; a column whose window
+    // a block has closed is dropped at once).
     std::vector<char> columnOpen(static_cast<size_t>(n));
     auto windowOpen = [&](int x, int y) {
         const uint64_t* col = &open[size_t(x) * words];
@@ -441,26 +455,47 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
         }
         return false;
     };
+    // The first open column at or after x (n: none), so that a block whose
+    // twenty columns are all closed costs only its two random numbers.
+    std::vector<int> nextOpen(static_cast<size_t>(n) + 1);
     for (int y = 20; y <= n - 21; ++y) {
-        for (int x = 0; x < n; ++x) columnOpen[size_t(x)] = windowOpen(x, y);
+        nextOpen[size_t(n)] = n;
+        for (int x = n - 1; x >= 0; --x)
+            nextOpen[size_t(x)] = (columnOpen[size_t(x)] = windowOpen(x, y)) ? x : nextOpen[size_t(x) + 1];
         for (int x = n / 2 + 20; x <= n - 21; ++x) {
             int dx = rnd() % 5 - 20;
             int dy = rnd() % 5;
-            for (int i = 0; i < 20; ++i)
-                if (columnOpen[size_t(x + i)]) blendColumn(x + i, y, x + i + dx, y + dy, K[i]);
+            for (int i = nextOpen[size_t(x)] - x; i < 20; ++i)
+                if (columnOpen[size_t(x + i)])
+                    columnOpen[size_t(x + i)] = blendColumn(x + i, y, x + i + dx, y + dy, K[i]);
         }
         for (int x = n / 2 - 20; x >= 11; --x) {
             int dx = rnd() % 5 + 20;
             int dy = rnd() % 5;
+            if (nextOpen[size_t(x) + 1] > x + 19) continue;
             for (int i = 19; i >= 1; --i)
-                if (columnOpen[size_t(x + i)]) blendColumn(x + i, y, x + i + dx, y + dy, K[i]);
+                if (columnOpen[size_t(x + i)])
+                    columnOpen[size_t(x + i)] = blendColumn(x + i, y, x + i + dx, y + dy, K[i]);
         }
     }
     // The smoothing runs down the columns, in place; on a column-major copy
-    // the same order of work reads memory in sequence.
+    // the same order of work reads memory in sequence. The copies go in
+    // tiles, which keeps both sides in the cache.
     std::vector<CPixel32> cols(size_t(n) * n);
-    for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x) cols[size_t(x) * n + y] = W.GetPixel(x, y);
+    constexpr int kTile = 64;
+    auto transpose = [&](bool toColumns) {
+        for (int y0 = 0; y0 < n; y0 += kTile)
+            for (int x0 = 0; x0 < n; x0 += kTile)
+                for (int y = y0; y < std::min(y0 + kTile, n); ++y) {
+                    CPixel32* row = reinterpret_cast<CPixel32*>(W.GetLine(y));
+                    for (int x = x0; x < std::min(x0 + kTile, n); ++x)
+                        if (toColumns)
+                            cols[size_t(x) * n + y] = row[x];
+                        else
+                            row[x] = cols[size_t(x) * n + y];
+                }
+    };
+    transpose(true);
     auto at = [&](int x, int y) -> CPixel32& { return cols[size_t(x) * n + y]; };
     auto smooth = [&](int x, int y) {
         CPixel32 p = at(x, y);
@@ -477,8 +512,7 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
         for (int y = 8; y <= n - 9; ++y) smooth(x, y);
     for (int x = n / 2; x >= 9; --x)
         for (int y = 8; y <= n - 9; ++y) smooth(x, y);
-    for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x) W.SetPixel(x, y, at(x, y));
+    transpose(false);
     step();
 }
 
@@ -490,14 +524,14 @@ void TextureSynthesis::Texture_End(CWinBmp& W) {
     step();
     // The cropped photo at n x n, as Texture_Beg made it (the same call on
     // the same photo kernel gives the same picture).
-    CWinBmp Q;
-    if (photo_ && photo_->GetWidth() == n && photo_->GetHeight() == n)
-        Q = *photo_;
-    else
-        doc->photoKernel()->LoadOrigBmp(&Q, 2, n, n);
-    photo_.reset();
+    std::unique_ptr<CWinBmp> kept = std::move(photo_);
+    if (!kept || kept->GetWidth() != n || kept->GetHeight() != n) {
+        kept = std::make_unique<CWinBmp>();
+        doc->photoKernel()->LoadOrigBmp(kept.get(), 2, n, n);
+    }
+    CWinBmp& Q = *kept;
     step();
-    W.ResizeBilinear(n, n / 2);
+    ResizeBilinearFast(W, n, n / 2);
     auto record = std::make_unique<TextureImage>();
     record->width = record->height = n;
     record->rgb.assign(size_t(n) * n * 3, 0);
@@ -511,7 +545,7 @@ void TextureSynthesis::Texture_End(CWinBmp& W) {
         for (int j = 0; j < n; ++j)
             for (int i = 0; i < n; ++i) put(j, i, Q.GetPixel(i, j));
     } else {
-        Q.ResizeBilinear(n, n / 2);
+        ResizeBilinearFast(Q, n, n / 2);
         for (int r = 0; r < n / 2; ++r)
             for (int i = 0; i < n; ++i) put(r, i, W.GetPixel(i, n / 2 - 1 - r));
         for (int j = 0; j < n / 2; ++j)

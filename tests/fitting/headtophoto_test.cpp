@@ -120,12 +120,14 @@ protected:
                             "b,\tb,\t1.0,\t1,\t0,\t0,\t0,\t0,\tb,\tb,\n"
                             "c,\tc,\t1.0,\t1,\t0,\t0,\t0,\t0,\tc,\tc,\n"
                             "d,\td,\t1.0,\t1,\t0,\t0,\t0,\t0,\td,\td,\n"
-                            "e@A,\te@A,\t1.0,\t1,\t0,\t0,\t0,\t0,\te,\te,\n");
+                            "e@A,\te@A,\t1.0,\t1,\t0,\t0,\t0,\t0,\te,\te,\n"
+                            "f@A,\tf@A,\t1.0,\t1,\t0,\t0,\t0,\t0,\tf,\tf,\n");
         installFeatureTable(kTableLines,
                             "chain,\tchain,\t2222,\tchain,\tchain,\t11,\t0,\t0,\t0,\n"
                             "brow,\tbrow,\t3333,\tbrow,\tbrow,\t11,\t0,\t0,\t0,\n"
-                            "lip,\tlip,\t3333,\tlip,\tlip,\t11,\t0,\t0,\t0,\n");
-        installFeatureTable(kTableLinePoints, "chain,\ta,\tb,\n");
+                            "lip,\tlip,\t3333,\tlip,\tlip,\t11,\t0,\t0,\t0,\n"
+                            "pair@A,\tpair@A,\t2222,\tpair,\tpair,\t11,\t0,\t0,\t0,\n");
+        installFeatureTable(kTableLinePoints, "chain,\ta,\tb,\npair@A,\te@A,\tf@A,\n");
         services = std::make_unique<fakes::Services>();
         services->app.state().pictureEditor = 0;
         services->document.state().templateId = 122;
@@ -227,7 +229,7 @@ TEST_F(HeadToPhotoTest, HeadFeaturesLandOnTheirMarks) {
     vector2<double> tb = shift(projected(head().vertices[mesh.vertices[12]].position));
     markLine("brow", line, true);  // drawn the other way round
 
-    fnd::vector<trafdef22> features = HeadToPhotoFeatures(0);
+    fnd::vector<trafdef22> features = HeadToPhotoFeatures();
     // The chain a-b, and the brow cut at c and d into three pieces.
     EXPECT_EQ(features.size(), 4);
     // Without the group step the centroid is not put back, so the marks
@@ -235,7 +237,7 @@ TEST_F(HeadToPhotoTest, HeadFeaturesLandOnTheirMarks) {
     services->app.state().pictureEditor = 1;
 
     services->progress.Open(0, 10, "Changing geometry", false);
-    HeadToPhotoTrafo(0);
+    HeadToPhotoTrafo();
     EXPECT_EQ(services->progress.steps, 2);
     EXPECT_EQ(services->mainFrame.views2Calls, 2);  // once for each gathering of the features
     EXPECT_LT(error(8, ta), 1e-6);
@@ -253,7 +255,7 @@ TEST_F(HeadToPhotoTest, GroupsMoveRigidlyAndTheCentroidStays) {
     std::vector<vector3<double>> eye;
     for (int k : {49, 50, 51}) eye.push_back(head().vertices[mesh.vertices[size_t(k)]].position);
 
-    HeadToPhotoTrafo(0);
+    HeadToPhotoTrafo();
     vector3<double> C1(0, 0, 0);
     for (Index<vertex> v : mesh.vertices) C1 += head().vertices[v].position;
     EXPECT_LT((C1 - C0).length(), 1e-9);
@@ -273,7 +275,7 @@ TEST_F(HeadToPhotoTest, GroupsMoveRigidlyAndTheCentroidStays) {
         m.photoPoints[i].position = projected(head().vertices[mesh.vertices[size_t(at)]].position);
     }
     vector3<double> before = head().vertices[mesh.vertices[49]].position;
-    HeadToPhotoTrafo(0);
+    HeadToPhotoTrafo();
     EXPECT_LT((head().vertices[mesh.vertices[49]].position - before).length(), 1e-6);
 }
 
@@ -298,19 +300,65 @@ TEST_F(HeadToPhotoTest, ALineThatCannotBeCutIsLeftOutAndTheRestStillFits) {
     Index<linepoint2> lp = marks.photoLines[l].add();
     marks.photoLines[l][lp].position = shift(projected(head().vertices[mesh.vertices[12]].position));
     // Head order c, d, b; photo order d, c, b: crossed.
-    fnd::vector<trafdef22> features = HeadToPhotoFeatures(0);
+    fnd::vector<trafdef22> features = HeadToPhotoFeatures();
     EXPECT_EQ(features.size(), 1);  // only the chain a-b
     vector2<double> ta = shift(projected(head().vertices[mesh.vertices[8]].position));
     services->app.state().pictureEditor = 1;
-    HeadToPhotoTrafo(0);
+    HeadToPhotoTrafo();
     EXPECT_LT(error(8, ta), 1e-6);
+}
+
+// The document's photo number chooses the features: the first photo uses
+// the plain codes, the n-th refinement photo (negative while its crop page
+// is open) those ending "@" and the n-th capital letter.
+TEST_F(HeadToPhotoTest, ThePhotoNumberOfTheDocumentChoosesTheFeatures) {
+    const char* names[] = {"e@A", "f@A"};
+    int at[] = {16, 18};
+    for (int k = 0; k < 2; ++k) {
+        Index<featurepoint3> fp = head().addFeaturepoint(names[k], true);
+        head().featurepoints[fp].vtx = mesh.vertices[size_t(at[k])];
+        head().featurepoints[fp].used = 1;
+    }
+    markPoint("a", 8);
+    markPoint("b", 12);
+    markPoint("e@A", 16);
+    markPoint("f@A", 18);
+    struct Case {
+        int photoNumber;
+        std::vector<int> chain;  // the vertices of the one chain found, none: no feature
+    } cases[] = {{0, {8, 12}}, {1, {16, 18}}, {-1, {16, 18}}, {2, {}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.photoNumber);
+        services->document.state().photoNumber = c.photoNumber;
+        fnd::vector<trafdef22> features = HeadToPhotoFeatures();
+        ASSERT_EQ(size_t(features.size()), c.chain.empty() ? 0u : 1u);
+        if (c.chain.empty()) continue;
+        // The chain runs from its first point to its last, resampled between.
+        const trafdef22& f = features[0];
+        ASSERT_GT(f.from.size(), 1);
+        int ends[] = {0, f.from.size() - 1};
+        for (int k = 0; k < 2; ++k) {
+            vector2<double> p = projected(head().vertices[mesh.vertices[size_t(c.chain[size_t(k)])]].position);
+            EXPECT_LT((f.from[ends[k]] - p).length(), 1e-9);
+            EXPECT_LT((f.to[ends[k]] - shift(p)).length(), 1e-9);
+        }
+    }
+    // The fit itself follows the document: the refinement photo's points
+    // land on their marks, the first photo's are only carried along.
+    services->app.state().pictureEditor = 1;
+    services->document.state().photoNumber = -1;
+    vector2<double> te = shift(projected(head().vertices[mesh.vertices[16]].position));
+    vector2<double> ta = shift(projected(head().vertices[mesh.vertices[8]].position));
+    HeadToPhotoTrafo();
+    EXPECT_LT(error(16, te), 1e-6);
+    EXPECT_GT(error(8, ta), 1e-3);
 }
 
 TEST_F(HeadToPhotoTest, AChainWithOnePairAddsNothingAndNoFeatureLeavesTheHead) {
     markPoint("a", 8);
-    EXPECT_EQ(HeadToPhotoFeatures(0).size(), 0);
+    EXPECT_EQ(HeadToPhotoFeatures().size(), 0);
     vector3<double> before = head().vertices[mesh.vertices[20]].position;
-    HeadToPhotoTrafo(0);
+    HeadToPhotoTrafo();
     EXPECT_EQ(head().vertices[mesh.vertices[20]].position, before);
 }
 
@@ -320,71 +368,75 @@ TEST_F(HeadToPhotoTest, AChainWithOnePairAddsNothingAndNoFeatureLeavesTheHead) {
 
 namespace {
 
+// Marks moved by a few pixels each, every mark its own way; marks in the
+// same place (a line point snapped onto a feature point) move alike.
+vector2<double> perMarkDisplacement(const vector2<double>& p) {
+    uint64_t h = uint64_t(std::llround(p.x * 1024)) * 0x9E3779B97F4A7C15ull ^
+                 uint64_t(std::llround(p.y * 1024)) * 0xC2B2AE3D27D4EB4Full;
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 32;
+    auto unit = [](uint64_t bits) { return double(bits & 0xFFFF) / 0xFFFF * 2 - 1; };
+    return p + vector2<double>(2.0 * unit(h), 2.0 * unit(h >> 16));
+}
+
 // The template head, marks made through a known camera and then moved a
 // few pixels; after the camera search and the fit, the head's feature line
-// points reproject onto their marks.
+// points reproject onto their marks up to the one move by which the fit
+// puts the head's centroid back. That move is the mean of the warp's moves
+// over all vertices: it takes back the part of the camera's misfit that is
+// common to the whole head, some pixels with a searched camera, so it is
+// measured here and taken off, not hidden in a tolerance.
 TEST(HeadToPhotoTemplate, FeatureLinesReprojectOntoTheirMarks) {
     pipeline::Run run;
     if (!run.loadTemplate()) GTEST_SKIP() << "the template head cannot be read yet";
     CWinBmp blank;
     blank.Create(1024, 768, 32, false);
     run.setPhoto(blank);
-    ASSERT_GT(run.placeHeadLines(), 3);
     ProjectionCore known = pipeline::Run::cameraOver(1024, 768, {60, 20, 480}, {0, 0, 0}, {0, 1, 0}, 28.0);
-    htraf3<double> h = pipeline::Run::toPhoto(known);
-    // Local moves of a few pixels that leave the marks' centre in place: a
-    // slight widening of the face about its centre (the fit keeps the head's
-    // centroid, so a common shift of all marks is not followed).
-    std::vector<pipeline::Mark> points = run.featurePointsThrough(h);
-    vector2<double> centre(0, 0);
-    for (const pipeline::Mark& m : points) centre += m.p * (1.0 / points.size());
-    auto displace = [&](const vector2<double>& p) {
-        vector2<double> d = p - centre;
-        return p + vector2<double>(0.03 * d.x, 0.01 * d.y);
-    };
-    for (pipeline::Mark m : points) {
-        m.p = displace(m.p);
-        run.addPhotoPoint(m);
-    }
-    run.addPhotoLines(h, displace);
+    run.markThrough(pipeline::Run::toPhoto(known), perMarkDisplacement);
     CameraFound found;
     ASSERT_TRUE(run.cameraSearch(&found));
-    HeadToPhotoTrafo(0);
+
+    head3& h = run.head();
+    svc::FaceTables& tables = run.services->document.faceTables;
+    ASSERT_GE(tables.headGroup, 0);
+    vector3<double> C0(0, 0, 0), mainOffset = tables.groups[tables.headGroup].value;
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) C0 += h.vertices[v].position;
+    C0 = C0 * (1.0 / h.vertices.count());
+    HeadToPhotoTrafo();
+    vector3<double> C(0, 0, 0);
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) C += h.vertices[v].position;
+    C = C * (1.0 / h.vertices.count());
+    EXPECT_LT((C - C0).length(), 1e-9);
+    // The main group is warped, not moved rigidly: its offset gathers the
+    // centroid move alone.
+    vector3<double> centroidMove = tables.groups[tables.headGroup].value - mainOffset;
 
     htraf3<double> cam = run.foundToPhoto();
     head2& marks = *run.photo->head;
-    // Each head line point against the nearest point of its drawn line,
-    // after taking off `offset`.
-    auto worstError = [&](const vector2<double>& offset, vector2<double>* meanResidual) {
-        double worst = 0;
-        int checked = 0;
-        vector2<double> sum(0, 0);
-        for (int i = marks.photoLines.first(); i != -1; i = marks.photoLines.nextOf(i)) {
-            Index<featureline3> l = run.head().getFeatureline(marks.photoLines[i].name(), true);
-            if (l == -1) continue;
-            const featureline3& line = run.head().featurelines[l];
-            const featureline2& drawn = marks.photoLines[i];
-            for (int k = line.first(); k != -1; k = line.nextOf(k)) {
-                vector2<double> q = pipeline::Run::project(cam, line[k].point()) - offset;
-                vector2<double> best(1e300, 1e300);
-                for (int j = drawn.first(); j != -1; j = drawn.nextOf(j))
-                    if ((q - drawn[j].position).length() < best.length()) best = q - drawn[j].position;
-                worst = std::max(worst, best.length());
-                sum += best;
-                ++checked;
-            }
+    double worst = 0, worstRaw = 0, largestMove = 0;
+    int checked = 0;
+    for (int i = marks.photoLines.first(); i != -1; i = marks.photoLines.nextOf(i)) {
+        Index<featureline3> l = h.getFeatureline(marks.photoLines[i].name(), true);
+        if (l == -1) continue;
+        const featureline3& line = h.featurelines[l];
+        const featureline2& drawn = marks.photoLines[i];
+        auto toDrawn = [&](const vector2<double>& q) { return pipeline::Run::toDrawnLine(drawn, q); };
+        for (int k = line.first(); k != -1; k = line.nextOf(k)) {
+            vector2<double> q = pipeline::Run::project(cam, line[k].point());
+            vector2<double> before = pipeline::Run::project(cam, line[k].point() - centroidMove);
+            worst = std::max(worst, toDrawn(before));
+            worstRaw = std::max(worstRaw, toDrawn(q));
+            largestMove = std::max(largestMove, (q - before).length());
+            ++checked;
         }
-        if (meanResidual) *meanResidual = sum * (1.0 / std::max(checked, 1));
-        EXPECT_GT(checked, 10);
-        return worst;
-    };
-    vector2<double> common;
-    double raw = worstError({0, 0}, &common);
-    // The fit puts the head's centroid back where it was, which moves every
-    // vertex by one vector: seen in the photo as a near-uniform shift of a
-    // few pixels. Apart from it the lines lie on their marks.
-    EXPECT_LT(raw, 6.0);
-    EXPECT_LT(worstError(common, nullptr), 1.0) << "common shift " << common.x << ", " << common.y;
+    }
+    EXPECT_GT(checked, 10);
+    // The warp itself meets the drawn lines (far inside 1 px).
+    EXPECT_LT(worst, 0.01);
+    // As the head stands, the lines are off by the centroid move alone.
+    EXPECT_LE(worstRaw, largestMove + 0.01);
 }
 
 // Without the group step (the picture-editor flow) nothing is put back and
@@ -398,12 +450,12 @@ TEST(HeadToPhotoTemplate, WithoutTheGroupStepTheLinesMeetTheirMarksExactly) {
     run.setPhoto(blank);
     ProjectionCore known = pipeline::Run::cameraOver(1024, 768, {-40, -30, 470}, {0, 10, 0}, {0.05, 1, 0}, 26.0);
     run.markThrough(pipeline::Run::toPhoto(known), [](const vector2<double>& p) {
-        return p + vector2<double>(2.0 * std::sin(p.y / 40.0), 1.5 * std::cos(p.x / 50.0));
+        return perMarkDisplacement(p) + vector2<double>(2.0 * std::sin(p.y / 40.0), 1.5 * std::cos(p.x / 50.0));
     });
     CameraFound found;
     ASSERT_TRUE(run.cameraSearch(&found));
-    HeadToPhotoTrafo(0);
-    EXPECT_LT(run.lineError(), 1.0);
+    HeadToPhotoTrafo();
+    EXPECT_LT(run.lineError(), 0.01);
 }
 
 }  // namespace

@@ -285,7 +285,9 @@ TEST_F(Kernel2DTest, LoadOrigBmpTurnsMirrorsAndCrops) {
         EXPECT_EQ(kernel->LoadOrigBmp(&out, c.type, 0, 0), c.w);
         EXPECT_EQ(out.GetHeight(), c.h);
         EXPECT_EQ(kernel->left, c.clampedLeft);
-        if (c.sx >= 0) EXPECT_TRUE(sameRGB(out.GetPixel(0, 0), code(c.sx, c.sy)));
+        if (c.sx >= 0) {
+            EXPECT_TRUE(sameRGB(out.GetPixel(0, 0), code(c.sx, c.sy)));
+        }
     }
 }
 

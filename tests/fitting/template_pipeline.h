@@ -5,6 +5,7 @@
 // tests/support, so that the end-to-end test and the pipeline benchmark run
 // the very same steps.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -213,6 +214,37 @@ public:
         addPhotoLines(h, displace);
     }
 
+    // RMS distance of the head's feature points, through the found camera,
+    // to their photo marks (0 without any).
+    double pointError() {
+        htraf3<double> cam = foundToPhoto();
+        head2& marks = *photo->head;
+        double sum = 0;
+        int count = 0;
+        for (int k = marks.photoPoints.first(); k != -1; k = marks.photoPoints.nextOf(k)) {
+            Index<featurepoint3> f = head().getFeaturepoint(marks.photoPoints[k].name(), true);
+            if (f == -1) continue;
+            vector2<double> d = project(cam, head().featurepoints[f].point()) - marks.photoPoints[k].position;
+            sum += d * d;
+            ++count;
+        }
+        return count ? std::sqrt(sum / count) : 0.0;
+    }
+
+    // Distance of q to the drawn line (its polyline: a line piece is paired
+    // by arc length, so a point may land between two drawn points).
+    static double toDrawnLine(const featureline2& drawn, const vector2<double>& q) {
+        double best = 1e300;
+        for (int j = drawn.first(); j != -1; j = drawn.nextOf(j)) {
+            int next = drawn.nextOf(j);
+            vector2<double> a = drawn[j].position, ab = next == -1 ? vector2<double>(0, 0) : drawn[next].position - a;
+            double len2 = ab * ab;
+            double t = len2 > 0 ? std::clamp(((q - a) * ab) / len2, 0.0, 1.0) : 0.0;
+            best = std::min(best, (q - (a + ab * t)).length());
+        }
+        return best;
+    }
+
     // Worst distance of the head's line points, through the found camera,
     // to their drawn lines.
     double lineError() {
@@ -225,11 +257,7 @@ public:
             const featureline3& line = head().featurelines[l];
             const featureline2& drawn = marks.photoLines[i];
             for (int k = line.first(); k != -1; k = line.nextOf(k)) {
-                vector2<double> q = project(cam, line[k].point());
-                double best = 1e300;
-                for (int j = drawn.first(); j != -1; j = drawn.nextOf(j))
-                    best = std::min(best, (q - drawn[j].position).length());
-                worst = std::max(worst, best);
+                worst = std::max(worst, toDrawnLine(drawn, project(cam, line[k].point())));
             }
         }
         return worst;

@@ -352,3 +352,46 @@ TEST(TextureFill, SkippingFilledPixelsKeepsEveryPixel) {
 }
 
 }  // namespace
+
+#include "tests/fitting/template_pipeline.h"
+
+namespace {
+
+uint64_t fnv1a(const unsigned char* bytes, size_t size, uint64_t h = 1469598103934665603ull) {
+    for (size_t i = 0; i < size; ++i) h = (h ^ bytes[i]) * 1099511628211ull;
+    return h;
+}
+
+// The whole build on the template head, against the texture the first,
+// plainly written version of the passes made from the same photo, marks
+// and seed: faster passes must keep every pixel and every texture
+// coordinate.
+TEST(TextureTemplate, TheFullBuildKeepsItsPixels) {
+    pipeline::Run run;
+    if (!run.loadTemplate()) GTEST_SKIP() << "the template head cannot be read yet";
+    std::string scratch = (std::filesystem::temp_directory_path() / "brv_texture_golden.bmp").string();
+    run.setCodedPhoto(1200, 900, scratch);
+    ProjectionCore known =
+        pipeline::Run::cameraOver(run.photoWidth(), run.photoHeight(), {60, 20, 480}, {0, 0, 0}, {0, 1, 0}, 28.0);
+    run.markThrough(pipeline::Run::toPhoto(known), [](const vector2<double>& p) {
+        return p + vector2<double>(2.0 * std::sin(p.y / 40.0), 1.5 * std::cos(p.x / 50.0));
+    });
+    CameraFound found;
+    ASSERT_TRUE(run.cameraSearch(&found));
+    HeadToPhotoTrafo();
+    run.services->document.state().textureSize = 256;
+    MakeFullTexture(7u);
+    ASSERT_TRUE(run.head().texture);
+    const std::vector<unsigned char>& rgb = run.head().texture->rgb;
+    uint64_t uv = 1469598103934665603ull;
+    for (int t = run.head().triangles.first(); t != -1; t = run.head().triangles.nextOf(t))
+        for (const auto& c : run.head().triangles[t].texture) {
+            double v[2] = {c.x, c.y};
+            uv = fnv1a(reinterpret_cast<const unsigned char*>(v), sizeof v, uv);
+        }
+    EXPECT_EQ(fnv1a(rgb.data(), rgb.size()), 0xa5c1858ee4347635ull);
+    EXPECT_EQ(uv, 0xdf58b874eeb55d87ull);
+    fnd::resetRandom();
+}
+
+}  // namespace

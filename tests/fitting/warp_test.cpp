@@ -85,7 +85,7 @@ TEST_F(WarpTest, ControlsMoveTheirVerticesExactlyAndTheRestSmoothly) {
             from.add(p);
             to.add(p + c.d[k]);
         }
-        trafdef22 feature(from, to, {}, false, false, 1.0, 1000000.0, cam);
+        trafdef22 feature(from, to, fnd::vector<double>(), false, false, 1.0, 1000000.0, cam);
         bela23TrafoHead(feature, true, -2.0);
         std::vector<vector3<double>> after = positions();
         for (size_t k = 0; k < before.size(); ++k) {
@@ -108,7 +108,7 @@ TEST_F(WarpTest, ControlsMoveTheirVerticesExactlyAndTheRestSmoothly) {
 TEST_F(WarpTest, WeightsFallWithTheSquaredPlaneDistance) {
     fnd::vector<vector2<double>> from = pts({{100, 100}, {102, 100}}), to = pts({{110, 100}, {102, 120}});
     htraf3<double> plane = cam * trafdef_detail::dropDepth();
-    bela23Trafo t(-1, from, to, {}, plane, cam, 1.0, -2.0, 0.3);
+    bela23Trafo t(-1, from, to, fnd::vector<double>(), plane, cam, 1.0, -2.0, 0.3);
     // A point at photo distances 1 and 1: the mean.
     vector3<double> p = (vector3<double>(101, 100, 0.2) * cam.Inv()).vec3();
     vector3<double> q = (t.traf(p) * cam).vec3();
@@ -116,7 +116,7 @@ TEST_F(WarpTest, WeightsFallWithTheSquaredPlaneDistance) {
     EXPECT_NEAR(q.y, 100 + 10, 1e-7);
     // At distances 1 and 3 the weights are 1 and 1/9.
     p = (vector3<double>(101, 100, 0.2) * cam.Inv()).vec3();
-    bela23Trafo u(-1, pts({{100, 100}, {104, 100}}), to, {}, plane, cam, 1.0, -2.0, 0.3);
+    bela23Trafo u(-1, pts({{100, 100}, {104, 100}}), to, fnd::vector<double>(), plane, cam, 1.0, -2.0, 0.3);
     q = (u.traf(p) * cam).vec3();
     // Displacements (10, 0) and (-2, 20).
     EXPECT_NEAR(q.x, 101 + (10 * 1 - 2 * (1 / 9.0)) / (1 + 1 / 9.0), 1e-7);
@@ -131,7 +131,7 @@ TEST_F(WarpTest, FlatDistancesIgnoreDepth) {
     fnd::vector<vector2<double>> from = pts({photoOf(pos(0), cam), photoOf(pos(24), cam)});
     fnd::vector<vector2<double>> to = pts({photoOf(pos(0), cam) + vector2<double>(4, 0),
                                            photoOf(pos(24), cam) + vector2<double>(0, 9)});
-    bela23Trafo flat(-1, from, to, {}, cam * trafdef_detail::dropDepth(), cam, 1.0, -2.0, 0.3);
+    bela23Trafo flat(-1, from, to, fnd::vector<double>(), cam * trafdef_detail::dropDepth(), cam, 1.0, -2.0, 0.3);
     vector2<double> da = photoOf(flat.traf(a), cam) - photoOf(a, cam);
     vector2<double> db = photoOf(flat.traf(b), cam) - photoOf(b, cam);
     EXPECT_NEAR(da.x, db.x, 1e-7);
@@ -139,7 +139,7 @@ TEST_F(WarpTest, FlatDistancesIgnoreDepth) {
 }
 
 TEST_F(WarpTest, FixingWeightFallsSmoothlyToZeroAtTheRadius) {
-    bela23Trafo t(-1, {}, {}, {}, cam, cam, 1.0, -2.0, 0.3);
+    bela23Trafo t(-1, fnd::vector<vector2<double>>(), fnd::vector<vector2<double>>(), fnd::vector<double>(), cam, cam, 1.0, -2.0, 0.3);
     struct Case {
         double nearFixed, nearMoving, expected;
     } cases[] = {{0, 5, 1.0}, {0.15, 0.85, 0.5}, {0.3, 0.7, 0.0}, {0.6, 0.4, 0.0}, {0.075, 0.925, 0.84375}};
@@ -154,7 +154,7 @@ TEST_F(WarpTest, AFixedLineHoldsItsPointsInPlace) {
         head->featurelines[line][lp].weight1 = 1.0;
     }
     fnd::vector<vector2<double>> from = pts({photoOf(pos(22), cam)}), to = pts({photoOf(pos(22), cam) + vector2<double>(0, 10)});
-    bela23Trafo t(line, from, to, {}, cam * trafdef_detail::dropDepth(), cam, 1.0, -2.0, 0.3);
+    bela23Trafo t(line, from, to, fnd::vector<double>(), cam * trafdef_detail::dropDepth(), cam, 1.0, -2.0, 0.3);
     ASSERT_EQ(t.fixedCount, 3);
     ASSERT_EQ(t.count, 4);
     for (int k : {0, 1, 2}) {
@@ -163,7 +163,7 @@ TEST_F(WarpTest, AFixedLineHoldsItsPointsInPlace) {
     }
     // A vertex near the fixed line moves less than its free image, one near
     // the control as the control says.
-    bela23Trafo free(-1, from, to, {}, cam * trafdef_detail::dropDepth(), cam, 1.0, -2.0, 0.3);
+    bela23Trafo free(-1, from, to, fnd::vector<double>(), cam * trafdef_detail::dropDepth(), cam, 1.0, -2.0, 0.3);
     vector3<double> near = pos(6);
     EXPECT_LT((t.traf(near) - near).length(), (free.traf(near) - near).length());
     vector2<double> moved = photoOf(t.traf(pos(22)), cam);
@@ -175,8 +175,8 @@ TEST_F(WarpTest, CombinedFeaturesTurnReversedTargetsFirst) {
     vector2<double> shift(3, -2);
     fnd::vector<trafdef22> features;
     // The target line is marked from b to a.
-    features.add(trafdef22(pts({a, (a + b) * 0.5, b}), pts({b + shift, a + shift}), {}, true, true, 0.5, 3.0, cam));
-    features.add(trafdef22(pts({photoOf(pos(24), cam)}), pts({photoOf(pos(24), cam) + shift}), {}, false, true, 0.5,
+    features.add(trafdef22(pts({a, (a + b) * 0.5, b}), pts({b + shift, a + shift}), fnd::vector<double>(), true, true, 0.5, 3.0, cam));
+    features.add(trafdef22(pts({photoOf(pos(24), cam)}), pts({photoOf(pos(24), cam) + shift}), fnd::vector<double>(), false, true, 0.5,
                            3.0, cam));
     Bela23TrafoHead(features, true, -2.0);
     vector2<double> ma = photoOf(pos(0), cam), mb = photoOf(pos(4), cam);
