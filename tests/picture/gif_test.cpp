@@ -89,7 +89,7 @@ Bytes WriteGif(const GifSpec &s)
 	return out;
 }
 
-// What the decoder must make of the spec: the screen's top row in the
+// What the decoder must make of the layout: the screen's top row in the
 // background colour, the images clipped to the screen, the last image's own
 // colour map (else the screen's, else the grey ramp) over the grey ramp.
 Picture Expected(const GifSpec &s)
@@ -130,15 +130,15 @@ TEST(GifDecoder, GiflibFilesDecodeToTheirPixels)
 	    {"image larger than the screen is clipped", {16, 12, 32, 2, {{10, 8, 12, 9, true, 0}}}},
 	    {"no colour map gives the grey ramp", {9, 7, 0, 5, {{1, 1, 8, 6, false, 0}}}},
 	};
-	for (const auto &[name, spec] : cases) {
+	for (const auto &[name, layout] : cases) {
 		SCOPED_TRACE(name);
 		Bytes gif;
-		if (spec.globalColors)
-			gif = WriteGif(spec);
+		if (layout.globalColors)
+			gif = WriteGif(layout);
 		else {
 			// giflib writes no file without a colour map: write one with a
 			// 256-entry map and take it out
-			GifSpec withMap = spec;
+			GifSpec withMap = layout;
 			withMap.globalColors = 256;
 			gif = WriteGif(withMap);
 			gif[10] &= 0x7f;
@@ -146,15 +146,15 @@ TEST(GifDecoder, GiflibFilesDecodeToTheirPixels)
 		}
 		CWinBmp bmp;
 		magick::DecodeBytes(gif, bmp);
-		EXPECT_TRUE(magick::SamePixels(bmp, Expected(spec), true));
+		EXPECT_TRUE(magick::SamePixels(bmp, Expected(layout), true));
 	}
 }
 
 TEST(GifDecoder, NaturalDepthIsEightBitsWithTheColourMap)
 {
-	GifSpec spec{12, 10, 128, 0, {{0, 0, 12, 10, false, 0}}};
+	GifSpec layout{12, 10, 128, 0, {{0, 0, 12, 10, false, 0}}};
 	CWinBmp bmp;
-	magick::DecodeBytes(WriteGif(spec), bmp, 0);
+	magick::DecodeBytes(WriteGif(layout), bmp, 0);
 	ASSERT_EQ(bmp.GetBitsPerPixel(), 8);
 	EXPECT_EQ(bmp.GetLine(4)[7], IndexAt(0, 7, 4, 128));
 	EXPECT_EQ(bmp.GetPalette()[100].GetR(), MapColor(0, 100).Red);
@@ -180,8 +180,8 @@ int DecodeError(const Bytes &data)
 
 TEST(GifDecoder, TruncatedFileGivesCodeEleven)
 {
-	GifSpec spec{30, 20, 256, 0, {{0, 0, 30, 20, false, 0}}};
-	Bytes gif = WriteGif(spec);
+	GifSpec layout{30, 20, 256, 0, {{0, 0, 30, 20, false, 0}}};
+	Bytes gif = WriteGif(layout);
 	for (size_t keep : {(size_t)8, (size_t)12, (size_t)800, gif.size() / 2, gif.size() - 3}) {
 		SCOPED_TRACE(keep);
 		EXPECT_EQ(DecodeError(Bytes(gif.begin(), gif.begin() + (long)keep)), 11);
@@ -190,8 +190,8 @@ TEST(GifDecoder, TruncatedFileGivesCodeEleven)
 
 TEST(GifDecoder, CorruptDataStopsWithAnError)
 {
-	GifSpec spec{30, 20, 4, 0, {{0, 0, 30, 20, false, 0}}};
-	Bytes gif = WriteGif(spec);
+	GifSpec layout{30, 20, 4, 0, {{0, 0, 30, 20, false, 0}}};
+	Bytes gif = WriteGif(layout);
 	const size_t dataStart = 13 + 12 + 10;   // header, 4-entry map, image descriptor
 	// an LZW minimum code size the format does not allow
 	Bytes badCodeSize = gif;

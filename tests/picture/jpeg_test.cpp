@@ -125,13 +125,13 @@ TEST(JpegDecoder, LibjpegFilesMatchTheReferenceDecode)
 	odd.width = 1;
 	odd.height = 17;
 	cases.push_back({"one column", odd});
-	for (const auto &[name, spec] : cases) {
+	for (const auto &[name, layout] : cases) {
 		SCOPED_TRACE(name);
-		Bytes jpg = EncodeJpeg(spec);
+		Bytes jpg = EncodeJpeg(layout);
 		CWinBmp bmp;
 		magick::DecodeBytes(jpg, bmp);
 		// the alpha byte of colour pictures is not written; grey ones get 255
-		EXPECT_TRUE(magick::SamePixels(bmp, ReferenceDecode(jpg), spec.components == 1));
+		EXPECT_TRUE(magick::SamePixels(bmp, ReferenceDecode(jpg), layout.components == 1));
 	}
 }
 
@@ -192,10 +192,10 @@ TEST(JpegDecoder, GreyAskedAtEightBitsKeepsEightBitsAndColourDoesNot)
 
 TEST(JpegDecoder, TruncatedAtHalfDecodesWithoutError)
 {
-	JpegSpec spec;
-	spec.width = 80;
-	spec.height = 64;
-	Bytes jpg = EncodeJpeg(spec);
+	JpegSpec layout;
+	layout.width = 80;
+	layout.height = 64;
+	Bytes jpg = EncodeJpeg(layout);
 	Bytes half(jpg.begin(), jpg.begin() + jpg.size() / 2);
 	CWinBmp full, cut;
 	magick::DecodeBytes(jpg, full);

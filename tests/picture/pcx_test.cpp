@@ -82,15 +82,15 @@ TEST(PcxDecoder, HandBuiltLayoutsDecodeThroughTheHeaderPalette)
 	    {"4 bits", {7, 9, 4, 1}},
 	    {"4 bits, wide lines", {7, 3, 4, 1, 10}},
 	};
-	for (const auto &[name, spec] : cases) {
+	for (const auto &[name, layout] : cases) {
 		SCOPED_TRACE(name);
 		CWinBmp bmp;
-		magick::DecodeBytes(EncodePcx(spec), bmp);
-		ASSERT_EQ(bmp.GetWidth(), spec.width);
-		ASSERT_EQ(bmp.GetHeight(), spec.height);
-		const int colours = 1 << (spec.bitsPerPixel * spec.planes);
-		for (int y = 0; y < spec.height; ++y)
-			for (int x = 0; x < spec.width; ++x)
+		magick::DecodeBytes(EncodePcx(layout), bmp);
+		ASSERT_EQ(bmp.GetWidth(), layout.width);
+		ASSERT_EQ(bmp.GetHeight(), layout.height);
+		const int colours = 1 << (layout.bitsPerPixel * layout.planes);
+		for (int y = 0; y < layout.height; ++y)
+			for (int x = 0; x < layout.width; ++x)
 				ASSERT_EQ(bmp.GetPixel(x, y), HeaderColour(IndexAt(x, y, colours))) << x << "," << y;
 	}
 }

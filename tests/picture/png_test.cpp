@@ -44,21 +44,21 @@ const int filters[] = {PNG_FILTER_NONE, PNG_FILTER_SUB, PNG_FILTER_UP, PNG_FILTE
 
 // Compares our RGBA output with libpng's: red, green and blue always, alpha
 // where the picture has it.
-void ExpectSamePixels(const Bytes &png, const PngSpec &spec)
+void ExpectSamePixels(const Bytes &png, const PngSpec &layout)
 {
 	YsRawPngDecoder dec;
 	ASSERT_EQ(dec.Decode(png.data(), png.size()), 1);
-	ASSERT_EQ(dec.wid, spec.width);
-	ASSERT_EQ(dec.hei, spec.height);
+	ASSERT_EQ(dec.wid, layout.width);
+	ASSERT_EQ(dec.hei, layout.height);
 	Bytes ref = LibpngDecode(png);
 	ASSERT_EQ(ref.size(), dec.rgba.size());
-	bool alpha = spec.colorType == 4 || spec.colorType == 6;
+	bool alpha = layout.colorType == 4 || layout.colorType == 6;
 	for (size_t i = 0; i < ref.size(); ++i) {
 		if (i % 4 == 3 && !alpha)
 			continue;
 		if (ref[i] != dec.rgba[i]) {
 			size_t p = i / 4;
-			FAIL() << "pixel (" << p % spec.width << "," << p / spec.width << ") channel " << i % 4 << ": "
+			FAIL() << "pixel (" << p % layout.width << "," << p / layout.width << ") channel " << i % 4 << ": "
 			       << int(dec.rgba[i]) << " instead of " << int(ref[i]);
 		}
 	}
@@ -71,12 +71,12 @@ TEST(PngDecoder, SmallSizesMatchLibpngForEveryFormatFilterAndInterlace)
 		for (int interlace : {0, 1}) {
 			for (int w = 1; w <= 9; ++w) {
 				for (int h = 1; h <= 9; ++h) {
-					PngSpec spec = MakeSpec(w, h, f.colorType, f.bitDepth);
-					spec.interlace = interlace;
-					spec.filter = filters[(w * 9 + h) % 5];
+					PngSpec layout = MakeSpec(w, h, f.colorType, f.bitDepth);
+					layout.interlace = interlace;
+					layout.filter = filters[(w * 9 + h) % 5];
 					SCOPED_TRACE(testing::Message() << "type " << f.colorType << " depth " << f.bitDepth
 					                                << " interlace " << interlace << " size " << w << "x" << h);
-					ExpectSamePixels(EncodePng(spec), spec);
+					ExpectSamePixels(EncodePng(layout), layout);
 				}
 			}
 		}
@@ -88,18 +88,18 @@ TEST(PngDecoder, LargerPictureMatchesLibpngWithEachFilterAndSmallIdatChunks)
 	for (const Format &f : supported) {
 		for (int interlace : {0, 1}) {
 			for (int filter : filters) {
-				PngSpec spec = MakeSpec(67, 45, f.colorType, f.bitDepth);
-				spec.interlace = interlace;
-				spec.filter = filter;
-				spec.idatChunk = filter == PNG_FILTER_PAETH ? 16 : 0;
-				spec.coarse = interlace == 1;
+				PngSpec layout = MakeSpec(67, 45, f.colorType, f.bitDepth);
+				layout.interlace = interlace;
+				layout.filter = filter;
+				layout.idatChunk = filter == PNG_FILTER_PAETH ? 16 : 0;
+				layout.coarse = interlace == 1;
 				SCOPED_TRACE(testing::Message() << "type " << f.colorType << " depth " << f.bitDepth
 				                                << " interlace " << interlace << " filter " << filter);
-				Bytes png = EncodePng(spec);
-				if (spec.idatChunk) {
+				Bytes png = EncodePng(layout);
+				if (layout.idatChunk) {
 					EXPECT_GT(pngtest::CountChunks(png, "IDAT"), 4);
 				}
-				ExpectSamePixels(png, spec);
+				ExpectSamePixels(png, layout);
 			}
 		}
 	}
@@ -107,19 +107,19 @@ TEST(PngDecoder, LargerPictureMatchesLibpngWithEachFilterAndSmallIdatChunks)
 
 TEST(PngDecoder, StoredOnlyStreamDecodesLikeACompressedOne)
 {
-	PngSpec spec = MakeSpec(40, 30, 2, 8);
-	spec.filter = PNG_FILTER_PAETH;
-	spec.compressionLevel = 0;
-	ExpectSamePixels(EncodePng(spec), spec);
+	PngSpec layout = MakeSpec(40, 30, 2, 8);
+	layout.filter = PNG_FILTER_PAETH;
+	layout.compressionLevel = 0;
+	ExpectSamePixels(EncodePng(layout), layout);
 }
 
 TEST(PngDecoder, UnsupportedFormatsGiveNoPixels)
 {
 	const Format unsupported[] = {{0, 2}, {0, 4}, {0, 16}, {3, 1}, {3, 2}, {4, 16}, {6, 16}};
 	for (const Format &f : unsupported) {
-		PngSpec spec = MakeSpec(5, 4, f.colorType, f.bitDepth);
+		PngSpec layout = MakeSpec(5, 4, f.colorType, f.bitDepth);
 		YsRawPngDecoder dec;
-		Bytes png = EncodePng(spec);
+		Bytes png = EncodePng(layout);
 		EXPECT_EQ(dec.Decode(png.data(), png.size()), 1);
 		EXPECT_EQ(dec.wid, 0);
 		EXPECT_EQ(dec.hei, 0);
@@ -129,8 +129,8 @@ TEST(PngDecoder, UnsupportedFormatsGiveNoPixels)
 
 TEST(PngDecoder, RefusesMissingSignatureAndBadPalette)
 {
-	PngSpec spec = MakeSpec(4, 4, 3, 8);
-	Bytes png = EncodePng(spec);
+	PngSpec layout = MakeSpec(4, 4, 3, 8);
+	Bytes png = EncodePng(layout);
 	Bytes noSig = png;
 	noSig[1] = 'Q';
 	YsRawPngDecoder dec;
@@ -146,8 +146,8 @@ TEST(PngDecoder, RefusesMissingSignatureAndBadPalette)
 
 TEST(PngDecoder, DecodesFromAFile)
 {
-	PngSpec spec = MakeSpec(13, 7, 6, 8);
-	Bytes png = EncodePng(spec);
+	PngSpec layout = MakeSpec(13, 7, 6, 8);
+	Bytes png = EncodePng(layout);
 	std::string path = testing::TempDir() + "pic2_png_file_" + std::to_string(getpid()) + ".png";
 	WriteFile(path, png);
 	YsRawPngDecoder fromFile, fromMemory;
@@ -161,9 +161,9 @@ TEST(PngDecoder, DecodesFromAFile)
 // watch), and each ends as a failure with no or partial pixels.
 TEST(PngDecoder, MalformedFilesEndSafely)
 {
-	PngSpec spec = MakeSpec(21, 17, 2, 8);
-	spec.filter = PNG_FILTER_SUB;
-	const Bytes good = EncodePng(spec);
+	PngSpec layout = MakeSpec(21, 17, 2, 8);
+	layout.filter = PNG_FILTER_SUB;
+	const Bytes good = EncodePng(layout);
 	const Bytes ref = LibpngDecode(good);
 
 	struct Case
@@ -233,8 +233,8 @@ TEST(PngDecoder, MalformedFilesEndSafely)
 
 TEST(PngDecoder, ExcessDataAfterTheLastRowIsIgnored)
 {
-	PngSpec spec = MakeSpec(6, 5, 0, 8);
-	const Bytes good = EncodePng(spec);
+	PngSpec layout = MakeSpec(6, 5, 0, 8);
+	const Bytes good = EncodePng(layout);
 	Bytes raw = pngtest::InflateIdat(good, 5 * 7);
 	raw.insert(raw.end(), 3 * 7, 0x55);   // three more rows than the header says
 	Bytes longer = pngtest::ReplaceChunk(good, "IDAT", pngtest::DeflateBytes(raw));
@@ -247,16 +247,16 @@ TEST(PngDecoder, ExcessDataAfterTheLastRowIsIgnored)
 
 TEST(PngDecoder, ReadsGammaAndTransparencyWithoutUsingThem)
 {
-	PngSpec spec = MakeSpec(3, 3, 2, 16);
-	spec.gamma = 45455;
-	spec.trnsRgb = true;
-	Bytes png = EncodePng(spec);
+	PngSpec layout = MakeSpec(3, 3, 2, 16);
+	layout.gamma = 45455;
+	layout.trnsRgb = true;
+	Bytes png = EncodePng(layout);
 	YsRawPngDecoder dec;
 	dec.Decode(png.data(), png.size());
 	EXPECT_EQ(dec.gamma, 45455u);
 	EXPECT_EQ(dec.trns.col[0], 0x0102u);
 	EXPECT_EQ(dec.trns.col[2], 0x0506u);
-	ExpectSamePixels(png, spec);
+	ExpectSamePixels(png, layout);
 }
 
 } // namespace
@@ -265,8 +265,8 @@ namespace {
 
 TEST(MakeBmpFromPNG, WidthIsPaddedToFourRepeatingTheLastColumn)
 {
-	PngSpec spec = MakeSpec(10, 3, 2, 8);
-	Bytes png = EncodePng(spec);
+	PngSpec layout = MakeSpec(10, 3, 2, 8);
+	Bytes png = EncodePng(layout);
 	Bytes ref = LibpngDecode(png);
 	CWinBmp bmp;
 	MakeBmpFromPNGData(png.data(), png.size(), &bmp, 32);

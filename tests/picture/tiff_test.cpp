@@ -203,7 +203,7 @@ TEST(TiffDecoder, NaturalDepthKeepsPaletteAndBilevelPictures)
 {
 	struct Case
 	{
-		TiffSpec spec;
+		TiffSpec layout;
 		int expectedBpp;
 	};
 	std::vector<Case> cases;
@@ -212,8 +212,8 @@ TEST(TiffDecoder, NaturalDepthKeepsPaletteAndBilevelPictures)
 		cases.push_back({s, lo ? (s.bitsPerSample == 1 ? 1 : 8) : 32});
 	}
 	for (const Case &c : cases) {
-		SCOPED_TRACE(c.spec.name);
-		Bytes tif = WriteTiff(c.spec);
+		SCOPED_TRACE(c.layout.name);
+		Bytes tif = WriteTiff(c.layout);
 		CWinBmp bmp;
 		magick::DecodeBytes(tif, bmp, 0);
 		ASSERT_EQ(bmp.GetBitsPerPixel(), c.expectedBpp);
@@ -222,13 +222,13 @@ TEST(TiffDecoder, NaturalDepthKeepsPaletteAndBilevelPictures)
 		// grey and bilevel: each index through the palette gives libtiff's grey;
 		// palette: the index as written, the colour map scaled by 255 / 65535
 		Picture ref = ReferenceDecode(tif);
-		const bool palette = c.spec.photometric == PHOTOMETRIC_PALETTE;
+		const bool palette = c.layout.photometric == PHOTOMETRIC_PALETTE;
 		for (int y = 0; y < ref.height; ++y) {
 			for (int x = 0; x < ref.width; ++x) {
 				int index = c.expectedBpp == 1 ? (bmp.GetLine(y)[x / 8] >> (7 - x % 8)) & 1 : bmp.GetLine(y)[x];
 				CPixel32 p = bmp.GetPalette()[index];
 				if (palette) {
-					ASSERT_EQ(index, SampleValue(c.spec, x, y, 0)) << x << "," << y;
+					ASSERT_EQ(index, SampleValue(c.layout, x, y, 0)) << x << "," << y;
 					ASSERT_EQ(p.GetR(), (index * 4000 % 65536) * 255 / 65535);
 					ASSERT_EQ(p.GetG(), (uint16_t)(65535 - index * 300) * 255 / 65535);
 					ASSERT_EQ(p.GetB(), index * 257 * 255 / 65535);
