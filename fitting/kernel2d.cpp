@@ -8,7 +8,6 @@
 
 #include "app/services.h"
 #include "dialogs/services.h"
-#include "fitting/resize.h"
 #include "framework/file.h"
 #include "framework/resources.h"
 #include "framework/system.h"
@@ -334,7 +333,7 @@ int CKernel2D::LoadOrigBmp(CWinBmp* out, int type, int width, int height) {
         scratch->CreateCopy(photo);
     }
     if (width && height)
-        ResizeBilinearInto(*scratch, *out, width, height);
+        out->ResizeBilinearFrom(*scratch, width, height);
     else if (out != scratch)
         *out = *scratch;
     return out->GetWidth();

@@ -10,7 +10,6 @@
 #include "app/services.h"
 #include "dialogs/services.h"
 #include "fitting/kernel2d.h"
-#include "fitting/resize.h"
 #include "foundation/random.h"
 #include "model/head.h"
 #include "views/services.h"
@@ -531,7 +530,7 @@ void TextureSynthesis::Texture_End(CWinBmp& W) {
     }
     CWinBmp& Q = *kept;
     step();
-    ResizeBilinearFast(W, n, n / 2);
+    W.ResizeBilinear(n, n / 2);
     auto record = std::make_unique<TextureImage>();
     record->width = record->height = n;
     record->rgb.assign(size_t(n) * n * 3, 0);
@@ -545,7 +544,7 @@ void TextureSynthesis::Texture_End(CWinBmp& W) {
         for (int j = 0; j < n; ++j)
             for (int i = 0; i < n; ++i) put(j, i, Q.GetPixel(i, j));
     } else {
-        ResizeBilinearFast(Q, n, n / 2);
+        Q.ResizeBilinear(n, n / 2);
         for (int r = 0; r < n / 2; ++r)
             for (int i = 0; i < n; ++i) put(r, i, W.GetPixel(i, n / 2 - 1 - r));
         for (int j = 0; j < n / 2; ++j)

@@ -166,6 +166,11 @@ void CBaseBmp::ResizeBilinear(int newWidth, int newHeight) {
   CPicResizeFilter(newWidth, newHeight, kernel).ApplyInPlace(this);
 }
 
+void CBaseBmp::ResizeBilinearFrom(CBaseBmp& src, int newWidth, int newHeight) {
+  CTriangleKernel kernel(1.0);
+  CPicResizeFilter(newWidth, newHeight, kernel).Apply(&src, this);
+}
+
 void CBaseBmp::Crop(int left, int top, int right, int bottom) {
   CPicCropFilter(left, right, top, bottom).ApplyInPlace(this);
 }

@@ -65,6 +65,9 @@ class CBaseBmp : public CPLObject {
 
   // Geometry, each a filter applied in place.
   void ResizeBilinear(int newWidth, int newHeight);
+  // This bitmap becomes src resized, with no scratch copy when src is
+  // another bitmap.
+  void ResizeBilinearFrom(CBaseBmp& src, int newWidth, int newHeight);
   void Crop(int left, int top, int right, int bottom);
   void Rotate(double angle, CPixel32 fill);
   void ApplyFilter(const CPicFilter& filter);

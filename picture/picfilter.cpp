@@ -72,18 +72,36 @@ uint8_t toByte(double v) {
   return static_cast<uint8_t>(v);
 }
 
-// Weighted sum of `count` pixels `stride` apart.
-CPixel32 blend(const CPixel32* first, ptrdiff_t stride, const Contribution& c) {
-  double b = 0, g = 0, r = 0, a = 0;
-  for (size_t k = 0; k < c.weights.size(); ++k) {
-    const CPixel32& p = first[(c.left + static_cast<ptrdiff_t>(k)) * stride];
-    double w = c.weights[k];
-    b += w * p.GetB();
-    g += w * p.GetG();
-    r += w * p.GetR();
-    a += w * p.GetA();
+// The taps of one destination sample with a weight other than 0: adding
+// 0 * p to a sum leaves its byte as it is, so they can go.
+struct Taps {
+  std::vector<int> start;  // per sample, into index and weight
+  std::vector<int> index;
+  std::vector<double> weight;
+};
+
+Taps nonZero(const std::vector<Contribution>& table) {
+  Taps t;
+  for (const Contribution& c : table) {
+    t.start.push_back(int(t.index.size()));
+    for (size_t k = 0; k < c.weights.size(); ++k)
+      if (c.weights[k] != 0) {
+        t.index.push_back(c.left + int(k));
+        t.weight.push_back(c.weights[k]);
+      }
   }
-  return CPixel32(toByte(r), toByte(g), toByte(b), toByte(a));
+  t.start.push_back(int(t.index.size()));
+  return t;
+}
+
+// One tap of weight 1 on the same sample everywhere: 0 + 1 * p rounds back
+// to p, so the pass is a copy.
+bool isIdentity(const Taps& t, int n, int m) {
+  if (n != m) return false;
+  for (size_t i = 0; i < size_t(m); ++i)
+    if (t.start[i + 1] - t.start[i] != 1 || t.index[size_t(t.start[i])] != int(i) || t.weight[size_t(t.start[i])] != 1.0)
+      return false;
+  return true;
 }
 
 // Copies pixel x of src row to pixel dx of dst row at any depth.
@@ -125,6 +143,9 @@ double CTriangleKernel::Weight(double x) const {
   return ax < GetRadius() ? GetRadius() - ax : 0.0;
 }
 
+// Both passes sum each pixel's sources in order from zero, so the bytes do
+// not depend on the pass running along rows; the vertical one does, for
+// the cache.
 void CPicResizeFilter::Apply(CBaseBmp* src, CBaseBmp* dst) const {
   if (appliedInPlace(src, dst)) return;
   need32(src);
@@ -135,18 +156,51 @@ void CPicResizeFilter::Apply(CBaseBmp* src, CBaseBmp* dst) const {
   dst->Create(nw, nh, src->GetBitsPerPixel(), src->HasAlpha());
   LockPair lock(src, dst);
 
-  std::vector<Contribution> horizontal = contributions(w, nw, m_Kernel);
+  // The mid picture keeps bytes between the passes.
+  const Taps horizontal = nonZero(contributions(w, nw, m_Kernel));
+  const bool copyRows = isIdentity(horizontal, w, nw);
   std::vector<CPixel32> mid(size_t(nw) * size_t(h));
   for (int y = 0; y < h; ++y) {
     if (m_Callback && !m_Callback(double(y) / h * 50, m_Context)) return;
     const CPixel32* row = reinterpret_cast<const CPixel32*>(src->GetLine(y));
-    for (int x = 0; x < nw; ++x) mid[size_t(y) * nw + x] = blend(row, 1, horizontal[size_t(x)]);
+    CPixel32* out = mid.data() + size_t(y) * nw;
+    if (copyRows) {
+      std::copy(row, row + nw, out);
+      continue;
+    }
+    for (int x = 0; x < nw; ++x) {
+      double b = 0, g = 0, r = 0, a = 0;
+      for (int k = horizontal.start[size_t(x)]; k < horizontal.start[size_t(x) + 1]; ++k) {
+        const CPixel32& p = row[horizontal.index[size_t(k)]];
+        const double wk = horizontal.weight[size_t(k)];
+        b += wk * p.GetB();
+        g += wk * p.GetG();
+        r += wk * p.GetR();
+        a += wk * p.GetA();
+      }
+      out[x] = CPixel32(toByte(r), toByte(g), toByte(b), toByte(a));
+    }
   }
-  std::vector<Contribution> vertical = contributions(h, nh, m_Kernel);
-  for (int x = 0; x < nw; ++x) {
-    if (m_Callback && !m_Callback(50 + double(x) / nw * 50, m_Context)) return;
-    for (int y = 0; y < nh; ++y)
-      reinterpret_cast<CPixel32*>(dst->GetLine(y))[x] = blend(mid.data() + x, nw, vertical[size_t(y)]);
+
+  const Taps vertical = nonZero(contributions(h, nh, m_Kernel));
+  std::vector<double> acc(size_t(nw) * 4);
+  for (int y = 0; y < nh; ++y) {
+    if (m_Callback && !m_Callback(50 + double(y) / nh * 50, m_Context)) return;
+    std::fill(acc.begin(), acc.end(), 0.0);
+    for (int k = vertical.start[size_t(y)]; k < vertical.start[size_t(y) + 1]; ++k) {
+      const CPixel32* row = mid.data() + size_t(vertical.index[size_t(k)]) * nw;
+      const double wk = vertical.weight[size_t(k)];
+      double* s = acc.data();
+      for (int x = 0; x < nw; ++x, s += 4) {
+        s[0] += wk * row[x].GetB();
+        s[1] += wk * row[x].GetG();
+        s[2] += wk * row[x].GetR();
+        s[3] += wk * row[x].GetA();
+      }
+    }
+    CPixel32* out = reinterpret_cast<CPixel32*>(dst->GetLine(y));
+    const double* s = acc.data();
+    for (int x = 0; x < nw; ++x, s += 4) out[x] = CPixel32(toByte(s[2]), toByte(s[1]), toByte(s[0]), toByte(s[3]));
   }
 }
 
