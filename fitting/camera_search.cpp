@@ -112,12 +112,74 @@ struct DigitScales {
 };
 
 template <unsigned p>
-double halton(unsigned i) {
+const DigitScales<p>& digitScales() {
     static const DigitScales<p> scales;
+    return scales;
+}
+
+template <unsigned p>
+double halton(unsigned i) {
+    const DigitScales<p>& scales = digitScales<p>();
     double r = 0;
     for (unsigned k = 0; i > 0; ++k, i /= p) r += ((i % p + k) % p) * scales.s[k];
     return r;
 }
+
+// The same numbers for consecutive indices of at least m digits. The loop
+// above adds the terms of the low digits first: their sum, for the m low
+// digits, comes from a table, and the terms of the high digits, which stay
+// the same for p^m indices in a row, are kept; the additions are the same
+// ones in the same order.
+template <unsigned p, unsigned m>
+class HaltonStream {
+public:
+    static constexpr unsigned size() {
+        unsigned n = 1;
+        for (unsigned k = 0; k < m; ++k) n *= p;
+        return n;
+    }
+    static constexpr unsigned kSize = size();
+
+    HaltonStream() {
+        const DigitScales<p>& scales = digitScales<p>();
+        // Built digit by digit in place: the entries for k + 1 digits extend
+        // those for k, the high ones written first.
+        unsigned block = 1;
+        sum_[0] = 0;
+        for (unsigned k = 0; k < m; ++k, block *= p)
+            for (unsigned q = block * p; q-- > 0;) sum_[q] = sum_[q % block] + ((q / block + k) % p) * scales.s[k];
+    }
+
+    // Starts at index i (i >= p^(m - 1)).
+    void start(unsigned i) {
+        low_ = i % kSize;
+        setHigh(i / kSize);
+    }
+
+    double next() {
+        double r = sum_[low_];
+        for (int k = 0; k < highCount_; ++k) r += high_[k];
+        if (++low_ == kSize) {
+            low_ = 0;
+            setHigh(highIndex_ + 1);
+        }
+        return r;
+    }
+
+private:
+    void setHigh(unsigned i) {
+        const DigitScales<p>& scales = digitScales<p>();
+        highIndex_ = i;
+        highCount_ = 0;
+        for (unsigned k = m; i > 0; ++k, i /= p) high_[highCount_++] = ((i % p + k) % p) * scales.s[k];
+    }
+
+    double sum_[kSize];
+    double high_[40];
+    int highCount_ = 0;
+    unsigned highIndex_ = 0;
+    unsigned low_ = 0;
+};
 
 // The table depends only on the centre; a copy of it as generated is kept so
 // that the next camera step with the same centre only copies it back (the
@@ -136,38 +198,137 @@ GeneratedTable& generatedTable() {
     return *g;
 }
 
-void buildCandidates(const vector3<double>& c, GeneratedTable& g) {
-    unsigned j = 15000;
+// A block of candidates, one array per coordinate.
+constexpr int kBlock = 256;
+
+struct Block {
+    double dx[kBlock], dy[kBlock], dz[kBlock], L[kBlock];
+    double h2[kBlock], h3[kBlock], cosRho[kBlock], sinRho[kBlock];
+    double len[kBlock];
+    double ex[kBlock], ey[kBlock], ez[kBlock];
+    double vx[kBlock], vy[kBlock], vz[kBlock];
+};
+
+// normalize3 over a block: len holds the lengths; below 1e-8 the vector
+// stays as it was and its length counts as 0. Dividing by 1 instead keeps
+// the loop free of branches.
+inline void normalizeBlock(int n, double* x, double* y, double* z, double* len) {
+    for (int i = 0; i < n; ++i) len[i] = std::sqrt(x[i] * x[i] + y[i] * y[i] + z[i] * z[i]);
+    for (int i = 0; i < n; ++i) {
+        bool tiny = len[i] < 1e-8;
+        double q = tiny ? 1.0 : len[i];
+        x[i] = x[i] / q;
+        y[i] = y[i] / q;
+        z[i] = z[i] / q;
+        len[i] = tiny ? 0.0 : len[i];
+    }
+}
+
+// The candidates are made in blocks, each step of the arithmetic as its own
+// loop over the block: the rows do not depend on each other, so the roots
+// and divisions of many rows overlap and most loops vectorise. Every row goes
+// through the same operations, in the same order, as when the candidates
+// were made one at a time (the candidate tests pin the table bit for bit).
+// The rows are written into the search's table and into the kept copy.
+void buildCandidates(const vector3<double>& c, GeneratedTable& g, CameraSearchTables& t) {
+    struct Streams {
+        HaltonStream<2, 12> h0;
+        HaltonStream<3, 7> h1;
+        HaltonStream<5, 5> h2;
+        HaltonStream<7, 4> h3;
+        HaltonStream<11, 3> h4;
+        Block block;
+    };
+    static std::unique_ptr<Streams> streamsPtr(new Streams);
+    Streams& S = *streamsPtr;
+    Block& B = S.block;
+    // The first index used is 15001.
+    S.h0.start(15001);
+    S.h1.start(15001);
+    S.h2.start(15001);
+    S.h3.start(15001);
+    S.h4.start(15001);
     int k = 0;
     while (k < kCameraCandidates) {
-        ++j;
-        double h0 = halton<2>(j), h1 = halton<3>(j), h2 = halton<5>(j), h3 = halton<7>(j), h4 = halton<11>(j);
-        double cz = 2 * h0 - 1;
-        double s = std::sqrt(1 - cz * cz);
-        double phi = (2 * h1 - 1) * 3.1415926535;
-        vector3<double> d(std::sin(phi) * s, cz, s * std::cos(phi));
-        double L = normalize3(&d);
-        if (L > 1) continue;
-        double r = 500.0 / std::max(L, 1e-6);
-        g.eye[k] = c + d * r;
-
-        vector3<double> a(600, 800, 1300);
-        a = a - d * dot3(a, d);
-        normalize3(&a);
-        vector3<double> b = cross3(d, a);
-        double u = (0.5 * h2 - 0.25) * 500, w = (0.5 * h3 - 0.25) * 500;
-        g.center[k] = c + a * u + b * w;
-
-        vector3<double> view = g.center[k] - g.eye[k];
-        normalize3(&view);
-        g.view[k] = view;
-        vector3<double> up0(0, 1, 0);
-        up0 = up0 - view * dot3(up0, view);
-        normalize3(&up0);
-        vector3<double> side = cross3(view, up0);
-        double rho = 0.8 * h4 - 0.4;
-        g.vertical[k] = up0 * std::cos(rho) - side * std::sin(rho);
-        ++k;
+        for (int i = 0; i < kBlock; ++i) B.dy[i] = S.h0.next();
+        for (int i = 0; i < kBlock; ++i) B.dx[i] = S.h1.next();
+        for (int i = 0; i < kBlock; ++i) B.h2[i] = S.h2.next();
+        for (int i = 0; i < kBlock; ++i) B.h3[i] = S.h3.next();
+        for (int i = 0; i < kBlock; ++i) B.sinRho[i] = S.h4.next();
+        for (int i = 0; i < kBlock; ++i) {
+            double cz = 2 * B.dy[i] - 1;
+            double s = std::sqrt(1 - cz * cz);
+            double phi = (2 * B.dx[i] - 1) * 3.1415926535;
+            B.dx[i] = std::sin(phi) * s;
+            B.dy[i] = cz;
+            B.dz[i] = s * std::cos(phi);
+            double rho = 0.8 * B.sinRho[i] - 0.4;
+            B.cosRho[i] = std::cos(rho);
+            B.sinRho[i] = std::sin(rho);
+        }
+        normalizeBlock(kBlock, B.dx, B.dy, B.dz, B.L);
+        // An attempt whose direction rounds to more than unit length is
+        // dropped; its index is used up all the same.
+        int n = 0;
+        for (int i = 0; i < kBlock && k + n < kCameraCandidates; ++i) {
+            if (B.L[i] > 1) continue;
+            B.dx[n] = B.dx[i], B.dy[n] = B.dy[i], B.dz[n] = B.dz[i], B.L[n] = B.L[i];
+            B.h2[n] = B.h2[i], B.h3[n] = B.h3[i], B.cosRho[n] = B.cosRho[i], B.sinRho[n] = B.sinRho[i];
+            ++n;
+        }
+        // Eye, and the jitter axis a = (600, 800, 1300) without its part along d.
+        double* ax = B.vx;
+        double* ay = B.vy;
+        double* az = B.vz;
+        for (int i = 0; i < n; ++i) {
+            double r = 500.0 / std::max(B.L[i], 1e-6);
+            B.ex[i] = c.x + B.dx[i] * r;
+            B.ey[i] = c.y + B.dy[i] * r;
+            B.ez[i] = c.z + B.dz[i] * r;
+            double along = 600 * B.dx[i] + 800 * B.dy[i] + 1300 * B.dz[i];
+            ax[i] = 600 - B.dx[i] * along;
+            ay[i] = 800 - B.dy[i] * along;
+            az[i] = 1300 - B.dz[i] * along;
+        }
+        normalizeBlock(n, ax, ay, az, B.len);
+        // Look-at point (b = d x a), then the view direction in place of a.
+        for (int i = 0; i < n; ++i) {
+            double bx = B.dy[i] * az[i] - B.dz[i] * ay[i];
+            double by = B.dz[i] * ax[i] - B.dx[i] * az[i];
+            double bz = B.dx[i] * ay[i] - B.dy[i] * ax[i];
+            double u = (0.5 * B.h2[i] - 0.25) * 500, w = (0.5 * B.h3[i] - 0.25) * 500;
+            vector3<double> centre(c.x + ax[i] * u + bx * w, c.y + ay[i] * u + by * w, c.z + az[i] * u + bz * w);
+            g.center[k + i] = centre;
+            t.new_center[k + i] = centre;
+            B.vx[i] = centre.x - B.ex[i];
+            B.vy[i] = centre.y - B.ey[i];
+            B.vz[i] = centre.z - B.ez[i];
+        }
+        normalizeBlock(n, B.vx, B.vy, B.vz, B.len);
+        // up0 = (0, 1, 0) without its part along the view, in place of d.
+        for (int i = 0; i < n; ++i) {
+            double along = 0.0 * B.vx[i] + 1.0 * B.vy[i] + 0.0 * B.vz[i];
+            B.dx[i] = 0.0 - B.vx[i] * along;
+            B.dy[i] = 1.0 - B.vy[i] * along;
+            B.dz[i] = 0.0 - B.vz[i] * along;
+        }
+        normalizeBlock(n, B.dx, B.dy, B.dz, B.len);
+        // Roll the image's up about the view: side = view x up0.
+        for (int i = 0; i < n; ++i) {
+            double sx = B.vy[i] * B.dz[i] - B.vz[i] * B.dy[i];
+            double sy = B.vz[i] * B.dx[i] - B.vx[i] * B.dz[i];
+            double sz = B.vx[i] * B.dy[i] - B.vy[i] * B.dx[i];
+            double cr = B.cosRho[i], sr = B.sinRho[i];
+            vector3<double> eye(B.ex[i], B.ey[i], B.ez[i]), view(B.vx[i], B.vy[i], B.vz[i]),
+                vertical(B.dx[i] * cr - sx * sr, B.dy[i] * cr - sy * sr, B.dz[i] * cr - sz * sr);
+            g.eye[k + i] = eye;
+            t._eye[k + i] = eye;
+            g.view[k + i] = view;
+            t._view[k + i] = view;
+            g.vertical[k + i] = vertical;
+            t._vertical[k + i] = vertical;
+        }
+        k += n;
     }
     g.centre = c;
     g.valid = true;
@@ -180,11 +341,14 @@ void generation_possible_camera_models() {
     t.min_camera_distance = 500.0;
     fnd::seedRandom(0);
     GeneratedTable& g = generatedTable();
-    if (!g.valid || !(g.centre == t.center_point)) buildCandidates(t.center_point, g);
-    std::copy(g.eye, g.eye + kCameraCandidates, t._eye);
-    std::copy(g.center, g.center + kCameraCandidates, t.new_center);
-    std::copy(g.view, g.view + kCameraCandidates, t._view);
-    std::copy(g.vertical, g.vertical + kCameraCandidates, t._vertical);
+    if (!g.valid || !(g.centre == t.center_point)) {
+        buildCandidates(t.center_point, g, t);
+    } else {
+        std::copy(g.eye, g.eye + kCameraCandidates, t._eye);
+        std::copy(g.center, g.center + kCameraCandidates, t.new_center);
+        std::copy(g.view, g.view + kCameraCandidates, t._view);
+        std::copy(g.vertical, g.vertical + kCameraCandidates, t._vertical);
+    }
     std::fill(t.torzit, t.torzit + kCameraCandidates, 1.0);
 }
 
@@ -199,11 +363,20 @@ double cameraHaltonForTest(unsigned i, unsigned dimension) {
     }
 }
 
+namespace {
+
+// KAMERA_MODELL for a row known to exist, inlined into the search's loops.
+inline void imageAxes(const CameraSearchTables& t, long k, const vector3<double>& view, vector3<double>* horizontal,
+                      vector3<double>* vertical) {
+    *horizontal = cross3(view, t._vertical[k]);
+    *vertical = cross3(*horizontal, view);
+}
+
+}  // namespace
+
 void KAMERA_MODELL(long k, vector3<double>* view, vector3<double>* horizontal, vector3<double>* vertical) {
     if (k < 0 || k >= kCameraCandidates) return;
-    CameraSearchTables& t = cameraSearchTables();
-    *horizontal = cross3(*view, t._vertical[k]);
-    *vertical = cross3(*horizontal, *view);
+    imageAxes(cameraSearchTables(), k, *view, horizontal, vertical);
 }
 
 namespace {
@@ -397,7 +570,7 @@ bool ponttavolsag_optimalizalas(long n, CameraFound* out) {
     if (subset.count > 0) {
         for (long k = 0; k < kCameraCandidates; k += 64) {
             vector3<double> view = t._view[k], horizontal, vertical;
-            KAMERA_MODELL(k, &view, &horizontal, &vertical);
+            imageAxes(t, k, view, &horizontal, &vertical);
             double tx, ty, s, e;
             if (_error_of_2D_3D_points(1.0, view, horizontal, vertical, t._eye[k], n, &tx, &ty, &s, &e))
                 threshold = std::min(threshold, e / unit);
@@ -408,7 +581,7 @@ bool ponttavolsag_optimalizalas(long n, CameraFound* out) {
     long bestK = -1;
     for (long k = 0; k < kCameraCandidates; ++k) {
         vector3<double> view = t._view[k], horizontal, vertical;
-        KAMERA_MODELL(k, &view, &horizontal, &vertical);
+        imageAxes(t, k, view, &horizontal, &vertical);
         t._horizontal[k] = horizontal;
         t._vertical[k] = vertical;
         if (subset.count > 0) {
