@@ -107,6 +107,14 @@ void resetModelState() {
     extrapoint::Container = nullptr;
     working_generalpoint3() = generalpoint3();
     auxiliar_generalpoint3() = generalpoint3();
+    // The tunable settings that editing operations change for a while.
+    generalpoint3::ProjCounter = 1;
+    triangle::minimalLengthOfEdge = 0.05;
+    extrapoint::bariCoordMinValue = 0.1;
+    extrapoint::bariCoordMinValue_forMakeFix = 0.02;
+    extrapoint::ForcedConversionMode = 0;
+    featureline3::defaultSplineType = 3;
+    featureline2::defaultSplineType = 3;
     fnd::resetPools();
 }
 

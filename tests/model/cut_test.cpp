@@ -12,18 +12,11 @@
 #include "tests/support/fakes.h"
 #include "tests/support/model_invariants.h"
 #include "tests/support/test_meshes.h"
+#include "tests/support/model_fixture.h"
 
 namespace {
 
-class Cut : public ::testing::Test {
-protected:
-    void SetUp() override { resetModelState(); }
-    void TearDown() override {
-        extrapoint::bariCoordMinValue = 0.1;
-        resetModelState();
-    }
-    fakes::Services services;
-};
+class Cut : public testsupport::ModelTest {};
 
 double bump(const vector2<double>& uv) { return 0.1 * uv.x; }
 

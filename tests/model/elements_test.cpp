@@ -8,19 +8,11 @@
 
 #include "model/head.h"
 #include "tests/support/fakes.h"
+#include "tests/support/model_fixture.h"
 
 namespace {
 
-class Elements : public ::testing::Test {
-protected:
-    void SetUp() override { resetModelState(); }
-    void TearDown() override {
-        extrapoint::ForcedConversionMode = 0;
-        extrapoint::bariCoordMinValue = 0.1;
-        resetModelState();
-    }
-    fakes::Services services;
-};
+class Elements : public testsupport::ModelTest {};
 
 void expectNear(const vector3<double>& a, const vector3<double>& b, double eps = 1e-9) {
     EXPECT_NEAR(a.x, b.x, eps);

@@ -15,15 +15,11 @@
 #include "tests/support/fakes.h"
 #include "tests/support/model_invariants.h"
 #include "tests/support/test_meshes.h"
+#include "tests/support/model_fixture.h"
 
 namespace {
 
-class Gather : public ::testing::Test {
-protected:
-    void SetUp() override { resetModelState(); }
-    void TearDown() override { resetModelState(); }
-    fakes::Services services;
-};
+class Gather : public testsupport::ModelTest {};
 
 double len(const vector3<double>& v) { return std::sqrt(v * v); }
 

@@ -8,15 +8,11 @@
 
 #include "model/head.h"
 #include "tests/support/fakes.h"
+#include "tests/support/model_fixture.h"
 
 namespace {
 
-class Intervals : public ::testing::Test {
-protected:
-    void SetUp() override { resetModelState(); }
-    void TearDown() override { resetModelState(); }
-    fakes::Services services;
-};
+class Intervals : public testsupport::ModelTest {};
 
 // A 2D line of the given kinds, point k at (10 k, k).
 std::vector<Index<linepoint2>> line2(head2& h, const std::vector<int>& kinds) {

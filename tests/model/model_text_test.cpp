@@ -15,6 +15,7 @@
 #include "framework/resources.h"
 #include "model/head.h"
 #include "tests/support/fakes.h"
+#include "tests/support/model_fixture.h"
 
 namespace {
 
@@ -40,13 +41,7 @@ std::string written(const std::function<void(fileTB&)>& write) {
     return ss.str();
 }
 
-class ModelText : public ::testing::Test {
-protected:
-    void SetUp() override { resetModelState(); }
-    void TearDown() override { resetModelState(); }
-
-    fakes::Services services;
-};
+class ModelText : public testsupport::ModelTest {};
 
 template <class T>
 Index<T> at(fnd::chain<T>& c, int slot) {

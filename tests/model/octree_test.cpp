@@ -15,15 +15,11 @@
 #include "tests/support/fakes.h"
 #include "tests/support/model_invariants.h"
 #include "tests/support/test_meshes.h"
+#include "tests/support/model_fixture.h"
 
 namespace {
 
-class Octree : public ::testing::Test {
-protected:
-    void SetUp() override { resetModelState(); }
-    void TearDown() override { resetModelState(); }
-    fakes::Services services;
-};
+class Octree : public testsupport::ModelTest {};
 
 // The same rule as the tree's walk, over every triangle: the lowest score
 // t + 100 x (most negative coordinate); a hit when that triangle's smallest

@@ -14,20 +14,11 @@
 #include "tests/support/fakes.h"
 #include "tests/support/model_invariants.h"
 #include "tests/support/test_meshes.h"
+#include "tests/support/model_fixture.h"
 
 namespace {
 
-class Refine : public ::testing::Test {
-protected:
-    void SetUp() override { resetModelState(); }
-    void TearDown() override {
-        extrapoint::ForcedConversionMode = 0;
-        extrapoint::bariCoordMinValue = 0.1;
-        triangle::minimalLengthOfEdge = 0.05;
-        resetModelState();
-    }
-    fakes::Services services;
-};
+class Refine : public testsupport::ModelTest {};
 
 double len(const vector3<double>& v) { return std::sqrt(v * v); }
 
@@ -152,7 +143,9 @@ int expectLaidIn(const head3& h, Index<featureline3> L) {
         if (!line[p].isFixed()) return count;
         EXPECT_FALSE(line[p].isRubber());
         const int q = line.nextOf(p);
-        if (q != -1) EXPECT_TRUE(shareAnEdge(h, line[p].vtx, line[q].vtx)) << "after point " << count;
+        if (q != -1) {
+            EXPECT_TRUE(shareAnEdge(h, line[p].vtx, line[q].vtx)) << "after point " << count;
+        }
         ++count;
     }
     EXPECT_GE(count, 3);
@@ -208,7 +201,9 @@ TEST_F(Refine, ShortEdgesAlongTheLineCollapse) {
     for (int p = line.first(); line.nextOf(p) != -1; p = line.nextOf(p)) {
         const int q = line.nextOf(p);
         const bool anchored = (p == line.first() || line[p].kind == 2) && line[q].kind == 2;
-        if (!anchored) EXPECT_GE(len(line[p].point() - line[q].point()), 0.08);
+        if (!anchored) {
+            EXPECT_GE(len(line[p].point() - line[q].point()), 0.08);
+        }
     }
     EXPECT_MODEL_SOUND(h);
 }

@@ -11,17 +11,16 @@
 #include "tests/support/fakes.h"
 #include "tests/support/model_invariants.h"
 #include "tests/support/test_meshes.h"
+#include "tests/support/model_fixture.h"
 
 namespace {
 
-class Surface : public ::testing::Test {
+class Surface : public testsupport::ModelTest {
 protected:
-    void SetUp() override { resetModelState(); }
     void TearDown() override {
-        resetModelState();
+        ModelTest::TearDown();
         resetFeatureTables();
     }
-    fakes::Services services;
 };
 
 double len(const vector3<double>& v) { return std::sqrt(v * v); }
