@@ -1,13 +1,13 @@
 // The seams between the model and fitting code and the application, views
 // and dialogs, exercised through the shared fakes.
-#include "app/services.h"
+#include "seams/app.h"
 
 #include <gtest/gtest.h>
 
-#include "dialogs/services.h"
+#include "seams/dialogs.h"
 #include "foundation/random.h"
 #include "tests/support/fakes.h"
-#include "views/services.h"
+#include "seams/views.h"
 
 namespace {
 

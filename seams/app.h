@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "dialogs/services.h"
+#include "seams/dialogs.h"
 #include "foundation/dynarray.h"
 #include "foundation/vecmath.h"
-#include "views/services.h"
+#include "seams/views.h"
 
 class CWinBmp;
 class CKernel2D;
