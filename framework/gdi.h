@@ -876,9 +876,12 @@ class CDC {
   BOOL GetOutputTextMetrics(LPTEXTMETRIC metrics) const;
   int GetTextFace(int count, LPTSTR faceName) const;
 
- protected:
+  // The drawing layer's own state (framework/gdi_dc_impl.h).
   struct State;
   struct Impl;
+  Impl* GetImpl() const { return impl_.get(); }
+
+ protected:
   std::unique_ptr<Impl> impl_;
   CPoint origin_;
 };
@@ -897,8 +900,8 @@ UINT GetObjectType(HGDIOBJ object);
 // a DC and written back when it is deselected, by GdiFlush and by GetDIBits.
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset);
 BOOL GdiFlush();
-// The bitmap's rows in the format that info asks for (1, 4, 8, 24 or 32
-// bits, BI_RGB). bits null: fills in the header (size, depth, image size).
+// The bitmap's rows in the format that info asks for (1, 24 or 32 bits,
+// BI_RGB; a colour bitmap read at 1 bit is white where it is white). bits null: fills in the header (size, depth, image size).
 // Returns the rows copied, 0 on failure.
 int GetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT scanLines, void* bits, BITMAPINFO* info, UINT usage);
 int SetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT scanLines, const void* bits, const BITMAPINFO* info,
