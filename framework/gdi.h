@@ -419,25 +419,27 @@ typedef SIZE* LPSIZE;
 
 // ---------------------------------------------------------------- handles
 
+// Handles are opaque numbers; these tags only give them types, so that an
+// HPEN converts to an HGDIOBJ as on Windows.
 namespace brv::gdi {
-struct Object;
-struct Pen;
-struct Brush;
-struct Font;
-struct Bitmap;
-struct RegionObject;
-struct Palette;
-struct Icon;
+struct ObjectTag {};
+struct PenTag : ObjectTag {};
+struct BrushTag : ObjectTag {};
+struct FontTag : ObjectTag {};
+struct BitmapTag : ObjectTag {};
+struct RegionTag : ObjectTag {};
+struct PaletteTag : ObjectTag {};
+struct IconTag : ObjectTag {};
 }  // namespace brv::gdi
 
-typedef brv::gdi::Object* HGDIOBJ;
-typedef brv::gdi::Pen* HPEN;
-typedef brv::gdi::Brush* HBRUSH;
-typedef brv::gdi::Font* HFONT;
-typedef brv::gdi::Bitmap* HBITMAP;
-typedef brv::gdi::RegionObject* HRGN;
-typedef brv::gdi::Palette* HPALETTE;
-typedef brv::gdi::Icon* HICON;
+typedef brv::gdi::ObjectTag* HGDIOBJ;
+typedef brv::gdi::PenTag* HPEN;
+typedef brv::gdi::BrushTag* HBRUSH;
+typedef brv::gdi::FontTag* HFONT;
+typedef brv::gdi::BitmapTag* HBITMAP;
+typedef brv::gdi::RegionTag* HRGN;
+typedef brv::gdi::PaletteTag* HPALETTE;
+typedef brv::gdi::IconTag* HICON;
 typedef HICON HCURSOR;
 struct HDC__;
 typedef HDC__* HDC;

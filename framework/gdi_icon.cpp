@@ -158,7 +158,10 @@ const IconImage* IconImageOf(HICON icon) {
 
 }  // namespace brv
 
-BOOL DestroyIcon(HICON icon) { return LookupAs<Icon>(icon, Kind::kIcon) && Delete(icon); }
+BOOL DestroyIcon(HICON icon) {
+  if (!LookupAs<Icon>(icon, Kind::kIcon)) return FALSE;
+  return Delete(icon);
+}
 BOOL DestroyCursor(HCURSOR cursor) { return DestroyIcon(cursor); }
 
 HICON CopyIcon(HICON icon) {
@@ -323,7 +326,7 @@ BOOL CDC::DrawState(CPoint pt, CSize size, LPCTSTR text, UINT flags, BOOL prefix
   int n = textLength > 0 ? textLength : int(std::strlen(text));
   CSize extent = GetTextExtent(text, n);
   CRect r(pt, CSize(size.cx > 0 ? size.cx : extent.cx, size.cy > 0 ? size.cy : extent.cy));
-  UINT format = DT_LEFT | DT_TOP | DT_SINGLELINE | (prefixText || (flags & 0xF) == DST_PREFIXTEXT ? 0 : DT_NOPREFIX);
+  UINT format = DT_LEFT | DT_TOP | DT_SINGLELINE | (prefixText || (flags & 0xF) == DST_PREFIXTEXT ? 0u : UINT(DT_NOPREFIX));
   int keepMode = SetBkMode(TRANSPARENT);
   COLORREF keepText = GetTextColor();
   if (flags & DSS_MONO) {

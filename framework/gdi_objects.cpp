@@ -603,6 +603,14 @@ BOOL CBitmap::CreateBitmapIndirect(const BITMAP* bm) {
   return CreateBitmap(bm->bmWidth, bm->bmHeight, bm->bmPlanes, bm->bmBitsPixel, bm->bmBits);
 }
 
+BOOL CBitmap::CreateCompatibleBitmap(CDC* dc, int width, int height) {
+  // as on Windows: a fresh memory DC (and a zero size) gives a 1-bit bitmap
+  bool mono = width <= 0 || height <= 0;
+  if (dc && dc->GetImpl() && dc->GetCurrentBitmap() && brv::BitmapBitsPerPixel(*dc->GetCurrentBitmap()) == 1) mono = true;
+  if (width <= 0 || height <= 0) width = height = 1;
+  return CreateBitmap(width, height, 1, mono ? 1 : 32, nullptr);
+}
+
 int CBitmap::GetBitmap(BITMAP* out) const { return GetObject(sizeof(BITMAP), out); }
 
 DWORD CBitmap::GetBitmapBits(DWORD count, void* bits) const {
