@@ -21,10 +21,16 @@ bool Fail(std::string* error, const char* why) {
 struct Channel {
   int shift = 0;
   uint32_t max = 0;
+  int bits = 0;
+  // the value's bits repeated down to 8 bits, as the 5-bit channels of
+  // 16-bit pixels are widened
   uint8_t Get(uint32_t v, uint32_t mask) const {
     if (!max) return 0;
     uint32_t c = (v & mask) >> shift;
-    return uint8_t((uint64_t(c) * 255 + max / 2) / max);
+    if (bits >= 8) return uint8_t(c >> (bits - 8));
+    uint32_t out = 0;
+    for (int s = 8 - bits; s > -bits; s -= bits) out |= s >= 0 ? c << s : c >> -s;
+    return uint8_t(out);
   }
 };
 
@@ -33,6 +39,7 @@ Channel ChannelOf(uint32_t mask) {
   if (!mask) return c;
   while (!((mask >> c.shift) & 1)) ++c.shift;
   c.max = mask >> c.shift;
+  for (uint32_t m = c.max; m & 1; m >>= 1) ++c.bits;
   return c;
 }
 
