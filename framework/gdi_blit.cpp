@@ -9,14 +9,15 @@ using brv::Region;
 
 namespace {
 
-// Where a destination pixel takes its source: nearest sampling of n source
-// pixels onto m destination pixels (mirrored when the signs differ).
+// Where a destination pixel takes its source: source pixel i x n / m of n
+// source pixels onto m destination pixels, dropping or repeating whole
+// pixels (mirrored when the signs differ).
 struct Axis {
   int64_t dst0 = 0, dstLen = 0;  // destination start and length (> 0)
   int64_t src0 = 0, srcLen = 0;  // source start and length (> 0)
   bool mirror = false;
   int64_t SourceOf(int64_t i) const {  // i in [0, dstLen)
-    int64_t s = int64_t((__int128(2 * i + 1) * srcLen) / (__int128(2) * dstLen));
+    int64_t s = int64_t((__int128(i) * srcLen) / dstLen);
     return mirror ? src0 + srcLen - 1 - s : src0 + s;
   }
 };
