@@ -99,6 +99,7 @@ std::shared_ptr<T> LookupAs(const void* handle, Kind kind) {
 CGdiObject* Wrapper(const void* handle);
 // Removes the handle unless a DC holds the object; stock objects stay.
 bool Delete(const void* handle);
+CGdiObject* OwnerOf(const void* handle);
 void ForgetOwner(const void* handle, CGdiObject* owner);
 void SetOwner(const void* handle, CGdiObject* owner);
 std::shared_ptr<Object> Stock(int index);

@@ -141,6 +141,12 @@ bool Delete(const void* handle) {
   return true;
 }
 
+CGdiObject* OwnerOf(const void* handle) {
+  Table& t = table();
+  auto it = t.entries.find(Key(handle));
+  return it == t.entries.end() ? nullptr : it->second.owner;
+}
+
 void ForgetOwner(const void* handle, CGdiObject* owner) {
   Table& t = table();
   auto it = t.entries.find(Key(handle));
@@ -300,9 +306,9 @@ HGDIOBJ GetStockObject(int index) {
 
 BOOL DeleteObject(HGDIOBJ object) {
   if (!object) return FALSE;
-  CGdiObject* owner = Wrapper(object);
+  // the owner is the application's object and outlives the entry
+  CGdiObject* owner = OwnerOf(object);
   bool ok = Delete(object);
-  // the owner's wrapper no longer names it
   if (ok && owner && owner->m_hObject == object && !Lookup(object)) owner->m_hObject = nullptr;
   return ok;
 }
