@@ -3,8 +3,9 @@
 // brushes, fonts, regions, bitmaps, palettes, icons and the device context.
 //
 // Pixels. A brv::Surface is a buffer of 32-bit pixels 0x00RRGGBB, rows top
-// down (the memory layout of a top-down 32-bit DIB). Every drawing call keeps
-// the high byte 0.
+// down, each row laid out as in a top-down 32-bit DIB or a QImage of
+// Format_RGB32; rows lie Stride() pixels apart (Row(y)). Every drawing call
+// keeps the high byte 0.
 //
 // Device contexts. A CDC draws onto a surface at an origin and clipped to a
 // region of that surface. The windowing side gives each window's or
@@ -456,9 +457,10 @@ inline uint32_t PixelOf(COLORREF c) { return ((c & 0xFF) << 16) | (c & 0xFF00) |
 inline COLORREF ColorOf(uint32_t p) { return ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF); }
 
 // An RGB32 pixel buffer: width x height pixels 0x00RRGGBB, rows top down.
-// An owned surface keeps its rows contiguous (Pixels() is the top row, the
-// stride is the width); a wrapped one points into memory that its owner
-// keeps (a DIB section) and may run bottom up (negative stride).
+// An owned surface pads its rows to an odd number of 64-byte cache lines
+// (Stride() >= Width(); drawing down a column then stays in the cache); a
+// wrapped one points into memory that its owner keeps (a DIB section) and
+// may run bottom up (negative stride). Address pixels through Row(y).
 class Surface {
  public:
   Surface() = default;
@@ -482,7 +484,7 @@ class Surface {
   CRect Bounds() const { return CRect(0, 0, width_, height_); }
   uint32_t* Row(int y) { return top_ + stride_ * y; }
   const uint32_t* Row(int y) const { return top_ + stride_ * y; }
-  // The top row of an owned surface (all rows follow it without gaps).
+  // The top row; row y starts Stride() x y pixels further on.
   uint32_t* Pixels() { return top_; }
   const uint32_t* Pixels() const { return top_; }
   // The caller keeps x and y inside the surface.

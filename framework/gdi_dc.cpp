@@ -466,6 +466,10 @@ struct Interval {
   bool empty() const { return a >= b; }
 };
 
+struct Box64 {
+  int64_t l, t, r, b;
+};
+
 // The pixels of one row whose centres lie within the pen's reach of the
 // segment p-q (centres at +0.5; even widths sit between pixels).
 Interval CapsuleRow(double ax, double ay, double bx, double by, double r, double cy) {
@@ -515,36 +519,73 @@ void StrokePolyline(CDC::Impl& d, Target& t, const std::vector<P64>& pts, bool c
   if (pen.Style() == PS_NULL || pts.size() < 2) return;
   const uint32_t colour = d.Ink(pen.color), bk = d.Ink(d.st.bk);
   const int width = pen.PixelWidth();
-  const bool once = !Rop2Idempotent(d.st.rop2) && pts.size() > 2;
+  std::vector<int> dashes = width <= 1 ? DashesOf(pen.Style()) : std::vector<int>();
+  // Segments of one pixel that all run along the axes cover exactly their
+  // boxes (less the end point); when no two boxes meet, no pixel can be
+  // drawn twice and the figure needs no marks.
+  bool mayOverlap = true;
+  if (width <= 1 && pts.size() <= 17) {
+    std::vector<Box64> boxes;
+    bool axes = true;
+    for (size_t k = 0; k + 1 < pts.size() && axes; ++k) {
+      const P64 a = pts[k], b = pts[k + 1];
+      if (a.first != b.first && a.second != b.second) axes = false;
+      if (a == b) continue;
+      int64_t l = std::min(a.first, b.first), r = std::max(a.first, b.first) + 1;
+      int64_t tp = std::min(a.second, b.second), bt = std::max(a.second, b.second) + 1;
+      // leave out the end point
+      if (b.first > a.first) --r; else if (b.first < a.first) ++l;
+      if (b.second > a.second) --bt; else if (b.second < a.second) ++tp;
+      boxes.push_back({l, tp, r, bt});
+    }
+    if (axes) {
+      mayOverlap = false;
+      for (size_t i = 0; i < boxes.size() && !mayOverlap; ++i)
+        for (size_t j = i + 1; j < boxes.size(); ++j)
+          if (boxes[i].l < boxes[j].r && boxes[j].l < boxes[i].r && boxes[i].t < boxes[j].b && boxes[j].t < boxes[i].b) {
+            mayOverlap = true;
+            break;
+          }
+    }
+  }
+  const bool once = !Rop2Idempotent(d.st.rop2) && pts.size() > 2 && mayOverlap;
   if (once && !closedFigure) t.BeginFigure();
   WithRop2(d.st.rop2, [&](auto op) {
     if (width <= 1) {
-      std::vector<int> dashes = DashesOf(pen.Style());
       int period = 0;
       for (int v : dashes) period += v;
       int64_t styleStep = 0;
       for (size_t k = 0; k + 1 < pts.size(); ++k) {
         const P64 a = pts[k], b = pts[k + 1];
         int64_t base = styleStep;
-        RasterLine(a.first, a.second, b.first, b.second, t.Box(), [&](int64_t x, int64_t y, int64_t i) {
-          uint32_t ink = colour;
-          if (period) {
-            int64_t pos = (base + i) % period;
-            bool on = true;
-            for (size_t s = 0; s < dashes.size(); ++s) {
-              if (pos < dashes[s]) {
-                on = (s % 2) == 0;
-                break;
+        if (!period && a.second == b.second && a.first != b.first) {
+          // along a row: the end point is left out
+          int64_t x0 = a.first < b.first ? a.first : b.first + 1, x1 = a.first < b.first ? b.first : a.first + 1;
+          t.Span(a.second, x0, x1, [&](uint32_t& px, int, int) { px = op(px, colour); });
+        } else if (!period && a.first == b.first && a.second != b.second) {
+          int64_t y0 = a.second < b.second ? a.second : b.second + 1, y1 = a.second < b.second ? b.second : a.second + 1;
+          t.Column(a.first, y0, y1, [&](uint32_t& px, int, int) { px = op(px, colour); });
+        } else {
+          RasterLine(a.first, a.second, b.first, b.second, t.Box(), [&](int64_t x, int64_t y, int64_t i) {
+            uint32_t ink = colour;
+            if (period) {
+              int64_t pos = (base + i) % period;
+              bool on = true;
+              for (size_t s = 0; s < dashes.size(); ++s) {
+                if (pos < dashes[s]) {
+                  on = (s % 2) == 0;
+                  break;
+                }
+                pos -= dashes[s];
               }
-              pos -= dashes[s];
+              if (!on) {
+                if (d.st.bkMode == TRANSPARENT) return;
+                ink = bk;
+              }
             }
-            if (!on) {
-              if (d.st.bkMode == TRANSPARENT) return;
-              ink = bk;
-            }
-          }
-          t.Pixel(x, y, [&](uint32_t& px, int, int) { px = op(px, ink); });
-        });
+            t.Pixel(x, y, [&](uint32_t& px, int, int) { px = op(px, ink); });
+          });
+        }
         styleStep += std::max(std::llabs(b.first - a.first), std::llabs(b.second - a.second));
       }
       return;
@@ -690,10 +731,6 @@ struct EllipseRows {
     int64_t a = int64_t(std::ceil(cx - half - 0.5)), b = int64_t(std::floor(cx + half - 0.5)) + 1;
     return {a, b};
   }
-};
-
-struct Box64 {
-  int64_t l, t, r, b;
 };
 
 // The outer box of a figure drawn with the pen: the frame is centred on the

@@ -51,11 +51,35 @@ class Target {
       int a = int(std::max<int64_t>(x0, r.left)), b = int(std::min<int64_t>(x1, r.right));
       if (a >= b) continue;
       Touch(a, int(y), b, int(y) + 1);
-      if (figure_) {
+      if (const uint32_t figure = figure_) {
         for (int x = a; x < b; ++x)
-          if (s_.MarkOnce(x, int(y), figure_)) f(row[x], x, int(y));
+          if (s_.MarkOnce(x, int(y), figure)) f(row[x], x, int(y));
       } else {
         for (int x = a; x < b; ++x) f(row[x], x, int(y));
+      }
+    }
+  }
+
+  // f for each visible pixel of x x [y0, y1).
+  template <class F>
+  void Column(int64_t x, int64_t y0, int64_t y1, F&& f) {
+    if (x < box_.left || x >= box_.right) return;
+    y0 = std::max<int64_t>(y0, box_.top);
+    y1 = std::min<int64_t>(y1, box_.bottom);
+    if (y0 >= y1) return;
+    const ptrdiff_t stride = s_.Stride();
+    for (const CRect& r : rects_) {
+      if (x < r.left || x >= r.right) continue;
+      int a = int(std::max<int64_t>(y0, r.top)), b = int(std::min<int64_t>(y1, r.bottom));
+      if (a >= b) continue;
+      Touch(int(x), a, int(x) + 1, b);
+      uint32_t* p = s_.Row(a) + x;
+      const uint32_t figure = figure_;
+      if (figure) {
+        for (int y = a; y < b; ++y, p += stride)
+          if (s_.MarkOnce(int(x), y, figure)) f(*p, int(x), y);
+      } else {
+        for (int y = a; y < b; ++y, p += stride) f(*p, int(x), y);
       }
     }
   }

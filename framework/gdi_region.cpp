@@ -9,16 +9,26 @@ namespace brv {
 
 // ---------------------------------------------------------------- Surface
 
+namespace {
+// Rows an odd number of cache lines long: rows a power of two apart would
+// share cache sets, and drawing down a column would miss on every row.
+ptrdiff_t PaddedStride(int width) {
+  ptrdiff_t lines = (ptrdiff_t(width) + 15) / 16;
+  if (lines % 2 == 0) ++lines;
+  return lines * 16;
+}
+}  // namespace
+
 Surface::Surface(int width, int height, uint32_t fill) { Resize(width, height, fill); }
 
 Surface::Surface(const Surface& other) { *this = other; }
 
 Surface& Surface::operator=(const Surface& other) {
   if (this == &other) return *this;
-  owned_.assign(size_t(std::max(other.width_, 0)) * size_t(std::max(other.height_, 0)), 0);
   width_ = other.width_;
   height_ = other.height_;
-  stride_ = width_;
+  stride_ = PaddedStride(width_);
+  owned_.assign(size_t(stride_) * size_t(height_), 0);
   top_ = owned_.data();
   for (int y = 0; y < height_; ++y) std::copy(other.Row(y), other.Row(y) + width_, Row(y));
   dirty_ = other.dirty_;
@@ -60,9 +70,9 @@ Surface Surface::Wrap(uint32_t* topRow, int width, int height, ptrdiff_t stride)
 void Surface::Resize(int width, int height, uint32_t fill) {
   width_ = std::max(width, 0);
   height_ = std::max(height, 0);
-  owned_.assign(size_t(width_) * size_t(height_), fill);
+  stride_ = PaddedStride(width_);
+  owned_.assign(size_t(stride_) * size_t(height_), fill);
   top_ = owned_.data();
-  stride_ = width_;
   marks_.clear();
   figure_ = 0;
   dirty_ = Bounds();
