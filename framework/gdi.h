@@ -3,8 +3,9 @@
 // brushes, fonts, regions, bitmaps, palettes, icons and the device context.
 //
 // Pixels. A brv::Surface is a buffer of 32-bit pixels 0x00RRGGBB, rows top
-// down (the memory layout of a top-down 32-bit DIB). Every drawing call keeps
-// the high byte 0.
+// down, each row laid out as in a top-down 32-bit DIB or a QImage of
+// Format_RGB32; rows lie Stride() pixels apart (Row(y)). Every drawing call
+// keeps the high byte 0.
 //
 // Device contexts. A CDC draws onto a surface at an origin and clipped to a
 // region of that surface. The windowing side gives each window's or
@@ -419,25 +420,27 @@ typedef SIZE* LPSIZE;
 
 // ---------------------------------------------------------------- handles
 
+// Handles are opaque numbers; these tags only give them types, so that an
+// HPEN converts to an HGDIOBJ as on Windows.
 namespace brv::gdi {
-struct Object;
-struct Pen;
-struct Brush;
-struct Font;
-struct Bitmap;
-struct RegionObject;
-struct Palette;
-struct Icon;
+struct ObjectTag {};
+struct PenTag : ObjectTag {};
+struct BrushTag : ObjectTag {};
+struct FontTag : ObjectTag {};
+struct BitmapTag : ObjectTag {};
+struct RegionTag : ObjectTag {};
+struct PaletteTag : ObjectTag {};
+struct IconTag : ObjectTag {};
 }  // namespace brv::gdi
 
-typedef brv::gdi::Object* HGDIOBJ;
-typedef brv::gdi::Pen* HPEN;
-typedef brv::gdi::Brush* HBRUSH;
-typedef brv::gdi::Font* HFONT;
-typedef brv::gdi::Bitmap* HBITMAP;
-typedef brv::gdi::RegionObject* HRGN;
-typedef brv::gdi::Palette* HPALETTE;
-typedef brv::gdi::Icon* HICON;
+typedef brv::gdi::ObjectTag* HGDIOBJ;
+typedef brv::gdi::PenTag* HPEN;
+typedef brv::gdi::BrushTag* HBRUSH;
+typedef brv::gdi::FontTag* HFONT;
+typedef brv::gdi::BitmapTag* HBITMAP;
+typedef brv::gdi::RegionTag* HRGN;
+typedef brv::gdi::PaletteTag* HPALETTE;
+typedef brv::gdi::IconTag* HICON;
 typedef HICON HCURSOR;
 struct HDC__;
 typedef HDC__* HDC;
@@ -454,9 +457,10 @@ inline uint32_t PixelOf(COLORREF c) { return ((c & 0xFF) << 16) | (c & 0xFF00) |
 inline COLORREF ColorOf(uint32_t p) { return ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF); }
 
 // An RGB32 pixel buffer: width x height pixels 0x00RRGGBB, rows top down.
-// An owned surface keeps its rows contiguous (Pixels() is the top row, the
-// stride is the width); a wrapped one points into memory that its owner
-// keeps (a DIB section) and may run bottom up (negative stride).
+// An owned surface pads its rows to an odd number of 64-byte cache lines
+// (Stride() >= Width(); drawing down a column then stays in the cache); a
+// wrapped one points into memory that its owner keeps (a DIB section) and
+// may run bottom up (negative stride). Address pixels through Row(y).
 class Surface {
  public:
   Surface() = default;
@@ -480,7 +484,7 @@ class Surface {
   CRect Bounds() const { return CRect(0, 0, width_, height_); }
   uint32_t* Row(int y) { return top_ + stride_ * y; }
   const uint32_t* Row(int y) const { return top_ + stride_ * y; }
-  // The top row of an owned surface (all rows follow it without gaps).
+  // The top row; row y starts Stride() x y pixels further on.
   uint32_t* Pixels() { return top_; }
   const uint32_t* Pixels() const { return top_; }
   // The caller keeps x and y inside the surface.
@@ -876,9 +880,12 @@ class CDC {
   BOOL GetOutputTextMetrics(LPTEXTMETRIC metrics) const;
   int GetTextFace(int count, LPTSTR faceName) const;
 
- protected:
+  // The drawing layer's own state (framework/gdi_dc_impl.h).
   struct State;
   struct Impl;
+  Impl* GetImpl() const { return impl_.get(); }
+
+ protected:
   std::unique_ptr<Impl> impl_;
   CPoint origin_;
 };
@@ -897,8 +904,8 @@ UINT GetObjectType(HGDIOBJ object);
 // a DC and written back when it is deselected, by GdiFlush and by GetDIBits.
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset);
 BOOL GdiFlush();
-// The bitmap's rows in the format that info asks for (1, 4, 8, 24 or 32
-// bits, BI_RGB). bits null: fills in the header (size, depth, image size).
+// The bitmap's rows in the format that info asks for (1, 24 or 32 bits,
+// BI_RGB; a colour bitmap read at 1 bit is white where it is white). bits null: fills in the header (size, depth, image size).
 // Returns the rows copied, 0 on failure.
 int GetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT scanLines, void* bits, BITMAPINFO* info, UINT usage);
 int SetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT scanLines, const void* bits, const BITMAPINFO* info,

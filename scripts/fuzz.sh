@@ -11,7 +11,7 @@ bash "$root/scripts/setup.sh"
 build="${FUZZ_BUILD:-$root/build/fuzz}"
 seconds="${FUZZ_SECONDS:-30}"
 jobs="${FUZZ_JOBS:-4}"
-targets=(inflate_fuzz png_fuzz jpeg_fuzz tiff_fuzz gif_fuzz tga_fuzz pcx_fuzz pgm_fuzz pict_fuzz metafile_fuzz)
+targets=(inflate_fuzz png_fuzz jpeg_fuzz tiff_fuzz gif_fuzz tga_fuzz pcx_fuzz pgm_fuzz pict_fuzz metafile_fuzz bmppic_fuzz icon_fuzz)
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -42,6 +42,14 @@ src="$seeds/src.ppm"
 "$convert" "$src" -colorspace Gray -compress None "$seeds/pgm_fuzz/b.pgm"
 "$convert" "$src" "$seeds/pict_fuzz/a.pict"
 "$convert" "$src" -colors 8 "$seeds/pict_fuzz/b.pict"
+# packed DIBs: BMP files without their 14-byte file header
+for opt in "-colors 2" "-colors 16" "-colors 200" "-type TrueColor" "-colors 16 -compress RLE" "-colors 200 -compress RLE"; do
+  "$convert" "$src" $opt BMP3:"$seeds/bmp.tmp"
+  tail -c +15 "$seeds/bmp.tmp" >"$seeds/bmppic_fuzz/$(echo "$opt" | tr -dc 'a-zA-Z0-9').dib"
+done
+rm -f "$seeds/bmp.tmp"
+"$convert" "$src" -alpha set "ico:$seeds/icon_fuzz/a.ico"
+"$convert" "$src" -colors 16 -type Palette "ico:$seeds/icon_fuzz/b.ico"
 python3 - "$seeds" <<'PY'
 import struct, sys, zlib
 seeds = sys.argv[1]
