@@ -25,7 +25,7 @@
 struct HWND__;
 typedef HWND__* HWND;
 namespace brv::gdi {
-struct Icon;
+struct IconTag;
 }
 
 namespace brv {
@@ -119,7 +119,7 @@ class Backend {
   virtual void ControlDestroyed(HWND control) {}
   virtual bool ControlDefault(HWND control, unsigned message, uintptr_t wParam, intptr_t lParam) { return false; }
   // The pointer's shape over the program's windows.
-  virtual void SetCursor(brv::gdi::Icon* cursor) {}
+  virtual void SetCursor(brv::gdi::IconTag* cursor) {}
   // Waits until input arrives (brv::PostInput) or the tick count reaches
   // wakeTick (a timer falls due); modalWindow is the dialog of the modal
   // loop that waits (null: the application's loop). False when no input
@@ -192,7 +192,7 @@ class HeadlessBackend : public Backend {
   // The links opened, the exit code once the program ended, the cursor.
   const std::vector<std::string>& OpenedUrls() const { return urls_; }
   std::optional<int> ExitCode() const { return exitCode_; }
-  brv::gdi::Icon* Cursor() const { return cursor_; }
+  brv::gdi::IconTag* Cursor() const { return cursor_; }
   // How many times a surface was presented (now: with the now flag).
   int PresentCount() const { return presents_; }
   int PresentNowCount() const { return presentsNow_; }
@@ -200,7 +200,7 @@ class HeadlessBackend : public Backend {
 
   ScreenMetrics Metrics() override { return metrics_; }
   void Present(HWND topLevel, const RECT& rect, bool now) override;
-  void SetCursor(brv::gdi::Icon* cursor) override { cursor_ = cursor; }
+  void SetCursor(brv::gdi::IconTag* cursor) override { cursor_ = cursor; }
   bool WaitForInput(HWND modalWindow, uint64_t wakeTick) override;
   int RunFileDialog(FileDialogSession& session) override;
   bool OpenUrl(std::string_view url) override;
@@ -229,7 +229,7 @@ class HeadlessBackend : public Backend {
   std::deque<std::function<int(FileDialogSession&)>> fileDialogScripts_;
   std::vector<std::string> urls_;
   std::optional<int> exitCode_;
-  brv::gdi::Icon* cursor_ = nullptr;
+  brv::gdi::IconTag* cursor_ = nullptr;
   int presents_ = 0;
   int presentsNow_ = 0;
   ScreenMetrics metrics_;

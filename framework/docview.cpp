@@ -599,3 +599,20 @@ CDocument* CSingleDocTemplate::OpenDocumentFile(LPCSTR path, BOOL makeVisible) {
   InitialUpdateFrame(frame, doc, makeVisible);
   return doc;
 }
+
+// ---------------------------------------------------------------- CWnd frames
+
+CFrameWnd* CWnd::GetParentFrame() const {
+  for (CWnd* p = GetParent(); p; p = p->GetParent())
+    if (auto* frame = dynamic_cast<CFrameWnd*>(p)) return frame;
+  return nullptr;
+}
+
+CFrameWnd* CWnd::GetTopLevelFrame() const {
+  CFrameWnd* top = dynamic_cast<CFrameWnd*>(const_cast<CWnd*>(this));
+  if (!top) top = GetParentFrame();
+  while (top)
+    if (CFrameWnd* up = top->GetParentFrame()) top = up;
+    else break;
+  return top;
+}
