@@ -33,8 +33,11 @@ BOOL AfxPumpMessage() {
   if (g_app) return g_app->PumpMessage();
   MSG msg;
   if (!::GetMessage(&msg, nullptr, 0, 0)) return FALSE;
-  ::TranslateMessage(&msg);
-  ::DispatchMessage(&msg);
+  // Without an application object the windows still see their keys first.
+  if (!CWnd::WalkPreTranslateTree(nullptr, &msg)) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessage(&msg);
+  }
   return TRUE;
 }
 

@@ -866,7 +866,7 @@ LRESULT SliderProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       // A click in the channel pages towards the point.
-      bool down = SliderPositionAt(h, along) > s->pos;
+      bool down = along > SliderCoordinate(h, s->pos);
       s->pendingEnd = 1;
       UserMovedSlider(h, s->pos + (down ? s->page : -s->page), down ? TB_PAGEDOWN : TB_PAGEUP);
       return 0;

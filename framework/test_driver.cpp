@@ -200,6 +200,12 @@ void HeadlessDriver::Input(const RawInput& in) {
 }
 
 RawInput HeadlessDriver::Mouse(RawInput::Kind kind, HWND window, CPoint client, int button, UINT keys) {
+  if (!IsReallyVisible(window)) {
+    WindowRecord* r = Record(window);
+    backend_.AddScriptError("driver: pointer input aimed at " +
+                            (r ? "the hidden window \"" + r->text + "\" (id " + std::to_string(r->id) + ")"
+                               : std::string("no window")));
+  }
   RawInput in;
   in.kind = kind;
   POINT p = client;

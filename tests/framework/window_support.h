@@ -69,3 +69,61 @@ inline HWND MakeTopLevel(CWnd* w, const char* caption = "Test", CRect rect = CRe
   w->CreateEx(0, AFX_WND_CLASS, caption, style, rect, nullptr, 0);
   return w->m_hWnd;
 }
+
+// A 24-bit BMP file of w x h pixels; pixel(x, y) gives 0x00RRGGBB, y = 0 the top row.
+template <class F>
+std::string BmpFile(int w, int h, F pixel) {
+  int row = (w * 3 + 3) / 4 * 4;
+  std::string out(54 + static_cast<size_t>(row) * h, '\0');
+  auto put16 = [&](size_t at, uint32_t v) { out[at] = char(v & 0xFF), out[at + 1] = char((v >> 8) & 0xFF); };
+  auto put32 = [&](size_t at, uint32_t v) { put16(at, v & 0xFFFF), put16(at + 2, v >> 16); };
+  out[0] = 'B', out[1] = 'M';
+  put32(2, static_cast<uint32_t>(out.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, static_cast<uint32_t>(w));
+  put32(22, static_cast<uint32_t>(h));
+  put16(26, 1);
+  put16(28, 24);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint32_t p = pixel(x, y);
+      size_t at = 54 + static_cast<size_t>(h - 1 - y) * row + static_cast<size_t>(x) * 3;
+      out[at] = char(p & 0xFF), out[at + 1] = char((p >> 8) & 0xFF), out[at + 2] = char((p >> 16) & 0xFF);
+    }
+  return out;
+}
+
+// A 32 x 32 ICO file of one 32-bit image; transparent(x, y) sets the AND mask.
+template <class F, class T>
+std::string IcoFile(F pixel, T transparent) {
+  const int n = 32;
+  std::string image(40 + n * n * 4 + n * 4, '\0');
+  auto put = [](std::string& s, size_t at, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) s[at + i] = char((v >> (8 * i)) & 0xFF);
+  };
+  put(image, 0, 40, 4);
+  put(image, 4, n, 4);
+  put(image, 8, 2 * n, 4);
+  put(image, 12, 1, 2);
+  put(image, 14, 32, 2);
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x) {
+      uint32_t p = pixel(x, y);
+      size_t at = 40 + static_cast<size_t>(n - 1 - y) * n * 4 + static_cast<size_t>(x) * 4;
+      put(image, at, transparent(x, y) ? p : (p | 0xFF000000u), 4);
+      if (transparent(x, y)) {
+        size_t m = 40 + n * n * 4 + static_cast<size_t>(n - 1 - y) * 4 + x / 8;
+        image[m] = char(image[m] | (0x80 >> (x % 8)));
+      }
+    }
+  std::string file(6 + 16, '\0');
+  put(file, 2, 1, 2);
+  put(file, 4, 1, 2);
+  file[6] = char(n), file[7] = char(n);
+  put(file, 10, 1, 2);
+  put(file, 12, 32, 2);
+  put(file, 14, static_cast<uint32_t>(image.size()), 4);
+  put(file, 18, 22, 4);
+  return file + image;
+}
