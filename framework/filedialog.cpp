@@ -280,7 +280,12 @@ int CFileDialog::DoModal() {
     n.lpOFN = &m_ofn;
     if (Record(m_hWnd)) Send(m_hWnd, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&n));
   }
-  int answer = CurrentBackend().RunFileDialog(session);
+  // What the dialog's windows have pending (their first paint) happens before the user acts.
+  for (int guard = 0; guard < 10000; ++guard) {
+    MSG msg;
+    if (!::PeekMessage(&msg, nullptr, 0, 0, PM_NOREMOVE) || msg.message == WM_QUIT || !AfxPumpMessage()) break;
+  }
+  int answer = Record(window) ? CurrentBackend().RunFileDialog(session) : IDCANCEL;
   m_ofn.nFilterIndex = static_cast<DWORD>(session.FilterIndex());
   if (answer != IDOK || !session.Accepted()) return IDCANCEL;
   result_ = CString(std::string_view(WindowsPath(session.ResultPosix())));
