@@ -11,7 +11,7 @@ bash "$root/scripts/setup.sh"
 build="${FUZZ_BUILD:-$root/build/fuzz}"
 seconds="${FUZZ_SECONDS:-30}"
 jobs="${FUZZ_JOBS:-4}"
-targets=(inflate_fuzz png_fuzz jpeg_fuzz tiff_fuzz gif_fuzz tga_fuzz pcx_fuzz pgm_fuzz pict_fuzz metafile_fuzz bmppic_fuzz icon_fuzz)
+targets=(inflate_fuzz png_fuzz jpeg_fuzz tiff_fuzz gif_fuzz tga_fuzz pcx_fuzz pgm_fuzz pict_fuzz metafile_fuzz bmppic_fuzz icon_fuzz layout_fuzz)
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -50,6 +50,10 @@ done
 rm -f "$seeds/bmp.tmp"
 "$convert" "$src" -alpha set "ico:$seeds/icon_fuzz/a.ico"
 "$convert" "$src" -colors 16 -type Palette "ico:$seeds/icon_fuzz/b.ico"
+# text layouts: the first byte chooses the reader (0 dialog, 1 menu, 2 accelerators)
+for pair in 0:every_control.txt 0:preview_301.txt 1:app_menu.txt 2:app_accelerators.txt; do
+  { printf "\\x0${pair%%:*}"; cat "$root/tests/framework/data/${pair#*:}"; } >"$seeds/layout_fuzz/${pair#*:}"
+done
 python3 - "$seeds" <<'PY'
 import struct, sys, zlib
 seeds = sys.argv[1]
