@@ -51,7 +51,9 @@ class CPicDecoder : public CPLObject {
  protected:
   [[noreturn]] static void raiseError(int code, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
   static void trace(int level, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-  // Creates the bitmap; a picture above the limit is refused with code 10,
-  // as the bitmap refuses storage it can't have.
+  // A picture above the limit is refused with code 10, as the bitmap refuses
+  // storage it can't have.
+  static void checkPictureSize(int64_t width, int64_t height);
+  // Creates the bitmap after that check.
   static void createBitmap(CWinBmp* bmp, int64_t width, int64_t height, int bitsPerPixel, bool alpha);
 };

@@ -1,6 +1,7 @@
 #include "picture/png.h"
 
 #include "picture/inflate.h"
+#include "picture/picdecoder.h"
 
 #include "framework/paths.h"
 
@@ -15,8 +16,24 @@ unsigned int BigEndian32(const unsigned char *p)
 	return ((unsigned int)p[0] << 24) | ((unsigned int)p[1] << 16) | ((unsigned int)p[2] << 8) | p[3];
 }
 
-// Largest RGBA output accepted; keeps width x height x 4 far from any overflow.
-const unsigned long long maxOutputBytes = 1ull << 30;
+// Inflate makes at most 258 bytes of a length code and a distance code of
+// one bit each: 1032 bytes of a byte of data.
+const unsigned long long maxInflateRatio = 1032;
+
+// Rows and columns of Adam7 pass 1 to 7 of a W x H picture.
+void PassSize(int pass, unsigned int W, unsigned int H, unsigned int &passWid, unsigned int &passHei)
+{
+	switch (pass) {
+	case 1: passWid = (W + 7) / 8; passHei = (H + 7) / 8; break;
+	case 2: passWid = (W + 3) / 8; passHei = (H + 7) / 8; break;
+	case 3: passWid = (W + 3) / 4; passHei = (H + 3) / 8; break;
+	case 4: passWid = (W + 1) / 4; passHei = (H + 3) / 4; break;
+	case 5: passWid = (W + 1) / 2; passHei = (H + 1) / 4; break;
+	case 6: passWid = W / 2; passHei = (H + 1) / 2; break;
+	case 7: passWid = W; passHei = H / 2; break;
+	default: passWid = 0; passHei = 0; break;
+	}
+}
 
 } // namespace
 
@@ -147,6 +164,7 @@ int YsGenericPngDecoder::Decode(const unsigned char *data, size_t size)
 			trns.Decode(length, dat, hdr.colorType);
 	}
 
+	compressedSize = idat.size();
 	if (PrepareOutput() == 1) {
 		YsPngUncompressor uncompressor(this);
 		uncompressor.Uncompress(idat.size(), idat.data());
@@ -179,6 +197,20 @@ size_t YsRawPngDecoder::RowBytes(unsigned int width) const
 	return 0;
 }
 
+unsigned long long YsRawPngDecoder::RawBytes() const
+{
+	if (hdr.interlaceMethod != 1)
+		return (unsigned long long)hdr.height * (1 + RowBytes(hdr.width));
+	unsigned long long total = 0;
+	for (int pass = 1; pass <= 7; ++pass) {
+		unsigned int w, h;
+		PassSize(pass, hdr.width, hdr.height, w, h);
+		if (w > 0 && h > 0)
+			total += (unsigned long long)h * (1 + RowBytes(w));
+	}
+	return total;
+}
+
 int YsRawPngDecoder::PrepareOutput()
 {
 	const unsigned int ct = hdr.colorType, bd = hdr.bitDepth;
@@ -188,12 +220,17 @@ int YsRawPngDecoder::PrepareOutput()
 		printf("Unsupported colorType-bitDepth combination.\n");
 		return 0;
 	}
-	unsigned long long bytes = (unsigned long long)hdr.width * hdr.height * 4;
-	if (hdr.width == 0 || hdr.height == 0 || hdr.width > 0x7fffffff || hdr.height > 0x7fffffff ||
-	    bytes > maxOutputBytes) {
+	if (hdr.width == 0 || hdr.height == 0 || !PLPictureSizeOk(hdr.width, hdr.height)) {
 		printf("Unsupported image size.\n");
 		return 0;
 	}
+	// Refused before anything is allocated: image data that can't inflate to
+	// the picture's rows.
+	if (RawBytes() > maxInflateRatio * compressedSize) {
+		printf("Image data too short for the picture.\n");
+		return 0;
+	}
+	unsigned long long bytes = (unsigned long long)hdr.width * hdr.height * 4;
 	wid = (int)hdr.width;
 	hei = (int)hdr.height;
 	rgba.assign((size_t)bytes, 0);
@@ -221,16 +258,7 @@ void YsRawPngDecoder::StartPass()
 	}
 	else {
 		for (;;) {
-			switch (interlacePass) {
-			case 1: passWid = (W + 7) / 8; passHei = (H + 7) / 8; break;
-			case 2: passWid = (W + 3) / 8; passHei = (H + 7) / 8; break;
-			case 3: passWid = (W + 3) / 4; passHei = (H + 3) / 8; break;
-			case 4: passWid = (W + 1) / 4; passHei = (H + 3) / 4; break;
-			case 5: passWid = (W + 1) / 2; passHei = (H + 1) / 4; break;
-			case 6: passWid = W / 2; passHei = (H + 1) / 2; break;
-			case 7: passWid = W; passHei = H / 2; break;
-			default: passWid = 0; passHei = 0; break;
-			}
+			PassSize(interlacePass, W, H, passWid, passHei);
 			if ((passWid > 0 && passHei > 0) || interlacePass > 7)
 				break;
 			++interlacePass;

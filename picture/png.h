@@ -61,6 +61,8 @@ public:
 	YsPngPalette plt;
 	YsPngTransparency trns;
 	unsigned int gamma = gamma_default;
+	// Bytes of image data (all IDAT chunks) of the file being decoded.
+	size_t compressedSize = 0;
 
 protected:
 	static bool CheckSignature(const unsigned char *data, size_t size);
@@ -79,6 +81,9 @@ public:
 	// Raw bytes of one row of the given width for this header, 0 when the
 	// colour type and depth are not supported.
 	size_t RowBytes(unsigned int width) const;
+	// Inflated bytes of the whole picture: every row of every pass with its
+	// filter byte.
+	unsigned long long RawBytes() const;
 
 private:
 	void StartPass();

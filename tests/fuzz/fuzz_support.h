@@ -11,8 +11,9 @@
 #include "picture/textexception.h"
 #include "picture/winbmp.h"
 
-// Pictures above this many pixels are not decoded: the bitmap would take
-// most of the fuzzer's memory and time for nothing new.
+// TIFF pictures above this many pixels are not decoded: libtiff's codecs
+// give no bound from the data size, and the bitmap would take most of the
+// fuzzer's memory and time for nothing new.
 constexpr uint64_t kFuzzMaxPixels = uint64_t(1) << 22;
 
 inline void FuzzDecode(CPicDecoder &decoder, const uint8_t *data, size_t size, const char *name = "Mem")
