@@ -3,6 +3,8 @@
 #include "picture/png.h"
 
 #include <cstdio>
+
+#include "picture/pictrace.h"
 #include <vector>
 
 int YsPngHuffmanTree::leakTracker = 0;
@@ -169,7 +171,7 @@ bool YsPngUncompressor::DecodeDynamicHuffmanCode(BitReader &in, std::unique_ptr<
 	unsigned int hLit = in.GetBits(5);
 	unsigned int hDist = in.GetBits(5);
 	unsigned int hCLen = in.GetBits(4);
-	printf("hLit=%d hDist=%d hCLen=%d\n", hLit, hDist, hCLen);
+	PLTrace(2, "hLit=%d hDist=%d hCLen=%d\n", hLit, hDist, hCLen);
 
 	static const unsigned char order[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 	unsigned int clLength[19] = {0}, clCode[19];
@@ -214,11 +216,11 @@ bool YsPngUncompressor::DecodeDynamicHuffmanCode(BitReader &in, std::unique_ptr<
 			lengths[i++] = value;
 	}
 
-	printf("Making Huffman Code from Code Lengths\n");
+	PLTrace(2, "Making Huffman Code from Code Lengths\n");
 	unsigned int litCode[288], distCode[32];
 	MakeDynamicHuffmanCode(lengths, litCode, nLit);
 	MakeDynamicHuffmanCode(lengths + nLit, distCode, nDist);
-	printf("Making Huffman Tree\n");
+	PLTrace(2, "Making Huffman Tree\n");
 	codeTree = MakeHuffmanTree(nLit, lengths, litCode);
 	distTree = MakeHuffmanTree(nDist, lengths + nLit, distCode);
 	return codeTree && distTree;
@@ -227,22 +229,22 @@ bool YsPngUncompressor::DecodeDynamicHuffmanCode(BitReader &in, std::unique_ptr<
 int YsPngUncompressor::Uncompress(size_t length, const unsigned char *data)
 {
 	BitReader in(data, length);
-	printf("Begin zLib block length=%d bytePtr=%d bitPtr=0x%02x\n", (int)length, 0, 1);
+	PLTrace(2, "Begin zLib block length=%d bytePtr=%d bitPtr=0x%02x\n", (int)length, 0, 1);
 	// the two header bytes must be there
 	if (length < 2) {
-		printf("Buffer overflow\n");
+		PLTrace(1, "Buffer overflow\n");
 		return 0;
 	}
 	unsigned int cmf = data[0], flg = data[1];
 	unsigned int cm = cmf & 15, cInfo = cmf >> 4;
 	if (cm != 8) {
-		printf("Unsupported compression method! (%d)\n", cm);
+		PLTrace(1, "Unsupported compression method! (%d)\n", cm);
 		return 0;
 	}
-	printf("cInfo=%d, Window Size=%d\n", cInfo, 1 << (cInfo + 8));
-	printf("fCheck=%d fDict=%d fLevel=%d\n", flg & 31, (flg >> 5) & 1, flg >> 6);
+	PLTrace(2, "cInfo=%d, Window Size=%d\n", cInfo, 1 << (cInfo + 8));
+	PLTrace(2, "fCheck=%d fDict=%d fLevel=%d\n", flg & 31, (flg >> 5) & 1, flg >> 6);
 	if (flg & 32) {
-		printf("PNG is not supposed to have a preset dictionary.\n");
+		PLTrace(1, "PNG is not supposed to have a preset dictionary.\n");
 		return 0;
 	}
 	in.bytePtr = 2;
@@ -266,17 +268,17 @@ int YsPngUncompressor::Uncompress(size_t length, const unsigned char *data)
 	unsigned int bFinal = 0;
 	while (bFinal == 0 && !stopped) {
 		if (in.AtEnd()) {
-			printf("Buffer overflow\n");
+			PLTrace(1, "Buffer overflow\n");
 			return 0;
 		}
 		bFinal = in.GetNextBit();
 		unsigned int bType = in.GetBits(2);
-		printf("bFinal=%d bType=%d\n", bFinal, bType);
+		PLTrace(2, "bFinal=%d bType=%d\n", bFinal, bType);
 
 		if (bType == 0) {
 			in.AlignToByte();
 			if (in.bytePtr > length || length - in.bytePtr < 4) {
-				printf("Buffer overflow\n");
+				PLTrace(1, "Buffer overflow\n");
 				return 0;
 			}
 			unsigned int len = data[in.bytePtr] | (data[in.bytePtr + 1] << 8);
@@ -288,13 +290,13 @@ int YsPngUncompressor::Uncompress(size_t length, const unsigned char *data)
 				put(data[in.bytePtr + i]);
 			in.bytePtr += n;
 			if (n < len && !stopped) {
-				printf("Buffer overflow\n");
+				PLTrace(1, "Buffer overflow\n");
 				return 0;
 			}
 			continue;
 		}
 		if (bType == 3) {
-			printf("Unknown compression type (bType=3)\n");
+			PLTrace(1, "Unknown compression type (bType=3)\n");
 			return 0;
 		}
 
@@ -305,15 +307,15 @@ int YsPngUncompressor::Uncompress(size_t length, const unsigned char *data)
 			codeTree = MakeHuffmanTree(288, hLength, hCode);
 		}
 		else if (!DecodeDynamicHuffmanCode(in, codeTree, distTree)) {
-			printf("Huffman table broken\n");
+			PLTrace(1, "Huffman table broken\n");
 			return 0;
 		}
-		printf("Huffman table paprared\n");
+		PLTrace(2, "Huffman table paprared\n");
 
 		for (;;) {
 			int sym = DecodeSymbol(codeTree.get(), next, &in, in.exhausted);
 			if (sym == -2)
-				printf("Huffman Decompression: Reached NULL node.\n");
+				PLTrace(1, "Huffman Decompression: Reached NULL node.\n");
 			if (sym < 0)
 				break;
 			if (sym < 256) {
@@ -337,13 +339,13 @@ int YsPngUncompressor::Uncompress(size_t length, const unsigned char *data)
 			else {
 				distCode = DecodeSymbol(distTree.get(), next, &in, in.exhausted);
 				if (distCode == -2)
-					printf("Huffman Decompression: Reached NULL node.\n");
+					PLTrace(1, "Huffman Decompression: Reached NULL node.\n");
 				if (distCode < 0)
 					break;
 			}
 			unsigned int dist;
 			if (!GetBackwardDistance((unsigned int)distCode, in, dist)) {
-				printf("Invalid distance code (%d)\n", distCode);
+				PLTrace(1, "Invalid distance code (%d)\n", distCode);
 				return 0;
 			}
 			if (in.exhausted)
@@ -355,8 +357,8 @@ int YsPngUncompressor::Uncompress(size_t length, const unsigned char *data)
 		}
 	}
 
-	printf("End zLib block length=%d bytePtr=%d bitPtr=0x%02x\n", (int)length, (int)in.bytePtr, in.bitPtr);
-	printf("Huffman Tree Leak Tracker = %d\n", YsPngHuffmanTree::leakTracker);
-	printf("Output %d bytes.\n", (int)nOutput);
+	PLTrace(2, "End zLib block length=%d bytePtr=%d bitPtr=0x%02x\n", (int)length, (int)in.bytePtr, in.bitPtr);
+	PLTrace(2, "Huffman Tree Leak Tracker = %d\n", YsPngHuffmanTree::leakTracker);
+	PLTrace(2, "Output %d bytes.\n", (int)nOutput);
 	return 1;
 }

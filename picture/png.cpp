@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstdio>
+
+#include "picture/pictrace.h"
 #include <cstring>
 
 namespace {
@@ -46,12 +48,12 @@ void YsPngHeader::Decode(const unsigned char dat[])
 	compressionMethod = dat[10];
 	filterMethod = dat[11];
 	interlaceMethod = dat[12];
-	printf("Width=%d Height=%d\n", width, height);
-	printf("bitDepth=%d\n", bitDepth);
-	printf("colorType=%d\n", colorType);
-	printf("compressionMethod=%d\n", compressionMethod);
-	printf("filterMethod=%d\n", filterMethod);
-	printf("interlaceMethod=%d\n", interlaceMethod);
+	PLTrace(2, "Width=%d Height=%d\n", width, height);
+	PLTrace(2, "bitDepth=%d\n", bitDepth);
+	PLTrace(2, "colorType=%d\n", colorType);
+	PLTrace(2, "compressionMethod=%d\n", compressionMethod);
+	PLTrace(2, "filterMethod=%d\n", filterMethod);
+	PLTrace(2, "interlaceMethod=%d\n", interlaceMethod);
 }
 
 bool YsPngPalette::Decode(unsigned int length, const unsigned char dat[])
@@ -60,7 +62,7 @@ bool YsPngPalette::Decode(unsigned int length, const unsigned char dat[])
 		return false;
 	nEntry = length / 3;
 	entry.assign(dat, dat + length);
-	printf("%d palette entries\n", nEntry);
+	PLTrace(2, "%d palette entries\n", nEntry);
 	return true;
 }
 
@@ -126,7 +128,7 @@ int YsGenericPngDecoder::Decode(const unsigned char *data, size_t size)
 	hdr = YsPngHeader();
 	plt = YsPngPalette();
 	if (!CheckSignature(data, size)) {
-		printf("The file does not have PNG signature.\n");
+		PLTrace(1, "The file does not have PNG signature.\n");
 		return -1;
 	}
 
@@ -140,7 +142,7 @@ int YsGenericPngDecoder::Decode(const unsigned char *data, size_t size)
 			break;
 		const unsigned char *dat = data + pos + 8;
 		pos += 12 + (size_t)length;
-		printf("Chunk name=%c%c%c%c\n", type[0], type[1], type[2], type[3]);
+		PLTrace(2, "Chunk name=%c%c%c%c\n", type[0], type[1], type[2], type[3]);
 
 		if (memcmp(type, "IEND", 4) == 0)
 			break;
@@ -157,7 +159,7 @@ int YsGenericPngDecoder::Decode(const unsigned char *data, size_t size)
 		else if (memcmp(type, "gAMA", 4) == 0) {
 			if (length >= 4) {
 				gamma = BigEndian32(dat);
-				printf("Gamma %d (default=%d)\n", gamma, (int)gamma_default);
+				PLTrace(2, "Gamma %d (default=%d)\n", gamma, (int)gamma_default);
 			}
 		}
 		else if (memcmp(type, "tRNS", 4) == 0)
@@ -217,17 +219,17 @@ int YsRawPngDecoder::PrepareOutput()
 	bool supported = (ct == 0 && (bd == 1 || bd == 8)) || (ct == 2 && (bd == 8 || bd == 16)) ||
 	                 (ct == 3 && (bd == 4 || bd == 8)) || (ct == 4 && bd == 8) || (ct == 6 && bd == 8);
 	if (!supported) {
-		printf("Unsupported colorType-bitDepth combination.\n");
+		PLTrace(1, "Unsupported colorType-bitDepth combination.\n");
 		return 0;
 	}
 	if (hdr.width == 0 || hdr.height == 0 || !PLPictureSizeOk(hdr.width, hdr.height)) {
-		printf("Unsupported image size.\n");
+		PLTrace(1, "Unsupported image size.\n");
 		return 0;
 	}
 	// Refused before anything is allocated: image data that can't inflate to
 	// the picture's rows.
 	if (RawBytes() > maxInflateRatio * compressedSize) {
-		printf("Image data too short for the picture.\n");
+		PLTrace(1, "Image data too short for the picture.\n");
 		return 0;
 	}
 	unsigned long long bytes = (unsigned long long)hdr.width * hdr.height * 4;
@@ -264,7 +266,7 @@ void YsRawPngDecoder::StartPass()
 			++interlacePass;
 		}
 		if (interlacePass <= 7)
-			printf("Interlace Pass %d\n", interlacePass);
+			PLTrace(2, "Interlace Pass %d\n", interlacePass);
 	}
 	rowBytes = RowBytes(passWid);
 	x = -1;
@@ -276,7 +278,7 @@ void YsRawPngDecoder::StartPass()
 int YsRawPngDecoder::Output(unsigned char dat)
 {
 	if (hdr.interlaceMethod != 0 && hdr.interlaceMethod != 1) {
-		printf("Unsupported interlace method.\n");
+		PLTrace(1, "Unsupported interlace method.\n");
 		return 0;
 	}
 	if (y >= (int)passHei)
@@ -384,6 +386,6 @@ void YsRawPngDecoder::FinishRow()
 
 int YsRawPngDecoder::EndOutput()
 {
-	printf("Final Position (%d,%d)\n", x, y);
+	PLTrace(2, "Final Position (%d,%d)\n", x, y);
 	return 1;
 }

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "picture/inflate.h"
+#include "picture/picture_state.h"
+#include "picture/pictrace.h"
 #include "picture/winbmp.h"
 #include "tests/picture/png_test_support.h"
 
@@ -274,6 +276,40 @@ TEST(PngDecoder, TinyFilesClaimingHugePicturesAreRefused)
 	const uint8_t blackOpaque[4] = {0, 0, 0, 255};
 	for (size_t i = 0; i < dec.rgba.size(); i += 4)
 		ASSERT_EQ(memcmp(&dec.rgba[i], blackOpaque, 4), 0) << i;
+}
+
+// The decoder's and the inflate's lines go to the library's trace, which is
+// off unless a trace file and level are set.
+TEST(PngDecoder, TraceLinesGoToTheTraceFileOnlyWhenOneIsSet)
+{
+	PngSpec layout = MakeSpec(9, 6, 3, 8);
+	layout.interlace = 1;
+	const Bytes png = EncodePng(layout);
+	testing::internal::CaptureStdout();
+	testing::internal::CaptureStderr();
+	YsRawPngDecoder quiet;
+	quiet.Decode(png.data(), png.size());
+	EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+	EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+	const std::string trace = testing::TempDir() + "pic2_png_trace_" + std::to_string(getpid()) + ".txt";
+	remove(trace.c_str());
+	PLSetTraceFile(trace.c_str());
+	PLSetTraceLevel(2);
+	YsRawPngDecoder traced;
+	traced.Decode(png.data(), png.size());
+	ResetPictureState();
+	FILE *f = fopen(trace.c_str(), "rb");
+	ASSERT_TRUE(f);
+	std::string text;
+	char buf[4096];
+	for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;)
+		text.append(buf, n);
+	fclose(f);
+	remove(trace.c_str());
+	for (const char *line : {"Chunk name=IHDR\n", "Width=9 Height=6\n", "256 palette entries\n", "Interlace Pass 7\n",
+	                         "Begin zLib block length=", "Huffman Tree Leak Tracker = 0\n", "Final Position ("})
+		EXPECT_NE(text.find(line), std::string::npos) << line;
 }
 
 TEST(PngDecoder, ExcessDataAfterTheLastRowIsIgnored)
