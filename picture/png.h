@@ -55,6 +55,9 @@ public:
 
 	virtual int PrepareOutput();
 	virtual int Output(unsigned char dat);
+	// n bytes at once: by default Output for each, stopping at the first
+	// that is refused (and returning what it returned).
+	virtual int OutputBlock(const unsigned char *dat, size_t n);
 	virtual int EndOutput();
 
 	YsPngHeader hdr;
@@ -76,6 +79,7 @@ public:
 
 	int PrepareOutput() override;
 	int Output(unsigned char dat) override;
+	int OutputBlock(const unsigned char *dat, size_t n) override;
 	int EndOutput() override;
 
 	// Raw bytes of one row of the given width for this header, 0 when the
@@ -89,8 +93,9 @@ private:
 	void StartPass();
 	void FinishRow();
 	void ShiftTwoLineBuf() { std::swap(curLine, prvLine); }
-	void PutPixel(unsigned int px, unsigned int py, unsigned char r, unsigned char g, unsigned char b,
-	              unsigned char a);
+
+	void Unfilter();
+	void ConvertRow();
 
 	int filter = 0;
 	int x = -1, y = 0;            // x: byte of the row, -1 while the filter byte is awaited
