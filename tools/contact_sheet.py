@@ -2,7 +2,7 @@
 """Writes a contact sheet (PNG) of every picture resource, for looking at
 them: bitmaps, icons (every image of a file, masks shown over a chequer
 board), the cursor, the PICFILES and BACKGROUNDS pictures.  Small pictures
-are enlarged without smoothing.  Needs ImageMagick (convert, montage).
+are enlarged without smoothing.  Needs ImageMagick.
 
 Usage: contact_sheet.py RESOURCES_DIR OUT.png
 """
@@ -44,13 +44,21 @@ def main(argv):
                     scale = 0.25
                 tile = os.path.join(tmp, '%03d.png' % len(tiles))
                 label = '%s %s %dx%d' % (t, name, w, h)
-                run(['convert', '-size', '%dx%d' % (w, h), 'pattern:checkerboard',
+                run(['convert', '(', '-size', '%dx%d' % (w, h), 'pattern:checkerboard',
                      '%s[%d]' % (path, k), '-composite', '-filter', 'point',
-                     '-resize', '%d%%' % int(scale * 100), '-bordercolor', '#888', '-border', '1',
-                     '-set', 'label', label, tile])
+                     '-resize', '%d%%' % int(scale * 100), '-bordercolor', '#888', '-border', '1', '+repage', ')',
+                     '(', '+size', '-background', '#f0f0f0', '-font', FONT, '-pointsize', '11', 'label:' + label, '+repage', ')',
+                     '-background', '#f0f0f0', '-gravity', 'center', '-append', '+repage', tile])
                 tiles.append(tile)
-    run(['montage'] + tiles + ['-tile', '8x', '-geometry', '+6+6', '-pointsize', '11', '-font', FONT,
-                               '-background', '#f0f0f0', out])
+    rows = []
+    for i in range(0, len(tiles), 8):
+        row = os.path.join(tmp, 'row%03d.png' % len(rows))
+        run(['convert'] + tiles[i:i + 8] + ['-background', '#f0f0f0', '-gravity', 'north',
+                                            '-bordercolor', '#f0f0f0', '-border', '8', '+append', row])
+        rows.append(row)
+    run(['convert'] + rows + ['-background', '#f0f0f0', '-gravity', 'west', '-append', '+repage', out])
+    for row in rows:
+        os.remove(row)
     for tile in tiles:
         os.remove(tile)
     os.rmdir(tmp)
