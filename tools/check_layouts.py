@@ -6,7 +6,8 @@ Usage: check_layouts.py [--self-test] [--font FONT.ttf] RESOURCES_DIR
 Reads DIALOG/<id>.txt, MENU/128.txt and ACCELERATORS/128.txt in their text
 formats and checks them against the program's tables of what each dialog
 holds (id, kind, text, initial visibility, default button, the sizes given
-in dialog units), and the layout rules: every control inside its dialog,
+in dialog units), and the layout rules: every dialog on a 1280 x 1024
+screen, every control inside its dialog,
 every text fitting its control in the dialog font (Liberation Sans at 11
 pixels, dialog base units 6 x 13; a check box or radio button loses 16
 pixels to its box, a push button 3 on each side), no two interactive
@@ -32,6 +33,7 @@ BASE_X, BASE_Y = 6, 13       # dialog base units
 LINE_PX = 13                 # one line of text
 BOX_PX = 16                  # the box of a check box or radio button
 BUTTON_EDGE_PX = 3           # a push button's frame, each side
+SCREEN = (1280, 1024)
 
 # --- the text formats ---------------------------------------------------------
 
@@ -565,6 +567,8 @@ def check_dialog(rep, font, dlg, exp, label):
         rep.fail('%s: %s caption bar expected' % (label, 'no' if has_caption else 'a'))
     if size and (dlg['w'], dlg['h']) != size:
         rep.fail('%s: size %dx%d, expected %dx%d' % (label, dlg['w'], dlg['h'], size[0], size[1]))
+    if px_x(dlg['w']) > SCREEN[0] or px_y(dlg['h']) > SCREEN[1] - 2 * LINE_PX:
+        rep.fail('%s: larger than the screen' % label)
 
     # every expected control once, nothing else
     left = list(dlg['controls'])
@@ -820,6 +824,7 @@ PLANTED = [
     ('DIALOG/245.txt', 'bitmap 384 "384" 120 197', 'bitmap 384 "384" 120 199', 'one row'),
     ('DIALOG/308.txt', 'button 1110 "Clear All" 32 150', 'button 1110 "Clear All" 32 50', 'below button 1110'),
     ('DIALOG/313.txt', '"BMP" 200 62', '"BMP" 200 90', 'not at the bottom'),
+    ('DIALOG/313.txt', '"BMP" 200 62', '"BMP" 900 62', 'larger than the screen'),
     ('DIALOG/308.txt', 'button 1139 "Get Curves" 182 150 46 14 hidden', 'button 1139 "Get Curves" 182 150 46 14',
      'hidden expected'),
     ('DIALOG/245.txt', 'button 1141 "Next >>" 206 253 50 14 default', 'button 1141 "Next >>" 206 253 50 14',
