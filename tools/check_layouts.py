@@ -7,16 +7,16 @@ Reads DIALOG/<id>.txt, MENU/128.txt and ACCELERATORS/128.txt in their text
 formats and checks them against the program's tables of what each dialog
 holds (id, kind, text, initial visibility, default button, the sizes given
 in dialog units), and the layout rules: every dialog on a 1280 x 1024
-screen, every control inside its dialog,
-every text fitting its control in the dialog font (Liberation Sans at 11
-pixels, dialog base units 6 x 13; a check box or radio button loses 16
-pixels to its box, a push button 3 on each side), no two interactive
-controls overlapping, each icon bar in one row, the command buttons at the
-bottom.  The menu must hold every command text of the frame's command table
-and nothing for the commands without a text; every accelerator key must
-reach a command the frame, the application or the views handle.  Prints one
-line per failure and exits 1 when any check fails.  With --self-test it
-plants faults in copies of the files and fails when a check misses one.
+screen, every control inside its dialog, every text fitting its control in
+the dialog font (Liberation Sans at 11 pixels, dialog base units 6 x 13; a
+check box or radio button loses 16 pixels to its box, a push button 3 on
+each side), no two interactive controls overlapping, each icon bar in one
+row, the command buttons at the bottom.  The menu must hold every command
+text of the frame's command table and nothing for the commands without a
+text; every accelerator key must reach a command the frame, the application
+or the views handle.  Prints one line per failure and exits 1 when any check
+fails.  With --self-test it plants faults in copies of the files and fails
+when a check misses one.
 """
 import math
 import os
