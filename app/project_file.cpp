@@ -156,8 +156,7 @@ bool readOwnHead(Reader& r, ProjectRecord& rec, const char* section) {
     return true;
 }
 
-bool readHeadSections(Reader& r, ProjectRecord& rec, const head3& head, int templateId) {
-    const int64_t nV = head.vertices.count(), nT = head.triangles.count();
+bool readHeadSections(Reader& r, ProjectRecord& rec, int64_t nV, int64_t nT, int templateId) {
     const int64_t ts = rec.textureSize;
     const int64_t texBytes = ts * ts * 3;
     HeadSections& s = rec.sections;
@@ -286,9 +285,10 @@ bool parseCurrent(Reader& r, const ProjectParseOptions& options, ProjectRecord& 
     if (rec.templateId == 100 && !readOwnHead(r, rec, "section 17")) return false;
 
     if (rec.stage == 2500) {
-        const head3* target = rec.head ? rec.head.get() : options.presentHead;
-        if (!target) return r.refuse("sections 18-20: no head to take the stored vertices");
-        if (!readHeadSections(r, rec, *target, rec.templateId)) return false;
+        int nV = options.presentVertices, nT = options.presentTriangles;
+        if (rec.head) nV = rec.head->vertices.count(), nT = rec.head->triangles.count();
+        if (nV < 0 || nT < 0) return r.refuse("sections 18-20: no head to take the stored vertices");
+        if (!readHeadSections(r, rec, nV, nT, rec.templateId)) return false;
         if (rec.head) ApplyHeadSections(rec.sections, rec.textureSize, *rec.head);
     } else if (!r.atEnd(rec.templateId == 100 ? "the head" : "section 16")) {
         return false;
@@ -302,8 +302,9 @@ bool parseInto(std::string_view bytes, const ProjectParseOptions& options, Proje
     if (!r.f.good()) return r.refuse("empty file");
     double version = 0;
     if (!readHeader(r, rec, version)) return false;
-    if (version < 3.4) {
-        if (!(version > 2.9)) return r.refuse(format("version %.3f is older than 2.905", rec.version));
+    // Versions are stored through single precision: 3.405 reads as 3.4049999.
+    if (version < 3.4 - 1e-4) {
+        if (!(version > 2.9 + 1e-4)) return r.refuse(format("version %.3f is older than 2.905", rec.version));
         return parseOld(r, options, rec);
     }
     return parseCurrent(r, options, rec);
@@ -582,7 +583,7 @@ bool GetFileMainInfo(std::string_view bytes, CWinBmp& preview) {
     ProjectRecord rec;
     double version = 0;
     if (!readHeader(r, rec, version)) return false;
-    if (version >= 2.0) {
+    if (version >= 2.0 - 1e-4) {
         r.f.setMode("b");
         CWinBmp read;
         if (!LoadBMP(r.f, read)) return false;

@@ -98,13 +98,18 @@ struct ProjectParseOptions {
     bool keep = false;  // kept-state read: merges into the present project
     // Kept-state reads of a stage-2500 file store sections 18 to 20 for the
     // present head, whose counts they must match.
-    const head3* presentHead = nullptr;
+    int presentVertices = -1;
+    int presentTriangles = -1;
     TemplateLoader loadTemplate = LoadTemplateHead;
     bool decodePhoto = true;
 };
 
 // The record read from the bytes; false with a reason naming the section
 // ("section 20: 3145728 texture bytes expected, 1000 left").
+// The heads it reads (template, marks) take the pool slots their files
+// name: no head or marks holding those slots may live meanwhile. The
+// document checks a file first with CheckInIsolation, then gives up its
+// own head and marks and parses for real.
 bool ParseProject(std::string_view bytes, const ProjectParseOptions& options, ProjectRecord& out,
                   std::string& reason);
 bool ReadProjectFile(const std::string& path, const ProjectParseOptions& options, ProjectRecord& out,
