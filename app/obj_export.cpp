@@ -246,7 +246,10 @@ public:
             if (first || tr.group != lastGroup) {
                 if (tr.group >= 0 && tr.group < tb.groups.size()) {
                     std::string name = tb.groups[tr.group].name;
-                    // One stored name may stand for several group lines.
+                    // One stored name may stand for several group lines;
+                    // names stored as "~g_" by older imports are joined alike.
+                    for (std::size_t i = name.find("~g_"); i != std::string::npos; i = name.find("~g_", i))
+                        name[i + 2] = ' ';
                     for (std::size_t i = name.find('~'); i != std::string::npos; i = name.find('~', i)) name[i] = '\n';
                     o += "g " + name + "\n";
                 }
