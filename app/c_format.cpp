@@ -57,4 +57,11 @@ void cappend(std::string& out, const char* fmt, ...) {
     va_end(ap);
 }
 
+void cappendHere(std::string& out, const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    vappend(out, fmt, ap);
+    va_end(ap);
+}
+
 }  // namespace files

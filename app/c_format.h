@@ -10,6 +10,9 @@ std::string cformat(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Appends to out.
 void cappend(std::string& out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 
+// Appends without switching the locale: for loops inside a CLocaleScope.
+void cappendHere(std::string& out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+
 // Switches the calling thread to the C locale for its lifetime.
 class CLocaleScope {
 public:

@@ -201,12 +201,17 @@ public:
         for (int v = h_.vertices.first(); v != -1; v = h_.vertices.nextOf(v)) o += "vn 0   0   0\n";
     }
 
+    // Each row's line is formatted once: rows repeat at every corner.
     void rowLine(std::string& o, int row) const {
         const auto& rows = in_.tables->txtCoordinates;
-        if (row >= 0 && row < rows.size())
-            cappend(o, "vt %.6f   %.6f\n", rows[row].u, rows[row].v);
-        else
+        if (row < 0 || row >= rows.size()) {
             o += "vt 0.000000   0.000000\n";
+            return;
+        }
+        if (rowText_.empty()) rowText_.resize(std::size_t(rows.size()));
+        std::string& text = rowText_[std::size_t(row)];
+        if (text.empty()) text = cformat("vt %.6f   %.6f\n", rows[row].u, rows[row].v);
+        o += text;
     }
 
     void groupedFaces(std::string& o, bool useFilter) const {
@@ -240,6 +245,7 @@ public:
         }
         int lastGroup = -1, lastMaterial = -1;
         bool first = true;
+        CLocaleScope c;
         for (int t = h_.triangles.first(); t != -1; t = h_.triangles.nextOf(t)) {
             const triangle& tr = h_.triangles[t];
             if (filtered(tr, useFilter) || has(absorbed, t)) continue;
@@ -271,13 +277,13 @@ public:
                 rowLine(o, tr.txtRow[2]);
                 rowLine(o, tr.txtRow[1]);
                 rowLine(o, tr.txtRow[0]);
-                cappend(o, "f %d/%d   %d/%d   %d/%d   %d/%d\n", number(tr.a), -1, number(tr.b), -2, number(tr.c), -3,
+                cappendHere(o, "f %d/%d   %d/%d   %d/%d   %d/%d\n", number(tr.a), -1, number(tr.b), -2, number(tr.c), -3,
                         number(d), -4);
             } else {
                 rowLine(o, tr.txtRow[2]);
                 rowLine(o, tr.txtRow[1]);
                 rowLine(o, tr.txtRow[0]);
-                cappend(o, "f %d/%d   %d/%d   %d/%d\n", number(tr.a), -1, number(tr.b), -2, number(tr.c), -3);
+                cappendHere(o, "f %d/%d   %d/%d   %d/%d\n", number(tr.a), -1, number(tr.b), -2, number(tr.c), -3);
             }
         }
     }
@@ -395,6 +401,7 @@ private:
     std::string base_;
     std::string info_;
     std::vector<int> serial_;
+    mutable std::vector<std::string> rowText_;
 };
 
 }  // namespace
