@@ -62,7 +62,12 @@ public:
     bool open(const unsigned char* data, std::size_t length);
     // A write stream that appends to *sink instead of a file (mode as above).
     bool open(std::string* sink, const char* mode);
-    void close();
+    // Ends the stream. True only when it was good up to the end: for a file
+    // written, every byte reached the file (buffered bytes refused by the
+    // system, on a full disk say, fail the close). good is off afterwards.
+    bool close();
+    // Hands buffered bytes to the system; a refusal clears good. Returns good.
+    bool flush();
 
     bool good() const { return good_; }
     bool reading() const { return reading_; }
