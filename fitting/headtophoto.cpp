@@ -5,14 +5,14 @@
 #include <vector>
 #include <string>
 
-#include "app/services.h"
-#include "dialogs/services.h"
+#include "seams/app.h"
+#include "seams/dialogs.h"
 #include "fitting/kernel2d.h"
 #include "fitting/warp.h"
 #include "framework/system.h"
 #include "model/featuretables.h"
 #include "model/head.h"
-#include "views/services.h"
+#include "seams/views.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <numbers>
 #include <utility>
 
-#include "app/services.h"
-#include "dialogs/services.h"
+#include "seams/app.h"
+#include "seams/dialogs.h"
 #include "framework/file.h"
 #include "framework/resources.h"
 #include "framework/system.h"

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "app/services.h"
+#include "seams/app.h"
 #include "fitting/gl_interface.h"
 #include "model/head.h"
-#include "views/services.h"
+#include "seams/views.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <memory>
 #include <numbers>
 
-#include "app/services.h"
-#include "dialogs/services.h"
+#include "seams/app.h"
+#include "seams/dialogs.h"
 #include "fitting/kernel2d.h"
 #include "foundation/random.h"
 #include "model/head.h"
-#include "views/services.h"
+#include "seams/views.h"
 
 namespace {
 

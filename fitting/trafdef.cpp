@@ -1,6 +1,6 @@
 #include "fitting/trafdef.h"
 
-#include "app/services.h"
+#include "seams/app.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 // an optional fixed line do not move and hold the vertices near them.
 
 #include "fitting/trafdef.h"
-#include "fitting/trafo3.h"
+#include "model/trafo3.h"
 #include "foundation/use.h"
 #include "model/elements.h"
 

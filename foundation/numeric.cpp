@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/services.h"
 #include "foundation/random.h"
 #include "framework/paths.h"
 #include "framework/resources.h"
@@ -143,10 +142,9 @@ int IsFileExist(const char* path) {
     return st.st_size > INT_MAX ? INT_MAX : static_cast<int>(st.st_size);
 }
 
-std::string daz3dfile() {
-    const svc::AppState& app = svc::app().state();
-    std::string path = app.programFolder;
-    if (app.dazMode == 0) return path + "kv3d.obj";
+std::string daz3dfile(const std::string& programFolder, int dazMode) {
+    std::string path = programFolder;
+    if (dazMode == 0) return path + "kv3d.obj";
     auto cut = [&path]() {
         std::size_t pos = path.find_last_of("\\/");
         if (pos == std::string::npos) return false;
@@ -157,9 +155,9 @@ std::string daz3dfile() {
     return path;
 }
 
-void daz3dfile(char* buffer, std::size_t bufferSize) {
+void daz3dfile(const std::string& programFolder, int dazMode, char* buffer, std::size_t bufferSize) {
     if (!buffer || bufferSize == 0) return;
-    std::string path = daz3dfile();
+    std::string path = daz3dfile(programFolder, dazMode);
     std::size_t n = path.size() < bufferSize - 1 ? path.size() : bufferSize - 1;
     std::memcpy(buffer, path.data(), n);
     buffer[n] = 0;

@@ -56,11 +56,11 @@ const char* randstring();
 // or not a plain file.
 int IsFileExist(const char* path);
 
-// Path of the exchange OBJ file, by the application's DAZ mode and program
-// folder.
-std::string daz3dfile();
+// Path of the exchange OBJ file for the application's program folder (ending
+// in a backslash) and DAZ mode.
+std::string daz3dfile(const std::string& programFolder, int dazMode);
 // The same into a caller's buffer of bufferSize bytes (cut to fit).
-void daz3dfile(char* buffer, std::size_t bufferSize);
+void daz3dfile(const std::string& programFolder, int dazMode, char* buffer, std::size_t bufferSize);
 
 // String id of the program's string table; empty when there is none.
 CString LoadStringResource(unsigned id);

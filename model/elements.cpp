@@ -1,6 +1,6 @@
 #include "model/elements.h"
 
-#include "app/services.h"
+#include "seams/app.h"
 #include "model/head.h"
 #include "model/topology.h"
 

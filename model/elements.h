@@ -9,7 +9,7 @@
 #include "foundation/list.h"
 #include "foundation/named.h"
 #include "foundation/use.h"
-#include "fitting/trafo3.h"
+#include "model/trafo3.h"
 
 using fnd::commonchain;
 using fnd::commonchainindex;

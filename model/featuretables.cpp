@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "app/services.h"
+#include "seams/app.h"
 #include "framework/resources.h"
 #include "framework/system.h"
 

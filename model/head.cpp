@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/services.h"
-#include "dialogs/services.h"
+#include "seams/app.h"
+#include "seams/dialogs.h"
 #include "foundation/pools.h"
 #include "model/featuretables.h"
 #include "model/model_io.h"

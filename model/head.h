@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/services.h"
+#include "seams/app.h"
 #include "foundation/use.h"
 #include "model/elements.h"
 

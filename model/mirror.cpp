@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "app/services.h"
-#include "dialogs/services.h"
+#include "seams/app.h"
+#include "seams/dialogs.h"
 #include "framework/system.h"
 #include "model/head.h"
-#include "views/services.h"
+#include "seams/views.h"
 
 int head3::BuildMirror() {
     for (Index<vertex> v = vertices.first(); v != -1; v = vertices.nextOf(v)) vertices[v].side = '?';

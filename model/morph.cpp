@@ -5,8 +5,8 @@
 #include <map>
 #include <vector>
 
-#include "app/services.h"
-#include "dialogs/services.h"
+#include "seams/app.h"
+#include "seams/dialogs.h"
 #include "foundation/numeric.h"
 #include "framework/paths.h"
 #include "framework/resources.h"
@@ -96,7 +96,7 @@ void read_DAZ_morph() {
     const svc::AppState& app = svc::app().state();
     head3* h = actual_head3;
     if (!h || app.dazMode == 0 || app.figureName == "Other") return;
-    std::string path = fnd::daz3dfile();
+    std::string path = fnd::daz3dfile(app.programFolder, app.dazMode);
     if (!fnd::IsFileExist(path.c_str())) return;
     std::ifstream in(brv::PosixPath(path), std::ios::binary);
     if (!in) return;

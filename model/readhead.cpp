@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/services.h"
+#include "seams/app.h"
 #include "model/featuretables.h"
 #include "model/head.h"
 #include "model/octree.h"

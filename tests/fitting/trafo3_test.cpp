@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "fitting/trafo3.h"
+#include "model/trafo3.h"
 
 namespace {
 

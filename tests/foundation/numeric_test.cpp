@@ -12,7 +12,6 @@
 
 #include "foundation/use.h"
 #include "framework/resources.h"
-#include "tests/support/fakes.h"
 
 namespace {
 
@@ -211,9 +210,7 @@ TEST_F(FileTest, IsFileExist) {
     EXPECT_EQ(fnd::IsFileExist(windowsForm.c_str()), 10);
 }
 
-TEST(Daz3dfile, BothModesThroughTheApplication) {
-    fakes::Services services;
-    svc::AppState& app = services.app.state();
+TEST(Daz3dfile, BothModes) {
     struct Case { int mode; const char* folder; const char* want; } cases[] = {
         {0, "C:\\Programs\\Brivanta\\", "C:\\Programs\\Brivanta\\kv3d.obj"},
         {2, "C:\\Programs\\Brivanta\\", "C:\\Programs\\resources\\Brivanta\\kv3d.obj"},
@@ -223,26 +220,17 @@ TEST(Daz3dfile, BothModesThroughTheApplication) {
         {0, "", "kv3d.obj"},
     };
     for (const auto& c : cases) {
-        app.dazMode = c.mode;
-        app.programFolder = c.folder;
-        EXPECT_EQ(fnd::daz3dfile(), c.want);
+        EXPECT_EQ(fnd::daz3dfile(c.folder, c.mode), c.want);
         char buffer[260];
-        fnd::daz3dfile(buffer, sizeof buffer);
+        fnd::daz3dfile(c.folder, c.mode, buffer, sizeof buffer);
         EXPECT_STREQ(buffer, c.want);
     }
     // A short buffer is cut, never overrun.
-    app.dazMode = 0;
-    app.programFolder = "C:\\Programs\\Brivanta\\";
     char small[8];
     std::memset(small, 'x', sizeof small);
-    fnd::daz3dfile(small, 5);
+    fnd::daz3dfile("C:\\Programs\\Brivanta\\", 0, small, 5);
     EXPECT_STREQ(small, "C:\\P");
     EXPECT_EQ(small[5], 'x');
-}
-
-TEST(Daz3dfile, DefaultApplicationIsNotDazMode) {
-    svc::setApp(nullptr);
-    EXPECT_EQ(fnd::daz3dfile(), "kv3d.obj");
 }
 
 TEST(LoadStringResource, AgreesWithTheStringTable) {

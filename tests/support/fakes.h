@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/services.h"
-#include "dialogs/services.h"
+#include "seams/app.h"
+#include "seams/dialogs.h"
 #include "foundation/random.h"
-#include "views/services.h"
+#include "seams/views.h"
 
 namespace fakes {
 
