@@ -606,3 +606,19 @@ TEST(GdiIcons, DrawStateMonoPaintsTheMask) {
   EXPECT_TRUE(DestroyIcon(icon));
   EXPECT_FALSE(n.dc.DrawIcon(0, 0, icon)) << "a destroyed icon is refused";
 }
+
+// Figures and pens far larger than the window cost only the visible rows.
+TEST(GdiFigures, HugeFiguresAndPensAreClipped) {
+  Canvas c(64, 48);
+  CPen wide(PS_SOLID, 1000000000, RGB(255, 0, 0));
+  c.dc.SelectObject(&wide);
+  c.dc.Rectangle(-100, -100, 2000000000, 2000000000);  // the frame covers the window
+  EXPECT_EQ(c.CountNot(0xFF0000), 0);
+  Canvas e(64, 48);
+  CBrush blue(RGB(0, 0, 255));
+  e.dc.SelectObject(&blue);
+  e.dc.Ellipse(-2000000000, -2000000000, 2000000000, 2000000000);
+  EXPECT_EQ(e.CountNot(0x0000FF), 0);
+  e.dc.Polyline(std::array<POINT, 3>{{{INT32_MIN, 0}, {INT32_MAX, 47}, {0, INT32_MIN}}}.data(), 3);
+  e.dc.Arc(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, 0, 0, 1, 1);
+}
