@@ -457,6 +457,17 @@ TEST(GdiBlit, StretchDIBitsOfPalettedAndTrueColourRows) {
   EXPECT_EQ(c.At(0, 3), 0xFF0000u);
   EXPECT_EQ(c.At(2, 2), 0x00FF00u);
   EXPECT_EQ(c.At(4, 0), 0u);
+  // 24-bit rows, doubled and mirrored left to right
+  BITMAPINFO tc{};
+  tc.bmiHeader = {40, 3, 1, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  const uint8_t rgb[12] = {0, 0, 255, 0, 255, 0, 255, 0, 0, 0, 0, 0};  // red, green, blue
+  Canvas m(8, 2, 0);
+  EXPECT_EQ(m.dc.StretchDIBits(6, 0, -6, 2, 0, 0, 3, 1, rgb, &tc, DIB_RGB_COLORS, SRCCOPY), 1);
+  const uint32_t want[8] = {0x0000FF, 0x0000FF, 0x00FF00, 0x00FF00, 0xFF0000, 0xFF0000, 0, 0};
+  for (int x = 0; x < 8; ++x) {
+    EXPECT_EQ(m.At(x, 0), want[x]) << x;
+    EXPECT_EQ(m.At(x, 1), want[x]) << x;
+  }
   // a bad header draws nothing
   info.h.biBitCount = 7;
   EXPECT_EQ(c.dc.StretchDIBits(0, 0, 4, 4, 0, 0, 2, 2, rows, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
