@@ -633,3 +633,45 @@ TEST(GdiFigures, HugeFiguresAndPensAreClipped) {
   e.dc.Polyline(std::array<POINT, 3>{{{INT32_MIN, 0}, {INT32_MAX, 47}, {0, INT32_MIN}}}.data(), 3);
   e.dc.Arc(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, 0, 0, 1, 1);
 }
+
+// Styled pens and hatched brushes use the background colour in OPAQUE mode
+// and leave the gaps alone in TRANSPARENT mode.
+TEST(GdiFigures, DotsAndHatchesWithTheBackgroundMode) {
+  for (int mode : {OPAQUE, TRANSPARENT}) {
+    Canvas c(40, 20, 0x777777);
+    CPen dots(PS_DOT, 0, RGB(255, 0, 0));
+    c.dc.SelectObject(&dots);
+    c.dc.SetBkMode(mode);
+    c.dc.SetBkColor(RGB(0, 0, 255));
+    c.dc.MoveTo(0, 1);
+    c.dc.LineTo(12, 1);
+    // three on, three off
+    const uint32_t gap = mode == OPAQUE ? 0x0000FF : 0x777777;
+    const uint32_t want[12] = {0xFF0000, 0xFF0000, 0xFF0000, gap, gap, gap, 0xFF0000, 0xFF0000, 0xFF0000, gap, gap, gap};
+    for (int x = 0; x < 12; ++x) EXPECT_EQ(c.At(x, 1), want[x]) << x << " mode " << mode;
+    CBrush hatch(HS_CROSS, RGB(0, 255, 0));
+    CRect r(0, 4, 16, 12);
+    c.dc.FillRect(&r, &hatch);
+    EXPECT_EQ(c.At(4, 5), 0x00FF00u) << "vertical line of the cross";
+    EXPECT_EQ(c.At(1, 4), 0x00FF00u) << "horizontal line of the cross";
+    EXPECT_EQ(c.At(1, 5), gap);
+  }
+}
+
+TEST(GdiText, TabbedTextOutDrawsAtTheStops) {
+  Canvas c(200, 30);
+  c.dc.SetBkMode(TRANSPARENT);
+  const int stops[] = {80};
+  CSize ext = c.dc.TabbedTextOut(10, 5, "ab\tcd", 5, 1, stops, 10);
+  EXPECT_EQ(ext.cx, 80 + c.dc.GetTextExtent("cd", 2).cx);
+  // the ink of "cd" begins at the stop, 80 pixels from the tab origin
+  int firstAfterGap = -1;
+  for (int x = 10 + c.dc.GetTextExtent("ab", 2).cx + 2; x < 200 && firstAfterGap < 0; ++x)
+    for (int y = 0; y < 30; ++y)
+      if (c.At(x, y) != 0xFFFFFF) {
+        firstAfterGap = x;
+        break;
+      }
+  EXPECT_GE(firstAfterGap, 90);
+  EXPECT_LE(firstAfterGap, 92);
+}
