@@ -758,8 +758,8 @@ BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, U
     }
     what |= kWindowZOrder;
   }
-  bool moved = now.TopLeft() != old.TopLeft();
-  bool sized = now.Size() != old.Size();
+  bool moved = now.left != old.left || now.top != old.top;
+  bool sized = now.Width() != old.Width() || now.Height() != old.Height();
   if (moved || sized) {
     if (!(flags & SWP_NOREDRAW)) ExposeInParent(*r);
     r->rect = now;
