@@ -224,6 +224,21 @@ bool ProjectionCore::Zoom(const ClientRect& rect, int maxW, int maxH, bool keepC
         r.bottom += int((minH - rh) / 2);
         rh = minH;
     }
+    const double aspect = keepClientAspect || viewport_.height == 0 ? cw / ch
+                                                                    : double(viewport_.width) / viewport_.height;
+    // The limit above holds the client's aspect; a viewport wider than the
+    // client (the photo's aspect) would still pass GL's largest, which GL
+    // then clamps while the projection does not: the rectangle grows about
+    // its centre until it fits.
+    double over = std::max(ch * aspect * zoom_ * ch / rh / maxW, zoom_ * ch * ch / rh / maxH);
+    if (over > 1) {
+        double grow = over * (1 + 1e-9);
+        double centreX = r.left + rw / 2, centreBottom = r.bottom - rh / 2;
+        rw *= grow;
+        rh *= grow;
+        r.left = int(centreX - rw / 2);
+        r.bottom = int(centreBottom + rh / 2);
+    }
     double z = zoom_ * ch / rh;
     double ox = z * (originX_ - r.left) / zoom_, oy = z * (originY_ - (ch - r.bottom)) / zoom_;
     GLViewport v;
