@@ -173,7 +173,9 @@ inline bool TexturedViews(Views& v, const std::string& builtin, std::string* why
     if (!v.head().texture) return *why = "texture", false;
     if (!v.createContexts()) return *why = "GL", false;
     // The overlay takes the camera that the search found and lays it over
-    // the photo; the 3D view looks from its start position.
+    // the photo; the 3D view looks from its start direction, 400 units away.
+    v.head3d->defaultEyeDistance = 400;
+    v.head3d->ClearAllViewSettings();
     v.overlay->core().setCamera(found.eye, found.center, found.up, found.openingAngle);
     v.fit(1024, 768, w, h, found.tx, found.ty);
     v.buildLists(2500);
