@@ -44,6 +44,7 @@ void HeadRenderCore::buildDisplayLists(CKernel3D& kernel, bool gatheredOnly, int
     if (!g.ok() || !kernel.head) return;
     if (!gatheredOnly) kernel.TrianglesToOpenGL();
     kernel.TrianglesToOpenGLGathered();
+    listsMode_ = displayMode();
 }
 
 void HeadRenderCore::InitializeModelForOpenGL(CKernel3D& kernel, bool octree, bool gatheredOnly, int stage) {
@@ -183,7 +184,15 @@ bool HeadRenderCore::MakeWinBmp(CWinBmp& bmp, CKernel3D& kernel, int stage) {
             uint32_t p = pixels[size_t(y) * size_t(bw) + size_t(x)];
             bmp.SetPixel(x, y, CPixel32(uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), 0));
         }
-    InitializeModelForOpenGL(kernel, false, false, stage);
+    // The off-screen picture used the view's own context, whose lists it
+    // left as they were: they are made again only when the stage asks for
+    // another display mode than they were made in (the head has not
+    // changed, so neither has its octree).
+    const int mode = stage < 1001 ? svc::ViewEdit3D::kLit : svc::ViewEdit3D::kTextured;
+    if (mode != listsMode_)
+        buildDisplayLists(kernel, false, stage);
+    else
+        setDisplayMode(mode);
     return true;
 }
 

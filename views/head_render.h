@@ -49,8 +49,9 @@ public:
 
     // The scene rendered off screen into bmp (32 bits) through a
     // framebuffer of bmp's size with the off-screen lighting; then the
-    // display lists are rebuilt. False, bmp unchanged, without GL, with an
-    // empty viewport or bitmap.
+    // display mode follows the stage (the lists are made again when it
+    // changes). False, bmp unchanged, without GL, with an empty viewport or
+    // bitmap.
     bool MakeWinBmp(CWinBmp& bmp, CKernel3D& kernel, int stage);
     // The client (each side rounded to the multiple of 4 above) rendered
     // and written as a BMP file. False, and no file, when nothing was
@@ -76,6 +77,7 @@ private:
 
     svc::ViewEdit3D& view_;
     unsigned texture_ = 0;
+    int listsMode_ = -1;  // the display mode the lists were last made in
     ScaledPhoto scaled_;
 };
 

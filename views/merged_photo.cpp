@@ -2,12 +2,38 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace views {
+namespace {
+
+uint64_t pixelHash(const CWinBmp& b) {
+    uint64_t h = 1469598103934665603ull;
+    const int bytes = b.GetLineBytes();
+    for (int y = 0; y < b.GetHeight(); ++y) {
+        const uint8_t* row = b.GetLine(y);
+        int x = 0;
+        for (; x + 8 <= bytes; x += 8) {
+            uint64_t w;
+            std::memcpy(&w, row + x, 8);
+            h = (h ^ w) * 1099511628211ull;
+        }
+        for (; x < bytes; ++x) h = (h ^ row[x]) * 1099511628211ull;
+    }
+    return h;
+}
+
+}  // namespace
 
 bool ScaledPhoto::prepare(const CWinBmp* photo, int cw, int ch) {
-    if (!photo || photo->GetWidth() <= 0 || photo->GetHeight() <= 0 || cw <= 0 || ch <= 0) return false;
+    if (!photo || photo->GetWidth() <= 0 || photo->GetHeight() <= 0 || cw <= 0 || ch <= 0) {
+        key_ = Key{};
+        return false;
+    }
     const int pw = photo->GetWidth(), ph = photo->GetHeight();
+    const Key key{photo, pw, ph, cw, ch, pixelHash(*photo)};
+    if (key == key_ && bmp_.GetWidth() > 0) return true;
+    key_ = key;
     if (pw < 9 || ph < 9) {
         bmp_.CreateCopy(*photo, 32);
         x0_ = y0_ = 0;

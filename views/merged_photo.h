@@ -29,6 +29,14 @@ public:
 private:
     CWinBmp bmp_;
     int x0_ = 0, y0_ = 0;
+    // What the scaled copy was made from: the same photo, pixels and client
+    // reuse it (a hash of the pixels costs far less than the resize).
+    struct Key {
+        const CWinBmp* photo = nullptr;
+        int pw = 0, ph = 0, cw = 0, ch = 0;
+        uint64_t hash = 0;
+        bool operator==(const Key&) const = default;
+    } key_;
 };
 
 // The overlay's blend of photo pixel P and rendered pixel R, per channel:
