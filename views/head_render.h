@@ -30,7 +30,7 @@ public:
     int displayMode() const;
     void setDisplayMode(int mode);
 
-    // The Part's rebuild: the head's box and octree (SetMinMaxOctree with
+    // The model's rebuild: the head's box and octree (SetMinMaxOctree with
     // the first flag), the display mode from the stage (1 up to 1000, else
     // 7), then list 1 unless gatheredOnly and always list 2.
     void InitializeModelForOpenGL(CKernel3D& kernel, bool octree, bool gatheredOnly, int stage);
