@@ -90,7 +90,7 @@ void adatok_beallitasa(long i, vector2<double> photoPoint, bool present, vector3
         vector2<double>(photoPoint.x - t.photoWidth / 2.0, t.photoHeight / 2.0 - photoPoint.y);
     t.basic_2D_existance[i] = present ? 1 : 0;
     t.basic_3D_points[i] = headPoint;
-    t.importance_of_basic_points[i] = importance > 0 ? importance : 1.0;
+    t.importance_of_basic_points[i] = importance > 0 && std::isfinite(importance) ? importance : 1.0;
     t.basic_points_is_on_Xcoordplan[i] = onSymmetryPlane ? 1 : 0;
 }
 
@@ -545,15 +545,34 @@ double subsetBound(const BoundSubset& b, int count, const vector3<double>& view,
 
 }  // namespace
 
-bool ponttavolsag_optimalizalas(long n, CameraFound* out) {
-    CameraSearchTables& t = cameraSearchTables();
+bool cameraPairsUsable(long n) {
+    const CameraSearchTables& t = cameraSearchTables();
     if (n > t.basic_2D_points.size()) n = t.basic_2D_points.size();
     const int W = t.photoWidth, H = t.photoHeight;
     if (W <= 0 || H <= 0) return false;
     int usable = 0;
-    for (long i = 0; i < n; ++i)
-        if (t.basic_2D_existance[i]) ++usable;
+    double lo[2] = {HUGE_VAL, HUGE_VAL}, hi[2] = {-HUGE_VAL, -HUGE_VAL};
+    for (long i = 0; i < n; ++i) {
+        if (!t.basic_2D_existance[i]) continue;
+        const vector2<double>& p = t.basic_2D_points[i];
+        const vector3<double>& q = t.basic_3D_points[i];
+        // Centred: a mark more than the photo's size outside it is no mark.
+        if (!(std::fabs(p.x) <= 1.5 * W && std::fabs(p.y) <= 1.5 * H)) return false;
+        if (!std::isfinite(q.x) || !std::isfinite(q.y) || !std::isfinite(q.z)) return false;
+        lo[0] = std::min(lo[0], p.x), hi[0] = std::max(hi[0], p.x);
+        lo[1] = std::min(lo[1], p.y), hi[1] = std::max(hi[1], p.y);
+        ++usable;
+    }
     if (usable < 3) return false;
+    // Marks bunched into a few pixels fit any camera at a vanishing scale.
+    return std::hypot(hi[0] - lo[0], hi[1] - lo[1]) >= kMinimalMarkSpan;
+}
+
+bool ponttavolsag_optimalizalas(long n, CameraFound* out) {
+    CameraSearchTables& t = cameraSearchTables();
+    if (n > t.basic_2D_points.size()) n = t.basic_2D_points.size();
+    if (!cameraPairsUsable(n)) return false;
+    const int H = t.photoHeight;
 
     const double unit = H / 300.0;
     double Sw = 0;
@@ -615,6 +634,9 @@ bool ponttavolsag_optimalizalas(long n, CameraFound* out) {
     if (!_error_of_2D_3D_points(t.torzit[bestK], t._view[bestK], t._horizontal[bestK], t._vertical[bestK],
                                 t._eye[bestK], n, &tx, &ty, &s, &e))
         return false;
+    // A head drawn a few pixels small (an opening angle near 180 degrees) is
+    // no camera of this photo.
+    if (!std::isfinite(s) || !(s >= kMinimalScale * H) || !std::isfinite(e)) return false;
     out->eye = t._eye[bestK];
     out->center = t.new_center[bestK];
     out->up = t._vertical[bestK];

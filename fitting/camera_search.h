@@ -13,6 +13,13 @@
 #include "foundation/use.h"
 
 constexpr int kCameraCandidates = 50000;
+// Present photo points must span at least this many pixels (the diagonal of
+// their box) ...
+constexpr double kMinimalMarkSpan = 4.0;
+// ... and the found scale must be at least this part of the photo's height
+// (a head filling a fiftieth of the height; the opening angle stays below
+// about 170 degrees).
+constexpr double kMinimalScale = 0.05;
 
 // Module-level tables of the search.
 struct CameraSearchTables {
@@ -96,7 +103,14 @@ struct CameraFound {
     double error = 0;  // weighted RMS, photo pixels
 };
 
+// Whether the first n pairs can be searched: the photo size is set, at least
+// 3 pairs are present, every present photo point lies within the photo's
+// size of the photo and the head points are finite, and the photo points
+// span at least kMinimalMarkSpan pixels.
+bool cameraPairsUsable(long n);
+
 // Runs the search over the first n pairs. False, with out untouched, when
-// fewer than 3 present pairs take part, the photo size is unset, or no
-// candidate can be fitted.
+// the pairs cannot be searched (cameraPairsUsable), no candidate can be
+// fitted, or the best one's scale is not finite or below kMinimalScale of
+// the photo's height.
 bool ponttavolsag_optimalizalas(long n, CameraFound* out);
