@@ -8,6 +8,7 @@
 #include "seams/app.h"
 #include "seams/dialogs.h"
 #include "fitting/kernel2d.h"
+#include "fitting/marks.h"
 #include "fitting/warp.h"
 #include "framework/system.h"
 #include "model/featuretables.h"
@@ -367,6 +368,14 @@ void HeadToPhotoTrafo() {
     svc::FaceDocument* doc = svc::document();
     head3* h = actual_head3;
     if (!doc || !h) return;
+    // A mark off the photo (or not a number) would throw the head apart.
+    if (CKernel2D* kernel = doc->photoKernel(); kernel && kernel->head) {
+        CString problem = PhotoMarksProblem(*kernel->head, kernel->photo.GetWidth(), kernel->photo.GetHeight());
+        if (!problem.IsEmpty()) {
+            AfxMessageBox(problem);
+            return;
+        }
+    }
     CWaitCursor wait;
     fnd::vector<trafdef22> features = HeadToPhotoFeatures();
     const htraf3<double> camera = htrafOf2D3DViewBmp();

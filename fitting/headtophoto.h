@@ -54,5 +54,7 @@ vector3<double> lineOfSight(const htraf3<double>& h, const vector3<double>& p);
 vector3<double> alongLineOfSight(const htraf3<double>& h, const vector3<double>& p, const vector3<double>& d);
 
 // CMainFrame::HeadToPhotoTrafo without the window: works on the current
-// document, its head, its views and the progress window.
+// document, its head, its views and the progress window. Marks that are not
+// finite or lie farther outside the photo than its size are refused with a
+// message, the head unchanged.
 void HeadToPhotoTrafo();

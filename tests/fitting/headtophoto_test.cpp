@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "fitting/kernel2d.h"
+#include "framework/backend.h"
 #include "fitting/kernel3d.h"
 #include "model/featuretables.h"
 #include "model/head.h"
@@ -132,6 +133,7 @@ protected:
         services->app.state().pictureEditor = 0;
         services->document.state().templateId = 122;
         photo = std::make_unique<CKernel2D>(&services->document);
+        photo->photo.Create(640, 480, 32, false);
         heads = std::make_unique<CKernel3D>(&services->document);
         services->document.photo = photo.get();
         services->document.head = heads.get();
@@ -376,6 +378,36 @@ TEST_F(HeadToPhotoTest, TheLineOfSightKeepsTheImage) {
         vector3<double> d(3, -4, 12);
         EXPECT_NEAR((alongLineOfSight(cam, p, d) - u * (u * d)).length(), 0.0, 1e-12);
     }
+}
+
+// A mark that is not a number, or far off the photo, would throw the head
+// apart: the fit says so and leaves the head.
+TEST_F(HeadToPhotoTest, MarksOffThePhotoAreRefusedWithAMessage) {
+    struct Case {
+        const char* what;
+        vector2<double> at;
+        std::string message;
+    } cases[] = {
+        {"not a number", {std::nan(""), 10}, "The mark b lies outside the photo."},
+        {"far left of the photo", {-700, 100}, "The mark b lies outside the photo."},
+        {"below the photo by more than its height", {100, 961}, "The mark b lies outside the photo."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        brv::DefaultHeadlessBackend().Reset();
+        head2& m = *photo->head;
+        while (m.photoPoints.first() != -1) m.photoPoints.remove_index(m.photoPoints.first());
+        markPoint("a", 8);
+        markPoint("b", 12);
+        m.photoPoints[m.photoPoints.last()].position = c.at;
+        vector3<double> before = head().vertices[mesh.vertices[20]].position;
+        HeadToPhotoTrafo();
+        EXPECT_EQ(head().vertices[mesh.vertices[20]].position, before);
+        auto boxes = brv::DefaultHeadlessBackend().EventsOf(brv::HeadlessBackend::Event::kMessageBox);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, c.message);
+    }
+    brv::DefaultHeadlessBackend().Reset();
 }
 
 TEST_F(HeadToPhotoTest, AChainWithOnePairAddsNothingAndNoFeatureLeavesTheHead) {
