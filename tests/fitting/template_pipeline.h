@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -146,9 +147,9 @@ public:
         }
     }
 
-    // The camera step: pairs by name, search, and the overlay view's camera.
-    bool cameraSearch(CameraFound* found) {
-        resetCameraSearch();
+    // The pairs of the camera step: head and photo points by name; returns
+    // their count.
+    long feedCameraSearch() {
         camera_photo_size(photoWidth(), photoHeight());
         head2& marks = *photo->head;
         CString code, mirror;
@@ -169,6 +170,13 @@ public:
             adatok_beallitasa(n++, p, present, head().featurepoints[f].point(), weight,
                               head().featurepoints[f].mirror == f);
         }
+        return n;
+    }
+
+    // The camera step: pairs by name, search, and the overlay view's camera.
+    bool cameraSearch(CameraFound* found) {
+        resetCameraSearch();
+        long n = feedCameraSearch();
         kozeppont(0, 0, 0);
         generation_possible_camera_models();
         if (!ponttavolsag_optimalizalas(n, found)) return false;
@@ -200,6 +208,20 @@ public:
         std::remove(scratchPath.c_str());
         photo->SetFileBytes(std::move(bytes));
         setPhoto(coded);
+    }
+
+    // Marks as a user places them on a photo: the head's feature points of
+    // group 0 seen through h, each moved 3 to 6 pixels in a direction of its
+    // own (seeded).
+    std::vector<Mark> realisticMarks(const htraf3<double>& h, unsigned seed) {
+        std::mt19937 rng(seed);
+        std::uniform_real_distribution<double> radius(3.0, 6.0), angle(0.0, 2 * M_PI);
+        std::vector<Mark> marks = featurePointsThrough(h);
+        for (Mark& m : marks) {
+            double r = radius(rng), a = angle(rng);
+            m.p = m.p + vector2<double>(r * std::cos(a), r * std::sin(a));
+        }
+        return marks;
     }
 
     // Marks through a known camera, moved by displace: points and the drawn
