@@ -22,6 +22,7 @@
 #include "framework/resources.h"
 #include "model/featuretables.h"
 #include "model/head.h"
+#include "model/octree.h"
 #include "picture/picencoder.h"
 #include "tests/support/fakes.h"
 
@@ -197,6 +198,11 @@ public:
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
                 coded.SetPixel(x, y, CPixel32(uint8_t(x), uint8_t(y), uint8_t((x >> 8) | ((y >> 8) << 4)), 0));
+        setPhotoFile(coded, scratchPath);
+    }
+
+    // bmp kept as the photo kernel's file bytes (a BMP file) and working photo.
+    void setPhotoFile(CWinBmp& coded, const std::string& scratchPath) {
         CBmpEncoder().MakeFileFromBmp(scratchPath.c_str(), &coded);
         std::FILE* f = std::fopen(scratchPath.c_str(), "rb");
         std::vector<uint8_t> bytes;
@@ -285,12 +291,42 @@ public:
         return worst;
     }
 
+    // The overlay view as the views run it: the found camera, and visibility
+    // by a ray through the head's octree (filled anew for the head as it
+    // stands).
+    struct OctreeView : fakes::FakeViewEdit2D3D {
+        ProjectionCore core;
+        int Coord3Dto2DBMP(const fnd::vector3<double>& p, fnd::vector2<double>& out) override {
+            return core.Coord3Dto2DBMP(p, out) ? 1 : 0;
+        }
+    };
+    void connectOctreeVisibility() {
+        head3& h = head();
+        h.set_actual();
+        h.octree().fill();
+        octreeView_.core = found_;
+        octreeView_.openGL2htraf = found_.OpenGL2htraf();
+        octreeView_.cl2bmp = found_.cl2bmp_HTRAF3();
+        vector3<double> lo(1e10, 1e10, 1e10), hi(-1e10, -1e10, -1e10);
+        for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
+            lo = fnd::min(lo, h.vertices[v].position);
+            hi = fnd::max(hi, h.vertices[v].position);
+        }
+        octreeView_.core.setVisibilityTolerance(0.001 * std::max({hi.x - lo.x, hi.y - lo.y, hi.z - lo.z}));
+        octreeView_.core.setSurfaceRayCast([&h](const vector3<double>& o, const vector3<double>& d, vector3<double>* hit) {
+            vector3<double> b;
+            return h.octree().getfirst(o, d, &b, hit) != -1;
+        });
+        services->document.views["ViewEdit2D3D"] = &octreeView_;
+    }
+
     std::unique_ptr<fakes::Services> services;
     std::unique_ptr<CKernel2D> photo;
     std::unique_ptr<CKernel3D> heads;
 
 private:
     ProjectionCore found_;
+    OctreeView octreeView_;
 };
 
 }  // namespace pipeline
