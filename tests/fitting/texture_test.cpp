@@ -242,6 +242,88 @@ TEST_F(TextureTest, HiddenVerticesTakeTheNearestSetVertex) {
         }
 }
 
+// The special head: exactly 6374 recognised vertices (a strip of 2 x 3184
+// seen vertices and six hidden ones below the front, with the sheet made
+// unrecognised). Corners the projection and the spreading leave unset are
+// repaired: one unset corner takes the mean of the other two, two take the
+// set one's, each moved by at most 2 texels; a triangle alone in the dark
+// takes the nearest set vertex. With one recognised vertex fewer the head
+// is ordinary and no repair runs.
+TEST_F(TextureTest, TheSpecialHeadRepairsUnsetCorners) {
+    head3& h = head();
+    for (Index<triangle> t : mesh.triangles) h.triangles[t].material = 2;
+    services->viewEdit2D3D.hiddenBelowZ = 1;
+    const int kColumns = 3184;
+    std::vector<Index<vertex>> strip[2];
+    auto addVertex = [&](const vector3<double>& p) {
+        Index<vertex> v = h.vertices.add();
+        h.vertices[v].position = h.vertices[v].loadPosition = p;
+        return v;
+    };
+    auto addTriangle = [&](Index<vertex> a, Index<vertex> b, Index<vertex> c) {
+        Index<triangle> t = h.triangles.add();
+        h.triangles[t].a = a, h.triangles[t].b = b, h.triangles[t].c = c;
+        h.triangles[t].material = 1;
+        for (Index<vertex> v : {a, b, c}) h.vertices[v].triangles.add_data(t);
+        return t;
+    };
+    for (int r = 0; r < 2; ++r)
+        for (int k = 0; k < kColumns; ++k) strip[r].push_back(addVertex({2 + 0.03 * k, 50.0 + 2 * r, 2}));
+    for (int k = 0; k + 1 < kColumns; ++k) {
+        addTriangle(strip[0][k], strip[0][k + 1], strip[1][k + 1]);
+        addTriangle(strip[0][k], strip[1][k + 1], strip[1][k]);
+    }
+    // Hidden (z 0) and below the front (y 50): never set before the repair.
+    Index<vertex> P[6];
+    for (int i = 0; i < 6; ++i) P[i] = addVertex({20.0 + 10 * i, 30, 0});
+    Index<triangle> one = addTriangle(strip[0][500], strip[0][900], P[0]);
+    Index<triangle> two = addTriangle(strip[0][2000], P[1], P[2]);
+    Index<triangle> three = addTriangle(P[3], P[4], P[5]);
+
+    auto run = [&] {
+        TextureSynthesis job(1u);
+        CWinBmp W;
+        W.Create(kPhoto, kPhoto, 32, true);
+        job.Texture_Beg(W);
+        return job.special();
+    };
+    ASSERT_TRUE(run());
+    const double jitter = 2.0 / kPhoto + 1e-12;
+    const triangle& t1 = h.triangles[one];
+    vector2<double> mean = (t1.texture[0] + t1.texture[1]) * 0.5;
+    EXPECT_GT(t1.texture[0].y, 0.5);  // the set corners are photo coordinates
+    EXPECT_LE(std::fabs(t1.texture[2].x - mean.x), jitter);
+    EXPECT_LE(std::fabs(t1.texture[2].y - mean.y), jitter);
+    const triangle& t2 = h.triangles[two];
+    for (int k : {1, 2}) {
+        EXPECT_LE(std::fabs(t2.texture[k].x - t2.texture[0].x), jitter);
+        EXPECT_LE(std::fabs(t2.texture[k].y - t2.texture[0].y), jitter);
+    }
+    std::vector<vector2<double>> repaired = {t1.texture[2], t2.texture[1], t2.texture[2]};
+    // Nothing around it is set: the nearest set vertex in space, mapped
+    // into the photo's half.
+    for (const vector2<double>& c : h.triangles[three].texture) EXPECT_GE(c.y, 0.5);
+    for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t))
+        for (const vector2<double>& c : h.triangles[t].texture) {
+            ASSERT_TRUE(c.x >= 0 && c.x <= 1 && c.y >= 0 && c.y <= 1) << t;
+            ASSERT_FALSE(c.x <= 0 && c.y <= 0) << t;
+        }
+    // The repair's jitter comes from its own seed: the same again.
+    ASSERT_TRUE(run());
+    EXPECT_EQ((std::vector<vector2<double>>{t1.texture[2], t2.texture[1], t2.texture[2]}), repaired);
+
+    // One recognised vertex fewer: an ordinary head, where P0 is spread
+    // from its two seen neighbours (weights 1 / d^3) and nothing jitters.
+    h.triangles[three].material = 2;
+    EXPECT_FALSE(run());
+    double da = (h.vertices[P[0]].position - h.vertices[strip[0][500]].position).length();
+    double db = (h.vertices[P[0]].position - h.vertices[strip[0][900]].position).length();
+    double wa = 1 / (da * da * da), wb = 1 / (db * db * db);
+    vector2<double> spread = (t1.texture[0] * wa + t1.texture[1] * wb) * (1 / (wa + wb));
+    EXPECT_NEAR(t1.texture[2].x, spread.x, 1e-12);
+    EXPECT_NEAR(t1.texture[2].y, spread.y, 1e-12);
+}
+
 TEST_F(TextureTest, NothingSeenGivesThePhotoCentre) {
     services->viewEdit2D3D.hiddenBelowZ = 1;
     TextureSynthesis job(1u);
