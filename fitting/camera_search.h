@@ -37,13 +37,27 @@ struct CameraSearchTables {
     int photoWidth = 0;
     int photoHeight = 0;
 
-    // Candidate table, one row per candidate camera.
-    vector3<double> _eye[kCameraCandidates];
-    vector3<double> new_center[kCameraCandidates];
-    vector3<double> _view[kCameraCandidates];
-    vector3<double> _vertical[kCameraCandidates];
-    vector3<double> _horizontal[kCameraCandidates];
-    double torzit[kCameraCandidates];
+    // Candidate table, one row per candidate camera (kCameraCandidates rows
+    // each, zero until generated). The rows live in one block of zero pages
+    // from the system, so that making the tables costs nothing until the
+    // candidates are written.
+    vector3<double>* _eye;
+    vector3<double>* new_center;
+    vector3<double>* _view;
+    vector3<double>* _vertical;
+    vector3<double>* _horizontal;
+    double* torzit;
+
+    // Which build of the candidate table these rows hold (0: none).
+    unsigned tableSerial = 0;
+
+    CameraSearchTables();
+    ~CameraSearchTables();
+    CameraSearchTables(const CameraSearchTables&) = delete;
+    CameraSearchTables& operator=(const CameraSearchTables&) = delete;
+
+private:
+    void* rows_;
 };
 
 CameraSearchTables& cameraSearchTables();
