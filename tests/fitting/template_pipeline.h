@@ -181,12 +181,16 @@ public:
         kozeppont(0, 0, 0);
         generation_possible_camera_models();
         if (!ponttavolsag_optimalizalas(n, found)) return false;
-        found_ = cameraOver(photoWidth(), photoHeight(), found->eye, found->center, found->up, found->openingAngle,
-                            found->tx, found->ty);
+        useCamera(*found);
+        return true;
+    }
+    // Lays the found camera over the photo in the overlay view.
+    void useCamera(const CameraFound& found) {
+        found_ = cameraOver(photoWidth(), photoHeight(), found.eye, found.center, found.up, found.openingAngle,
+                            found.tx, found.ty);
         services->viewEdit2D3D.openGL2htraf = found_.OpenGL2htraf();
         services->viewEdit2D3D.cl2bmp = found_.cl2bmp_HTRAF3();
         services->viewEdit2D3D.toPhoto = toPhoto(found_);
-        return true;
     }
     htraf3<double> foundToPhoto() const { return toPhoto(found_); }
 
