@@ -23,7 +23,7 @@ htraf3<double> htrafOfLintraf(const lintraf11& l) {
 }
 
 lintraf11 photoViewCl2bmp(double zoom, double offsetX, double offsetY) {
-    return lintraf11(zoom, zoom, std::trunc(offsetX), std::trunc(offsetY)).Inv();
+    return lintraf11(zoom, std::trunc(offsetX), std::trunc(offsetY)).Inv();
 }
 
 void CalculateEyeFromAngles(const vector3<double>& baseEye, const vector3<double>& baseCenter,

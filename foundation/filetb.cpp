@@ -102,12 +102,22 @@ bool fileTB::open(const unsigned char* data, std::size_t length) {
 }
 
 // A stream that failed after its file was opened releases the file too.
-void fileTB::close() {
-    if (file_) std::fclose(file_);
+bool fileTB::close() {
+    bool ok = good_;
+    if (file_) {
+        if (ok && !reading_ && std::fflush(file_) != 0) ok = false;
+        if (std::fclose(file_) != 0 && !reading_) ok = false;
+    }
     file_ = nullptr;
     cursor_ = end_ = nullptr;
     memory_ = false;
     good_ = false;
+    return ok;
+}
+
+bool fileTB::flush() {
+    if (good_ && !reading_ && file_ && std::fflush(file_) != 0) good_ = false;
+    return good_;
 }
 
 int fileTB::readChar() {

@@ -60,7 +60,12 @@ public:
     // The block is not copied and must outlive the stream; a null block
     // leaves the stream not good.
     bool open(const unsigned char* data, std::size_t length);
-    void close();
+    // Ends the stream. True only when it was good up to the end: for a file
+    // written, every byte reached the file (buffered bytes refused by the
+    // system, on a full disk say, fail the close). good is off afterwards.
+    bool close();
+    // Hands buffered bytes to the system; a refusal clears good. Returns good.
+    bool flush();
 
     bool good() const { return good_; }
     bool reading() const { return reading_; }

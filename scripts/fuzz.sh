@@ -2,16 +2,18 @@
 # Builds the decoders' fuzz targets with clang (libFuzzer, AddressSanitizer,
 # UndefinedBehaviorSanitizer) in their own build folder and runs each for a
 # short time, a few at once. Any finding fails the script.
-#   FUZZ_SECONDS  seconds per target (30)
-#   FUZZ_JOBS     targets run at once (4)
+#   FUZZ_SECONDS  seconds per target (20)
+#   FUZZ_JOBS     targets run at once (6, at most the number of cores)
 #   FUZZ_BUILD    build folder (build/fuzz)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$root/scripts/setup.sh"
 build="${FUZZ_BUILD:-$root/build/fuzz}"
-seconds="${FUZZ_SECONDS:-30}"
-jobs="${FUZZ_JOBS:-4}"
-targets=(inflate_fuzz png_fuzz jpeg_fuzz tiff_fuzz gif_fuzz tga_fuzz pcx_fuzz pgm_fuzz pict_fuzz metafile_fuzz)
+seconds="${FUZZ_SECONDS:-20}"
+cores="$(nproc)"
+jobs="${FUZZ_JOBS:-$((cores < 6 ? cores : 6))}"
+targets=(inflate_fuzz png_fuzz jpeg_fuzz tiff_fuzz gif_fuzz tga_fuzz pcx_fuzz pgm_fuzz pict_fuzz metafile_fuzz
+  bmp_fuzz anypic_fuzz)
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -42,6 +44,16 @@ src="$seeds/src.ppm"
 "$convert" "$src" -colorspace Gray -compress None "$seeds/pgm_fuzz/b.pgm"
 "$convert" "$src" "$seeds/pict_fuzz/a.pict"
 "$convert" "$src" -colors 8 "$seeds/pict_fuzz/b.pict"
+"$convert" "$src" BMP3:"$seeds/bmp_fuzz/a.bmp"
+"$convert" "$src" -colors 16 -type Palette -compress RLE BMP3:"$seeds/bmp_fuzz/b.bmp"
+"$convert" "$src" -colors 200 -type Palette -compress RLE BMP3:"$seeds/bmp_fuzz/c.bmp"
+"$convert" "$src" -monochrome BMP3:"$seeds/bmp_fuzz/d.bmp"
+"$convert" "$src" -alpha set -define bmp:subtype=ARGB4444 BMP:"$seeds/bmp_fuzz/e.bmp"
+"$convert" "$src" -alpha set BMP:"$seeds/bmp_fuzz/f.bmp"
+# The recognition sees one file of every format.
+for t in png_fuzz jpeg_fuzz tiff_fuzz gif_fuzz tga_fuzz pcx_fuzz pgm_fuzz pict_fuzz bmp_fuzz; do
+  cp "$seeds/$t"/a.* "$seeds/anypic_fuzz/"
+done
 python3 - "$seeds" <<'PY'
 import struct, sys, zlib
 seeds = sys.argv[1]
