@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fitting/kernel3d.h"
 #include "framework/backend.h"
 #include "model/head.h"
 #include "picture/picencoder.h"
@@ -269,6 +270,25 @@ TEST_F(Kernel2DTest, JunkFilesAreRefusedByEveryEntryPoint) {
             EXPECT_NO_THROW(kernel->LoadOrigPhoto());
             EXPECT_EQ(kernel->photo.GetWidth(), 1024);
             kernel->SetFileBytes(goodBytes);
+
+            // The same file as a project's sections: a failed stream, no throw.
+            for (int section = 0; section < 5; ++section) {
+                fnd::fileTB f;
+                ASSERT_TRUE(f.open(path.c_str(), "rt"));
+                CWinBmp bmp = codedBitmap(12, 12);
+                CKernel3D heads(&services->document);
+                int good = -1;
+                EXPECT_NO_THROW(good = section == 0   ? kernel->LoadHead(f)
+                                       : section == 1 ? kernel->LoadPreview(f)
+                                       : section == 2 ? LoadBMP(f, bmp)
+                                       : section == 3 ? heads.LoadHead(f, 1000)
+                                                      : heads.LoadPHS(f));
+                if (section == 2) {
+                    EXPECT_EQ(bmp.GetWidth(), 12);
+                }
+                (void)good;
+            }
+            kernel->head->set_actual();
         }
 }
 
