@@ -14,18 +14,21 @@ cores="$(nproc)"
 jobs="${FUZZ_JOBS:-$((cores < 6 ? cores : 6))}"
 targets=(inflate_fuzz png_fuzz jpeg_fuzz tiff_fuzz gif_fuzz tga_fuzz pcx_fuzz pgm_fuzz pict_fuzz metafile_fuzz
   bmp_fuzz anypic_fuzz)
+# The file formats of the application, with longer inputs.
+file_targets=(fac_fuzz the_fuzz phs_fuzz obj_fuzz)
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DBRIVANTA_SANITIZE=ON -DBRIVANTA_FUZZ=ON -DBRIVANTA_TESTS=OFF \
   -DCMAKE_C_FLAGS="-fsanitize=fuzzer-no-link" -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" >/dev/null
-cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
+cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" "${file_targets[@]}" file_seeds
 
 # Seeds: small valid files of each format, so that the fuzzers start deep.
 seeds="$build/seeds"
 rm -rf "$seeds"
 mkdir -p "$seeds"
-for t in "${targets[@]}"; do mkdir -p "$seeds/$t"; done
+for t in "${targets[@]}" "${file_targets[@]}"; do mkdir -p "$seeds/$t"; done
+"$build/tests/fuzz/file_seeds" "$seeds"
 convert=/usr/bin/convert
 src="$seeds/src.ppm"
 "$convert" -size 9x7 gradient:red-blue "$src"
@@ -77,14 +80,15 @@ export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 status=0
 run() {
-  local t="$1" corpus="$build/corpus/$1"
+  local t="$1" corpus="$build/corpus/$1" max_len=8192
+  [[ " ${file_targets[*]} " == *" $t "* ]] && max_len=65536
   mkdir -p "$corpus" "$build/findings/$1"
   "$build/tests/fuzz/$t" "$corpus" "$seeds/$t" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2560 \
-    -max_len=8192 -close_fd_mask=1 -artifact_prefix="$build/findings/$1/" >"$build/$t.log" 2>&1
+    -max_len="$max_len" -close_fd_mask=1 -artifact_prefix="$build/findings/$1/" >"$build/$t.log" 2>&1
 }
 pids=()
 names=()
-for t in "${targets[@]}"; do
+for t in "${targets[@]}" "${file_targets[@]}"; do
   run "$t" &
   pids+=($!)
   names+=("$t")

@@ -317,9 +317,10 @@ public:
             hi = fnd::max(hi, h.vertices[v].position);
         }
         octreeView_.core.setVisibilityTolerance(0.001 * std::max({hi.x - lo.x, hi.y - lo.y, hi.z - lo.z}));
-        octreeView_.core.setSurfaceRayCast([&h](const vector3<double>& o, const vector3<double>& d, vector3<double>* hit) {
-            vector3<double> b;
-            return h.octree().getfirst(o, d, &b, hit) != -1;
+        octreeView_.core.setSurfaceRayCast([&h](const vector3<double>& o, const vector3<double>& d, SurfaceHit* hit) {
+            Index<triangle> t = h.octree().getfirst(o, d, &hit->bary, &hit->point);
+            hit->triangle = t;
+            return t != -1;
         });
         services->document.views["ViewEdit2D3D"] = &octreeView_;
     }
