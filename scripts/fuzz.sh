@@ -13,7 +13,7 @@ seconds="${FUZZ_SECONDS:-20}"
 cores="$(nproc)"
 jobs="${FUZZ_JOBS:-$((cores < 6 ? cores : 6))}"
 targets=(inflate_fuzz png_fuzz jpeg_fuzz tiff_fuzz gif_fuzz tga_fuzz pcx_fuzz pgm_fuzz pict_fuzz metafile_fuzz
-  bmp_fuzz anypic_fuzz)
+  bmp_fuzz anypic_fuzz bmppic_fuzz icon_fuzz)
 # The file formats of the application, with longer inputs.
 file_targets=(fac_fuzz the_fuzz phs_fuzz obj_fuzz)
 
@@ -57,6 +57,14 @@ src="$seeds/src.ppm"
 for t in png_fuzz jpeg_fuzz tiff_fuzz gif_fuzz tga_fuzz pcx_fuzz pgm_fuzz pict_fuzz bmp_fuzz; do
   cp "$seeds/$t"/a.* "$seeds/anypic_fuzz/"
 done
+# packed DIBs: BMP files without their 14-byte file header
+for opt in "-colors 2" "-colors 16" "-colors 200" "-type TrueColor" "-colors 16 -compress RLE" "-colors 200 -compress RLE"; do
+  "$convert" "$src" $opt BMP3:"$seeds/bmp.tmp"
+  tail -c +15 "$seeds/bmp.tmp" >"$seeds/bmppic_fuzz/$(echo "$opt" | tr -dc 'a-zA-Z0-9').dib"
+done
+rm -f "$seeds/bmp.tmp"
+"$convert" "$src" -alpha set "ico:$seeds/icon_fuzz/a.ico"
+"$convert" "$src" -colors 16 -type Palette "ico:$seeds/icon_fuzz/b.ico"
 python3 - "$seeds" <<'PY'
 import struct, sys, zlib
 seeds = sys.argv[1]
