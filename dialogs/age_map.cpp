@@ -1,0 +1,371 @@
+#include "dialogs/age_map.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <new>
+
+#include "dialogs/texture_morph.h"
+#include "framework/paths.h"
+#include "framework/resources.h"
+#include "framework/system.h"
+#include "model/brush.h"
+#include "model/featuretables.h"
+#include "picture/anypicdecoder.h"
+#include "picture/textexception.h"
+#include "picture/winbmp.h"
+
+namespace morph {
+
+namespace {
+
+// A serial of the grid beyond this is no node of any sane table.
+constexpr int kMaxSerial = 4096;
+
+// Barycentric weights of (x, y) in the triangle a, b, c; false when the
+// triangle is flat.
+struct Barycentric {
+    vector2<double> a;
+    double m00 = 0, m01 = 0, m10 = 0, m11 = 0;
+    bool set(const vector2<double>& p0, const vector2<double>& p1, const vector2<double>& p2) {
+        a = p0;
+        const double e1x = p1.x - p0.x, e1y = p1.y - p0.y, e2x = p2.x - p0.x, e2y = p2.y - p0.y;
+        const double det = e1x * e2y - e2x * e1y;
+        if (det == 0) return false;
+        m00 = e2y / det;
+        m01 = -e2x / det;
+        m10 = -e1y / det;
+        m11 = e1x / det;
+        return true;
+    }
+    vector3<double> at(double x, double y) const {
+        const double dx = x - a.x, dy = y - a.y;
+        const double u = m00 * dx + m01 * dy, v = m10 * dx + m11 * dy;
+        return {1 - u - v, u, v};
+    }
+};
+
+// Rounds v to the nearest texel: false when that lies below 0 or at n and
+// beyond.
+bool texelOf(double v, int n, int& out) {
+    const double r = std::floor(v + 0.5);
+    if (!(r >= 0 && r < n)) return false;
+    out = int(r);
+    return true;
+}
+
+Colour pictureMean(const CWinBmp& bmp) {
+    long long sum[3] = {0, 0, 0};
+    const int w = bmp.GetWidth(), h = bmp.GetHeight();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const CPixel32 p = bmp.GetPixel(x, y);
+            sum[0] += p.GetR();
+            sum[1] += p.GetG();
+            sum[2] += p.GetB();
+        }
+    const long long n = (long long)w * h;
+    Colour m = {0, 0, 0};
+    if (n > 0)
+        for (int c = 0; c < 3; ++c) m[c] = int(sum[c] / n);
+    return m;
+}
+
+// FillHoles, optionally marking the texels it left empty (also those of the
+// outer band it does not visit).
+int fillHoles(CWinBmp& bmp, std::vector<char>* left) {
+    const int w = bmp.GetWidth(), h = bmp.GetHeight();
+    if (bmp.GetBitsPerPixel() != 32 || w <= 0 || h <= 0) return 0;
+    if (left) left->assign(size_t(w) * h, 0);
+    auto empty = [&](int x, int y) { return bmp.GetPixel(x, y).GetA() == 0; };
+    // Sums over the seven texels of each row around every column, of the
+    // texels with alpha (red, green, blue, count); filled texels keep alpha
+    // 0, so the sweeps' order does not change what any texel takes.
+    std::vector<int> rowSum[4];
+    for (auto& s : rowSum) s.assign(size_t(w) * h, 0);
+    for (int y = 0; y < h; ++y) {
+        int acc[4] = {0, 0, 0, 0};
+        auto add = [&](int x, int sign) {
+            if (x < 0 || x >= w) return;
+            const CPixel32 p = bmp.GetPixel(x, y);
+            if (p.GetA() == 0) return;
+            acc[0] += sign * p.GetR();
+            acc[1] += sign * p.GetG();
+            acc[2] += sign * p.GetB();
+            acc[3] += sign;
+        };
+        for (int x = -3; x <= 2; ++x) add(x, 1);
+        for (int x = 0; x < w; ++x) {
+            add(x + 3, 1);
+            for (int k = 0; k < 4; ++k) rowSum[k][size_t(y) * w + x] = acc[k];
+            add(x - 3, -1);
+        }
+    }
+    int unfilled = 0;
+    std::vector<CPixel32> fills;
+    std::vector<std::pair<int, int>> at;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            if (!empty(x, y)) continue;
+            const bool inside = x >= 3 && x <= w - 4 && y >= 3 && y <= h - 4;
+            int s[4] = {0, 0, 0, 0};
+            if (inside)
+                for (int dy = -3; dy <= 3; ++dy)
+                    for (int k = 0; k < 4; ++k) s[k] += rowSum[k][size_t(y + dy) * w + x];
+            if (s[3] == 0) {
+                if (inside) ++unfilled;
+                if (left) (*left)[size_t(y) * w + x] = 1;
+                continue;
+            }
+            fills.push_back(CPixel32(uint8_t(s[0] / s[3]), uint8_t(s[1] / s[3]), uint8_t(s[2] / s[3]), 0));
+            at.push_back({x, y});
+        }
+    for (size_t k = 0; k < fills.size(); ++k) bmp.SetPixel(at[k].first, at[k].second, fills[k]);
+    return unfilled;
+}
+
+}  // namespace
+
+bool SurfaceTriangle(const head3& h, const generalpoint3& p, Index<triangle>& t, vector3<double>& bary) {
+    if (p.isRubber()) {
+        const extrapoint& e = h.extrapoints[p.extra];
+        if (e.tri == -1) return false;
+        t = e.tri;
+        bary = e.local;
+        return true;
+    }
+    if (!p.isFixed()) return false;
+    const vertex& v = h.vertices[p.vtx];
+    const int node = v.triangles.first();
+    if (node == -1) return false;
+    t = v.triangles[node];
+    const triangle& tr = h.triangles[t];
+    bary = {tr.a == p.vtx ? 1.0 : 0.0, tr.b == p.vtx ? 1.0 : 0.0, tr.c == p.vtx ? 1.0 : 0.0};
+    return true;
+}
+
+bool PointTexel(head3& h, const generalpoint3& p, int& x, int& y) {
+    if (!h.texture) return false;
+    Index<triangle> t = -1;
+    vector3<double> b;
+    h.set_actual();
+    if (!SurfaceTriangle(h, p, t, b)) return false;
+    Coord3DToTextureCoord(*h.texture, t, b, x, y);
+    return true;
+}
+
+bool DecodePicture(std::span<const unsigned char> bytes, CWinBmp& out) {
+    if (bytes.empty()) return false;
+    try {
+        CWinBmp decoded;
+        CAnyPicDecoder decoder;
+        decoder.MakeBmpFromMemory(bytes.data(), int(bytes.size()), &decoded, 32);
+        if (decoded.GetBitsPerPixel() != 32 || decoded.GetWidth() <= 0 || decoded.GetHeight() <= 0) return false;
+        out = decoded;
+        return true;
+    } catch (const CTextException&) {
+        return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+std::span<const unsigned char> AgePictureBytes() { return brv::ResourceBytes("BACKGROUNDS", 278); }
+
+std::vector<AgeNode> AgeGridNodes(head3& h, int w, int hh, int picW, int picH, int group) {
+    std::vector<AgeNode> nodes;
+    if (w <= 0 || hh <= 0 || picW <= 0 || picH <= 0) return nodes;
+    CString code;
+    int serial = 0, x = 0, y = 0;
+    for (int n = 0; GetAgePointInfo(n, &code, &serial, &x, &y); ++n) {
+        if (serial < 1 || serial > kMaxSerial) continue;
+        if (size_t(serial) > nodes.size()) nodes.resize(size_t(serial));
+        AgeNode& a = nodes[size_t(serial) - 1];
+        a.name = code;
+        a.serial = serial;
+        a.sx = a.tx = int((long long)x * w / picW);
+        a.sy = a.ty = int((long long)y * hh / picH);
+    }
+    for (int n = 0; GetFeaturePointInfo(n, &code); ++n) {
+        if (!GoodInfoCode(group, code)) continue;
+        const Index<featurepoint3> f = h.getFeaturepoint(code.GetString(), false);
+        if (f == -1) continue;
+        int tx = 0, ty = 0;
+        if (!PointTexel(h, h.featurepoints[f], tx, ty)) continue;
+        if (tx < 0 || tx >= w || ty < 0 || ty >= hh) continue;
+        for (AgeNode& a : nodes)
+            if (a.serial != 0 && a.name == code) {
+                a.tx = tx;
+                a.ty = ty;
+            }
+    }
+    return nodes;
+}
+
+std::vector<std::array<int, 3>> AgeGridTriangles(const std::vector<AgeNode>& nodes) {
+    std::vector<std::array<int, 3>> out;
+    int serial = 0, s[3] = {0, 0, 0};
+    for (int n = 0; GetAgeTriInfo(n, &serial, &s[0], &s[1], &s[2]); ++n) {
+        bool usable = true;
+        for (int k = 0; k < 3; ++k)
+            usable = usable && s[k] >= 1 && size_t(s[k]) <= nodes.size() && nodes[size_t(s[k]) - 1].serial != 0;
+        if (usable) out.push_back({s[0] - 1, s[1] - 1, s[2] - 1});
+    }
+    return out;
+}
+
+void MeshWarp(const CWinBmp& picture, const std::vector<AgeNode>& nodes,
+              const std::vector<std::array<int, 3>>& triangles, CWinBmp& out) {
+    const int w = picture.GetWidth(), h = picture.GetHeight();
+    out.Create(w, h, 32, false);
+    if (picture.GetBitsPerPixel() != 32) return;
+    struct Tri {
+        vector2<double> src[3], dst[3];
+        Barycentric bary;
+        int x0, x1, y0, y1;
+    };
+    std::vector<Tri> tris;
+    for (const auto& t : triangles) {
+        Tri q;
+        for (int k = 0; k < 3; ++k) {
+            const AgeNode& a = nodes[size_t(t[k])];
+            q.src[k] = {double(a.sx), double(a.sy)};
+            q.dst[k] = {double(a.tx), double(a.ty)};
+        }
+        if (!q.bary.set(q.src[0], q.src[1], q.src[2])) continue;
+        // The texels the containment test can accept (its edge band is 0.1).
+        q.x0 = int(std::floor(std::min({q.src[0].x, q.src[1].x, q.src[2].x}))) - 1;
+        q.x1 = int(std::ceil(std::max({q.src[0].x, q.src[1].x, q.src[2].x}))) + 1;
+        q.y0 = int(std::floor(std::min({q.src[0].y, q.src[1].y, q.src[2].y}))) - 1;
+        q.y1 = int(std::ceil(std::max({q.src[0].y, q.src[1].y, q.src[2].y}))) + 1;
+        tris.push_back(q);
+    }
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            for (const Tri& q : tris) {
+                if (x < q.x0 || x > q.x1 || y < q.y0 || y > q.y1) continue;
+                if (!InsidePolygon(x, y, q.src, 3)) continue;
+                const vector3<double> b = q.bary.at(x, y);
+                int tx, ty;
+                if (!texelOf(b.x * q.dst[0].x + b.y * q.dst[1].x + b.z * q.dst[2].x, w, tx) ||
+                    !texelOf(b.x * q.dst[0].y + b.y * q.dst[1].y + b.z * q.dst[2].y, h, ty))
+                    continue;
+                CPixel32 p = picture.GetPixel(x, y);
+                p.SetA(255);
+                out.SetPixel(tx, ty, p);
+            }
+}
+
+bool TriangleWarp(const CWinBmp& picture, const vector2<double> src[3], const vector2<double> dst[3], CWinBmp& out) {
+    const int w = picture.GetWidth(), h = picture.GetHeight();
+    const double area = std::fabs((dst[1].x - dst[0].x) * (dst[2].y - dst[0].y) -
+                                  (dst[2].x - dst[0].x) * (dst[1].y - dst[0].y)) / 2;
+    Barycentric bary;
+    if (!(area >= 1) || !bary.set(src[0], src[1], src[2]) || picture.GetBitsPerPixel() != 32) {
+        out = picture;
+        return false;
+    }
+    out.Create(w, h, 32, false);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const vector3<double> b = bary.at(x, y);
+            int tx, ty;
+            if (!texelOf(b.x * dst[0].x + b.y * dst[1].x + b.z * dst[2].x, w, tx) ||
+                !texelOf(b.x * dst[0].y + b.y * dst[1].y + b.z * dst[2].y, h, ty))
+                continue;
+            CPixel32 p = picture.GetPixel(x, y);
+            p.SetA(255);
+            out.SetPixel(tx, ty, p);
+        }
+    return true;
+}
+
+int FillHoles(CWinBmp& bmp) { return fillHoles(bmp, nullptr); }
+
+bool BuildAgeMap(head3& h, CWinBmp& ageMap, int group, std::span<const unsigned char> picture) {
+    if (!h.texture || h.texture->width <= 0 || h.texture->height <= 0) return false;
+    const int w = h.texture->width, hh = h.texture->height;
+    CWinBmp pic;
+    if (!DecodePicture(picture.empty() ? AgePictureBytes() : picture, pic)) return false;
+    const int picW = pic.GetWidth(), picH = pic.GetHeight();
+    pic.ResizeBilinear(w, hh);
+    const std::vector<AgeNode> nodes = AgeGridNodes(h, w, hh, picW, picH, group);
+    CWinBmp warped;
+    MeshWarp(pic, nodes, AgeGridTriangles(nodes), warped);
+    FillHoles(warped);
+    ageMap = warped;
+    return true;
+}
+
+void AgePageTargets(head3& h, vector2<double> target[3]) {
+    for (int k = 0; k < 3; ++k) target[k] = {0, 0};
+    if (!h.texture) return;
+    h.set_actual();
+    CString code;
+    double weight = 0;
+    int slot = 0;
+    for (int n = 0; slot < 3 && GetFeaturePointInfo(n, &code, nullptr, &weight); ++n) {
+        if (weight != 2.0) continue;
+        const Index<featurepoint3> f = h.getFeaturepoint(code.GetString(), false);
+        if (f == -1) continue;
+        Index<triangle> t = -1;
+        vector3<double> b;
+        if (!SurfaceTriangle(h, h.featurepoints[f], t, b)) continue;
+        int x = 0, y = 0;
+        Coord3DToTextureCoord(*h.texture, t, vector3<double>(1.0 / 3, 1.0 / 3, 1.0 / 3), x, y);
+        target[slot++] = {double(x), double(y)};
+    }
+}
+
+std::string AgePageTempFile() {
+    char dir[MAX_PATH];
+    if (GetTempPath(sizeof dir, dir) >= sizeof dir) return brv::PosixPath("fmtmp\\old.jpg");
+    return brv::PosixPath(std::string(dir) + "fmtmp\\old.jpg");
+}
+
+bool BuildAgePageMap(CWinBmp& ageMap, int w, int h, const vector2<double> target[3],
+                     std::span<const unsigned char> picture) {
+    if (w <= 0 || h <= 0) return false;
+    if (picture.empty()) picture = AgePictureBytes();
+    if (picture.empty()) return false;
+    const std::string path = AgePageTempFile();
+    {
+        std::ofstream f(path, std::ios::binary | std::ios::trunc);
+        if (!f) return false;
+        f.write(reinterpret_cast<const char*>(picture.data()), std::streamsize(picture.size()));
+        if (!f.flush()) {
+            f.close();
+            std::remove(path.c_str());
+            return false;
+        }
+    }
+    CWinBmp pic;
+    bool decoded = false;
+    try {
+        CAnyPicDecoder decoder;
+        decoder.MakeBmpFromFile(path.c_str(), &pic, 32);
+        decoded = pic.GetBitsPerPixel() == 32 && pic.GetWidth() > 0 && pic.GetHeight() > 0;
+    } catch (const CTextException&) {
+    } catch (const std::bad_alloc&) {
+    }
+    std::remove(path.c_str());
+    if (!decoded) return false;
+    pic.ResizeBilinear(w, h);
+    const Colour mean = pictureMean(pic);
+    vector2<double> src[3];
+    for (int k = 0; k < 3; ++k) src[k] = {kAgePageSource[k][0] * w / 1024, kAgePageSource[k][1] * h / 1024};
+    CWinBmp warped;
+    if (TriangleWarp(pic, src, target, warped)) {
+        std::vector<char> left;
+        fillHoles(warped, &left);
+        const CPixel32 m{uint8_t(mean[0]), uint8_t(mean[1]), uint8_t(mean[2]), 0};
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (left[size_t(y) * w + x]) warped.SetPixel(x, y, m);
+    }
+    ageMap = warped;
+    return true;
+}
+
+}  // namespace morph
