@@ -5,7 +5,6 @@
 
 #include "dialogs/age_map.h"
 #include "dialogs/region_morph.h"
-#include "model/octree.h"
 #include "picture/winbmp.h"
 
 namespace morph {
@@ -30,10 +29,7 @@ void GeometryMoved(head3& h) {
     h.set_actual();
     h.SetMinMax(false);
     h.UpdateFeaturePoints();
-    if (h.octree().filled())
-        h.octree().refileMoved();
-    else
-        h.SetMinMaxOctree(false);
+    h.OctreeMoved();
 }
 
 // ---- model page ----

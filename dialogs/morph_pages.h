@@ -6,8 +6,9 @@
 // morphs, ethnicity recolouring step by step). Each keeps its start and
 // undo states and the positions it applied; the windows read their
 // sliders, pass the positions in, write back what comes out and redraw.
-// After every call the head's geometry, feature points and octree are up
-// to date, and the set of gathered triangles is empty.
+// After every call the head's geometry, box and feature points are up to
+// date, its octree is filled again at its next use, and the set of
+// gathered triangles is empty.
 
 #include <span>
 
@@ -24,7 +25,8 @@ namespace morph {
 // weight offset).
 void MoveByAge(head3& h, int steps);
 void MoveByWeight(head3& h, int steps);
-// After vertices moved: the box, the feature points and the octree follow.
+// After vertices moved: the box and the feature points follow, the octree
+// at its next use.
 void GeometryMoved(head3& h);
 
 // What the model page reads and changes of the document.

@@ -7,7 +7,6 @@
 #include "dialogs/age_map.h"
 #include "foundation/spline.h"
 #include "model/featuretables.h"
-#include "model/octree.h"
 
 namespace morph {
 
@@ -90,27 +89,50 @@ void RegionMorphEngine::SetMode() {
     InitTransformation();
 }
 
+void RegionMorphEngine::centres() {
+    if (centresMade_) return;
+    centre_.clear();
+    alive_.clear();
+    for (int t = head_.triangles.first(); t != -1; t = head_.triangles.nextOf(t)) {
+        if (size_t(t) >= centre_.size()) {
+            centre_.resize(size_t(t) + 1);
+            alive_.resize(size_t(t) + 1, 0);
+        }
+        const triangle& tr = head_.triangles[t];
+        centre_[size_t(t)] =
+            (head_.vertices[tr.a].position + head_.vertices[tr.b].position + head_.vertices[tr.c].position) / 3.0;
+        alive_[size_t(t)] = 1;
+    }
+    centresMade_ = true;
+}
+
 void RegionMorphEngine::InitTransformation() {
     head_.set_actual();
-    std::vector<int> lines;
-    for (const Strafo& r : m_trafo) {
-        if (r.line == 0) continue;
-        bool seen = false;
-        for (int l : lines) seen = seen || l == r.line;
-        if (!seen) lines.push_back(r.line);
-    }
-    for (int l : lines) MakeSpline(l);
-    if (!m_trafo.empty())
-        for (int t = head_.triangles.first(); t != -1; t = head_.triangles.nextOf(t)) {
-            const vector3<double> c = head_.triangles[t].weightpoint();
+    // The records along the lines (MakeSpline) are not kept, so they are not
+    // made here: their projections would only cost an octree fill after
+    // every morph.
+    if (!m_trafo.empty()) {
+        centres();
+        // The box of the records' reach, with room for rounding.
+        vector3<double> lo(1e300, 1e300, 1e300), hi(-1e300, -1e300, -1e300);
+        for (const Strafo& r : m_trafo) {
+            const double reach = r.radius * (1 + 1e-9) + 1e-12;
+            lo = fnd::min(lo, r.position - vector3<double>(reach, reach, reach));
+            hi = fnd::max(hi, r.position + vector3<double>(reach, reach, reach));
+        }
+        for (size_t t = 0; t < centre_.size(); ++t) {
+            if (!alive_[t]) continue;
+            const vector3<double>& c = centre_[t];
+            if (c.x < lo.x || c.y < lo.y || c.z < lo.z || c.x > hi.x || c.y > hi.y || c.z > hi.z) continue;
             for (const Strafo& r : m_trafo) {
                 const vector3<double> d = r.position - c;
                 if (std::sqrt(d * d) <= r.radius) {
-                    add_triangle_to_gatheredTriangles(t);
+                    add_triangle_to_gatheredTriangles(int(t));
                     break;
                 }
             }
         }
+    }
     head_.Save_gatheredTriangles();
 }
 
@@ -131,6 +153,20 @@ bool RegionMorphEngine::DoTransformation(double amount, bool onlyGathered) {
     dynarray<T3DControlPoint> controls = ControlPoints(amount);
     const bool result = CalculateNewPoints(head_, &controls, 2, onlyGathered, mode);
     head_.UpdateFeaturePoints();
+    // Gathered only: every moved vertex has only gathered triangles.
+    if (!onlyGathered) {
+        centresMade_ = false;
+    } else if (centresMade_) {
+        fnd::chain<Index<triangle>>& g = gatheredTriangles();
+        for (int n = g.first(); n != -1; n = g.nextOf(n)) {
+            const int t = g[n];
+            if (size_t(t) >= centre_.size()) continue;
+            const triangle& tr = head_.triangles[t];
+            // As triangle::weightpoint computes it.
+            centre_[size_t(t)] =
+                (head_.vertices[tr.a].position + head_.vertices[tr.b].position + head_.vertices[tr.c].position) / 3.0;
+        }
+    }
     return result;
 }
 
@@ -209,10 +245,7 @@ void RunRegionSteps(head3& h, std::span<const RegionStep> steps, int delta) {
 
 void RefreshAfterRegions(head3& h) {
     h.set_actual();
-    std::vector<int> moved;
-    fnd::chain<Index<triangle>>& g = gatheredTriangles();
-    for (int n = g.first(); n != -1; n = g.nextOf(n)) moved.push_back(g[n]);
-    h.octree().refileMoved(&moved);
+    h.OctreeMoved();
     clean_gatheredTriangles();
     h.DeleteSaved_gatheredTriangles();
     h.UpdateFeaturePoints();

@@ -31,6 +31,9 @@ struct Strafo {
     int line = 0;                         // the row's line number (0 none)
 };
 
+// One engine serves one slider change (several regions in a row); while it
+// lives the head changes only through it: it keeps the triangles' centres
+// between the regions and renews those its deformations moved.
 class RegionMorphEngine {
 public:
     explicit RegionMorphEngine(head3& h) : head_(h) {}
@@ -80,9 +83,14 @@ public:
     int mode = 1;  // the trafo type of the last record taken: the deformation's shape
 
 private:
+    // The centre of every triangle by slot, made on first use.
+    void centres();
     head3& head_;
     std::string name_;
     std::vector<Strafo> m_trafo;
+    std::vector<vector3<double>> centre_;
+    std::vector<char> alive_;
+    bool centresMade_ = false;
 };
 
 // One region of a slider's sequence: the table's name in capitals, the
@@ -104,8 +112,8 @@ extern const RegionStep kAgePageWeightSteps[5];
 // DoTransformation(10 x delta x factor, true). The gathered set is left
 // holding every region's triangles (RefreshAfterRegions empties it).
 void RunRegionSteps(head3& h, std::span<const RegionStep> steps, int delta);
-// After a sequence: the gathered triangles are filed again in the octree,
-// the set emptied and the feature points follow the surface.
+// After a sequence: the set is emptied, the feature points follow the
+// surface and the octree is filled again at its next use.
 void RefreshAfterRegions(head3& h);
 
 }  // namespace morph

@@ -58,12 +58,12 @@ int head3::gatherTriangles2(vector3<double> centre, double radius) {
 }
 
 int head3::Save_gatheredTriangles() {
-    saved.resize(0);
     fnd::chain<Index<triangle>>& g = gatheredTriangles();
-    for (int n = g.first(); n != -1; n = g.nextOf(n)) {
+    saved.resize(g.count());  // one allocation for the whole set
+    int k = 0;
+    for (int n = g.first(); n != -1; n = g.nextOf(n), ++k) {
         const triangle& tr = triangles[g[n]];
-        Save_TRI& s = saved.add();
-        for (int k = 0; k < 3; ++k) s.p[k] = vertices[tr.corner(k)].position;
+        for (int c = 0; c < 3; ++c) saved[k].p[c] = vertices[tr.corner(c)].position;
     }
     return saved.size();
 }
@@ -158,13 +158,28 @@ bool CalculateNewPoints(head3& h, dynarray<T3DControlPoint>* controls, int centr
             A[size_t(r) * n + k] = 0;
         }
     }
+    // A vertex has all its triangles gathered when as many gathered
+    // triangles have it as a corner as its list holds (links sound: each
+    // triangle of a corner stands once in the corner's list; a vertex without
+    // triangles has none). Counting spares walking every list.
+    std::vector<int> gatheredAt;
+    if (onlyGathered) {
+        const fnd::chain<Index<triangle>>& g = gatheredTriangles();
+        for (int m = g.first(); m != -1; m = g.nextOf(m)) {
+            const triangle& tr = h.triangles[g[m]];
+            for (int k = 0; k < 3; ++k) {
+                const int v = tr.corner(k);
+                if (v < 0 || (k > 0 && v == tr.corner(0)) || (k > 1 && v == tr.corner(1))) continue;
+                if (size_t(v) >= gatheredAt.size()) gatheredAt.resize(size_t(v) + 1, 0);
+                ++gatheredAt[size_t(v)];
+            }
+        }
+    }
     for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
         vertex& x = h.vertices[v];
         if (onlyGathered) {
-            bool inside = true;
-            for (int m = x.triangles.first(); m != -1 && inside; m = x.triangles.nextOf(m))
-                inside = isGathered(x.triangles[m]);
-            if (!inside) continue;
+            const int at = size_t(int(v)) < gatheredAt.size() ? gatheredAt[size_t(int(v))] : 0;
+            if (at != x.triangles.count()) continue;
         }
         vector3<double> move;
         for (int j = 0; j < n; ++j) move += D[j] * XformPhi(centre(j), x.position, kept[j].radius, shape);

@@ -111,10 +111,15 @@ public:
     struct TRI { int v[9]; };
     head3& readPHS(fileTB& f);
     head3& read_version1(fileTB& f, int nV, int nT, const PNT* pnt, const TRI* tri);
-    // The head's triangle octree (built on first use).
+    // The head's triangle octree (built on first use). After vertices moved,
+    // OctreeMoved() has it filled again at its next use: a morph step costs
+    // far less than a fill, and several steps may come before a query.
     struct octtreeDeleter { void operator()(class octtree* t) const; };
     class octtree& octree();
+    void OctreeMoved() { octreeStale_ = true; }
+    bool octreeStale() const { return octreeStale_; }
     std::unique_ptr<class octtree, octtreeDeleter> octree_;
+    bool octreeStale_ = false;
     // end of those members
 
     // members defined in surface.cpp, intervals.cpp, refine.cpp, gather.cpp, brush.cpp, mirror.cpp, cut.cpp

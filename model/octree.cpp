@@ -72,6 +72,15 @@ void head3::octtreeDeleter::operator()(octtree* t) const { delete t; }
 
 octtree& head3::octree() {
     if (!octree_) octree_.reset(new octtree);
+    if (octreeStale_) {
+        octreeStale_ = false;
+        if (octree_->filled()) {
+            head3* was = actual_head3;
+            set_actual();
+            octree_->fill();
+            if (was && was != this) was->set_actual();
+        }
+    }
     return *octree_;
 }
 
@@ -214,61 +223,6 @@ void octtree::ask(Index<triangle> t, bool add) {
     vector3<double> a, b, c;
     if (!getABCforOcttree(t, a, b, c)) return;
     askPiece(t, a, b, c, 0);
-}
-
-int octtree::refileMoved(const std::vector<int>* only) {
-    if (root_ == -1 || !filled_) return 0;
-    set_actual();
-    // The box of every cell, by slot.
-    int slots = 0;
-    for (int c = cells_.first(); c != -1; c = cells_.nextOf(c)) slots = std::max(slots, c + 1);
-    std::vector<vector3<double>> lo(slots), hi(slots);
-    std::vector<int> stack{root_};
-    lo[root_] = min_;
-    hi[root_] = max_;
-    while (!stack.empty()) {
-        const int c = stack.back();
-        stack.pop_back();
-        const vector3<double> centre = (lo[c] + hi[c]) / 2.0;
-        for (int i = 0; i < 2; ++i)
-            for (int j = 0; j < 2; ++j)
-                for (int k = 0; k < 2; ++k) {
-                    const int ch = cells_[c].children[(i * 2 + j) * 2 + k];
-                    if (ch == -1) continue;
-                    minmax(lo[c], centre, hi[c], i, j, k, lo[ch], hi[ch]);
-                    stack.push_back(ch);
-                }
-    }
-    // Decide first: filing again removes emptied cells.
-    std::vector<int> again;
-    auto check = [&](int t) {
-        auto it = holders_.find(t);
-        if (it == holders_.end() || it->second.size() != 1) {
-            again.push_back(t);
-            return;
-        }
-        vector3<double> a, b, c;
-        if (!getABCforOcttree(t, a, b, c)) {
-            again.push_back(t);
-            return;
-        }
-        const int cell = it->second[0];
-        const vector3<double> tlo = fnd::min(fnd::min(a, b), c), thi = fnd::max(fnd::max(a, b), c);
-        if (!(tlo.x >= lo[cell].x && tlo.y >= lo[cell].y && tlo.z >= lo[cell].z && thi.x <= hi[cell].x &&
-              thi.y <= hi[cell].y && thi.z <= hi[cell].z))
-            again.push_back(t);
-    };
-    if (only) {
-        for (int t : *only) check(t);
-    } else {
-        fnd::chain<triangle>& tris = Index<triangle>::current();
-        for (int t = tris.first(); t != -1; t = tris.nextOf(t)) check(t);
-    }
-    for (int t : again) {
-        ask(t, false);
-        ask(t, true);
-    }
-    return int(again.size());
 }
 
 // Large triangles are halved at the middle of their longest edge until

@@ -51,12 +51,6 @@ public:
     int fill();
     // Adds or removes one triangle; -1 is ignored.
     void ask(Index<triangle> t, bool add);
-    // After vertices moved: files again each given triangle (every triangle
-    // of the current head when none are given) whose enlarged corners left
-    // the one cell holding it; a triangle held by several cells is always
-    // filed again. Rays then meet what a new fill would show them, at a
-    // fraction of its cost. Returns the number filed again.
-    int refileMoved(const std::vector<int>* triangles = nullptr);
     // The first triangle met by the line P + t d (t may be negative), with
     // the barycentric coordinates of the hit (and the hit point); -1 when
     // none.

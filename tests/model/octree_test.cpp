@@ -138,40 +138,39 @@ TEST_F(Octree, LargeMeshMatchesBruteForce) {
     compareWithBruteForce(h, 10000, 11);
 }
 
-// Vertices moved after the fill: the moved triangles filed again (a few,
-// for a small move; all that left their cells, for a large one) answer as
-// the brute force does on the moved mesh.
-TEST_F(Octree, RefilingMovedTrianglesMatchesBruteForce) {
+// Vertices moved after the fill and the head told so: the tree's next use
+// fills it again, and it answers as the brute force does on the moved mesh.
+TEST_F(Octree, MovedVerticesRefillTheTreeAtItsNextUse) {
     head3 h;
     testmesh::addShape(h, testmesh::bumpySphereShape(40, 60));
-    ASSERT_EQ(h.octree().fill(), 1);
-    const int all = h.triangles.count();
-    struct Move {
-        double amount;
-        unsigned seed;
-    };
-    for (const Move m : {Move{0.002, 3}, Move{0.08, 5}}) {
-        SCOPED_TRACE(m.amount);
-        for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
-            vector3<double>& p = h.vertices[v].position;
-            p += vector3<double>(std::sin(7 * p.y), std::cos(5 * p.z), std::sin(3 * p.x)) * m.amount;
-        }
-        const int again = h.octree().refileMoved();
-        EXPECT_GT(again, 0);
-        EXPECT_LT(again, all);
-        compareWithBruteForce(h, 3000, m.seed);
+    ASSERT_EQ(h.SetMinMaxOctree(false), 1);
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
+        vector3<double>& p = h.vertices[v].position;
+        p += vector3<double>(std::sin(7 * p.y), std::cos(5 * p.z), std::sin(3 * p.x)) * 0.08;
     }
-    // Only the given triangles are looked at; one not filed is filed, one
-    // inside its one cell stays.
-    int t = h.triangles.first();
-    while (t != -1 && h.octree().cellsHolding(t).size() != 1) t = h.triangles.nextOf(t);
-    ASSERT_NE(t, -1);
-    h.octree().ask(t, false);
-    EXPECT_TRUE(h.octree().cellsHolding(t).empty());
-    std::vector<int> one{t};
-    EXPECT_EQ(h.octree().refileMoved(&one), 1);
-    EXPECT_FALSE(h.octree().cellsHolding(t).empty());
-    EXPECT_EQ(h.octree().refileMoved(&one), 0);
+    h.OctreeMoved();
+    EXPECT_TRUE(h.octreeStale());
+    // Another head current meanwhile: the refill is made on this head's
+    // triangles, and the other head stays current.
+    {
+        head3 other;
+        testmesh::addShape(other, testmesh::icosphereShape(1));
+        EXPECT_TRUE(h.octree().filled());
+        EXPECT_EQ(actual_head3, &other);
+        h.set_actual();
+    }
+    h.set_actual();
+    EXPECT_FALSE(h.octreeStale());
+    compareWithBruteForce(h, 3000, 3);
+    // A tree never filled stays unfilled; a fill clears the mark.
+    head3 fresh;
+    testmesh::addShape(fresh, testmesh::icosphereShape(2));
+    fresh.OctreeMoved();
+    EXPECT_FALSE(fresh.octree().filled());
+    fresh.OctreeMoved();
+    ASSERT_EQ(fresh.SetMinMaxOctree(false), 1);
+    EXPECT_FALSE(fresh.octreeStale());
+    h.set_actual();
 }
 
 // A head thrown apart (a few vertices a hundred thousand times farther out,
