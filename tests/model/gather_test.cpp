@@ -171,6 +171,8 @@ TEST_F(Gather, ShapeFourMovesEveryVertexAndTheFlagKeepsToTheGatheredPatch) {
     ASSERT_TRUE(CalculateNewPoints(h, &controls, 2, false, 4));
     for (Index<vertex> w : m.vertices) EXPECT_GT(len(h.vertices[w].position - before.at(w)), 0.0);
 
+    // A vertex without triangles has no triangle outside the set: it moves.
+    const Index<vertex> loose = testmesh::addVertex(h, {20, 0, 0});
     const auto moved = positions(h);
     h.gatherTriangles2(h.vertices[v].position, 5);
     controls.resize(0);
@@ -185,6 +187,7 @@ TEST_F(Gather, ShapeFourMovesEveryVertexAndTheFlagKeepsToTheGatheredPatch) {
         inner += all;
     }
     EXPECT_GT(inner, 3);
+    EXPECT_NE(h.vertices[loose].position, moved.at(loose));
 }
 
 // A closed fixed line along the cube's ring of vertices at height z, with
