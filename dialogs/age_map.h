@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "foundation/use.h"
+#include "framework/cstring.h"
 #include "model/head.h"
 
 class CWinBmp;

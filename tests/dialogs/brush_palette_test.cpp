@@ -12,6 +12,7 @@
 #include "framework/paths.h"
 #include "picture/picencoder.h"
 #include "picture/winbmp.h"
+#include "tests/picture/picture_magick.h"
 
 namespace {
 
@@ -102,11 +103,19 @@ protected:
 };
 
 TEST_F(CloneSource, OtherPictureTakesTheSourceAspect) {
+    // A JPEG of 600 x 800 over a photo of 1024 x 768.
+    const std::string jpeg = magick::TempPath("clone_other_600x800.jpg");
+    magick::Run("/usr/bin/convert -size 600x800 gradient:red-blue '" + jpeg + "'");
+    files.push_back(jpeg);
     CWinBmp source;
     source.Create(1024, 768, 32, false);
-    ASSERT_TRUE(palette::LoadCloneSource(write("clone_other_600x800.bmp", 600, 800), source));
+    ASSERT_TRUE(palette::LoadCloneSource(jpeg, source));
     EXPECT_EQ(source.GetWidth(), 1024);
     EXPECT_EQ(source.GetHeight(), 768);
+    EXPECT_EQ(source.GetBitsPerPixel(), 32);
+    // Red at the top, blue at the bottom, stretched.
+    EXPECT_GT(source.GetPixel(512, 2).GetR(), 240);
+    EXPECT_GT(source.GetPixel(512, 765).GetB(), 240);
     // A source without height takes the picture's own aspect.
     CWinBmp empty;
     empty.Create(0, 0, 32, false);
