@@ -317,10 +317,17 @@ void QtBackendImpl::PlaceControl(HWND h, QWidget* w) {
   QRect g(r.left, r.top, std::max(0, r.Width()), std::max(0, r.Height()));
   // A combo box's layout height holds its drop-down list; a tab control's
   // widget is its row of tabs (the page is the dialog's own).
-  if (qobject_cast<QComboBox*>(w) || qobject_cast<QTabBar*>(w))
-    g.setHeight(std::min(g.height(), w->sizeHint().height()));
+  if (qobject_cast<QComboBox*>(w)) g.setHeight(std::min(g.height(), w->sizeHint().height()));
+  if (auto* tab = qobject_cast<QTabBar*>(w)) {
+    int strip = tab->count() ? tab->sizeHint().height() : tab->fontMetrics().height() + 10;
+    g.setHeight(std::min(g.height(), strip));
+  }
   if (w->geometry() != g) w->setGeometry(g);
-  bool visible = IsReallyVisible(h) && g.width() > 0 && g.height() > 0;
+  // Shown with its parents inside the top-level window; the top-level
+  // window's own visibility is its widget's.
+  bool visible = g.width() > 0 && g.height() > 0;
+  for (WindowRecord* r = Record(h); visible && r && r->IsChild(); r = Record(r->parent))
+    visible = (r->style & WS_VISIBLE) != 0;
   if (w->isVisibleTo(w->parentWidget()) != visible) w->setVisible(visible);
 }
 

@@ -139,12 +139,20 @@ int QtBackend::RunFileDialog(FileDialogSession& session) {
   dlg.setFileMode(QFileDialog::AnyFile);
   dlg.setWindowTitle(QString::fromUtf8(session.Title().c_str()));
   dlg.setDirectory(Decode(session.InitialFolder()));
-  QStringList filters;
+  QStringList filters, descriptions;
   for (const auto& f : session.Filters()) {
     QStringList patterns;
     for (const std::string& m : f.masks) patterns << Pattern(m);
-    filters << QString::fromUtf8(f.description.c_str()) + " (" + patterns.join(' ') + ")";
+    descriptions << QString::fromUtf8(f.description.c_str());
+    filters << descriptions.back() + " (" + patterns.join(' ') + ")";
   }
+  // Qt names a filter by its whole text or, with the details hidden, by
+  // the description alone.
+  auto indexOf = [&](const QString& filter) {
+    qsizetype i = filters.indexOf(filter);
+    if (i < 0) i = descriptions.indexOf(filter);
+    return static_cast<int>(i) + 1;
+  };
   if (!filters.isEmpty()) {
     dlg.setNameFilters(filters);
     int index = session.FilterIndex();
@@ -153,7 +161,7 @@ int QtBackend::RunFileDialog(FileDialogSession& session) {
   std::string initial = session.InitialName();
   if (!initial.empty()) dlg.selectFile(Decode(initial));
   QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&](const QString& filter) {
-    int index = static_cast<int>(filters.indexOf(filter)) + 1;
+    int index = indexOf(filter);
     if (index > 0) I.Defer([&session, index] { session.SetFilterIndex(index); });
   });
   QObject::connect(&dlg, &QFileDialog::currentChanged, &dlg, [&](const QString& path) {
@@ -191,8 +199,7 @@ int QtBackend::RunFileDialog(FileDialogSession& session) {
     t->embedded = false;
     I.ApplyGeometry(t);
   }
-  int index = dlg.nameFilters().indexOf(dlg.selectedNameFilter()) + 1;
-  if (index > 0) session.SetFilterIndex(static_cast<int>(index));
+  if (int index = indexOf(dlg.selectedNameFilter()); index > 0) session.SetFilterIndex(index);
   return accepted ? IDOK : IDCANCEL;
 }
 

@@ -16,6 +16,11 @@ std::vector<std::string>& Log() {
 
 void Note(const std::string& line) { Log().push_back(line); }
 
+std::string& Folder() {
+  static std::string folder;
+  return folder;
+}
+
 IMPLEMENT_DYNCREATE(AppDoc, CDocument)
 
 // ---------------------------------------------------------------- views
@@ -144,6 +149,7 @@ OpenDialog::OpenDialog(CWnd* parent)
                   "JPEG (*.jpg)|*.jpg|BMP (*.bmp)|*.bmp|All files (*.*)|*.*||", parent) {
   m_ofn.Flags |= OFN_ENABLETEMPLATE;
   m_ofn.lpTemplateName = MAKEINTRESOURCE(kPreviewPanel);
+  if (!Folder().empty()) m_ofn.lpstrInitialDir = Folder().c_str();
 }
 
 BOOL OpenDialog::OnInitDialog() {
@@ -267,6 +273,7 @@ void AppFrame::OnOpen() {
 void AppFrame::OnExport() {
   CFileDialog dialog(FALSE, "*.bmp", nullptr, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY,
                      "Bitmap (*.bmp)|*.bmp|Text (*.txt)|*.txt|Object (*.obj)|*.obj||", this);
+  if (!Folder().empty()) dialog.m_ofn.lpstrInitialDir = Folder().c_str();
   int result = dialog.DoModal();
   exportFilter = static_cast<int>(dialog.m_ofn.nFilterIndex);
   if (result == IDOK) exported = dialog.GetPathName();

@@ -14,6 +14,8 @@
 namespace qtapp {
 
 std::vector<std::string>& Log();
+// The folder the file dialogs start in (empty: the current one).
+std::string& Folder();
 void Note(const std::string& line);
 
 // Command ids of the menu and accelerators.
