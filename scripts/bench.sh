@@ -1,9 +1,19 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in release mode and runs them (not part of CI).
+# Builds the benchmarks in release mode and runs them (not part of CI). The
+# Qt ones run twice: on the offscreen platform and under an X server.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$root/scripts/setup.sh"
 build="$root/build/bench"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRIVANTA_TESTS=OFF -DBRIVANTA_BENCH=ON >/dev/null
 cmake --build "$build" -j "$(nproc)"
-for b in "$build"/bench/*_bench; do [ -x "$b" ] && "$b" "$@"; done
+for b in "$build"/bench/*_bench; do
+  [ -x "$b" ] || continue
+  case "$(basename "$b")" in
+    qt_*)
+      QT_QPA_PLATFORM=offscreen "$b" "$@"
+      QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" "$b" "$@"
+      ;;
+    *) "$b" "$@" ;;
+  esac
+done

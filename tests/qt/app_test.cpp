@@ -3,6 +3,7 @@
 // close box, modal dialogs, message boxes, file dialogs, the timer on screen,
 // input to a disabled window, and each dialog compared with its layout and
 // with the headless surface.
+#include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -23,6 +24,7 @@
 
 #include <fstream>
 
+#include "framework/resources.h"
 #include "framework/test_driver.h"
 #include "tests/framework/temp_dir.h"
 #include "tests/qt/qt_support.h"
@@ -441,6 +443,64 @@ TEST_F(AppTest, InputForADisabledWindowIsDroppedNotReplayed) {
   EXPECT_EQ(Taken(), std::vector<std::string>{});
   qtsupport::Click(*pane, CPoint(50, 50));
   EXPECT_EQ(Taken(), (std::vector<std::string>{"down 0 50,50", "up 0 50,50"}));
+}
+
+// A CUR file of one 32 x 32 image with its hotspot.
+std::string CursorFile(int hotX, int hotY) {
+  const int n = 32;
+  std::string image(40 + n * n * 4 + n * 4, '\0');
+  auto put = [](std::string& s, size_t at, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) s[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  put(image, 0, 40, 4);
+  put(image, 4, n, 4);
+  put(image, 8, 2 * n, 4);
+  put(image, 12, 1, 2);
+  put(image, 14, 32, 2);
+  for (int i = 0; i < n * n; ++i) put(image, 40 + static_cast<size_t>(i) * 4, 0xFF000000u, 4);
+  std::string file(6 + 16, '\0');
+  put(file, 2, 2, 2);
+  put(file, 4, 1, 2);
+  file[6] = static_cast<char>(n), file[7] = static_cast<char>(n);
+  put(file, 10, static_cast<uint32_t>(hotX), 2);
+  put(file, 12, static_cast<uint32_t>(hotY), 2);
+  put(file, 14, static_cast<uint32_t>(image.size()), 4);
+  put(file, 18, 22, 4);
+  return file + image;
+}
+
+TEST_F(AppTest, FontsColoursAndCursors) {
+  // The dialog face at the framework's size, the BTNFACE grey, one surface
+  // pixel a screen pixel.
+  QFont font = QApplication::font();
+  EXPECT_EQ(font.family().toStdString(), "Liberation Sans");
+  EXPECT_EQ(font.pixelSize(), 11);
+  EXPECT_EQ(QApplication::palette().color(QPalette::Window), QColor(212, 208, 200));
+  EXPECT_EQ(QApplication::palette().color(QPalette::Button), QColor(212, 208, 200));
+  EXPECT_EQ(Backend().TopWidget(fh)->devicePixelRatioF(), 1.0);
+
+  // The wait cursor is the application's while it lasts.
+  qtsupport::Run([] { BeginWaitCursor(); });
+  ASSERT_NE(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  qtsupport::Run([] { EndWaitCursor(); });
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+  // The cross and a resource cursor with its hotspot, on the window under
+  // the pointer.
+  qtsupport::Move(*frame->Pane(0, 0), CPoint(30, 30));
+  QWidget* view = Backend().SurfaceWidget(fh);
+  ::SetCursor(LoadCursor(nullptr, IDC_CROSS));
+  EXPECT_EQ(view->cursor().shape(), Qt::CrossCursor);
+  brv::SetResourceOverlay("CURSOR", 233, CursorFile(7, 11));
+  HCURSOR crop = LoadCursor(AfxGetInstanceHandle(), MAKEINTRESOURCE(233));
+  ASSERT_NE(crop, nullptr);
+  ::SetCursor(crop);
+  EXPECT_EQ(view->cursor().shape(), Qt::BitmapCursor);
+  EXPECT_EQ(view->cursor().hotSpot(), QPoint(7, 11));
+  EXPECT_EQ(view->cursor().pixmap().size(), QSize(32, 32));
+  ::SetCursor(LoadCursor(nullptr, IDC_ARROW));
+  EXPECT_EQ(view->cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST_F(AppTest, ExitThroughTheMenu) {
