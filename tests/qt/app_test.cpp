@@ -16,6 +16,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
+#include <QTabBar>
+#include <QTreeWidget>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
@@ -260,6 +262,73 @@ TEST_F(AppTest, CommandsThroughQtEvents) {
   EXPECT_TRUE(::IsWindow(fh));
   EXPECT_TRUE(Backend().TopWidget(fh)->isVisible());
   EXPECT_EQ(Backend().PendingDialogScripts(), 0);
+}
+
+TEST_F(AppTest, ControlsReportTheirChanges) {
+  ChooseMenu("Windows", "Controls");
+  HWND dialog = frame->controls->m_hWnd;
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(qtsupport::WindowOf(dialog)));
+  qtsupport::Pump();
+  Log().clear();
+
+  // The list: a click selects the row Qt draws there; HitTest agrees.
+  HWND listWindow = ::GetDlgItem(dialog, 1031);
+  auto* list = qobject_cast<QTreeWidget*>(Backend().ControlWidget(listWindow));
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->topLevelItemCount(), 4);
+  QRect row2 = list->visualItemRect(list->topLevelItem(2));
+  QTest::mouseClick(list->window()->windowHandle(), Qt::LeftButton, {},
+                    list->viewport()->mapTo(list->window(), row2.center()));
+  qtsupport::Pump();
+  auto* ctrl = static_cast<CListCtrl*>(CWnd::FromHandle(listWindow));
+  EXPECT_EQ(ctrl->GetNextItem(-1, LVNI_SELECTED), 2);
+  QPoint inList = list->viewport()->mapTo(list, row2.center());
+  CRect in = brv::ClientOnSurface(listWindow), out = brv::WindowOnSurface(listWindow);
+  UINT flags = 0;
+  EXPECT_EQ(ctrl->HitTest(CPoint(inList.x() - (in.left - out.left), inList.y() - (in.top - out.top)), &flags), 2);
+  EXPECT_EQ(flags, UINT(LVHT_ONITEMLABEL));
+
+  // The tab: the framework chooses, with its notifications.
+  HWND tabWindow = ::GetDlgItem(dialog, 1025);
+  auto* tab = qobject_cast<QTabBar*>(Backend().ControlWidget(tabWindow));
+  ASSERT_NE(tab, nullptr);
+  qtsupport::ClickWidget(tab, tab->tabRect(1).center());
+  EXPECT_EQ(static_cast<CTabCtrl*>(CWnd::FromHandle(tabWindow))->GetCurSel(), 1);
+  EXPECT_EQ(tab->currentIndex(), 1);
+
+  // The combo box by its keys.
+  HWND comboWindow = ::GetDlgItem(dialog, 1200);
+  QWidget* combo = Backend().ControlWidget(comboWindow);
+  ::SetFocus(comboWindow);
+  qtsupport::Pump();
+  QTest::keyClick(combo->window()->windowHandle(), Qt::Key_Down);
+  qtsupport::Pump();
+  EXPECT_EQ(static_cast<CComboBox*>(CWnd::FromHandle(comboWindow))->GetCurSel(), 2);
+  EXPECT_TRUE(Logged("command 1200 1"));
+
+  // Typing into the edits: the framework's text follows, one character a key.
+  HWND edit = ::GetDlgItem(dialog, 1114);
+  qtsupport::ClickWidget(Backend().ControlWidget(edit));
+  QWindow* w = Backend().ControlWidget(edit)->window()->windowHandle();
+  QTest::keyClick(w, Qt::Key_End);
+  for (char c : std::string("ab")) QTest::keyClick(w, c);
+  qtsupport::Pump();
+  QTest::keyClick(w, Qt::Key_Backspace);
+  qtsupport::Pump();
+  CString text;
+  CWnd::FromHandle(edit)->GetWindowText(text);
+  EXPECT_EQ(std::string(text.View()), "texta");
+  EXPECT_TRUE(Logged("command 1114 768"));  // EN_CHANGE
+
+  HWND multi = ::GetDlgItem(dialog, 1125);
+  qtsupport::ClickWidget(Backend().ControlWidget(multi));
+  QTest::keyClick(w, 'x');
+  QTest::keyClick(w, Qt::Key_Return);
+  QTest::keyClick(w, 'y');
+  qtsupport::Pump();
+  CWnd::FromHandle(multi)->GetWindowText(text);
+  EXPECT_EQ(std::string(text.View()), "x\r\ny");
+  EXPECT_TRUE(::IsWindow(dialog)) << "Enter stayed in the multi-line edit";
 }
 
 TEST_F(AppTest, ModalDialogsAndMessageBoxes) {

@@ -94,7 +94,7 @@ TEST_F(InputTest, KeysBecomeVirtualKeysAndCharacters) {
       {Qt::Key_Control, {}, 17, 0},
   };
   for (const KeyCase& c : cases) {
-    SCOPED_TRACE(QTest::toString(QKeySequence(c.key)));
+    SCOPED_TRACE(QKeySequence(c.key).toString().toStdString());
     qtsupport::KeyClick(h, c.key, c.mods);
     std::vector<Seen> keys;
     for (const Seen& s : w.Take())

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/qt/qt_support.h"
+#include "tests/qt/leak_suppressions.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
