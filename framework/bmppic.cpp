@@ -10,7 +10,7 @@
 namespace {
 
 // Larger pictures would take the tool bar's memory for nothing.
-constexpr uint64_t kMaxPixels = uint64_t(1) << 26;
+constexpr uint64_t kMaxPixels = uint64_t(1) << 24;
 constexpr size_t kTileThreshold = 1048576;
 constexpr int kTile = 768;
 constexpr int kMaxRowBytes = 0x3FFE;  // rowBytes keeps its top bits for flags

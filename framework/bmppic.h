@@ -11,7 +11,8 @@
 // down when uncompressed) into *picture. Returns the picture's size in
 // bytes; -1 for a bad header, colour counts above 2^bits, bad or
 // overflowing sizes, RLE runs past a row or past the data (nothing is read
-// past `length`); -50 for a null output; -1111 when memory runs out. Images
+// past `length`, and pictures above 16 M pixels or 32767 pixels a side are
+// refused); -50 for a null output; -1111 when memory runs out. Images
 // of 8 bits or fewer keep their colour table; deeper ones become 32-bit
 // direct pixels. Pixel data of 1 MB or more (or rows QuickDraw cannot hold)
 // is written in tiles of 768 x 768 pixels.

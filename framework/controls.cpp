@@ -752,6 +752,30 @@ LRESULT EditProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_SETFOCUS: Notify(h, EN_SETFOCUS); return 0;
     case WM_KILLFOCUS: Notify(h, EN_KILLFOCUS); return 0;
+    case EM_GETSEL: {
+      int a = std::min(e->selStart, e->selEnd), b = std::max(e->selStart, e->selEnd);
+      if (wParam) *reinterpret_cast<DWORD*>(wParam) = static_cast<DWORD>(a);
+      if (lParam) *reinterpret_cast<DWORD*>(lParam) = static_cast<DWORD>(b);
+      return MAKELRESULT(static_cast<unsigned>(a), static_cast<unsigned>(b));
+    }
+    case EM_SETSEL: SetEditSel(h, static_cast<int>(static_cast<intptr_t>(wParam)), static_cast<int>(lParam), false); return 0;
+    case EM_SCROLLCARET: ScrollCaret(h); return TRUE;
+    case EM_REPLACESEL: ReplaceEditSelection(h, lParam ? reinterpret_cast<const char*>(lParam) : "", true); return 0;
+    case EM_LIMITTEXT: e->limit = static_cast<int>(wParam); return 0;
+    case EM_GETMODIFY: return e->modified;
+    case EM_SETMODIFY: e->modified = wParam != 0; return 0;
+    case EM_GETLINECOUNT: return static_cast<LRESULT>(EditLines(r->text).size());
+    case EM_GETFIRSTVISIBLELINE: return multi ? e->firstLine : e->firstChar;
+    case EM_LINESCROLL:
+      e->firstLine = std::clamp(e->firstLine + static_cast<int>(lParam), 0,
+                                std::max(0, static_cast<int>(EditLines(r->text).size()) - 1));
+      e->firstChar = std::max(0, e->firstChar + static_cast<int>(static_cast<intptr_t>(wParam)));
+      ControlChanged(h);
+      return TRUE;
+    case EM_SETREADONLY:
+      r->style = wParam ? (r->style | ES_READONLY) : (r->style & ~DWORD(ES_READONLY));
+      ControlChanged(h);
+      return TRUE;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
       ::SetFocus(h);

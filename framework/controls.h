@@ -29,6 +29,7 @@
 class CButton : public CWnd {
   DECLARE_DYNAMIC(CButton)
  public:
+  using CWnd::Create;
   BOOL Create(LPCSTR text, DWORD style, const RECT& rect, CWnd* parent, UINT id);
   int GetCheck() const;
   void SetCheck(int check);
@@ -46,6 +47,7 @@ class CButton : public CWnd {
 class CStatic : public CWnd {
   DECLARE_DYNAMIC(CStatic)
  public:
+  using CWnd::Create;
   BOOL Create(LPCSTR text, DWORD style, const RECT& rect, CWnd* parent, UINT id = 0xFFFF);
   HBITMAP SetBitmap(HBITMAP bitmap);
   HBITMAP GetBitmap() const;
@@ -56,6 +58,7 @@ class CStatic : public CWnd {
 class CEdit : public CWnd {
   DECLARE_DYNAMIC(CEdit)
  public:
+  using CWnd::Create;
   BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
   // start -1 removes the selection and keeps the caret; end -1 is the end
   // of the text. Unless noScroll the caret is scrolled into view.
@@ -83,6 +86,7 @@ class CEdit : public CWnd {
 class CComboBox : public CWnd {
   DECLARE_DYNAMIC(CComboBox)
  public:
+  using CWnd::Create;
   BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
   int AddString(LPCSTR text);
   int InsertString(int index, LPCSTR text);
@@ -104,6 +108,7 @@ class CComboBox : public CWnd {
 class CSliderCtrl : public CWnd {
   DECLARE_DYNAMIC(CSliderCtrl)
  public:
+  using CWnd::Create;
   BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
   void SetRange(int minimum, int maximum, BOOL redraw = FALSE);
   void SetRangeMin(int minimum, BOOL redraw = FALSE);
@@ -127,6 +132,7 @@ class CSliderCtrl : public CWnd {
 class CProgressCtrl : public CWnd {
   DECLARE_DYNAMIC(CProgressCtrl)
  public:
+  using CWnd::Create;
   BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
   // The position is kept within the range.
   void SetRange(short lower, short upper);
@@ -148,6 +154,7 @@ class CImageList;
 class CListCtrl : public CWnd {
   DECLARE_DYNAMIC(CListCtrl)
  public:
+  using CWnd::Create;
   BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
   int InsertColumn(int column, LPCSTR heading, int format = LVCFMT_LEFT, int width = -1, int subItem = -1);
   BOOL DeleteColumn(int column);
@@ -187,6 +194,7 @@ enum : UINT { LVIR_BOUNDS = 0, LVIR_ICON = 1, LVIR_LABEL = 2, LVIR_SELECTBOUNDS 
 class CTabCtrl : public CWnd {
   DECLARE_DYNAMIC(CTabCtrl)
  public:
+  using CWnd::Create;
   BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
   LONG InsertItem(int index, LPCSTR text);
   BOOL DeleteItem(int index);

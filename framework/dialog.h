@@ -17,6 +17,7 @@
 class CDialog : public CWnd {
   DECLARE_DYNAMIC(CDialog)
  public:
+  using CWnd::Create;
   CDialog();
   explicit CDialog(UINT templateId, CWnd* parent = nullptr);
   explicit CDialog(LPCSTR templateName, CWnd* parent = nullptr);

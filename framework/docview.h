@@ -110,6 +110,7 @@ class CView : public CWnd {
 class CFrameWnd : public CWnd {
   DECLARE_DYNCREATE(CFrameWnd)
  public:
+  using CWnd::Create;
   CFrameWnd();
   ~CFrameWnd() override;
 

@@ -279,24 +279,37 @@ int CDC::StretchDIBits(int x, int y, int width, int height, int xSrc, int ySrc, 
     return src.img.height;
   DrawScope scope(&d);
   const unsigned index = (rop >> 16) & 0xFF;
-  if (index == 0xCC && !ax.mirror && !ay.mirror && ax.dstLen == ax.srcLen && src.rows && src.img.bitsPerPixel == 32 &&
-      !d.Mono()) {
-    // one to one: rows copied as they are
+  if (index == 0xCC && src.rows && !d.Mono()) {
+    // copies of 24- and 32-bit rows: each destination row reads one source
+    // row through a table of source columns
     Target t(*d.surface, d.Clip());
     const CRect& box = t.Box();
+    const int64_t x0 = std::max<int64_t>(ax.dst0, box.left), x1 = std::min<int64_t>(ax.dst0 + ax.dstLen, box.right);
+    if (x0 >= x1) return src.img.height;
+    std::vector<int32_t> cols(size_t(x1 - x0));
+    for (int64_t x = x0; x < x1; ++x) {
+      int64_t sx = ax.SourceOf(x - ax.dst0);
+      cols[size_t(x - x0)] = sx >= 0 && sx < src.img.width ? int32_t(sx) : -1;
+    }
+    const int bpp = src.img.bitsPerPixel;
     const int64_t y0 = std::max<int64_t>(ay.dst0, box.top), y1 = std::min<int64_t>(ay.dst0 + ay.dstLen, box.bottom);
     for (int64_t yy = y0; yy < y1; ++yy) {
       int64_t sy = ay.SourceOf(yy - ay.dst0);
       if (!src.RowValid(sy)) continue;
       int64_t scan = src.img.topDown ? sy : src.img.height - 1 - sy;
       const uint8_t* row = src.rows + size_t(scan - src.firstScan) * src.rowBytes;
-      const int64_t shift = ax.src0 - ax.dst0;
-      t.Span(yy, std::max<int64_t>(ax.dst0, -shift), std::min<int64_t>(ax.dst0 + ax.dstLen, src.img.width - shift),
-             [&](uint32_t& px, int xx, int) {
-               uint32_t v;
-               std::memcpy(&v, row + 4 * (xx + shift), 4);
-               px = v & 0xFFFFFF;
-             });
+      t.Span(yy, x0, x1, [&](uint32_t& px, int xx, int) {
+        int32_t c = cols[size_t(xx - x0)];
+        if (c < 0) return;
+        if (bpp == 32) {
+          uint32_t v;
+          std::memcpy(&v, row + 4 * size_t(c), 4);
+          px = v & 0xFFFFFF;
+        } else {
+          const uint8_t* p = row + 3 * size_t(c);
+          px = (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+        }
+      });
     }
     return src.img.height;
   }

@@ -646,44 +646,33 @@ namespace brv::gdi {
 
 // A convex figure given row by row: outer(y) is the row's interval. The pen
 // takes the outer rows less the figure eroded by its width; the brush the
-// rest; each pixel is drawn once. `arc` (optional) keeps only the pen pixels
-// it accepts and draws no brush.
+// rest; each pixel is drawn once; only the visible rows are visited. `keep`
+// picks the pen pixels drawn (an arc's part).
 template <class Rows, class Keep>
 void FillFigure(CDC::Impl& d, Target& t, int64_t top, int64_t bottom, Rows&& outer, int penWidth, bool brush,
                 Keep&& keep) {
   const CRect& box = t.Box();
   if (t.Empty()) return;
   const int64_t w = penWidth;
-  const int64_t r0 = std::max(top, int64_t(box.top) - w), r1 = std::min(bottom, int64_t(box.bottom) + w);
-  if (r0 >= r1) return;
-  std::vector<Interval> rows(size_t(r1 - r0));
-  for (int64_t y = r0; y < r1; ++y) rows[size_t(y - r0)] = outer(y);
   auto rowAt = [&](int64_t y) -> Interval {
     if (y < top || y >= bottom) return {};
-    if (y < r0 || y >= r1) return outer(y);
-    return rows[size_t(y - r0)];
+    return outer(y);
   };
   const uint32_t penColour = d.Ink(d.st.pen->color);
   const Brush& b = *d.st.brush;
   const bool useBrush = brush && b.style != BS_NULL;
-  const int64_t v0 = std::max<int64_t>(r0, box.top), v1 = std::min<int64_t>(r1, box.bottom);
+  const int64_t v0 = std::max<int64_t>(top, box.top), v1 = std::min<int64_t>(bottom, box.bottom);
   WithRop2(d.st.rop2, [&](auto op) {
     for (int64_t y = v0; y < v1; ++y) {
       Interval o = rowAt(y);
       if (o.empty()) continue;
       Interval in{};
       if (w > 0) {
-        // erosion by w: the rows within w all reach this far, less w
-        int64_t a = o.a, bb = o.b;
-        for (int64_t k = -w; k <= w && a < bb; ++k) {
-          Interval n = rowAt(y + k);
-          if (n.empty()) {
-            a = bb;
-            break;
-          }
-          a = std::max(a, n.a), bb = std::min(bb, n.b);
-        }
-        in = {a + w, bb - w};
+        // Erosion by w: the figure is convex, so the rows w above and below
+        // bound what every row between them holds.
+        Interval up = rowAt(y - w), down = rowAt(y + w);
+        if (!up.empty() && !down.empty())
+          in = {std::max({o.a, up.a, down.a}) + w, std::min({o.b, up.b, down.b}) - w};
       } else {
         in = o;
       }

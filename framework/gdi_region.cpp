@@ -376,7 +376,9 @@ Region Region::Subtract(const Region& o) const {
 bool Region::operator==(const Region& o) const {
   if (rects_.size() != o.rects_.size()) return false;
   for (size_t i = 0; i < rects_.size(); ++i)
-    if (!(rects_[i] == o.rects_[i])) return false;
+    if (rects_[i].left != o.rects_[i].left || rects_[i].top != o.rects_[i].top || rects_[i].right != o.rects_[i].right ||
+        rects_[i].bottom != o.rects_[i].bottom)
+      return false;
   return true;
 }
 

@@ -70,6 +70,17 @@ class Fonts {
 
   // The face and size that a LOGFONT gives (null: no font file at all).
   Sized* Get(const LOGFONT& lf) {
+    // the same font is asked for again and again
+    if (lastValid_ && std::memcmp(&lf, &lastFont_, sizeof lf) == 0) return last_;
+    Sized* s = Find(lf);
+    lastFont_ = lf;
+    last_ = s;
+    lastValid_ = true;
+    return s;
+  }
+
+ private:
+  Sized* Find(const LOGFONT& lf) {
     std::string file = brv::FontFileFor(lf.lfFaceName, lf.lfWeight >= FW_SEMIBOLD, lf.lfItalic != 0);
     if (file.empty() || !lib_) return nullptr;
     FT_Face face = Face(file);
@@ -110,6 +121,8 @@ class Fonts {
     return &s;
   }
 
+
+ public:
   const Glyph& GlyphOf(Sized& s, char32_t c) {
     auto it = s.glyphs.find(c);
     if (it != s.glyphs.end()) return it->second;
@@ -163,6 +176,9 @@ class Fonts {
   }
 
   FT_Library lib_ = nullptr;
+  LOGFONT lastFont_{};
+  Sized* last_ = nullptr;
+  bool lastValid_ = false;
   std::map<std::string, FT_Face> faces_;
   std::map<std::tuple<std::string, int, int, bool, int>, Sized> sized_;
 };
@@ -311,12 +327,22 @@ void DrawRun(CDC::Impl& d, Target& t, const LOGFONT& lf, std::u32string_view tex
 namespace brv {
 
 std::string FontFileFor(std::string_view faceName, bool bold, bool italic) {
-  const char* const* files = LiberationFace(faceName) ? kLiberation : kDejaVu;
-  int want = (bold ? 1 : 0) + (italic ? 2 : 0);
+  const bool liberation = LiberationFace(faceName);
+  const char* const* files = liberation ? kLiberation : kDejaVu;
+  const int want = (bold ? 1 : 0) + (italic ? 2 : 0);
+  // which files exist is looked up once
+  static std::map<std::pair<bool, int>, std::string> found;
+  auto it = found.find({liberation, want});
+  if (it != found.end()) return it->second;
+  std::string file;
   // a missing slanted or bold file falls back to the plainer one
   for (int k : {want, want & 1, 0})
-    if (Readable(files[k])) return files[k];
-  return "";
+    if (Readable(files[k])) {
+      file = files[k];
+      break;
+    }
+  found[{liberation, want}] = file;
+  return file;
 }
 
 void DialogLogFont(LOGFONT* out) {

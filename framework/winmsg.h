@@ -434,6 +434,19 @@ inline constexpr UINT EN_CHANGE = 0x0300;
 inline constexpr UINT EN_UPDATE = 0x0400;
 inline constexpr UINT EN_MAXTEXT = 0x0501;
 
+// Edit messages.
+inline constexpr UINT EM_GETSEL = 0x00B0;
+inline constexpr UINT EM_SETSEL = 0x00B1;
+inline constexpr UINT EM_LINESCROLL = 0x00B6;
+inline constexpr UINT EM_SCROLLCARET = 0x00B7;
+inline constexpr UINT EM_GETMODIFY = 0x00B8;
+inline constexpr UINT EM_SETMODIFY = 0x00B9;
+inline constexpr UINT EM_GETLINECOUNT = 0x00BA;
+inline constexpr UINT EM_REPLACESEL = 0x00C2;
+inline constexpr UINT EM_LIMITTEXT = 0x00C5;
+inline constexpr UINT EM_GETFIRSTVISIBLELINE = 0x00CE;
+inline constexpr UINT EM_SETREADONLY = 0x00CF;
+
 // Combo box styles, results and notifications.
 inline constexpr DWORD CBS_SIMPLE = 0x1;
 inline constexpr DWORD CBS_DROPDOWN = 0x2;

@@ -44,6 +44,8 @@ void RegisterBuiltInClasses() {
 
 uint64_t Now() { return CurrentBackend().TickCount(); }
 
+constexpr int kMaxTopLevelSize = 16384;
+
 void SendSizeMove(HWND h, bool sized, bool moved) {
   WindowRecord* r = Record(h);
   if (!r) return;
@@ -325,6 +327,7 @@ HWND MakeWindow(CWnd* object, CREATESTRUCT& cs) {
   }
   int cx = cs.cx == CW_USEDEFAULT ? m.screenWidth * 3 / 4 : cs.cx;
   int cy = cs.cy == CW_USEDEFAULT ? m.screenHeight * 3 / 4 : cs.cy;
+  if (!child) cx = std::min(cx, kMaxTopLevelSize), cy = std::min(cy, kMaxTopLevelSize);
   int px = cs.x == CW_USEDEFAULT ? 0 : cs.x;
   int py = cs.y == CW_USEDEFAULT ? 0 : cs.y;
   r.rect = CRect(px, py, px + std::max(0, cx), py + std::max(0, cy));
@@ -723,7 +726,11 @@ BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, U
   CRect old = r->rect;
   CRect now = old;
   if (!(flags & SWP_NOMOVE)) now = CRect(CPoint(x, y), old.Size());
-  if (!(flags & SWP_NOSIZE)) now = CRect(now.TopLeft(), CSize(std::max(0, cx), std::max(0, cy)));
+  if (!(flags & SWP_NOSIZE)) {
+    // A top-level window's pixels are allocated: its size has a bound.
+    int limit = r->IsChild() ? INT32_MAX : kMaxTopLevelSize;
+    now = CRect(now.TopLeft(), CSize(std::clamp(cx, 0, limit), std::clamp(cy, 0, limit)));
+  }
   unsigned what = 0;
   if (!(flags & SWP_NOZORDER)) {
     if (r->IsChild()) {
@@ -751,8 +758,8 @@ BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, U
     }
     what |= kWindowZOrder;
   }
-  bool moved = now.TopLeft() != old.TopLeft();
-  bool sized = now.Size() != old.Size();
+  bool moved = now.left != old.left || now.top != old.top;
+  bool sized = now.Width() != old.Width() || now.Height() != old.Height();
   if (moved || sized) {
     if (!(flags & SWP_NOREDRAW)) ExposeInParent(*r);
     r->rect = now;

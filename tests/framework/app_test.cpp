@@ -55,12 +55,12 @@ class DrawView : public CView {
   }
   void OnMouseMove(UINT flags, CPoint p) override {
     if (!dragging || !(flags & MK_LBUTTON)) return;
-    if (last != start) Rubber(start, last);
+    if (!(last == start)) Rubber(start, last);
     last = p;
     Rubber(start, last);
   }
   void OnLButtonUp(UINT, CPoint) override {
-    if (dragging && last != start) Rubber(start, last);
+    if (dragging && !(last == start)) Rubber(start, last);
     dragging = false;
     Note("rubber done");
   }

@@ -465,3 +465,77 @@ TEST_F(DialogTest, ChildDialogLivesInItsParentsSurface) {
 }
 
 }  // namespace
+
+namespace {
+
+// A subclassed control sees its messages first; Default() gives the
+// control's own behaviour after.
+class WatchedList : public CListCtrl {
+ public:
+  int selectedBefore = -2, selectedAfter = -2;
+  void OnLButtonDown(UINT flags, CPoint p) override {
+    selectedBefore = GetNextItem(-1, LVNI_SELECTED);
+    CListCtrl::OnLButtonDown(flags, p);
+    selectedAfter = GetNextItem(-1, LVNI_SELECTED);
+  }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(WatchedList, CListCtrl)
+  ON_WM_LBUTTONDOWN()
+END_MESSAGE_MAP()
+
+class NextDialog : public CDialog {
+ public:
+  NextDialog() : CDialog(4005) {}
+  std::vector<std::string> log;
+  void OnNext() {
+    log.push_back("next");
+    EndDialog(7);
+  }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(NextDialog, CDialog)
+  ON_BN_CLICKED(1141, OnNext)
+END_MESSAGE_MAP()
+
+TEST_F(DialogTest, SubclassedControlsSeeMessagesFirstAndEnterPressesTheDefaultButton) {
+  EveryDialog d;
+  ASSERT_TRUE(d.Create(4000));
+  d.ShowWindow(SW_SHOW);
+  WatchedList list;
+  ASSERT_TRUE(list.SubclassDlgItem(1031, &d));
+  EXPECT_EQ(d.GetDlgItem(1031), &list);
+  list.InsertColumn(0, "");
+  list.InsertItem(0, "a");
+  list.InsertItem(1, "b");
+  driver.ClickListItem(list.m_hWnd, 1, false);
+  EXPECT_EQ(list.selectedBefore, -1);
+  EXPECT_EQ(list.selectedAfter, 1);
+
+  // Picture radio buttons hold their bitmaps.
+  CBitmap picture;
+  picture.CreateBitmap(8, 8, 1, 32, nullptr);
+  auto* radio = static_cast<CButton*>(d.GetDlgItem(1128));
+  EXPECT_EQ(radio->SetBitmap(picture), nullptr);
+  EXPECT_EQ(radio->GetBitmap(), static_cast<HBITMAP>(picture));
+  driver.ClickControl(driver.FindControl(d.m_hWnd, 1129));
+  EXPECT_EQ(radio->GetCheck(), 0);
+  driver.ClickControl(radio->m_hWnd);
+  EXPECT_EQ(radio->GetCheck(), 1);
+  EXPECT_EQ(static_cast<CButton*>(d.GetDlgItem(1129))->GetCheck(), 0);
+  EXPECT_EQ(static_cast<CButton*>(d.GetDlgItem(1096))->GetCheck(), 0);  // another group
+  list.UnsubclassWindow();
+  d.DestroyWindow();
+
+  Layout("DIALOG", 4005,
+         "dialog 4005 IDD_NEXT \"Next\" 120 60 popup caption\n"
+         "edit 1114 \"\" 5 5 60 12 tabstop\n"
+         "button 1107 \"<< Back\" 5 40 50 14 tabstop\n"
+         "button 1141 \"Next >>\" 60 40 50 14 default tabstop\n");
+  NextDialog next;
+  driver.OnNextModal([&](HWND) { driver.Key(VK_RETURN); });
+  EXPECT_EQ(next.DoModal(), 7);
+  EXPECT_EQ(next.log, std::vector<std::string>{"next"});
+}
+
+}  // namespace

@@ -457,6 +457,17 @@ TEST(GdiBlit, StretchDIBitsOfPalettedAndTrueColourRows) {
   EXPECT_EQ(c.At(0, 3), 0xFF0000u);
   EXPECT_EQ(c.At(2, 2), 0x00FF00u);
   EXPECT_EQ(c.At(4, 0), 0u);
+  // 24-bit rows, doubled and mirrored left to right
+  BITMAPINFO tc{};
+  tc.bmiHeader = {40, 3, 1, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  const uint8_t rgb[12] = {0, 0, 255, 0, 255, 0, 255, 0, 0, 0, 0, 0};  // red, green, blue
+  Canvas m(8, 2, 0);
+  EXPECT_EQ(m.dc.StretchDIBits(6, 0, -6, 2, 0, 0, 3, 1, rgb, &tc, DIB_RGB_COLORS, SRCCOPY), 1);
+  const uint32_t want[8] = {0x0000FF, 0x0000FF, 0x00FF00, 0x00FF00, 0xFF0000, 0xFF0000, 0, 0};
+  for (int x = 0; x < 8; ++x) {
+    EXPECT_EQ(m.At(x, 0), want[x]) << x;
+    EXPECT_EQ(m.At(x, 1), want[x]) << x;
+  }
   // a bad header draws nothing
   info.h.biBitCount = 7;
   EXPECT_EQ(c.dc.StretchDIBits(0, 0, 4, 4, 0, 0, 2, 2, rows, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
@@ -605,4 +616,62 @@ TEST(GdiIcons, DrawStateMonoPaintsTheMask) {
   EXPECT_EQ(n.At(1, 0), 0x123456u);
   EXPECT_TRUE(DestroyIcon(icon));
   EXPECT_FALSE(n.dc.DrawIcon(0, 0, icon)) << "a destroyed icon is refused";
+}
+
+// Figures and pens far larger than the window cost only the visible rows.
+TEST(GdiFigures, HugeFiguresAndPensAreClipped) {
+  Canvas c(64, 48);
+  CPen wide(PS_SOLID, 1000000000, RGB(255, 0, 0));
+  c.dc.SelectObject(&wide);
+  c.dc.Rectangle(-100, -100, 2000000000, 2000000000);  // the frame covers the window
+  EXPECT_EQ(c.CountNot(0xFF0000), 0);
+  Canvas e(64, 48);
+  CBrush blue(RGB(0, 0, 255));
+  e.dc.SelectObject(&blue);
+  e.dc.Ellipse(-2000000000, -2000000000, 2000000000, 2000000000);
+  EXPECT_EQ(e.CountNot(0x0000FF), 0);
+  e.dc.Polyline(std::array<POINT, 3>{{{INT32_MIN, 0}, {INT32_MAX, 47}, {0, INT32_MIN}}}.data(), 3);
+  e.dc.Arc(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, 0, 0, 1, 1);
+}
+
+// Styled pens and hatched brushes use the background colour in OPAQUE mode
+// and leave the gaps alone in TRANSPARENT mode.
+TEST(GdiFigures, DotsAndHatchesWithTheBackgroundMode) {
+  for (int mode : {OPAQUE, TRANSPARENT}) {
+    Canvas c(40, 20, 0x777777);
+    CPen dots(PS_DOT, 0, RGB(255, 0, 0));
+    c.dc.SelectObject(&dots);
+    c.dc.SetBkMode(mode);
+    c.dc.SetBkColor(RGB(0, 0, 255));
+    c.dc.MoveTo(0, 1);
+    c.dc.LineTo(12, 1);
+    // three on, three off
+    const uint32_t gap = mode == OPAQUE ? 0x0000FF : 0x777777;
+    const uint32_t want[12] = {0xFF0000, 0xFF0000, 0xFF0000, gap, gap, gap, 0xFF0000, 0xFF0000, 0xFF0000, gap, gap, gap};
+    for (int x = 0; x < 12; ++x) EXPECT_EQ(c.At(x, 1), want[x]) << x << " mode " << mode;
+    CBrush hatch(HS_CROSS, RGB(0, 255, 0));
+    CRect r(0, 4, 16, 12);
+    c.dc.FillRect(&r, &hatch);
+    EXPECT_EQ(c.At(4, 5), 0x00FF00u) << "vertical line of the cross";
+    EXPECT_EQ(c.At(1, 4), 0x00FF00u) << "horizontal line of the cross";
+    EXPECT_EQ(c.At(1, 5), gap);
+  }
+}
+
+TEST(GdiText, TabbedTextOutDrawsAtTheStops) {
+  Canvas c(200, 30);
+  c.dc.SetBkMode(TRANSPARENT);
+  const int stops[] = {80};
+  CSize ext = c.dc.TabbedTextOut(10, 5, "ab\tcd", 5, 1, stops, 10);
+  EXPECT_EQ(ext.cx, 80 + c.dc.GetTextExtent("cd", 2).cx);
+  // the ink of "cd" begins at the stop, 80 pixels from the tab origin
+  int firstAfterGap = -1;
+  for (int x = 10 + c.dc.GetTextExtent("ab", 2).cx + 2; x < 200 && firstAfterGap < 0; ++x)
+    for (int y = 0; y < 30; ++y)
+      if (c.At(x, y) != 0xFFFFFF) {
+        firstAfterGap = x;
+        break;
+      }
+  EXPECT_GE(firstAfterGap, 90);
+  EXPECT_LE(firstAfterGap, 92);
 }

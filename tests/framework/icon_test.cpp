@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "framework/gdi.h"
+#include "framework/resources.h"
 #include "tests/picture/picture_magick.h"
+#include "tests/resources/resource_pictures.h"
 
 namespace {
 
@@ -140,4 +142,47 @@ TEST(IconFiles, ErrorTable) {
   std::string error;
   EXPECT_FALSE(brv::ReadIconFile(cut, false, nullptr, &error));
   EXPECT_EQ(error, "image 0: pixels past the image data");
+}
+
+// Every built-in icon and cursor reads with the framework's reader as the
+// resource tests' own reader reads it; every built-in bitmap loads.
+TEST(IconFiles, BuiltInResourcesRead) {
+  int checked = 0;
+  for (const auto& [type, numbers] : std::vector<std::pair<const char*, std::vector<unsigned>>>{
+           {"ICON", {128, 136, 137, 138, 139}}, {"CURSOR", {233}}}) {
+    for (unsigned n : numbers) {
+      std::span<const unsigned char> bytes = brv::ResourceBytes(type, n);
+      if (!bytes.data()) continue;
+      SCOPED_TRACE(std::string(type) + " " + std::to_string(n));
+      const bool cursor = std::string(type) == "CURSOR";
+      std::vector<brv::IconImage> ours;
+      std::string error;
+      ASSERT_TRUE(brv::ReadIconFile(bytes, cursor, &ours, &error)) << error;
+      std::vector<respic::IconImage> theirs = respic::ReadIconFile(bytes, cursor ? 2 : 1);
+      ASSERT_EQ(ours.size(), theirs.size());
+      for (size_t k = 0; k < ours.size(); ++k) {
+        ASSERT_EQ(ours[k].width, theirs[k].width);
+        ASSERT_EQ(ours[k].height, theirs[k].height);
+        if (cursor) {
+          EXPECT_EQ(ours[k].hotspot, CPoint(theirs[k].hotspotX, theirs[k].hotspotY));
+        }
+        for (int y = 0; y < ours[k].height; ++y) {
+          for (int x = 0; x < ours[k].width; ++x) {
+            size_t i = size_t(y) * size_t(ours[k].width) + size_t(x);
+            ASSERT_EQ(ours[k].mask[i] == 0, theirs[k].covers(x, y)) << x << "," << y;
+            if (!theirs[k].covers(x, y)) continue;
+            const respic::Rgb c = theirs[k].colour[i];
+            ASSERT_EQ(ours[k].pixels[i], (uint32_t(c.r) << 16) | (uint32_t(c.g) << 8) | uint32_t(c.b)) << x << "," << y;
+          }
+        }
+      }
+      ++checked;
+    }
+  }
+  EXPECT_GE(checked, 1);
+  for (unsigned n = 1; n < 1000; ++n) {
+    if (!brv::ResourceBytes("BITMAP", n).data()) continue;
+    CBitmap bmp;
+    EXPECT_TRUE(bmp.LoadBitmap(n)) << "BITMAP " << n;
+  }
 }

@@ -228,3 +228,23 @@ TEST_F(TemplateTest, LongRecentPathsAreShortenedInTheMenu) {
 }
 
 }  // namespace
+
+namespace {
+
+// The frame's close: documents closed, the main window gone, the quit
+// message ends the application's loop with code 0.
+TEST_F(TemplateTest, ClosingTheMainFrameEndsTheLoop) {
+  app = std::make_unique<MruApp>();
+  app->AddDocTemplate(new CSingleDocTemplate(900, RUNTIME_CLASS(MruDoc), RUNTIME_CLASS(MruFrame), RUNTIME_CLASS(MruView)));
+  app->OnFileNew();
+  ASSERT_NE(app->m_pMainWnd, nullptr);
+  HWND frame = app->m_pMainWnd->m_hWnd;
+  driver.CloseBox(frame);
+  EXPECT_FALSE(IsWindow(frame));
+  EXPECT_EQ(app->m_pMainWnd, nullptr);
+  int code = -1;
+  driver.Run([&] { code = app->Run(); });
+  EXPECT_EQ(code, 0);
+}
+
+}  // namespace

@@ -397,3 +397,38 @@ TEST_F(WindowingTest, GetWindowTextCutsAndWritesNothingForNoRoom) {
 }
 
 }  // namespace
+
+namespace {
+
+class ClickLog : public CWnd {
+ public:
+  std::vector<UINT> messages;
+  LRESULT WindowProc(UINT message, WPARAM w, LPARAM l) override {
+    if (message >= WM_LBUTTONDOWN && message <= WM_LBUTTONDBLCLK) messages.push_back(message);
+    return CWnd::WindowProc(message, w, l);
+  }
+};
+
+// A double click is WM_LBUTTONDBLCLK only for classes with CS_DBLCLKS;
+// otherwise a second WM_LBUTTONDOWN. Too slow or too far: two clicks.
+TEST_F(WindowingTest, DoubleClicksOnlyForDoubleClickClasses) {
+  ClickLog plain, doubles;
+  plain.CreateEx(0, AFX_WND_CLASS, "Plain", WS_POPUP | WS_VISIBLE, CRect(0, 0, 100, 100), nullptr, 0);
+  doubles.CreateEx(0, AfxRegisterWndClass(CS_DBLCLKS), "Doubles", WS_POPUP | WS_VISIBLE, CRect(200, 0, 300, 100),
+                   nullptr, 0);
+  driver.DoubleClick(plain.m_hWnd, CPoint(10, 10));
+  driver.DoubleClick(doubles.m_hWnd, CPoint(10, 10));
+  const std::vector<UINT> twoClicks = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP};
+  const std::vector<UINT> doubleClick = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP};
+  EXPECT_EQ(plain.messages, twoClicks);
+  EXPECT_EQ(doubles.messages, doubleClick);
+  doubles.messages.clear();
+  driver.Click(doubles.m_hWnd, CPoint(10, 10));
+  driver.AdvanceClock(600);
+  driver.Click(doubles.m_hWnd, CPoint(10, 10));
+  driver.Click(doubles.m_hWnd, CPoint(40, 40));
+  EXPECT_EQ(doubles.messages, (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP,
+                                                 WM_LBUTTONDOWN, WM_LBUTTONUP}));
+}
+
+}  // namespace
