@@ -620,7 +620,11 @@ bool QtBackendImpl::HandBack(HWND h, unsigned message) {
       }
     }
   }
-  if (match == pending.end()) return false;
+  if (match == pending.end()) {
+    // An edit widget typed the key's character when the key came: the
+    // framework's own editing must not type it again.
+    return kind == RawInput::kChar && IsEditLike(w);
+  }
   // A key that types reaches an edit with its character (WM_CHAR), so that
   // a subclass that keeps the character keeps it from the widget too.
   if (kind == RawInput::kKeyDown && match->text) {

@@ -346,11 +346,19 @@ TEST_F(AppTest, ModalDialogsAndMessageBoxes) {
   qtsupport::KeyClick(fh, Qt::Key_M, Qt::ControlModifier);
   EXPECT_EQ(Taken(), std::vector<std::string>{"modal 1"});
   EXPECT_TRUE(::IsWindowEnabled(fh));
+  // A dialog's close box cancels it.
+  Backend().ScriptDialog([](QWidget* dialog) {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog->windowHandle()));
+    dialog->close();
+  });
+  qtsupport::KeyClick(fh, Qt::Key_M, Qt::ControlModifier);
+  EXPECT_EQ(Taken(), std::vector<std::string>{"modal 2"});
 
   // MB_YESNO: Yes and No in this order with the caption; Escape and the
   // close box do nothing.
   Backend().ScriptDialog([](QWidget* box) {
     EXPECT_EQ(box->windowTitle().toStdString(), "Caption");
+    EXPECT_EQ(qobject_cast<QMessageBox*>(box)->icon(), QMessageBox::Question);
     QPushButton* yes = ButtonOf(box, "Yes");
     QPushButton* no = ButtonOf(box, "No");
     ASSERT_TRUE(yes && no);
@@ -410,6 +418,18 @@ TEST_F(AppTest, FileDialogs) {
   qtsupport::KeyClick(fh, Qt::Key_E, Qt::ControlModifier);
   EXPECT_EQ(std::string(frame->exported.View()), brv::WindowsPath(files / "head.obj"));
   EXPECT_EQ(frame->exportFilter, 3);
+
+  // A name beyond ASCII comes back as its UTF-8 bytes.
+  Backend().ScriptDialog([&](QWidget* widget) {
+    auto* name = widget->findChild<QLineEdit*>("fileNameEdit");
+    name->setFocus();
+    QTest::keyClicks(name, "k");
+    QTest::sendKeyEvent(QTest::Click, name, Qt::Key_unknown, QString::fromUtf8("\xC3\xB6"), Qt::NoModifier);
+    QTest::keyClicks(name, "pf.txt");
+    QTest::keyClick(name, Qt::Key_Return);
+  });
+  qtsupport::KeyClick(fh, Qt::Key_E, Qt::ControlModifier);
+  EXPECT_EQ(std::string(frame->exported.View()), brv::WindowsPath(files / "k\xC3\xB6pf.txt"));
 
   // Open: the preview panel shows what the framework draws for the selected
   // file; then Cancel.
