@@ -339,6 +339,7 @@ Index<triangle> octtree::getfirst(const vector3<double>& P, const vector3<double
     double best = 1e10;
     Index<triangle> bestT = -1;
     vector3<double> bestB, bestHit;
+    walkSteps_ = 0;
     walk(root_, min_, max_, in, out, P, d, best, bestT, bestB, bestHit);
     if (bestT == -1 || std::min({bestB.x, bestB.y, bestB.z}) < -0.01) return -1;
     if (bary) *bary = bestB;
@@ -350,8 +351,10 @@ void octtree::walk(Index<octtree_rec> cell, const vector3<double>& cmin, const v
                    const cubeSection& in, const cubeSection& out, const vector3<double>& P,
                    const vector3<double>& d, double& best, Index<triangle>& bestT, vector3<double>& bestB,
                    vector3<double>& bestHit) const {
+    if (++walkSteps_ > kMaxWalkSteps) return;
     const octtree_rec& c = cells_[cell];
     for (int n = c.triangles.first(); n != -1; n = c.triangles.nextOf(n)) {
+        if (++walkSteps_ > kMaxWalkSteps) return;
         Index<triangle> t = c.triangles[n];
         const triangle& tr = t.data();
         if (tr.a == -1 || tr.b == -1 || tr.c == -1) continue;
