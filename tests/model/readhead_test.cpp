@@ -321,13 +321,14 @@ TEST_F(ReadHead, ARefusedFileLeavesTheVersionAsItWas) {
     ASSERT_TRUE(f.good());
     std::vector<vector3<double>> before;
     for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) before.push_back(h.vertices[v].position);
-    for (const char* refused : {"1 1 0 \n\t1 ", "2 3 0 \n\t1 ", "3 1 0 \n\t1 x "}) {
+    for (const char* refused : {"3 1 0 \n\t1 x ", "2 3 0 \n\t1 ", "1 1 0 \n\t1 "}) {
         head3 other;
         fileTB g;
         const std::string text = refused;
         g.open(reinterpret_cast<const unsigned char*>(text.data()), text.size());
         other.read(g, true);
         EXPECT_FALSE(g.good()) << refused;
+        EXPECT_EQ(head3Version, 3) << refused;
     }
     h.set_actual();
     ASSERT_EQ(h.SetMinMaxOctree(true), 1);
