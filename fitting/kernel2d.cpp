@@ -251,15 +251,19 @@ int CKernel2D::SaveHead(fnd::fileTB& f) {
     return f.good();
 }
 
-void CKernel2D::SavePreview(fnd::fileTB& f) {
+bool MakePreview(const CWinBmp& photo, CWinBmp& preview) {
     int w = photo.GetWidth(), h = photo.GetHeight();
-    if (w <= 8 && h <= 8) return;
+    if (w <= 8 && h <= 8) return false;
     preview.CreateCopy(photo);
     if (double(w) / h < 1)
         preview.ResizeBilinear(std::max(1, int(int64_t(w) * 128 / h)), 128);
     else
         preview.ResizeBilinear(128, std::max(1, int(int64_t(h) * 128 / w)));
-    SaveBMP(f, preview);
+    return true;
+}
+
+void CKernel2D::SavePreview(fnd::fileTB& f) {
+    if (MakePreview(photo, preview)) SaveBMP(f, preview);
 }
 
 int CKernel2D::LoadPreview(fnd::fileTB& f) { return LoadBMP(f, preview); }

@@ -28,6 +28,11 @@ void SaveBMP(fnd::fileTB& f, CWinBmp& bmp);
 // do not hold.
 int LoadBMP(fnd::fileTB& f, CWinBmp& bmp);
 
+// The project preview of a working photo: reduced bilinearly so that its
+// longer side is 128 pixels; false (preview untouched) for a photo of at
+// most 8 x 8 pixels.
+bool MakePreview(const CWinBmp& photo, CWinBmp& preview);
+
 // The built-in 8 x 8 placeholder picture (bitmap 130) into bmp.
 void LoadPlaceholderBitmap(CWinBmp& bmp);
 

@@ -23,7 +23,7 @@ htraf3<double> htrafOfLintraf(const lintraf11& l) {
 }
 
 lintraf11 photoViewCl2bmp(double zoom, double offsetX, double offsetY) {
-    return lintraf11(zoom, zoom, std::trunc(offsetX), std::trunc(offsetY)).Inv();
+    return lintraf11(zoom, std::trunc(offsetX), std::trunc(offsetY)).Inv();
 }
 
 void CalculateEyeFromAngles(const vector3<double>& baseEye, const vector3<double>& baseCenter,
@@ -176,7 +176,9 @@ bool ProjectionCore::FitToPhoto(long w, long h, double mx, double my) {
     originY_ = float(fy);
     pictureOffsetX_ = (cw - ch * w / h) / 2;
     pictureOffsetY_ = 0;
-    zoom_ = ch / cw > cw / ch ? v.height / ch : v.width / cw;
+    // The zoom is the viewport height over the client height whatever the
+    // client's shape: Zoom and OnSize read it so.
+    zoom_ = v.height / ch;
     fitted_ = v;
     principalX_ = mx;
     principalY_ = my;
@@ -222,6 +224,21 @@ bool ProjectionCore::Zoom(const ClientRect& rect, int maxW, int maxH, bool keepC
         r.bottom += int((minH - rh) / 2);
         rh = minH;
     }
+    const double aspect = keepClientAspect || viewport_.height == 0 ? cw / ch
+                                                                    : double(viewport_.width) / viewport_.height;
+    // The limit above holds the client's aspect; a viewport wider than the
+    // client (the photo's aspect) would still pass GL's largest, which GL
+    // then clamps while the projection does not: the rectangle grows about
+    // its centre until it fits.
+    double over = std::max(ch * aspect * zoom_ * ch / rh / maxW, zoom_ * ch * ch / rh / maxH);
+    if (over > 1) {
+        double grow = over * (1 + 1e-9);
+        double centreX = r.left + rw / 2, centreBottom = r.bottom - rh / 2;
+        rw *= grow;
+        rh *= grow;
+        r.left = int(centreX - rw / 2);
+        r.bottom = int(centreBottom + rh / 2);
+    }
     double z = zoom_ * ch / rh;
     double ox = z * (originX_ - r.left) / zoom_, oy = z * (originY_ - (ch - r.bottom)) / zoom_;
     GLViewport v;
@@ -246,6 +263,12 @@ bool ProjectionCore::Zoom(double f, int maxW, int maxH, bool keepClientAspect) {
 }
 
 void ProjectionCore::OnSize(int cx, int cy, int maxW, int maxH, bool keepClientAspect) {
+    // An empty client (a hidden pane) scales nothing and stays no reference:
+    // the pane shown again keeps its zoom and pan.
+    if (cx <= 0 || cy <= 0) {
+        setClientSize(std::max(cx, 0), std::max(cy, 0));
+        return;
+    }
     // The first size message has no earlier size to scale from: the origin
     // stays where it is.
     if (lastWindowHeight_ > 0) {
@@ -266,6 +289,17 @@ void ProjectionCore::restoreFit(double mx, double my, const GLViewport& fitted, 
     photoToGL_ = photoToGL;
 }
 
+void ProjectionCore::restoreView(const GLViewport& v, float originX, float originY, double zoom, double offsetX,
+                                 double offsetY) {
+    viewport_ = v;
+    originX_ = originX;
+    originY_ = originY;
+    zoom_ = zoom;
+    pictureOffsetX_ = offsetX;
+    pictureOffsetY_ = offsetY;
+    dirty_ = true;
+}
+
 bool ProjectionCore::visibleAt(const vector3<double>& p, const vector2<double>& client, int mode,
                                const vector3<double>* roughNormal) const {
     if (mode == VisibilityAlways) return true;
@@ -273,9 +307,9 @@ bool ProjectionCore::visibleAt(const vector3<double>& p, const vector2<double>& 
     if (mode == VisibilityNormal && roughNormal) {
         n = *roughNormal;
     } else {
-        vector3<double> hit;
+        SurfaceHit hit;
         if (!Coord2Dto3D(client, &hit)) return true;
-        n = p - hit;
+        n = p - hit.point;
     }
     vector3<double> nearP, farP;
     double wy = clientHeight_ - client.y;
@@ -297,7 +331,7 @@ bool ProjectionCore::Coord3Dto2D(ProjectedPoint& cache, const vector3<double>& p
     return cache.visible != 0;
 }
 
-bool ProjectionCore::Coord2Dto3D(const vector2<double>& client, vector3<double>* hit) const {
+bool ProjectionCore::Coord2Dto3D(const vector2<double>& client, SurfaceHit* hit) const {
     if (!rayCast_) return false;
     vector3<double> nearP, farP;
     double wy = clientHeight_ - client.y;

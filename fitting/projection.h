@@ -26,10 +26,17 @@ enum VisibilityMode {
     VisibilityRay = 3,      // always a ray
 };
 
+// Where a ray meets the head: the point, the triangle (-1 when the search
+// knows none) and the point's barycentric weights on its corners.
+struct SurfaceHit {
+    vector3<double> point;
+    int triangle = -1;
+    vector3<double> bary;
+};
+
 // The first surface hit along origin + t dir, t >= 0 (the head's octree).
 // The views install the octree's search; without one every ray misses.
-using SurfaceRayCast =
-    std::function<bool(const vector3<double>& origin, const vector3<double>& dir, vector3<double>* hit)>;
+using SurfaceRayCast = std::function<bool(const vector3<double>& origin, const vector3<double>& dir, SurfaceHit* hit)>;
 
 // A client rectangle, y down.
 struct ClientRect {
@@ -130,6 +137,9 @@ public:
 
     // A project file's fit, restored as written.
     void restoreFit(double mx, double my, const GLViewport& fitted, const lintraf11& photoToGL);
+    // A project file's (or a reset's) viewport, its float origin, zoom and
+    // picture offsets, restored as written.
+    void restoreView(const GLViewport& v, float originX, float originY, double zoom, double offsetX, double offsetY);
 
     // The near and far planes the views render with.
     double nearPlane() const;
@@ -161,7 +171,7 @@ public:
     bool Coord3Dto2D(ProjectedPoint& cache, const vector3<double>& position, int projCounter,
                      VisibilityMode mode = VisibilityDefault, const vector3<double>* roughNormal = nullptr) const;
     // The head point under a client point, or false when the ray misses.
-    bool Coord2Dto3D(const vector2<double>& client, vector3<double>* hit) const;
+    bool Coord2Dto3D(const vector2<double>& client, SurfaceHit* hit) const;
     // Photo pixels (x right, y down) of a head point, written whether or not
     // the point is visible; returns its visibility (always by a ray). False
     // with out unchanged when the point cannot be projected.

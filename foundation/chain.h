@@ -39,9 +39,10 @@ struct is_index<Index<X>> : std::true_type {};
 template <class T>
 struct admin_class {
     static constexpr bool composed = !is_index<T>::value && !std::is_same_v<T, vector2<double>>;
+    // Never destroyed: chains released at exit still reset their slots.
     static const T& null() {
-        static const T value{};
-        return value;
+        static never_destroyed<T> value{};
+        return value.get();
     }
 };
 
@@ -64,15 +65,13 @@ struct null_first {
     null_first() { (void)admin_class<T>::null(); }
 };
 
-// One static pool with its reset registered once it exists. The holder
-// is one user of the pool; a chain still alive at exit keeps it.
+// One static pool with its reset registered once it exists. The holder is
+// one user of the pool and is never destroyed, so the pool with its free
+// list outlives every chain, also one owned by an object built before it.
 template <class T, class Pool, void (*Reset)()>
 struct pool_holder : null_first<T> {
     Pool* pool = new Pool(0, 10, 1.125, 10, 1.25);
     pool_holder() { registerPoolReset(Reset); }
-    ~pool_holder() {
-        if (pool->release()) delete pool;
-    }
     pool_holder(const pool_holder&) = delete;
     pool_holder& operator=(const pool_holder&) = delete;
 };
@@ -521,8 +520,8 @@ template <class Seq, class Pool, class V, void (*Reset)()>
 class on_common_pool : public Seq {
 public:
     static Pool& commonbas() {
-        static pool_holder<V, Pool, Reset> holder;
-        return *holder.pool;
+        static never_destroyed<pool_holder<V, Pool, Reset>> holder;
+        return *holder.get().pool;
     }
 
     on_common_pool() : Seq(commonbas(), typename Seq::shared_tag{}) {}
@@ -560,8 +559,8 @@ void resetChainPool() {
 
 template <class T>
 commonchain<T>& Index<T>::stat2() {
-    static commonchain<T> c;
-    return c;
+    static never_destroyed<commonchain<T>> c;
+    return c.get();
 }
 
 template <class T>

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstddef>
+#include <functional>
 #include <new>
 #include <utility>
 
@@ -91,12 +92,12 @@ public:
         return data_[size_ - 1];
     }
 
-    // x may refer into this array: a copy is taken before the storage moves.
+    // add(), then the value: the same growth (and shrink) rule. x may refer
+    // into this array: it is copied before the storage can move.
     T& add(const T& x) {
-        if (size_ < capacity_) {
-            T& slot = data_[size_];
-            ++size_;
-            if (&slot != &x) slot = x;
+        if (!holds(&x)) {
+            T& slot = add();
+            slot = x;
             return slot;
         }
         T copy(x);
@@ -106,10 +107,9 @@ public:
     }
 
     T& add(T&& x) {
-        if (size_ < capacity_) {
-            T& slot = data_[size_];
-            ++size_;
-            if (&slot != &x) slot = std::move(x);
+        if (!holds(&x)) {
+            T& slot = add();
+            slot = std::move(x);
             return slot;
         }
         T moved(std::move(x));
@@ -119,6 +119,11 @@ public:
     }
 
 private:
+    bool holds(const T* p) const {
+        std::less<const T*> before;
+        return data_ && !before(p, data_) && before(p, data_ + capacity_);
+    }
+
     // A capacity beyond the 32-bit range fails like any allocation.
     int newsize(int n) const {
         if (n == 0) return 0;

@@ -140,6 +140,35 @@ bool fileTB::open(const char* path, const char* mode) {
     return good_;
 }
 
+bool fileTB::open(std::string* sink, const char* mode) {
+    close();
+    depth_ = 0;
+    comment_ = false;
+    atLineStart_ = true;
+    commentNoIndent_ = false;
+    memory_ = false;
+    realFormat_ = "%9.3f";
+    reading_ = false;
+    text_ = mode && mode[0] && mode[1] == 't';
+    sink_ = sink;
+    good_ = sink != nullptr;
+    return good_;
+}
+
+std::size_t fileTB::remaining() const {
+    if (memory_) return static_cast<std::size_t>(end_ - cursor_);
+    return SIZE_MAX;
+}
+
+bool fileTB::readBlock(void* dst, std::size_t n) {
+    if (!good_ || !reading_) return false;
+    return readBytes(dst, n);
+}
+
+void fileTB::writeBlock(const void* src, std::size_t n) {
+    if (writerReady()) writeBytes(src, n);
+}
+
 bool fileTB::open(const unsigned char* data, std::size_t length) {
     close();
     depth_ = 0;
@@ -157,12 +186,23 @@ bool fileTB::open(const unsigned char* data, std::size_t length) {
 }
 
 // A stream that failed after its file was opened releases the file too.
-void fileTB::close() {
-    if (file_) std::fclose(file_);
+bool fileTB::close() {
+    bool ok = good_;
+    if (file_) {
+        if (ok && !reading_ && std::fflush(file_) != 0) ok = false;
+        if (std::fclose(file_) != 0 && !reading_) ok = false;
+    }
     file_ = nullptr;
+    sink_ = nullptr;
     cursor_ = end_ = nullptr;
     memory_ = false;
     good_ = false;
+    return ok;
+}
+
+bool fileTB::flush() {
+    if (good_ && !reading_ && file_ && std::fflush(file_) != 0) good_ = false;
+    return good_;
 }
 
 int fileTB::readChar() {
@@ -206,6 +246,10 @@ bool fileTB::readBytes(void* dst, std::size_t n) {
 }
 
 void fileTB::writeBytes(const void* src, std::size_t n) {
+    if (sink_ && good_ && !reading_) {
+        sink_->append(static_cast<const char*>(src), n);
+        return;
+    }
     if (!good_ || reading_ || !file_) {
         good_ = false;
         return;

@@ -60,7 +60,14 @@ public:
     // The block is not copied and must outlive the stream; a null block
     // leaves the stream not good.
     bool open(const unsigned char* data, std::size_t length);
-    void close();
+    // A write stream that appends to *sink instead of a file (mode as above).
+    bool open(std::string* sink, const char* mode);
+    // Ends the stream. True only when it was good up to the end: for a file
+    // written, every byte reached the file (buffered bytes refused by the
+    // system, on a full disk say, fail the close). good is off afterwards.
+    bool close();
+    // Hands buffered bytes to the system; a refusal clears good. Returns good.
+    bool flush();
 
     bool good() const { return good_; }
     bool reading() const { return reading_; }
@@ -68,6 +75,11 @@ public:
     bool memorySource() const { return memory_; }
     // Marks the stream failed; readers use it for a value out of range.
     void fail() { good_ = false; }
+    // Bytes not yet read of a memory stream; SIZE_MAX for a file.
+    std::size_t remaining() const;
+    // n raw bytes whatever the mode (pixel blocks, file bytes).
+    bool readBlock(void* dst, std::size_t n);
+    void writeBlock(const void* src, std::size_t n);
 
     int depth() const { return depth_; }
     void setDepth(int d) { depth_ = d; }
@@ -149,6 +161,7 @@ private:
     bool comment_ = false;
     bool atLineStart_ = true;
     std::FILE* file_ = nullptr;
+    std::string* sink_ = nullptr;
     const unsigned char* cursor_ = nullptr;
     const unsigned char* end_ = nullptr;
     bool memory_ = false;

@@ -44,8 +44,10 @@ struct lintraf11 {
 
     constexpr lintraf11() = default;
     constexpr lintraf11(const lintraf1& x_, const lintraf1& y_) : x(x_), y(y_) {}
-    // Scales first, then offsets.
-    constexpr lintraf11(double ax, double ay, double bx, double by) : x(ax, bx), y(ay, by) {}
+    // In the stored order: x factor, x offset, y factor, y offset.
+    constexpr lintraf11(double ax, double bx, double ay, double by) : x(ax, bx), y(ay, by) {}
+    // One factor for both axes.
+    constexpr lintraf11(double a, double bx, double by) : x(a, bx), y(a, by) {}
 
     vector2<double> traf(double px, double py) const { return {x.traf(px), y.traf(py)}; }
     vector2<double> traf(const vector2<double>& p) const { return traf(p.x, p.y); }

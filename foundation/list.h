@@ -255,8 +255,8 @@ void resetListPool() {
 
 template <class T>
 commonlist<T>& lindex<T>::stat1() {
-    static commonlist<T> l;
-    return l;
+    static never_destroyed<commonlist<T>> l;
+    return l.get();
 }
 
 }  // namespace fnd

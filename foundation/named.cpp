@@ -75,12 +75,22 @@ void named_instance::write_pure_nameof_instance(fileTB& f, const char* word) con
     f.eos();
 }
 
+// The line holds the word besides the name, so it is read whole into a
+// buffer of a token's size: every name that can be set reads back. A name
+// longer than that fails the stream.
 void named_instance::readSkipping(fileTB& f, std::size_t skip) {
     if (!f.good() || !f.reading() || f.commentMode()) return;
-    f.readString(str, sizeof _str);
+    static char line[fileTB::tokenLimit + 1];
+    f.readString(line, sizeof line);
     if (!f.good()) return;
-    std::size_t len = std::strlen(str);
-    set_name(str + (skip < len ? skip : len), false);
+    std::size_t len = std::strlen(line);
+    const char* name = line + (skip < len ? skip : len);
+    if (std::strlen(name) >= sizeof _str) {
+        f.fail();
+        return;
+    }
+    std::strcpy(str, name);
+    set_name(str, false);
 }
 
 void named_instance::read_nameof_instance(fileTB& f, const char* word) {

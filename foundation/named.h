@@ -76,8 +76,9 @@ public:
     // word, "::", the name, end of statement.
     void write_pure_nameof_instance(fileTB& f, const char* word) const;
     // One token; the name is what follows its first strlen(word) + 6
-    // characters (empty when the token is shorter). A token that does not
-    // fit str fails the stream; the name changes only on success.
+    // characters (empty when the token is shorter), copied into str. A name
+    // longer than nameLimit - 1 fails the stream; the name changes only on
+    // success.
     void read_nameof_instance(fileTB& f, const char* word);
     // The same, skipping strlen(word) + 2 characters.
     void read_pure_nameof_instance(fileTB& f, const char* word);

@@ -12,11 +12,15 @@
 // admin_class<T>).
 //
 // The null element is built before its pool, so every pool that a T uses
-// for its own chains and lists is built before T's pool and released after
-// it at exit. The model calls start_pool<T>() (and start_list_pool<X>() for
-// its index lists) once at start-up in its table order, so the order of
-// construction, and of release in reverse, does not depend on which code
-// happens to touch a pool first.
+// for its own chains and lists is built before T's pool. The model calls
+// start_pool<T>() (and start_list_pool<X>() for its index lists) once at
+// start-up in its table order, so the order of construction does not depend
+// on which code happens to touch a pool first.
+//
+// Null elements, pools (with their free lists) and default chains are never
+// destroyed: a chain owned by an object built before them (the application
+// object) is emptied at exit after every other static is gone, and its
+// slots still go back to an intact pool, reset to an intact null element.
 
 #include "foundation/chain.h"
 #include "foundation/list.h"

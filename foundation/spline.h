@@ -2,8 +2,9 @@
 // Curves through the points of a feature line: a polyline (linear) or a chain
 // of cubic Hermite segments (cubic). A curve of n segments has n + 1 points
 // and is evaluated at a global parameter t in [0, n]: segment floor(t) at the
-// local parameter u = t - floor(t), the end point t = n as the last segment
-// at u = 1. Parameters outside [0, n] are clamped to it.
+// local parameter u = t - floor(t); t = n gives the last point itself (the
+// plain curve too, whose segments hold their start point). Parameters
+// outside [0, n] are clamped to it.
 //
 // Usage: s->setSize(n), fill px/py (pz) directly, s->computeOnce(mode); or
 // Init(points, mode). mode & 3 nonzero makes a closed cubic (the last point
@@ -42,14 +43,16 @@ protected:
     // Segment and local parameter of t, clamped to the curve.
     void locate(double t, int& segment, double& u) const;
     // One coordinate at t: 0 without points, the point itself without
-    // segments, else segmentAt(i, u).
+    // segments, the last point from t = n on, else segmentAt(i, u).
     template <class SegmentAt>
     double at(const std::vector<double>& points, double t, SegmentAt segmentAt) const {
         if (points.empty()) return 0;
+        if (n == 0) return points[0];
+        if (t >= n) return points[n];
         int i;
         double u;
         locate(t, i, u);
-        return n == 0 ? points[0] : segmentAt(i, u);
+        return segmentAt(i, u);
     }
 };
 

@@ -2,6 +2,7 @@
 // Small generic pieces: exchange of two values, scoped change of a variable,
 // two 2-D arrays and the saved triangle record.
 
+#include <new>
 #include <utility>
 
 #include "foundation/vecmath.h"
@@ -17,6 +18,23 @@ inline void swap(T& a, T& b) {
     a = std::move(b);
     b = std::move(tmp);
 }
+
+// A static built on first use and never destroyed, for what must outlive
+// every other object at exit (whatever was built before it).
+template <class T>
+class never_destroyed {
+public:
+    template <class... Args>
+    explicit never_destroyed(Args&&... args) {
+        ::new (static_cast<void*>(storage_)) T(std::forward<Args>(args)...);
+    }
+    never_destroyed(const never_destroyed&) = delete;
+    never_destroyed& operator=(const never_destroyed&) = delete;
+    T& get() { return *std::launder(reinterpret_cast<T*>(storage_)); }
+
+private:
+    alignas(T) unsigned char storage_[sizeof(T)];
+};
 
 // Sets a variable for the length of a scope and restores it at the end.
 template <class T>

@@ -444,6 +444,13 @@ void CString::FormatV(LPCSTR format, va_list args) {
   result.AllocBuffer(length);
   std::vsnprintf(result.m_pchData, static_cast<std::size_t>(length) + 1, format, args);
   uselocale(previous);
+  // The length ends at the first NUL, which a "%c" of 0 may put inside.
+  const int measured = static_cast<int>(std::strlen(result.m_pchData));
+  if (measured == 0) {
+    Empty();
+    return;
+  }
+  result.Data()->nDataLength = measured;
   *this = std::move(result);
 }
 

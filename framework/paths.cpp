@@ -5,7 +5,8 @@
 namespace brv {
 
 std::string PosixPath(std::string_view path) {
-  if (path.size() >= 2 && path[1] == ':' &&
+  // A drive is a letter, a colon and a separator: "a:b.txt" is a relative name.
+  if (path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/') &&
       ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')))
     path.remove_prefix(2);
   std::string out;

@@ -7,8 +7,9 @@
 
 namespace brv {
 
-// Backslashes become '/', a leading drive ("C:") is dropped and runs of
-// separators collapse into one. POSIX paths pass unchanged.
+// Backslashes become '/', a leading drive ("C:\" or "C:/") loses its letter
+// and colon, and runs of separators collapse into one. POSIX paths pass
+// unchanged, and so does a relative name with a colon ("a:b.txt").
 std::string PosixPath(std::string_view path);
 
 // The temporary folder: $TMPDIR (when set and not empty), else /tmp, with

@@ -25,13 +25,15 @@ using Settings = std::vector<Section>;
 // Names ignore ASCII case, as the registry's do.
 bool SameName(std::string_view a, std::string_view b) { return brv::EqualsNoCase(a, b); }
 
-// Characters that would break the line structure are written as \xHH.
-std::string Escape(std::string_view text) {
+// Characters that would break the line structure are written as \xHH, and
+// so is a first '#' or ';' of a line, which would make it a comment.
+std::string Escape(std::string_view text, bool lineStart = false) {
   static const char hex[] = "0123456789ABCDEF";
   std::string out;
   for (char c : text) {
     unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7F || c == '\\' || c == '=' || c == '[' || c == ']') {
+    const bool comment = lineStart && out.empty() && (c == '#' || c == ';');
+    if (comment || u < 0x20 || u == 0x7F || c == '\\' || c == '=' || c == '[' || c == ']') {
       out += "\\x";
       out += hex[u >> 4];
       out += hex[u & 15];
@@ -99,7 +101,7 @@ bool Save(const Settings& s) {
   std::ostringstream text;
   for (const Section& section : s) {
     text << '[' << Escape(section.name) << "]\n";
-    for (const auto& [key, value] : section.entries) text << Escape(key) << '=' << Escape(value) << '\n';
+    for (const auto& [key, value] : section.entries) text << Escape(key, true) << '=' << Escape(value) << '\n';
   }
   const std::string temp = path + ".new";
   {

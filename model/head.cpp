@@ -262,11 +262,11 @@ int tableCount(const dynarray<Row>* rows) {
 
 }  // namespace
 
-void head3::write(fileTB& f) const {
+void head3::write(fileTB& f, const svc::FaceTables* tables) const {
     bool comment = f.commentMode();
     f.setMode("t");
     f << 3 << 1 << 0;
-    svc::FaceTables* tables = svc::document() ? &svc::document()->tables() : nullptr;
+    if (!tables) tables = svc::document() ? &svc::document()->tables() : nullptr;
     {
         tabGuard head(f);
         f.newLine();
@@ -430,7 +430,12 @@ void head3::read_version2(fileTB& f) {
         status = 0;
         return;
     }
-    if (head3Version > 2 && svc::document()) svc::document()->tables() = std::move(fresh);
+    if (head3Version > 2) {
+        if (tablesTarget)
+            *tablesTarget = std::move(fresh);
+        else if (svc::document())
+            svc::document()->tables() = std::move(fresh);
+    }
     for (int k = extrapoints.first(); k != -1; k = extrapoints.nextOf(k)) extrapoints[k].conversion();
     // The morphs work on the current head; a head read while another is
     // current keeps the positions of its file.

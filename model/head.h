@@ -47,8 +47,10 @@ public:
     // Moves the region "whole_head" (every vertex once).
     void traf(Strafo3& t);
 
-    // The head section in the model text format (always version 3, text).
-    void write(fileTB& f) const;
+    // The head section in the model text format (always version 3, text),
+    // with the given Group, Material and TxtCoordinate tables (null: the
+    // document's).
+    void write(fileTB& f, const svc::FaceTables* tables = nullptr) const;
     // Reads a head section and assembles the head (permutation, links,
     // the elements of the feature tables, weights, box). A stream that
     // fails, or a file whose references do not hold, leaves the stream
@@ -61,6 +63,9 @@ public:
     // Empties every element chain (the reserved edit points stay).
     void clear();
 
+    // Where a read puts the file's tables (null: the document's), so that a
+    // head can be read beside the open project without touching it.
+    svc::FaceTables* tablesTarget = nullptr;
     bool noTopology = false;
     int status = 0;
     commonchain<vertex> vertices;

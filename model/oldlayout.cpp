@@ -2,7 +2,9 @@
 // bare vertex and triangle records) or the arrays of the OBJ importer. Both
 // end with one area of all triangles under the region "whole_head".
 
+#include <algorithm>
 #include <set>
+#include <vector>
 
 #include "foundation/utility.h"
 #include "model/head.h"
@@ -27,31 +29,41 @@ head3& head3::read_version1(fileTB& f, int nV, int nT, const PNT* pnt, const TRI
             return vertexSlots.count(t.a) && vertexSlots.count(t.b) && vertexSlots.count(t.c);
         });
     } else {
+        // Array entries keep their own index as slot where it is free; a
+        // slot that another head holds gives the entry any free one, so a
+        // head can be built beside another.
+        std::vector<int> vertexSlot(std::size_t(std::max(nV, 0)), -1), triangleSlot(std::size_t(std::max(nT, 0)), -1);
         for (int i = 0; i < nV; ++i) {
             Index<vertex> s = vertices.insert_before_whichindex(i, -1);
-            if (s == -1) continue;
+            if (s == -1) s = vertices.add();
             vertices[s].position = vector3<double>(pnt[i].v[0], pnt[i].v[1], pnt[i].v[2]);
             vertices[s].mirror = -1;
+            vertexSlot[std::size_t(i)] = s;
             vertexSlots.insert(s);
         }
+        auto slotOf = [&](int k) { return k >= 0 && k < nV ? vertexSlot[std::size_t(k)] : -1; };
         for (int i = 0; i < nT; ++i) {
             const int* r = tri[i].v;
             // A triangle whose corners are not vertices of the arrays is left out.
-            if (!vertexSlots.count(r[0]) || !vertexSlots.count(r[1]) || !vertexSlots.count(r[2])) continue;
+            if (slotOf(r[0]) == -1 || slotOf(r[1]) == -1 || slotOf(r[2]) == -1) continue;
             Index<triangle> s = triangles.insert_before_whichindex(i, -1);
-            if (s == -1) continue;
+            if (s == -1) s = triangles.add();
+            triangleSlot[std::size_t(i)] = s;
             triangle& t = triangles[s];
-            t.a = r[0];
-            t.b = r[1];
-            t.c = r[2];
+            t.a = slotOf(r[0]);
+            t.b = slotOf(r[1]);
+            t.c = slotOf(r[2]);
             for (int c = 0; c < 3; ++c) t.txtRow[c] = r[3 + c];
             t.group = r[6];
             t.material = r[7];
-            t.quadPartner = r[8] >= 0 && r[8] < nT ? r[8] : -1;
+            t.quadPartner = r[8];
         }
-        for (int t = triangles.first(); t != -1; t = triangles.nextOf(t))
-            if (triangles[t].quadPartner != -1 && !triangles.pool()->tag(triangles[t].quadPartner).used)
-                triangles[t].quadPartner = -1;
+        for (int i = 0; i < nT; ++i) {
+            int s = triangleSlot[std::size_t(i)];
+            if (s == -1) continue;
+            int q = triangles[s].quadPartner;
+            triangles[s].quadPartner = q >= 0 && q < nT ? triangleSlot[std::size_t(q)] : -1;
+        }
     }
     prepost_read();
     return *this;

@@ -74,8 +74,16 @@ void CGIFDecoder::DecodeFromSource(CWinBmp* bmp, std::unique_ptr<CPixel32[]>&, i
   };
   if (!gif) fail(file.OpenError());
 
+  // An LZW code of at most 12 bits gives at most 4096 pixels, so a byte of
+  // data at most 2731: data that can't fill the screen is refused before the
+  // bitmap is made.
   const int screenWidth = gif->SWidth, screenHeight = gif->SHeight;
-  bmp->Create(screenWidth, screenHeight, 8, false);
+  const uint64_t screenPixels = uint64_t(std::max(screenWidth, 0)) * uint64_t(std::max(screenHeight, 0));
+  if (screenPixels > uint64_t(source->GetFileSize()) * 2731) {
+    file.Close();
+    throw CTextException(PL_ERR_END_OF_FILE, "End of file reached while decoding.\n");
+  }
+  createBitmap(bmp, screenWidth, screenHeight, 8, false);
   bmp->Lock(false, true);
   struct Unlocker {
     CWinBmp* b;
@@ -83,6 +91,8 @@ void CGIFDecoder::DecodeFromSource(CWinBmp* bmp, std::unique_ptr<CPixel32[]>&, i
   } unlocker{bmp};
   if (screenHeight > 0) std::memset(bmp->GetLine(0), gif->SBackGroundColor, static_cast<size_t>(screenWidth));
 
+  // The picture is the first image, in its own colour map: later images (the
+  // frames of an animation) are not drawn.
   const ColorMapObject* colorMap = nullptr;
   std::vector<GifPixelType> line;
   int imageCount = 0;
@@ -115,8 +125,8 @@ void CGIFDecoder::DecodeFromSource(CWinBmp* bmp, std::unique_ptr<CPixel32[]>&, i
           for (int row = 0; row < height; ++row) readRow(row);
         }
       }
-      // the last image's own colour map wins over the screen's
       colorMap = gif->Image.ColorMap ? gif->Image.ColorMap : gif->SColorMap;
+      break;
     } else if (record == EXTENSION_RECORD_TYPE) {
       int code = 0;
       GifByteType* ext = nullptr;

@@ -2,8 +2,12 @@
 
 #include "picture/png.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <bit>
+#include <cstring>
 #include <vector>
+
+#include "picture/pictrace.h"
 
 int YsPngHuffmanTree::leakTracker = 0;
 
@@ -11,48 +15,78 @@ YsPngHuffmanTree::YsPngHuffmanTree() { ++leakTracker; }
 
 YsPngHuffmanTree::~YsPngHuffmanTree() { --leakTracker; }
 
-// Bits come from the least significant bit of each byte on. Reading past the
-// end gives 0 bits and sets the exhausted flag.
+// Bits come from the least significant bit of each byte on, through a 64-bit
+// buffer. Reading past the end gives 0 bits and sets the exhausted flag.
 struct YsPngUncompressor::BitReader
 {
 	const unsigned char *data;
 	size_t length;
-	size_t bytePtr = 0;
-	unsigned int bitPtr = 1;
+	size_t next = 0;        // the next byte to load
+	uint64_t buf = 0;       // loaded bits, the next one lowest; above them 0 or bits still to load
+	unsigned int cnt = 0;   // loaded bits
 	bool exhausted = false;
 
 	BitReader(const unsigned char *d, size_t n) : data(d), length(n) {}
 
-	unsigned int GetNextBit()
+	// At least 57 bits loaded while the data lasts.
+	void Refill()
 	{
-		if (bytePtr >= length) {
-			exhausted = true;
-			return 0;
+		if (length - next >= 8) {
+			uint64_t w;
+			if constexpr (std::endian::native == std::endian::little)
+				memcpy(&w, data + next, 8);
+			else {
+				w = 0;
+				for (int i = 7; i >= 0; --i)
+					w = (w << 8) | data[next + i];
+			}
+			buf |= w << cnt;
+			next += (63 - cnt) >> 3;
+			cnt |= 56;
 		}
-		unsigned int bit = (data[bytePtr] & bitPtr) ? 1 : 0;
-		bitPtr <<= 1;
-		if (bitPtr >= 0x100) {
-			bitPtr = 1;
-			++bytePtr;
+		else {
+			while (cnt <= 56 && next < length) {
+				buf |= (uint64_t)data[next++] << cnt;
+				cnt += 8;
+			}
 		}
-		return bit;
 	}
-	// n bits, least significant first
+	void Drop(unsigned int n)
+	{
+		buf >>= n;
+		cnt -= n;
+	}
+	void RunOut()
+	{
+		exhausted = true;
+		buf = 0;
+		cnt = 0;
+	}
+	// n bits (at most 16), least significant first
 	unsigned int GetBits(unsigned int n)
 	{
-		unsigned int v = 0;
-		for (unsigned int i = 0; i < n; ++i)
-			v |= GetNextBit() << i;
+		Refill();
+		if (n > cnt) {
+			unsigned int v = (unsigned int)(buf & ((1u << cnt) - 1));
+			RunOut();
+			return v;
+		}
+		unsigned int v = (unsigned int)(buf & ((1u << n) - 1));
+		Drop(n);
 		return v;
 	}
-	void AlignToByte()
+	unsigned int GetNextBit() { return GetBits(1); }
+	void AlignToByte() { Drop(cnt & 7); }
+	// After AlignToByte: gives back the whole loaded bytes, so that reading
+	// goes on at `next`.
+	void UnloadBytes()
 	{
-		if (bitPtr != 1) {
-			bitPtr = 1;
-			++bytePtr;
-		}
+		next -= cnt / 8;
+		buf = 0;
+		cnt = 0;
 	}
-	bool AtEnd() const { return bytePtr >= length; }
+	bool AtEnd() const { return cnt == 0 && next >= length; }
+	size_t BitPosition() const { return next * 8 - cnt; }
 };
 
 void YsPngUncompressor::MakeFixedHuffmanCode(unsigned int hLength[288], unsigned int hCode[288])
@@ -83,40 +117,43 @@ void YsPngUncompressor::MakeDynamicHuffmanCode(unsigned int hLength[], unsigned 
 std::unique_ptr<YsPngHuffmanTree> YsPngUncompressor::MakeHuffmanTree(unsigned int n, const unsigned int hLength[],
                                                                      const unsigned int hCode[])
 {
-	auto root = std::make_unique<YsPngHuffmanTree>();
+	if (n > YsPngHuffmanTree::maxSymbols)
+		return nullptr;
+	auto t = std::make_unique<YsPngHuffmanTree>();
+	memset(t->fast, 0, sizeof t->fast);
+	memset(t->count, 0, sizeof t->count);
 	for (unsigned int i = 0; i < n; ++i) {
-		unsigned int len = hLength[i];
+		const unsigned int len = hLength[i];
 		if (len == 0)
 			continue;
-		if (len > 15)
+		// a code that does not fit its length: the lengths over-subscribe
+		// the code space, and some code would be the prefix of another
+		if (len > YsPngHuffmanTree::maxBits || (hCode[i] >> len) != 0)
 			return nullptr;
-		YsPngHuffmanTree *node = root.get();
-		for (unsigned int b = len; b-- > 0;) {
-			// a path through a symbol's node means the code is not prefix-free
-			if (node->dat != 0)
-				return nullptr;
-			auto &child = ((hCode[i] >> b) & 1) ? node->one : node->zero;
-			if (!child)
-				child = std::make_unique<YsPngHuffmanTree>();
-			node = child.get();
+		++t->count[len];
+		if (len > t->maxLength || (len == t->maxLength && hCode[i] > t->lastCode)) {
+			t->maxLength = len;
+			t->lastCode = hCode[i];
 		}
-		if (!node->IsLeaf() || node->dat != 0)
-			return nullptr;   // two symbols on one code
-		node->dat = i + 1;    // stored one above, so that 0 marks a free leaf
 	}
-	// back to plain symbols
-	std::vector<YsPngHuffmanTree *> stack{root.get()};
-	while (!stack.empty()) {
-		YsPngHuffmanTree *node = stack.back();
-		stack.pop_back();
-		if (node->dat > 0)
-			--node->dat;
-		if (node->zero)
-			stack.push_back(node->zero.get());
-		if (node->one)
-			stack.push_back(node->one.get());
+	unsigned int offset[YsPngHuffmanTree::maxBits + 2] = {0};
+	for (unsigned int len = 1; len <= YsPngHuffmanTree::maxBits; ++len)
+		offset[len + 1] = offset[len] + t->count[len];
+	for (unsigned int i = 0; i < n; ++i) {
+		const unsigned int len = hLength[i];
+		if (len == 0)
+			continue;
+		t->symbol[offset[len]++] = (uint16_t)i;
+		if (len <= YsPngHuffmanTree::fastBits) {
+			// the stream holds the code's first bit lowest
+			unsigned int reversed = 0;
+			for (unsigned int b = 0; b < len; ++b)
+				reversed |= ((hCode[i] >> b) & 1) << (len - 1 - b);
+			for (unsigned int j = reversed; j < (1u << YsPngHuffmanTree::fastBits); j += 1u << len)
+				t->fast[j] = (uint16_t)(i << 4 | len);
+		}
 	}
-	return root;
+	return t;
 }
 
 unsigned int YsPngUncompressor::GetCopyLength(unsigned int value, BitReader &in)
@@ -145,20 +182,67 @@ bool YsPngUncompressor::GetBackwardDistance(unsigned int distCode, BitReader &in
 
 namespace {
 
-// Walks the tree one bit at a time. -1: the data ran out, -2: a missing child.
-int DecodeSymbol(const YsPngHuffmanTree *node, unsigned int (*next)(void *), void *ctx, const bool &exhausted)
+// The symbol of a code longer than the fast table's bits, or -1 / -2 as
+// below.
+template <class Reader>
+__attribute__((noinline)) int DecodeLongSymbol(const YsPngHuffmanTree &t, Reader &in)
 {
-	if (node->IsLeaf())
-		return -2;   // a tree without codes
-	while (!node->IsLeaf()) {
-		unsigned int bit = next(ctx);
-		if (exhausted)
-			return -1;
-		node = bit ? node->one.get() : node->zero.get();
-		if (!node)
+	// length by length on the canonical counts
+	uint64_t bits = in.buf;
+	unsigned int code = 0, first = 0, index = 0;
+	for (unsigned int len = 1; len <= YsPngHuffmanTree::maxBits; ++len) {
+		code |= (unsigned int)(bits & 1);
+		bits >>= 1;
+		const unsigned int count = t.count[len];
+		if (code - first < count) {
+			if (len > in.cnt) {
+				in.RunOut();
+				return -1;
+			}
+			in.Drop(len);
+			return t.symbol[index + code - first];
+		}
+		// no longer code starts with these bits
+		if (len >= t.maxLength || code > (t.lastCode >> (t.maxLength - len))) {
+			if (len > in.cnt) {
+				in.RunOut();
+				return -1;
+			}
+			in.Drop(len);
 			return -2;
+		}
+		index += count;
+		first = (first + count) << 1;
+		code <<= 1;
 	}
-	return (int)node->dat;
+	return -2;
+}
+
+// The next symbol of the code: -1 when the data runs out inside it, -2 when
+// the bits lead to no code (in a tree: a missing child, reached after as
+// many bits as lead to it).
+template <class Reader>
+inline int DecodeSymbol(const YsPngHuffmanTree &t, Reader &in)
+{
+	in.Refill();
+	const unsigned int e = t.fast[in.buf & ((1u << YsPngHuffmanTree::fastBits) - 1)];
+	if (e != 0) {
+		const unsigned int len = e & 15;
+		if (len > in.cnt) {
+			in.RunOut();
+			return -1;
+		}
+		in.Drop(len);
+		return (int)(e >> 4);
+	}
+	if (t.maxLength == 0)
+		return -2;   // a code without symbols
+	return DecodeLongSymbol(t, in);
+}
+
+unsigned int Reverse5(unsigned int v)
+{
+	return ((v & 1) << 4) | ((v & 2) << 2) | (v & 4) | ((v & 8) >> 2) | ((v & 16) >> 4);
 }
 
 } // namespace
@@ -169,7 +253,7 @@ bool YsPngUncompressor::DecodeDynamicHuffmanCode(BitReader &in, std::unique_ptr<
 	unsigned int hLit = in.GetBits(5);
 	unsigned int hDist = in.GetBits(5);
 	unsigned int hCLen = in.GetBits(4);
-	printf("hLit=%d hDist=%d hCLen=%d\n", hLit, hDist, hCLen);
+	PLTrace(2, "hLit=%d hDist=%d hCLen=%d\n", hLit, hDist, hCLen);
 
 	static const unsigned char order[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 	unsigned int clLength[19] = {0}, clCode[19];
@@ -184,9 +268,8 @@ bool YsPngUncompressor::DecodeDynamicHuffmanCode(BitReader &in, std::unique_ptr<
 
 	const unsigned int nLit = hLit + 257, nDist = hDist + 1, total = nLit + nDist;
 	unsigned int lengths[288 + 32] = {0};
-	auto next = [](void *ctx) { return static_cast<BitReader *>(ctx)->GetNextBit(); };
 	for (unsigned int i = 0; i < total;) {
-		int sym = DecodeSymbol(clTree.get(), next, &in, in.exhausted);
+		int sym = DecodeSymbol(*clTree, in);
 		if (sym < 0)
 			return false;
 		unsigned int count, value;
@@ -214,11 +297,11 @@ bool YsPngUncompressor::DecodeDynamicHuffmanCode(BitReader &in, std::unique_ptr<
 			lengths[i++] = value;
 	}
 
-	printf("Making Huffman Code from Code Lengths\n");
+	PLTrace(2, "Making Huffman Code from Code Lengths\n");
 	unsigned int litCode[288], distCode[32];
 	MakeDynamicHuffmanCode(lengths, litCode, nLit);
 	MakeDynamicHuffmanCode(lengths + nLit, distCode, nDist);
-	printf("Making Huffman Tree\n");
+	PLTrace(2, "Making Huffman Tree\n");
 	codeTree = MakeHuffmanTree(nLit, lengths, litCode);
 	distTree = MakeHuffmanTree(nDist, lengths + nLit, distCode);
 	return codeTree && distTree;
@@ -227,136 +310,175 @@ bool YsPngUncompressor::DecodeDynamicHuffmanCode(BitReader &in, std::unique_ptr<
 int YsPngUncompressor::Uncompress(size_t length, const unsigned char *data)
 {
 	BitReader in(data, length);
-	printf("Begin zLib block length=%d bytePtr=%d bitPtr=0x%02x\n", (int)length, 0, 1);
+	PLTrace(2, "Begin zLib block length=%d bytePtr=%d bitPtr=0x%02x\n", (int)length, 0, 1);
 	// the two header bytes must be there
 	if (length < 2) {
-		printf("Buffer overflow\n");
+		PLTrace(1, "Buffer overflow\n");
 		return 0;
 	}
 	unsigned int cmf = data[0], flg = data[1];
 	unsigned int cm = cmf & 15, cInfo = cmf >> 4;
 	if (cm != 8) {
-		printf("Unsupported compression method! (%d)\n", cm);
+		PLTrace(1, "Unsupported compression method! (%d)\n", cm);
 		return 0;
 	}
-	printf("cInfo=%d, Window Size=%d\n", cInfo, 1 << (cInfo + 8));
-	printf("fCheck=%d fDict=%d fLevel=%d\n", flg & 31, (flg >> 5) & 1, flg >> 6);
+	PLTrace(2, "cInfo=%d, Window Size=%d\n", cInfo, 1 << (cInfo + 8));
+	PLTrace(2, "fCheck=%d fDict=%d fLevel=%d\n", flg & 31, (flg >> 5) & 1, flg >> 6);
 	if (flg & 32) {
-		printf("PNG is not supposed to have a preset dictionary.\n");
+		PLTrace(1, "PNG is not supposed to have a preset dictionary.\n");
 		return 0;
 	}
-	in.bytePtr = 2;
+	in.next = 2;
 
-	// Distances never exceed 32768, so that window serves every stream, also one
-	// whose header claims a window it can't have.
-	const unsigned int windowSize = 32768, windowMask = windowSize - 1;
-	std::vector<unsigned char> window(windowSize, 0);
-	unsigned int windowPtr = 0;
-	bool stopped = false;
+	// The decoded bytes gather after 32 KiB of history (zeros at first, which
+	// a distance before the first byte reads: distances never exceed 32768,
+	// so that window serves every stream, also one whose header claims a
+	// window it can't have) and go to the output a block at a time.
+	const size_t history = 32768, chunk = 65536;
+	std::vector<unsigned char> window(history + chunk + 258, 0);
+	unsigned char *const buf = window.data();
+	size_t pos = history, flushed = history;
 	size_t nOutput = 0;
-	auto put = [&](unsigned char c) {
-		++nOutput;
-		window[windowPtr] = c;
-		windowPtr = (windowPtr + 1) & windowMask;
-		if (output && output->Output(c) != 1)
-			stopped = true;
+	bool stopped = false;
+	auto flush = [&]() {
+		if (pos > flushed && !stopped && output) {
+			nOutput += pos - flushed;
+			if (output->OutputBlock(buf + flushed, pos - flushed) != 1)
+				stopped = true;
+		}
+		flushed = pos;
 	};
-	auto next = [](void *ctx) { return static_cast<BitReader *>(ctx)->GetNextBit(); };
+	// Room for the longest copy; false when the output has stopped.
+	auto room = [&]() {
+		if (pos < history + chunk)
+			return true;
+		flush();
+		memmove(buf, buf + pos - history, history);
+		pos = flushed = history;
+		return !stopped;
+	};
+	auto finish = [&]() {
+		const size_t bit = in.BitPosition();
+		PLTrace(2, "End zLib block length=%d bytePtr=%d bitPtr=0x%02x\n", (int)length, (int)(bit / 8),
+		        1u << (bit % 8));
+		PLTrace(2, "Huffman Tree Leak Tracker = %d\n", YsPngHuffmanTree::leakTracker);
+		PLTrace(2, "Output %d bytes.\n", (int)nOutput);
+		return 1;
+	};
+	// Whatever was decoded before the failure goes out first; an output that
+	// stops there would have stopped the inflate before the failure.
+	auto fail = [&]() {
+		flush();
+		return stopped ? finish() : 0;
+	};
 
+	std::unique_ptr<YsPngHuffmanTree> fixedTree;
 	unsigned int bFinal = 0;
 	while (bFinal == 0 && !stopped) {
 		if (in.AtEnd()) {
-			printf("Buffer overflow\n");
-			return 0;
+			PLTrace(1, "Buffer overflow\n");
+			return fail();
 		}
 		bFinal = in.GetNextBit();
 		unsigned int bType = in.GetBits(2);
-		printf("bFinal=%d bType=%d\n", bFinal, bType);
+		PLTrace(2, "bFinal=%d bType=%d\n", bFinal, bType);
 
 		if (bType == 0) {
 			in.AlignToByte();
-			if (in.bytePtr > length || length - in.bytePtr < 4) {
-				printf("Buffer overflow\n");
-				return 0;
+			in.UnloadBytes();
+			if (in.next > length || length - in.next < 4) {
+				PLTrace(1, "Buffer overflow\n");
+				return fail();
 			}
-			unsigned int len = data[in.bytePtr] | (data[in.bytePtr + 1] << 8);
-			in.bytePtr += 4;
+			size_t len = data[in.next] | (data[in.next + 1] << 8);
+			in.next += 4;
 			// a block whose bytes are missing gives what is there
-			size_t avail = length - in.bytePtr;
-			size_t n = len <= avail ? len : avail;
-			for (size_t i = 0; i < n && !stopped; ++i)
-				put(data[in.bytePtr + i]);
-			in.bytePtr += n;
+			const size_t avail = length - in.next;
+			const size_t n = len <= avail ? len : avail;
+			for (size_t done = 0; done < n;) {
+				if (!room())
+					break;
+				const size_t part = std::min(n - done, history + chunk - pos);
+				memcpy(buf + pos, data + in.next + done, part);
+				pos += part;
+				done += part;
+			}
+			in.next += n;
 			if (n < len && !stopped) {
-				printf("Buffer overflow\n");
-				return 0;
+				PLTrace(1, "Buffer overflow\n");
+				return fail();
 			}
 			continue;
 		}
 		if (bType == 3) {
-			printf("Unknown compression type (bType=3)\n");
-			return 0;
+			PLTrace(1, "Unknown compression type (bType=3)\n");
+			return fail();
 		}
 
-		std::unique_ptr<YsPngHuffmanTree> codeTree, distTree;
+		std::unique_ptr<YsPngHuffmanTree> dynamicTree, distTree;
+		const YsPngHuffmanTree *codeTree;
 		if (bType == 1) {
-			unsigned int hLength[288], hCode[288];
-			MakeFixedHuffmanCode(hLength, hCode);
-			codeTree = MakeHuffmanTree(288, hLength, hCode);
+			if (!fixedTree) {
+				unsigned int hLength[288], hCode[288];
+				MakeFixedHuffmanCode(hLength, hCode);
+				fixedTree = MakeHuffmanTree(288, hLength, hCode);
+			}
+			codeTree = fixedTree.get();
 		}
-		else if (!DecodeDynamicHuffmanCode(in, codeTree, distTree)) {
-			printf("Huffman table broken\n");
-			return 0;
+		else if (!DecodeDynamicHuffmanCode(in, dynamicTree, distTree)) {
+			PLTrace(1, "Huffman table broken\n");
+			return fail();
 		}
-		printf("Huffman table paprared\n");
+		else
+			codeTree = dynamicTree.get();
+		PLTrace(2, "Huffman table paprared\n");
 
-		for (;;) {
-			int sym = DecodeSymbol(codeTree.get(), next, &in, in.exhausted);
-			if (sym == -2)
-				printf("Huffman Decompression: Reached NULL node.\n");
-			if (sym < 0)
-				break;
+		while (room()) {
+			const int sym = DecodeSymbol(*codeTree, in);
 			if (sym < 256) {
-				put((unsigned char)sym);
-				if (stopped)
+				if (sym < 0) {
+					if (sym == -2)
+						PLTrace(1, "Huffman Decompression: Reached NULL node.\n");
 					break;
+				}
+				buf[pos++] = (unsigned char)sym;
 				continue;
 			}
 			if (sym == 256)
 				break;
 			if (sym > 285)
 				continue;
-			unsigned int copyLength = GetCopyLength((unsigned int)sym, in);
+			const unsigned int copyLength = GetCopyLength((unsigned int)sym, in);
 			int distCode;
 			if (bType == 1) {
 				// fixed distance codes: 5 bits, most significant first
-				distCode = 0;
-				for (int b = 0; b < 5; ++b)
-					distCode = (distCode << 1) | (int)in.GetNextBit();
+				distCode = (int)Reverse5(in.GetBits(5));
 			}
 			else {
-				distCode = DecodeSymbol(distTree.get(), next, &in, in.exhausted);
+				distCode = DecodeSymbol(*distTree, in);
 				if (distCode == -2)
-					printf("Huffman Decompression: Reached NULL node.\n");
+					PLTrace(1, "Huffman Decompression: Reached NULL node.\n");
 				if (distCode < 0)
 					break;
 			}
 			unsigned int dist;
 			if (!GetBackwardDistance((unsigned int)distCode, in, dist)) {
-				printf("Invalid distance code (%d)\n", distCode);
-				return 0;
+				PLTrace(1, "Invalid distance code (%d)\n", distCode);
+				return fail();
 			}
 			if (in.exhausted)
 				break;
-			for (unsigned int i = 0; i < copyLength && !stopped; ++i)
-				put(window[(windowPtr - dist) & windowMask]);
-			if (stopped)
-				break;
+			const unsigned char *from = buf + pos - dist;
+			unsigned char *to = buf + pos;
+			if (dist >= copyLength)
+				memcpy(to, from, copyLength);
+			else
+				for (unsigned int i = 0; i < copyLength; ++i)
+					to[i] = from[i];
+			pos += copyLength;
 		}
 	}
 
-	printf("End zLib block length=%d bytePtr=%d bitPtr=0x%02x\n", (int)length, (int)in.bytePtr, in.bitPtr);
-	printf("Huffman Tree Leak Tracker = %d\n", YsPngHuffmanTree::leakTracker);
-	printf("Output %d bytes.\n", (int)nOutput);
-	return 1;
+	flush();
+	return finish();
 }

@@ -1,29 +1,45 @@
 // Inflate of zlib streams (RFC 1950 / 1951) for the PNG decoder; it needs no
-// compression library. Every decompressed byte goes to the receiving decoder's
-// Output.
+// compression library. The decompressed bytes go to the receiving decoder's
+// OutputBlock (by default one Output call a byte).
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 class YsGenericPngDecoder;
 
-// One node of a two-way decoding tree: bit 0 goes to the left child, bit 1 to
-// the right one; a node without children is a leaf holding its symbol.
+// The decoding table of one canonical Huffman code. A code of up to fastBits
+// bits is looked up at once by the next fastBits bits of the stream; longer
+// codes are found length by length from the counts of each length.
 class YsPngHuffmanTree
 {
 public:
+	enum
+	{
+		fastBits = 10,
+		maxBits = 15,
+		maxSymbols = 288
+	};
+
 	YsPngHuffmanTree();
 	~YsPngHuffmanTree();
 	YsPngHuffmanTree(const YsPngHuffmanTree &) = delete;
 	YsPngHuffmanTree &operator=(const YsPngHuffmanTree &) = delete;
 
-	bool IsLeaf() const { return !zero && !one; }
+	// Indexed by the next fastBits bits (first bit in the lowest): the
+	// symbol times 16 plus the code's length, 0 when the code is longer or
+	// there is none.
+	uint16_t fast[1 << fastBits];
+	// Codes of each length, and the symbols in the order of their codes.
+	uint16_t count[maxBits + 1];
+	uint16_t symbol[maxSymbols];
+	// The longest code's length (0: no codes) and the last code of that
+	// length: the bit strings that lead to a code are the prefixes of codes
+	// up to that one.
+	unsigned int maxLength = 0, lastCode = 0;
 
-	std::unique_ptr<YsPngHuffmanTree> zero, one;
-	unsigned int dat = 0;
-
-	// Nodes alive in the process; back to 0 whenever no inflate is running.
+	// Tables alive in the process; back to 0 whenever no inflate is running.
 	static int leakTracker;
 };
 

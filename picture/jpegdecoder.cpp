@@ -111,6 +111,15 @@ void CJPEGDecoder::DecodeFromSource(CWinBmp* bmp, std::unique_ptr<CPixel32[]>&, 
   st->cinfo.progress = &st->progress.pub;
 
   jpeg_read_header(&st->cinfo, TRUE);
+  // Refused before the library allocates the picture: one above the limit,
+  // and one whose data can't hold it. Huffman coding spends at least a bit
+  // on every 8 x 8 block of the first component (arithmetic coding may
+  // spend less, so only the limit holds there).
+  const uint64_t imageWidth = st->cinfo.image_width, imageHeight = st->cinfo.image_height;
+  const uint64_t blocks = (imageWidth + 7) / 8 * ((imageHeight + 7) / 8);
+  if (!st->cinfo.arith_code && blocks > uint64_t(avail) * 8)
+    throw CTextException(PL_ERR_END_OF_FILE, "End of file reached while decoding.\n");
+  checkPictureSize(int64_t(imageWidth), int64_t(imageHeight));
   if (m_bFast) st->cinfo.do_fancy_upsampling = FALSE;
   st->cinfo.dct_method = JDCT_FLOAT;
 

@@ -20,7 +20,7 @@ void CWMFDecoder::DecodeFromSource(CWinBmp* bmp, std::unique_ptr<CPixel32[]>&, i
     raiseError(PL_ERR_NOT_SUPPORTED, "Windows Metafile functions failed to load this image.");
 
   *pDestBPP = 32;
-  bmp->Create(info.width, info.height, 32, true);
+  createBitmap(bmp, info.width, info.height, 32, true);
   bmp->Lock(false, true);
   for (int y = 0; y < info.height; ++y) {
     CPixel32* line = reinterpret_cast<CPixel32*>(bmp->GetLine(y));

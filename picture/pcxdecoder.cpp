@@ -47,6 +47,7 @@ void CPCXDecoder::DecodeFromSource(CWinBmp* bmp, std::unique_ptr<CPixel32[]>&, i
   const uint64_t total = uint64_t(planes) * bytesPerLine * height;
   const uint64_t avail = uint64_t(source->GetBytesLeft());
   if (total > avail / 2 * 63 + (avail & 1)) throw CTextException(PL_ERR_END_OF_FILE, "End of file reached while decoding.\n");
+  checkPictureSize(width, height);
   if (total > maxDataBytes) raiseError(PL_ERR_NO_MEMORY, "Out of memory.");
   std::vector<uint8_t> data(static_cast<size_t>(total));
   for (size_t i = 0; i < data.size();) {
@@ -72,7 +73,7 @@ void CPCXDecoder::DecodeFromSource(CWinBmp* bmp, std::unique_ptr<CPixel32[]>&, i
   }
 
   *pDestBPP = 32;
-  bmp->Create(width, height, 32, false);
+  createBitmap(bmp, width, height, 32, false);
   bmp->Lock(false, true);
   const size_t rowBytes = size_t(planes) * bytesPerLine;
   for (int y = 0; y < height; ++y) {

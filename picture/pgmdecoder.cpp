@@ -39,12 +39,14 @@ void CPGMDecoder::DecodeFromSource(CWinBmp* bmp, std::unique_ptr<CPixel32[]>&, i
   const unsigned width = readNumber(source, true);
   const unsigned height = readNumber(source, true);
   unsigned maxval = readNumber(source, true);
-  if (maxval < 1 || maxval > 255) maxval = 255;
+  if (maxval < 1 || maxval > 65535) maxval = 255;
+  // Samples above 255 take two bytes, the high byte first.
+  const unsigned sampleBytes = raw && maxval > 255 ? 2 : 1;
 
   // The data must be able to hold the picture before any storage is taken:
-  // a byte a sample, or a digit and a space.
+  // the bytes of a sample, or a digit and a space.
   const uint64_t samples = uint64_t(width) * height;
-  const uint64_t leastBytes = raw ? samples : samples > 0 ? 2 * samples - 1 : 0;
+  const uint64_t leastBytes = raw ? samples * sampleBytes : samples > 0 ? 2 * samples - 1 : 0;
   if (width > 0x7fffffff || height > 0x7fffffff || leastBytes > uint64_t(source->GetBytesLeft()))
     throw CTextException(PL_ERR_END_OF_FILE, "End of file reached while decoding.\n");
 
@@ -55,13 +57,13 @@ void CPGMDecoder::DecodeFromSource(CWinBmp* bmp, std::unique_ptr<CPixel32[]>&, i
     bmp->Create(0, 0, static_cast<uint16_t>(destBpp), false);
     return;
   }
-  bmp->Create(static_cast<int>(width), static_cast<int>(height), static_cast<uint16_t>(destBpp), false);
+  createBitmap(bmp, width, height, destBpp, false);
   bmp->Lock(false, true);
   for (unsigned y = 0; y < height; ++y) {
-    const uint8_t* row = raw ? source->ReadBytes(static_cast<int>(width)) : nullptr;
+    const uint8_t* row = raw ? source->ReadBytes(static_cast<int>(width * sampleBytes)) : nullptr;
     uint8_t* line = bmp->GetLine(static_cast<int>(y));
     for (unsigned x = 0; x < width; ++x) {
-      unsigned v = raw ? row[x] : readNumber(source, false);
+      unsigned v = !raw ? readNumber(source, false) : sampleBytes == 2 ? unsigned(row[2 * x]) << 8 | row[2 * x + 1] : row[x];
       // samples above the maximum are taken as the maximum
       if (v > maxval) v = maxval;
       const uint8_t grey = static_cast<uint8_t>(v * 255 / maxval);

@@ -47,3 +47,13 @@ void CPicDecoder::trace(int level, const char* fmt, ...) {
   PLVTrace(level, fmt, args);
   va_end(args);
 }
+
+void CPicDecoder::checkPictureSize(int64_t width, int64_t height) {
+  if (width < 0 || height < 0 || !PLPictureSizeOk(uint64_t(width), uint64_t(height)))
+    throw CTextException(PL_ERR_NO_MEMORY, "Out of memory creating bitmap.");
+}
+
+void CPicDecoder::createBitmap(CWinBmp* bmp, int64_t width, int64_t height, int bitsPerPixel, bool alpha) {
+  checkPictureSize(width, height);
+  bmp->Create(static_cast<int>(width), static_cast<int>(height), static_cast<uint16_t>(bitsPerPixel), alpha);
+}

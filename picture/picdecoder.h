@@ -23,6 +23,13 @@
 
 class CWinBmp;
 class CPicSource;
+
+// The largest picture a decoder makes: 2^27 pixels (512 MiB at 32 bits per
+// pixel), more than the photo of any camera.
+constexpr uint64_t PL_MAX_PICTURE_PIXELS = uint64_t(1) << 27;
+inline bool PLPictureSizeOk(uint64_t width, uint64_t height) {
+  return width <= PL_MAX_PICTURE_PIXELS && height <= PL_MAX_PICTURE_PIXELS && width * height <= PL_MAX_PICTURE_PIXELS;
+}
 class CProgressNotification;
 
 class CPicDecoder : public CPLObject {
@@ -44,4 +51,9 @@ class CPicDecoder : public CPLObject {
  protected:
   [[noreturn]] static void raiseError(int code, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
   static void trace(int level, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+  // A picture above the limit is refused with code 10, as the bitmap refuses
+  // storage it can't have.
+  static void checkPictureSize(int64_t width, int64_t height);
+  // Creates the bitmap after that check.
+  static void createBitmap(CWinBmp* bmp, int64_t width, int64_t height, int bitsPerPixel, bool alpha);
 };

@@ -216,7 +216,7 @@ void CPictDecoder::decodeBitmapOpcode(CWinBmp* bmp, int* pDestBPP, CPicSource* s
   // direct pixels are always true colour
   const int destBpp = (*pDestBPP == 32 || pixelSize > 8) ? 32 : 8;
   *pDestBPP = destBpp;
-  bmp->Create(width, height, static_cast<uint16_t>(destBpp), pixelSize == 32 && cmpCount == 4);
+  createBitmap(bmp, width, height, destBpp, pixelSize == 32 && cmpCount == 4);
   std::vector<CPixel32> colours = pm.colours;
   if (!pm.isPixMap) {
     colours.assign(256, CPixel32(0, 0, 0, 255));

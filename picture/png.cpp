@@ -1,11 +1,14 @@
 #include "picture/png.h"
 
 #include "picture/inflate.h"
+#include "picture/picdecoder.h"
 
 #include "framework/paths.h"
 
 #include <algorithm>
 #include <cstdio>
+
+#include "picture/pictrace.h"
 #include <cstring>
 
 namespace {
@@ -15,8 +18,24 @@ unsigned int BigEndian32(const unsigned char *p)
 	return ((unsigned int)p[0] << 24) | ((unsigned int)p[1] << 16) | ((unsigned int)p[2] << 8) | p[3];
 }
 
-// Largest RGBA output accepted; keeps width x height x 4 far from any overflow.
-const unsigned long long maxOutputBytes = 1ull << 30;
+// Inflate makes at most 258 bytes of a length code and a distance code of
+// one bit each: 1032 bytes of a byte of data.
+const unsigned long long maxInflateRatio = 1032;
+
+// Rows and columns of Adam7 pass 1 to 7 of a W x H picture.
+void PassSize(int pass, unsigned int W, unsigned int H, unsigned int &passWid, unsigned int &passHei)
+{
+	switch (pass) {
+	case 1: passWid = (W + 7) / 8; passHei = (H + 7) / 8; break;
+	case 2: passWid = (W + 3) / 8; passHei = (H + 7) / 8; break;
+	case 3: passWid = (W + 3) / 4; passHei = (H + 3) / 8; break;
+	case 4: passWid = (W + 1) / 4; passHei = (H + 3) / 4; break;
+	case 5: passWid = (W + 1) / 2; passHei = (H + 1) / 4; break;
+	case 6: passWid = W / 2; passHei = (H + 1) / 2; break;
+	case 7: passWid = W; passHei = H / 2; break;
+	default: passWid = 0; passHei = 0; break;
+	}
+}
 
 } // namespace
 
@@ -29,12 +48,12 @@ void YsPngHeader::Decode(const unsigned char dat[])
 	compressionMethod = dat[10];
 	filterMethod = dat[11];
 	interlaceMethod = dat[12];
-	printf("Width=%d Height=%d\n", width, height);
-	printf("bitDepth=%d\n", bitDepth);
-	printf("colorType=%d\n", colorType);
-	printf("compressionMethod=%d\n", compressionMethod);
-	printf("filterMethod=%d\n", filterMethod);
-	printf("interlaceMethod=%d\n", interlaceMethod);
+	PLTrace(2, "Width=%d Height=%d\n", width, height);
+	PLTrace(2, "bitDepth=%d\n", bitDepth);
+	PLTrace(2, "colorType=%d\n", colorType);
+	PLTrace(2, "compressionMethod=%d\n", compressionMethod);
+	PLTrace(2, "filterMethod=%d\n", filterMethod);
+	PLTrace(2, "interlaceMethod=%d\n", interlaceMethod);
 }
 
 bool YsPngPalette::Decode(unsigned int length, const unsigned char dat[])
@@ -43,7 +62,7 @@ bool YsPngPalette::Decode(unsigned int length, const unsigned char dat[])
 		return false;
 	nEntry = length / 3;
 	entry.assign(dat, dat + length);
-	printf("%d palette entries\n", nEntry);
+	PLTrace(2, "%d palette entries\n", nEntry);
 	return true;
 }
 
@@ -78,6 +97,15 @@ void YsGenericPngDecoder::Initialize()
 
 int YsGenericPngDecoder::PrepareOutput() { return 1; }
 int YsGenericPngDecoder::Output(unsigned char) { return 1; }
+int YsGenericPngDecoder::OutputBlock(const unsigned char *dat, size_t n)
+{
+	for (size_t i = 0; i < n; ++i) {
+		const int r = Output(dat[i]);
+		if (r != 1)
+			return r;
+	}
+	return 1;
+}
 int YsGenericPngDecoder::EndOutput() { return 1; }
 
 bool YsGenericPngDecoder::CheckSignature(const unsigned char *data, size_t size)
@@ -109,7 +137,7 @@ int YsGenericPngDecoder::Decode(const unsigned char *data, size_t size)
 	hdr = YsPngHeader();
 	plt = YsPngPalette();
 	if (!CheckSignature(data, size)) {
-		printf("The file does not have PNG signature.\n");
+		PLTrace(1, "The file does not have PNG signature.\n");
 		return -1;
 	}
 
@@ -123,7 +151,7 @@ int YsGenericPngDecoder::Decode(const unsigned char *data, size_t size)
 			break;
 		const unsigned char *dat = data + pos + 8;
 		pos += 12 + (size_t)length;
-		printf("Chunk name=%c%c%c%c\n", type[0], type[1], type[2], type[3]);
+		PLTrace(2, "Chunk name=%c%c%c%c\n", type[0], type[1], type[2], type[3]);
 
 		if (memcmp(type, "IEND", 4) == 0)
 			break;
@@ -140,13 +168,14 @@ int YsGenericPngDecoder::Decode(const unsigned char *data, size_t size)
 		else if (memcmp(type, "gAMA", 4) == 0) {
 			if (length >= 4) {
 				gamma = BigEndian32(dat);
-				printf("Gamma %d (default=%d)\n", gamma, (int)gamma_default);
+				PLTrace(2, "Gamma %d (default=%d)\n", gamma, (int)gamma_default);
 			}
 		}
 		else if (memcmp(type, "tRNS", 4) == 0)
 			trns.Decode(length, dat, hdr.colorType);
 	}
 
+	compressedSize = idat.size();
 	if (PrepareOutput() == 1) {
 		YsPngUncompressor uncompressor(this);
 		uncompressor.Uncompress(idat.size(), idat.data());
@@ -179,21 +208,40 @@ size_t YsRawPngDecoder::RowBytes(unsigned int width) const
 	return 0;
 }
 
+unsigned long long YsRawPngDecoder::RawBytes() const
+{
+	if (hdr.interlaceMethod != 1)
+		return (unsigned long long)hdr.height * (1 + RowBytes(hdr.width));
+	unsigned long long total = 0;
+	for (int pass = 1; pass <= 7; ++pass) {
+		unsigned int w, h;
+		PassSize(pass, hdr.width, hdr.height, w, h);
+		if (w > 0 && h > 0)
+			total += (unsigned long long)h * (1 + RowBytes(w));
+	}
+	return total;
+}
+
 int YsRawPngDecoder::PrepareOutput()
 {
 	const unsigned int ct = hdr.colorType, bd = hdr.bitDepth;
 	bool supported = (ct == 0 && (bd == 1 || bd == 8)) || (ct == 2 && (bd == 8 || bd == 16)) ||
 	                 (ct == 3 && (bd == 4 || bd == 8)) || (ct == 4 && bd == 8) || (ct == 6 && bd == 8);
 	if (!supported) {
-		printf("Unsupported colorType-bitDepth combination.\n");
+		PLTrace(1, "Unsupported colorType-bitDepth combination.\n");
+		return 0;
+	}
+	if (hdr.width == 0 || hdr.height == 0 || !PLPictureSizeOk(hdr.width, hdr.height)) {
+		PLTrace(1, "Unsupported image size.\n");
+		return 0;
+	}
+	// Refused before anything is allocated: image data that can't inflate to
+	// the picture's rows.
+	if (RawBytes() > maxInflateRatio * compressedSize) {
+		PLTrace(1, "Image data too short for the picture.\n");
 		return 0;
 	}
 	unsigned long long bytes = (unsigned long long)hdr.width * hdr.height * 4;
-	if (hdr.width == 0 || hdr.height == 0 || hdr.width > 0x7fffffff || hdr.height > 0x7fffffff ||
-	    bytes > maxOutputBytes) {
-		printf("Unsupported image size.\n");
-		return 0;
-	}
 	wid = (int)hdr.width;
 	hei = (int)hdr.height;
 	rgba.assign((size_t)bytes, 0);
@@ -221,22 +269,13 @@ void YsRawPngDecoder::StartPass()
 	}
 	else {
 		for (;;) {
-			switch (interlacePass) {
-			case 1: passWid = (W + 7) / 8; passHei = (H + 7) / 8; break;
-			case 2: passWid = (W + 3) / 8; passHei = (H + 7) / 8; break;
-			case 3: passWid = (W + 3) / 4; passHei = (H + 3) / 8; break;
-			case 4: passWid = (W + 1) / 4; passHei = (H + 3) / 4; break;
-			case 5: passWid = (W + 1) / 2; passHei = (H + 1) / 4; break;
-			case 6: passWid = W / 2; passHei = (H + 1) / 2; break;
-			case 7: passWid = W; passHei = H / 2; break;
-			default: passWid = 0; passHei = 0; break;
-			}
+			PassSize(interlacePass, W, H, passWid, passHei);
 			if ((passWid > 0 && passHei > 0) || interlacePass > 7)
 				break;
 			++interlacePass;
 		}
 		if (interlacePass <= 7)
-			printf("Interlace Pass %d\n", interlacePass);
+			PLTrace(2, "Interlace Pass %d\n", interlacePass);
 	}
 	rowBytes = RowBytes(passWid);
 	x = -1;
@@ -245,106 +284,156 @@ void YsRawPngDecoder::StartPass()
 	std::fill(prvLine, prvLine + rowBytes, 0);
 }
 
-int YsRawPngDecoder::Output(unsigned char dat)
+int YsRawPngDecoder::Output(unsigned char dat) { return OutputBlock(&dat, 1); }
+
+// Whole spans of a row are taken at once; a row is unfiltered and written
+// out when its last byte has come.
+int YsRawPngDecoder::OutputBlock(const unsigned char *dat, size_t n)
 {
-	if (hdr.interlaceMethod != 0 && hdr.interlaceMethod != 1) {
-		printf("Unsupported interlace method.\n");
-		return 0;
+	while (n > 0) {
+		if (hdr.interlaceMethod != 0 && hdr.interlaceMethod != 1) {
+			PLTrace(1, "Unsupported interlace method.\n");
+			return 0;
+		}
+		if (y >= (int)passHei)
+			return 0;
+		if (x == -1) {
+			filter = *dat++;
+			--n;
+			x = 0;
+			continue;
+		}
+		const size_t take = std::min(n, rowBytes - (size_t)x);
+		memcpy(curLine + x, dat, take);
+		x += (int)take;
+		dat += take;
+		n -= take;
+		if ((size_t)x >= rowBytes)
+			FinishRow();
 	}
-	if (y >= (int)passHei)
-		return 0;
-	if (x == -1) {
-		filter = dat;
-		x = 0;
-		return 1;
-	}
-	curLine[x++] = dat;
-	if ((size_t)x >= rowBytes)
-		FinishRow();
 	return 1;
 }
 
-void YsRawPngDecoder::PutPixel(unsigned int px, unsigned int py, unsigned char r, unsigned char g, unsigned char b,
-                               unsigned char a)
+// Undoes the row's filter in place (sums modulo 256); left is 0 on the first
+// pixel, above and upper left are 0 on the first row of the pass.
+void YsRawPngDecoder::Unfilter()
 {
-	unsigned int X = px, Y = py;
-	if (hdr.interlaceMethod == 1) {
-		switch (interlacePass) {
-		case 1: X = 8 * px; Y = 8 * py; break;
-		case 2: X = 8 * px + 4; Y = 8 * py; break;
-		case 3: X = 4 * px; Y = 8 * py + 4; break;
-		case 4: X = 4 * px + 2; Y = 4 * py; break;
-		case 5: X = 2 * px; Y = 4 * py + 2; break;
-		case 6: X = 2 * px + 1; Y = 2 * py; break;
-		default: X = px; Y = 2 * py + 1; break;
+	unsigned char *cur = curLine;
+	const unsigned char *prv = prvLine;
+	const size_t bpp = std::min(pixelBytes, (unsigned int)rowBytes), n = rowBytes;
+	switch (filter) {
+	case 1:
+		for (size_t i = bpp; i < n; ++i)
+			cur[i] = (unsigned char)(cur[i] + cur[i - bpp]);
+		break;
+	case 2:
+		for (size_t i = 0; i < n; ++i)
+			cur[i] = (unsigned char)(cur[i] + prv[i]);
+		break;
+	case 3:
+		for (size_t i = 0; i < bpp; ++i)
+			cur[i] = (unsigned char)(cur[i] + prv[i] / 2);
+		for (size_t i = bpp; i < n; ++i)
+			cur[i] = (unsigned char)(cur[i] + ((cur[i - bpp] + prv[i]) >> 1));
+		break;
+	case 4:
+		// the predictor of (0, b, 0) is b
+		for (size_t i = 0; i < bpp; ++i)
+			cur[i] = (unsigned char)(cur[i] + prv[i]);
+		for (size_t i = bpp; i < n; ++i) {
+			const int a = cur[i - bpp], b = prv[i], c = prv[i - bpp];
+			const int pa = b > c ? b - c : c - b;   // |p - a|, p = a + b - c
+			const int pb = a > c ? a - c : c - a;   // |p - b|
+			const int pc = a + b - 2 * c > 0 ? a + b - 2 * c : 2 * c - a - b;
+			const int pred = (pa <= pb && pa <= pc) ? a : pb <= pc ? b : c;
+			cur[i] = (unsigned char)(cur[i] + pred);
 		}
+		break;
+	default:
+		break;
 	}
-	unsigned char *p = rgba.data() + ((size_t)Y * wid + X) * 4;
-	p[0] = r;
-	p[1] = g;
-	p[2] = b;
-	p[3] = a;
+}
+
+// Writes the unfiltered row's pixels into the RGBA output, at their places
+// in the picture (Adam7: every step-th column of every step-th row).
+void YsRawPngDecoder::ConvertRow()
+{
+	static const unsigned int x0[8] = {0, 0, 4, 0, 2, 0, 1, 0}, xs[8] = {1, 8, 8, 4, 4, 2, 2, 1};
+	static const unsigned int y0[8] = {0, 0, 0, 4, 0, 2, 0, 1}, ys[8] = {1, 8, 8, 8, 4, 4, 2, 2};
+	const int pass = hdr.interlaceMethod == 1 ? interlacePass : 0;
+	const size_t row = (size_t)y0[pass] + (size_t)y * ys[pass];
+	unsigned char *o = rgba.data() + (row * (size_t)wid + x0[pass]) * 4;
+	const size_t step = (size_t)xs[pass] * 4;
+	const unsigned char *cur = curLine;
+	const unsigned int n = passWid;
+	switch (hdr.colorType) {
+	case 0:
+		if (hdr.bitDepth == 1) {
+			for (unsigned int px = 0; px < n; ++px, o += step) {
+				const unsigned char v = (cur[px >> 3] & (0x80 >> (px & 7))) ? 255 : 0;
+				o[0] = o[1] = o[2] = v;
+				o[3] = 255;
+			}
+		}
+		else {
+			for (unsigned int px = 0; px < n; ++px, o += step) {
+				o[0] = o[1] = o[2] = cur[px];
+				o[3] = 255;
+			}
+		}
+		break;
+	case 2:
+		if (hdr.bitDepth == 8) {
+			for (unsigned int px = 0; px < n; ++px, o += step, cur += 3) {
+				o[0] = cur[0];
+				o[1] = cur[1];
+				o[2] = cur[2];
+				o[3] = 255;
+			}
+		}
+		else {
+			for (unsigned int px = 0; px < n; ++px, o += step, cur += 6) {
+				o[0] = cur[0];
+				o[1] = cur[2];
+				o[2] = cur[4];
+				o[3] = 255;
+			}
+		}
+		break;
+	case 3:
+		for (unsigned int px = 0; px < n; ++px, o += step) {
+			const unsigned int index =
+			    hdr.bitDepth == 8 ? cur[px] : (px & 1) ? (cur[px >> 1] & 15) : (cur[px >> 1] >> 4);
+			// an index beyond the palette leaves the pixel unwritten
+			if (index < plt.nEntry) {
+				const unsigned char *e = plt.entry.data() + 3 * index;
+				o[0] = e[0];
+				o[1] = e[1];
+				o[2] = e[2];
+				o[3] = 255;
+			}
+		}
+		break;
+	case 4:
+		for (unsigned int px = 0; px < n; ++px, o += step, cur += 2) {
+			o[0] = o[1] = o[2] = cur[0];
+			o[3] = cur[1];
+		}
+		break;
+	case 6:
+		if (step == 4)
+			memcpy(o, cur, (size_t)n * 4);
+		else
+			for (unsigned int px = 0; px < n; ++px, o += step, cur += 4)
+				memcpy(o, cur, 4);
+		break;
+	}
 }
 
 void YsRawPngDecoder::FinishRow()
 {
-	// undo the row's filter
-	unsigned char *cur = curLine;
-	const unsigned char *prv = prvLine;
-	const size_t bpp = pixelBytes;
-	for (size_t i = 0; i < rowBytes; ++i) {
-		int a = i >= bpp ? cur[i - bpp] : 0;
-		int b = prv[i];
-		int c = i >= bpp ? prv[i - bpp] : 0;
-		int pred = 0;
-		switch (filter) {
-		case 1: pred = a; break;
-		case 2: pred = b; break;
-		case 3: pred = (a + b) / 2; break;
-		case 4: {
-			int p = a + b - c;
-			int pa = p > a ? p - a : a - p, pb = p > b ? p - b : b - p, pc = p > c ? p - c : c - p;
-			pred = (pa <= pb && pa <= pc) ? a : pb <= pc ? b : c;
-			break;
-		}
-		}
-		cur[i] = (unsigned char)(cur[i] + pred);
-	}
-
-	const unsigned int py = (unsigned int)y;
-	for (unsigned int px = 0; px < passWid; ++px) {
-		switch (hdr.colorType) {
-		case 0:
-			if (hdr.bitDepth == 1) {
-				unsigned char v = (cur[px >> 3] & (0x80 >> (px & 7))) ? 255 : 0;
-				PutPixel(px, py, v, v, v, 255);
-			}
-			else
-				PutPixel(px, py, cur[px], cur[px], cur[px], 255);
-			break;
-		case 2:
-			if (hdr.bitDepth == 8)
-				PutPixel(px, py, cur[3 * px], cur[3 * px + 1], cur[3 * px + 2], 255);
-			else
-				PutPixel(px, py, cur[6 * px], cur[6 * px + 2], cur[6 * px + 4], 255);
-			break;
-		case 3: {
-			unsigned int index = hdr.bitDepth == 8 ? cur[px] : (px & 1) ? (cur[px >> 1] & 15) : (cur[px >> 1] >> 4);
-			if (index < plt.nEntry) {
-				const unsigned char *e = plt.entry.data() + 3 * index;
-				PutPixel(px, py, e[0], e[1], e[2], 255);
-			}
-			break;
-		}
-		case 4:
-			PutPixel(px, py, cur[2 * px], cur[2 * px], cur[2 * px], cur[2 * px + 1]);
-			break;
-		case 6:
-			PutPixel(px, py, cur[4 * px], cur[4 * px + 1], cur[4 * px + 2], cur[4 * px + 3]);
-			break;
-		}
-	}
-
+	Unfilter();
+	ConvertRow();
 	x = -1;
 	++y;
 	ShiftTwoLineBuf();
@@ -356,6 +445,6 @@ void YsRawPngDecoder::FinishRow()
 
 int YsRawPngDecoder::EndOutput()
 {
-	printf("Final Position (%d,%d)\n", x, y);
+	PLTrace(2, "Final Position (%d,%d)\n", x, y);
 	return 1;
 }

@@ -55,12 +55,17 @@ public:
 
 	virtual int PrepareOutput();
 	virtual int Output(unsigned char dat);
+	// n bytes at once: by default Output for each, stopping at the first
+	// that is refused (and returning what it returned).
+	virtual int OutputBlock(const unsigned char *dat, size_t n);
 	virtual int EndOutput();
 
 	YsPngHeader hdr;
 	YsPngPalette plt;
 	YsPngTransparency trns;
 	unsigned int gamma = gamma_default;
+	// Bytes of image data (all IDAT chunks) of the file being decoded.
+	size_t compressedSize = 0;
 
 protected:
 	static bool CheckSignature(const unsigned char *data, size_t size);
@@ -74,18 +79,23 @@ public:
 
 	int PrepareOutput() override;
 	int Output(unsigned char dat) override;
+	int OutputBlock(const unsigned char *dat, size_t n) override;
 	int EndOutput() override;
 
 	// Raw bytes of one row of the given width for this header, 0 when the
 	// colour type and depth are not supported.
 	size_t RowBytes(unsigned int width) const;
+	// Inflated bytes of the whole picture: every row of every pass with its
+	// filter byte.
+	unsigned long long RawBytes() const;
 
 private:
 	void StartPass();
 	void FinishRow();
 	void ShiftTwoLineBuf() { std::swap(curLine, prvLine); }
-	void PutPixel(unsigned int px, unsigned int py, unsigned char r, unsigned char g, unsigned char b,
-	              unsigned char a);
+
+	void Unfilter();
+	void ConvertRow();
 
 	int filter = 0;
 	int x = -1, y = 0;            // x: byte of the row, -1 while the filter byte is awaited

@@ -1,3 +1,7 @@
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
 #include "picture/png.h"
 #include "picture/winbmp.h"
 
@@ -19,10 +23,23 @@ void FillBitmap(YsRawPngDecoder &png, int result, CWinBmp *bmp)
 	bmp->Lock(false, true);
 	for (int y = 0; y < hei; ++y) {
 		const unsigned char *row = png.rgba.data() + (size_t)y * wid * 4;
-		for (int x = 0; x < paddedWid; ++x) {
-			const unsigned char *p = row + 4 * (x < wid ? x : wid - 1);
-			bmp->SetPixel(x, y, CPixel32(p[0], p[1], p[2], 0));
+		uint8_t *const line = bmp->GetLine(y);
+		CPixel32 *out = reinterpret_cast<CPixel32 *>(line);
+		if constexpr (std::endian::native == std::endian::little) {
+			// red, green, blue, alpha in, blue, green, red, 0 out: 0x00RRGGBB
+			for (int x = 0; x < wid; ++x) {
+				uint32_t v;
+				memcpy(&v, row + 4 * x, 4);
+				v = __builtin_bswap32(v) >> 8;
+				memcpy(line + 4 * x, &v, 4);
+			}
 		}
+		else {
+			for (int x = 0; x < wid; ++x)
+				out[x] = CPixel32(row[4 * x], row[4 * x + 1], row[4 * x + 2], 0);
+		}
+		for (int x = wid; x < paddedWid; ++x)
+			out[x] = out[wid - 1];
 	}
 	bmp->Unlock();
 }

@@ -79,7 +79,7 @@ void CTGADecoder::DecodeFromSource(CWinBmp* bmp, std::unique_ptr<CPixel32[]>&, i
   if (leastBytes > uint64_t(source->GetBytesLeft()))
     throw CTextException(PL_ERR_END_OF_FILE, "End of file reached while decoding.\n");
 
-  bmp->Create(width, height, static_cast<uint16_t>(destBpp), depth == 16 || depth == 32);
+  createBitmap(bmp, width, height, destBpp, depth == 16 || depth == 32);
   if (destBpp == 8) bmp->SetPalette(table);
   bmp->Lock(false, true);
   struct Unlocker {

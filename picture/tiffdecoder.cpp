@@ -72,9 +72,6 @@ toff_t sizeProc(thandle_t h) { return static_cast<toff_t>(static_cast<MemClient*
 int mapProc(thandle_t, void**, toff_t*) { return 0; }
 void unmapProc(thandle_t, void*, toff_t) {}
 
-// Largest RGBA raster: the same bound as a bitmap's pixels.
-const uint64_t maxRasterBytes = uint64_t(1) << 30;
-
 }  // namespace
 
 CTIFFDecoder::CTIFFDecoder() {
@@ -133,10 +130,8 @@ void CTIFFDecoder::decodeRGBA(CWinBmp* bmp, int* pDestBPP) {
   } ender{&img};
 
   const uint32_t width = img.width, height = img.height;
-  const uint64_t rasterBytes = uint64_t(width) * height * 4;
-  if (rasterBytes > maxRasterBytes || width > 0x7fffffff || height > 0x7fffffff)
-    raiseError(PL_ERR_NO_MEMORY, "Out of memory allocating TIFF buffer.");
-  bmp->Create(static_cast<int>(width), static_cast<int>(height), 32, img.alpha != 0);
+  if (!PLPictureSizeOk(width, height)) raiseError(PL_ERR_NO_MEMORY, "Out of memory allocating TIFF buffer.");
+  createBitmap(bmp, width, height, 32, img.alpha != 0);
   std::vector<uint32_t> raster;
   try {
     raster.resize(static_cast<size_t>(width) * height);
@@ -170,7 +165,7 @@ void CTIFFDecoder::decodeLoColor(CWinBmp* bmp, int* pDestBPP) {
 
   const int depth = (bps == 1 && spp == 1) ? 1 : 8;
   *pDestBPP = depth;
-  bmp->Create(static_cast<int>(width), static_cast<int>(height), static_cast<uint16_t>(depth), false);
+  createBitmap(bmp, width, height, depth, false);
 
   const int nColors = 1 << bps;
   std::vector<CPixel32> palette(static_cast<size_t>(nColors), CPixel32(0, 0, 0, 255));

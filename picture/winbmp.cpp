@@ -89,9 +89,12 @@ bool CWinBmp::CreateRes(int resourceNumber) {
   HRSRC res = FindResource(nullptr, MAKEINTRESOURCE(resourceNumber), RT_BITMAP);
   if (!res) return false;
   HGLOBAL data = LoadResource(nullptr, res);
-  const void* bytes = LockResource(data);
+  const uint8_t* bytes = static_cast<const uint8_t*>(LockResource(data));
   if (!bytes) return false;
-  CreateFromDIB(static_cast<const uint8_t*>(bytes), SizeofResource(nullptr, res));
+  size_t size = SizeofResource(nullptr, res);
+  // the bitmaps are kept as BMP files; the DIB follows the 14-byte file header
+  if (size >= 14 && bytes[0] == 'B' && bytes[1] == 'M') bytes += 14, size -= 14;
+  CreateFromDIB(bytes, size);
   return true;
 }
 

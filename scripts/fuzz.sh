@@ -2,28 +2,33 @@
 # Builds the decoders' fuzz targets with clang (libFuzzer, AddressSanitizer,
 # UndefinedBehaviorSanitizer) in their own build folder and runs each for a
 # short time, a few at once. Any finding fails the script.
-#   FUZZ_SECONDS  seconds per target (30)
-#   FUZZ_JOBS     targets run at once (4)
+#   FUZZ_SECONDS  seconds per target (20)
+#   FUZZ_JOBS     targets run at once (6, at most the number of cores)
 #   FUZZ_BUILD    build folder (build/fuzz)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$root/scripts/setup.sh"
 build="${FUZZ_BUILD:-$root/build/fuzz}"
-seconds="${FUZZ_SECONDS:-30}"
-jobs="${FUZZ_JOBS:-4}"
-targets=(inflate_fuzz png_fuzz jpeg_fuzz tiff_fuzz gif_fuzz tga_fuzz pcx_fuzz pgm_fuzz pict_fuzz metafile_fuzz)
+seconds="${FUZZ_SECONDS:-20}"
+cores="$(nproc)"
+jobs="${FUZZ_JOBS:-$((cores < 6 ? cores : 6))}"
+targets=(inflate_fuzz png_fuzz jpeg_fuzz tiff_fuzz gif_fuzz tga_fuzz pcx_fuzz pgm_fuzz pict_fuzz metafile_fuzz
+  bmp_fuzz anypic_fuzz bmppic_fuzz icon_fuzz)
+# The file formats of the application, with longer inputs.
+file_targets=(fac_fuzz the_fuzz phs_fuzz obj_fuzz)
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DBRIVANTA_SANITIZE=ON -DBRIVANTA_FUZZ=ON -DBRIVANTA_TESTS=OFF \
   -DCMAKE_C_FLAGS="-fsanitize=fuzzer-no-link" -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" >/dev/null
-cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
+cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" "${file_targets[@]}" file_seeds
 
 # Seeds: small valid files of each format, so that the fuzzers start deep.
 seeds="$build/seeds"
 rm -rf "$seeds"
 mkdir -p "$seeds"
-for t in "${targets[@]}"; do mkdir -p "$seeds/$t"; done
+for t in "${targets[@]}" "${file_targets[@]}"; do mkdir -p "$seeds/$t"; done
+"$build/tests/fuzz/file_seeds" "$seeds"
 convert=/usr/bin/convert
 src="$seeds/src.ppm"
 "$convert" -size 9x7 gradient:red-blue "$src"
@@ -42,6 +47,24 @@ src="$seeds/src.ppm"
 "$convert" "$src" -colorspace Gray -compress None "$seeds/pgm_fuzz/b.pgm"
 "$convert" "$src" "$seeds/pict_fuzz/a.pict"
 "$convert" "$src" -colors 8 "$seeds/pict_fuzz/b.pict"
+"$convert" "$src" BMP3:"$seeds/bmp_fuzz/a.bmp"
+"$convert" "$src" -colors 16 -type Palette -compress RLE BMP3:"$seeds/bmp_fuzz/b.bmp"
+"$convert" "$src" -colors 200 -type Palette -compress RLE BMP3:"$seeds/bmp_fuzz/c.bmp"
+"$convert" "$src" -monochrome BMP3:"$seeds/bmp_fuzz/d.bmp"
+"$convert" "$src" -alpha set -define bmp:subtype=ARGB4444 BMP:"$seeds/bmp_fuzz/e.bmp"
+"$convert" "$src" -alpha set BMP:"$seeds/bmp_fuzz/f.bmp"
+# The recognition sees one file of every format.
+for t in png_fuzz jpeg_fuzz tiff_fuzz gif_fuzz tga_fuzz pcx_fuzz pgm_fuzz pict_fuzz bmp_fuzz; do
+  cp "$seeds/$t"/a.* "$seeds/anypic_fuzz/"
+done
+# packed DIBs: BMP files without their 14-byte file header
+for opt in "-colors 2" "-colors 16" "-colors 200" "-type TrueColor" "-colors 16 -compress RLE" "-colors 200 -compress RLE"; do
+  "$convert" "$src" $opt BMP3:"$seeds/bmp.tmp"
+  tail -c +15 "$seeds/bmp.tmp" >"$seeds/bmppic_fuzz/$(echo "$opt" | tr -dc 'a-zA-Z0-9').dib"
+done
+rm -f "$seeds/bmp.tmp"
+"$convert" "$src" -alpha set "ico:$seeds/icon_fuzz/a.ico"
+"$convert" "$src" -colors 16 -type Palette "ico:$seeds/icon_fuzz/b.ico"
 python3 - "$seeds" <<'PY'
 import struct, sys, zlib
 seeds = sys.argv[1]
@@ -65,14 +88,15 @@ export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 status=0
 run() {
-  local t="$1" corpus="$build/corpus/$1"
+  local t="$1" corpus="$build/corpus/$1" max_len=8192
+  [[ " ${file_targets[*]} " == *" $t "* ]] && max_len=65536
   mkdir -p "$corpus" "$build/findings/$1"
   "$build/tests/fuzz/$t" "$corpus" "$seeds/$t" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2560 \
-    -max_len=8192 -close_fd_mask=1 -artifact_prefix="$build/findings/$1/" >"$build/$t.log" 2>&1
+    -max_len="$max_len" -close_fd_mask=1 -artifact_prefix="$build/findings/$1/" >"$build/$t.log" 2>&1
 }
 pids=()
 names=()
-for t in "${targets[@]}"; do
+for t in "${targets[@]}" "${file_targets[@]}"; do
   run "$t" &
   pids+=($!)
   names+=("$t")

@@ -66,10 +66,11 @@ struct FaceTables {
     fnd::dynarray<GroupRow> groups;
     fnd::dynarray<MaterialRow> materials;
     fnd::dynarray<TxtCoordinateRow> txtCoordinates;
+    // The chosen rows: -1 while unset, 0 after reading when nothing matched.
     int32_t headGroup = -1;
-    int32_t faceMaterial = 0;
-    int32_t lipMaterial = 0;
-    int32_t eyeSocketMaterial = 0;
+    int32_t faceMaterial = -1;
+    int32_t lipMaterial = -1;
+    int32_t eyeSocketMaterial = -1;
 };
 
 // Plain values of the document.

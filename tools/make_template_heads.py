@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """Builds the built-in template heads from the CC0 base mesh.
 
-Usage: make_template_heads.py [--data DIR] [--out DIR] [--compare DIR]
+Usage: make_template_heads.py --data DIR [--out DIR] [--compare DIR]
 
-DIR of --data is the folder with base.obj and targets/ (default: the
-makehuman-hm08 folder of shared/data beside the repository).  Writes into
---out (default resources/TEMPLATE of the repository): 122.the (the full
+DIR of --data is the folder of the base mesh: base.obj and targets/ (see
+NOTICE).  Writes into --out (default resources/TEMPLATE of the
+repository): 122.the (the full
 head), 101.the (young man), 102.the (young woman) and the age shapes 1220
 (baby), 1221 (child), 1222 (the full head's own shape), 1223 (heavier) and
 1228 (old).  121.the (the cube) is written by hand and not touched here.
@@ -626,14 +626,6 @@ def outside_line(p):
 
 # ------------------------------------------------------------- the build
 
-def find_data_dir():
-    for cand in (os.path.join(REPO, '..', 'shared', 'data', 'makehuman-hm08'),
-                 '/work/shared/data/makehuman-hm08'):
-        if os.path.isfile(os.path.join(cand, 'base.obj')):
-            return os.path.normpath(cand)
-    return None
-
-
 def build(data_dir):
     base, faces = read_obj(os.path.join(data_dir, 'base.obj'))
     skin = [q for g, q in faces if g == 'body' and all(base[v][1] > NECK_CUT_Y for v in q)]
@@ -1064,17 +1056,17 @@ def mirror_area(name):
 
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split('\n')[0])
-    ap.add_argument('--data', default=None)
+    ap.add_argument('--data', metavar='DIR', required=True,
+                    help='folder with base.obj and targets/')
     ap.add_argument('--out', default=os.path.join(REPO, 'resources', 'TEMPLATE'))
     ap.add_argument('--compare', metavar='DIR', default=None,
                     help='regenerate into a temporary folder and compare with DIR; '
                          'exit 77 when the source data is missing')
     args = ap.parse_args(argv)
-    data = args.data or find_data_dir()
-    if not data:
-        print('source data not found', file=sys.stderr)
+    if not os.path.isfile(os.path.join(args.data, 'base.obj')):
+        print('source data not found in', repr(args.data), file=sys.stderr)
         return 77 if args.compare else 2
-    files, _ = build(data)
+    files, _ = build(args.data)
     if args.compare:
         with tempfile.TemporaryDirectory() as tmp:
             for name, text in files.items():

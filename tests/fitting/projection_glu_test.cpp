@@ -280,13 +280,13 @@ TEST(ProjectionGlu, PhotoViewsAndAngles) {
 }
 
 // A flat "head": the square |x|, |y| < 100 in the plane z = 0.
-bool planeHit(const vector3<double>& o, const vector3<double>& d, vector3<double>* hit) {
+bool planeHit(const vector3<double>& o, const vector3<double>& d, SurfaceHit* hit) {
     if (d.z == 0) return false;
     double t = -o.z / d.z;
     if (t < 0) return false;
     vector3<double> h = o + d * t;
     if (std::fabs(h.x) >= 100 || std::fabs(h.y) >= 100) return false;
-    *hit = h;
+    hit->point = h;
     return true;
 }
 

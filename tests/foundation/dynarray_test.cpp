@@ -84,6 +84,33 @@ TEST(Dynarray, AddOfOwnElementSurvivesReallocation) {
     EXPECT_EQ(a[a.size() - 1], "1");
 }
 
+// add(x) is add() followed by the assignment: the same capacities step by
+// step, the shrink case of a small size in a large capacity included.
+TEST(Dynarray, AddOfAValueFollowsTheRuleOfAdd) {
+    for (int start : {0, 1, 3, 8, 40}) {
+        dynarray<int> plain(start), valued(start);
+        for (int k = 0; k < 60; ++k) {
+            plain.add() = k;
+            valued.add(k);
+            ASSERT_EQ(valued.capacity(), plain.capacity()) << "start " << start << " add " << k;
+            ASSERT_EQ(valued[valued.size() - 1], k);
+        }
+        dynarray<std::string> moved(start);
+        moved.add(std::string("m"));
+        dynarray<std::string> once(start);
+        once.add();
+        EXPECT_EQ(moved.capacity(), once.capacity()) << start;
+    }
+    // 1 element in a capacity of 11: the add gives the storage back (2 < 11 x
+    // 0.33) while x refers into it.
+    dynarray<std::string> a(1);
+    a[0] = std::string(40, 'y');
+    a.add(a[0]);
+    EXPECT_EQ(a.capacity(), 2);
+    EXPECT_EQ(a[1], std::string(40, 'y'));
+    EXPECT_EQ(a[0], std::string(40, 'y'));
+}
+
 // An element owning heap storage: growth moves it, no copy is ever made.
 struct Owner {
     std::unique_ptr<int> p;

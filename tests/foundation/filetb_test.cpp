@@ -16,6 +16,10 @@
 #include <string>
 #include <vector>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using fnd::fileTB;
@@ -631,3 +635,88 @@ void roundTrip(const char* wmode, const char* rmode) {
 
 TEST(FileTBRoundTrip, Text) { roundTrip("wt", "rt"); }
 TEST(FileTBRoundTrip, Binary) { roundTrip("wb", "rb"); }
+
+namespace {
+
+// Writes `count` integers, a few kilobytes at most, so that everything
+// still sits in the stream's buffer when close runs.
+void writeInts(fileTB& f, int count) {
+    for (int i = 0; i < count; ++i) f << i;
+}
+
+}  // namespace
+
+// A full disk: the bytes never reach the file, and the stream must say so
+// at the latest when it is flushed or closed.
+TEST(FileTBLostWrites, FullDeviceFailsFlushAndClose) {
+    if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+    {
+        fileTB f;
+        ASSERT_TRUE(f.open("/dev/full", "wt"));
+        writeInts(f, 20);
+        EXPECT_FALSE(f.close());
+        EXPECT_FALSE(f.good());
+    }
+    {
+        fileTB f;
+        ASSERT_TRUE(f.open("/dev/full", "wb"));
+        writeInts(f, 20);
+        EXPECT_FALSE(f.flush());
+        EXPECT_FALSE(f.good());
+        int more = 1;
+        f << more;  // a failed stream stays failed
+        EXPECT_FALSE(f.close());
+    }
+}
+
+TEST(FileTBLostWrites, CloseReportsSuccessOnlyWhenAllWasWritten) {
+    std::string path = tempPath("ok");
+    fileTB f;
+    ASSERT_TRUE(f.open(path.c_str(), "wt"));
+    writeInts(f, 20);
+    EXPECT_TRUE(f.flush());
+    EXPECT_TRUE(f.good());
+    writeInts(f, 5);
+    EXPECT_TRUE(f.close());
+    EXPECT_FALSE(f.good());
+    EXPECT_FALSE(f.close()) << "nothing left to close";
+
+    fileTB r;
+    ASSERT_TRUE(r.open(path.c_str(), "rt"));
+    int v = -1;
+    for (int i = 0; i < 20; ++i) r >> v;
+    EXPECT_EQ(v, 19);
+    EXPECT_TRUE(r.close());
+    std::remove(path.c_str());
+
+    Block b("1 ");
+    ASSERT_TRUE(b.open(r));
+    EXPECT_TRUE(r.close());
+}
+
+// A file-size limit (a quota, a full file system): the kernel refuses the
+// bytes beyond it. Run in a child process, which alone gets the limit.
+TEST(FileTBLostWrites, FileSizeLimitFailsClose) {
+    std::string path = tempPath("limited");
+    pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{512, 512};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(3);
+        fileTB f;
+        if (!f.open(path.c_str(), "wt")) _exit(4);
+        writeInts(f, 400);  // about 1500 bytes
+        if (!f.good()) _exit(5);
+        bool closed = f.close();
+        _exit(closed ? 1 : f.good() ? 2 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: close reported success";
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 512);
+    std::remove(path.c_str());
+}

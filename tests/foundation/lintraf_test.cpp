@@ -55,8 +55,24 @@ TEST(Lintraf11, FitCentred) {
     EXPECT_DOUBLE_EQ(s.y.b, -200);
 }
 
-TEST(Lintraf11, InverseMirrorRects) {
+TEST(Lintraf11, FourValuesInStoredOrderAndOneFactor) {
+    // x factor, x offset, y factor, y offset.
+    lintraf11 id(1, 0, 1, 0);
+    EXPECT_EQ(id.traf(3, 4), vector2<double>(3, 4));
     lintraf11 t(2, -3, 5, 7);
+    EXPECT_DOUBLE_EQ(t.x.a, 2);
+    EXPECT_DOUBLE_EQ(t.x.b, -3);
+    EXPECT_DOUBLE_EQ(t.y.a, 5);
+    EXPECT_DOUBLE_EQ(t.y.b, 7);
+    EXPECT_EQ(t.traf(1, 1), vector2<double>(-1, 12));
+    // Factor, x offset, y offset: one factor for both axes.
+    lintraf11 z(2, 10, -3);
+    EXPECT_EQ(z.traf(3, 4), vector2<double>(16, 5));
+    EXPECT_EQ(z.Inv().traf(16, 5), vector2<double>(3, 4));
+}
+
+TEST(Lintraf11, InverseMirrorRects) {
+    lintraf11 t(2, 5, -3, 7);
     EXPECT_EQ(t.traf(1, 1), vector2<double>(7, 4));
     lintraf11 id = t * t.Inv();
     for (const lintraf1& axis : {id.x, id.y}) {

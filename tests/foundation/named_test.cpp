@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -109,6 +111,40 @@ TEST_F(Named, BinaryRecordsRoundTrip) {
     back.read_nameof_instance(r.f, "Region");
     EXPECT_TRUE(r.f.good());
     EXPECT_STREQ(back.name(), "left eye corner");
+}
+
+// Every name that can be set (at most nameLimit - 1 characters) is written
+// and read back whole, in both line forms and both modes.
+TEST_F(Named, LongestNamesReadBack) {
+    for (const char* mode : {"wt", "wb"})
+        for (const char* word : {"Region", "FeatureColor", "AllOfEditedData3D"})
+            for (int length : {1, 981, 982, 990, 998, 999, 1000, 1300})
+                for (bool pure : {false, true}) {
+                    named_instance n(std::string(length, 'k').c_str(), false);
+                    const std::size_t expected = std::min(length, named_instance::nameLimit - 1);
+                    ASSERT_EQ(std::strlen(n.name()), expected);
+                    std::string s = written(mode, [&](fileTB& f) {
+                        if (pure)
+                            n.write_pure_nameof_instance(f, word);
+                        else
+                            n.write_nameof_instance(f, word);
+                        int after = 7;
+                        f << after;
+                    });
+                    Reader r(mode[1] == 't' ? s : "\n" + s);
+                    if (mode[1] == 'b') r.f.setMode("b");
+                    named_instance back("before", false);
+                    if (pure)
+                        back.read_pure_nameof_instance(r.f, word);
+                    else
+                        back.read_nameof_instance(r.f, word);
+                    int after = 0;
+                    r.f >> after;
+                    SCOPED_TRACE(std::string(mode) + " " + word + " " + std::to_string(length) + (pure ? " pure" : ""));
+                    EXPECT_TRUE(r.f.good());
+                    EXPECT_STREQ(back.name(), n.name());
+                    EXPECT_EQ(after, 7);
+                }
 }
 
 TEST_F(Named, OverlongNameTokenFailsAndKeepsTheName) {

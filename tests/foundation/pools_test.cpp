@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "foundation/named.h"
@@ -144,6 +145,34 @@ TEST(PoolsExit, ProgramEndsCleanlyWithChainsStillHoldingElements) {
                 alive[l].triangles.add_data(Index<Tri>(k));
             }
             Index<Line>::actual = &alive;
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
+// The application object is built before any pool and makes its chains
+// later: it is destroyed after the pools' own statics at exit, and its
+// chains still return their elements then.
+TEST(PoolsExit, HolderBuiltBeforeThePoolsEmptiesItsChainsAtExit) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct Holder {
+        std::unique_ptr<commonchain<Line>> lines;
+        std::unique_ptr<commonlistindex<Tri>> tris;
+    };
+    EXPECT_EXIT(
+        {
+            static Holder holder;
+            startUp();
+            holder.lines = std::make_unique<commonchain<Line>>();
+            holder.tris = std::make_unique<commonlistindex<Tri>>();
+            for (int k = 0; k < 30; ++k) {
+                int l = holder.lines->add();
+                (*holder.lines)[l].set_name("jaw", false);
+                (*holder.lines)[l].points.add();
+                (*holder.lines)[l].triangles.add_data(Index<Tri>(k));
+                holder.tris->add_data(Index<Tri>(k));
+            }
+            Index<Line>::actual = holder.lines.get();
             std::exit(0);
         },
         testing::ExitedWithCode(0), "");

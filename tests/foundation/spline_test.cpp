@@ -72,11 +72,12 @@ TEST(Spline, TwoPointOpenCubic) {
 }
 
 TEST(Spline, EndParameterUsesTheLastSegment) {
-    // t = n lies in the domain: it must give the last point, from segment n - 1.
+    // t = n lies in the domain: it gives the last point, for every kind.
     for (int type : {0, 1, 3}) {
         auto s = make2(type, {{0, 0}, {1, 2}, {3, 3}});
-        EXPECT_NEAR(s->x(2.0), type == 0 ? 1 : 3, 1e-12) << type;
-        EXPECT_NEAR(s->y(2.0), type == 0 ? 2 : 3, 1e-12) << type;
+        EXPECT_EQ(s->x(2.0), 3) << type;
+        EXPECT_EQ(s->y(2.0), 3) << type;
+        if (type != 3) EXPECT_EQ(s->x(1.5), type == 0 ? 1 : 2) << "inside the last segment";
         EXPECT_NEAR(s->x(9.0), s->x(2.0), 1e-12) << "clamped";
         EXPECT_NEAR(s->x(-3.0), 0, 1e-12);
     }
@@ -84,6 +85,10 @@ TEST(Spline, EndParameterUsesTheLastSegment) {
     s3->Init(points3({{0, 0, 0}, {1, 1, 1}, {2, 0, 5}}), 0);
     vector3<double> end = s3->xyz(2.0);
     EXPECT_NEAR(end.z, 5, 1e-12);
+    std::unique_ptr<spline3D> plain3(fnd::spline3DOfType(0));
+    plain3->Init(points3({{0, 0, 0}, {1, 1, 1}, {2, 0, 5}}), 0);
+    EXPECT_EQ(plain3->xyz(2.0), vector3<double>(2, 0, 5));
+    EXPECT_EQ(plain3->xyz(1.9), vector3<double>(1, 1, 1));
 }
 
 TEST(Spline, CollinearPointsStayOnTheLine) {

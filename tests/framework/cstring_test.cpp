@@ -219,6 +219,22 @@ TEST(CString, FormatMatchesSnprintf) {
   ExpectFormatLikeSnprintf("%s%s_%c.tmp", "/tmp/fmtmp/", "name", 'B');
 }
 
+// The result ends at its first NUL, as a C string's length does.
+TEST(CString, FormatMeasuresUpToAnEmbeddedNul) {
+  CString out;
+  out.Format("a%cb", 0);
+  EXPECT_EQ(out.GetLength(), 1);
+  EXPECT_EQ(S(out), "a");
+  out.Format("%s%c%s", "ab", 0, "cd");
+  EXPECT_EQ(out.GetLength(), 2);
+  EXPECT_EQ(out, CString("ab"));
+  out.Format("%c", 0);
+  EXPECT_TRUE(out.IsEmpty());
+  EXPECT_EQ(out.GetString(), AfxGetEmptyString());
+  out += "z";
+  EXPECT_EQ(S(out), "z");
+}
+
 TEST(CString, FormatTakesCStringArgumentsAsText) {
   CString name("Head"), out;
   out.Format("%s-%d-%s", name, 5, CString("x"));

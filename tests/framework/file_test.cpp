@@ -171,7 +171,10 @@ TEST(Paths, WindowsFormBecomesPosix) {
       {"/tmp/fmtmp\\kv001.bmp", "/tmp/fmtmp/kv001.bmp"},
       {"fmtmp\\old.jpg", "fmtmp/old.jpg"},
       {"C:\\Temp\\x.fac", "/Temp/x.fac"},
-      {"c:rel\\x", "rel/x"},
+      {"c:/x", "/x"},
+      {"c:rel\\x", "c:rel/x"},  // no separator after the colon: not a drive
+      {"a:b.txt", "a:b.txt"},
+      {"1:\\x", "1:/x"},
       {"/a//b\\\\c/", "/a/b/c/"},
       {"/already/posix", "/already/posix"},
       {"", ""},

@@ -195,6 +195,17 @@ TEST_F(SettingsTest, RoundTripInFileUnderConfigHome) {
   EXPECT_EQ(GetProfileInt("Settings", "Count", 0), 2u);
 }
 
+// Keys that look like comment lines of the file are written so that they
+// read back.
+TEST_F(SettingsTest, KeysBeginningWithCommentCharactersReadBack) {
+  const char* keys[] = {"#", "#hash", ";semi", ";", " #blank first", "mid#;dle", "[bracket"};
+  for (int i = 0; i < 7; ++i) EXPECT_TRUE(WriteProfileInt("Settings", keys[i], 10 + i)) << keys[i];
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(GetProfileInt("Settings", keys[i], -1), 10u + i) << keys[i];
+  EXPECT_TRUE(WriteProfileString("#section", "#key", "#value"));
+  EXPECT_EQ(GetProfileString("#section", "#key").View(), "#value");
+  EXPECT_EQ(GetProfileInt("Settings", "hash", -1), static_cast<UINT>(-1));
+}
+
 TEST_F(SettingsTest, RecentFileListKeepsNewestFirst) {
   brv::RecentFileList list(4);
   for (const char* p : {"/a.fac", "/b.fac", "/c.fac", "/d.fac", "/e.fac", "/C.FAC"}) list.Add(p);

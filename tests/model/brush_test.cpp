@@ -283,6 +283,41 @@ TEST(TextureTools, IsInsideBoundsAreExclusiveBelowInclusiveAbove) {
     EXPECT_FALSE(p.IsInside(4, 0, seed, 10, 0.5f));  // outside the texture
 }
 
+// The tolerance window lo < d <= hi with lo = trunc(-tol f) and
+// hi = trunc(tol (1 - f)), worked out by hand for each case; f = 0.5 alone
+// cannot tell the window from its mirror image, nor trunc from floor.
+TEST(TextureTools, IsInsideToleranceWindowForSeveralShares) {
+    struct Case {
+        int tol;
+        float f;
+        int lo, hi;
+    } cases[] = {
+        {10, 0.0f, 0, 10},     // -0 and 10: the seed colour itself is outside
+        {10, 0.25f, -2, 7},    // -2.5 and 7.5 cut toward zero
+        {10, 0.75f, -7, 2},    // -7.5 and 2.5
+        {10, 1.0f, -10, 0},
+        {7, 0.5f, -3, 3},      // -3.5 and 3.5
+        {12, 0.125f, -1, 10},  // -1.5 and 10.5
+    };
+    const int seed[3] = {100, 120, 140};
+    const RGBColor seedColour = RGBColor::fromBytes(seed[0], seed[1], seed[2]);
+    for (const Case& k : cases) {
+        // Row c tries d = x - 12 in channel c; the other two channels sit at
+        // hi, inside the window.
+        TextureImage img = makeImage(25, 3, packColor(seed[0] + k.hi, seed[1] + k.hi, seed[2] + k.hi));
+        for (int c = 0; c < 3; ++c)
+            for (int x = 0; x < 25; ++x) img.rgb[3 * (x + 25 * c) + c] = (unsigned char)(seed[c] + x - 12);
+        TexturePainter p(&img);
+        p.ResetPainted();
+        for (int c = 0; c < 3; ++c)
+            for (int x = 0; x < 25; ++x) {
+                const int d = x - 12;
+                EXPECT_EQ(p.IsInside(x, c, seedColour, k.tol, k.f), k.lo < d && d <= k.hi)
+                    << "tol " << k.tol << " f " << k.f << " channel " << c << " d " << d;
+            }
+    }
+}
+
 TEST(TextureTools, FillCoversExactlyTheConnectedRegionAcrossTheSeam) {
     // '#' texels match the seed; the fill starts at the right edge and must
     // reach the left half through the seam, but not the separate blob.

@@ -100,8 +100,7 @@ TEST(BmpEncoder, RoundTripsOfEveryDepth) {
     }
   EXPECT_EQ(std::filesystem::file_size(dir.file("deep.bmp")), 54u + 24 * 5);
 
-  // 1 bit: the bits come back at 8 bits; at 32 set bits are white whatever
-  // the palette says.
+  // 1 bit: the bits come back at 8 bits, and at 32 through the palette.
   CWinBmp mono;
   mono.Create(11, 3, 1, false);
   mono.SetPaletteEntry(0, CPixel32(255, 0, 0, 255));
@@ -117,9 +116,23 @@ TEST(BmpEncoder, RoundTripsOfEveryDepth) {
   EXPECT_EQ(top, (std::vector<int>{1, 0, 0, 0, 0, 0, 0, 1, 0, 0, 1}));
   EXPECT_EQ(back.GetPalette()[1], CPixel32(0, 0, 255, 255));
   CAnyPicDecoder().MakeBmpFromFile(dir.file("mono.bmp").c_str(), &back, 32);
-  EXPECT_EQ(back.GetPixel(7, 0), CPixel32(255, 255, 255, 255));
+  EXPECT_EQ(back.GetPixel(7, 0), CPixel32(0, 0, 255, 255));
+  EXPECT_EQ(back.GetPixel(1, 0), CPixel32(255, 0, 0, 255));
+  EXPECT_EQ(back.GetPixel(1, 2), CPixel32(0, 0, 255, 255));
+
+  // A 1-bit bitmap as converted from 32 bits (white at 0, black at 1) reads
+  // back as it looked, not inverted.
+  CWinBmp photo;
+  photo.Create(3, 1, 32, false);
+  photo.SetPixel(0, 0, CPixel32(250, 250, 250, 255));
+  photo.SetPixel(1, 0, CPixel32(10, 10, 10, 255));
+  photo.SetPixel(2, 0, CPixel32(240, 240, 240, 255));
+  mono.CreateCopy(photo, 1);
+  CBmpEncoder().MakeFileFromBmp(dir.file("converted.bmp").c_str(), &mono);
+  CAnyPicDecoder().MakeBmpFromFile(dir.file("converted.bmp").c_str(), &back, 32);
+  EXPECT_EQ(back.GetPixel(0, 0), CPixel32(255, 255, 255, 255));
   EXPECT_EQ(back.GetPixel(1, 0), CPixel32(0, 0, 0, 255));
-  EXPECT_EQ(back.GetPixel(1, 2), CPixel32(255, 255, 255, 255));
+  EXPECT_EQ(back.GetPixel(2, 0), CPixel32(255, 255, 255, 255));
 }
 
 TEST(BmpEncoder, FailuresRaiseAndLeaveNoFile) {
@@ -154,10 +167,19 @@ TEST(BmpDecoder, EveryPlainDepth) {
     std::vector<std::vector<CPixel32>> want;  // top row first
   };
   std::vector<Case> cases = {
-      {"1 bit, palette ignored",
+      {"1 bit through its palette",
        {.width = 3, .height = 2, .bitCount = 1, .palette = {0xFF0000, 0x00FF00},
         .pixels = {0xA0, 0, 0, 0, 0x40, 0, 0, 0}},
-       {{rgb(0), rgb(0xFFFFFF), rgb(0)}, {rgb(0xFFFFFF), rgb(0), rgb(0xFFFFFF)}}},
+       {{rgb(0xFF0000), rgb(0x00FF00), rgb(0xFF0000)}, {rgb(0x00FF00), rgb(0xFF0000), rgb(0x00FF00)}}},
+      {"1 bit, white at 0",
+       {.width = 2, .height = 1, .bitCount = 1, .palette = {0xFFFFFF, 0}, .pixels = {0x40, 0, 0, 0}},
+       {{rgb(0xFFFFFF), rgb(0)}}},
+      {"1 bit, blank palette is black and white",
+       {.width = 2, .height = 1, .bitCount = 1, .palette = {0, 0}, .pixels = {0x40, 0, 0, 0}},
+       {{rgb(0), rgb(0xFFFFFF)}}},
+      {"1 bit, one palette entry is black and white",
+       {.width = 2, .height = 1, .bitCount = 1, .clrUsed = 1, .palette = {0x123456}, .pixels = {0x40, 0, 0, 0}},
+       {{rgb(0), rgb(0xFFFFFF)}}},
       {"4 bit, odd width",
        {.width = 3, .height = 1, .bitCount = 4, .palette = rampPalette(16), .pixels = {0x1F, 0x70, 0, 0}},
        {{ramp(1), ramp(15), ramp(7)}}},
@@ -172,14 +194,36 @@ TEST(BmpDecoder, EveryPlainDepth) {
        {.width = 1, .height = 1, .bitCount = 16, .compression = 3,
         .afterHeader = {0, 0x7C, 0, 0, 0xE0, 0x03, 0, 0, 0x1F, 0, 0, 0}, .pixels = {0xE0, 0x03, 0, 0}},
        {{rgb(0x00F800)}}},
-      {"16 bit fields 5-6-5",
-       {.width = 2, .height = 1, .bitCount = 16, .compression = 3,
-        .afterHeader = {0, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0}, .pixels = {0xE0, 0x07, 0x00, 0xF8}},
-       {{rgb(0x00F800), rgb(0xF80000)}}},
+      {"16 bit fields 5-6-5: all six green bits",
+       {.width = 3, .height = 1, .bitCount = 16, .compression = 3,
+        .afterHeader = {0, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0}, .pixels = {0xE0, 0x07, 0x00, 0xF8, 0x20, 0, 0, 0}},
+       {{rgb(0x00FC00), rgb(0xF80000), rgb(0x000400)}}},
       {"16 bit fields in a V5 header",
        {.width = 1, .height = 1, .bitCount = 16, .compression = 3, .infoSize = 124,
         .headerTail = {0, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0}, .pixels = {0xFF, 0xFF, 0, 0}},
-       {{rgb(0xF8F8F8)}}},
+       {{rgb(0xF8FCF8)}}},
+      // 0x1234: alpha 1, red 2, green 3, blue 4
+      {"16 bit fields 4-4-4-4 with alpha in a V5 header",
+       {.width = 2, .height = 1, .bitCount = 16, .compression = 3, .infoSize = 124,
+        .headerTail = {0, 0x0F, 0, 0, 0xF0, 0, 0, 0, 0x0F, 0, 0, 0, 0, 0xF0, 0, 0}, .pixels = {0x34, 0x12, 0xFF, 0xFF}},
+       {{rgb(0x203040, 0x10), rgb(0xF0F0F0, 0xF0)}}},
+      {"16 bit alpha fields 1-5-5-5 after a 40-byte header",
+       {.width = 2, .height = 1, .bitCount = 16, .compression = 6,
+        .afterHeader = {0, 0x7C, 0, 0, 0xE0, 0x03, 0, 0, 0x1F, 0, 0, 0, 0, 0x80, 0, 0}, .pixels = {0x1F, 0x80, 0x00, 0x7C}},
+       {{rgb(0x0000F8, 0x80), rgb(0xF80000, 0)}}},
+      {"16 bit fields without masks are 5-5-5",
+       {.width = 1, .height = 1, .bitCount = 16, .compression = 3,
+        .afterHeader = std::vector<uint8_t>(12, 0), .pixels = {0xE0, 0x03, 0, 0}},
+       {{rgb(0x00F800)}}},
+      {"32 bit fields in another order",
+       {.width = 1, .height = 1, .bitCount = 32, .compression = 3,
+        .afterHeader = {0xFF, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0, 0xFF, 0}, .pixels = {1, 2, 3, 4}},
+       {{rgb(0x010203)}}},
+      {"32 bit fields 10-10-10-2",
+       {.width = 1, .height = 1, .bitCount = 32, .compression = 3, .infoSize = 124,
+        .headerTail = {0, 0, 0xF0, 0x3F, 0, 0xFC, 0x0F, 0, 0xFF, 0x03, 0, 0, 0, 0, 0, 0xC0},
+        .pixels = {0xFF, 0x03, 0xF0, 0xBF}},  // red 0x3FF, green 0, blue 0x3FF, alpha 2 of 3
+       {{rgb(0xFF00FF, 0x80)}}},
       {"24 bit with padding",
        {.width = 3, .height = 1, .bitCount = 24, .pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0xEE, 0xEE, 0xEE}},
        {{rgb(0x030201), rgb(0x060504), rgb(0x090807)}}},
@@ -267,6 +311,40 @@ TEST(BmpDecoder, RLERunsIntoThePaddingAreDropped) {
   expectIndices(bmp, {{5, 10, 5}});
 }
 
+TEST(BmpDecoder, TopDownFilesStoreTheTopRowFirst) {
+  struct Case {
+    const char* name;
+    BmpLayout layout;
+    std::vector<std::vector<int>> want;  // top row first
+  } cases[] = {
+      {"8 bit", {.width = 2, .height = -3, .bitCount = 8, .palette = rampPalette(256),
+                 .pixels = {1, 2, 0, 0, 3, 4, 0, 0, 5, 6, 0, 0}},
+       {{1, 2}, {3, 4}, {5, 6}}},
+      {"1 bit", {.width = 3, .height = -2, .bitCount = 1, .palette = rampPalette(2), .pixels = {0xA0, 0, 0, 0, 0x40, 0, 0, 0}},
+       {{1, 0, 1}, {0, 1, 0}}},
+      {"RLE8 ending early leaves the bottom rows",
+       {.width = 2, .height = -3, .bitCount = 8, .compression = 1, .palette = rampPalette(256),
+        .pixels = {2, 7, 0, 0, 2, 9, 0, 1}},
+       {{7, 7}, {9, 9}, {-1, -1}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CWinBmp bmp;
+    decode(makeBmp(c.layout), &bmp, 32);
+    expectIndices(bmp, c.want);
+  }
+  // True colour, and bit fields.
+  CWinBmp bmp;
+  decode(makeBmp({.width = 1, .height = -2, .bitCount = 24, .pixels = {1, 2, 3, 0, 4, 5, 6, 0}}), &bmp, 32);
+  EXPECT_EQ(bmp.GetPixel(0, 0), rgb(0x030201));
+  EXPECT_EQ(bmp.GetPixel(0, 1), rgb(0x060504));
+  decode(makeBmp({.width = 1, .height = -2, .bitCount = 16, .compression = 3,
+                  .afterHeader = {0, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0}, .pixels = {0x1F, 0, 0, 0, 0, 0xF8, 0, 0}}),
+         &bmp, 32);
+  EXPECT_EQ(bmp.GetPixel(0, 0), rgb(0x0000F8));
+  EXPECT_EQ(bmp.GetPixel(0, 1), rgb(0xF80000));
+}
+
 TEST(BmpDecoder, Refusals) {
   struct Case {
     const char* name;
@@ -287,7 +365,8 @@ TEST(BmpDecoder, Refusals) {
       {"bpp 0", bmp({.bitCount = 0}), 2, "Decoder error: Decoding bmp: Illegal bpp value.\n"},
       {"palette of 257", bmp({.bitCount = 8, .clrUsed = 257, .palette = rampPalette(257), .pixels = {0, 0, 0, 0}}), 2,
        "Decoder error: Bitmap decoder: Illegal palette size.\n"},
-      {"top-down", bmp({.height = -1, .pixels = {0, 0, 0, 0}}), 2, "Decoder error: Bitmap decoder: Illegal bitmap size.\n"},
+      {"height of -2^31", bmp({.height = INT32_MIN, .pixels = {0, 0, 0, 0}}), 2,
+       "Decoder error: Bitmap decoder: Illegal bitmap size.\n"},
       {"zero width", bmp({.width = 0}), 2, "Decoder error: Bitmap decoder: Illegal bitmap size.\n"},
       {"RLE8 run past the padded row",
        bmp({.width = 2, .height = 1, .bitCount = 8, .compression = 1, .clrUsed = 2, .palette = rampPalette(2),

@@ -90,25 +90,26 @@ Bytes WriteGif(const GifSpec &s)
 }
 
 // What the decoder must make of the layout: the screen's top row in the
-// background colour, the images clipped to the screen, the last image's own
-// colour map (else the screen's, else the grey ramp) over the grey ramp.
+// background colour, the first image clipped to the screen, in its own colour
+// map (else the screen's, else the grey ramp) over the grey ramp; later
+// images are neither drawn nor colour the picture.
 Picture Expected(const GifSpec &s)
 {
 	std::vector<int> index((size_t)s.width * s.height, 0);
 	for (int x = 0; x < s.width; ++x)
 		index[(size_t)x] = s.background;
-	for (size_t k = 0; k < s.images.size(); ++k) {
-		const GifImage &im = s.images[k];
-		int colors = im.localColors ? im.localColors : s.globalColors ? s.globalColors : 256;
+	int map = 0, colors = s.globalColors;
+	if (!s.images.empty()) {
+		const GifImage &im = s.images.front();
+		if (im.localColors) {
+			map = 1;
+			colors = im.localColors;
+		}
+		const int indexColors = colors ? colors : 256;
 		for (int y = 0; y < im.height; ++y)
 			for (int x = 0; x < im.width; ++x)
 				if (im.left + x < s.width && im.top + y < s.height)
-					index[(size_t)(im.top + y) * s.width + im.left + x] = IndexAt((int)k, x, y, colors);
-	}
-	int map = 0, colors = s.globalColors;
-	if (!s.images.empty() && s.images.back().localColors) {
-		map = (int)s.images.size();
-		colors = s.images.back().localColors;
+					index[(size_t)(im.top + y) * s.width + im.left + x] = IndexAt(0, x, y, indexColors);
 	}
 	Picture pic;
 	pic.width = s.width;
@@ -125,8 +126,11 @@ TEST(GifDecoder, GiflibFilesDecodeToTheirPixels)
 	const std::pair<const char *, GifSpec> cases[] = {
 	    {"one image filling the screen", {23, 17, 256, 0, {{0, 0, 23, 17, false, 0}}}},
 	    {"interlaced", {19, 21, 64, 3, {{0, 0, 19, 21, true, 0}}}},
-	    {"images with background around them", {20, 15, 256, 9, {{2, 3, 10, 6, false, 0}, {5, 9, 4, 4, true, 0}}}},
-	    {"last image's own colour map", {20, 15, 256, 1, {{0, 0, 20, 15, false, 0}, {3, 2, 6, 5, false, 16}}}},
+	    {"image with background around it, a later one not drawn",
+	     {20, 15, 256, 9, {{2, 3, 10, 6, false, 0}, {5, 9, 4, 4, true, 0}}}},
+	    {"first image's own colour map", {20, 15, 256, 1, {{0, 0, 20, 15, false, 16}, {3, 2, 6, 5, false, 32}}}},
+	    {"a later image's colour map does not colour the first",
+	     {20, 15, 256, 1, {{0, 0, 20, 15, false, 0}, {3, 2, 6, 5, false, 16}, {1, 1, 4, 4, false, 64}}}},
 	    {"image larger than the screen is clipped", {16, 12, 32, 2, {{10, 8, 12, 9, true, 0}}}},
 	    {"no colour map gives the grey ramp", {9, 7, 0, 5, {{1, 1, 8, 6, false, 0}}}},
 	};
@@ -186,6 +190,50 @@ TEST(GifDecoder, TruncatedFileGivesCodeEleven)
 		SCOPED_TRACE(keep);
 		EXPECT_EQ(DecodeError(Bytes(gif.begin(), gif.begin() + (long)keep)), 11);
 	}
+}
+
+TEST(GifDecoder, AnimationShowsItsFirstFrameAsImageMagickDoes)
+{
+	// ImageMagick's own animation: the first frame in the screen's colour
+	// map, the later ones in maps of their own
+	std::string anim = magick::TempPath("anim.gif");
+	magick::Run("/usr/bin/convert -size 24x18 gradient:red-yellow gradient:blue-cyan xc:green -set delay 10 '" + anim +
+	            "'");
+	const Bytes file = magick::ReadFile(anim);
+	ASSERT_EQ(file[10] & 0x80, 0x80);
+	CWinBmp bmp;
+	magick::DecodeFile(anim, bmp);
+	EXPECT_TRUE(magick::SamePixels(bmp, magick::Decode(anim, "", "-delete 1--1"), false));
+	std::remove(anim.c_str());
+}
+
+// Headers that claim a screen the data can't fill, or one above the picture
+// limit, are refused before the bitmap is made.
+TEST(GifDecoder, TinyFilesClaimingHugePicturesAreRefused)
+{
+	auto header = [](int w, int h) {
+		Bytes g = {'G', 'I', 'F', '8', '9', 'a', (uint8_t)w, (uint8_t)(w >> 8), (uint8_t)h, (uint8_t)(h >> 8), 0, 0, 0};
+		return g;
+	};
+	Bytes tiny = header(4000, 4000);
+	tiny.insert(tiny.end(), {0x21, 0xF9, 0x00, 0x00, 0x00, 0x00, 0x3B});   // 20 bytes
+	ASSERT_EQ(tiny.size(), 20u);
+	Bytes huge = header(16384, 16383);
+	huge.push_back(0x3B);
+	EXPECT_EQ(DecodeError(tiny), 11);
+	EXPECT_EQ(DecodeError(huge), 11);
+
+	// A real image on a screen beyond the limit, with data enough for it
+	GifSpec layout{12000, 11200, 4, 0, {{0, 0, 8, 8, false, 0}}};
+	Bytes big = WriteGif(layout);
+	Bytes comment = {0x21, 0xFE};
+	for (int i = 0; i < 1000; ++i) {
+		comment.push_back(255);
+		comment.insert(comment.end(), 255, 'x');
+	}
+	comment.push_back(0);
+	big.insert(big.end() - 1, comment.begin(), comment.end());
+	EXPECT_EQ(DecodeError(big), 10);
 }
 
 TEST(GifDecoder, CorruptDataStopsWithAnError)

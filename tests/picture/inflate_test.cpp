@@ -151,6 +151,33 @@ TEST(Inflate, MatchesZlibForEveryLevelStrategyWindowAndFlush)
 	}
 }
 
+// Symbol counts in Fibonacci proportion give the longest codes deflate
+// allows (15 bits), beyond what one table look-up covers.
+TEST(Inflate, LongestCodesMatchZlib)
+{
+	Bytes data;
+	uint32_t a = 1, b = 1;
+	for (int sym = 0; sym < 24; ++sym) {
+		data.insert(data.end(), a, (uint8_t)(sym * 11));
+		uint32_t c = a + b;
+		a = b;
+		b = c;
+	}
+	// shuffled, so that no repeats stand in for the literals
+	uint32_t seed = 99;
+	for (size_t i = data.size() - 1; i > 0; --i) {
+		seed = seed * 1103515245u + 12345u;
+		std::swap(data[i], data[(seed >> 8) % (i + 1)]);
+	}
+	for (int strategy : {Z_HUFFMAN_ONLY, Z_DEFAULT_STRATEGY}) {
+		DeflateParams p;
+		p.strategy = strategy;
+		InflateResult r = Inflate(Deflate(data, p));
+		EXPECT_EQ(r.rc, 1);
+		EXPECT_TRUE(r.out == data);
+	}
+}
+
 TEST(Inflate, EmptyAndTinyInputsMatchZlib)
 {
 	for (size_t n : {0, 1, 2, 5, 300}) {

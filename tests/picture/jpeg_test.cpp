@@ -208,6 +208,94 @@ TEST(JpegDecoder, TruncatedAtHalfDecodesWithoutError)
 			ASSERT_EQ(cut.GetPixel(x, y).GetR(), full.GetPixel(x, y).GetR());
 }
 
+// The frame's size in a JPEG, patched in place.
+Bytes WithFrameSize(Bytes jpg, int width, int height)
+{
+	for (size_t i = 2; i + 9 < jpg.size(); ++i) {
+		if (jpg[i] == 0xFF && (jpg[i + 1] == 0xC0 || jpg[i + 1] == 0xC2)) {
+			jpg[i + 5] = (uint8_t)(height >> 8);
+			jpg[i + 6] = (uint8_t)height;
+			jpg[i + 7] = (uint8_t)(width >> 8);
+			jpg[i + 8] = (uint8_t)width;
+			return jpg;
+		}
+	}
+	ADD_FAILURE() << "no frame header";
+	return jpg;
+}
+
+int DecodeErrorCode(const Bytes &data)
+{
+	CWinBmp bmp;
+	CAnyPicDecoder decoder;
+	return magick::DecodeError(decoder, data, bmp);
+}
+
+// A small file claiming a huge picture is refused before the picture is
+// made: its data can't hold a bit for every 8 x 8 block, or the picture is
+// above the limit.
+TEST(JpegDecoder, TinyFilesClaimingHugePicturesAreRefused)
+{
+	JpegSpec small;
+	small.width = 16;
+	small.height = 16;
+	small.components = 1;
+	small.quality = 30;
+	const Bytes jpg = EncodeJpeg(small);
+	ASSERT_LT(jpg.size(), 400u);
+	EXPECT_EQ(DecodeErrorCode(WithFrameSize(jpg, 8000, 8000)), 11);
+	EXPECT_EQ(DecodeErrorCode(WithFrameSize(jpg, 16384, 16383)), 11);
+	EXPECT_EQ(DecodeErrorCode(WithFrameSize(jpg, 60000, 16)), 11);
+	// Data enough (comments of 300 KB), a picture above the limit of 2^27
+	// pixels.
+	Bytes padded = WithFrameSize(jpg, 12000, 12000);
+	for (int i = 0; i < 5; ++i) {
+		Bytes comment = {0xFF, 0xFE, 0xFF, 0xFF};
+		comment.resize(2 + 0xFFFF, 'x');
+		padded.insert(padded.begin() + 2, comment.begin(), comment.end());
+	}
+	EXPECT_EQ(DecodeErrorCode(padded), 10);
+
+	// The most compressible pictures, a bit or two a block, still decode.
+	for (bool progressive : {false, true}) {
+		SCOPED_TRACE(progressive);
+		JpegSpec black;
+		black.width = 1024;
+		black.height = 1024;
+		black.components = 1;
+		black.quality = 10;
+		black.progressive = progressive;
+		jpeg_compress_struct c;
+		jpeg_error_mgr err;
+		c.err = jpeg_std_error(&err);
+		jpeg_create_compress(&c);
+		unsigned char *mem = nullptr;
+		unsigned long size = 0;
+		jpeg_mem_dest(&c, &mem, &size);
+		c.image_width = c.image_height = 1024;
+		c.input_components = 1;
+		c.in_color_space = JCS_GRAYSCALE;
+		jpeg_set_defaults(&c);
+		jpeg_set_quality(&c, 10, TRUE);
+		if (progressive)
+			jpeg_simple_progression(&c);
+		jpeg_start_compress(&c, TRUE);
+		std::vector<uint8_t> row(1024, 0);
+		while (c.next_scanline < c.image_height) {
+			JSAMPROW r = row.data();
+			jpeg_write_scanlines(&c, &r, 1);
+		}
+		jpeg_finish_compress(&c);
+		jpeg_destroy_compress(&c);
+		Bytes data(mem, mem + size);
+		free(mem);
+		CWinBmp bmp;
+		ASSERT_NO_THROW(magick::DecodeBytes(data, bmp));
+		EXPECT_EQ(bmp.GetWidth(), 1024);
+		EXPECT_EQ(bmp.GetPixel(1000, 1000), CPixel32(0, 0, 0, 255));
+	}
+}
+
 TEST(JpegDecoder, LibraryErrorsBecomeCodeSix)
 {
 	JpegSpec cmyk;

@@ -51,11 +51,50 @@ TEST(PgmDecoder, SmallMaximumStretchesToFullGrey)
 	EXPECT_EQ(bmp.GetPixel(0, 0), CPixel32(170, 170, 170, 255));
 	EXPECT_EQ(bmp.GetPixel(1, 0), CPixel32(255, 255, 255, 255));
 
-	// a maximum outside 1..255 counts as 255
-	Bytes wide = Text("P5 1 1 1000\n");
-	wide.push_back(77);
-	magick::DecodeBytes(wide, bmp);
-	EXPECT_EQ(bmp.GetPixel(0, 0).GetR(), 77);
+	// a maximum outside 1..65535 counts as 255
+	for (const char *head : {"P5 1 1 70000\n", "P5 1 1 0\n"}) {
+		Bytes wide = Text(head);
+		wide.push_back(77);
+		magick::DecodeBytes(wide, bmp);
+		EXPECT_EQ(bmp.GetPixel(0, 0).GetR(), 77) << head;
+	}
+}
+
+TEST(PgmDecoder, MaximumAbove255TakesTwoByteSamplesScaledByTheMaximum)
+{
+	// P5: two bytes a sample, high byte first; v x 255 / maximum
+	Bytes p5 = Text("P5 5 1 1000\n");
+	p5.insert(p5.end(), {0, 0, 0x01, 0xF4, 0x03, 0xE8, 0x03, 0xE7, 0x07, 0xD0});   // 0 500 1000 999 2000
+	CWinBmp bmp;
+	magick::DecodeBytes(p5, bmp, 0);
+	ASSERT_EQ(bmp.GetWidth(), 5);
+	const uint8_t expected[5] = {0, 127, 255, 254, 255};   // 2000 is above the maximum
+	for (int x = 0; x < 5; ++x)
+		EXPECT_EQ(bmp.GetLine(0)[x], expected[x]) << x;
+
+	// P2 reads the numbers whole
+	magick::DecodeBytes(Text("P2 3 1 65535\n0 65535 32768\n"), bmp);
+	EXPECT_EQ(bmp.GetPixel(0, 0), CPixel32(0, 0, 0, 255));
+	EXPECT_EQ(bmp.GetPixel(1, 0), CPixel32(255, 255, 255, 255));
+	EXPECT_EQ(bmp.GetPixel(2, 0), CPixel32(127, 127, 127, 255));
+
+	// one byte a sample is half the data a maximum of 300 needs
+	Bytes shortData = Text("P5 2 2 300\n");
+	shortData.insert(shortData.end(), {1, 2, 3, 4});
+	CPGMDecoder decoder;
+	EXPECT_EQ(magick::DecodeError(decoder, shortData, bmp), 11);
+
+	// ImageMagick's 16-bit files, raw and plain, of samples between the 8-bit
+	// steps (it rounds where we cut)
+	std::string src = magick::TempPath("pgm16_src.pgm");
+	magick::Run("/usr/bin/convert -size 17x9 xc: -fx '(i*37+j*11)%97/96' -depth 16 '" + src + "'");
+	Bytes srcBytes = magick::ReadFile(src);
+	ASSERT_EQ(std::string(srcBytes.begin(), srcBytes.begin() + 14), "P5\n17 9\n65535\n");
+	for (const char *options : {"-depth 16", "-depth 16 -compress None"}) {
+		SCOPED_TRACE(options);
+		EXPECT_TRUE(magick::ConvertAndCompare(src, options, ".pgm", true, 1));
+	}
+	std::remove(src.c_str());
 }
 
 TEST(PgmDecoder, BadFilesFailAndLeaveTheBitmap)

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "picture/inflate.h"
+#include "picture/picture_state.h"
+#include "picture/pictrace.h"
 #include "picture/winbmp.h"
 #include "tests/picture/png_test_support.h"
 
@@ -178,7 +180,7 @@ TEST(PngDecoder, MalformedFilesEndSafely)
 		Bytes b = good;
 		size_t at = pngtest::FindChunk(b, "IDAT");
 		b[at] = 0x7f;
-		cases.push_back({"chunk length beyond the data", b, 21});
+		cases.push_back({"chunk length beyond the data", b, 0});
 	}
 	{
 		Bytes hdr = pngtest::ChunkData(good, "IHDR");
@@ -191,8 +193,9 @@ TEST(PngDecoder, MalformedFilesEndSafely)
 		hdr2[3] = 0;
 		cases.push_back({"zero width", pngtest::ReplaceChunk(good, "IHDR", hdr2), 0});
 	}
-	cases.push_back({"IDAT of 0 bytes", pngtest::ReplaceChunk(good, "IDAT", Bytes{}), 21});
-	cases.push_back({"IDAT of 1 byte", pngtest::ReplaceChunk(good, "IDAT", Bytes{0x78}), 21});
+	// no data or too little to inflate to the rows: refused before any output
+	cases.push_back({"IDAT of 0 bytes", pngtest::ReplaceChunk(good, "IDAT", Bytes{}), 0});
+	cases.push_back({"IDAT of 1 byte", pngtest::ReplaceChunk(good, "IDAT", Bytes{0x78}), 0});
 	{
 		Bytes idat = pngtest::ChunkData(good, "IDAT");
 		idat.resize(idat.size() / 2);
@@ -200,7 +203,7 @@ TEST(PngDecoder, MalformedFilesEndSafely)
 	}
 	{
 		Bytes b(good.begin(), good.begin() + good.size() - 40);
-		cases.push_back({"file cut inside IDAT", b, 21});
+		cases.push_back({"file cut inside IDAT", b, 0});
 	}
 	{
 		Bytes hdr = pngtest::ChunkData(good, "IHDR");
@@ -229,6 +232,84 @@ TEST(PngDecoder, MalformedFilesEndSafely)
 			ASSERT_EQ(dec.rgba[i], ref[i]) << i;
 		}
 	}
+}
+
+// A small file claiming a huge picture is refused before anything is
+// allocated: inflate makes at most 1032 bytes of a byte of data.
+TEST(PngDecoder, TinyFilesClaimingHugePicturesAreRefused)
+{
+	auto withSize = [](unsigned w, unsigned h, int colorType, const Bytes &idat) {
+		Bytes ihdr = {(uint8_t)(w >> 24), (uint8_t)(w >> 16), (uint8_t)(w >> 8), (uint8_t)w,
+		              (uint8_t)(h >> 24), (uint8_t)(h >> 16), (uint8_t)(h >> 8), (uint8_t)h,
+		              8, (uint8_t)colorType, 0, 0, 0};
+		Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+		for (const Bytes &chunk : {pngtest::MakeChunk("IHDR", ihdr), pngtest::MakeChunk("IDAT", idat),
+		                           pngtest::MakeChunk("IEND", Bytes{})})
+			png.insert(png.end(), chunk.begin(), chunk.end());
+		return png;
+	};
+	const Bytes tinyData = pngtest::DeflateBytes(Bytes(10, 0));
+	ASSERT_LE(tinyData.size(), 12u);
+	const Bytes tiny = withSize(16384, 16383, 6, tinyData);
+	EXPECT_LE(tiny.size(), 69u);
+	// Data enough for the rows, a picture above the limit of 2^27 pixels.
+	const Bytes big = withSize(11586, 11586, 0, Bytes(140000, 0));
+	for (const Bytes *png : {&tiny, &big}) {
+		YsRawPngDecoder dec;
+		EXPECT_EQ(dec.Decode(png->data(), png->size()), 1);
+		EXPECT_EQ(dec.wid, 0);
+		EXPECT_TRUE(dec.rgba.empty());
+		CWinBmp bmp;
+		MakeBmpFromPNGData(png->data(), png->size(), &bmp, 32);
+		EXPECT_EQ(bmp.GetWidth(), 0);
+		EXPECT_EQ(bmp.GetHeight(), 0);
+	}
+
+	// The most compressible picture zlib can make still decodes.
+	Bytes raw((size_t)1000 * 3001, 0);
+	Bytes png = pngtest::ReplaceChunk(EncodePng(MakeSpec(3000, 1000, 0, 8)), "IDAT", pngtest::DeflateBytes(raw));
+	ASSERT_GT(raw.size() / pngtest::ChunkData(png, "IDAT").size(), 1000u);
+	YsRawPngDecoder dec;
+	dec.Decode(png.data(), png.size());
+	ASSERT_EQ(dec.wid, 3000);
+	ASSERT_EQ(dec.hei, 1000);
+	const uint8_t blackOpaque[4] = {0, 0, 0, 255};
+	for (size_t i = 0; i < dec.rgba.size(); i += 4)
+		ASSERT_EQ(memcmp(&dec.rgba[i], blackOpaque, 4), 0) << i;
+}
+
+// The decoder's and the inflate's lines go to the library's trace, which is
+// off unless a trace file and level are set.
+TEST(PngDecoder, TraceLinesGoToTheTraceFileOnlyWhenOneIsSet)
+{
+	PngSpec layout = MakeSpec(9, 6, 3, 8);
+	layout.interlace = 1;
+	const Bytes png = EncodePng(layout);
+	testing::internal::CaptureStdout();
+	testing::internal::CaptureStderr();
+	YsRawPngDecoder quiet;
+	quiet.Decode(png.data(), png.size());
+	EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+	EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+	const std::string trace = testing::TempDir() + "pic2_png_trace_" + std::to_string(getpid()) + ".txt";
+	remove(trace.c_str());
+	PLSetTraceFile(trace.c_str());
+	PLSetTraceLevel(2);
+	YsRawPngDecoder traced;
+	traced.Decode(png.data(), png.size());
+	ResetPictureState();
+	FILE *f = fopen(trace.c_str(), "rb");
+	ASSERT_TRUE(f);
+	std::string text;
+	char buf[4096];
+	for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;)
+		text.append(buf, n);
+	fclose(f);
+	remove(trace.c_str());
+	for (const char *line : {"Chunk name=IHDR\n", "Width=9 Height=6\n", "256 palette entries\n", "Interlace Pass 7\n",
+	                         "Begin zLib block length=", "Huffman Tree Leak Tracker = 0\n", "Final Position ("})
+		EXPECT_NE(text.find(line), std::string::npos) << line;
 }
 
 TEST(PngDecoder, ExcessDataAfterTheLastRowIsIgnored)

@@ -101,7 +101,10 @@ TEST(Services, FakesRecordCalls) {
 
     svc::document()->tables().groups.add().value = {1, 2, 3};
     EXPECT_EQ(s.document.faceTables.groups.size(), 1);
-    EXPECT_EQ(s.document.faceTables.headGroup, -1);
+    // The chosen rows are unset until a head is read.
+    for (int32_t row : {s.document.faceTables.headGroup, s.document.faceTables.faceMaterial,
+                        s.document.faceTables.lipMaterial, s.document.faceTables.eyeSocketMaterial})
+        EXPECT_EQ(row, -1);
 }
 
 TEST(Services, ScopeRestoresEverything) {

@@ -1,0 +1,391 @@
+#include "app/obj_import.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "app/c_format.h"
+#include "app/model_scope.h"
+#include "app/obj_export.h"
+#include "app/project_file.h"
+#include "app/text_lines.h"
+#include "framework/paths.h"
+#include "picture/anypicdecoder.h"
+#include "picture/png.h"
+#include "picture/textexception.h"
+#include "picture/winbmp.h"
+
+namespace files {
+
+namespace {
+
+constexpr int kMaxCorners = 36;
+constexpr std::size_t kNameCapacity = 127;
+
+bool blank(char c) { return c == ' ' || c == '\t'; }
+
+std::string lowered(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// The line without leading blanks and tabs, trailing line breaks and blanks.
+std::string_view trimmed(std::string_view line) {
+    std::size_t a = 0, b = line.size();
+    while (a < b && blank(line[a])) ++a;
+    while (b > a && (line[b - 1] == '\r' || line[b - 1] == '\n' || blank(line[b - 1]))) --b;
+    return line.substr(a, b - a);
+}
+
+// The keyword ends the line or is followed by a blank or tab.
+bool keyword(std::string_view line, std::string_view word) {
+    return line.substr(0, word.size()) == word && (line.size() == word.size() || blank(line[word.size()]));
+}
+
+std::string_view rest(std::string_view line, std::size_t n) {
+    line.remove_prefix(std::min(n, line.size()));
+    while (!line.empty() && blank(line.front())) line.remove_prefix(1);
+    return line;
+}
+
+bool parseLong(std::string_view t, long& v) {
+    auto r = std::from_chars(t.data(), t.data() + t.size(), v);
+    return !t.empty() && r.ec == std::errc() && r.ptr == t.data() + t.size();
+}
+
+void setName(char (&name)[128], const std::string& text) {
+    std::size_t n = std::min(text.size(), kNameCapacity);
+    std::memcpy(name, text.data(), n);
+    name[n] = 0;
+}
+
+template <class Row>
+int findName(const fnd::dynarray<Row>& rows, const std::string& lower) {
+    for (int i = 0; i < rows.size(); ++i)
+        if (lowered(rows[i].name) == lower) return i;
+    return -1;
+}
+
+bool containsLower(const char* name, const std::string& word) {
+    return lowered(name).find(lowered(word)) != std::string::npos;
+}
+
+// Blanks become '_' except in the "~g " that joins consecutive group names.
+void underscoreBlanks(char* name) {
+    std::size_t n = std::strlen(name);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (name[i] != ' ') continue;
+        if (i >= 2 && name[i - 1] == 'g' && name[i - 2] == '~') continue;
+        name[i] = '_';
+    }
+}
+
+}  // namespace
+
+bool ScanTriangles(std::string_view text, std::vector<ObjCorner>& corners, std::vector<std::array<int, 3>>& fan,
+                   std::string& reason) {
+    corners.clear();
+    fan.clear();
+    std::size_t i = 0;
+    while (i < text.size() && int(corners.size()) < kMaxCorners) {
+        while (i < text.size() && blank(text[i])) ++i;
+        if (i >= text.size()) break;
+        std::size_t start = i;
+        while (i < text.size() && !blank(text[i])) ++i;
+        std::string_view word = text.substr(start, i - start);
+        ObjCorner c;
+        std::size_t s1 = word.find('/');
+        bool good;
+        if (s1 == std::string_view::npos) {
+            good = parseLong(word, c.vertex);
+            c.texture = c.vertex;
+        } else {
+            std::string_view rest1 = word.substr(s1 + 1);
+            std::size_t s2 = rest1.find('/');
+            good = parseLong(word.substr(0, s1), c.vertex);
+            if (s2 == 0) {  // v//n
+                long normal;
+                good = good && parseLong(rest1.substr(1), normal);
+                c.texture = c.vertex;
+            } else if (s2 == std::string_view::npos) {  // v/t
+                good = good && parseLong(rest1, c.texture);
+            } else {  // v/t/n
+                long normal;
+                good = good && parseLong(rest1.substr(0, s2), c.texture) && parseLong(rest1.substr(s2 + 1), normal);
+            }
+        }
+        if (!good) {
+            reason = "corner \"" + std::string(word) + "\" is no vertex number";
+            return false;
+        }
+        corners.push_back(c);
+    }
+    if (corners.size() < 3) {
+        reason = cformat("face of %zu corners", corners.size());
+        return false;
+    }
+    fan.push_back({0, 1, 2});
+    for (int k = 1; k + 2 <= int(corners.size()) - 1; ++k) fan.push_back({k + 2, 0, k + 1});
+    return true;
+}
+
+bool ParseObj(std::string_view bytes, const svc::AppState& app, ObjImport& out, std::string& reason) {
+    out = ObjImport();
+    reason.clear();
+    // Split into whole lines once; the first pass counts vertices and
+    // texture coordinates so that forward numbers can be checked.
+    std::vector<std::string_view> lines;
+    for (std::size_t at = 0; at < bytes.size();) {
+        std::size_t nl = bytes.find('\n', at);
+        std::size_t end = nl == std::string_view::npos ? bytes.size() : nl;
+        lines.push_back(bytes.substr(at, end - at));
+        at = end + 1;
+    }
+    long totalV = 0, totalT = 0;
+    for (std::string_view raw : lines) {
+        std::string_view l = trimmed(raw);
+        if (keyword(l, "v")) ++totalV;
+        else if (keyword(l, "vt")) ++totalT;
+    }
+    out.vertices.reserve(std::size_t(totalV));
+
+    svc::FaceTables& tb = out.tables;
+    int group = 0, material = 0;
+    bool previousWasGroup = false;
+    std::vector<ObjCorner> corners;
+    std::vector<std::array<int, 3>> fan;
+    auto refuse = [&](int line, const std::string& why) {
+        reason = cformat("obj line %d: %s", line, why.c_str());
+        out = ObjImport();
+        return false;
+    };
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        const int lineNo = int(n) + 1;
+        std::string_view l = trimmed(lines[n]);
+        bool isGroup = keyword(l, "g");
+        if (keyword(l, "v")) {
+            Tokens t(rest(l, 1));
+            double x, y, z;
+            if (!t.number(x) || !t.number(y) || !t.number(z)) return refuse(lineNo, "vertex of fewer than three numbers");
+            head3::PNT p{};
+            p.v[0] = float(x), p.v[1] = float(y), p.v[2] = float(z);
+            out.vertices.push_back(p);
+        } else if (keyword(l, "vt")) {
+            Tokens t(rest(l, 2));
+            double u, v = 0;
+            if (!t.number(u)) return refuse(lineNo, "texture coordinate without a number");
+            if (!t.atEnd() && !t.number(v)) return refuse(lineNo, "texture coordinate that is no number");
+            svc::TxtCoordinateRow row;
+            row.u = u, row.v = v;
+            tb.txtCoordinates.add(row);
+        } else if (keyword(l, "f")) {
+            std::string why;
+            if (!ScanTriangles(rest(l, 1), corners, fan, why)) return refuse(lineNo, why);
+            const long soFarV = long(out.vertices.size()), soFarT = tb.txtCoordinates.size();
+            std::vector<int> vi(corners.size()), ti(corners.size());
+            for (std::size_t k = 0; k < corners.size(); ++k) {
+                long v = corners[k].vertex, index = v >= 1 ? v - 1 : v + soFarV;
+                long limit = v >= 1 ? totalV : soFarV;
+                if (v == 0 || index < 0 || index >= limit)
+                    return refuse(lineNo, cformat("vertex %ld of %ld", v, limit));
+                vi[k] = int(index);
+                long t = corners[k].texture, tIndex = t >= 1 ? t - 1 : t + soFarT;
+                long tLimit = t >= 1 ? totalT : soFarT;
+                // A number outside the table means no row.
+                ti[k] = t != 0 && tIndex >= 0 && tIndex < tLimit ? int(tIndex) : -1;
+            }
+            const int firstIndex = int(out.triangles.size());
+            for (std::size_t f = 0; f < fan.size(); ++f) {
+                head3::TRI tri{};
+                for (int k = 0; k < 3; ++k) {
+                    tri.v[k] = vi[std::size_t(fan[f][k])];
+                    tri.v[3 + k] = ti[std::size_t(fan[f][k])];
+                }
+                tri.v[6] = group;
+                tri.v[7] = material;
+                tri.v[8] = -1;
+                out.triangles.push_back(tri);
+            }
+            if (fan.size() == 2) out.triangles[std::size_t(firstIndex)].v[8] = firstIndex + 1;
+        } else if (isGroup) {
+            std::string name(l.size() > 1 ? rest(l, 1) : std::string_view(" "));
+            if (name.empty()) name = " ";
+            if (previousWasGroup && group < tb.groups.size()) {
+                std::string joined = std::string(tb.groups[group].name) + "~g " + lowered(name);
+                setName(tb.groups[group].name, joined);
+            } else {
+                std::string lower = lowered(name);
+                int found = findName(tb.groups, lower);
+                if (found < 0) {
+                    svc::GroupRow row;
+                    setName(row.name, lower);
+                    tb.groups.add(row);
+                    found = tb.groups.size() - 1;
+                }
+                group = found;
+            }
+        } else if (keyword(l, "usemtl")) {
+            Tokens t(rest(l, 6));
+            std::string_view word = t.next();
+            std::string lower = word.empty() ? std::string(" ") : lowered(word);
+            int found = findName(tb.materials, lower);
+            if (found < 0) {
+                svc::MaterialRow row;
+                setName(row.name, lower);
+                tb.materials.add(row);
+                found = tb.materials.size() - 1;
+            }
+            material = found;
+        }
+        previousWasGroup = isGroup;
+    }
+
+    // The chosen group and materials by the keywords.
+    tb.headGroup = tb.faceMaterial = tb.lipMaterial = tb.eyeSocketMaterial = -1;
+    const std::string headWord = lowered(app.headGroupKeyword);
+    for (int i = 0; i < tb.groups.size(); ++i) {
+        std::string cut = lowered(tb.groups[i].name);
+        cut = cut.substr(0, cut.find('~'));
+        if (cut.compare(0, headWord.size(), headWord) == 0) tb.headGroup = i;
+    }
+    const bool oneGroup = tb.groups.size() == 1;
+    for (int i = 0; i < tb.materials.size(); ++i) {
+        const char* name = tb.materials[i].name;
+        if (containsLower(name, app.faceKeyword))
+            tb.faceMaterial = i;
+        else if (tb.faceMaterial == -1 && containsLower(name, app.altFaceKeyword))
+            tb.faceMaterial = i;
+        if (containsLower(name, app.lipKeyword)) tb.lipMaterial = i;
+        if (containsLower(name, app.eyeSocketKeyword)) tb.eyeSocketMaterial = i;
+        if (oneGroup && containsLower(name, app.headGroupKeyword)) tb.faceMaterial = i;
+    }
+    for (int32_t* chosen : {&tb.headGroup, &tb.faceMaterial, &tb.lipMaterial, &tb.eyeSocketMaterial})
+        if (*chosen < 0) *chosen = 0;
+    if (oneGroup) tb.lipMaterial = tb.eyeSocketMaterial = tb.faceMaterial;
+    for (int i = 0; i < tb.groups.size(); ++i) {
+        tb.groups[i].value = {};
+        underscoreBlanks(tb.groups[i].name);
+    }
+    for (int i = 0; i < tb.materials.size(); ++i) underscoreBlanks(tb.materials[i].name);
+
+    // Scaled to 100 on the box's largest edge, centred on the used vertices.
+    if (out.vertices.empty()) {
+        reason = "obj: no vertices";
+        out = ObjImport();
+        return false;
+    }
+    if (out.triangles.empty()) {
+        reason = "obj: no faces";
+        out = ObjImport();
+        return false;
+    }
+    float lo[3], hi[3];
+    for (int k = 0; k < 3; ++k) lo[k] = hi[k] = out.vertices[0].v[k];
+    for (const head3::PNT& p : out.vertices)
+        for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], p.v[k]), hi[k] = std::max(hi[k], p.v[k]);
+    double edge = std::max({double(hi[0]) - lo[0], double(hi[1]) - lo[1], double(hi[2]) - lo[2]});
+    if (!(edge > 0) || !std::isfinite(edge) || !std::isfinite(100 / edge)) {
+        reason = "obj: the vertices have no extent";
+        out = ObjImport();
+        return false;
+    }
+    const double s = 100 / edge;
+    for (const head3::TRI& t : out.triangles)
+        for (int k = 0; k < 3; ++k) out.vertices[std::size_t(t.v[k])].v[6] = 1;
+    double ulo[3] = {1e300, 1e300, 1e300}, uhi[3] = {-1e300, -1e300, -1e300};
+    for (const head3::PNT& p : out.vertices) {
+        if (p.v[6] == 0) continue;
+        for (int k = 0; k < 3; ++k) ulo[k] = std::min(ulo[k], p.v[k] * s), uhi[k] = std::max(uhi[k], p.v[k] * s);
+    }
+    const double c[3] = {(ulo[0] + uhi[0]) / 2, (ulo[1] + uhi[1]) / 2, (ulo[2] + uhi[2]) / 2};
+    for (head3::PNT& p : out.vertices)
+        for (int k = 0; k < 3; ++k) p.v[k] = float(p.v[k] * s - c[k]);
+    out.offset = vector3<double>(c[0], c[1], c[2]);
+    out.scale = s;
+    return true;
+}
+
+void BuildObjHead(ObjImport& in) {
+    CurrentModelScope scope;
+    in.head = std::make_unique<head3>();
+    head3& h = *in.head;
+    h.scale = in.scale;
+    h.offset = in.offset;
+    fnd::fileTB none;
+    h.read_version1(none, int(in.vertices.size()), int(in.triangles.size()), in.vertices.data(),
+                    in.triangles.data());
+    h.status = 1;
+    h.post_read(true);
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) h.vertices[v].loadPosition = h.vertices[v].position;
+    h.SetMinMaxOctree(false);
+    h.BuildMirror();
+}
+
+void LoadObjTexture(const std::string& objPath, ObjImport& in) {
+    const int n = kImportTextureSize;
+    CWinBmp picture;
+    bool found = false;
+    in.texturePicture.clear();
+    for (const char* ext : {".jpg", ".bmp", ".tif", ".png"}) {
+        std::string candidate = CompanionPath(objPath, ext);
+        if (std::FILE* f = std::fopen(brv::PosixPath(candidate).c_str(), "rb")) {
+            std::fclose(f);
+        } else {
+            continue;
+        }
+        // The first picture that opens is the one; one that does not decode
+        // gives the grey texture.
+        try {
+            if (std::string(ext) == ".png") {
+                MakeBmpFromPNG(candidate.c_str(), &picture, 32);
+                found = picture.GetWidth() > 1 || picture.GetHeight() > 1;
+            } else {
+                CAnyPicDecoder decoder;
+                decoder.MakeBmpFromFile(candidate.c_str(), &picture, 32);
+                found = picture.GetWidth() > 0 && picture.GetHeight() > 0;
+            }
+        } catch (const CTextException&) {
+            found = false;
+        }
+        if (found) in.texturePicture = candidate;
+        break;
+    }
+    auto texture = std::make_unique<TextureImage>();
+    texture->width = texture->height = n;
+    texture->rgb.assign(std::size_t(n) * n * 3, 127);
+    if (found) {
+        if (picture.GetBitsPerPixel() != 32) {
+            CWinBmp converted;
+            converted.CreateCopy(picture, 32);
+            picture = converted;
+        }
+        picture.ResizeBilinear(n, n);
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) {
+                CPixel32 p = picture.GetPixel(x, y);
+                unsigned char* d = texture->rgb.data() + (std::size_t(y) * n + x) * 3;
+                d[0] = p.GetR(), d[1] = p.GetG(), d[2] = p.GetB();
+            }
+    }
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            unsigned char* d = texture->rgb.data() + (std::size_t(y) * n + x) * 3;
+            d[0] = 200, d[1] = 150, d[2] = 100;
+        }
+    if (in.head) in.head->texture = std::move(texture);
+}
+
+bool LoadOBJFile(const std::string& path, bool withTexture, const svc::AppState& keywords, ObjImport& out,
+                 std::string& reason) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes, reason)) return false;
+    if (!ParseObj(bytes, keywords, out, reason)) return false;
+    BuildObjHead(out);
+    if (withTexture) LoadObjTexture(path, out);
+    return true;
+}
+
+}  // namespace files

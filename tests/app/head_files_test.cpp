@@ -1,0 +1,241 @@
+// Head files: the cube as .the, .phs with vertex gaps and odd widths, reading
+// both back, and refusal of bad and cut files.
+
+#include <cstring>
+
+#include "app/head_files.h"
+#include "app/isolated_check.h"
+#include "app/model_scope.h"
+#include "tests/app/files_fixture.h"
+#include "tests/support/test_meshes.h"
+
+namespace {
+
+using filestest::FilesTest;
+using namespace files;
+
+class HeadFilesTest : public FilesTest {
+protected:
+    void TearDown() override {
+        head.reset();
+        FilesTest::TearDown();
+    }
+
+    // A cube whose vertices sit in slots 2..9 (0 and 1 were freed), with a
+    // texture coordinate from each corner's position and a w x h texture.
+    void gappedCube(int w, int h) {
+        head = std::make_unique<head3>();
+        head->set_actual();
+        Index<vertex> d0 = testmesh::addVertex(*head, {}), d1 = testmesh::addVertex(*head, {});
+        testmesh::build(*head, testmesh::subdividedCubeShape(1, 10));
+        head->vertices.remove_index(d0);
+        head->vertices.remove_index(d1);
+        for (int t = head->triangles.first(); t != -1; t = head->triangles.nextOf(t)) {
+            triangle& tr = head->triangles[t];
+            for (int k = 0; k < 3; ++k) {
+                const vector3<double>& p = tr.corner(k).data().position;
+                tr.texture[k] = vector2<double>((p.x + 10) / 40, (p.y + 10) / 80 + 0.5);
+            }
+        }
+        auto tex = std::make_unique<TextureImage>();
+        tex->width = w;
+        tex->height = h;
+        for (int i = 0; i < w * h; ++i)
+            for (int c = 0; c < 3; ++c) tex->rgb.push_back(static_cast<unsigned char>(i * 3 + c * 80));
+        head->texture = std::move(tex);
+    }
+
+    std::unique_ptr<head3> head;
+};
+
+TEST_F(HeadFilesTest, CubeAsTheFile) {
+    svc::FaceTables tables;
+    head = templateHead(121, tables);
+    std::string text = WriteTHE(*head, &tables, "t");
+    std::string binary = WriteTHE(*head, &tables, "b");
+    // The head writer writes text either way.
+    EXPECT_EQ(binary, "\n" + text);
+    const std::string start = "3 1 0 \n\t1 0 0.000000 0.000000 0.000000 1.000000 \n\tAllOfEditedData3D::";
+    EXPECT_EQ(text.substr(0, start.size()), start);
+    EXPECT_NE(text.find("\t\t8 \tof::Vertex \n"), std::string::npos);
+    EXPECT_NE(text.find("\t\t\t0 -1   -10.000   -10.000   -10.000 \n"), std::string::npos);
+    EXPECT_EQ(testsupport::Fnv1a(text.data(), text.size()), 10694862222651607030ull) << testsupport::Fnv1a(text.data(), text.size());
+    std::string dump = testsupport::DumpHead(*head) + testsupport::DumpTables(tables);
+    head.reset();
+    HeadRead back;
+    std::string why;
+    ASSERT_TRUE(ParseTHE(binary, back, why)) << why;
+    EXPECT_EQ(testsupport::DumpHead(*back.head) + testsupport::DumpTables(back.tables), dump);
+    EXPECT_EQ(WriteTHE(*back.head, &back.tables, "t"), text);
+}
+
+TEST_F(HeadFilesTest, PhsOfACubeWithVertexGaps) {
+    gappedCube(32, 2);
+    std::string bytes, why;
+    ASSERT_TRUE(WritePHS(*head, bytes, why)) << why;
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < bytes.size();) {
+        std::size_t nl = bytes.find('\n', at);
+        lines.push_back(bytes.substr(at, nl - at));
+        at = nl + 1;
+    }
+    ASSERT_EQ(lines.size(), 1u + 8 + 12 + 2);
+    EXPECT_EQ(lines[0], "2 8 12 32 2");
+    // Serials count from 0 in chain order (slots 2..9); scale 1, offset 0.
+    EXPECT_EQ(lines[1], "      0   10.000  -10.000  -10.000   0.50000 0.50000");
+    EXPECT_EQ(lines[8], "      7   -10.000  10.000  -10.000   0.00000 0.25000");
+    EXPECT_EQ(lines[9], "      0       0       1       2");
+    for (int i = 9; i < 21; ++i) {
+        int s, a, b, c;
+        ASSERT_EQ(std::sscanf(lines[std::size_t(i)].c_str(), "%d %d %d %d", &s, &a, &b, &c), 4);
+        EXPECT_EQ(s, i - 9);
+        for (int v : {a, b, c}) EXPECT_TRUE(v >= 0 && v < 8);
+    }
+    EXPECT_EQ(lines[21].substr(0, 24), "   0    0  0050A0 0353A3");
+    EXPECT_EQ(lines[22].substr(0, 17), "   1    0  60B000");
+    EXPECT_EQ(lines[22].size(), 10u + 32 * 7);
+    EXPECT_EQ(testsupport::Fnv1a(bytes.data(), bytes.size()), 14167151102788312106ull) << testsupport::Fnv1a(bytes.data(), bytes.size());
+
+    // Read back: positions, each vertex's coordinate at its corners, texture.
+    std::vector<unsigned char> rgb = head->texture->rgb;
+    head.reset();
+    HeadRead back;
+    ASSERT_TRUE(ParsePHS(bytes, back, why)) << why;
+    EXPECT_EQ(back.head->vertices.count(), 8);
+    EXPECT_EQ(back.head->triangles.count(), 12);
+    EXPECT_EQ(back.head->texture->rgb, rgb);
+    std::string again;
+    ASSERT_TRUE(WritePHS(*back.head, again, why));
+    EXPECT_EQ(again, bytes);
+}
+
+TEST_F(HeadFilesTest, PhsTextureLines) {
+    for (int w : {512, 40}) {
+        gappedCube(w, 3);
+        std::string bytes, why;
+        ASSERT_TRUE(WritePHS(*head, bytes, why)) << why;
+        std::size_t texture = 0;
+        for (int i = 0; i < 21; ++i) texture = bytes.find('\n', texture) + 1;
+        std::string rows = bytes.substr(texture);
+        int lines = 0;
+        for (std::size_t at = 0; at < rows.size(); at = rows.find('\n', at) + 1, ++lines) {
+            int r, c;
+            ASSERT_EQ(std::sscanf(rows.c_str() + at, "%d %d", &r, &c), 2);
+            int perRow = (w + 31) / 32;
+            EXPECT_EQ(r, lines / perRow);
+            EXPECT_EQ(c, lines % perRow * 32);
+        }
+        EXPECT_EQ(lines, 3 * ((w + 31) / 32));
+        if (w == 40) EXPECT_EQ(rows.substr(0, rows.find('\n')).size(), 10u + 32 * 7);
+        head.reset();
+        HeadRead back;
+        ASSERT_TRUE(ParsePHS(bytes, back, why)) << why;
+        EXPECT_EQ(back.head->texture->width, w);
+    }
+}
+
+TEST_F(HeadFilesTest, PhsScaleAndOffset) {
+    gappedCube(32, 1);
+    head->scale = 2;
+    head->offset = vector3<double>(10, 0, 0);
+    std::string bytes, why;
+    ASSERT_TRUE(WritePHS(*head, bytes, why));
+    EXPECT_NE(bytes.find("\n      0   10.000  -5.000  -5.000 "), std::string::npos);
+    for (double bad : {0.0, std::nan(""), double(INFINITY)}) {
+        head->scale = bad;
+        EXPECT_FALSE(WritePHS(*head, bytes, why));
+        EXPECT_FALSE(SavePHSFile2("/tmp/never_written.phs", *head, why));
+    }
+}
+
+TEST_F(HeadFilesTest, PhsVersionOne) {
+    const std::string v1 = "1 3 1\n0 0 0 0\n1 10 0 0\n2 0 10 0\n0 0 1 2\n";
+    HeadRead back;
+    std::string why;
+    ASSERT_TRUE(ParsePHS(v1, back, why)) << why;
+    EXPECT_EQ(back.head->triangles.count(), 1);
+    EXPECT_NE(back.head->regions.get("whole_head"), -1);
+}
+
+TEST_F(HeadFilesTest, BadHeadFilesAreRefused) {
+    svc::FaceTables tables;
+    head = templateHead(121, tables);
+    const std::string the = WriteTHE(*head, &tables, "t");
+    head.reset();
+    gappedCube(32, 2);
+    std::string phs, why;
+    ASSERT_TRUE(WritePHS(*head, phs, why));
+    head.reset();
+    const std::string v1 = "1 3 1\n0 0 0 0\n1 10 0 0\n2 0 10 0\n0 0 1 2\n";
+    auto replaced = [](std::string s, const std::string& from, const std::string& to) {
+        std::size_t at = s.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return s.replace(at, from.size(), to);
+    };
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool phs;
+    };
+    std::vector<Case> cases = {
+        {"the: version 1", replaced(the, "3 1 0", "1 1 0"), false},
+        {"the: mode bits", replaced(the, "3 1 0", "3 5 0"), false},
+        {"the: vertex count past the records", replaced(the, "\t\t8 \tof::Vertex \n\t\t\t0", "\t\t9 \tof::Vertex \n\t\t\t0"), false},
+        {"the: negative count", replaced(the, "\t\t8 \tof::Vertex \n\t\t\t0", "\t\t-8 \tof::Vertex \n\t\t\t0"), false},
+        {"the: slot twice", replaced(the, "\t\t\t1 -1    10.000", "\t\t\t0 -1    10.000"), false},
+        {"the: dangling corner", replaced(the, "0 2 3 \t0 0", "0 2 33 \t0 0"), false},
+        {"the: dangling texture row", replaced(the, "\t0 1 2 \n", "\t0 1 9 \n"), false},
+        {"the: not a number", replaced(the, "-10.000   -10.000   -10.000", "-10.000   x   -10.000"), false},
+        {"the: garbage after", the + "junk\n", false},
+        {"the: huge slot", replaced(the, "\t\t\t1 -1    10.000", "\t\t\t999999999 -1    10.000"), false},
+        {"phs: version 3", "3" + phs.substr(1), true},
+        {"phs: counts past the end", replaced(phs, "2 8 12", "2 800000 12"), true},
+        {"phs: negative count", replaced(phs, "2 8 12", "2 -8 12"), true},
+        {"phs: texture too large", replaced(phs, "32 2\n", "100000 2\n"), true},
+        {"phs: serial out of order", replaced(phs, "      1 ", "      5 "), true},
+        {"phs: corner past the vertices", replaced(phs, "      0       0       1       2", "      0       0       1       8"), true},
+        {"phs: bad colour", replaced(phs, "0050A0", "0050G0"), true},
+        {"phs: short colour", replaced(phs, "0050A0", "0050A"), true},
+        {"phs: wrong row", replaced(phs, "\n   1    0 ", "\n   2    0 "), true},
+        {"phs: a pixel missing", phs.substr(0, phs.size() - 8) + "\n", true},
+        {"phs: more after", phs + "1\n", true},
+        {"phs: not a number", replaced(phs, "-10.000", "-1x.000"), true},
+        {"phs1: slot twice", replaced(v1, "1 10 0 0", "0 10 0 0"), true},
+        {"phs1: corner no vertex", replaced(v1, "0 0 1 2", "0 0 1 7"), true},
+        {"phs1: huge slot", replaced(v1, "2 0 10 0", "900000 0 10 0"), true},
+        {"phs1: records short", v1.substr(0, v1.size() - 4), true},
+    };
+    svc::FaceTables openTables;
+    std::unique_ptr<head3> open = templateHead(121, openTables);
+    open->set_actual();
+    std::string dump = testsupport::DumpHead(*open);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Beside the open head only the check in isolation reads them.
+        EXPECT_FALSE(files::CheckInIsolation(
+            [&](std::string& w) {
+                HeadRead r;
+                return c.phs ? ParsePHS(c.bytes, r, w) : ParseTHE(c.bytes, r, w);
+            },
+            why));
+        EXPECT_FALSE(why.empty());
+        std::printf("  %-40s %s\n", c.name, why.c_str());
+        EXPECT_EQ(actual_head3, open.get());
+        EXPECT_EQ(testsupport::DumpHead(*open), dump);
+    }
+    open.reset();
+    for (const Case& c : cases) {
+        HeadRead r;
+        EXPECT_FALSE(c.phs ? ParsePHS(c.bytes, r, why) : ParseTHE(c.bytes, r, why)) << c.name;
+    }
+    for (const auto& [good, isPhs] : {std::pair{the, false}, std::pair{phs, true}, std::pair{v1, true}})
+        for (std::size_t n : filestest::cutPoints(good.size())) {
+            // A cut of nothing but the final layout leaves the whole file.
+            if (good.find_first_not_of(" \t\r\n", n) == std::string::npos) continue;
+            HeadRead r;
+            std::string_view cut = std::string_view(good).substr(0, n);
+            EXPECT_FALSE(isPhs ? ParsePHS(cut, r, why) : ParseTHE(cut, r, why)) << n << " of " << good.size();
+        }
+}
+
+}  // namespace

@@ -1,0 +1,241 @@
+#include "views/head_render.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "fitting/kernel3d.h"
+#include "foundation/numeric.h"
+#include "framework/paths.h"
+#include "model/head.h"
+#include "picture/picencoder.h"
+#include "picture/winbmp.h"
+#include "seams/views.h"
+
+namespace views {
+
+HeadRenderCore::HeadRenderCore(svc::ViewEdit3D& view) : view_(view) { ClearAllViewSettings(); }
+
+HeadRenderCore::~HeadRenderCore() {
+    if (texture_ && context_) {
+        offscreen::ContextGuard g(context_.get());
+        if (g.ok()) glDeleteTextures(1, &texture_);
+    }
+}
+
+int HeadRenderCore::displayMode() const { return view_.displayMode; }
+void HeadRenderCore::setDisplayMode(int mode) { view_.displayMode = mode; }
+
+bool HeadRenderCore::usesOwnNormal(const generalpoint3& p) const {
+    return p.vtx != -1 && p.vtx.data().triangles.count() > 0;
+}
+
+void HeadRenderCore::rebuildOctree(CKernel3D& kernel, bool moveToCenter) {
+    if (kernel.head) kernel.head->SetMinMaxOctree(moveToCenter);
+}
+
+void HeadRenderCore::buildDisplayLists(CKernel3D& kernel, bool gatheredOnly, int stage) {
+    setDisplayMode(stage < 1001 ? svc::ViewEdit3D::kLit : svc::ViewEdit3D::kTextured);
+    offscreen::ContextGuard g(context_.get());
+    if (!g.ok() || !kernel.head) return;
+    if (!gatheredOnly) kernel.TrianglesToOpenGL();
+    kernel.TrianglesToOpenGLGathered();
+    listsMode_ = displayMode();
+}
+
+void HeadRenderCore::InitializeModelForOpenGL(CKernel3D& kernel, bool octree, bool gatheredOnly, int stage) {
+    rebuildOctree(kernel, octree);
+    buildDisplayLists(kernel, gatheredOnly, stage);
+}
+
+bool HeadRenderCore::UploadTexture(CKernel3D& kernel) {
+    offscreen::ContextGuard g(context_.get());
+    if (!g.ok() || !kernel.head || !kernel.head->texture) return false;
+    const TextureImage& t = *kernel.head->texture;
+    if (t.width <= 0 || t.height <= 0 || t.rgb.size() < size_t(t.width) * size_t(t.height) * 3) return false;
+    if (texture_) glDeleteTextures(1, &texture_);
+    glGenTextures(1, &texture_);
+    glBindTexture(GL_TEXTURE_2D, texture_);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    pmTexImage2D(GL_TEXTURE_2D, 0, 3, t.width, t.height, 0, GL_RGB, GL_UNSIGNED_BYTE, t.rgb.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    return true;
+}
+
+void HeadRenderCore::setupScene(float shininess) {
+    const vector3<double>& eye = core_.eye();
+    glShadeModel(GL_SMOOTH);
+    const float half[4] = {0.5f, 0.5f, 0.5f, 1.0f}, diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    const float position[4] = {float(eye.x), float(eye.y), float(eye.z), 0.0f};
+    glLightfv(GL_LIGHT0, GL_AMBIENT, half);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    glLightfv(GL_LIGHT0, GL_POSITION, position);
+    glLightf(GL_LIGHT0, GL_CONSTANT_ATTENUATION, 1.0f);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, half);
+    glLightModeli(GL_LIGHT_MODEL_LOCAL_VIEWER, 0);
+    glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, 0);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, half);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, black);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, shininess);
+    glFrontFace(GL_CCW);
+    glCullFace(GL_BACK);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    glDisable(GL_BLEND);
+    const int mode = displayMode();
+    if (mode == 6 || mode == 7) {
+        glEnable(GL_TEXTURE_2D);
+        if (texture_) glBindTexture(GL_TEXTURE_2D, texture_);
+    } else {
+        glDisable(GL_TEXTURE_2D);
+    }
+}
+
+bool HeadRenderCore::DrawScene(const offscreen::PixelRows& dst, const CWinBmp* photo) {
+    if (!context_) {
+        fillBackground(dst);
+        return false;
+    }
+    offscreen::ContextGuard g(context_.get());
+    // The 3D view's camera opens 50 degrees.
+    if (core_.fovy() != 50.0) core_.setCamera(core_.eye(), core_.center(), core_.up(), 50.0);
+    if (!beginFrame(g)) return false;
+    setupScene(12.8f);
+    const int mode = displayMode();
+    glPushMatrix();
+    if (mode == 1 || mode == 2 || mode == 6 || mode == 7)
+        glPolygonMode(GL_FRONT, GL_FILL);
+    else if (mode == 3)
+        glPolygonMode(GL_FRONT, GL_LINE);
+    glCallList(1);
+    glCallList(2);
+    glPopMatrix();
+    glFinish();
+    readBack(dst);
+    if (mode == 7) refreshMerged(dst, photo);
+    endFrame();
+    return true;
+}
+
+void HeadRenderCore::refreshMerged(const offscreen::PixelRows& dst, const CWinBmp* photo) {
+    const int cw = core_.clientWidth(), ch = core_.clientHeight();
+    if (!scaled_.prepare(photo, cw, ch)) return;
+    const int x0 = scaled_.x0(), y0 = scaled_.y0(), sw = scaled_.width(), sh = scaled_.height();
+    const int w = std::min({cw, dst.width, x0 + sw}), h = std::min({ch, dst.height, y0 + sh});
+    // The clear colour, and only it, shows the photo where the photo lies.
+    for (int n = std::max(0, y0); n < h; ++n) {
+        uint32_t* out = dst.row(n);
+        for (int i = std::max(0, x0); i < w; ++i)
+            if (out[i] == 0xFFFFFFu) out[i] = scaled_.pixel(i - x0, n - y0);
+    }
+}
+
+bool HeadRenderCore::MakeWinBmp(CWinBmp& bmp, CKernel3D& kernel, int stage) {
+    const int bw = bmp.GetWidth(), bh = bmp.GetHeight();
+    const GLViewport& v = core_.viewport();
+    if (!context_ || bw <= 0 || bh <= 0 || bmp.GetBitsPerPixel() != 32 || v.width <= 0 || v.height <= 0)
+        return false;
+    std::vector<uint32_t> pixels(size_t(bw) * size_t(bh));
+    {
+        offscreen::ContextGuard g(context_.get());
+        if (!g.ok()) return false;
+        offscreen::Framebuffer target(*context_);
+        if (!target.resize(bw, bh) || target.width() != bw || target.height() != bh) {
+            context_->framebuffer().bind();
+            return false;
+        }
+        glViewport(v.x, v.y, v.width, v.height);
+        offscreenScale = double(bh) / v.height;
+        matrix44<double> projection = core_.projection(), modelview = core_.modelview();
+        glMatrixMode(GL_PROJECTION);
+        glLoadMatrixd(projection.m);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadMatrixd(modelview.m);
+        glClearColor(1.0f, 1.0f, 1.0f, 0.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        setupScene(25.6f);
+        const int mode = displayMode();
+        if (mode == 1 || mode == 2)
+            glPolygonMode(GL_FRONT, GL_FILL);
+        else if (mode == 3)
+            glPolygonMode(GL_FRONT, GL_LINE);
+        glPushMatrix();
+        glCallList(1);
+        glCallList(2);
+        glPopMatrix();
+        glFinish();
+        offscreen::PixelRows rows{pixels.data(), bw, bh, bw};
+        bool read = target.readInto(rows, bw, bh);
+        context_->framebuffer().bind();
+        if (!read) return false;
+    }
+    for (int y = 0; y < bh; ++y)
+        for (int x = 0; x < bw; ++x) {
+            uint32_t p = pixels[size_t(y) * size_t(bw) + size_t(x)];
+            bmp.SetPixel(x, y, CPixel32(uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), 0));
+        }
+    // The off-screen picture used the view's own context, whose lists it
+    // left as they were: they are made again only when the stage asks for
+    // another display mode than they were made in (the head has not
+    // changed, so neither has its octree).
+    const int mode = stage < 1001 ? svc::ViewEdit3D::kLit : svc::ViewEdit3D::kTextured;
+    if (mode != listsMode_)
+        buildDisplayLists(kernel, false, stage);
+    else
+        setDisplayMode(mode);
+    return true;
+}
+
+bool HeadRenderCore::MakePhoto(const std::string& path, CKernel3D& kernel, int stage) {
+    const int cw = core_.clientWidth(), ch = core_.clientHeight();
+    if (cw <= 0 || ch <= 0 || path.empty()) return false;
+    CWinBmp bmp;
+    bmp.Create(cw - cw % 4 + 4, ch - ch % 4 + 4, 32, false);
+    if (!MakeWinBmp(bmp, kernel, stage)) return false;
+    // Written beside the target and renamed, so a failure leaves no partial file.
+    const std::string target = brv::PosixPath(path);
+    const std::string scratch = target + ".part";
+    try {
+        CBmpEncoder().MakeFileFromBmp(scratch.c_str(), &bmp);
+    } catch (...) {
+        std::remove(scratch.c_str());
+        return false;
+    }
+    std::error_code e;
+    std::filesystem::rename(scratch, target, e);
+    if (e) {
+        std::remove(scratch.c_str());
+        return false;
+    }
+    return true;
+}
+
+vector3<double> HeadRenderCore::Vector2Dto3D(int dx, int dy, int freeToolDepth) const {
+    using fnd::RotatePointAroundVector;
+    const double z = core_.zoom();
+    vector3<double> v(std::trunc(-dx / z / 8), std::trunc(dy / z / 8), freeToolDepth);
+    const vector3<double> Y(0, 1, 0);
+    v = RotatePointAroundVector(v, yaw, Y);
+    vector3<double> X1 = RotatePointAroundVector(vector3<double>(1, 0, 0), yaw, Y);
+    v = RotatePointAroundVector(v, pitch, X1);
+    vector3<double> Z1 = RotatePointAroundVector(RotatePointAroundVector(vector3<double>(0, 0, 1), yaw, Y), pitch, X1);
+    return RotatePointAroundVector(v, roll, Z1);
+}
+
+bool HeadRenderCore::readOpenGL(fnd::fileTB& f) {
+    if (!GLViewCore::readOpenGL(f)) return false;
+    core_.setCamera(core_.eye(), core_.center(), core_.up(), 50.0);
+    return true;
+}
+
+}  // namespace views

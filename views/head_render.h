@@ -1,0 +1,84 @@
+#pragma once
+// The free 3D view without its window: the lit or textured head from the
+// head kernel's display lists, the merged photo of display mode 7, the
+// off-screen bitmap and photo, and the mouse-to-head displacement.
+
+#include <string>
+
+#include "views/gl_view_core.h"
+#include "views/merged_photo.h"
+
+class CKernel3D;
+class CWinBmp;
+
+namespace svc {
+class ViewEdit3D;
+}
+
+namespace views {
+
+class HeadRenderCore : public GLViewCore {
+public:
+    // view: the 3D view, whose display mode the kernel's list builders read.
+    explicit HeadRenderCore(svc::ViewEdit3D& view);
+    ~HeadRenderCore() override;
+
+    uint32_t clearPixel() const override { return 0xFFFFFFu; }
+
+    // 1 lit, 3 wire frame, 6 textured, 7 textured over the photo (2, 4 and
+    // 5 are drawn as stated but nothing selects them).
+    int displayMode() const;
+    void setDisplayMode(int mode);
+
+    // The model's rebuild: the head's box and octree (SetMinMaxOctree with
+    // the first flag), the display mode from the stage (1 up to 1000, else
+    // 7), then list 1 unless gatheredOnly and always list 2.
+    void InitializeModelForOpenGL(CKernel3D& kernel, bool octree, bool gatheredOnly, int stage);
+    // Its two halves, measured apart.
+    void rebuildOctree(CKernel3D& kernel, bool moveToCenter);
+    void buildDisplayLists(CKernel3D& kernel, bool gatheredOnly, int stage);
+
+    // A new texture name for the head's texture, uploaded through
+    // pmTexImage2D with linear filters. False without texture or GL.
+    bool UploadTexture(CKernel3D& kernel);
+
+    // One frame into dst, the view's client pixels; photo: the working
+    // bitmap shown where mode 7 renders the clear colour. False when nothing
+    // was rendered (dst shows the background when there is no GL).
+    bool DrawScene(const offscreen::PixelRows& dst, const CWinBmp* photo);
+
+    // The scene rendered off screen into bmp (32 bits) through a
+    // framebuffer of bmp's size with the off-screen lighting; then the
+    // display mode follows the stage (the lists are made again when it
+    // changes). False, bmp unchanged, without GL, with an empty viewport or
+    // bitmap.
+    bool MakeWinBmp(CWinBmp& bmp, CKernel3D& kernel, int stage);
+    // The client (each side rounded to the multiple of 4 above) rendered
+    // and written as a BMP file. False, and no file, when nothing was
+    // rendered or the file could not be written whole.
+    bool MakePhoto(const std::string& path, CKernel3D& kernel, int stage);
+    // Picture height over the rendering-viewport height, set by MakeWinBmp.
+    double offscreenScale = 0;
+
+    // Head-space displacement of a mouse move (dx, dy): one unit per 8
+    // pixels at zoom 1, truncated, depth along the view, turned like the head.
+    vector3<double> Vector2Dto3D(int dx, int dy, int freeToolDepth) const;
+
+    // The 3D view renders and projects at 50 degrees whatever its section says.
+    bool readOpenGL(fnd::fileTB& f);
+
+protected:
+    // Mode 2 takes the point's own normal when it is a vertex of a triangle.
+    bool usesOwnNormal(const generalpoint3& p) const override;
+
+private:
+    void setupScene(float shininess);
+    void refreshMerged(const offscreen::PixelRows& dst, const CWinBmp* photo);
+
+    svc::ViewEdit3D& view_;
+    unsigned texture_ = 0;
+    int listsMode_ = -1;  // the display mode the lists were last made in
+    ScaledPhoto scaled_;
+};
+
+}  // namespace views
