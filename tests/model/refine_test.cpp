@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -432,6 +433,49 @@ double uniform(fnd::RandomSource& r, double lo, double hi) {
     return lo + (hi - lo) * (r.next() / double(fnd::kRandomMax));
 }
 
+// Three to five seeded points on the skin of the face (where rays from the
+// front meet skin or lips facing them), 8 to 20 apart, turning a little.
+std::vector<std::pair<Index<triangle>, vector3<double>>> randomFacePoints(head3& h, fnd::RandomSource& r) {
+    std::vector<std::pair<Index<triangle>, vector3<double>>> at;
+    while (at.empty()) {
+        const int points = 3 + int(r.next() % 3);
+        double x = uniform(r, -45, 45), y = uniform(r, -80, 50), angle = uniform(r, 0, 6.283185307179586);
+        for (int k = 0; k < points; ++k) {
+            if (k) {
+                const double step = uniform(r, 8, 20);
+                angle += uniform(r, -0.6, 0.6);
+                x += step * std::cos(angle);
+                y += step * std::sin(angle);
+            }
+            Index<triangle> t = -1;
+            vector3<double> b;
+            const bool skin = h.ProjectOnHeadTowardDirection({x, y, 300}, {0, 0, -1}, &t, &b) &&
+                              (h.triangles[t].material == 1 || h.triangles[t].material == 4) &&
+                              h.triangles[t]._normalvector().z > 0.3 && testsupport::pointOn(h, t, b).z > 50;
+            if (!skin) {
+                at.clear();
+                break;
+            }
+            at.push_back({t, b});
+        }
+    }
+    return at;
+}
+
+// The edges whose two triangles face away from each other (a fold).
+int foldedEdges(const head3& h) {
+    std::map<std::pair<int, int>, std::vector<int>> users;
+    for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t))
+        for (int k = 0; k < 3; ++k) {
+            const int a = h.triangles[t].corner(k), b = h.triangles[t].corner((k + 1) % 3);
+            users[{std::min(a, b), std::max(a, b)}].push_back(t);
+        }
+    int n = 0;
+    for (const auto& [edge, ts] : users)
+        if (ts.size() == 2 && h.triangles[ts[0]]._normalvector() * h.triangles[ts[1]]._normalvector() <= 0) ++n;
+    return n;
+}
+
 // A line of the given surface points, each rubber (an edit point); the ends
 // are nodes.
 Index<featureline3> lineThrough(head3& h, const std::vector<std::pair<Index<triangle>, vector3<double>>>& at) {
@@ -531,31 +575,7 @@ TEST_F(TemplateRefine, RandomFaceLinesFixIntoTheTemplate) {
         load(h);
         const int euler = testsupport::eulerCharacteristic(h);
         for (int n = 0; n < 10; ++n) {
-            std::vector<std::pair<Index<triangle>, vector3<double>>> at;
-            while (at.empty()) {
-                const int points = 3 + int(r.next() % 3);
-                double x = uniform(r, -45, 45), y = uniform(r, -80, 50), angle = uniform(r, 0, 6.283185307179586);
-                for (int k = 0; k < points; ++k) {
-                    if (k) {
-                        const double step = uniform(r, 8, 20);
-                        angle += uniform(r, -0.6, 0.6);
-                        x += step * std::cos(angle);
-                        y += step * std::sin(angle);
-                    }
-                    Index<triangle> t = -1;
-                    vector3<double> b;
-                    // Skin or lips facing the front.
-                    const bool skin = h.ProjectOnHeadTowardDirection({x, y, 300}, {0, 0, -1}, &t, &b) &&
-                                      (h.triangles[t].material == 1 || h.triangles[t].material == 4) &&
-                                      h.triangles[t]._normalvector().z > 0.3 &&
-                                      testsupport::pointOn(h, t, b).z > 50;
-                    if (!skin) {
-                        at.clear();
-                        break;
-                    }
-                    at.push_back({t, b});
-                }
-            }
+            const std::vector<std::pair<Index<triangle>, vector3<double>>> at = randomFacePoints(h, r);
             SCOPED_TRACE("head " + std::to_string(round) + " line " + std::to_string(n));
             const Index<featureline3> L = lineThrough(h, at);
             const std::vector<vector3<double>> placed = pointsOf(h, L);
@@ -567,6 +587,25 @@ TEST_F(TemplateRefine, RandomFaceLinesFixIntoTheTemplate) {
         EXPECT_EQ(testsupport::eulerCharacteristic(h), euler);
     }
     EXPECT_EQ(fixed, 50);
+}
+
+// Twenty seeded lines fixed with short edges collapsed (0.05 and 0.5): no
+// collapse leaves a flat triangle or folds the surface, whether or not the
+// line could be fixed whole.
+TEST_F(TemplateRefine, CollapsesAlongFixedLinesNeitherFlattenNorFold) {
+    for (double shortest : {0.05, 0.5}) {
+        SCOPED_TRACE(shortest);
+        resetModelState();
+        head3 h;
+        load(h);
+        const int folded = foldedEdges(h);
+        fnd::RandomSource r(3);
+        int fixed = 0;
+        for (int n = 0; n < 20; ++n) fixed += h.MakeFix(lineThrough(h, randomFacePoints(h, r)), 1, shortest);
+        EXPECT_GE(fixed, 15);
+        EXPECT_MODEL_SOUND(h);
+        EXPECT_LE(foldedEdges(h), folded);
+    }
 }
 
 // Points on the border of a gathered patch (the triangles within 25 of the
