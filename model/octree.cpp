@@ -274,34 +274,40 @@ void octtree::store(Index<octtree_rec> cell, Index<triangle> t) {
 // cut by the child boxes while splitting is allowed, else given whole to
 // every child its box overlaps.
 void octtree::insert(Index<octtree_rec> cell, Index<triangle> t, const Poly& poly, vector3<double> bmin,
-                     vector3<double> bmax, int depth, const vector3<double>& cmin, const vector3<double>& cmax,
+                     vector3<double> bmax, int depth, const vector3<double>& cellMin, const vector3<double>& cellMax,
                      double size, bool split) {
-    bmin = fnd::max(bmin, cmin);
-    bmax = fnd::min(bmax, cmax);
-    double e = largestExtent(bmin, bmax);
-    if (2 * e > size || size < 2 * octtree_rec::minSizeofCube) {
-        store(cell, t);
-        return;
-    }
-    vector3<double> centre = (cmin + cmax) / 2.0;
+    vector3<double> cmin = cellMin, cmax = cellMax, centre;
     int side[3];
-    bool oneSide = true;
-    for (int a = 0; a < 3; ++a) {
-        if (comp(bmin, a) >= comp(centre, a))
-            side[a] = 1;
-        else if (comp(bmax, a) <= comp(centre, a))
-            side[a] = 0;
-        else {
-            side[a] = -1;
-            oneSide = false;
+    // Down through the cells that hold the box whole on one side of every
+    // mid-plane (a loop: most of a triangle's way down is this).
+    for (;;) {
+        bmin = fnd::max(bmin, cmin);
+        bmax = fnd::min(bmax, cmax);
+        double e = largestExtent(bmin, bmax);
+        if (2 * e > size || size < 2 * octtree_rec::minSizeofCube) {
+            store(cell, t);
+            return;
         }
-    }
-    if (oneSide) {
-        Index<octtree_rec> ch = childOf(cell, side[0], side[1], side[2], true);
+        centre = (cmin + cmax) / 2.0;
+        bool oneSide = true;
+        for (int a = 0; a < 3; ++a) {
+            if (comp(bmin, a) >= comp(centre, a))
+                side[a] = 1;
+            else if (comp(bmax, a) <= comp(centre, a))
+                side[a] = 0;
+            else {
+                side[a] = -1;
+                oneSide = false;
+            }
+        }
+        if (!oneSide) break;
+        const Index<octtree_rec> ch = childOf(cell, side[0], side[1], side[2], true);
         vector3<double> lo, hi;
         minmax(cmin, centre, cmax, side[0], side[1], side[2], lo, hi);
-        insert(ch, t, poly, bmin, bmax, depth, lo, hi, size / 2, split);
-        return;
+        cell = ch;
+        cmin = lo;
+        cmax = hi;
+        size /= 2;
     }
     for (int i = 0; i < 2; ++i)
         for (int j = 0; j < 2; ++j)
