@@ -217,7 +217,9 @@ bool decodePhoto(Reader& r, ProjectRecord& rec, const char* section) {
     scratch.quarterTurns = v[4], scratch.mirrorLeftRight = v[5], scratch.mirrorTopBottom = v[6];
     scratch.loadLeft = v[7], scratch.loadTop = v[8], scratch.loadRight = v[9], scratch.loadBottom = v[10];
     try {
-        scratch.LoadOrigBmp(&rec.photoPicture, 2, 0, 0);
+        // Bytes that are no picture rebuild nothing (width 0).
+        if (scratch.LoadOrigBmp(&rec.photoPicture, 2, 0, 0) <= 0)
+            return r.refuse(format("%s: the photo bytes do not decode", section));
     } catch (const CTextException& e) {
         return r.refuse(format("%s: the photo bytes do not decode (%s)", section, e.GetErrorText()));
     } catch (...) {

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <cstdlib>
 #include <memory>
+#include <new>
 
 #include "foundation/numeric.h"
 #include "foundation/random.h"
@@ -38,6 +40,23 @@ dynarray<vector2<double>>& projectedScratch() {
 const double kInf = std::numeric_limits<double>::infinity();
 
 }  // namespace
+
+CameraSearchTables::CameraSearchTables() {
+    // calloc: zero pages from the system, touched only when the candidates
+    // are written; vector3 and double rows may begin their lives there.
+    const size_t n = kCameraCandidates;
+    rows_ = std::calloc(1, 5 * n * sizeof(vector3<double>) + n * sizeof(double));
+    if (!rows_) throw std::bad_alloc();
+    auto* v = static_cast<vector3<double>*>(rows_);
+    _eye = v;
+    new_center = v + n;
+    _view = v + 2 * n;
+    _vertical = v + 3 * n;
+    _horizontal = v + 4 * n;
+    torzit = reinterpret_cast<double*>(v + 5 * n);
+}
+
+CameraSearchTables::~CameraSearchTables() { std::free(rows_); }
 
 CameraSearchTables& cameraSearchTables() { return *tablesPtr(); }
 
@@ -90,7 +109,7 @@ void adatok_beallitasa(long i, vector2<double> photoPoint, bool present, vector3
         vector2<double>(photoPoint.x - t.photoWidth / 2.0, t.photoHeight / 2.0 - photoPoint.y);
     t.basic_2D_existance[i] = present ? 1 : 0;
     t.basic_3D_points[i] = headPoint;
-    t.importance_of_basic_points[i] = importance > 0 ? importance : 1.0;
+    t.importance_of_basic_points[i] = importance > 0 && std::isfinite(importance) ? importance : 1.0;
     t.basic_points_is_on_Xcoordplan[i] = onSymmetryPlane ? 1 : 0;
 }
 
@@ -181,17 +200,27 @@ private:
     unsigned low_ = 0;
 };
 
-// The table depends only on the centre; a copy of it as generated is kept so
-// that the next camera step with the same centre only copies it back (the
-// search rewrites the axes it uses).
+// The table depends only on the centre, and the search rewrites only the up
+// directions of it: they are kept as generated, so that the next camera step
+// with the same centre on the same tables only copies them back.
 struct GeneratedTable {
     bool valid = false;
+    unsigned serial = 0;  // the tables' build it belongs to
     vector3<double> centre;
-    vector3<double> eye[kCameraCandidates];
-    vector3<double> center[kCameraCandidates];
-    vector3<double> view[kCameraCandidates];
-    vector3<double> vertical[kCameraCandidates];
+    vector3<double>* vertical = static_cast<vector3<double>*>(std::calloc(kCameraCandidates, sizeof(vector3<double>)));
+
+    GeneratedTable() {
+        if (!vertical) throw std::bad_alloc();
+    }
+    ~GeneratedTable() { std::free(vertical); }
+    GeneratedTable(const GeneratedTable&) = delete;
+    GeneratedTable& operator=(const GeneratedTable&) = delete;
 };
+
+unsigned& buildCount() {
+    static unsigned n = 0;
+    return n;
+}
 
 GeneratedTable& generatedTable() {
     static std::unique_ptr<GeneratedTable> g(new GeneratedTable());
@@ -229,7 +258,8 @@ inline void normalizeBlock(int n, double* x, double* y, double* z, double* len) 
 // and divisions of many rows overlap and most loops vectorise. Every row goes
 // through the same operations, in the same order, as when the candidates
 // were made one at a time (the candidate tests pin the table bit for bit).
-// The rows are written into the search's table and into the kept copy.
+// The rows are written into the search's table, the up directions also into
+// the kept copy.
 void buildCandidates(const vector3<double>& c, GeneratedTable& g, CameraSearchTables& t) {
     struct Streams {
         HaltonStream<2, 12> h0;
@@ -298,7 +328,6 @@ void buildCandidates(const vector3<double>& c, GeneratedTable& g, CameraSearchTa
             double bz = B.dx[i] * ay[i] - B.dy[i] * ax[i];
             double u = (0.5 * B.h2[i] - 0.25) * 500, w = (0.5 * B.h3[i] - 0.25) * 500;
             vector3<double> centre(c.x + ax[i] * u + bx * w, c.y + ay[i] * u + by * w, c.z + az[i] * u + bz * w);
-            g.center[k + i] = centre;
             t.new_center[k + i] = centre;
             B.vx[i] = centre.x - B.ex[i];
             B.vy[i] = centre.y - B.ey[i];
@@ -321,9 +350,7 @@ void buildCandidates(const vector3<double>& c, GeneratedTable& g, CameraSearchTa
             double cr = B.cosRho[i], sr = B.sinRho[i];
             vector3<double> eye(B.ex[i], B.ey[i], B.ez[i]), view(B.vx[i], B.vy[i], B.vz[i]),
                 vertical(B.dx[i] * cr - sx * sr, B.dy[i] * cr - sy * sr, B.dz[i] * cr - sz * sr);
-            g.eye[k + i] = eye;
             t._eye[k + i] = eye;
-            g.view[k + i] = view;
             t._view[k + i] = view;
             g.vertical[k + i] = vertical;
             t._vertical[k + i] = vertical;
@@ -332,6 +359,7 @@ void buildCandidates(const vector3<double>& c, GeneratedTable& g, CameraSearchTa
     }
     g.centre = c;
     g.valid = true;
+    g.serial = t.tableSerial = ++buildCount();
 }
 
 }  // namespace
@@ -341,14 +369,10 @@ void generation_possible_camera_models() {
     t.min_camera_distance = 500.0;
     fnd::seedRandom(0);
     GeneratedTable& g = generatedTable();
-    if (!g.valid || !(g.centre == t.center_point)) {
+    if (!g.valid || !(g.centre == t.center_point) || t.tableSerial != g.serial)
         buildCandidates(t.center_point, g, t);
-    } else {
-        std::copy(g.eye, g.eye + kCameraCandidates, t._eye);
-        std::copy(g.center, g.center + kCameraCandidates, t.new_center);
-        std::copy(g.view, g.view + kCameraCandidates, t._view);
+    else
         std::copy(g.vertical, g.vertical + kCameraCandidates, t._vertical);
-    }
     std::fill(t.torzit, t.torzit + kCameraCandidates, 1.0);
 }
 
@@ -543,17 +567,95 @@ double subsetBound(const BoundSubset& b, int count, const vector3<double>& view,
     return sum;
 }
 
+// subsetBound with the first four subset points for a block of candidates
+// at once, one array per coordinate, so that the arithmetic of many
+// candidates runs side by side: the same formulas in the same order.
+constexpr int kBoundBlock = 16;
+
+struct AxesBlock {
+    double ex[kBoundBlock], ey[kBoundBlock], ez[kBoundBlock];
+    double vx[kBoundBlock], vy[kBoundBlock], vz[kBoundBlock];  // view
+    double hx[kBoundBlock], hy[kBoundBlock], hz[kBoundBlock];  // horizontal
+    double ux[kBoundBlock], uy[kBoundBlock], uz[kBoundBlock];  // vertical
+};
+
+__attribute__((target_clones("avx2", "default"))) void subsetBound4Block(const BoundSubset& b, const AxesBlock& a,
+                                                                         double* out) {
+    double Sw[kBoundBlock] = {}, Su[kBoundBlock] = {}, Sv[kBoundBlock] = {}, Suu[kBoundBlock] = {},
+           Sx[kBoundBlock] = {}, Sy[kBoundBlock] = {}, Sxu[kBoundBlock] = {};
+    double u[4][kBoundBlock], v[4][kBoundBlock];
+    bool behind[kBoundBlock] = {}, near[kBoundBlock] = {};
+    for (int p = 0; p < 4; ++p) {
+        const double px = b.head[p].x, py = b.head[p].y, pz = b.head[p].z;
+        const double w = b.weight[p], x = b.photo[p].x, y = b.photo[p].y;
+        for (int i = 0; i < kBoundBlock; ++i) {
+            double dx = px - a.ex[i], dy = py - a.ey[i], dz = pz - a.ez[i];
+            double depth = dx * a.vx[i] + dy * a.vy[i] + dz * a.vz[i];
+            behind[i] = behind[i] || depth < -1e-6;
+            near[i] = near[i] || !(depth < -1e-6 || depth >= 1e-6);
+            double r = 1.0 / depth;
+            double ui = (dx * a.hx[i] + dy * a.hy[i] + dz * a.hz[i]) * r;
+            double vi = (dx * a.ux[i] + dy * a.uy[i] + dz * a.uz[i]) * r;
+            u[p][i] = ui;
+            v[p][i] = vi;
+            Sw[i] += w;
+            Su[i] += w * ui;
+            Sv[i] += w * vi;
+            Suu[i] += w * (ui * ui + vi * vi);
+            Sx[i] += w * x;
+            Sy[i] += w * y;
+            Sxu[i] += w * (x * ui + y * vi);
+        }
+    }
+    double sc[kBoundBlock], tx[kBoundBlock], ty[kBoundBlock], sum[kBoundBlock] = {};
+    bool flat[kBoundBlock];
+    for (int i = 0; i < kBoundBlock; ++i) {
+        double spread = Suu[i] - (Su[i] * Su[i] + Sv[i] * Sv[i]) / Sw[i];
+        flat[i] = !(spread > 1e-12 * Suu[i]);
+        sc[i] = (Sxu[i] - (Su[i] * Sx[i] + Sv[i] * Sy[i]) / Sw[i]) / spread;
+        tx[i] = (Sx[i] - Su[i] * sc[i]) / Sw[i];
+        ty[i] = (Sy[i] - Sv[i] * sc[i]) / Sw[i];
+    }
+    for (int p = 0; p < 4; ++p)
+        for (int i = 0; i < kBoundBlock; ++i) {
+            double ex = sc[i] * u[p][i] + tx[i] - b.photo[p].x, ey = sc[i] * v[p][i] + ty[i] - b.photo[p].y;
+            sum[i] += b.weight[p] * (ex * ex + ey * ey);
+        }
+    // As subsetBound: a point clearly behind the eye rules the candidate
+    // out; one too near the eye's plane, or a flat fit, gives no bound.
+    for (int i = 0; i < kBoundBlock; ++i) out[i] = behind[i] ? kInf : near[i] || flat[i] ? -1 : sum[i];
+}
+
 }  // namespace
 
-bool ponttavolsag_optimalizalas(long n, CameraFound* out) {
-    CameraSearchTables& t = cameraSearchTables();
+bool cameraPairsUsable(long n) {
+    const CameraSearchTables& t = cameraSearchTables();
     if (n > t.basic_2D_points.size()) n = t.basic_2D_points.size();
     const int W = t.photoWidth, H = t.photoHeight;
     if (W <= 0 || H <= 0) return false;
     int usable = 0;
-    for (long i = 0; i < n; ++i)
-        if (t.basic_2D_existance[i]) ++usable;
+    double lo[2] = {HUGE_VAL, HUGE_VAL}, hi[2] = {-HUGE_VAL, -HUGE_VAL};
+    for (long i = 0; i < n; ++i) {
+        if (!t.basic_2D_existance[i]) continue;
+        const vector2<double>& p = t.basic_2D_points[i];
+        const vector3<double>& q = t.basic_3D_points[i];
+        // Centred: a mark more than the photo's size outside it is no mark.
+        if (!(std::fabs(p.x) <= 1.5 * W && std::fabs(p.y) <= 1.5 * H)) return false;
+        if (!std::isfinite(q.x) || !std::isfinite(q.y) || !std::isfinite(q.z)) return false;
+        lo[0] = std::min(lo[0], p.x), hi[0] = std::max(hi[0], p.x);
+        lo[1] = std::min(lo[1], p.y), hi[1] = std::max(hi[1], p.y);
+        ++usable;
+    }
     if (usable < 3) return false;
+    // Marks bunched into a few pixels fit any camera at a vanishing scale.
+    return std::hypot(hi[0] - lo[0], hi[1] - lo[1]) >= kMinimalMarkSpan;
+}
+
+bool ponttavolsag_optimalizalas(long n, CameraFound* out) {
+    CameraSearchTables& t = cameraSearchTables();
+    if (n > t.basic_2D_points.size()) n = t.basic_2D_points.size();
+    if (!cameraPairsUsable(n)) return false;
+    const int H = t.photoHeight;
 
     const double unit = H / 300.0;
     double Sw = 0;
@@ -563,12 +665,12 @@ bool ponttavolsag_optimalizalas(long n, CameraFound* out) {
     // An offset outside the photo gives this error whatever the fit.
     const double outsideError = std::sqrt(1e8 / Sw) / unit;
 
-    // The error of every 64th candidate, fitted in full before the search,
+    // The error of every 256th candidate, fitted in full before the search,
     // bounds the winner's from the start. The search fits them again in
     // order with the same numbers, so the threshold is one of its own results.
     double threshold = 1e20;
     if (subset.count > 0) {
-        for (long k = 0; k < kCameraCandidates; k += 64) {
+        for (long k = 0; k < kCameraCandidates; k += 256) {
             vector3<double> view = t._view[k], horizontal, vertical;
             imageAxes(t, k, view, &horizontal, &vertical);
             double tx, ty, s, e;
@@ -579,34 +681,52 @@ bool ponttavolsag_optimalizalas(long n, CameraFound* out) {
 
     double best = 1e20;
     long bestK = -1;
-    for (long k = 0; k < kCameraCandidates; ++k) {
-        vector3<double> view = t._view[k], horizontal, vertical;
-        imageAxes(t, k, view, &horizontal, &vertical);
-        t._horizontal[k] = horizontal;
-        t._vertical[k] = vertical;
-        if (subset.count > 0) {
-            // Only a candidate that could beat the best, rounding allowed for,
-            // is fitted in full; the outcome is the same as fitting them all.
-            const double margin = std::min(best, threshold) * (1 + 1e-6) + 1e-9;
-            if (outsideError > margin) {
-                bool ruledOut = false;
-                for (int count : {4, 8}) {
-                    double bound = subsetBound(subset, count, view, horizontal, vertical, t._eye[k]);
-                    if (bound < 0) break;
-                    if (bound == kInf || std::sqrt(bound / Sw) / unit > margin) {
-                        ruledOut = true;
-                        break;
-                    }
-                }
-                if (ruledOut) continue;
-            }
+    AxesBlock axes;
+    double bound4[kBoundBlock];
+    static_assert(kCameraCandidates % kBoundBlock == 0);
+    for (long k0 = 0; k0 < kCameraCandidates; k0 += kBoundBlock) {
+        // The image axes of the block, written back as the search goes.
+        for (int i = 0; i < kBoundBlock; ++i) {
+            const long k = k0 + i;
+            vector3<double> view = t._view[k], horizontal, vertical;
+            imageAxes(t, k, view, &horizontal, &vertical);
+            t._horizontal[k] = horizontal;
+            t._vertical[k] = vertical;
+            axes.ex[i] = t._eye[k].x, axes.ey[i] = t._eye[k].y, axes.ez[i] = t._eye[k].z;
+            axes.vx[i] = view.x, axes.vy[i] = view.y, axes.vz[i] = view.z;
+            axes.hx[i] = horizontal.x, axes.hy[i] = horizontal.y, axes.hz[i] = horizontal.z;
+            axes.ux[i] = vertical.x, axes.uy[i] = vertical.y, axes.uz[i] = vertical.z;
         }
-        double tx, ty, s, e;
-        if (!_error_of_2D_3D_points(1.0, view, horizontal, vertical, t._eye[k], n, &tx, &ty, &s, &e)) continue;
-        e /= unit;
-        if (e < best) {
-            best = e;
-            bestK = k;
+        if (subset.count > 0) subsetBound4Block(subset, axes, bound4);
+        for (int i = 0; i < kBoundBlock; ++i) {
+            const long k = k0 + i;
+            const vector3<double> view = t._view[k], horizontal = t._horizontal[k], vertical = t._vertical[k];
+            if (subset.count > 0) {
+                // Only a candidate that could beat the best, rounding allowed
+                // for, is fitted in full; the outcome is the same as fitting
+                // them all.
+                const double margin = std::min(best, threshold) * (1 + 1e-6) + 1e-9;
+                if (outsideError > margin) {
+                    bool ruledOut = false;
+                    for (int count : {4, 8}) {
+                        double bound =
+                            count == 4 ? bound4[i] : subsetBound(subset, count, view, horizontal, vertical, t._eye[k]);
+                        if (bound < 0) break;
+                        if (bound == kInf || std::sqrt(bound / Sw) / unit > margin) {
+                            ruledOut = true;
+                            break;
+                        }
+                    }
+                    if (ruledOut) continue;
+                }
+            }
+            double tx, ty, s, e;
+            if (!_error_of_2D_3D_points(1.0, view, horizontal, vertical, t._eye[k], n, &tx, &ty, &s, &e)) continue;
+            e /= unit;
+            if (e < best) {
+                best = e;
+                bestK = k;
+            }
         }
     }
     if (bestK < 0) return false;
@@ -615,6 +735,9 @@ bool ponttavolsag_optimalizalas(long n, CameraFound* out) {
     if (!_error_of_2D_3D_points(t.torzit[bestK], t._view[bestK], t._horizontal[bestK], t._vertical[bestK],
                                 t._eye[bestK], n, &tx, &ty, &s, &e))
         return false;
+    // A head drawn a few pixels small (an opening angle near 180 degrees) is
+    // no camera of this photo.
+    if (!std::isfinite(s) || !(s >= kMinimalScale * H) || !std::isfinite(e)) return false;
     out->eye = t._eye[bestK];
     out->center = t.new_center[bestK];
     out->up = t._vertical[bestK];

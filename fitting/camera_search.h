@@ -13,6 +13,13 @@
 #include "foundation/use.h"
 
 constexpr int kCameraCandidates = 50000;
+// Present photo points must span at least this many pixels (the diagonal of
+// their box) ...
+constexpr double kMinimalMarkSpan = 4.0;
+// ... and the found scale must be at least this part of the photo's height
+// (a head filling a fiftieth of the height; the opening angle stays below
+// about 170 degrees).
+constexpr double kMinimalScale = 0.05;
 
 // Module-level tables of the search.
 struct CameraSearchTables {
@@ -30,13 +37,27 @@ struct CameraSearchTables {
     int photoWidth = 0;
     int photoHeight = 0;
 
-    // Candidate table, one row per candidate camera.
-    vector3<double> _eye[kCameraCandidates];
-    vector3<double> new_center[kCameraCandidates];
-    vector3<double> _view[kCameraCandidates];
-    vector3<double> _vertical[kCameraCandidates];
-    vector3<double> _horizontal[kCameraCandidates];
-    double torzit[kCameraCandidates];
+    // Candidate table, one row per candidate camera (kCameraCandidates rows
+    // each, zero until generated). The rows live in one block of zero pages
+    // from the system, so that making the tables costs nothing until the
+    // candidates are written.
+    vector3<double>* _eye;
+    vector3<double>* new_center;
+    vector3<double>* _view;
+    vector3<double>* _vertical;
+    vector3<double>* _horizontal;
+    double* torzit;
+
+    // Which build of the candidate table these rows hold (0: none).
+    unsigned tableSerial = 0;
+
+    CameraSearchTables();
+    ~CameraSearchTables();
+    CameraSearchTables(const CameraSearchTables&) = delete;
+    CameraSearchTables& operator=(const CameraSearchTables&) = delete;
+
+private:
+    void* rows_;
 };
 
 CameraSearchTables& cameraSearchTables();
@@ -96,7 +117,14 @@ struct CameraFound {
     double error = 0;  // weighted RMS, photo pixels
 };
 
+// Whether the first n pairs can be searched: the photo size is set, at least
+// 3 pairs are present, every present photo point lies within the photo's
+// size of the photo and the head points are finite, and the photo points
+// span at least kMinimalMarkSpan pixels.
+bool cameraPairsUsable(long n);
+
 // Runs the search over the first n pairs. False, with out untouched, when
-// fewer than 3 present pairs take part, the photo size is unset, or no
-// candidate can be fitted.
+// the pairs cannot be searched (cameraPairsUsable), no candidate can be
+// fitted, or the best one's scale is not finite or below kMinimalScale of
+// the photo's height.
 bool ponttavolsag_optimalizalas(long n, CameraFound* out);

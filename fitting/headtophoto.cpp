@@ -8,6 +8,7 @@
 #include "seams/app.h"
 #include "seams/dialogs.h"
 #include "fitting/kernel2d.h"
+#include "fitting/marks.h"
 #include "fitting/warp.h"
 #include "framework/system.h"
 #include "model/featuretables.h"
@@ -133,6 +134,24 @@ struct Rows {
 };
 
 }  // namespace
+
+vector3<double> lineOfSight(const htraf3<double>& h, const vector3<double>& p) {
+    // The direction along which p's image does not move: the null direction
+    // of the derivative of (x / w, y / w) at p.
+    const double* m = h.m;
+    hvector3<double> q = p * h;
+    vector3<double> X(m[0], m[4], m[8]), Y(m[1], m[5], m[9]), Wc(m[3], m[7], m[11]);
+    vector3<double> dx = X * q.w - Wc * q.x, dy = Y * q.w - Wc * q.y;
+    vector3<double> n = dx % dy;
+    double l = n.length();
+    if (!(l > 0) || !std::isfinite(l)) return vector3<double>(0, 0, 0);
+    return n * (1.0 / l);
+}
+
+vector3<double> alongLineOfSight(const htraf3<double>& h, const vector3<double>& p, const vector3<double>& d) {
+    vector3<double> u = lineOfSight(h, p);
+    return u * (u * d);
+}
 
 bool adjustIndices(fnd::dynarray<int>& onHead, fnd::dynarray<int>& onPhoto, int* direction) {
     fnd::dynarray<int> rows, pos;
@@ -349,8 +368,17 @@ void HeadToPhotoTrafo() {
     svc::FaceDocument* doc = svc::document();
     head3* h = actual_head3;
     if (!doc || !h) return;
+    // A mark off the photo (or not a number) would throw the head apart.
+    if (CKernel2D* kernel = doc->photoKernel(); kernel && kernel->head) {
+        CString problem = PhotoMarksProblem(*kernel->head, kernel->photo.GetWidth(), kernel->photo.GetHeight());
+        if (!problem.IsEmpty()) {
+            AfxMessageBox(problem);
+            return;
+        }
+    }
     CWaitCursor wait;
     fnd::vector<trafdef22> features = HeadToPhotoFeatures();
+    const htraf3<double> camera = htrafOf2D3DViewBmp();
 
     // 3. Warp.
     svc::progress().Step(0);
@@ -406,7 +434,9 @@ void HeadToPhotoTrafo() {
         vector3<double> C1(0, 0, 0);
         for (int v = h->vertices.first(); v != -1; v = h->vertices.nextOf(v)) C1 += h->vertices[v].position;
         C1 = C1 * (1.0 / count);
-        vector3<double> shift = C0 - C1;
+        // Only the depth of the centroid is put back: a move across the line
+        // of sight would pull the head off the marks it has just met.
+        vector3<double> shift = alongLineOfSight(camera, C1, C0 - C1);
         for (int v = h->vertices.first(); v != -1; v = h->vertices.nextOf(v)) h->vertices[v].position += shift;
         for (int g = 0; g < tables.groups.size(); ++g) tables.groups[g].value += shift;
     }

@@ -3,7 +3,8 @@
 // line of the built-in tables that the template uses, the template's
 // feature projected into the photo and the user's mark become one weighted
 // point-set fit; the head is warped by them all, groups other than the main
-// group move rigidly, and the head's centroid stays where it was.
+// group move rigidly, and the head's centroid keeps its depth along the
+// camera's line of sight.
 
 #include "fitting/trafdef.h"
 #include "foundation/dynarray.h"
@@ -46,6 +47,14 @@ bool cutLinesByPoints(const fnd::dynarray<int>& onSource, const fnd::dynarray<in
 // without '@', n: codes ending "@" and the n-th capital letter).
 fnd::vector<trafdef22> HeadToPhotoFeatures();
 
+// Unit direction of the line of sight through p of a head-to-photo map (the
+// direction in which p's image stays put); zero when there is none.
+vector3<double> lineOfSight(const htraf3<double>& h, const vector3<double>& p);
+// The part of d along the line of sight through p.
+vector3<double> alongLineOfSight(const htraf3<double>& h, const vector3<double>& p, const vector3<double>& d);
+
 // CMainFrame::HeadToPhotoTrafo without the window: works on the current
-// document, its head, its views and the progress window.
+// document, its head, its views and the progress window. Marks that are not
+// finite or lie farther outside the photo than its size are refused with a
+// message, the head unchanged.
 void HeadToPhotoTrafo();

@@ -14,6 +14,7 @@
 #include "model/head.h"
 #include "picture/anypicdecoder.h"
 #include "picture/png.h"
+#include "picture/textexception.h"
 
 namespace {
 
@@ -168,16 +169,23 @@ int CKernel2D::LoadPicFile(CString path) {
             clipboardCopy = photo;
             FreeFileBytes();
         } else {
+            // Decoded aside: a file that is no picture leaves the photo and
+            // its bytes as they were.
+            CWinBmp decoded;
             CString lower = path;
             lower.MakeLower();
             if (lower.Right(3) == CString("png")) {
-                MakeBmpFromPNG(path, &photo, 32);
+                MakeBmpFromPNG(path, &decoded, 32);
             } else {
                 CAnyPicDecoder decoder;
-                decoder.MakeBmpFromFile(path, &photo, 32);
+                decoder.MakeBmpFromFile(path, &decoded, 32);
             }
-            FreeFileBytes();
-            SetFileBytes(readWholeFile(path));
+            // The PNG decoder reports a failure only by the size it leaves
+            // (1 x 1 or 0 x 0); a picture of one pixel is no photo either.
+            if (int64_t(decoded.GetWidth()) * decoded.GetHeight() <= 1) throw FileReadError();
+            std::vector<uint8_t> bytes = readWholeFile(path);
+            photo = std::move(decoded);
+            SetFileBytes(std::move(bytes));
         }
         CString name = baseName(kept);
         if (doc) doc->state().name = std::string(name.View());
@@ -206,7 +214,8 @@ int CKernel2D::LoadPicFile(CString path) {
         head->valid = 1;
         CWaitCursor wait;
         InitPicture();
-        return 1;
+        // A refused size leaves the placeholder: no photo was taken.
+        return head->valid ? 1 : 0;
     } catch (...) {
         MessageBeep(MB_ICONINFORMATION);
         CString text;
@@ -277,21 +286,33 @@ void CKernel2D::Reset() {
     newHead2();
 }
 
-void CKernel2D::decodeStoredBytes(CWinBmp& out) {
-    // The memory decoders do not know PNG; its own decoder reads it.
-    if (isPngSignature(fileBytes)) {
-        MakeBmpFromPNGData(fileBytes.data(), fileBytes.size(), &out, 32);
-    } else {
-        CAnyPicDecoder decoder;
-        decoder.MakeBmpFromMemory(fileBytes.data(), int(fileBytes.size()), &out, 32);
+bool CKernel2D::decodeStoredBytes(CWinBmp& out) {
+    CWinBmp decoded;
+    try {
+        // The memory decoders do not know PNG; its own decoder reads it.
+        if (isPngSignature(fileBytes)) {
+            MakeBmpFromPNGData(fileBytes.data(), fileBytes.size(), &decoded, 32);
+        } else {
+            CAnyPicDecoder decoder;
+            decoder.MakeBmpFromMemory(fileBytes.data(), int(fileBytes.size()), &decoded, 32);
+        }
+    } catch (const CTextException&) {
+        return false;
+    } catch (const std::exception&) {
+        return false;
     }
+    if (int64_t(decoded.GetWidth()) * decoded.GetHeight() <= 1) return false;
+    out = std::move(decoded);
+    return true;
 }
 
 int CKernel2D::LoadOrigBmp(CWinBmp* out, int type, int width, int height) {
     CWinBmp scratchStore;
     CWinBmp* scratch = &scratchStore;
     if (fileLength > 0 && !fileBytes.empty()) {
-        decodeStoredBytes(*scratch);
+        // Stored bytes that are no picture (a damaged project) rebuild
+        // nothing: out stays as it was.
+        if (!decodeStoredBytes(*scratch)) return 0;
         for (int k = 0; k < (quarterTurns > 0 ? quarterTurns % 4 : 0); ++k)
             scratch->Rotate(std::numbers::pi / 2, CPixel32(0, 0, 0, 0));
         int W = scratch->GetWidth(), H = scratch->GetHeight();
@@ -365,6 +386,5 @@ void CKernel2D::LoadOrigPhoto() {
     left = stash.crop[0], top = stash.crop[1], right = stash.crop[2], bottom = stash.crop[3];
     quarterTurns = stash.crop[4], mirrorLeftRight = stash.crop[5], mirrorTopBottom = stash.crop[6];
     loadLeft = stash.load[0], loadTop = stash.load[1], loadRight = stash.load[2], loadBottom = stash.load[3];
-    LoadOrigBmp(&photo, 2, 0, 0);
-    InitPicture();
+    if (LoadOrigBmp(&photo, 2, 0, 0) > 0) InitPicture();
 }

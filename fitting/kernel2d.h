@@ -56,6 +56,8 @@ public:
     void SavePreview(fnd::fileTB& f);
     int LoadPreview(fnd::fileTB& f);
     void Reset();
+    // Rebuilds a picture from the stored file bytes; returns out's width, or
+    // 0 with out untouched when the bytes are no picture.
     int LoadOrigBmp(CWinBmp* out, int type, int width, int height);
     void SaveOrigPhoto();
     void LoadOrigPhoto();
@@ -94,5 +96,6 @@ public:
 
 private:
     void newHead2();
-    void decodeStoredBytes(CWinBmp& out);
+    // False, out untouched, when the stored bytes are no picture.
+    bool decodeStoredBytes(CWinBmp& out);
 };

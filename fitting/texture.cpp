@@ -6,11 +6,14 @@
 #include <ctime>
 #include <memory>
 #include <numbers>
+#include <queue>
+#include <utility>
 
 #include "seams/app.h"
 #include "seams/dialogs.h"
 #include "fitting/kernel2d.h"
 #include "foundation/random.h"
+#include "picture/textexception.h"
 #include "model/head.h"
 #include "seams/views.h"
 
@@ -37,6 +40,61 @@ void barycentric(const vector2<double>& a, const vector2<double>& b, const vecto
     out[0] = 1 - b1 - b2;
     out[1] = b1;
     out[2] = b2;
+}
+
+// The photo coordinate of the nearest set vertex for every vertex slot:
+// nearest along the mesh's edges, and for a part of the mesh that holds no
+// set vertex, nearest in space. The set vertices keep their own. With no
+// set vertex at all every slot gets the photo's centre.
+std::vector<vector2<double>> nearestSetCoordinates(const head3& h, const std::vector<vector2<double>>& coord) {
+    const size_t n = coord.size();
+    std::vector<vector2<double>> out(coord);
+    std::vector<double> dist(n, HUGE_VAL);
+    using Item = std::pair<double, int>;
+    std::priority_queue<Item, std::vector<Item>, std::greater<Item>> queue;
+    std::vector<int> set;
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v))
+        if (size_t(v) < n && isSet(coord[size_t(v)])) {
+            dist[size_t(v)] = 0;
+            queue.push({0.0, v});
+            set.push_back(v);
+        }
+    if (set.empty()) {
+        for (vector2<double>& c : out) c = {0.5, 0.5};
+        return out;
+    }
+    while (!queue.empty()) {
+        auto [d, v] = queue.top();
+        queue.pop();
+        if (d > dist[size_t(v)]) continue;
+        const vertex& vx = h.vertices[v];
+        for (auto it = vx.triangles.first(); it != -1; it = vx.triangles.nextOf(it)) {
+            const triangle& tr = h.triangles[vx.triangles[it]];
+            for (int k = 0; k < 3; ++k) {
+                int c = tr.corner(k);
+                if (c < 0 || size_t(c) >= n || c == v) continue;
+                double nd = d + (h.vertices[c].position - vx.position).length();
+                if (nd < dist[size_t(c)]) {
+                    dist[size_t(c)] = nd;
+                    out[size_t(c)] = out[size_t(v)];
+                    queue.push({nd, c});
+                }
+            }
+        }
+    }
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
+        if (size_t(v) >= n || dist[size_t(v)] != HUGE_VAL) continue;
+        double best = HUGE_VAL;
+        for (int s : set) {
+            double d = (h.vertices[s].position - h.vertices[v].position).length();
+            if (d < best) best = d, out[size_t(v)] = coord[size_t(s)];
+        }
+    }
+    return out;
+}
+
+vector2<double> clamp01(const vector2<double>& c) {
+    return {std::clamp(c.x, 0.0, 1.0), std::clamp(c.y, 0.0, 1.0)};
 }
 
 const int kDirections[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {-1, -1}, {1, -1}, {-1, 1}};
@@ -80,13 +138,28 @@ void TextureSynthesis::MakeFullTexture() {
     svc::FaceDocument* doc = svc::document();
     if (!doc || !actual_head3 || !actual_head3->secondFlag) return;
     bool editor = svc::app().state().pictureEditor != 0;
-    CWinBmp W;
     n_ = doc->state().textureSize;
-    W.Create(n_, n_, 32, true);
-    Texture_Beg(W);
-    if (!editor) Texture_1(W);
-    if (!editor) Texture_2(W);
-    Texture_End(W);
+    // The passes work on 16 x 16 tiles; a size the start page cannot offer
+    // builds nothing.
+    if (n_ < 16 || n_ > kMaximalTextureSize || n_ % 16) return;
+    try {
+        CWinBmp W;
+        W.Create(n_, n_, 32, true);
+        Texture_Beg(W);
+        if (!editor) Texture_1(W);
+        if (!editor) Texture_2(W);
+        Texture_End(W);
+    } catch (const CTextException&) {
+        // Out of memory for the bitmaps: the head keeps its texture.
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+void TextureSynthesis::croppedPhoto(CWinBmp& out, int n) {
+    // Stored bytes that are no picture (a damaged project): the working
+    // photo stands in.
+    CKernel2D* k = svc::document()->photoKernel();
+    if (k->LoadOrigBmp(&out, 2, n, n) <= 0) out.ResizeBilinearFrom(k->photo, n, n);
 }
 
 void TextureSynthesis::Texture_Beg(CWinBmp& W) {
@@ -97,12 +170,13 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
     svc::ViewEdit2D3D* view = doc->GetViewEdit2D3D();
     if (!photoKernel || !view) return;
     n_ = doc->state().textureSize;
+    if (n_ < 16 || n_ > kMaximalTextureSize) return;
     const int n = n_;
     const bool editor = svc::app().state().pictureEditor != 0;
     const svc::FaceTables& tables = doc->tables();
 
     // 1. The cropped photo at n x n, the texture bitmap, the box, the kind of head.
-    photoKernel->LoadOrigBmp(&W, 2, n, n);
+    croppedPhoto(W, n);
     photo_ = std::make_unique<CWinBmp>(W);
     const CWinBmp& P = *photo_;
     CWinBmp T;
@@ -196,6 +270,11 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
             else if (W0 > 0)
                 coord_[size_t(v)] = sum * (1.0 / W0);
         }
+    // A vertex still unset (hidden, with hidden neighbours) takes the
+    // coordinate of the nearest set vertex: no corner points off the photo.
+    // The special head's unset corners are mended by its repair first.
+    const std::vector<vector2<double>> nearest = nearestSetCoordinates(*h, coord_);
+    if (!special_) coord_ = nearest;
     step();
 
     // 6. Texture coordinates: the photo in the lower half; the recognised
@@ -255,7 +334,11 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
     step();
 
     // 8. Repair of the special head's unset corners.
-    if (!special_) return;
+    auto keepInRange = [&] {
+        for (int t = h->triangles.first(); t != -1; t = h->triangles.nextOf(t))
+            for (vector2<double>& c : h->triangles[t].texture) c = clamp01(c);
+    };
+    if (!special_) return keepInRange();
     fnd::seedRandom(1);
     auto unset = [](const vector2<double>& c) { return c.x <= 0 && c.y <= 0; };
     auto jitter = [n]() {
@@ -288,6 +371,16 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
                 }
             }
         }
+    // What the repair could not reach takes the nearest set vertex's place.
+    for (int t = h->triangles.first(); t != -1; t = h->triangles.nextOf(t)) {
+        triangle& tr = h->triangles[t];
+        for (int k = 0; k < 3; ++k) {
+            int v = tr.corner(k);
+            if (unset(tr.texture[k]) && v >= 0 && size_t(v) < nearest.size())
+                tr.texture[k] = {nearest[size_t(v)].x, 0.5 * nearest[size_t(v)].y + 0.5};
+        }
+    }
+    keepInRange();
 }
 
 void TextureSynthesis::Texture_1(CWinBmp& W) {
@@ -526,7 +619,7 @@ void TextureSynthesis::Texture_End(CWinBmp& W) {
     std::unique_ptr<CWinBmp> kept = std::move(photo_);
     if (!kept || kept->GetWidth() != n || kept->GetHeight() != n) {
         kept = std::make_unique<CWinBmp>();
-        doc->photoKernel()->LoadOrigBmp(kept.get(), 2, n, n);
+        croppedPhoto(*kept, n);
     }
     CWinBmp& Q = *kept;
     step();

@@ -26,7 +26,12 @@ public:
     // The seed of the fill pass; none: the clock, as the program does.
     explicit TextureSynthesis(std::optional<unsigned> fillSeed = std::nullopt) : fillSeed_(fillSeed) {}
 
-    // Runs the passes when the head carries the second-line flag.
+    // The largest texture size built (a 256 MB working bitmap).
+    static constexpr int kMaximalTextureSize = 8192;
+
+    // Runs the passes when the head carries the second-line flag and the
+    // document's texture size is a multiple of 16 from 16 to the largest.
+    // Every texture coordinate it leaves lies in [0, 1].
     void MakeFullTexture();
 
     void Texture_Beg(CWinBmp& W);
@@ -41,6 +46,8 @@ public:
 
 private:
     bool recognisedTriangle(int t) const;
+    // The cropped photo at n x n.
+    void croppedPhoto(CWinBmp& out, int n);
     bool recognisedVertex(int v) const;
 
     std::optional<unsigned> fillSeed_;

@@ -55,6 +55,15 @@ void HeadlessBackend::Reset() {
   startTime_ = kFakeStart;
   startTicks_ = 0;
   elapsedMs_ = 0;
+  modalScripts_.clear();
+  modalScripted_.clear();
+  fileDialogScripts_.clear();
+  urls_.clear();
+  exitCode_.reset();
+  cursor_ = nullptr;
+  presents_ = presentsNow_ = 0;
+  metrics_ = ScreenMetrics();
+  WriteClipboard(ClipboardContents());
 }
 
 void HeadlessBackend::ScriptAnswers(std::vector<int> answers) {

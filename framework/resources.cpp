@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <list>
 
 #include "framework/ascii.h"
 
@@ -22,8 +23,21 @@ std::string_view TypeName(LPCSTR type) {
   return type;
 }
 
+struct Overlay {
+  std::string type;
+  std::string bytes;  // its NUL follows the data, as for embedded ones
+  brv::EmbeddedResource entry;
+};
+
+std::list<Overlay>& Overlays() {
+  static std::list<Overlay> overlays;
+  return overlays;
+}
+
 HRSRC Find(std::string_view type, unsigned number) {
   if (type.empty()) return nullptr;
+  for (const Overlay& o : Overlays())
+    if (o.entry.number == number && EqualsNoCase(o.type, type)) return &o.entry;
   std::size_t count = 0;
   const brv::EmbeddedResource* table = brv::EmbeddedResources(&count);
   for (std::size_t i = 0; i < count; ++i)
@@ -187,5 +201,17 @@ std::vector<std::string> ParseStringTable(std::string_view text,
 }
 
 const std::vector<std::string>& StringTableErrors() { return Strings().errors; }
+
+void SetResourceOverlay(std::string_view type, unsigned number, std::string bytes) {
+  auto& overlays = Overlays();
+  overlays.remove_if([&](const Overlay& o) { return o.entry.number == number && EqualsNoCase(o.type, type); });
+  Overlay& o = overlays.emplace_back();
+  o.type = std::string(type);
+  o.bytes = std::move(bytes);
+  const auto* data = reinterpret_cast<const unsigned char*>(o.bytes.data());
+  o.entry = {o.type.c_str(), number, data, data + o.bytes.size()};
+}
+
+void ClearResourceOverlays() { Overlays().clear(); }
 
 }  // namespace brv

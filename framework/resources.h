@@ -52,4 +52,10 @@ std::vector<std::string> ParseStringTable(std::string_view text,
 // Problems found in the embedded string table (empty when it is sound).
 const std::vector<std::string>& StringTableErrors();
 
+// Resources laid over the embedded ones (tests bring their own layouts and
+// pictures): found first by every lookup until cleared. Setting one again
+// replaces it; pointers to a replaced or cleared overlay become invalid.
+void SetResourceOverlay(std::string_view type, unsigned number, std::string bytes);
+void ClearResourceOverlays();
+
 }  // namespace brv

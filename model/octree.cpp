@@ -468,6 +468,7 @@ Index<triangle> octtree::getfirst(const vector3<double>& P, const vector3<double
     cubeSection in, out;
     if (!rootSection(P, d, in, out)) return -1;
     LineRanking r{P, d};
+    walkSteps_ = 0;
     walk(root_, min_, max_, in, out, r);
     if (!r.found()) return -1;
     if (bary) *bary = r.bestB;
@@ -484,6 +485,7 @@ octtree::RayHit octtree::firstOnRay(const vector3<double>& P, const vector3<doub
     if (exit.t < tMin) return out;
     if (in.t < tMin) in = cubeSection{tMin, P + u * tMin};
     RayRanking r{P, u, tMin, accept};
+    walkSteps_ = 0;
     walk(root_, min_, max_, in, exit, r);
     if (r.exactTri != -1) {
         out = {r.exactTri, true, r.exactT, r.exactT, r.exactB, r.exactHit};
@@ -535,6 +537,7 @@ Index<triangle> octtree::getnearest(const vector3<double>& P, const vector3<doub
 template <class Ranking>
 void octtree::walk(Index<octtree_rec> cell, const vector3<double>& cmin, const vector3<double>& cmax,
                    const cubeSection& in, const cubeSection& out, Ranking& r) const {
+    if (++walkSteps_ > kMaxWalkSteps) return;
     const octtree_rec& c = cells_[cell];
     // The cell's triangles are fetched together, then their corners, so
     // that the memory waits overlap (picking runs on every mouse move).
@@ -556,6 +559,7 @@ void octtree::walk(Index<octtree_rec> cell, const vector3<double>& cmin, const v
             __builtin_prefetch(&tr.c.data().position);
         }
         for (int k = 0; k < m; ++k) {
+            if (++walkSteps_ > kMaxWalkSteps) return;
             const triangle& tr = *tris[k];
             if (tr.a == -1 || tr.b == -1 || tr.c == -1) continue;
             r.offer(batch[k], tr.a.data().position, tr.b.data().position, tr.c.data().position);

@@ -80,6 +80,13 @@ public:
     double sizeThreshold() const { return sizeThreshold_; }
     // Every cell that lists t.
     std::vector<int> cellsHolding(Index<triangle> t) const;
+    // Cells visited and triangles tested by the last query.
+    int lastWalkSteps() const { return walkSteps_; }
+
+    // A walk stops after this many cells and triangle tests, whatever the
+    // head (a head thrown apart by a bad fit holds cells of thousands of
+    // long triangles); a sane head needs a few hundred.
+    static constexpr int kMaxWalkSteps = 1 << 14;
 
     static inline Index<octtree_rec> actual_tree = -1;
     static inline octtree* actual_octtree = nullptr;
@@ -127,6 +134,7 @@ private:
     // cells it was put into even when its vertices moved since.
     // (indexed by triangle slot; the lists keep their room across fills).
     std::vector<std::vector<int>> holders_;
+    mutable int walkSteps_ = 0;
 };
 
 // The triangle's corners as the tree sees them: moved 10 % away from the

@@ -46,6 +46,8 @@ class IBmpPlatform {
   virtual bool GetClipboardBitmapHeader(PLBitmapInfoHeader* header) = 0;
   virtual bool GetClipboardBitmapBits(const PLBitmapInfoHeader& header, uint8_t* bits,
                                       CPixel32* palette) = 0;
+  // Puts a packed DIB on the clipboard (CF_DIB); false when it cannot.
+  virtual bool SetClipboardDIB(const std::vector<uint8_t>& packed) { return false; }
 };
 
 // The platform in use (null: none). The caller keeps it alive.

@@ -170,11 +170,14 @@ bool CWinBmp::FromClipboard(unsigned clipboardFormat) {
 }
 
 std::vector<uint8_t> CWinBmp::ToClipboard() const {
+  std::vector<uint8_t> dib;
   try {
-    return std::vector<uint8_t>(m_pBMI, m_pBMI + GetPackedSize());
+    dib.assign(m_pBMI, m_pBMI + GetPackedSize());
   } catch (const std::bad_alloc&) {
     throw CTextException(PL_ERR_NO_MEMORY, "Can't allocate global memory block.");
   }
+  if (IBmpPlatform* platform = GetBmpPlatform()) platform->SetClipboardDIB(dib);
+  return dib;
 }
 
 void CWinBmp::Draw(CDC* dc, int x, int y, uint32_t rop) const { DrawInRect(dc, x, y, m_Width, m_Height, rop); }

@@ -55,7 +55,8 @@ class CWinBmp : public CBaseBmp {
 
   // Platform side (see picture/bmp_platform.h).
   bool FromClipboard(unsigned clipboardFormat);
-  // The packed DIB for the clipboard; throws code 10 when it can't be had.
+  // Puts the picture on the clipboard (through the platform) and returns the
+  // packed DIB; throws code 10 when it can't be had.
   std::vector<uint8_t> ToClipboard() const;
   void Draw(CDC* dc, int x, int y, uint32_t rop) const;
   void DrawInRect(CDC* dc, int x, int y, int w, int h, uint32_t rop) const;

@@ -13,7 +13,7 @@ seconds="${FUZZ_SECONDS:-20}"
 cores="$(nproc)"
 jobs="${FUZZ_JOBS:-$((cores < 6 ? cores : 6))}"
 targets=(inflate_fuzz png_fuzz jpeg_fuzz tiff_fuzz gif_fuzz tga_fuzz pcx_fuzz pgm_fuzz pict_fuzz metafile_fuzz
-  bmp_fuzz anypic_fuzz bmppic_fuzz icon_fuzz)
+  bmp_fuzz anypic_fuzz bmppic_fuzz icon_fuzz layout_fuzz)
 # The file formats of the application, with longer inputs.
 file_targets=(fac_fuzz the_fuzz phs_fuzz obj_fuzz)
 
@@ -65,6 +65,10 @@ done
 rm -f "$seeds/bmp.tmp"
 "$convert" "$src" -alpha set "ico:$seeds/icon_fuzz/a.ico"
 "$convert" "$src" -colors 16 -type Palette "ico:$seeds/icon_fuzz/b.ico"
+# text layouts: the first byte chooses the reader (0 dialog, 1 menu, 2 accelerators)
+for pair in 0:every_control.txt 0:preview_301.txt 1:app_menu.txt 2:app_accelerators.txt; do
+  { printf "\\x0${pair%%:*}"; cat "$root/tests/framework/data/${pair#*:}"; } >"$seeds/layout_fuzz/${pair#*:}"
+done
 python3 - "$seeds" <<'PY'
 import struct, sys, zlib
 seeds = sys.argv[1]

@@ -499,7 +499,7 @@ def expectations(strings, point_names, line_names):
             E(1140, 'static', 'xxxx', flags={'center'}),
         ], [], set(), []),
         301: (None, '', (143, 143), True, [
-            E(303, 'frame', '', flags={'sunken'}, size=(128, 128)),
+            E(303, 'static', '', flags={'sunken'}, size=(128, 128)),
             E(119, 'static', '', alt=['Cancel, if you use only Ostrelo']),
             E(1119, 'static', ''),
         ], [], set(), []),
@@ -834,7 +834,7 @@ PLANTED = [
     ('DIALOG/133.txt', 'button 1026 "Stop"', 'buton 1026 "Stop"', "unknown control kind 'buton'"),
     ('DIALOG/312.txt', 'static -1 "Version 5.0" 115 34 100 10',
      'static -1 "Version 5.0" 115 34 100 10\nstatic 999 "extra" 115 48 100 10', 'not expected'),
-    ('DIALOG/301.txt', 'frame 303 "" 8 14 128 128', 'frame 303 "" 8 16 128 128', 'outside'),
+    ('DIALOG/301.txt', 'static 303 "" 8 14 128 128 sunken', 'static 303 "" 8 16 128 128 sunken', 'outside'),
     ('MENU/128.txt', '  item 32787 "Line"\n', '', 'id 32787'),
     ('MENU/128.txt', 'popup "Help"', 'popup "&Help"', '"Help"'),
     ('MENU/128.txt', '  item 32821 "Start"\n', '  item 32821 "Start"\n  item 32865 "Back picture"\n',

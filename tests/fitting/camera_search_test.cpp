@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <string>
 #include <limits>
 #include <random>
 #include <vector>
@@ -285,6 +287,113 @@ TEST_F(CameraSearch, RefusesWhatCannotBeSearched) {
     }
 }
 
+// Marks that no camera can explain are refused as too few pairs are: all
+// on one point, bunched into a few pixels, not finite, or farther outside
+// the photo than its size; and a best fit that would draw the head a few
+// pixels small.
+TEST_F(CameraSearch, RefusesDegenerateMarks) {
+    const synthetic::PhotoCamera cam = synthetic::poseCamera(0.2, -0.1, 0.05, {0, 0, 0}, 1200, 0, 0);
+    const std::vector<synthetic::HeadPoint> pts = synthetic::headPoints();
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        const char* name;
+        // Photo point of pair i from its true one.
+        std::function<vector2<double>(int, const vector2<double>&)> mark;
+        std::function<vector3<double>(int, const vector3<double>&)> head;
+        bool found;
+    };
+    auto same = [](int, const vector2<double>& p) { return p; };
+    auto sameHead = [](int, const vector3<double>& p) { return p; };
+    const Case cases[] = {
+        {"true marks", same, sameHead, true},
+        {"every mark on one point", [](int, const vector2<double>&) { return vector2<double>(300, 400); }, sameHead, false},
+        {"marks within 2 pixels", [](int i, const vector2<double>&) { return vector2<double>(300 + (i % 3), 400 + (i % 2)); },
+         sameHead, false},
+        {"the head shrunk to 10 pixels",
+         [](int i, const vector2<double>& p) { return vector2<double>(288, 384) + (p - vector2<double>(288, 384)) * (10.0 / 300); },
+         sameHead, false},
+        {"a mark not a number", [&](int i, const vector2<double>& p) { return i == 3 ? vector2<double>(nan, p.y) : p; }, sameHead, false},
+        {"a mark at infinity", [&](int i, const vector2<double>& p) { return i == 5 ? vector2<double>(p.x, -inf) : p; }, sameHead, false},
+        {"a mark farther outside than the photo is wide",
+         [](int i, const vector2<double>& p) { return i == 0 ? vector2<double>(-W - 1.0, p.y) : p; }, sameHead, false},
+        {"a mark outside, within the photo's size",
+         [](int i, const vector2<double>& p) { return i == 0 ? vector2<double>(-W + 1.0, p.y) : p; }, sameHead, true},
+        {"a head point not a number", same, [&](int i, const vector3<double>& p) { return i == 4 ? vector3<double>(p.x, nan, p.z) : p; },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetCameraSearch();
+        camera_photo_size(W, H);
+        for (int i = 0; i < int(pts.size()); ++i)
+            adatok_beallitasa(i, c.mark(i, synthetic::pixelOf(cam, pts[size_t(i)].p, W, H)), true,
+                              c.head(i, pts[size_t(i)].p), pts[size_t(i)].weight, false);
+        EXPECT_EQ(cameraPairsUsable(pairCount()), c.found || std::string(c.name) == "the head shrunk to 10 pixels");
+        generate();
+        CameraFound out;
+        out.index = -77;
+        EXPECT_EQ(ponttavolsag_optimalizalas(pairCount(), &out), c.found);
+        if (!c.found) {
+            EXPECT_EQ(out.index, -77);
+        }
+    }
+}
+
+// Weights other than 1: a pair of weight w counts as w copies of the pair,
+// and the reported error is the weighted RMS of the found camera, computed
+// here on its own.
+TEST_F(CameraSearch, WeightsCountAsRepeatedPairs) {
+    std::mt19937 rng(12);
+    const synthetic::PhotoCamera cam = synthetic::poseCamera(-0.25, 0.1, -0.08, {5, 3, -2}, 1150, -12, 9);
+    const std::vector<synthetic::HeadPoint> pts = synthetic::headPoints();
+    std::normal_distribution<double> noise(0.0, 4.0);
+    std::vector<vector2<double>> marks;
+    for (const auto& p : pts) marks.push_back(synthetic::pixelOf(cam, p.p, W, H) + vector2<double>(noise(rng), noise(rng)));
+    const int weights[] = {1, 3, 5, 2, 1, 4};
+    auto weightOf = [&](size_t i) { return weights[i % 6]; };
+
+    camera_photo_size(W, H);
+    for (size_t i = 0; i < pts.size(); ++i) adatok_beallitasa(long(i), marks[i], true, pts[i].p, weightOf(i), false);
+    generate();
+    CameraFound weighted;
+    ASSERT_TRUE(ponttavolsag_optimalizalas(pairCount(), &weighted));
+
+    // The weighted RMS at the found camera, from the pairs alone.
+    synthetic::PhotoCamera found = candidateCamera(weighted.index, weighted.scale, weighted.tx, weighted.ty);
+    double sum = 0, Sw = 0;
+    for (size_t i = 0; i < pts.size(); ++i) {
+        vector2<double> q;
+        ASSERT_TRUE(synthetic::imageOf(found, pts[i].p, &q));
+        vector2<double> d = q - vector2<double>(marks[i].x - W / 2.0, H / 2.0 - marks[i].y);
+        sum += weightOf(i) * (d * d);
+        Sw += weightOf(i);
+    }
+    EXPECT_NEAR(weighted.error, std::sqrt(sum / Sw), 1e-9 * weighted.error);
+
+    resetCameraSearch();
+    camera_photo_size(W, H);
+    long n = 0;
+    for (size_t i = 0; i < pts.size(); ++i)
+        for (int k = 0; k < weightOf(i); ++k) adatok_beallitasa(n++, marks[i], true, pts[i].p, 1.0, false);
+    generate();
+    CameraFound repeated;
+    ASSERT_TRUE(ponttavolsag_optimalizalas(pairCount(), &repeated));
+    EXPECT_EQ(repeated.index, weighted.index);
+    EXPECT_NEAR(repeated.scale, weighted.scale, 1e-9 * weighted.scale);
+    EXPECT_NEAR(repeated.tx, weighted.tx, 1e-9);
+    EXPECT_NEAR(repeated.ty, weighted.ty, 1e-9);
+    EXPECT_NEAR(repeated.error, weighted.error, 1e-9 * weighted.error);
+
+    // The same pairs with every weight 1 find another camera.
+    resetCameraSearch();
+    camera_photo_size(W, H);
+    for (size_t i = 0; i < pts.size(); ++i) adatok_beallitasa(long(i), marks[i], true, pts[i].p, 1.0, false);
+    generate();
+    CameraFound plain;
+    ASSERT_TRUE(ponttavolsag_optimalizalas(pairCount(), &plain));
+    EXPECT_NE(plain.scale, weighted.scale);
+}
+
 // A head point behind (or at) a candidate's eye makes that candidate
 // unusable instead of feeding an undefined projection into its fit.
 TEST_F(CameraSearch, UnprojectablePointsRuleTheCandidateOut) {
@@ -518,23 +627,29 @@ std::uint64_t bitsOf(double v) {
 // The candidate table and a seeded search, pinned bit for bit: any change of
 // the generator's or the search's arithmetic fails here. Values of the
 // straightforward one-candidate-at-a-time generator; the centres alternate so
-// that each table is built here, then copied back for the last row.
+// that each table is built here, and the same tables again take back the
+// kept rows.
 TEST_F(CameraSearch, PinnedTableAndWinner) {
     struct Case {
         vector3<double> centre;
         std::uint64_t table, searched, index, error, scale, tx, ty;
+        bool freshTables = true;
     };
     const Case cases[] = {
         {{3.5, -7.25, 1e-3}, 0x9c5a4af819ac685bull, 0xc63f4f79754ca4c4ull, 38584, 0x40112143ca7baac6ull,
          0x40930e67dbee0112ull, 0xc05f29c55d6fff57ull, 0xc0688ac56ce26733ull},
         {{0, 0, 0}, 0x7028dabfd82f70f0ull, 0x8e8df94dbbfd798dull, 38584, 0x400f5e0ee92db5e6ull, 0x4092fb0ff01dadb0ull,
          0xc060ec04c6c7a815ull, 0xc06627299d9128f1ull},
-        // The same centre again: the kept table, copied back.
+        // The same centre again on the same tables: the kept up directions,
+        // copied back over the ones the search rewrote.
+        {{0, 0, 0}, 0x7028dabfd82f70f0ull, 0x8e8df94dbbfd798dull, 38584, 0x400f5e0ee92db5e6ull, 0x4092fb0ff01dadb0ull,
+         0xc060ec04c6c7a815ull, 0xc06627299d9128f1ull, false},
+        // And once more after a reset: built anew, the same.
         {{0, 0, 0}, 0x7028dabfd82f70f0ull, 0x8e8df94dbbfd798dull, 38584, 0x400f5e0ee92db5e6ull, 0x4092fb0ff01dadb0ull,
          0xc060ec04c6c7a815ull, 0xc06627299d9128f1ull},
     };
     for (const Case& c : cases) {
-        resetCameraSearch();
+        if (c.freshTables) resetCameraSearch();
         std::mt19937 rng(11);
         synthetic::feedPairs(synthetic::poseCamera(0.35, -0.12, 0.1, {4, -6, 2}, 1250, 9, -14), W, H, 1.0, rng);
         kozeppont(c.centre.x, c.centre.y, c.centre.z);

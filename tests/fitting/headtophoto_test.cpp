@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "fitting/kernel2d.h"
+#include "framework/backend.h"
 #include "fitting/kernel3d.h"
 #include "model/featuretables.h"
 #include "model/head.h"
@@ -132,6 +133,7 @@ protected:
         services->app.state().pictureEditor = 0;
         services->document.state().templateId = 122;
         photo = std::make_unique<CKernel2D>(&services->document);
+        photo->photo.Create(640, 480, 32, false);
         heads = std::make_unique<CKernel3D>(&services->document);
         services->document.photo = photo.get();
         services->document.head = heads.get();
@@ -247,18 +249,25 @@ TEST_F(HeadToPhotoTest, HeadFeaturesLandOnTheirMarks) {
     EXPECT_EQ(services->viewEdit3D.redrawFlagAtRedraw, std::vector<bool>{false});
 }
 
-TEST_F(HeadToPhotoTest, GroupsMoveRigidlyAndTheCentroidStays) {
+TEST_F(HeadToPhotoTest, GroupsMoveRigidlyAndTheCentroidKeepsItsDepth) {
     markPoint("a", 8);
     markPoint("b", 12);
     vector3<double> C0(0, 0, 0);
     for (Index<vertex> v : mesh.vertices) C0 += head().vertices[v].position;
+    C0 = C0 * (1.0 / double(mesh.vertices.size()));
     std::vector<vector3<double>> eye;
     for (int k : {49, 50, 51}) eye.push_back(head().vertices[mesh.vertices[size_t(k)]].position);
 
     HeadToPhotoTrafo();
     vector3<double> C1(0, 0, 0);
     for (Index<vertex> v : mesh.vertices) C1 += head().vertices[v].position;
-    EXPECT_LT((C1 - C0).length(), 1e-9);
+    C1 = C1 * (1.0 / double(mesh.vertices.size()));
+    // Back to its depth along the line of sight, not across it: the warp
+    // moved the centroid sideways, and that move stays.
+    vector3<double> sight = lineOfSight(cam, C1);
+    EXPECT_NEAR(sight.length(), 1.0, 1e-12);
+    EXPECT_LT(std::fabs((C1 - C0) * sight), 1e-9);
+    EXPECT_GT((C1 - C0).length(), 0.1);
     vector3<double> move = head().vertices[mesh.vertices[49]].position - eye[0];
     EXPECT_GT(move.length(), 0.1);
     for (int k : {1, 2}) {
@@ -354,6 +363,53 @@ TEST_F(HeadToPhotoTest, ThePhotoNumberOfTheDocumentChoosesTheFeatures) {
     EXPECT_GT(error(8, ta), 1e-3);
 }
 
+// Moving a point along the line of sight leaves its image where it was; the
+// direction points along the ray from the eye.
+TEST_F(HeadToPhotoTest, TheLineOfSightKeepsTheImage) {
+    // cam's eye: the point whose image has w = 0 and no x, y.
+    for (const vector3<double>& p : {vector3<double>(0, 0, 0), vector3<double>(40, -25, 12), vector3<double>(-70, 33, -20)}) {
+        vector3<double> u = lineOfSight(cam, p);
+        ASSERT_NEAR(u.length(), 1.0, 1e-12);
+        vector2<double> a = projected(p), b = projected(p + u * 50.0);
+        EXPECT_LT((a - b).length(), 1e-9);
+        // Any other direction moves the image.
+        EXPECT_GT((projected(p + (u % vector3<double>(1, 0.3, 0.2)).normalized() * 5.0) - a).length(), 1.0);
+        // The part of a move along the line.
+        vector3<double> d(3, -4, 12);
+        EXPECT_NEAR((alongLineOfSight(cam, p, d) - u * (u * d)).length(), 0.0, 1e-12);
+    }
+}
+
+// A mark that is not a number, or far off the photo, would throw the head
+// apart: the fit says so and leaves the head.
+TEST_F(HeadToPhotoTest, MarksOffThePhotoAreRefusedWithAMessage) {
+    struct Case {
+        const char* what;
+        vector2<double> at;
+        std::string message;
+    } cases[] = {
+        {"not a number", {std::nan(""), 10}, "The mark b lies outside the photo."},
+        {"far left of the photo", {-700, 100}, "The mark b lies outside the photo."},
+        {"below the photo by more than its height", {100, 961}, "The mark b lies outside the photo."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        brv::DefaultHeadlessBackend().Reset();
+        head2& m = *photo->head;
+        while (m.photoPoints.first() != -1) m.photoPoints.remove_index(m.photoPoints.first());
+        markPoint("a", 8);
+        markPoint("b", 12);
+        m.photoPoints[m.photoPoints.last()].position = c.at;
+        vector3<double> before = head().vertices[mesh.vertices[20]].position;
+        HeadToPhotoTrafo();
+        EXPECT_EQ(head().vertices[mesh.vertices[20]].position, before);
+        auto boxes = brv::DefaultHeadlessBackend().EventsOf(brv::HeadlessBackend::Event::kMessageBox);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, c.message);
+    }
+    brv::DefaultHeadlessBackend().Reset();
+}
+
 TEST_F(HeadToPhotoTest, AChainWithOnePairAddsNothingAndNoFeatureLeavesTheHead) {
     markPoint("a", 8);
     EXPECT_EQ(HeadToPhotoFeatures().size(), 0);
@@ -381,15 +437,13 @@ vector2<double> perMarkDisplacement(const vector2<double>& p) {
 }
 
 // The template head, marks made through a known camera and then moved a
-// few pixels; after the camera search and the fit, the head's feature line
-// points reproject onto their marks up to the one move by which the fit
-// puts the head's centroid back. That move is the mean of the warp's moves
-// over all vertices: it takes back the part of the camera's misfit that is
-// common to the whole head, some pixels with a searched camera, so it is
-// measured here and taken off, not hidden in a tolerance.
+// few pixels each; after the camera search and the fit, the head's feature
+// line points reproject onto their marks as the head stands: the centroid
+// step puts back only the centroid's depth, along the line of sight, which
+// leaves the image in place.
 TEST(HeadToPhotoTemplate, FeatureLinesReprojectOntoTheirMarks) {
     pipeline::Run run;
-    if (!run.loadTemplate()) GTEST_SKIP() << "the template head cannot be read yet";
+    ASSERT_TRUE(run.loadTemplate()) << "the template head cannot be read";
     CWinBmp blank;
     blank.Create(1024, 768, 32, false);
     run.setPhoto(blank);
@@ -408,42 +462,37 @@ TEST(HeadToPhotoTemplate, FeatureLinesReprojectOntoTheirMarks) {
     vector3<double> C(0, 0, 0);
     for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) C += h.vertices[v].position;
     C = C * (1.0 / h.vertices.count());
-    EXPECT_LT((C - C0).length(), 1e-9);
-    // The main group is warped, not moved rigidly: its offset gathers the
-    // centroid move alone.
-    vector3<double> centroidMove = tables.groups[tables.headGroup].value - mainOffset;
-
     htraf3<double> cam = run.foundToPhoto();
+    vector3<double> sight = lineOfSight(cam, C);
+    EXPECT_LT(std::fabs((C - C0) * sight), 1e-9);
+    // The main group is warped, not moved rigidly: its offset gathers the
+    // centroid step alone, which lies along the line of sight.
+    vector3<double> centroidMove = tables.groups[tables.headGroup].value - mainOffset;
+    EXPECT_LT((centroidMove - sight * (sight * centroidMove)).length(), 1e-9);
+
     head2& marks = *run.photo->head;
-    double worst = 0, worstRaw = 0, largestMove = 0;
+    double worst = 0;
     int checked = 0;
     for (int i = marks.photoLines.first(); i != -1; i = marks.photoLines.nextOf(i)) {
         Index<featureline3> l = h.getFeatureline(marks.photoLines[i].name(), true);
         if (l == -1) continue;
         const featureline3& line = h.featurelines[l];
         const featureline2& drawn = marks.photoLines[i];
-        auto toDrawn = [&](const vector2<double>& q) { return pipeline::Run::toDrawnLine(drawn, q); };
         for (int k = line.first(); k != -1; k = line.nextOf(k)) {
-            vector2<double> q = pipeline::Run::project(cam, line[k].point());
-            vector2<double> before = pipeline::Run::project(cam, line[k].point() - centroidMove);
-            worst = std::max(worst, toDrawn(before));
-            worstRaw = std::max(worstRaw, toDrawn(q));
-            largestMove = std::max(largestMove, (q - before).length());
+            worst = std::max(worst, pipeline::Run::toDrawnLine(drawn, pipeline::Run::project(cam, line[k].point())));
             ++checked;
         }
     }
     EXPECT_GT(checked, 10);
-    // The warp itself meets the drawn lines (far inside 1 px).
-    EXPECT_LT(worst, 0.01);
-    // As the head stands, the lines are off by the centroid move alone.
-    EXPECT_LE(worstRaw, largestMove + 0.01);
+    EXPECT_LT(worst, 0.5);
+    std::printf("worst line point off its mark: %.3f px\n", worst);
 }
 
 // Without the group step (the picture-editor flow) nothing is put back and
 // the lines meet their marks as they are.
 TEST(HeadToPhotoTemplate, WithoutTheGroupStepTheLinesMeetTheirMarksExactly) {
     pipeline::Run run;
-    if (!run.loadTemplate()) GTEST_SKIP() << "the template head cannot be read yet";
+    ASSERT_TRUE(run.loadTemplate()) << "the template head cannot be read";
     run.services->app.state().pictureEditor = 1;
     CWinBmp blank;
     blank.Create(1024, 768, 32, false);

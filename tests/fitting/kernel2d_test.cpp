@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "fitting/kernel3d.h"
 #include "framework/backend.h"
 #include "model/head.h"
 #include "picture/picencoder.h"
 #include "tests/framework/temp_dir.h"
+#include "foundation/random.h"
 #include "tests/support/fakes.h"
 
 namespace {
@@ -218,6 +220,76 @@ TEST_F(Kernel2DTest, UnreadableFileShowsWrongFile) {
     writeFile(junk, Bytes(100, 7));
     EXPECT_EQ(kernel->LoadPicFile(junk.c_str()), 0);
     EXPECT_EQ(boxes().size(), 2u);
+}
+
+// Files that are no picture, whatever their name says: each entry point of
+// the photo kernel gives its clean refusal, throws nothing, and leaves the
+// photo that was loaded before.
+TEST_F(Kernel2DTest, JunkFilesAreRefusedByEveryEntryPoint) {
+    std::string good = tmp / "good.bmp";
+    writeBmp(good, codedBitmap(200, 150));
+    services->startPage.answer = {};
+    ASSERT_EQ(kernel->LoadPicFile(good.c_str()), 1);
+    const Bytes goodBytes = readFile(good);
+    fnd::RandomSource random(99);
+    Bytes noise(3000);
+    for (uint8_t& b : noise) b = uint8_t(random.next());
+    Bytes pngHeaderOnly = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    pngHeaderOnly.insert(pngHeaderOnly.end(), noise.begin(), noise.begin() + 100);
+    struct Junk {
+        const char* what;
+        Bytes bytes;
+    } junk[] = {{"empty", {}}, {"random bytes", noise}, {"a PNG signature and random bytes", pngHeaderOnly}};
+    for (const Junk& j : junk)
+        for (const char* ext : {".png", ".jpg", ".bmp", ".PNG"}) {
+            SCOPED_TRACE(std::string(j.what) + " named " + ext);
+            brv::DefaultHeadlessBackend().Reset();
+            std::string path = tmp / (std::string("junk") + ext);
+            writeFile(path, j.bytes);
+
+            EXPECT_EQ(kernel->LoadPicFile(path.c_str()), 0);
+            ASSERT_EQ(boxes().size(), 1u);
+            EXPECT_EQ(boxes()[0].text, "Wrong file: " + path + "!");
+            EXPECT_EQ(kernel->photo.GetWidth(), 1024);  // the photo loaded before
+            EXPECT_EQ(kernel->FileBytes(), goodBytes);
+
+            // The same bytes as a project's stored photo.
+            kernel->SetFileBytes(j.bytes);
+            if (j.bytes.empty()) kernel->fileLength = 0;
+            for (int type : {0, 1, 2, 3})
+                for (int size : {0, 64}) {
+                    CWinBmp out = codedBitmap(20, 10);
+                    int width = -1;
+                    EXPECT_NO_THROW(width = kernel->LoadOrigBmp(&out, type, size, size));
+                    if (j.bytes.empty()) continue;  // no bytes: the working photo
+                    EXPECT_EQ(width, 0);
+                    EXPECT_EQ(out.GetWidth(), 20);
+                }
+            // A stash of them restores nothing it cannot decode.
+            kernel->SaveOrigPhoto();
+            EXPECT_NO_THROW(kernel->LoadOrigPhoto());
+            EXPECT_EQ(kernel->photo.GetWidth(), 1024);
+            kernel->SetFileBytes(goodBytes);
+
+            // The same file as a project's sections: a failed stream, no throw.
+            for (int section = 0; section < 5; ++section) {
+                fnd::fileTB f;
+                ASSERT_TRUE(f.open(path.c_str(), "rt"));
+                CWinBmp bmp = codedBitmap(12, 12);
+                CKernel3D heads(&services->document);
+                int good = -1;
+                EXPECT_NO_THROW(good = section == 0   ? kernel->LoadHead(f)
+                                       : section == 1 ? kernel->LoadPreview(f)
+                                       : section == 2 ? LoadBMP(f, bmp)
+                                       : section == 3 ? heads.LoadHead(f, 1000)
+                                                      : heads.LoadPHS(f));
+                if (section == 2) {
+                    EXPECT_EQ(bmp.GetWidth(), 12);
+                }
+                (void)good;
+            }
+            kernel->head->set_actual();
+        }
 }
 
 TEST_F(Kernel2DTest, CancelledStartPageOrNegativeLeftAbandonsTheLoad) {

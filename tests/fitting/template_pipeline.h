@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "framework/resources.h"
 #include "model/featuretables.h"
 #include "model/head.h"
+#include "model/octree.h"
 #include "picture/picencoder.h"
 #include "tests/support/fakes.h"
 
@@ -146,9 +148,9 @@ public:
         }
     }
 
-    // The camera step: pairs by name, search, and the overlay view's camera.
-    bool cameraSearch(CameraFound* found) {
-        resetCameraSearch();
+    // The pairs of the camera step: head and photo points by name; returns
+    // their count.
+    long feedCameraSearch() {
         camera_photo_size(photoWidth(), photoHeight());
         head2& marks = *photo->head;
         CString code, mirror;
@@ -169,15 +171,26 @@ public:
             adatok_beallitasa(n++, p, present, head().featurepoints[f].point(), weight,
                               head().featurepoints[f].mirror == f);
         }
+        return n;
+    }
+
+    // The camera step: pairs by name, search, and the overlay view's camera.
+    bool cameraSearch(CameraFound* found) {
+        resetCameraSearch();
+        long n = feedCameraSearch();
         kozeppont(0, 0, 0);
         generation_possible_camera_models();
         if (!ponttavolsag_optimalizalas(n, found)) return false;
-        found_ = cameraOver(photoWidth(), photoHeight(), found->eye, found->center, found->up, found->openingAngle,
-                            found->tx, found->ty);
+        useCamera(*found);
+        return true;
+    }
+    // Lays the found camera over the photo in the overlay view.
+    void useCamera(const CameraFound& found) {
+        found_ = cameraOver(photoWidth(), photoHeight(), found.eye, found.center, found.up, found.openingAngle,
+                            found.tx, found.ty);
         services->viewEdit2D3D.openGL2htraf = found_.OpenGL2htraf();
         services->viewEdit2D3D.cl2bmp = found_.cl2bmp_HTRAF3();
         services->viewEdit2D3D.toPhoto = toPhoto(found_);
-        return true;
     }
     htraf3<double> foundToPhoto() const { return toPhoto(found_); }
 
@@ -189,6 +202,11 @@ public:
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
                 coded.SetPixel(x, y, CPixel32(uint8_t(x), uint8_t(y), uint8_t((x >> 8) | ((y >> 8) << 4)), 0));
+        setPhotoFile(coded, scratchPath);
+    }
+
+    // bmp kept as the photo kernel's file bytes (a BMP file) and working photo.
+    void setPhotoFile(CWinBmp& coded, const std::string& scratchPath) {
         CBmpEncoder().MakeFileFromBmp(scratchPath.c_str(), &coded);
         std::FILE* f = std::fopen(scratchPath.c_str(), "rb");
         std::vector<uint8_t> bytes;
@@ -200,6 +218,20 @@ public:
         std::remove(scratchPath.c_str());
         photo->SetFileBytes(std::move(bytes));
         setPhoto(coded);
+    }
+
+    // Marks as a user places them on a photo: the head's feature points of
+    // group 0 seen through h, each moved 3 to 6 pixels in a direction of its
+    // own (seeded).
+    std::vector<Mark> realisticMarks(const htraf3<double>& h, unsigned seed) {
+        std::mt19937 rng(seed);
+        std::uniform_real_distribution<double> radius(3.0, 6.0), angle(0.0, 2 * M_PI);
+        std::vector<Mark> marks = featurePointsThrough(h);
+        for (Mark& m : marks) {
+            double r = radius(rng), a = angle(rng);
+            m.p = m.p + vector2<double>(r * std::cos(a), r * std::sin(a));
+        }
+        return marks;
     }
 
     // Marks through a known camera, moved by displace: points and the drawn
@@ -263,12 +295,43 @@ public:
         return worst;
     }
 
+    // The overlay view as the views run it: the found camera, and visibility
+    // by a ray through the head's octree (filled anew for the head as it
+    // stands).
+    struct OctreeView : fakes::FakeViewEdit2D3D {
+        ProjectionCore core;
+        int Coord3Dto2DBMP(const fnd::vector3<double>& p, fnd::vector2<double>& out) override {
+            return core.Coord3Dto2DBMP(p, out) ? 1 : 0;
+        }
+    };
+    void connectOctreeVisibility() {
+        head3& h = head();
+        h.set_actual();
+        h.octree().fill();
+        octreeView_.core = found_;
+        octreeView_.openGL2htraf = found_.OpenGL2htraf();
+        octreeView_.cl2bmp = found_.cl2bmp_HTRAF3();
+        vector3<double> lo(1e10, 1e10, 1e10), hi(-1e10, -1e10, -1e10);
+        for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
+            lo = fnd::min(lo, h.vertices[v].position);
+            hi = fnd::max(hi, h.vertices[v].position);
+        }
+        octreeView_.core.setVisibilityTolerance(0.001 * std::max({hi.x - lo.x, hi.y - lo.y, hi.z - lo.z}));
+        octreeView_.core.setSurfaceRayCast([&h](const vector3<double>& o, const vector3<double>& d, SurfaceHit* hit) {
+            Index<triangle> t = h.octree().getfirst(o, d, &hit->bary, &hit->point);
+            hit->triangle = t;
+            return t != -1;
+        });
+        services->document.views["ViewEdit2D3D"] = &octreeView_;
+    }
+
     std::unique_ptr<fakes::Services> services;
     std::unique_ptr<CKernel2D> photo;
     std::unique_ptr<CKernel3D> heads;
 
 private:
     ProjectionCore found_;
+    OctreeView octreeView_;
 };
 
 }  // namespace pipeline

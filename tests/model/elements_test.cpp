@@ -1,6 +1,20 @@
 // Element defaults, copies and queries, the head containers, and the edit
 // point conversion, weights and normals.
 
+#if defined(__SANITIZE_ADDRESS__)
+#define HEAP_COUNTED_BY_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define HEAP_COUNTED_BY_SANITIZER 1
+#endif
+#endif
+#if HEAP_COUNTED_BY_SANITIZER
+#include <cstddef>
+// The sanitizer runtime's count of the bytes allocated now.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#else
+#include <malloc.h>
+#endif
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -194,12 +208,34 @@ TEST_F(Elements, SecondHeadAndDestruction) {
     EXPECT_EQ(actual_head3, nullptr);
 }
 
+// Bytes the heap holds now (the sanitizer's count under it, else glibc's).
+size_t heapInUse() {
+#if HEAP_COUNTED_BY_SANITIZER
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    return mallinfo2().uordblks;
+#endif
+}
+
+// The head owns its texture records: replacing one frees the old, and the
+// head frees both with itself.
 TEST_F(Elements, TextureBlocksBelongToTheHead) {
-    head3 h;
-    h.texture = std::make_unique<TextureImage>();
-    h.texture->rgb.resize(64 * 64 * 3);
-    h.reducedTexture = std::make_unique<TextureImage>();
-    // Freed with the head (the leak checker would report otherwise).
+    const size_t block = 4 << 20;
+    auto record = [&] {
+        auto t = std::make_unique<TextureImage>();
+        t->rgb.assign(block, 7);
+        return t;
+    };
+    const size_t start = heapInUse();
+    auto h = std::make_unique<head3>();
+    h->texture = record();
+    h->reducedTexture = record();
+    EXPECT_GE(heapInUse(), start + 2 * block);
+    const size_t held = heapInUse();
+    h->texture = record();  // the old record goes
+    EXPECT_LT(heapInUse(), held + block / 2);
+    h.reset();
+    EXPECT_LT(heapInUse(), start + block / 2);
 }
 
 // ---- conversion, weights and normals ----

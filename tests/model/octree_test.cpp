@@ -47,6 +47,8 @@ void compareWithBruteForce(head3& h, int rays, unsigned seed) {
         for (double length : lengths) {
             vector3<double> b, hit;
             const int tree = h.octree().getfirstOnRay(P, u * length, 0.0, &b, &hit);
+            // A sane head is far from the walk's bound.
+            ASSERT_LT(h.octree().lastWalkSteps(), octtree::kMaxWalkSteps / 16);
             if (want != -1) {
                 ASSERT_NE(tree, -1) << "ray " << k << " length " << length;
                 EXPECT_NEAR((hit - P) * u, wantT, 1e-9) << "ray " << k << " length " << length;
@@ -78,6 +80,30 @@ TEST_F(Octree, LargeMeshMatchesBruteForce) {
     ASSERT_EQ(h.triangles.count(), 36000);
     ASSERT_EQ(h.octree().fill(), 1);
     compareWithBruteForce(h, 10000, 11);
+}
+
+// A head thrown apart (a few vertices a hundred thousand times farther out,
+// as a fit on degenerate marks leaves it): its cells hold thousands of long
+// triangles, and every walk still ends within the bound.
+TEST_F(Octree, AWalkOnAHeadThrownApartEndsWithinItsBound) {
+    head3 h;
+    testmesh::addShape(h, testmesh::bumpySphereShape(60, 75));
+    int k = 0;
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v), ++k)
+        if (k % 101 == 0) h.vertices[v].position = h.vertices[v].position * 1e5;
+    ASSERT_EQ(h.octree().fill(), 1);
+    fnd::RandomSource r(5);
+    int largest = 0;
+    for (int ray = 0; ray < 50; ++ray) {
+        vector3<double> P(uniform(r, -1, 1), uniform(r, -1, 1), uniform(r, -1, 1));
+        P = P * (3e5 / std::max(P.length(), 1e-6));
+        vector3<double> d = vector3<double>(uniform(r, -0.5, 0.5), uniform(r, -0.5, 0.5), uniform(r, -0.5, 0.5)) - P;
+        vector3<double> b;
+        h.octree().getfirst(P, d, &b);
+        largest = std::max(largest, h.octree().lastWalkSteps());
+    }
+    EXPECT_LE(largest, octtree::kMaxWalkSteps + 1);
+    EXPECT_GT(largest, octtree::kMaxWalkSteps / 16);
 }
 
 TEST_F(Octree, CubeAlongTheAxes) {
