@@ -125,7 +125,7 @@ int LoadBMP(fnd::fileTB& f, CWinBmp& bmp) {
     return f.good();
 }
 
-CKernel2D::CKernel2D(CFaceDoc* d) : doc(d) {
+CKernel2D::CKernel2D(svc::FaceDocument* d) : doc(d) {
     LoadPlaceholderBitmap(photo);
     newHead2();
 }
