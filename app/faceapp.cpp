@@ -25,6 +25,11 @@ namespace {
 
 CFaceApp* g_faceApp = nullptr;
 
+std::function<void()>& startObserver() {
+    static std::function<void()> observer;
+    return observer;
+}
+
 std::optional<std::string>& programFolderOverride() {
     static std::optional<std::string> folder;
     return folder;
@@ -48,6 +53,8 @@ void removeTopMenu(CMenu* bar, int position) { bar->DeleteMenu(UINT(position), M
 }  // namespace
 
 CFaceApp* FaceApp() { return g_faceApp; }
+
+void SetStartObserver(std::function<void()> observer) { startObserver() = std::move(observer); }
 
 void SetProgramFolder(const std::string& posixFolder) {
     if (posixFolder.empty())
@@ -411,6 +418,7 @@ int RunBrivanta(int argc, char** argv, brv::Backend& backend) {
                 if (app.m_pMainWnd) app.m_pMainWnd->DestroyWindow();
                 code = app.ExitInstance();
             } else {
+                if (startObserver()) startObserver()();
                 code = app.Run();
             }
         } catch (const brv::ProgramExit& e) {

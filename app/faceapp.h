@@ -5,6 +5,7 @@
 // also the svc::FaceApp the model and fitting code read, kept in step with
 // the members below.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,10 @@ CFaceApp* FaceApp();
 void SetProgramFolder(const std::string& posixFolder);
 // The folder in Windows form, ending in "\".
 std::string ProgramFolder();
+
+// Called between the start-up and the message loop of RunBrivanta (tests
+// look at what the start-up left before the first timer tick).
+void SetStartObserver(std::function<void()> observer);
 
 // The process entry: builds the Windows-style command line, runs the
 // application over the backend and returns the exit code.
