@@ -1,6 +1,7 @@
 #include "app/facedoc.h"
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "app/faceapp.h"
@@ -164,7 +165,6 @@ CString CFaceDoc::SnapshotPath() const {
 int CFaceDoc::LoadTHEResource() { return LoadTHEResource(unsigned(templateId), true); }
 
 int CFaceDoc::LoadTHEResource(unsigned id, bool clearOverlay) {
-    CFaceApp* app = FaceApp();
     const int kept = templateId;
     if (svc::app().state().pictureEditor && templateId != 122) {
         templateId = 121;
@@ -187,11 +187,17 @@ int CFaceDoc::LoadTHEResource(unsigned id, bool clearOverlay) {
         }
         isTemplate = bytes.data() != nullptr;
     }
-    if (!bytes.data() || !headReads(bytes)) {
+    if (!bytes.data()) {
         templateId = kept;
         CString text;
         text.Format("Template head %d is missing.", int(id));
         MessageBox(nullptr, text, "Error", MB_OK);
+        return 1;
+    }
+    if (!headReads(bytes)) {
+        // The head would keep only part of the template: the present one
+        // stays.
+        stage = 0;
         return 1;
     }
     CWaitCursor wait;
@@ -215,7 +221,6 @@ int CFaceDoc::LoadTHEResource(unsigned id, bool clearOverlay) {
     if (view3D) view3D->FitInView();
     if (auto* v = dynamic_cast<svc::ViewEdit2D3D*>(overlay)) v->InitializeModelForOpenGL();
     if (overlay) overlay->FitInView();
-    (void)app;
     return 1;
 }
 

@@ -30,7 +30,10 @@ BOOL CFaceView::FitToPhoto(long width, long height, double mx, double my) {
     if (!c) return FALSE;
     CRect r;
     if (m_hWnd) GetClientRect(&r);
-    c->setClientSize(r.Width(), r.Height());
+    // A hidden pane is fitted as if it showed the photo at its own size.
+    int cw = r.Width() > 1 && r.Height() > 1 ? r.Width() : int(width);
+    int ch = r.Width() > 1 && r.Height() > 1 ? r.Height() : int(height);
+    c->setClientSize(cw - 1, ch - 1);
     return c->FitToPhoto(width, height, mx, my) ? TRUE : FALSE;
 }
 
