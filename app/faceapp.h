@@ -5,7 +5,9 @@
 // also the svc::FaceApp the model and fitting code read, kept in step with
 // the members below.
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "framework/ui.h"
 #include "picture/winbmp.h"
@@ -18,6 +20,13 @@ class CMainFrame;
 namespace brv {
 class Backend;
 }
+
+// The about box, also the splash at start.
+class CAboutDlg : public CDialog {
+public:
+    CAboutDlg();
+    CWinBmp picture;
+};
 
 class CFaceApp : public CWinApp, public svc::FaceApp {
 public:
@@ -65,12 +74,22 @@ public:
 
     // The DAZ fields into the seam's keywords.
     void SyncDazKeywords();
+    // The whole command line, Windows style: the program in double quotes,
+    // then each argument after a blank (one holding a blank quoted).
+    void SetWindowsCommandLine(const std::vector<std::string>& argv);
+    const CString& WholeCommandLine() const { return wholeCommandLine_; }
+    // The statistics block of OnShortAbout.
+    CString Statistics();
 
     CFaceDoc* Document() const;
     CMainFrame* Frame() const;
 
 protected:
     DECLARE_MESSAGE_MAP()
+
+private:
+    CString wholeCommandLine_;
+    CAboutDlg* splash_ = nullptr;
 };
 
 // Launch detection (DAZ mode) and the clipboard picture.
@@ -86,6 +105,16 @@ CString FigureName(int templateId, int skinTriangles, int dazMode, const CString
 
 // The one application object while it lives.
 CFaceApp* FaceApp();
+
+// The program folder of the run: the folder of /proc/self/exe unless a
+// test set another (a POSIX folder; empty: back to the default).
+void SetProgramFolder(const std::string& posixFolder);
+// The folder in Windows form, ending in "\".
+std::string ProgramFolder();
+
+// Called between the start-up and the message loop of RunBrivanta (tests
+// look at what the start-up left before the first timer tick).
+void SetStartObserver(std::function<void()> observer);
 
 // The process entry: builds the Windows-style command line, runs the
 // application over the backend and returns the exit code.

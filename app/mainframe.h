@@ -159,15 +159,31 @@ public:
     void OnSuperMenu();
     void OnStat();
 
+    // The four kinds of pane, in the order the layouts refit them.
+    enum PaneKind { kOrigPhoto, kOrig2D, kEdit3D, kEdit2D3D };
+
 protected:
+    // The run-time class a pane of that kind is made from.
+    virtual const CRuntimeClass* PaneClass(PaneKind kind) const;
     LRESULT OnDeletePages(WPARAM, LPARAM);
     DECLARE_MESSAGE_MAP()
 
 private:
-    void sizePanes(int activeRow, int activeCol, bool oneRow, bool oneCol);
+    // Gives the rows and columns their sizes (one pane of a row or column
+    // when single) and lays the splitter out; nothing while it is hidden.
+    void sizePanes(int activeRow, int activeCol, bool singleRow, bool singleCol);
+    void layoutOne(bool refit);
+    void layoutTwo(int row, bool refit);
     void refitAll();
+    bool createPane(int row, int col, PaneKind kind);
     bool toolChangeAllowed();
     void zoomTool(int t);
+    void hidePalette(CWnd* palette);
+    // Destroys a page's window and deletes it (later when one of its own
+    // handlers is running).
+    void destroyPage(CWnd* page);
+    bool forgetPointer(CWnd* page);
+    void deleteLater(CWnd* page);
     std::vector<CWnd*> doomedPages_;
     bool deletePosted_ = false;
 };

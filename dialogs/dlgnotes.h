@@ -2,6 +2,8 @@
 // The notes of the project: each opening appends a date-and-time stamp line;
 // only a confirmed dialog keeps it.
 
+#include <ctime>
+
 #include "framework/ui.h"
 
 class CDlgNotes : public CDialog {

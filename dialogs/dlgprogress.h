@@ -21,6 +21,9 @@ public:
     int Close() override;
     void OnStop();
     BOOL OnInitDialog() override;
+    // Enter and Escape leave the window open.
+    void OnOK() override {}
+    void OnCancel() override {}
 
     // svc::Progress
     int Open(int low, int high, const std::string& caption, bool stopButton) override;
@@ -29,15 +32,15 @@ public:
     int goOn = 1;
     CProgressCtrl m_Progress;
 
-    // The window while it is open (null otherwise).
-    static CDlgProgress* OpenWindow();
-
 protected:
     void DoDataExchange(CDataExchange* dx) override;
     void PostNcDestroy() override;
     DECLARE_MESSAGE_MAP()
 
 private:
+    // Handles the waiting messages that may run now and drops the rest.
     void pump();
+    CWnd* owner() const;
     CWnd* parent_;
+    HWND disabled_ = nullptr;  // the window kept from input while open
 };

@@ -48,6 +48,8 @@ public:
     CKernel2D(const CKernel2D&) = delete;
     CKernel2D& operator=(const CKernel2D&) = delete;
 
+    // 1 when a photo was taken. A file that is no picture gives 0 with
+    // decodeFailed set and leaves everything as it was, the marks too.
     int LoadPicFile(CString path);
     void InitPicture();
     int LoadHead(fnd::fileTB& f);
@@ -92,6 +94,7 @@ public:
         bool has = false;
     } stash;
     uint32_t stashFree = 1;
+    bool decodeFailed = false;  // the last LoadPicFile's file was no picture
 
 private:
     void newHead2();

@@ -142,7 +142,13 @@ void CFaceView::ResetPose() {
 
 BOOL CFaceView::FitToPhoto(long width, long height, double mx, double my) {
     views::GLViewCore* c = Core();
-    return c && c->FitToPhoto(width, height, mx, my) ? TRUE : FALSE;
+    if (!c) return FALSE;
+    // A hidden pane is fitted as if it showed the photo at its own size;
+    // showing it again sizes it from there.
+    const CSize client = ClientSize();
+    if ((client.cx <= 1 || client.cy <= 1) && width > 0 && height > 0 && width < 1000000 && height < 1000000)
+        c->core().setClientSize(int(width) - 1, int(height) - 1);
+    return c->FitToPhoto(width, height, mx, my) ? TRUE : FALSE;
 }
 
 ProjectionCore* CFaceView::Camera() {
