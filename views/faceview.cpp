@@ -146,8 +146,13 @@ BOOL CFaceView::FitToPhoto(long width, long height, double mx, double my) {
     // A hidden pane is fitted as if it showed the photo at its own size;
     // showing it again sizes it from there.
     const CSize client = ClientSize();
-    if ((client.cx <= 1 || client.cy <= 1) && width > 0 && height > 0 && width < 1000000 && height < 1000000)
+    const bool hidden = client.cx <= 1 || client.cy <= 1;
+    if (hidden && width > 0 && height > 0 && width < 1000000 && height < 1000000) {
         c->core().setClientSize(int(width) - 1, int(height) - 1);
+        glFitPending_ = {true, width, height, mx, my};
+    } else {
+        glFitPending_.pending = false;
+    }
     return c->FitToPhoto(width, height, mx, my) ? TRUE : FALSE;
 }
 
@@ -447,7 +452,9 @@ bool CFaceView::MakePhoto(const CString& path) {
 void CFaceView::PhotoFitInView() {
     const CWinBmp* bmp = WorkingBitmap();
     CSize c = ClientSize();
-    if (bmp) map.fit(c.cx + 1, c.cy + 1, bmp->GetWidth(), bmp->GetHeight());
+    // A hidden pane is fitted when it shows again.
+    photoFitPending_ = c.cx <= 0 || c.cy <= 0;
+    if (bmp && !photoFitPending_) map.fit(c.cx + 1, c.cy + 1, bmp->GetWidth(), bmp->GetHeight());
     RedrawWindow();
 }
 
@@ -462,6 +469,10 @@ void CFaceView::PhotoWheel(short delta) { PhotoZoomStep(delta > 0 ? 1.25 : 0.8);
 void CFaceView::PhotoSize(int cx, int cy) {
     map.resize(lastSize.cy, cy);
     lastSize = CSize(cx, cy);
+    if (photoFitPending_ && cx > 0 && cy > 0) {
+        photoFitPending_ = false;
+        if (const CWinBmp* bmp = WorkingBitmap()) map.fit(cx + 1, cy + 1, bmp->GetWidth(), bmp->GetHeight());
+    }
 }
 
 void CFaceView::PhotoPan(CPoint cursor) {

@@ -195,6 +195,13 @@ protected:
     void DrawPicture(CDC* dc);
 
     views::ViewSection photoSection_;  // the photo views' camera values
+    // A fit asked for while the pane had no size, done when it gets one.
+    bool photoFitPending_ = false;
+    struct PendingFit {
+        bool pending = false;
+        long width = 0, height = 0;
+        double mx = 0, my = 0;
+    } glFitPending_;
 
     DECLARE_MESSAGE_MAP()
 };

@@ -38,6 +38,10 @@ void CGLFaceView::OnSize(UINT type, int cx, int cy) {
     // Never renders: the invalidation that comes with the new size paints.
     Core()->OnSize(cx, cy, Refining());
     lastSize = CSize(cx, cy);
+    if (glFitPending_.pending && cx > 1 && cy > 1) {
+        glFitPending_.pending = false;
+        Core()->FitToPhoto(glFitPending_.width, glFitPending_.height, glFitPending_.mx, glFitPending_.my);
+    }
 }
 
 void CGLFaceView::OnPaint() {

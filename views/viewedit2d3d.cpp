@@ -56,7 +56,7 @@ void CViewEdit2D3D::FitInBlock() {
         const CKernel2D& k = *d->kernel2D;
         const long w = k.scaledWidth > 0 ? k.scaledWidth : k.photo.GetWidth();
         const long h = k.scaledHeight > 0 ? k.scaledHeight : k.photo.GetHeight();
-        core_.FitToPhoto(w, h, core_.core().principalX(), core_.core().principalY());
+        FitToPhoto(w, h, core_.core().principalX(), core_.core().principalY());
     }
     RedrawWindow();
 }

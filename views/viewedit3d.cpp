@@ -80,7 +80,7 @@ void CViewEdit3D::FitInBlock() {
         const CKernel2D& k = *d->kernel2D;
         const long w = k.scaledWidth > 0 ? k.scaledWidth : k.photo.GetWidth();
         const long h = k.scaledHeight > 0 ? k.scaledHeight : k.photo.GetHeight();
-        core_.FitToPhoto(w, h, marginX, marginY);
+        FitToPhoto(w, h, marginX, marginY);
     }
     RedrawWindow();
 }
