@@ -134,6 +134,14 @@ protected:
         driver.Run([&] { Frame().OnViews4(); });
         driver.Pump();
     }
+    // The pane's window resized in place (its size message, no layout).
+    void SizePane(CFaceView& v, int w, int h) {
+        CRect r;
+        v.GetWindowRect(&r);
+        v.GetParent()->ScreenToClient(&r);
+        driver.Run([&] { v.MoveWindow(r.left, r.top, w, h); });
+        driver.Pump();
+    }
     CSize ClientOf(CFaceView& v) {
         CRect r;
         v.GetClientRect(&r);
