@@ -1,72 +1,139 @@
-// The GL views' frames and projections on the template head fitted and
-// textured at 1024, client 1024 x 768, rendered by Mesa off screen (run with
-// LIBGL_ALWAYS_SOFTWARE=1; LP_NUM_THREADS=1 for one core). Medians are the
-// goals: 3D view mode 1, 6, 7 under 22, 27, 32 ms; overlay with the head
-// and merged under 22, 32 ms; display-list building under 60 ms; MakePhoto
-// under 60 ms; Coord2Dto3D and Coord3Dto2D in mode 3 under 15 us, cached
-// under 0.1 us.
+// The four views in the program's frame over the headless backend: the
+// template head fitted to a 1024 x 768 photo and textured at 1024, each view
+// alone in a 1024 x 768 pane, frames drawn into the frame's surface with
+// their marks. Run with LIBGL_ALWAYS_SOFTWARE=1 (LP_NUM_THREADS=1 for one
+// core). Medians are the goals: 3D view mode 1, 6, 7 under 22, 27, 32 ms;
+// overlay with the head and its 51 points, and merged, under 22, 32 ms; the
+// photo views at fit zoom and zoom 16 under 4 ms; the working photo with 51
+// points and 20 lines of 30 points under 6 ms; display-list building under
+// 60 ms; MakePhoto under 60 ms; Coord2Dto3D and Coord3Dto2D in mode 3 under
+// 15 us, cached under 0.1 us.
 
 #include <benchmark/benchmark.h>
+#include <stdlib.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
+#include <string>
 #include <vector>
 
+#include "app/facedoc.h"
+#include "app/mainframe.h"
+#include "fitting/camera_search.h"
 #include "fitting/headtophoto.h"
+#include "fitting/kernel2d.h"
+#include "fitting/kernel3d.h"
+#include "fitting/projection.h"
 #include "fitting/texture.h"
-#include "tests/fitting/template_pipeline.h"
-#include "views/head_render.h"
-#include "views/overlay_render.h"
+#include "framework/ui.h"
+#include "model/featuretables.h"
+#include "model/head.h"
+#include "views/viewedit2d3d.h"
+#include "views/viewedit3d.h"
+#include "views/vieworig2d.h"
+#include "views/vieworigphoto.h"
 
 namespace {
 
 constexpr int kW = 1024, kH = 768;
 
 struct Scene {
-    pipeline::Run run;
-    std::unique_ptr<views::OverlayRenderCore> overlay;
-    std::unique_ptr<views::HeadRenderCore> head3d;
-    std::vector<uint32_t> pixels = std::vector<uint32_t>(size_t(kW) * kH);
+    std::unique_ptr<CFaceDoc> doc;
+    CMainFrame* frame = nullptr;
+    CViewEdit3D* v3 = nullptr;
+    CViewEdit2D3D* overlay = nullptr;
+    CViewOrigPhoto* photoView = nullptr;
+    CViewOrig2D* marksView = nullptr;
     std::vector<vector3<double>> vertices;
     bool ready = false;
 
-    offscreen::PixelRows rows() { return {pixels.data(), kW, kH, kW}; }
-
     Scene() {
-        if (!run.loadTemplate()) return;
-        std::string scratch = (std::filesystem::temp_directory_path() / "brv_views_bench.bmp").string();
-        run.setCodedPhoto(1024, 768, scratch);
+        char folder[] = "/tmp/brv_views_bench_XXXXXX";
+        if (!mkdtemp(folder)) return;
+        setenv("XDG_CONFIG_HOME", folder, 1);
+        setenv("TMPDIR", folder, 1);
+        resetModelState();
+        doc = std::make_unique<CFaceDoc>();
+        frame = new CMainFrame;
+        CCreateContext context;
+        context.m_pCurrentDoc = doc.get();
+        if (!frame->LoadFrame(128, WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, &context)) return;
+        frame->InitialUpdateFrame(doc.get(), TRUE);
+        v3 = dynamic_cast<CViewEdit3D*>(doc->GetViewEdit3D());
+        overlay = dynamic_cast<CViewEdit2D3D*>(doc->GetViewEdit2D3D());
+        photoView = dynamic_cast<CViewOrigPhoto*>(doc->GetViewOrigPhoto());
+        marksView = dynamic_cast<CViewOrig2D*>(doc->GetViewOrig2D());
+        if (!v3 || !overlay || !photoView || !marksView || !v3->core().hasGL()) return;
+
+        doc->templateId = 122;
+        doc->LoadTHEResource(122, true);
+        CWinBmp coded;
+        coded.Create(kW, kH, 32, false);
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x)
+                coded.SetPixel(x, y, CPixel32(uint8_t(x), uint8_t(y), uint8_t((x >> 8) | ((y >> 8) << 4)), 0));
+        doc->kernel2D->photo = coded;
+        doc->kernel2D->InitPicture();
+        doc->stage = 1000;
+        // The head's feature points seen through a known camera, a little
+        // displaced, as a user marks them.
+        ProjectionCore known;
         vector3<double> eye, center, up;
         CalculateEyeFromAngles({0, 0, 480}, {0, 0, 0}, {0, 1, 0}, -6 * M_PI / 180, 12 * M_PI / 180, 0, &eye, &center,
                                &up);
-        ProjectionCore known = pipeline::Run::cameraOver(1024, 768, eye, center, up, 28.0);
-        run.markThrough(pipeline::Run::toPhoto(known), [](const vector2<double>& p) {
-            return p + vector2<double>(1.5 * std::sin(p.y / 40.0), 1.5 * std::cos(p.x / 50.0));
-        });
-        CameraFound found;
-        if (!run.cameraSearch(&found)) return;
-        HeadToPhotoTrafo();
-        run.services->document.state().textureSize = 1024;
-        MakeFullTexture(7u);
-        overlay = std::make_unique<views::OverlayRenderCore>();
-        head3d = std::make_unique<views::HeadRenderCore>(run.services->viewEdit3D);
-        if (!overlay->OnCreate() || !head3d->OnCreate()) return;
-        head3d->defaultEyeDistance = 400;
-        head3d->ClearAllViewSettings();
-        overlay->core().setCamera(found.eye, found.center, found.up, found.openingAngle);
-        for (views::GLViewCore* v : {static_cast<views::GLViewCore*>(overlay.get()),
-                                     static_cast<views::GLViewCore*>(head3d.get())}) {
-            v->OnSize(kW, kH);
-            v->FitToPhoto(run.photoWidth(), run.photoHeight(), found.tx, found.ty);
+        known.setClientSize(kW - 1, kH - 1);
+        known.setCamera(eye, center, up, 28.0);
+        known.FitToPhoto(kW, kH, 0, 0);
+        const htraf3<double> toPhoto = known.OpenGL2htraf() * known.cl2bmp_HTRAF3();
+        head3& head = *doc->kernel3D->head;
+        head2& marks = *doc->kernel2D->head;
+        CString code;
+        for (int i = 0; GetFeaturePointInfo(i, &code); ++i) {
+            Index<featurepoint3> f = head.getFeaturepoint(code, true);
+            if (!GoodInfoCode(0, code) || f == -1) continue;
+            const vector3<double> q = (head.featurepoints[f].point() * toPhoto).vec3();
+            Index<featurepoint2> p = marks.photoPoints.add_new(code);
+            marks.photoPoints[p].position =
+                vector2<double>(q.x + 1.5 * std::sin(q.y / 40.0), q.y + 1.5 * std::cos(q.x / 50.0));
         }
-        head3d->InitializeModelForOpenGL(*run.heads, false, false, 2500);
-        overlay->InitializeModelForOpenGL(*run.heads);
-        head3d->UploadTexture(*run.heads);
-        head3d->DrawScene(rows(), &run.photo->photo);
-        for (int k = run.head().vertices.first(); k != -1; k = run.head().vertices.nextOf(k))
-            if (run.head().vertices[k].triangles.count()) vertices.push_back(run.head().vertices[k].position);
+        doc->CameraView();
+        HeadToPhotoTrafo();
+        doc->textureSize = 1024;
+        MakeFullTexture(7u);
+        if (!head.texture) return;
+        doc->stage = 2500;
+        // Twenty lines of thirty points over the photo.
+        for (int l = 0; l < 20 && GetFeatureLineInfo(l, &code); ++l) {
+            Index<featureline2> line = marks.photoLines.add_new(code);
+            for (int k = 0; k < 30; ++k) {
+                featureline2& fl = marks.photoLines[line];
+                Index<linepoint2> p = fl.add();
+                fl[p].position = vector2<double>(200 + 20 * k, 80 + 30 * l + 10 * std::sin(k / 3.0));
+                fl[p].kind = k == 0 || k == 29 || k % 10 == 0 ? 2 : 1;
+            }
+        }
+        alone(v3);
+        v3->FitInView();
+        v3->defaultEyeDistance = 400;
+        for (int k = head.vertices.first(); k != -1; k = head.vertices.nextOf(k))
+            if (head.vertices[k].triangles.count()) vertices.push_back(head.vertices[k].position);
         ready = true;
+    }
+
+    // The view alone in the frame, 1024 x 768.
+    void alone(CFaceView* v) {
+        frame->layout = 4;
+        frame->ActivateView(v);
+        frame->OnViews1();
+        for (int k = 0; k < 3; ++k) {
+            CRect win, client;
+            frame->GetWindowRect(&win);
+            frame->m_wndSplitter.GetWindowRect(&client);
+            if (client.Width() == kW + 11 && client.Height() == kH + 11) break;
+            frame->MoveWindow(0, 0, kW + 11 + win.Width() - client.Width(), kH + 11 + win.Height() - client.Height());
+        }
+        v->RedrawWindow();
     }
 };
 
@@ -84,63 +151,100 @@ bool need(benchmark::State& state) {
 void BM_3DView(benchmark::State& state) {
     if (!need(state)) return;
     Scene& s = scene();
-    s.head3d->setDisplayMode(int(state.range(0)));
-    for (auto _ : state) s.head3d->DrawScene(s.rows(), &s.run.photo->photo);
-    s.head3d->setDisplayMode(7);
-    state.counters["triangles"] = s.run.head().triangles.count();
+    s.alone(s.v3);
+    s.v3->featureDisplay = true;
+    s.v3->displayMode = int(state.range(0));
+    for (auto _ : state) s.v3->DrawScene();
+    s.v3->displayMode = 7;
+    state.counters["triangles"] = s.doc->kernel3D->head->triangles.count();
 }
 BENCHMARK(BM_3DView)->Arg(1)->Arg(6)->Arg(7)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly();
 
+// The head over the photo with its feature points (the refinement's pose
+// at stage 1000), plain and merged.
 void BM_Overlay(benchmark::State& state) {
     if (!need(state)) return;
     Scene& s = scene();
-    s.overlay->merged = int(state.range(0));
-    for (auto _ : state) s.overlay->DrawScene(s.rows(), true, &s.run.photo->photo);
-    s.overlay->merged = 0;
+    s.alone(s.overlay);
+    s.doc->stage = 1000;
+    s.frame->refining = 1;
+    s.overlay->featureDisplay = true;
+    s.overlay->SetMerged(state.range(0) != 0);
+    for (auto _ : state) s.overlay->DrawScene();
+    s.overlay->SetMerged(false);
+    s.frame->refining = 0;
+    s.doc->stage = 2500;
 }
 BENCHMARK(BM_Overlay)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly();
+
+// A photo view's paint at the fitted zoom (0) and at zoom 16; 0 the
+// original photo, 1 the working photo without marks.
+void BM_PhotoView(benchmark::State& state) {
+    if (!need(state)) return;
+    Scene& s = scene();
+    CFaceView* v = state.range(1) ? static_cast<CFaceView*>(s.marksView) : static_cast<CFaceView*>(s.photoView);
+    s.alone(v);
+    v->featureDisplay = false;
+    v->FitInView();
+    if (state.range(0)) {
+        v->map.zoom = double(state.range(0));
+        v->map.offsetX = kW / 2 - v->map.zoom * kW / 2;
+        v->map.offsetY = kH / 2 - v->map.zoom * kH / 2;
+    }
+    for (auto _ : state) v->RedrawWindow();
+}
+BENCHMARK(BM_PhotoView)->Args({0, 0})->Args({16, 0})->Args({0, 1})->Args({16, 1})->Unit(benchmark::kMillisecond);
+
+// The working photo with the photo's feature points and 20 lines of 30
+// points.
+void BM_WorkingPhotoMarks(benchmark::State& state) {
+    if (!need(state)) return;
+    Scene& s = scene();
+    s.alone(s.marksView);
+    s.marksView->featureDisplay = true;
+    s.doc->stage = 1000;
+    s.marksView->FitInView();
+    for (auto _ : state) s.marksView->RedrawWindow();
+    s.doc->stage = 2500;
+    state.counters["points"] = s.doc->kernel2D->head->photoPoints.count();
+    state.counters["lines"] = s.doc->kernel2D->head->photoLines.count();
+}
+BENCHMARK(BM_WorkingPhotoMarks)->Unit(benchmark::kMillisecond);
 
 void BM_DisplayLists(benchmark::State& state) {
     if (!need(state)) return;
     Scene& s = scene();
-    for (auto _ : state) s.head3d->buildDisplayLists(*s.run.heads, false, 2500);
+    for (auto _ : state) s.v3->core().buildDisplayLists(*s.doc->kernel3D, false, 2500);
 }
 BENCHMARK(BM_DisplayLists)->Unit(benchmark::kMillisecond);
 
 void BM_OctreeRebuild(benchmark::State& state) {
     if (!need(state)) return;
     Scene& s = scene();
-    for (auto _ : state) s.head3d->rebuildOctree(*s.run.heads, false);
+    for (auto _ : state) s.v3->core().rebuildOctree(*s.doc->kernel3D, false);
 }
 BENCHMARK(BM_OctreeRebuild)->Unit(benchmark::kMillisecond);
 
 void BM_MakePhoto(benchmark::State& state) {
     if (!need(state)) return;
     Scene& s = scene();
-    std::string path = (std::filesystem::temp_directory_path() / "brv_views_bench_photo.bmp").string();
-    for (auto _ : state) s.head3d->MakePhoto(path, *s.run.heads, 2500);
+    s.alone(s.v3);
+    const std::string path = (std::filesystem::temp_directory_path() / "brv_views_bench_photo.bmp").string();
+    for (auto _ : state) s.v3->MakePhoto(CString(path.c_str()));
     std::remove(path.c_str());
 }
 BENCHMARK(BM_MakePhoto)->Unit(benchmark::kMillisecond);
 
-void BM_MakeWinBmp(benchmark::State& state) {
-    if (!need(state)) return;
-    Scene& s = scene();
-    CWinBmp bmp;
-    bmp.Create(1028, 772, 32, false);
-    for (auto _ : state) s.head3d->MakeWinBmp(bmp, *s.run.heads, 2500);
-}
-BENCHMARK(BM_MakeWinBmp)->Unit(benchmark::kMillisecond);
-
 void BM_Coord2Dto3D(benchmark::State& state) {
     if (!need(state)) return;
     Scene& s = scene();
+    s.alone(s.v3);
     generalpoint3 p;
     int k = 0;
     for (auto _ : state) {
         vector2<double> w(300 + (k * 37) % 420, 200 + (k * 53) % 380);
         ++k;
-        benchmark::DoNotOptimize(s.head3d->Coord2Dto3D(w, p));
+        benchmark::DoNotOptimize(s.v3->Coord2Dto3D(w, p));
     }
 }
 BENCHMARK(BM_Coord2Dto3D)->Unit(benchmark::kMicrosecond);
@@ -148,6 +252,7 @@ BENCHMARK(BM_Coord2Dto3D)->Unit(benchmark::kMicrosecond);
 void BM_Coord3Dto2D(benchmark::State& state) {
     if (!need(state)) return;
     Scene& s = scene();
+    s.alone(s.v3);
     const bool cached = state.range(0) != 0;
     std::vector<generalpoint3> points(s.vertices.size());
     for (size_t k = 0; k < points.size(); ++k) {
@@ -158,7 +263,7 @@ void BM_Coord3Dto2D(benchmark::State& state) {
     for (auto _ : state) {
         generalpoint3& p = points[k++ % points.size()];
         if (!cached) p.projStamp = -1;
-        benchmark::DoNotOptimize(s.head3d->Coord3Dto2D(p, 3));
+        benchmark::DoNotOptimize(s.v3->Coord3Dto2D(p, 3));
     }
 }
 BENCHMARK(BM_Coord3Dto2D)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);

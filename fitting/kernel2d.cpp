@@ -125,7 +125,7 @@ int LoadBMP(fnd::fileTB& f, CWinBmp& bmp) {
     return f.good();
 }
 
-CKernel2D::CKernel2D(CFaceDoc* d) : doc(d) {
+CKernel2D::CKernel2D(svc::FaceDocument* d) : doc(d) {
     LoadPlaceholderBitmap(photo);
     newHead2();
 }
@@ -158,11 +158,8 @@ void CKernel2D::SetFileBytes(std::vector<uint8_t> bytes) {
 
 int CKernel2D::LoadPicFile(CString path) {
     CString kept = path;
-    delete head;
-    head = nullptr;
-    newHead2();
-    head->set_name(path, false);
     svc::AppState& app = svc::app().state();
+    decodeFailed = false;
     try {
         if (app.pictureEditor) {
             if (app.clipboardPicture) photo = *app.clipboardPicture;
@@ -187,42 +184,49 @@ int CKernel2D::LoadPicFile(CString path) {
             photo = std::move(decoded);
             SetFileBytes(std::move(bytes));
         }
-        CString name = baseName(kept);
-        if (doc) doc->state().name = std::string(name.View());
-        if (app.pictureEditor) {
-            if (doc) {
-                doc->state().startPageChoice = true;
-                doc->state().templateId = 102;
-                doc->state().textureSize = 1024;
-            }
-            left = top = 0;
-            right = photo.GetWidth();
-            bottom = photo.GetHeight();
-            quarterTurns = mirrorLeftRight = mirrorTopBottom = 0;
-        } else {
-            // Without a start page (no user interface) the whole picture is taken.
-            svc::CropSettings s;
-            if (svc::StartPage* page = svc::startPage()) {
-                s = {left, top, right, bottom, quarterTurns, mirrorLeftRight, mirrorTopBottom};
-                if (page->DoModal(&photo, &s, nullptr) == svc::StartPage::kCancel || s.left < 0) return 0;
-            }
-            left = s.left, top = s.top, right = s.right, bottom = s.bottom;
-            quarterTurns = s.quarterTurns, mirrorLeftRight = s.mirrorLeftRight, mirrorTopBottom = s.mirrorTopBottom;
-        }
-        if (doc) doc->SetTitle(doc->state().name);
-        loadLeft = left, loadTop = top, loadRight = right, loadBottom = bottom;
-        head->valid = 1;
-        CWaitCursor wait;
-        InitPicture();
-        // A refused size leaves the placeholder: no photo was taken.
-        return head->valid ? 1 : 0;
     } catch (...) {
+        // Nothing of the open project was touched: not even its marks.
+        decodeFailed = true;
         MessageBeep(MB_ICONINFORMATION);
         CString text;
         text.Format("Wrong file: %s!", path);
         AfxMessageBox(text);
         return 0;
     }
+    // A new photo starts with no marks.
+    delete head;
+    head = nullptr;
+    newHead2();
+    head->set_name(path, false);
+    CString name = baseName(kept);
+    if (doc) doc->state().name = std::string(name.View());
+    if (app.pictureEditor) {
+        if (doc) {
+            doc->state().startPageChoice = true;
+            doc->state().templateId = 102;
+            doc->state().textureSize = 1024;
+        }
+        left = top = 0;
+        right = photo.GetWidth();
+        bottom = photo.GetHeight();
+        quarterTurns = mirrorLeftRight = mirrorTopBottom = 0;
+    } else {
+        // Without a start page (no user interface) the whole picture is taken.
+        svc::CropSettings s;
+        if (svc::StartPage* page = svc::startPage()) {
+            s = {left, top, right, bottom, quarterTurns, mirrorLeftRight, mirrorTopBottom};
+            if (page->DoModal(&photo, &s, nullptr) == svc::StartPage::kCancel || s.left < 0) return 0;
+        }
+        left = s.left, top = s.top, right = s.right, bottom = s.bottom;
+        quarterTurns = s.quarterTurns, mirrorLeftRight = s.mirrorLeftRight, mirrorTopBottom = s.mirrorTopBottom;
+    }
+    if (doc) doc->SetTitle(doc->state().name);
+    loadLeft = left, loadTop = top, loadRight = right, loadBottom = bottom;
+    head->valid = 1;
+    CWaitCursor wait;
+    InitPicture();
+    // A refused size leaves the placeholder: no photo was taken.
+    return head->valid ? 1 : 0;
 }
 
 void CKernel2D::InitPicture() {

@@ -18,7 +18,6 @@ class head2;
 namespace svc {
 class FaceDocument;
 }
-using CFaceDoc = svc::FaceDocument;
 
 // A bitmap in a token stream: width word (bit 31: binary pixels follow,
 // bit 30: an int to skip before every row and pixel), height, then RGBA
@@ -44,11 +43,13 @@ public:
     // the picture library can hold in practice).
     static constexpr int kMaximalScaledWidth = 32768;
 
-    explicit CKernel2D(CFaceDoc* doc);
+    explicit CKernel2D(svc::FaceDocument* doc);
     virtual ~CKernel2D();
     CKernel2D(const CKernel2D&) = delete;
     CKernel2D& operator=(const CKernel2D&) = delete;
 
+    // 1 when a photo was taken. A file that is no picture gives 0 with
+    // decodeFailed set and leaves everything as it was, the marks too.
     int LoadPicFile(CString path);
     void InitPicture();
     int LoadHead(fnd::fileTB& f);
@@ -70,7 +71,7 @@ public:
     bool StashFree() const { return stashFree != 0; }
     head2* Head() const { return head; }
 
-    CFaceDoc* doc;
+    svc::FaceDocument* doc;
     CWinBmp photo;
     CWinBmp preview;
     CWinBmp clipboardCopy;
@@ -93,6 +94,7 @@ public:
         bool has = false;
     } stash;
     uint32_t stashFree = 1;
+    bool decodeFailed = false;  // the last LoadPicFile's file was no picture
 
 private:
     void newHead2();

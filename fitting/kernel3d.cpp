@@ -9,7 +9,7 @@
 
 namespace {
 
-int displayMode(CFaceDoc* doc) {
+int displayMode(svc::FaceDocument* doc) {
     if (!doc) return 0;
     svc::ViewEdit3D* view = dynamic_cast<svc::ViewEdit3D*>(doc->GetView("ViewEdit3D"));
     return view ? view->displayMode : 0;
@@ -56,7 +56,7 @@ void texturedTriangle(glx::GL& gl, const triangle& t, bool blackTexel) {
 
 }  // namespace
 
-CKernel3D::CKernel3D(CFaceDoc* d) : doc(d) { newHead(); }
+CKernel3D::CKernel3D(svc::FaceDocument* d) : doc(d) { newHead(); }
 
 CKernel3D::~CKernel3D() {
     if (actual_head3 == head) actual_head3 = nullptr;

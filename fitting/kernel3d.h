@@ -14,11 +14,10 @@ class head3;
 namespace svc {
 class FaceDocument;
 }
-using CFaceDoc = svc::FaceDocument;
 
 class CKernel3D {
 public:
-    explicit CKernel3D(CFaceDoc* doc);
+    explicit CKernel3D(svc::FaceDocument* doc);
     virtual ~CKernel3D();
     CKernel3D(const CKernel3D&) = delete;
     CKernel3D& operator=(const CKernel3D&) = delete;
@@ -36,7 +35,7 @@ public:
 
     head3* Head() const { return head; }
 
-    CFaceDoc* doc;
+    svc::FaceDocument* doc;
     head3* head = nullptr;
     int32_t headState = 0;
 

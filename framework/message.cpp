@@ -170,7 +170,11 @@ bool Convert(const RawInput& in, MSG* out) {
   if (!target) return false;
   HWND top = TopLevelOf(target);
   if (!IsReallyEnabled(target)) {
-    if (in.kind == RawInput::kButtonDown) s.pressed = nullptr;
+    if (in.kind == RawInput::kButtonDown) {
+      s.pressed = nullptr;
+      // A window that a modal window disables answers a click with a beep.
+      if (WindowRecord* t = Record(top); t && (t->style & WS_DISABLED)) MessageBeep(0);
+    }
     return false;
   }
   LPARAM hit = client ? HTCLIENT : HTCAPTION;

@@ -439,7 +439,7 @@ void head3::read_version2(fileTB& f) {
     for (int k = extrapoints.first(); k != -1; k = extrapoints.nextOf(k)) extrapoints[k].conversion();
     // The morphs work on the current head; a head read while another is
     // current keeps the positions of its file.
-    if (actual_head3 == this) apply_reading_morphs();
+    if (actual_head3 == this && ReadingMorphs::on()) apply_reading_morphs();
 }
 
 void head3::readTables(fileTB& f, svc::FaceTables& tables, const int (&counts)[3]) {

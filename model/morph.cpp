@@ -124,3 +124,11 @@ void apply_reading_morphs() {
         read_age_morph(doc && doc->state().age0 ? 0 : 10);
     }
 }
+
+namespace {
+bool g_readingMorphs = false;
+}
+
+ReadingMorphs::ReadingMorphs() : previous_(g_readingMorphs) { g_readingMorphs = true; }
+ReadingMorphs::~ReadingMorphs() { g_readingMorphs = previous_; }
+bool ReadingMorphs::on() { return g_readingMorphs; }

@@ -20,6 +20,21 @@ void read_DAZ_morph();
 // document asks for it, else 10.
 void apply_reading_morphs();
 
+// Reading a head applies those morphs only while one of these lives: the
+// built-in template heads are read with them; head files, snapshots and
+// project heads keep the positions they hold.
+class ReadingMorphs {
+public:
+    ReadingMorphs();
+    ~ReadingMorphs();
+    ReadingMorphs(const ReadingMorphs&) = delete;
+    ReadingMorphs& operator=(const ReadingMorphs&) = delete;
+    static bool on();
+
+private:
+    bool previous_;
+};
+
 // Tests: use text in place of the TEMPLATE resource number (until reset).
 void installMorphResource(int number, std::string_view text);
 void resetMorphResources();

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -137,7 +138,10 @@ TEST_F(Morph, ReadingAHeadAppliesTheAgeShapes) {
         resetModelState();
         services.app.state().pictureEditor = editor;
         head3 h;
-        ASSERT_TRUE(readCube(h));
+        {
+            ReadingMorphs templateRead;
+            ASSERT_TRUE(readCube(h));
+        }
         std::vector<vector3<double>> c = cubeCorners();
         size_t k = 0;
         for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v), ++k) {
@@ -148,6 +152,18 @@ TEST_F(Morph, ReadingAHeadAppliesTheAgeShapes) {
         }
         // The box is that of the shape the reader ended with.
         EXPECT_EQ(h.boxMax.x, editor ? 5.0 : 10.0);
+    }
+    // Outside a template read (a head file, a snapshot) the file's
+    // positions stay.
+    resetModelState();
+    services.app.state().pictureEditor = 1;
+    head3 h;
+    ASSERT_TRUE(readCube(h));
+    std::vector<vector3<double>> c = cubeCorners();
+    size_t k = 0;
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v), ++k) {
+        EXPECT_EQ(h.vertices[v].position, c[k]) << k;
+        EXPECT_EQ(h.vertices[v].age80, vector3<double>()) << k;
     }
 }
 
@@ -209,12 +225,18 @@ TEST_F(DazMorph, VertexLinesInOrder) {
 TEST_F(DazMorph, ReadingAHeadAppliesTheExchangeFile) {
     services.app.state().pictureEditor = 0;
     write("# exchange\n" + cornerLines(1.5, "v "));
-    head3 h;
-    ASSERT_TRUE(readCube(h));
-    std::vector<vector3<double>> c = cubeCorners();
-    size_t k = 0;
-    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v), ++k)
-        EXPECT_EQ(h.vertices[v].position, c[k] * 1.5);
+    for (bool templateRead : {true, false}) {
+        resetModelState();
+        std::optional<ReadingMorphs> morphs;
+        if (templateRead) morphs.emplace();
+        head3 h;
+        ASSERT_TRUE(readCube(h));
+        std::vector<vector3<double>> c = cubeCorners();
+        size_t k = 0;
+        // Only a template read takes the exchange file's positions.
+        for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v), ++k)
+            EXPECT_EQ(h.vertices[v].position, templateRead ? c[k] * 1.5 : c[k]);
+    }
 }
 
 TEST_F(DazMorph, OnlyInTheDazModeWithAFigureAndAFullList) {

@@ -226,7 +226,10 @@ TEST_F(TemplateHeads, FullHeadReadsSoundWithTheAgeShapes) {
     services.document.state().templateId = 122;
     services.app.state().pictureEditor = 1;
     head3 h;
-    ASSERT_TRUE(load(h, 122));
+    {
+        ReadingMorphs templateRead;
+        ASSERT_TRUE(load(h, 122));
+    }
     EXPECT_MODEL_SOUND(h);
     EXPECT_EQ(testsupport::eulerCharacteristic(h), 5);  // the skin open at the neck, two closed eyeballs
     std::vector<int> order = slots(h.vertices);

@@ -1,0 +1,343 @@
+#include "app/facedoc.h"
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "app/faceapp.h"
+#include "app/head_files.h"
+#include "app/isolated_check.h"
+#include "app/mainframe.h"
+#include "app/project_file.h"
+#include "app/tempfolders.h"
+#include "fitting/camera_search.h"
+#include "fitting/kernel2d.h"
+#include "fitting/kernel3d.h"
+#include "foundation/numeric.h"
+#include "framework/paths.h"
+#include "framework/resources.h"
+#include "model/featuretables.h"
+#include "model/head.h"
+#include "model/morph.h"
+#include "views/faceview.h"
+
+CFaceDoc* actdoc = nullptr;
+
+IMPLEMENT_DYNCREATE(CFaceDoc, CDocument)
+
+namespace {
+
+bool readable(const std::string& posixPath) { return fnd::IsFileExist(posixPath.c_str()) > 0; }
+
+// Whether the bytes read as a head, checked in a copy of the process: the
+// open project's head is not touched.
+bool headReads(std::span<const unsigned char> bytes) {
+    std::string why;
+    return files::CheckInIsolation(
+        [&](std::string& reason) {
+            head3 h;
+            h.set_actual();
+            svc::FaceTables tables;
+            h.tablesTarget = &tables;
+            fnd::fileTB f;
+            if (!f.open(bytes.data(), bytes.size())) return false;
+            h.read(f, true);
+            if (!f.good()) reason = "the head does not read";
+            return f.good();
+        },
+        why);
+}
+
+std::vector<unsigned char> fileBytes(const std::string& posixPath) {
+    std::string bytes, reason;
+    if (!files::ReadWholeFile(posixPath, bytes, reason)) return {};
+    return std::vector<unsigned char>(bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+CFaceDoc::CFaceDoc()
+    : photoNumber(state().photoNumber), templateId(state().templateId), textureSize(state().textureSize) {
+    uniqueName = fnd::randstring();
+    stage = 0;
+    photoNumber = 0;
+    refineMode = 0;
+    templateId = 101;
+    textureSize = 512;
+    actdoc = this;
+    svc::setDocument(this);
+    kernel2D = new CKernel2D(this);
+    kernel3D = new CKernel3D(this);
+}
+
+CFaceDoc::~CFaceDoc() {
+    delete kernel3D;
+    delete kernel2D;
+    if (actdoc == this) actdoc = nullptr;
+    if (svc::detail::document == this) svc::setDocument(nullptr);
+}
+
+CMainFrame* CFaceDoc::Frame() const {
+    for (CView* v : m_viewList)
+        if (auto* f = dynamic_cast<CMainFrame*>(v->GetParentFrame())) return f;
+    return dynamic_cast<CMainFrame*>(AfxGetMainWnd());
+}
+
+// ---------------------------------------------------------------- views
+
+svc::FaceView* CFaceDoc::GetView(const char* name) { return GetView(CString(name)); }
+
+CFaceView* CFaceDoc::GetView(const CString& name) {
+    POSITION pos = GetFirstViewPosition();
+    while (pos) {
+        auto* v = dynamic_cast<CFaceView*>(GetNextView(pos));
+        if (v && v->viewName == name) return v;
+    }
+    return nullptr;
+}
+
+CFaceView* CFaceDoc::GetViewOrigPhoto() { return GetView(CString("ViewOrigPhoto")); }
+CFaceView* CFaceDoc::GetViewOrig2D() { return GetView(CString("ViewOrig2D")); }
+CFaceView* CFaceDoc::GetViewEdit2D3D() { return GetView(CString("ViewEdit2D3D")); }
+CFaceView* CFaceDoc::GetViewEdit3D() { return GetView(CString("ViewEdit3D")); }
+
+void CFaceDoc::SetTitle(const std::string& title) { SetTitle(title.c_str()); }
+void CFaceDoc::SetTitle(LPCSTR title) { CDocument::SetTitle(title); }
+
+// ---------------------------------------------------------------- photo
+
+int CFaceDoc::LoadPicFile(CString path) {
+    CWaitCursor wait;
+    CMainFrame* frame = Frame();
+    CString title = GetTitle();
+    if (frame) {
+        frame->ActivateView(GetViewOrig2D());
+        frame->OnViews1();
+    }
+    for (CFaceView* v : {GetViewOrigPhoto(), GetViewOrig2D()})
+        if (v) v->ClearAllViewSettings();
+    if (photoNumber < 1) SetTitle("Untitled");
+    int taken = kernel2D->LoadPicFile(path);
+    if (!taken && kernel2D->decodeFailed) {
+        // A file that is no picture leaves the open project as it was.
+        SetTitle(title);
+        return 1;
+    }
+    stage = 1000;
+    for (CFaceView* v : {GetViewOrigPhoto(), GetViewOrig2D()})
+        if (v) v->FitInView();
+    if (taken) {
+        uniqueName = fnd::randstring();
+        std::string base(path.View());
+        size_t dot = base.find_last_of('.');
+        if (dot != std::string::npos) base.erase(dot);
+        size_t slash = base.find_last_of("\\/");
+        if (slash != std::string::npos) base.erase(0, slash + 1);
+        uniqueName += ("_" + base).c_str();
+        photoNumber = std::abs(photoNumber);
+        if (photoNumber > 0) {
+            if (CFaceView* v = GetViewEdit2D3D()) {
+                if (auto* overlay = dynamic_cast<svc::ViewEdit2D3D*>(v)) overlay->InitializeModelForOpenGL();
+                v->FitInView();
+            }
+        } else {
+            LoadTHEResource(templateId, true);
+        }
+        if (frame) frame->OnPhotoMode();
+    } else {
+        FreeMemoryForNewFAC();
+        stage = 0;
+        SetTitle("Untitled");
+        for (CFaceView* v : {GetViewOrigPhoto(), GetViewOrig2D(), GetViewEdit3D(), GetViewEdit2D3D()})
+            if (v) v->Redraw();
+    }
+    return 1;
+}
+
+// ---------------------------------------------------------------- template head
+
+CString CFaceDoc::SnapshotPath() const {
+    CString path;
+    path.Format("%sTempmen%03d.the", files::TempFolder().c_str(), 100);
+    return path;
+}
+
+int CFaceDoc::LoadTHEResource() { return LoadTHEResource(unsigned(templateId), true); }
+
+int CFaceDoc::LoadTHEResource(unsigned id, bool clearOverlay) {
+    const int kept = templateId;
+    if (svc::app().state().pictureEditor && templateId != 122) {
+        templateId = 121;
+        id = 121;
+    }
+    std::span<const unsigned char> bytes = brv::ResourceBytes("TEMPLATE", id);
+    std::vector<unsigned char> snapshot;
+    bool isTemplate = bytes.data() != nullptr;
+    if (!isTemplate && id == 100) {
+        // The prepared head of this run is the snapshot: it is read again.
+        std::string path = brv::PosixPath(SnapshotPath().View());
+        if (readable(path)) snapshot = fileBytes(path);
+        if (!snapshot.empty()) bytes = std::span<const unsigned char>(snapshot.data(), snapshot.size());
+    }
+    if (!bytes.data()) {
+        for (unsigned fallback : {1u, 101u}) {
+            templateId = int(fallback);
+            bytes = brv::ResourceBytes("TEMPLATE", fallback);
+            if (bytes.data()) break;
+        }
+        isTemplate = bytes.data() != nullptr;
+    }
+    if (!bytes.data()) {
+        templateId = kept;
+        CString text;
+        text.Format("Template head %d is missing.", int(id));
+        MessageBox(nullptr, text, "Error", MB_OK);
+        return 1;
+    }
+    if (!headReads(bytes)) {
+        // The head would keep only part of the template: the present one
+        // stays.
+        stage = 0;
+        return 1;
+    }
+    CWaitCursor wait;
+    CFaceView* overlay = GetViewEdit2D3D();
+    CFaceView* view3D = GetViewEdit3D();
+    if (clearOverlay && overlay) overlay->ClearAllViewSettings();
+    if (view3D) view3D->ClearAllViewSettings();
+    fnd::fileTB f;
+    f.open(bytes.data(), bytes.size());
+    {
+        std::optional<ReadingMorphs> morphs;
+        if (isTemplate) morphs.emplace();
+        kernel3D->LoadHead(f, 1000);
+    }
+    if (!f.good()) stage = 0;
+    kernel3D->head->BuildMirror();
+    if (auto* v = dynamic_cast<svc::ViewEdit3D*>(view3D)) {
+        v->displayMode = svc::ViewEdit3D::kLit;
+        v->InitializeModelForOpenGL();
+    }
+    if (view3D) view3D->FitInView();
+    if (auto* v = dynamic_cast<svc::ViewEdit2D3D*>(overlay)) v->InitializeModelForOpenGL();
+    if (overlay) overlay->FitInView();
+    return 1;
+}
+
+int CFaceDoc::SaveTHEResource() {
+    CWaitCursor wait;
+    std::string reason;
+    files::SaveTHEFile(std::string(SnapshotPath().View()), *kernel3D->head, &tables_, "t", reason);
+    return 1;
+}
+
+// ---------------------------------------------------------------- reset
+
+void CFaceDoc::FreeMemoryForNewFAC() {
+    head3& h = *kernel3D->head;
+    h.texture.reset();
+    h.reducedTexture.reset();
+    kernel2D->FreeFileBytes();
+    kernel2D->FreeStash();
+    kernel2D->Reset();
+    kernel3D->Reset();
+    stage = 0;
+    if (auto* v = dynamic_cast<svc::ViewEdit3D*>(GetViewEdit3D())) v->InitializeModelForOpenGL();
+    if (auto* v = dynamic_cast<svc::ViewEdit2D3D*>(GetViewEdit2D3D())) v->InitializeModelForOpenGL();
+    UpdateAllViews(nullptr);
+    headName = "Untitled";
+    projectName = "Untitled";
+    headExtension = "";
+    for (CFaceView* v : {GetViewOrigPhoto(), GetViewOrig2D(), GetViewEdit3D(), GetViewEdit2D3D()})
+        if (v) v->ClearAllViewSettings();
+    if (CMainFrame* frame = Frame()) {
+        frame->ActivateView(GetViewOrig2D());
+        frame->OnViews1();
+    }
+}
+
+void CFaceDoc::BrivantaType(char* code) {
+    files::TypeCodeInputs in;
+    in.photoNumber = photoNumber;
+    in.firstRecord = kernel2D->StashFree();
+    std::string t = files::BrivantaType(in, kernel2D->FileBytes());
+    for (size_t i = 0; i < 8; ++i) code[i] = i < t.size() ? t[i] : '\0';
+}
+
+// ---------------------------------------------------------------- camera
+
+void CFaceDoc::CameraView() {
+    CWaitCursor wait;
+    CFaceView* overlay = GetViewEdit2D3D();
+    CFaceView* view3D = GetViewEdit3D();
+    if (overlay) overlay->ResetPose();
+    if (view3D) view3D->ResetPose();
+    head3& h = *kernel3D->head;
+    head2& marks = *kernel2D->head;
+    const int w = kernel2D->photo.GetWidth(), ht = kernel2D->photo.GetHeight();
+    resetCameraSearch();
+    camera_photo_size(w, ht);
+    long n = 0;
+    CString code, mirror;
+    double weight = 0;
+    const int group = std::abs(int(photoNumber));
+    for (int row = 0; GetFeaturePointInfo(row, &code, &mirror, &weight); ++row) {
+        Index<featurepoint3> f = h.getFeaturepoint(code, true);
+        if (!GoodInfoCode(group, code) || f == -1) continue;
+        vector2<double> p(0, 0);
+        bool present = false;
+        for (int k = marks.photoPoints.first(); k != -1; k = marks.photoPoints.nextOf(k))
+            if (std::string_view(marks.photoPoints[k].name()) == code.View()) {
+                p = marks.photoPoints[k].position;
+                present = true;
+                break;
+            }
+        if (code.Find('@', 1) >= 1) {
+            // The point of the code without its last three characters; a
+            // row whose point is missing makes no pair.
+            f = h.getFeaturepoint(code.Left(code.GetLength() - 3), true);
+            if (f == -1) continue;
+        }
+        const featurepoint3& fp = h.featurepoints[f];
+        adatok_beallitasa(n++, p, present, fp.point(), fp.weight, fp.mirror == f);
+    }
+    stage = 2000;
+    kozeppont(0, 0, 0);
+    generation_possible_camera_models();
+    CameraFound found;
+    bool searched = ponttavolsag_optimalizalas(n, &found);
+    stage = 2000;
+    ProjectionCore* camera = overlay ? overlay->Camera() : nullptr;
+    if (searched && camera) camera->setCamera(found.eye, found.center, found.up, found.openingAngle);
+    CMainFrame* frame = Frame();
+    const bool option = state().startPageChoice;
+    if (photoNumber <= 0 && option && frame) frame->OnViews2();
+    if (auto* v = dynamic_cast<svc::ViewEdit3D*>(view3D)) v->InitializeModelForOpenGL();
+    if (view3D) view3D->Redraw();
+    if (overlay) {
+        overlay->FitToPhoto(w, ht, searched ? found.tx : 0.0, searched ? found.ty : 0.0);
+        if (auto* v = dynamic_cast<svc::ViewEdit2D3D*>(overlay)) v->InitializeModelForOpenGL();
+    }
+    if (frame) {
+        if (photoNumber > 0 || option) frame->OnViews2();
+        frame->OnViews1();
+    }
+    if (camera && view3D)
+        if (ProjectionCore* c3 = view3D->Camera()) c3->setCamera(camera->eye(), camera->center(), camera->up(), camera->fovy());
+    if (overlay) overlay->Redraw();
+}
+
+// ---------------------------------------------------------------- files
+// The project, head and OBJ files are read and written by the file layer;
+// these are their entry points on the document.
+
+int CFaceDoc::SaveFACFile(CString, const char*, bool) { return 0; }
+int CFaceDoc::LoadFACFile(CString, bool) { return 0; }
+int CFaceDoc::LoadFACFileOLD(CString) { return 0; }
+int CFaceDoc::SaveTHEFile(CString, const char*) { return 0; }
+int CFaceDoc::LoadTHEFile(CString, bool) { return 0; }
+int CFaceDoc::SavePHSFile2(CString) { return 0; }
+int CFaceDoc::LoadPHSFile(CString) { return 0; }
+int CFaceDoc::LoadXXXFile(CString, bool) { return 0; }
+int CFaceDoc::SaveOBJFile(CString, int) { return 0; }
+int CFaceDoc::LoadOBJFile(CString) { return 0; }

@@ -1,0 +1,88 @@
+#pragma once
+// The one document: how far the work flow has come, the template head in
+// use, the project's names, the texture size, the photo and head kernels,
+// and the way to the four views. It is also the svc::FaceDocument of the
+// model and fitting code; templateId, photoNumber and textureSize are the
+// seam's values under their own names.
+
+#include <string>
+
+#include "framework/ui.h"
+#include "picture/winbmp.h"
+#include "seams/app.h"
+
+class CKernel2D;
+class CKernel3D;
+class CFaceView;
+class CMainFrame;
+
+class CFaceDoc : public CDocument, public svc::FaceDocument {
+    DECLARE_DYNCREATE(CFaceDoc)
+public:
+    CFaceDoc();
+    ~CFaceDoc() override;
+
+    CString headName;       // last head file without extension
+    CString projectName;    // last project file without extension
+    CString headExtension;  // ".the", ".phs"
+    CKernel2D* kernel2D;
+    CKernel3D* kernel3D;
+    CString uniqueName;
+    int stage = 0;  // 0, 1000 photo, 2000 perspective, 2500 modelled
+    int32_t& photoNumber;
+    int refineMode = 0;
+    int32_t& templateId;
+    unsigned char projectFlag = 0;
+    int32_t& textureSize;
+    int ageSlider = 0;     // positions of the model page's two sliders
+    int weightSlider = 3;
+    CWinBmp agePicture;
+
+    // svc::FaceDocument
+    svc::FaceTables& tables() override { return tables_; }
+    CKernel2D* photoKernel() override { return kernel2D; }
+    CKernel3D* headKernel() override { return kernel3D; }
+    svc::FaceView* GetView(const char* name) override;
+    void CameraView() override;
+    int LoadTHEResource() override;
+    void SetTitle(const std::string& title) override;
+    void SetTitle(LPCSTR title) override;
+
+    // The view whose name equals the argument (case-sensitive); null before
+    // the splitter made the views.
+    CFaceView* GetView(const CString& name);
+    CFaceView* GetViewOrigPhoto();
+    CFaceView* GetViewOrig2D();
+    CFaceView* GetViewEdit2D3D();
+    CFaceView* GetViewEdit3D();
+
+    int LoadPicFile(CString path);
+    int LoadTHEResource(unsigned id, bool clearOverlay);
+    int SaveTHEResource();
+    int CheckPoint(char) { return 0; }
+    void DeleteAllUndoFiles() {}
+    void FreeMemoryForNewFAC();
+    void BrivantaType(char* code);
+    // "<temporary folder>Tempmen100.the".
+    CString SnapshotPath() const;
+
+    // Project and head files.
+    int SaveFACFile(CString path, const char* mode, bool keep);
+    int LoadFACFile(CString path, bool keep);
+    int LoadFACFileOLD(CString path);
+    int SaveTHEFile(CString path, const char* mode);
+    int LoadTHEFile(CString path, bool clear);
+    int SavePHSFile2(CString path);
+    int LoadPHSFile(CString path);
+    int LoadXXXFile(CString path, bool clear);
+    int SaveOBJFile(CString path, int variant);
+    int LoadOBJFile(CString path);
+
+    CMainFrame* Frame() const;
+
+private:
+    svc::FaceTables tables_;
+};
+
+// The one document while it lives.
+extern CFaceDoc* actdoc;

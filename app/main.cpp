@@ -1,0 +1,4 @@
+#include "app/faceapp.h"
+#include "framework/backend.h"
+
+int main(int argc, char** argv) { return RunBrivanta(argc, argv, brv::DefaultHeadlessBackend()); }

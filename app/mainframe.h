@@ -1,0 +1,192 @@
+#pragma once
+// The main frame: the 2 x 2 splitter with the four views, the pane layouts,
+// the tool state every view obeys, the step pages and palettes it owns, and
+// the command table of the program. It is also the svc::MainFrame of the
+// model and fitting code.
+
+#include <vector>
+
+#include "framework/toolbar.h"
+#include "framework/ui.h"
+#include "seams/app.h"
+
+class CFaceDoc;
+class CFaceView;
+class CDlgBrushSelect;
+class CDlgAge;
+class CDlgCrop;
+class CDlgFeatures3;
+class CDlgFeatures2;
+class CDlgLaserSize;
+class CDlgHeadFeatures;
+class CDlgFreeTool;
+
+namespace fnd {
+class fileTB;
+}
+
+// The static splitter: the user cannot drag its bars, and the wheel over it
+// is swallowed.
+class CFaceSplitter : public CSplitterWnd {
+    DECLARE_DYNCREATE(CFaceSplitter)
+public:
+    void OnMouseMove(UINT flags, CPoint point) override;
+    void OnLButtonDown(UINT flags, CPoint point) override;
+    BOOL OnMouseWheel(UINT flags, short delta, CPoint point) override;
+
+protected:
+    DECLARE_MESSAGE_MAP()
+};
+
+class CMainFrame : public CFrameWnd, public svc::MainFrame {
+    DECLARE_DYNCREATE(CMainFrame)
+public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Tool state (see the views): tool 0 placing with toolMode as sub-mode,
+    // 1 Select, 2 Zoom, 3 and 4 rectangle zoom, 5 Move.
+    int tool = 1;
+    int previousTool = 1;
+    int toolMode = 0;
+    int previousToolMode = 0;
+    int layout = 4;  // 1, 2 or 4 panes
+    CToolBar m_wndToolBar;
+    CToolBar m_wndToolBar2;
+    CFaceSplitter m_wndSplitter;
+    CDlgBrushSelect* m_dlgBrushSelect = nullptr;
+    CDlgAge* ageDialog = nullptr;
+    CDlgCrop* cropDialog = nullptr;
+    CDlgFeatures3* curveDialog = nullptr;
+    CDlgFeatures2* pointDialog = nullptr;
+    CDlgLaserSize* modelDialog = nullptr;
+    CDlgHeadFeatures* headPrepDialog = nullptr;
+    CDlgFreeTool* m_dlgFreeTool = nullptr;
+    // Set while a project file is being read.
+    int projectLoaded = 0;
+    // A refinement with a new photo is under way.
+    int refining = 0;
+    // The view that keeps the activation (the feature-curve page locks one);
+    // the view that was active last.
+    CFaceView* lockedView = nullptr;
+    CFaceView* lastActiveView = nullptr;
+
+    CFaceDoc* GetDoc() const;
+    // The splitter's panes: null before the splitter exists.
+    CFaceView* Pane(int row, int col) const;
+    // The active view as a face view (null when none).
+    CFaceView* ActiveFaceView() const;
+    // Makes the view active (its pane too).
+    void ActivateView(CFaceView* view);
+
+    // svc::MainFrame
+    void Model() override;
+    void OnViews2() override;
+
+    // Creation, sizing, closing.
+    BOOL PreCreateWindow(CREATESTRUCT& cs) override;
+    BOOL PreTranslateMessage(MSG* msg) override;
+    BOOL OnCreateClient(LPCREATESTRUCT cs, CCreateContext* context) override;
+    int OnCreate(LPCREATESTRUCT cs) override;
+    void OnSize(UINT type, int cx, int cy) override;
+    void OnClose() override;
+    void OnTimer(UINT_PTR id) override;
+
+    // Pages and palettes.
+    void HideToolDialogs();
+    void HideModelessDialogs();
+    // Deletes a page whose window is gone: at once, or after the page's own
+    // running handler has returned.
+    void ForgetPage(CWnd* page);
+
+    // The frame's section of the project file: client width and height.
+    void writeOpenGL(fnd::fileTB& f) const;
+    void readOpenGL(fnd::fileTB& f);
+
+    // Layouts.
+    void OnViews1();
+    void OnViews2A();
+    void OnViews2B();
+    void OnViews4();
+    void OnViews4b();
+    void ChangeViews(bool start);
+
+    // Tool state and view commands.
+    void OnSelect();
+    void OnZoom();
+    void OnRectZoom();
+    void OnRectZoom2();
+    void OnMove();
+    void OnFitZoom();
+    void OnSpline();
+    void OnClone();
+    void OnFreeTool();
+    void OnFeatureToolHead();
+    void OnUndo();
+    void OnFunction(UINT id);
+    void OnUpdateCommandUI(CCmdUI* ui);
+
+    // Work flow.
+    void NextFunction(int code, int unused = 0);
+    void OnStartWork();
+    void OnPhotoMode();
+    void OnCameraMode();
+    void OnMedalMode();
+    void OnBackPicture();
+    void OnCrop();
+    void OnProperties();
+    void OnAge();
+    void OnPictFromOther();
+    void OnPictFromTemp();
+    void FeatureToolPhoto();
+    void FeatureToolPhotoEx();
+    void CreateAutomaticLines();
+    void HeadToPhotoTrafo();
+    void MakeFullTexture();
+
+    // Files and exports.
+    void OnFileNew();
+    void OnImportPic();
+    void OnImportAge();
+    void OnImportTHE();
+    void OnFileSaveTHE();
+    void OnFileOpenFAC();
+    void OnFileSaveFAC();
+    void OnMruFile(UINT id);
+    void OnExportPhoto();
+    void OnModifyPic();
+    void OnNotes();
+    void OnSuperMenu();
+    void OnStat();
+
+    // The four kinds of pane, in the order the layouts refit them.
+    enum PaneKind { kOrigPhoto, kOrig2D, kEdit3D, kEdit2D3D };
+
+protected:
+    // The run-time class a pane of that kind is made from.
+    virtual const CRuntimeClass* PaneClass(PaneKind kind) const;
+    LRESULT OnDeletePages(WPARAM, LPARAM);
+    DECLARE_MESSAGE_MAP()
+
+private:
+    // Gives the rows and columns their sizes (one pane of a row or column
+    // when single) and lays the splitter out; nothing while it is hidden.
+    void sizePanes(int activeRow, int activeCol, bool singleRow, bool singleCol);
+    void layoutOne(bool refit);
+    void layoutTwo(int row, bool refit);
+    void refitAll();
+    bool createPane(int row, int col, PaneKind kind);
+    bool toolChangeAllowed();
+    void zoomTool(int t);
+    void hidePalette(CWnd* palette);
+    // Destroys a page's window and deletes it (later when one of its own
+    // handlers is running).
+    void destroyPage(CWnd* page);
+    bool forgetPointer(CWnd* page);
+    void deleteLater(CWnd* page);
+    std::vector<CWnd*> doomedPages_;
+    bool deletePosted_ = false;
+};
+
+// Posted to the frame to delete pages whose windows are gone.
+inline constexpr UINT WM_DELETE_PAGES = WM_USER + 0x120;
