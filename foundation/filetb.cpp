@@ -44,7 +44,26 @@ float toSingle(double v) {
 
 bool isBlank(int ch) { return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n'; }
 
+// A token of digits alone (an optional sign first) is read here; anything
+// else goes to the library, whose results these equal.
+bool digitsOnly(const char* s, long& v) {
+    const char* p = s;
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    if (*p < '0' || *p > '9') return false;
+    long r = 0;
+    int n = 0;
+    for (; *p >= '0' && *p <= '9'; ++p, ++n) {
+        if (n == 18) return false;
+        r = r * 10 + (*p - '0');
+    }
+    if (*p) return false;
+    v = negative ? -r : r;
+    return true;
+}
+
 bool parseLong(const char* s, long& v) {
+    if (digitsOnly(s, v)) return true;
     errno = 0;
     char* end = nullptr;
     long r = std::strtol(s, &end, 10);
@@ -60,7 +79,43 @@ bool parseInt32(const char* s, long& v) {
     return true;
 }
 
+// A plain decimal of at most 15 digits ("-35.268", "0.408253") converts
+// exactly to a double and, unless that lands on a midpoint between two
+// singles, rounds to the single the library's conversion gives.
+bool plainDecimal(const char* s, float& v) {
+    static const double tens[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
+                                  1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char* p = s;
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    std::uint64_t m = 0;
+    int digits = 0, fraction = 0;
+    bool point = false;
+    for (;; ++p) {
+        if (*p >= '0' && *p <= '9') {
+            if (++digits > 15) return false;
+            m = m * 10 + std::uint64_t(*p - '0');
+            if (point) ++fraction;
+        } else if (*p == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (*p || digits == 0) return false;
+    const double d = double(m) / tens[fraction];
+    const float f = static_cast<float>(d);
+    if (double(f) != d) {
+        const float other = std::nextafter(f, double(f) < d ? std::numeric_limits<float>::infinity()
+                                                            : -std::numeric_limits<float>::infinity());
+        if ((double(f) + double(other)) * 0.5 == d) return false;
+    }
+    v = negative ? -f : f;
+    return true;
+}
+
 bool parseSingle(const char* s, float& v) {
+    if (plainDecimal(s, v)) return true;
     char* end = nullptr;
     float r = strtof_l(s, &end, cLocale());
     if (end == s) return false;
@@ -218,20 +273,42 @@ void fileTB::writeFormatted(const char* format, double v) {
 
 int fileTB::get() {
     if (!good_ || !text_ || !reading_) return 0;
+    if (!memory_) return scanToken([this] { return readChar(); }, [this](int ch) { unreadChar(ch); });
+    // A block is scanned through a local cursor (the same steps as
+    // readChar: 0xFF is consumed and ends the data, the end is not).
+    const unsigned char* p = cursor_;
+    const unsigned char* const e = end_;
+    int last = c;
+    const int r = scanToken(
+        [&p, e, &last]() -> int {
+            if (p >= e) return -1;
+            const int ch = *p++;
+            if (ch == 0xFF) return -1;
+            last = ch;
+            return ch;
+        },
+        [&p](int) { --p; });
+    cursor_ = p;
+    c = last;
+    return r;
+}
+
+template <class Next, class Unread>
+int fileTB::scanToken(Next next, Unread unread) {
     int ch;
     for (;;) {
-        ch = readChar();
+        ch = next();
         if (ch < 0) return 0;
         while (atLineStart_ && ch == commentLineChar) {
             do {
-                ch = readChar();
+                ch = next();
                 if (ch < 0) return 0;
             } while (ch != '\n');
-            ch = readChar();
+            ch = next();
             if (ch < 0) return 0;
         }
         while (ch == ' ' || ch == '\t' || ch == '\r') {
-            ch = readChar();
+            ch = next();
             if (ch < 0) return 0;
         }
         if (ch == '\n') {
@@ -245,13 +322,13 @@ int fileTB::get() {
     while (!isBlank(ch)) {
         if (n == tokenLimit) {
             // The rest of an over-long run forms the next token.
-            unreadChar(ch);
+            unread(ch);
             _item[n] = 0;
             item = _item;
             return 1;
         }
         _item[n++] = static_cast<char>(ch);
-        ch = readChar();
+        ch = next();
         if (ch < 0) {
             _item[n] = 0;
             item = _item;
@@ -262,6 +339,22 @@ int fileTB::get() {
     item = _item;
     atLineStart_ = ch == '\n';
     return 1;
+}
+
+bool fileTB::skipByteOrderMark() {
+    static const unsigned char mark[3] = {0xEF, 0xBB, 0xBF};
+    if (!good_ || !reading_ || !text_) return false;
+    if (memory_) {
+        if (end_ - cursor_ < 3 || std::memcmp(cursor_, mark, 3) != 0) return false;
+        cursor_ += 3;
+        return true;
+    }
+    if (!file_) return false;
+    const long at = std::ftell(file_);
+    unsigned char head[3];
+    if (at >= 0 && std::fread(head, 1, 3, file_) == 3 && std::memcmp(head, mark, 3) == 0) return true;
+    if (at < 0 || std::fseek(file_, at, SEEK_SET) != 0) good_ = false;
+    return false;
 }
 
 bool fileTB::textToken() {

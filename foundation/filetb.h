@@ -91,6 +91,9 @@ public:
 
     // Next token into item; 1, or 0 at the end of the data. Text mode only.
     int get();
+    // At the current place of a text read stream, passes over a UTF-8
+    // byte-order mark (the three bytes EF BB BF); true when there was one.
+    bool skipByteOrderMark();
     // "t" selects text, anything else binary. On a change a read stream
     // skips the rest of the current line, a write stream ends the line.
     void setMode(const char* m);
@@ -150,6 +153,9 @@ private:
     void writeInt32(long v);
     void writeSingle(float v);
     bool textToken();   // get() that clears good when there is no token
+    // The steps of get() over a character source.
+    template <class Next, class Unread>
+    int scanToken(Next next, Unread unread);
 
     int depth_ = 0;
     bool comment_ = false;

@@ -118,6 +118,10 @@ class Backend {
   virtual void ControlChanged(HWND control) {}
   virtual void ControlDestroyed(HWND control) {}
   virtual bool ControlDefault(HWND control, unsigned message, uintptr_t wParam, intptr_t lParam) { return false; }
+  // The item of a native report list under a client point, from the
+  // geometry the backend draws: true with the item (-1: none) and the
+  // LVHT_ flags; false leaves the answer to the framework's own geometry.
+  virtual bool ListHitTest(HWND list, POINT client, int* item, UINT* flags) { return false; }
   // The pointer's shape over the program's windows.
   virtual void SetCursor(brv::gdi::IconTag* cursor) {}
   // Waits until input arrives (brv::PostInput) or the tick count reaches

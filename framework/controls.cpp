@@ -494,6 +494,14 @@ int ListHitTest(HWND h, POINT p, UINT* flags) {
   ListData* l = ControlOf<ListData>(h);
   if (flags) *flags = LVHT_NOWHERE;
   if (!l) return -1;
+  if (CurrentBackend().HostsNativeControls()) {
+    int item = -1;
+    UINT native = LVHT_NOWHERE;
+    if (CurrentBackend().ListHitTest(h, p, &item, &native)) {
+      if (flags) *flags = native;
+      return item;
+    }
+  }
   CSize size = ClientSize(h);
   if (p.x < 0 || p.y < 0 || p.x >= size.cx || p.y >= size.cy) return -1;
   int item = l->top + p.y / ListRowHeight(h);

@@ -40,6 +40,13 @@ int SafeLength(const char* text) {
 
 LPCSTR AfxGetEmptyString() { return g_pchNil; }
 
+UINT HashKey(LPCSTR key) {
+  UINT hash = 0;
+  if (key)
+    for (; *key; ++key) hash = hash * 33u + static_cast<UINT>(static_cast<int>(static_cast<signed char>(*key)));
+  return hash;
+}
+
 void CString::Init() { m_pchData = g_pchNil; }
 
 bool CString::IsLocked() const { return Data()->nRefs < 0 && Data() != &g_nil.header; }

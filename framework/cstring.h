@@ -163,3 +163,8 @@ bool operator>=(const CString& a, LPCSTR b);
 bool operator>=(LPCSTR a, const CString& b);
 
 LPCSTR AfxGetEmptyString();
+
+// Hash of a text key for the map classes: starts at 0 and becomes
+// hash x 33 + the character (as a signed byte) for each character; null
+// hashes as the empty text.
+UINT HashKey(LPCSTR key);

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -192,6 +194,39 @@ BOOL WriteProfileString(LPCSTR section, LPCSTR entry, LPCSTR value) {
   }
   if (value) entries.emplace_back(entry, value);
   return Save(s);
+}
+
+namespace {
+
+constexpr std::size_t kPreferenceRoom = 255;
+
+std::pair<std::string, std::string> PreferencePlace(std::string_view key) {
+  const std::size_t colon = key.find(':');
+  if (colon == std::string_view::npos) return {"Preferences", std::string(key)};
+  return {std::string(key.substr(0, colon)), std::string(key.substr(colon + 1))};
+}
+
+}  // namespace
+
+bool GetPreferenceString(LPCSTR key, char* value, bool) {
+  if (value) value[0] = '\0';
+  if (!key) return false;
+  const auto [section, entry] = PreferencePlace(key);
+  const Settings s = Load();
+  const std::string* found = Find(s, section, entry);
+  if (!found) return false;
+  if (value) {
+    const std::size_t n = std::min(found->size(), kPreferenceRoom - 1);
+    std::memcpy(value, found->data(), n);
+    value[n] = '\0';
+  }
+  return true;
+}
+
+bool SetPreferenceString(LPCSTR key, LPCSTR value, bool) {
+  if (!key) return false;
+  const auto [section, entry] = PreferencePlace(key);
+  return WriteProfileString(section.c_str(), entry.c_str(), value ? value : "") != FALSE;
 }
 
 namespace brv {

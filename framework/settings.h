@@ -16,6 +16,16 @@ CString GetProfileString(LPCSTR section, LPCSTR entry, LPCSTR defaultValue = nul
 // A null value removes the entry; a null entry removes the whole section.
 BOOL WriteProfileString(LPCSTR section, LPCSTR entry, LPCSTR value);
 
+// Preferences by one key over the same file: "section:entry" names that
+// entry (so "Settings:Count" is the launch counter), a key without ':' an
+// entry of the section "Preferences". There is one settings file, so the
+// any-application flag names the same place.
+// GetPreferenceString copies at most 254 characters and a NUL into value
+// (255 bytes); false, value empty, when the key is not set.
+bool GetPreferenceString(LPCSTR key, char* value, bool anyApplication = false);
+// Stores the value and writes the file at once; false when writing failed.
+bool SetPreferenceString(LPCSTR key, LPCSTR value, bool anyApplication = false);
+
 namespace brv {
 
 // The settings file in use.

@@ -1,7 +1,12 @@
 #include "framework/shell.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 #include "framework/backend.h"
@@ -131,3 +136,40 @@ HINSTANCE ShellExecute(HWND, LPCSTR, LPCSTR file, LPCSTR, LPCSTR, int) {
   bool ok = file && *file && brv::CurrentBackend().OpenUrl(file);
   return reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(ok ? 42 : SE_ERR_NOASSOC));
 }
+
+extern char** environ;
+
+namespace brv {
+
+bool StartProgram(const std::string& program, const std::string& argument, std::string* reason) {
+  if (program.empty()) {
+    if (reason) *reason = std::strerror(ENOENT);
+    return false;
+  }
+  posix_spawn_file_actions_t files;
+  posix_spawnattr_t attributes;
+  posix_spawn_file_actions_init(&files);
+  posix_spawnattr_init(&attributes);
+  posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&files, 1, 2);
+  // Its own process group, so that a signal to ours does not reach it; and
+  // no signal blocked or ignored from us.
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &all);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  std::string name = program, arg = argument;
+  char* argv[] = {name.data(), arg.data(), nullptr};
+  pid_t pid = 0;
+  const int error = posix_spawnp(&pid, name.c_str(), &files, &attributes, argv, environ);
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&files);
+  if (error != 0 && reason) *reason = std::strerror(error);
+  return error == 0;
+}
+
+}  // namespace brv

@@ -46,6 +46,12 @@ namespace brv {
 // "CURSOR 233" for a resource one, "" for anything else.
 std::string CursorName(HCURSOR cursor);
 
+// Starts program (found on PATH unless it holds a '/') with one argument,
+// never through a shell: in a process group of its own, reading nothing and
+// writing to /dev/null, and not waited for. False with the system's reason
+// when it could not be started.
+bool StartProgram(const std::string& program, const std::string& argument, std::string* reason = nullptr);
+
 // Ends the program with the exit code (the backend's exit hook; the
 // headless backend records the code and unwinds, see ProgramExit).
 [[noreturn]] void ExitProgram(int code);

@@ -231,3 +231,64 @@ int _strnicmp(const char* a, const char* b, std::size_t count) {
 }
 
 int _stricmp(const char* a, const char* b) { return _strnicmp(a, b, static_cast<std::size_t>(-1)); }
+
+unsigned char* tc_c2pstr(char* text) {
+  auto* out = reinterpret_cast<unsigned char*>(text);
+  if (!text) return out;
+  const std::size_t length = std::strlen(text);
+  if (length == 0) return out;
+  std::memmove(text + 1, text, length);  // over the NUL
+  out[0] = static_cast<unsigned char>(length & 0xFF);
+  return out;
+}
+
+char* tc_p2cstr(unsigned char* text) {
+  auto* out = reinterpret_cast<char*>(text);
+  if (!text || text[0] == 0) return out;
+  const std::size_t length = text[0];
+  std::memmove(text, text + 1, length);
+  out[length] = '\0';
+  return out;
+}
+
+namespace {
+
+// Mac Roman and Windows-1252 codes of the same character.
+struct CodePair {
+  unsigned char mac, win;
+};
+constexpr CodePair kCodePairs[] = {
+    {13, 10},                                                              // line end
+    {0x80, 0xC4}, {0x82, 0xC7}, {0x83, 0xC9}, {0x85, 0xD6}, {0x86, 0xDC},  // Ä Ç É Ö Ü
+    {0x87, 0xE1}, {0x88, 0xE0}, {0x89, 0xE2}, {0x8A, 0xE4}, {0x8D, 0xE7},  // á à â ä ç
+    {0x8E, 0xE9}, {0x8F, 0xE8}, {0x90, 0xEA}, {0x91, 0xEB}, {0x92, 0xED},  // é è ê ë í
+    {0x93, 0xEC}, {0x94, 0xEE}, {0x97, 0xF3}, {0x98, 0xF2}, {0x99, 0xF4},  // ì î ó ò ô
+    {0x9A, 0xF6}, {0x9C, 0xFA}, {0x9D, 0xF9}, {0x9E, 0xFB}, {0x9F, 0xFC},  // ö ú ù û ü
+    {0xA1, 0xB0}, {0xA7, 0xDF}, {0xAF, 0xD8}, {0xBF, 0xF8}, {0xCB, 0xC0},  // ° ß Ø ø À
+    {0xE5, 0xC2}, {0xE6, 0xCA}, {0xE7, 0xC1}, {0xE8, 0xCB}, {0xE9, 0xC8},  // Â Ê Á Ë È
+    {0xEA, 0xCD}, {0xEB, 0xCE}, {0xED, 0xCC}, {0xEE, 0xD3}, {0xEF, 0xD4},  // Í Î Ì Ó Ô
+    {0xF1, 0xD2}, {0xF2, 0xDA}, {0xF3, 0xDB}, {0xF4, 0xD9},                // Ò Ú Û Ù
+};
+
+}  // namespace
+
+unsigned char MacCharToWin(unsigned char c) {
+  for (const CodePair& p : kCodePairs)
+    if (p.mac == c) return p.win;
+  return c;
+}
+
+unsigned char WinCharToMac(unsigned char c) {
+  for (const CodePair& p : kCodePairs)
+    if (p.win == c) return p.mac;
+  return c;
+}
+
+void msgbox(LPCSTR text) { AfxMessageBox(text ? text : "", MB_OK | MB_ICONSTOP); }
+
+int DB(LPCSTR text, unsigned int a, unsigned int b) {
+  CString message;
+  message.Format("%s  %d %d", text ? text : "", static_cast<int>(a), static_cast<int>(b));
+  AfxMessageBox(message, MB_OK);
+  return 1;
+}

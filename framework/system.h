@@ -112,6 +112,25 @@ int _stricmp(const char* a, const char* b);
 inline int stricmp(const char* a, const char* b) { return _stricmp(a, b); }
 int _strnicmp(const char* a, const char* b, std::size_t count);
 
+// Length-prefixed strings (one length byte, then the characters), converted
+// in place. tc_c2pstr: the length byte holds the length modulo 256 and no
+// NUL follows; an empty text stays as it is. tc_p2cstr: the characters move
+// to the front and a NUL ends them; a zero length byte leaves the text alone.
+// Both return their argument.
+unsigned char* tc_c2pstr(char* text);
+char* tc_p2cstr(unsigned char* text);
+
+// One byte between the Mac Roman and the Windows-1252 code pages: the
+// accented letters and signs of the table, and the Mac's line end (13) as
+// the Windows one (10); every other byte stays.
+unsigned char MacCharToWin(unsigned char c);
+unsigned char WinCharToMac(unsigned char c);
+
+// A stop box with the text and a single button.
+void msgbox(LPCSTR text);
+// A debugging box: "%s  %d %d" of the arguments. Returns 1.
+int DB(LPCSTR text, unsigned int a, unsigned int b);
+
 namespace brv {
 
 // Whether name matches the mask ('*' any run, '?' one character, ASCII case

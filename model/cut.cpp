@@ -224,19 +224,13 @@ bool head3::cutBySurface(Index<featureline3>& line, vector3<double> origin, vect
     }
     // The vertices enclosed: every triangle of theirs is gathered.
     std::vector<Index<triangle>> doomed;
-    std::vector<Index<vertex>> enclosed;
+    dynarray<Index<vertex> > enclosed(0, 10, 1.25, 0.33);
     auto& g = gatheredTriangles();
     for (int n = g.first(); n != -1; n = g.nextOf(n)) doomed.push_back(g[n]);
-    for (Index<vertex> v = vertices.first(); v != -1; v = vertices.nextOf(v)) {
-        const commonlistindex<triangle>& ts = vertices[v].triangles;
-        if (ts.count() == 0) continue;
-        bool all = true;
-        for (int n = ts.first(); n != -1 && all; n = ts.nextOf(n)) all = isGathered(ts[n]);
-        if (all) enclosed.push_back(v);
-    }
+    gatherVertices(&enclosed);
     for (Index<triangle> t : doomed) remove_triangle(t);
-    for (Index<vertex> v : enclosed) remove_vertex(v);
+    for (int k = 0; k < enclosed.size(); ++k) remove_vertex(enclosed[k]);
     clean_gatheredTriangles();
-    cleanAreas();
+    cleanRegions();
     return true;
 }

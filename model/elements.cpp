@@ -35,6 +35,45 @@ void generalpoint3::set_extrapoint(Index<triangle> t, const vector3<double>& bar
     vtx = -1;
 }
 
+void generalpoint3::makeExtra() {
+    if (isFixed()) _makeExtra();
+}
+
+void generalpoint3::_makeExtra() {
+    Index<vertex> v = vtx;
+    if (v == -1 || v.data().triangles.count() == 0) return;
+    const commonlistindex<triangle>& ts = v.data().triangles;
+    const Index<triangle> t = ts[ts.first()];
+    const triangle& tr = t.data();
+    const vector3<double> corner(tr.a == v ? 1 : 0, tr.b == v ? 1 : 0, tr.c == v ? 1 : 0);
+    if (corner.x + corner.y + corner.z != 1) return;
+    // Which element this point is, found by its address: the vertex's
+    // feature point or one of its line points. Only that link moves; the
+    // vertex's other points stay fixed where they are.
+    Index<featurepoint3> asFeature = -1;
+    Index<linepoint3> asLine = -1;
+    Index<featurepoint3> fp = v.data().featurepoint;
+    if (fp != -1 && static_cast<generalpoint3*>(&fp.data()) == this) asFeature = fp;
+    commonlistindex<linepoint3>& lps = v.data().linepoints;
+    for (int n = lps.first(); n != -1 && asLine == -1; n = lps.nextOf(n)) {
+        Index<linepoint3> lp = lps[n];
+        if (static_cast<generalpoint3*>(&lp.data()) == this) asLine = lp;
+    }
+    Index<extrapoint> e = -1;
+    ::set_extrapoint(&e, t, corner, roughConversion);
+    if (e == -1) return;
+    if (asFeature != -1) {
+        v.data().featurepoint = -1;
+        e.data().featurepoint = asFeature;
+    }
+    if (asLine != -1) {
+        v.data().linepoints.remove_data(asLine);
+        e.data().linepoint = asLine;
+    }
+    extra = e;
+    vtx = -1;
+}
+
 fileTB& operator<<(fileTB& f, const generalpoint3& g) { return f << g.extra << g.vtx; }
 fileTB& operator>>(fileTB& f, generalpoint3& g) { return f >> g.extra >> g.vtx; }
 
@@ -132,15 +171,9 @@ void extrapoint::set(Index<triangle> t, const vector3<double>& l, pointConversio
     conversion();
 }
 
-void extrapoint::conversion() {
-    double sum = local.x + local.y + local.z;
-    if (tri == -1 || sum < 1e-10) {
-        local = {1, 0, 0};
-        position = {};
-        return;
-    }
-    if (ForcedConversionMode != 0) mode = ForcedConversionMode;
-    if (mode == 0) mode = roughConversion;
+vector3<double> extrapoint::cleanedWeights(vector3<double> local) {
+    const double sum = local.x + local.y + local.z;
+    if (!(sum >= 1e-10)) return {1, 0, 0};
     local /= sum;
     double* w[3] = {&local.x, &local.y, &local.z};
     for (double* wk : w) {
@@ -150,6 +183,19 @@ void extrapoint::conversion() {
             local /= (1.0 - old);
         }
     }
+    return local;
+}
+
+void extrapoint::conversion() {
+    double sum = local.x + local.y + local.z;
+    if (tri == -1 || sum < 1e-10) {
+        local = {1, 0, 0};
+        position = {};
+        return;
+    }
+    if (ForcedConversionMode != 0) mode = ForcedConversionMode;
+    if (mode == 0) mode = roughConversion;
+    local = cleanedWeights(local);
     position = mode == sophisticatedConversion ? sophisticatedPoint() : roughPoint();
 }
 

@@ -82,6 +82,13 @@ public:
     // Puts the point's edit point (a new one when it has none) on triangle
     // t at the barycentric coordinates; the point is rubber afterwards.
     void set_extrapoint(Index<triangle> t, const vector3<double>& bary, pointConversionMode mode);
+    // A fixed point becomes rubber (_makeExtra); nothing for any other.
+    void makeExtra();
+    // The point fixed at vertex v becomes rubber on a new edit point at v's
+    // corner of v's first triangle; nothing when v has no triangle. When
+    // the point is v's feature point or one of v's line points, that link
+    // moves from v to the edit point.
+    void _makeExtra();
 
     // Stamp of the cached projection; valid while it equals ProjCounter.
     static inline int ProjCounter = 1;
@@ -174,6 +181,9 @@ public:
     void set(Index<triangle> t, const vector3<double>& local, pointConversionMode mode);
     // Recomputes the position from the triangle and the weights.
     void conversion();
+    // The weights as conversion leaves them: summing to 1, each below
+    // bariCoordMinValue dropped (the zero weights for a sum below 1e-10).
+    static vector3<double> cleanedWeights(vector3<double> local);
     vector3<double> roughPoint() const;
     vector3<double> sophisticatedPoint() const;
     void traf(Strafo3& t) { simplepoint::traf(t); }

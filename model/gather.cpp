@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/cut.h"
+#include "model/featuretables.h"
 #include "model/head.h"
 #include "model/octree.h"
 #include "model/topology.h"
@@ -292,6 +293,39 @@ void head3::gatherTriangles(Index<featureline3> L, Index<triangle> start) {
         for (Index<triangle> t = triangles.first(); t != -1; t = triangles.nextOf(t))
             change_triangle_at_gatheredTriangles(t);
     }
+}
+
+int head3::gatherVertices(dynarray<Index<vertex> >* out) const {
+    if (out) out->resize(0);
+    int n = 0;
+    for (Index<vertex> v = vertices.first(); v != -1; v = vertices.nextOf(v)) {
+        const commonlistindex<triangle>& ts = vertices[v].triangles;
+        if (ts.count() == 0) continue;
+        bool all = true;
+        for (int k = ts.first(); k != -1 && all; k = ts.nextOf(k)) all = isGathered(ts[k]);
+        if (!all) continue;
+        if (out) out->add(v);
+        ++n;
+    }
+    return n;
+}
+
+int head3::cleanRegions() {
+    set_actual();
+    int removed = cleanAreas();
+    // A region of the tables always exists in the head (reading makes
+    // them), so only the others go when they lost their last area.
+    std::vector<Index<region>> empty;
+    for (Index<region> r = regions.first(); r != -1; r = regions.nextOf(r)) {
+        if (regions[r].areas.count() > 0) continue;
+        bool named = false;
+        CString code;
+        for (int n = 0; !named && GetRegionInfo(n, &code); ++n) named = code.View() == std::string_view(regions[r].name());
+        if (!named) empty.push_back(r);
+    }
+    for (Index<region> r : empty) removed |= RemoveRegion(r);
+    for (Index<area> a = areas.first(); a != -1; a = areas.nextOf(a)) order_regions(areas[a].regions);
+    return removed ? 1 : 0;
 }
 
 int head3::generateRegion(Index<region> r) {

@@ -1,7 +1,9 @@
 #include "model/head.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "seams/app.h"
@@ -338,6 +340,8 @@ void head3::write(fileTB& f, const svc::FaceTables* tables) const {
 // ---- reading ----
 
 head3& head3::read(fileTB& f, bool moveToCenter) {
+    // The file's version holds while this head is read, whatever the end.
+    fnd::temporaryChange<int> version(head3Version, head3Version);
     int permutation = read_text(f);
     if (!f.good()) return *this;
     if (permutation != 0) {
@@ -349,16 +353,24 @@ head3& head3::read(fileTB& f, bool moveToCenter) {
 }
 
 int head3::read_text(fileTB& f) {
+    const int before = head3Version;
     f.setMode("t");
+    // Editors may put a byte-order mark before the first line.
+    f.skipByteOrderMark();
     int mode = 0, permutation = 0;
     f >> head3Version >> mode >> permutation;
-    if (!f.good()) return 0;
+    if (!f.good()) {
+        head3Version = before;
+        return 0;
+    }
     f.setMode((mode & 1) ? "t" : "b");
     if (head3Version < 2 || (mode & ~1) != 0) {
         f.close();
+        head3Version = before;
         return 0;
     }
     read_version2(f);
+    if (!f.good()) head3Version = before;
     return f.good() ? permutation : 0;
 }
 
@@ -412,6 +424,7 @@ void head3::read_version2(fileTB& f) {
         svc::progress().Step(4);
     }
     if (f.good() && !referencesHold(head3Version > 2 ? counts[2] : -1)) f.fail();
+    if (f.good() && !(valuesHold() && tablesHold(fresh))) f.fail();
     if (!f.good()) {
         clear();
         status = 0;
@@ -502,6 +515,44 @@ void head3::moveReservedFrom(int i) {
     }
 }
 
+namespace {
+
+bool isFinite(double v) { return std::isfinite(v); }
+bool isFinite(const vector3<double>& v) { return isFinite(v.x) && isFinite(v.y) && isFinite(v.z); }
+
+}  // namespace
+
+bool head3::valuesHold() const {
+    if (!isFinite(offset) || !isFinite(scale)) return false;
+    for (int k = vertices.first(); k != -1; k = vertices.nextOf(k))
+        if (!isFinite(vertices[k].position)) return false;
+    for (int k = extrapoints.first(); k != -1; k = extrapoints.nextOf(k))
+        if (!isFinite(extrapoints[k].local)) return false;
+    for (int k = featurepoints.first(); k != -1; k = featurepoints.nextOf(k))
+        if (!isFinite(featurepoints[k].weight)) return false;
+    for (int k = featurelines.first(); k != -1; k = featurelines.nextOf(k)) {
+        const featureline3& l = featurelines[k];
+        if (!isFinite(l.weightPoint)) return false;
+        for (int j = l.first(); j != -1; j = l.nextOf(j))
+            if (!isFinite(l[j].weight1) || !isFinite(l[j].weight2)) return false;
+    }
+    for (int k = colors.first(); k != -1; k = colors.nextOf(k))
+        if (!isFinite(static_cast<const vector3<double>&>(colors[k]))) return false;
+    for (int k = regions.first(); k != -1; k = regions.nextOf(k)) {
+        const region& r = regions[k];
+        if (!isFinite(r.origin) || !isFinite(r.axisX) || !isFinite(r.axisY) || !isFinite(r.axisZ)) return false;
+    }
+    return true;
+}
+
+bool head3::tablesHold(const svc::FaceTables& tables) {
+    for (int i = 0; i < tables.groups.size(); ++i)
+        if (!isFinite(tables.groups[i].value)) return false;
+    for (int i = 0; i < tables.txtCoordinates.size(); ++i)
+        if (!isFinite(tables.txtCoordinates[i].u) || !isFinite(tables.txtCoordinates[i].v)) return false;
+    return true;
+}
+
 bool head3::referencesHold(int txtCount) const {
     const members<vertex> vs(vertices);
     const members<triangle> ts(triangles);
@@ -512,12 +563,16 @@ bool head3::referencesHold(int txtCount) const {
     const members<area> as(areas);
     const members<region> rs(regions);
 
-    for (int k = vertices.first(); k != -1; k = vertices.nextOf(k))
-        if (!vs.hasOrNone(vertices[k].mirror)) return false;
+    // Mirror links are two-sided (a vertex on the middle plane names itself).
+    for (int k = vertices.first(); k != -1; k = vertices.nextOf(k)) {
+        const Index<vertex> m = vertices[k].mirror;
+        if (!vs.hasOrNone(m) || (m != -1 && vertices[m].mirror != k)) return false;
+    }
     for (int k = triangles.first(); k != -1; k = triangles.nextOf(k)) {
         const triangle& t = triangles[k];
         if (!vs.has(t.a) || !vs.has(t.b) || !vs.has(t.c)) return false;
         if (!ts.hasOrNone(t.mirror) || !ts.hasOrNone(t.quadPartner)) return false;
+        if (t.mirror != -1 && triangles[t.mirror].mirror != k) return false;
         if (t.group < 0 || t.material < 0) return false;
         for (int row : t.txtRow)
             if (row < -1 || (txtCount >= 0 && row >= txtCount)) return false;
@@ -529,9 +584,13 @@ bool head3::referencesHold(int txtCount) const {
         const extrapoint& e = extrapoints[k];
         if (!ts.hasOrNone(e.tri) || !es.hasOrNone(e.mirror)) return false;
     }
+    // A vertex or an edit point carries one feature point.
+    std::set<int> carriers, riders;
     for (int k = featurepoints.first(); k != -1; k = featurepoints.nextOf(k)) {
         const featurepoint3& p = featurepoints[k];
         if (!ps.hasOrNone(p.mirror) || !pointHolds(p)) return false;
+        if (p.vtx != -1 && !carriers.insert(p.vtx).second) return false;
+        if (p.extra != -1 && !riders.insert(p.extra).second) return false;
     }
     for (int k = featurelines.first(); k != -1; k = featurelines.nextOf(k)) {
         const featureline3& l = featurelines[k];

@@ -4,6 +4,7 @@
 // the shared pools; set_actual() makes a container the current one, through
 // which the element queries reach their elements.
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -114,6 +115,8 @@ public:
     // The head's triangle octree (built on first use).
     struct octtreeDeleter { void operator()(class octtree* t) const; };
     class octtree& octree();
+    // The octree, filled from this head's triangles when it is not yet.
+    class octtree& filledOctree() const;
     std::unique_ptr<class octtree, octtreeDeleter> octree_;
     // end of those members
 
@@ -123,6 +126,10 @@ public:
     vector3<double> getBasePoint(const vector3<double>& p, extrapoint* e);
     bool ProjectOnHead(double t, const spline3D& s, const dynarray<vector3<double> >& directions,
                        Index<triangle>* hit, vector3<double>* bary) const;
+    // The same onto the triangles that accept takes (all when null).
+    bool ProjectOnHead(double t, const spline3D& s, const dynarray<vector3<double> >& directions,
+                       Index<triangle>* hit, vector3<double>* bary,
+                       const std::function<bool(Index<triangle>)>* accept) const;
     vector3<double> GetMirrorPoint(vector3<double>* p, vector3<double>* reference);
     int gatherTriangles2(vector3<double> centre, double radius);
     int Save_gatheredTriangles();
@@ -140,6 +147,16 @@ public:
                                       pointConversionMode mode);
     int MakeNonExtrem(Index<featureline3> line, double minLength);
     int MakeFix(Index<featureline3> line, pointConversionMode mode, double minLength);
+    // Every point of the line becomes rubber (the closing duplicate of a
+    // closed line shares the first point's edit point again); 1 on success.
+    int MakeRubber(Index<featureline3> line);
+    // The vertices of the gathered triangles whose triangles are all
+    // gathered, in chain order; their number.
+    int gatherVertices(dynarray<Index<vertex> >* out) const;
+    // After triangles went: the areas left without triangles go, and the
+    // regions left without areas that no feature table names; every area's
+    // region list is put in order again. 1 when something went.
+    int cleanRegions();
     Index<featureline3> cutBySurface();
     bool cutBySurface(Index<featureline3>& line, vector3<double> origin, vector3<double> a, vector3<double> b,
                       double (*f)(const vector2<double>&));
@@ -152,8 +169,12 @@ private:
     bool readLists(fileTB& f);
     static void readTables(fileTB& f, svc::FaceTables& tables, const int (&counts)[3]);
     // Whether every index in the lists names an element of this head
-    // (txtCount < 0: texture rows are not checked).
+    // (txtCount < 0: texture rows are not checked), mirror links are
+    // two-sided and no vertex or edit point carries two feature points.
     bool referencesHold(int txtCount) const;
+    // Whether every number read is finite (no nan, inf or overflow).
+    bool valuesHold() const;
+    static bool tablesHold(const svc::FaceTables& tables);
 };
 
 class head2 : public named_instance {

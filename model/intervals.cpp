@@ -114,3 +114,5 @@ void fillOfIntervalExtra(dynarray<vector3<double> >* positions, dynarray<vector3
         if (normals) prepend(*normals, extra.roughNormal());
     }
 }
+
+int TypeOfLine(Index<linepoint3> p) { return p != -1 && p.data().isFixed() ? 12 : 11; }

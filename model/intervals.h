@@ -29,3 +29,7 @@ void fillOfIntervalExtra(dynarray<vector2<double> >* positions, Index<linepoint2
                          bool unused, bool* added);
 void fillOfIntervalExtra(dynarray<vector3<double> >* positions, dynarray<vector3<double> >* normals,
                          Index<linepoint3> p, generalpoint3& extra, bool atEnd, bool unused, bool* added);
+
+// How the line is drawn from this point on: 12 (straight pieces) when the
+// point exists and is fixed to a vertex, else 11 (a spline interval).
+int TypeOfLine(Index<linepoint3> p);

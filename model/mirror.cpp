@@ -1,6 +1,8 @@
 #include "model/mirror.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "seams/app.h"
 #include "seams/dialogs.h"
@@ -27,13 +29,135 @@ bool matchedMaterial(int material) {
     return material == t.faceMaterial || material == t.lipMaterial || material == t.eyeSocketMaterial;
 }
 
+// The triangles of the matched materials filed in a grid by the box in
+// which a mirrored position can be accepted by them, so that the search
+// below tries only those (in chain order, as the search over every triangle
+// would). The box: an accepted point W gives coordinates b (bariCoord,
+// each from -0.01 to 1.01, their sum s at most 1.01) with M = sum of b_k V_k
+// closer than 1 to W; bariCoord's construction makes W - M = R (1 - s) for
+// its reference point R, so |1 - s| < 1 / |R|. The extremes of M over such
+// b, widened by 1, bound W.
+class SourceGrid {
+public:
+    explicit SourceGrid(head3& h) {
+        struct Box {
+            int t;
+            vector3<double> lo, hi;
+        };
+        std::vector<Box> boxes;
+        vector3<double> lo(1e300, 1e300, 1e300), hi(-1e300, -1e300, -1e300);
+        double sizes = 0;
+        for (Index<triangle> t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t)) {
+            const triangle& tr = h.triangles[t];
+            if (!matchedMaterial(tr.material)) continue;
+            Box b{t, {}, {}};
+            if (!acceptanceBox(h.vertices[tr.a].loadPosition, h.vertices[tr.b].loadPosition,
+                               h.vertices[tr.c].loadPosition, &b.lo, &b.hi))
+                continue;
+            lo = fnd::min(lo, b.lo);
+            hi = fnd::max(hi, b.hi);
+            sizes += std::max({b.hi.x - b.lo.x, b.hi.y - b.lo.y, b.hi.z - b.lo.z});
+            boxes.push_back(b);
+        }
+        if (boxes.empty()) return;
+        lo_ = lo;
+        // Cells about the size of a box, at most 64 along an axis.
+        const double cell = std::max(sizes / boxes.size(), 1e-9);
+        for (int a = 0; a < 3; ++a) {
+            const double span = a == 0 ? hi.x - lo.x : a == 1 ? hi.y - lo.y : hi.z - lo.z;
+            n_[a] = std::clamp(int(span / cell) + 1, 1, 64);
+            step_[a] = std::max(span / n_[a], 1e-12);
+        }
+        cells_.assign(size_t(n_[0]) * n_[1] * n_[2], {});
+        for (const Box& b : boxes) {
+            int from[3], to[3];
+            cellRange(b.lo, from);
+            cellRange(b.hi, to);
+            for (int i = from[0]; i <= to[0]; ++i)
+                for (int j = from[1]; j <= to[1]; ++j)
+                    for (int k = from[2]; k <= to[2]; ++k) cells_[(size_t(i) * n_[1] + j) * n_[2] + k].push_back(b.t);
+        }
+    }
+
+    // The triangles whose boxes may hold W, in chain order.
+    const std::vector<int>& candidates(const vector3<double>& W) const {
+        static const std::vector<int> none;
+        if (cells_.empty()) return none;
+        const double at[3] = {W.x - lo_.x, W.y - lo_.y, W.z - lo_.z};
+        int c[3];
+        for (int a = 0; a < 3; ++a) {
+            if (!(at[a] >= 0)) return none;
+            c[a] = int(at[a] / step_[a]);
+            if (c[a] >= n_[a]) {
+                if (at[a] > step_[a] * n_[a] * (1 + 1e-12)) return none;
+                c[a] = n_[a] - 1;
+            }
+        }
+        return cells_[(size_t(c[0]) * n_[1] + c[1]) * n_[2] + c[2]];
+    }
+
+private:
+    void cellRange(const vector3<double>& p, int* c) const {
+        const double at[3] = {p.x - lo_.x, p.y - lo_.y, p.z - lo_.z};
+        for (int a = 0; a < 3; ++a) c[a] = std::clamp(int(at[a] / step_[a]), 0, n_[a] - 1);
+    }
+
+    static bool acceptanceBox(const vector3<double>& V1, const vector3<double>& V2, const vector3<double>& V3,
+                              vector3<double>* lo, vector3<double>* hi) {
+        const vector3<double> R = V3 + (V3 - V1) % (V3 - V2);
+        const double r = R.length();
+        // The sum of the coordinates (a little wider for rounding).
+        const double give = r > 0 ? 1.0 / r * 1.001 + 1e-9 : 1e300;
+        const double sLo = std::max(-0.03, 1 - give), sHi = std::min(1.01, 1 + give);
+        if (sLo > sHi) return false;
+        // The corners of the box of coordinates cut by the two sums: two
+        // coordinates at a bound, the third from the sum, or all three at
+        // bounds within the sums.
+        const double bound[2] = {-0.01, 1.01};
+        std::vector<vector3<double>> corners;
+        for (int i = 0; i < 2; ++i)
+            for (int j = 0; j < 2; ++j)
+                for (int k = 0; k < 2; ++k) {
+                    const vector3<double> b(bound[i], bound[j], bound[k]);
+                    const double s = b.x + b.y + b.z;
+                    if (s >= sLo && s <= sHi) corners.push_back(b);
+                }
+        for (int free = 0; free < 3; ++free)
+            for (int i = 0; i < 2; ++i)
+                for (int j = 0; j < 2; ++j)
+                    for (double s : {sLo, sHi}) {
+                        double b[3];
+                        b[(free + 1) % 3] = bound[i];
+                        b[(free + 2) % 3] = bound[j];
+                        b[free] = s - bound[i] - bound[j];
+                        if (b[free] >= -0.01 && b[free] <= 1.01) corners.push_back({b[0], b[1], b[2]});
+                    }
+        if (corners.empty()) return false;
+        *lo = vector3<double>(1e300, 1e300, 1e300);
+        *hi = vector3<double>(-1e300, -1e300, -1e300);
+        for (const vector3<double>& b : corners) {
+            const vector3<double> M = V1 * b.x + V2 * b.y + V3 * b.z;
+            *lo = fnd::min(*lo, M);
+            *hi = fnd::max(*hi, M);
+        }
+        const double slack = 1.0 + 1e-6 * (1.0 + std::max(lo->length(), hi->length()));
+        *lo -= vector3<double>(slack, slack, slack);
+        *hi += vector3<double>(slack, slack, slack);
+        return true;
+    }
+
+    vector3<double> lo_;
+    int n_[3] = {0, 0, 0};
+    double step_[3] = {1, 1, 1};
+    std::vector<std::vector<int>> cells_;
+};
+
 // The first triangle of the matched materials, all corners on one side,
 // that holds W (load-time positions); its coordinates snapped to a corner
 // when within 0.01 of it.
-Index<triangle> findSource(head3& h, const vector3<double>& W, vector3<double>* bary) {
-    for (Index<triangle> t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t)) {
+Index<triangle> findSource(head3& h, const SourceGrid& grid, const vector3<double>& W, vector3<double>* bary) {
+    for (int t : grid.candidates(W)) {
         const triangle& tr = h.triangles[t];
-        if (!matchedMaterial(tr.material)) continue;
         const vertex &a = h.vertices[tr.a], &b = h.vertices[tr.b], &c = h.vertices[tr.c];
         if (a.side != b.side || a.side != c.side) continue;
         vector3<double> k = bariCoord(a.loadPosition, b.loadPosition, c.loadPosition, W);
@@ -106,6 +230,7 @@ int MirrorHead(head3& h, char side) {
 
     mirrorTexture(h.texture.get(), side);
 
+    const SourceGrid grid(h);
     const int n = h.vertices.count();
     auto stepAt = [n](int index) {
         if (index == 0) return true;
@@ -123,7 +248,7 @@ int MirrorHead(head3& h, char side) {
         if (!matchedMaterial(h.triangles[vx.triangles[vx.triangles.first()]].material) || vx.side == '=') continue;
         const vector3<double> W(-vx.loadPosition.x, vx.loadPosition.y, vx.loadPosition.z);
         vector3<double> b;
-        Index<triangle> t = findSource(h, W, &b);
+        Index<triangle> t = findSource(h, grid, W, &b);
         if (t == -1) {
             h.vertices[v].side = ' ';
             continue;

@@ -17,20 +17,26 @@ double largestExtent(const vector3<double>& lo, const vector3<double>& hi) {
 double comp(const vector3<double>& v, int a) { return a == 0 ? v.x : a == 1 ? v.y : v.z; }
 double& comp(vector3<double>& v, int a) { return a == 0 ? v.x : a == 1 ? v.y : v.z; }
 
-// Keeps the part of the polygon on one side of the plane x_axis = value.
-void clipPlane(const vector3<double>* in, int n, vector3<double>* out, int& m, int axis, double value, bool keepBelow) {
+// Keeps the part of the polygon (n points) on one side of the plane
+// x_axis = value.
+void clipPlane(const double (*in)[3], int n, double (*out)[3], int& m, int axis, double value, bool keepBelow) {
     m = 0;
     for (int k = 0; k < n; ++k) {
-        const vector3<double>& a = in[k];
-        const vector3<double>& b = in[(k + 1) % n];
-        double da = keepBelow ? value - comp(a, axis) : comp(a, axis) - value;
-        double db = keepBelow ? value - comp(b, axis) : comp(b, axis) - value;
-        if (da >= 0) out[m++] = a;
+        const double* a = in[k];
+        const double* b = in[k + 1 == n ? 0 : k + 1];
+        double da = keepBelow ? value - a[axis] : a[axis] - value;
+        double db = keepBelow ? value - b[axis] : b[axis] - value;
+        if (da >= 0) {
+            out[m][0] = a[0];
+            out[m][1] = a[1];
+            out[m][2] = a[2];
+            ++m;
+        }
         if ((da >= 0) != (db >= 0)) {
             double s = da / (da - db);
-            vector3<double> p = a + (b - a) * s;
-            comp(p, axis) = value;
-            out[m++] = p;
+            for (int c = 0; c < 3; ++c) out[m][c] = a[c] + (b[c] - a[c]) * s;
+            out[m][axis] = value;
+            ++m;
         }
     }
 }
@@ -119,9 +125,8 @@ void octtree::set_actual() {
 }
 
 std::vector<int> octtree::cellsHolding(Index<triangle> t) const {
-    auto it = holders_.find(t);
-    if (it == holders_.end()) return {};
-    return it->second;
+    if (t < 0 || t >= int(holders_.size())) return {};
+    return holders_[t];
 }
 
 // Empties the cell and removes its subtree; the root stays as an empty cell.
@@ -167,8 +172,13 @@ Index<octtree_rec> octtree::childOf(Index<octtree_rec> cell, int i, int j, int k
 
 int octtree::fill() {
     set_actual();
-    if (root_ != -1) kill(root_);
-    holders_.clear();
+    // The whole tree goes at once; the root comes back as an empty cell.
+    if (root_ != -1) {
+        cells_.remove_all();
+        root_ = cells_.add();
+        set_actual();
+    }
+    for (std::vector<int>& h : holders_) h.clear();
     filled_ = false;
 
     fnd::chain<triangle>& tris = Index<triangle>::current();
@@ -200,10 +210,9 @@ int octtree::fill() {
 void octtree::ask(Index<triangle> t, bool add) {
     if (t == -1 || root_ == -1) return;
     if (!add) {
-        auto it = holders_.find(t);
-        if (it == holders_.end()) return;
-        std::vector<int> cells = std::move(it->second);
-        holders_.erase(it);
+        if (t >= int(holders_.size()) || holders_[t].empty()) return;
+        std::vector<int> cells;
+        cells.swap(holders_[t]);
         for (int cell : cells) {
             cells_[cell].triangles.remove_data(t);
             for (Index<octtree_rec> c = cell; c != -1;) c = clean(c);
@@ -239,19 +248,25 @@ void octtree::askPiece(Index<triangle> t, const vector3<double>& v1, const vecto
         return;
     }
     Poly poly;
-    poly.p[0] = v1;
-    poly.p[1] = v2;
-    poly.p[2] = v3;
+    const vector3<double>* corners[3] = {&v1, &v2, &v3};
+    for (int k = 0; k < 3; ++k) {
+        poly.p[k][0] = corners[k]->x;
+        poly.p[k][1] = corners[k]->y;
+        poly.p[k][2] = corners[k]->z;
+    }
     poly.n = 3;
     insert(root_, t, poly, lo, hi, kDepth, min_, max_, max_.x - min_.x, true);
 }
 
 void octtree::store(Index<octtree_rec> cell, Index<triangle> t) {
+    // holders_ lists exactly the cells that list t.
+    if (t >= int(holders_.size())) holders_.resize(std::max<size_t>(t + 1, holders_.size() * 5 / 4));
+    std::vector<int>& in = holders_[t];
+    if (std::find(in.begin(), in.end(), int(cell)) != in.end()) return;
     commonlistindex<triangle>& l = cells_[cell].triangles;
-    if (l.index_of_data(t) != -1) return;
     l.insert_after_index(-1);
     l[l.first()] = t;
-    holders_[t].push_back(cell);
+    in.push_back(cell);
 }
 
 // A triangle (or a piece of one, given as a polygon) goes to the smallest
@@ -259,34 +274,40 @@ void octtree::store(Index<octtree_rec> cell, Index<triangle> t) {
 // cut by the child boxes while splitting is allowed, else given whole to
 // every child its box overlaps.
 void octtree::insert(Index<octtree_rec> cell, Index<triangle> t, const Poly& poly, vector3<double> bmin,
-                     vector3<double> bmax, int depth, const vector3<double>& cmin, const vector3<double>& cmax,
+                     vector3<double> bmax, int depth, const vector3<double>& cellMin, const vector3<double>& cellMax,
                      double size, bool split) {
-    bmin = fnd::max(bmin, cmin);
-    bmax = fnd::min(bmax, cmax);
-    double e = largestExtent(bmin, bmax);
-    if (2 * e > size || size < 2 * octtree_rec::minSizeofCube) {
-        store(cell, t);
-        return;
-    }
-    vector3<double> centre = (cmin + cmax) / 2.0;
+    vector3<double> cmin = cellMin, cmax = cellMax, centre;
     int side[3];
-    bool oneSide = true;
-    for (int a = 0; a < 3; ++a) {
-        if (comp(bmin, a) >= comp(centre, a))
-            side[a] = 1;
-        else if (comp(bmax, a) <= comp(centre, a))
-            side[a] = 0;
-        else {
-            side[a] = -1;
-            oneSide = false;
+    // Down through the cells that hold the box whole on one side of every
+    // mid-plane (a loop: most of a triangle's way down is this).
+    for (;;) {
+        bmin = fnd::max(bmin, cmin);
+        bmax = fnd::min(bmax, cmax);
+        double e = largestExtent(bmin, bmax);
+        if (2 * e > size || size < 2 * octtree_rec::minSizeofCube) {
+            store(cell, t);
+            return;
         }
-    }
-    if (oneSide) {
-        Index<octtree_rec> ch = childOf(cell, side[0], side[1], side[2], true);
+        centre = (cmin + cmax) / 2.0;
+        bool oneSide = true;
+        for (int a = 0; a < 3; ++a) {
+            if (comp(bmin, a) >= comp(centre, a))
+                side[a] = 1;
+            else if (comp(bmax, a) <= comp(centre, a))
+                side[a] = 0;
+            else {
+                side[a] = -1;
+                oneSide = false;
+            }
+        }
+        if (!oneSide) break;
+        const Index<octtree_rec> ch = childOf(cell, side[0], side[1], side[2], true);
         vector3<double> lo, hi;
         minmax(cmin, centre, cmax, side[0], side[1], side[2], lo, hi);
-        insert(ch, t, poly, bmin, bmax, depth, lo, hi, size / 2, split);
-        return;
+        cell = ch;
+        cmin = lo;
+        cmax = hi;
+        size /= 2;
     }
     for (int i = 0; i < 2; ++i)
         for (int j = 0; j < 2; ++j)
@@ -297,20 +318,28 @@ void octtree::insert(Index<octtree_rec> cell, Index<triangle> t, const Poly& pol
                 vector3<double> lo, hi;
                 minmax(cmin, centre, cmax, i, j, k, lo, hi);
                 if (split && depth > 0) {
-                    // The piece of the polygon inside the child's box.
-                    Poly a = poly, b;
-                    for (int axis = 0; axis < 3 && a.n > 0; ++axis) {
-                        clipPlane(a.p, a.n, b.p, b.n, axis, comp(lo, axis), false);
-                        clipPlane(b.p, b.n, a.p, a.n, axis, comp(hi, axis), true);
+                    // The piece of the polygon inside the child's box: the
+                    // polygon lies in this cell, so only the mid-planes it
+                    // straddles cut it.
+                    Poly a, b;
+                    const Poly* from = &poly;
+                    const int half[3] = {i, j, k};
+                    for (int axis = 0; axis < 3; ++axis) {
+                        if (side[axis] != -1) continue;
+                        Poly* to = from == &a ? &b : &a;
+                        clipPlane(from->p, from->n, to->p, to->n, axis, comp(centre, axis), half[axis] == 0);
+                        from = to;
+                        if (from->n == 0) break;
                     }
-                    if (a.n == 0) continue;
-                    vector3<double> plo = a.p[0], phi = a.p[0];
-                    for (int q = 1; q < a.n; ++q) {
-                        plo = fnd::min(plo, a.p[q]);
-                        phi = fnd::max(phi, a.p[q]);
+                    if (from->n == 0) continue;
+                    vector3<double> plo(from->p[0][0], from->p[0][1], from->p[0][2]), phi = plo;
+                    for (int q = 1; q < from->n; ++q) {
+                        const vector3<double> pq(from->p[q][0], from->p[q][1], from->p[q][2]);
+                        plo = fnd::min(plo, pq);
+                        phi = fnd::max(phi, pq);
                     }
                     Index<octtree_rec> ch = childOf(cell, i, j, k, true);
-                    insert(ch, t, a, plo, phi, depth - 1, lo, hi, size / 2, true);
+                    insert(ch, t, *from, plo, phi, depth - 1, lo, hi, size / 2, true);
                 } else {
                     if (!(bmin.x <= hi.x && bmax.x >= lo.x && bmin.y <= hi.y && bmax.y >= lo.y &&
                           bmin.z <= hi.z && bmax.z >= lo.z))
@@ -322,9 +351,102 @@ void octtree::insert(Index<octtree_rec> cell, Index<triangle> t, const Poly& pol
     clean(cell);
 }
 
-Index<triangle> octtree::getfirst(const vector3<double>& P, const vector3<double>& d, vector3<double>* bary,
-                                  vector3<double>* hit) const {
-    if (root_ == -1 || !filled_) return -1;
+namespace {
+
+// Where the line P + t d meets the plane of the triangle a, b, c, and the
+// barycentric coordinates of that point: what baricoord gives (the same
+// normal, the same test for a line along the plane), by cross products in
+// place of a matrix inverse, as picking runs this for every candidate.
+bool meetTriangle(const vector3<double>& a, const vector3<double>& b, const vector3<double>& c,
+                  const vector3<double>& P, const vector3<double>& d, vector3<double>* hit, double* t,
+                  vector3<double>* w) {
+    const vector3<double> n = (b - a) % (c - a);
+    const double nn = n * n;
+    if (!(nn > 0)) return false;
+    const double nd = n * d;
+    if (std::fabs(nd) < 1e-10 * std::sqrt(nn)) return false;
+    const double tt = (n * (a - P)) / nd;
+    const vector3<double> h = P + d * tt;
+    const vector3<double> ha = a - h, hb = b - h, hc = c - h;
+    *w = vector3<double>((hb % hc) * n, (hc % ha) * n, (ha % hb) * n) / nn;
+    *t = tt;
+    *hit = h;
+    return true;
+}
+
+// The rule for a line: the smallest t + 100 x (the most negative
+// coordinate's magnitude), in units of d; a hit when that triangle's
+// smallest coordinate is at least -0.01.
+struct LineRanking {
+    vector3<double> P, d;
+    double best = 1e10;
+    Index<triangle> bestT = -1;
+    vector3<double> bestB, bestHit;
+
+    double bound() const { return best; }
+    void offer(Index<triangle> t, const vector3<double>& a, const vector3<double>& b, const vector3<double>& c) {
+        vector3<double> h, w;
+        double tt;
+        if (!meetTriangle(a, b, c, P, d, &h, &tt, &w)) return;
+        const double score = tt - 100.0 * std::min({w.x, w.y, w.z, 0.0});
+        if (score < best) {
+            best = score;
+            bestT = t;
+            bestB = w;
+            bestHit = h;
+        }
+    }
+    bool found() const { return bestT != -1 && std::min({bestB.x, bestB.y, bestB.z}) >= -0.01; }
+};
+
+// The rule for a ray along a unit direction: hits from tMin on; a triangle
+// the ray meets (every coordinate at least 0, up to rounding) beats every
+// near-miss, the nearest such first; near-misses rank by t + 100 x their
+// miss.
+struct RayRanking {
+    vector3<double> P, d;
+    double tMin = 0.0;
+    const TriangleFilter* accept = nullptr;
+    double exactT = 1e10, nearScore = 1e10;
+    Index<triangle> exactTri = -1, nearTri = -1;
+    vector3<double> exactB, exactHit, nearB, nearHit;
+
+    // Cells that start beyond this cannot hold a better triangle; a
+    // near-miss never ends the walk, a triangle the ray meets farther on
+    // still beats it.
+    double bound() const { return exactT; }
+    void offer(Index<triangle> t, const vector3<double>& a, const vector3<double>& b, const vector3<double>& c) {
+        vector3<double> h, w;
+        double tt;
+        if (!meetTriangle(a, b, c, P, d, &h, &tt, &w)) return;
+        if (tt < tMin) return;
+        if (accept && !(*accept)(t)) return;
+        const double lo = std::min({w.x, w.y, w.z});
+        // A ray through an edge or a corner meets its triangles up to
+        // rounding.
+        if (lo >= -1e-9) {
+            if (tt < exactT) {
+                exactT = tt;
+                exactTri = t;
+                exactB = w;
+                exactHit = h;
+            }
+        } else if (lo >= -0.01) {
+            const double score = tt - 100.0 * lo;
+            if (score < nearScore) {
+                nearScore = score;
+                nearTri = t;
+                nearB = w;
+                nearHit = h;
+            }
+        }
+    }
+};
+
+}  // namespace
+
+bool octtree::rootSection(const vector3<double>& P, const vector3<double>& d, cubeSection& in,
+                          cubeSection& out) const {
     bool v1[3], v2[3];
     double t1[3], t2[3];
     getSections(P, d, min_, v1, t1);
@@ -334,44 +456,118 @@ Index<triangle> octtree::getfirst(const vector3<double>& P, const vector3<double
         if (v1[a]) tin = std::min(tin, t1[a]), tout = std::max(tout, t1[a]);
         if (v2[a]) tin = std::min(tin, t2[a]), tout = std::max(tout, t2[a]);
     }
-    if (tin > tout) return -1;
-    cubeSection in{tin, P + d * tin}, out{tout, P + d * tout};
-    double best = 1e10;
-    Index<triangle> bestT = -1;
-    vector3<double> bestB, bestHit;
-    walkSteps_ = 0;
-    walk(root_, min_, max_, in, out, P, d, best, bestT, bestB, bestHit);
-    if (bestT == -1 || std::min({bestB.x, bestB.y, bestB.z}) < -0.01) return -1;
-    if (bary) *bary = bestB;
-    if (hit) *hit = bestHit;
-    return bestT;
+    if (tin > tout) return false;
+    in = cubeSection{tin, P + d * tin};
+    out = cubeSection{tout, P + d * tout};
+    return true;
 }
 
+Index<triangle> octtree::getfirst(const vector3<double>& P, const vector3<double>& d, vector3<double>* bary,
+                                  vector3<double>* hit) const {
+    if (root_ == -1 || !filled_) return -1;
+    cubeSection in, out;
+    if (!rootSection(P, d, in, out)) return -1;
+    LineRanking r{P, d};
+    walkSteps_ = 0;
+    walk(root_, min_, max_, in, out, r);
+    if (!r.found()) return -1;
+    if (bary) *bary = r.bestB;
+    if (hit) *hit = r.bestHit;
+    return r.bestT;
+}
+
+octtree::RayHit octtree::firstOnRay(const vector3<double>& P, const vector3<double>& u, double tMin,
+                                    const TriangleFilter* accept) const {
+    RayHit out;
+    if (root_ == -1 || !filled_) return out;
+    cubeSection in, exit;
+    if (!rootSection(P, u, in, exit)) return out;
+    if (exit.t < tMin) return out;
+    if (in.t < tMin) in = cubeSection{tMin, P + u * tMin};
+    RayRanking r{P, u, tMin, accept};
+    walkSteps_ = 0;
+    walk(root_, min_, max_, in, exit, r);
+    if (r.exactTri != -1) {
+        out = {r.exactTri, true, r.exactT, r.exactT, r.exactB, r.exactHit};
+    } else if (r.nearTri != -1) {
+        out = {r.nearTri, false, (r.nearHit - P) * u, r.nearScore, r.nearB, r.nearHit};
+    }
+    return out;
+}
+
+namespace {
+
+bool unitDirection(const vector3<double>& d, vector3<double>& u) {
+    const double length = d.length();
+    if (!(length > 0.0) || !std::isfinite(length)) return false;
+    u = d / length;
+    return true;
+}
+
+}  // namespace
+
+Index<triangle> octtree::getfirstOnRay(const vector3<double>& P, const vector3<double>& d, double tolerance,
+                                       vector3<double>* bary, vector3<double>* hit,
+                                       const TriangleFilter* accept) const {
+    vector3<double> u;
+    if (!unitDirection(d, u)) return -1;
+    const RayHit r = firstOnRay(P, u, -std::fabs(tolerance), accept);
+    if (r.tri == -1) return -1;
+    if (bary) *bary = r.bary;
+    if (hit) *hit = r.hit;
+    return r.tri;
+}
+
+Index<triangle> octtree::getnearest(const vector3<double>& P, const vector3<double>& d, vector3<double>* bary,
+                                    vector3<double>* hit, const TriangleFilter* accept) const {
+    vector3<double> u;
+    if (!unitDirection(d, u)) return -1;
+    const RayHit ahead = firstOnRay(P, u, 0.0, accept), behind = firstOnRay(P, -u, 0.0, accept);
+    const RayHit* best = nullptr;
+    for (const RayHit* r : {&ahead, &behind}) {
+        if (r->tri == -1) continue;
+        if (!best || (r->exact && !best->exact) || (r->exact == best->exact && r->score < best->score)) best = r;
+    }
+    if (!best) return -1;
+    if (bary) *bary = best->bary;
+    if (hit) *hit = best->hit;
+    return best->tri;
+}
+
+template <class Ranking>
 void octtree::walk(Index<octtree_rec> cell, const vector3<double>& cmin, const vector3<double>& cmax,
-                   const cubeSection& in, const cubeSection& out, const vector3<double>& P,
-                   const vector3<double>& d, double& best, Index<triangle>& bestT, vector3<double>& bestB,
-                   vector3<double>& bestHit) const {
+                   const cubeSection& in, const cubeSection& out, Ranking& r) const {
     if (++walkSteps_ > kMaxWalkSteps) return;
     const octtree_rec& c = cells_[cell];
-    for (int n = c.triangles.first(); n != -1; n = c.triangles.nextOf(n)) {
-        if (++walkSteps_ > kMaxWalkSteps) return;
-        Index<triangle> t = c.triangles[n];
-        const triangle& tr = t.data();
-        if (tr.a == -1 || tr.b == -1 || tr.c == -1) continue;
-        vector3<double> h, b;
-        double tt;
-        if (!fnd::baricoord(tr.a.data().position, tr.b.data().position, tr.c.data().position, P, d, &h, &tt, &b))
-            continue;
-        double neg = std::min({b.x, b.y, b.z, 0.0});
-        double score = tt - 100.0 * neg;
-        if (score < best) {
-            best = score;
-            bestT = t;
-            bestB = b;
-            bestHit = h;
+    // The cell's triangles are fetched together, then their corners, so
+    // that the memory waits overlap (picking runs on every mouse move).
+    constexpr int kBatch = 16;
+    int batch[kBatch];
+    const triangle* tris[kBatch];
+    for (int n = c.triangles.first(); n != -1;) {
+        int m = 0;
+        for (; n != -1 && m < kBatch; n = c.triangles.nextOf(n)) batch[m++] = c.triangles[n];
+        for (int k = 0; k < m; ++k) {
+            tris[k] = &Index<triangle>(batch[k]).data();
+            __builtin_prefetch(tris[k]);
+        }
+        for (int k = 0; k < m; ++k) {
+            const triangle& tr = *tris[k];
+            if (tr.a == -1 || tr.b == -1 || tr.c == -1) continue;
+            __builtin_prefetch(&tr.a.data().position);
+            __builtin_prefetch(&tr.b.data().position);
+            __builtin_prefetch(&tr.c.data().position);
+        }
+        for (int k = 0; k < m; ++k) {
+            if (++walkSteps_ > kMaxWalkSteps) return;
+            const triangle& tr = *tris[k];
+            if (tr.a == -1 || tr.b == -1 || tr.c == -1) continue;
+            r.offer(batch[k], tr.a.data().position, tr.b.data().position, tr.c.data().position);
         }
     }
     if ((out.p - in.p).length() < 1e-10) return;
+    const vector3<double>& P = r.P;
+    const vector3<double>& d = r.d;
     vector3<double> centre = (cmin + cmax) / 2.0;
     auto octant = [&](const vector3<double>& p, int o[3]) {
         o[0] = p.x >= centre.x;
@@ -386,10 +582,12 @@ void octtree::walk(Index<octtree_rec> cell, const vector3<double>& cmin, const v
         if (ch != -1) {
             vector3<double> lo, hi;
             minmax(cmin, centre, cmax, oi[0], oi[1], oi[2], lo, hi);
-            walk(ch, lo, hi, in, out, P, d, best, bestT, bestB, bestHit);
+            walk(ch, lo, hi, in, out, r);
         }
         return;
     }
+    for (Index<octtree_rec> ch : c.children)
+        if (ch != -1) __builtin_prefetch(&cells_[ch]);
     bool valid[3];
     double ts[3];
     getSections(P, d, centre, valid, ts);
@@ -401,13 +599,13 @@ void octtree::walk(Index<octtree_rec> cell, const vector3<double>& cmin, const v
     pts[n++] = out;
     std::sort(pts, pts + n, [](const cubeSection& x, const cubeSection& y) { return x.t < y.t; });
     for (int k = 0; k + 1 < n; ++k) {
-        if (!(pts[k].t < best)) return;
+        if (!(pts[k].t < r.bound())) return;
         int o[3];
         octant((pts[k].p + pts[k + 1].p) / 2.0, o);
         Index<octtree_rec> ch = c.children[(o[0] * 2 + o[1]) * 2 + o[2]];
         if (ch == -1) continue;
         vector3<double> lo, hi;
         minmax(cmin, centre, cmax, o[0], o[1], o[2], lo, hi);
-        walk(ch, lo, hi, pts[k], pts[k + 1], P, d, best, bestT, bestB, bestHit);
+        walk(ch, lo, hi, pts[k], pts[k + 1], r);
     }
 }

@@ -7,7 +7,7 @@
 // Every operation works on the current pools (the current head's vertices
 // and triangles).
 
-#include <unordered_map>
+#include <functional>
 #include <vector>
 
 #include "model/elements.h"
@@ -38,6 +38,9 @@ struct cubeSection {
     vector3<double> p;
 };
 
+// Which triangles a ray query may return.
+using TriangleFilter = std::function<bool(Index<triangle>)>;
+
 class octtree {
 public:
     octtree();
@@ -56,6 +59,19 @@ public:
     // none.
     Index<triangle> getfirst(const vector3<double>& P, const vector3<double>& d, vector3<double>* bary,
                              vector3<double>* hit = nullptr) const;
+    // The first triangle met on the ray from P along d: only hits at a
+    // distance of at least -tolerance along the ray count (a start on the
+    // surface finds its own triangle). A triangle the ray meets comes before
+    // every near-miss (a smallest coordinate from -0.01 to 0); near-misses
+    // rank by distance plus 100 x their miss, in units of length, so the
+    // answer does not depend on the length of d. -1 when none.
+    Index<triangle> getfirstOnRay(const vector3<double>& P, const vector3<double>& d, double tolerance,
+                                  vector3<double>* bary, vector3<double>* hit = nullptr,
+                                  const TriangleFilter* accept = nullptr) const;
+    // The triangle that the line through P along d meets nearest to P, on
+    // either side, ranked as by getfirstOnRay on each side. -1 when none.
+    Index<triangle> getnearest(const vector3<double>& P, const vector3<double>& d, vector3<double>* bary,
+                               vector3<double>* hit = nullptr, const TriangleFilter* accept = nullptr) const;
 
     // Inspection, for tests and benchmarks.
     Index<octtree_rec> root() const { return root_; }
@@ -64,7 +80,7 @@ public:
     double sizeThreshold() const { return sizeThreshold_; }
     // Every cell that lists t.
     std::vector<int> cellsHolding(Index<triangle> t) const;
-    // Cells visited and triangles tested by the last getfirst.
+    // Cells visited and triangles tested by the last query.
     int lastWalkSteps() const { return walkSteps_; }
 
     // A walk stops after this many cells and triangle tests, whatever the
@@ -76,8 +92,10 @@ public:
     static inline octtree* actual_octtree = nullptr;
 
 private:
+    // A piece of a triangle: a convex polygon of plain points (left
+    // uninitialised: it is copied and clipped many times while filling).
     struct Poly {
-        vector3<double> p[12];
+        double p[12][3];
         int n = 0;
     };
     void kill(Index<octtree_rec> cell);
@@ -89,10 +107,22 @@ private:
                 vector3<double> bmax, int depth, const vector3<double>& cmin, const vector3<double>& cmax,
                 double size, bool split);
     void store(Index<octtree_rec> cell, Index<triangle> t);
+    // Walks the cells along the ray front to back; the ranking decides which
+    // triangle is best and where the walk may stop.
+    template <class Ranking>
     void walk(Index<octtree_rec> cell, const vector3<double>& cmin, const vector3<double>& cmax,
-              const cubeSection& in, const cubeSection& out, const vector3<double>& P,
-              const vector3<double>& d, double& best, Index<triangle>& bestT, vector3<double>& bestB,
-              vector3<double>& bestHit) const;
+              const cubeSection& in, const cubeSection& out, Ranking& r) const;
+    struct RayHit {
+        Index<triangle> tri = -1;
+        bool exact = false;   // every coordinate at least 0
+        double t = 0.0;       // along the unit direction
+        double score = 0.0;   // t, or t + 100 x the miss of a near-miss
+        vector3<double> bary, hit;
+    };
+    RayHit firstOnRay(const vector3<double>& P, const vector3<double>& u, double tMin,
+                      const TriangleFilter* accept) const;
+    // The ray's entry and exit of the root cube (false when it misses it).
+    bool rootSection(const vector3<double>& P, const vector3<double>& d, cubeSection& in, cubeSection& out) const;
 
     commonchain<octtree_rec> cells_;
     commonlistindex<triangle> triangleList_;  // always empty
@@ -102,7 +132,8 @@ private:
     bool filled_ = false;
     // The cells that list each triangle, so a triangle leaves exactly the
     // cells it was put into even when its vertices moved since.
-    std::unordered_map<int, std::vector<int>> holders_;
+    // (indexed by triangle slot; the lists keep their room across fills).
+    std::vector<std::vector<int>> holders_;
     mutable int walkSteps_ = 0;
 };
 

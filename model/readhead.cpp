@@ -256,7 +256,7 @@ bool head3::post_read(bool moveToCenter) {
         for (int e = extrapoints.first(); e != -1; e = extrapoints.nextOf(e)) add_extrapoint_to_triangle(e);
         // The repair walks each fan, so the fans are put in order first.
         for (int v = vertices.first(); v != -1; v = vertices.nextOf(v)) order_trianges_of_vertex(v);
-        for (int v = vertices.first(); v != -1; v = vertices.nextOf(v)) repairVertex(v, 5.0);
+        repairVertices(5.0);
     }
     SetMinMax(moveToCenter);
     for (int p = featurepoints.first(); p != -1; p = featurepoints.nextOf(p)) add_featurepoint(p);
@@ -287,13 +287,26 @@ bool head3::post_read(bool moveToCenter) {
         connect_triangles_of_area(a);
         order_regions(areas[a].regions);
     }
+    std::vector<int> touched;  // corners of the triangles that went
     for (int t = triangles.first(); t != -1;) {
         int next = triangles.nextOf(t);
-        if (triangles[t].areaOf == -1) remove_triangle(t);
+        if (triangles[t].areaOf == -1) {
+            for (int k = 0; k < 3; ++k) touched.push_back(triangles[t].corner(k));
+            remove_triangle(t);
+        }
         t = next;
     }
-    // Refinement, elimination and gathering walk the fans in order.
-    for (int v = vertices.first(); v != -1; v = vertices.nextOf(v)) order_trianges_of_vertex(v);
+    // Refinement, elimination and gathering walk the fans in order: put in
+    // order above, unless loose vertices were kept, but for the fans that
+    // lost a triangle since.
+    if (keepLooseVertices) {
+        for (int v = vertices.first(); v != -1; v = vertices.nextOf(v)) order_trianges_of_vertex(v);
+    } else {
+        std::sort(touched.begin(), touched.end());
+        touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+        for (int v : touched)
+            if (v >= 0 && v < vertices.pool()->size() && !vertices.pool()->isFree(v)) order_trianges_of_vertex(v);
+    }
     set_weights();
     return true;
 }

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
+#include <queue>
 #include <vector>
 
 #include "model/gather.h"
 #include "model/head.h"
+#include "model/surface.h"
 #include "model/topology.h"
 
 namespace {
@@ -195,15 +198,18 @@ int devide_triangle(vertex_at_triangle& p) {
         if (n.t == t) {
             devide_triangle_edge_rough(p);  // a border edge: one triangle to split
         } else {
-            if (isGathered(t) && !isGathered(n.t)) {
-                // The gathered patch is not split across its border: the
-                // neighbour is refined first and the caller tries again.
+            int across = 2;  // n's corner opposite the shared edge
+            for (int k = 0; k < 3; ++k)
+                if (coord(n.b, k) < e_) across = k;
+            if (isGathered(t) && !isGathered(n.t) && splitCornerOf(n.t) != across) {
+                // On the border of the gathered patch the neighbour outside
+                // is refined first, at its longest edge, until the shared
+                // edge is its longest (so its pieces keep their shape); the
+                // caller tries again. Then both sides split at the point.
                 refineTriangle(n.t, 0, 0);
                 return kDivideWaits;
             }
-            Index<vertex> opposite = n.t.data().c;
-            for (int k = 0; k < 3; ++k)
-                if (coord(n.b, k) < e_) opposite = n.t.data().corner(k);
+            const Index<vertex> opposite = n.t.data().corner(across);
             devide_triangle_edge_rough(p);
             n.v = v;
             devide_triangle_edge_rough(n);
@@ -214,6 +220,15 @@ int devide_triangle(vertex_at_triangle& p) {
     return kDivided;
 }
 
+int splitCornerOf(Index<triangle> t) {
+    const triangle& tr = t.data();
+    const vector3<double> P0 = tr.a.data().position, P1 = tr.b.data().position, P2 = tr.c.data().position;
+    const double L01 = (P1 - P0) * (P1 - P0), L12 = (P2 - P1) * (P2 - P1), L20 = (P0 - P2) * (P0 - P2);
+    if (L12 >= L20 && L12 >= L01) return 0;
+    if (L20 >= L01) return 1;
+    return 2;
+}
+
 int refineTriangle(Index<triangle> t, double length, pointConversionMode mode) {
     if (t == -1) return 0;
     temporaryChange<int> forced(extrapoint::ForcedConversionMode, mode);
@@ -221,10 +236,10 @@ int refineTriangle(Index<triangle> t, double length, pointConversionMode mode) {
     const vector3<double> P0 = tr.a.data().position, P1 = tr.b.data().position, P2 = tr.c.data().position;
     const double L01 = (P1 - P0) * (P1 - P0), L12 = (P2 - P1) * (P2 - P1), L20 = (P0 - P2) * (P0 - P2);
     if (std::max({L01, L12, L20}) > length * length) {
-        vector3<double> mid;
-        if (L12 >= L20 && L12 >= L01) mid = {0, 0.5, 0.5};
-        else if (L20 >= L01) mid = {0.5, 0, 0.5};
-        else mid = {0.5, 0.5, 0};
+        const int corner = splitCornerOf(t);
+        const vector3<double> mid = corner == 0 ? vector3<double>(0, 0.5, 0.5)
+                                    : corner == 1 ? vector3<double>(0.5, 0, 0.5)
+                                                  : vector3<double>(0.5, 0.5, 0);
         // A scratch point of our own: the shared work points must not be
         // turned into vertices.
         generalpoint3 scratch;
@@ -245,8 +260,13 @@ Index<triangle> locate(const Index<vertex> corners[3], const vector3<double>& po
         const commonlistindex<triangle>& l = corners[k].data().triangles;
         for (int n = l.first(); n != -1; n = l.nextOf(n)) {
             const triangle& u = l[n].data();
-            const vector3<double> w = bariCoord(u.a.data().position, u.b.data().position, u.c.data().position, pos);
+            vector3<double> w = bariCoord(u.a.data().position, u.b.data().position, u.c.data().position, pos);
             if (std::min({w.x, w.y, w.z}) >= -1e-10) {
+                // A point on an edge stays on it: rounding must not make a
+                // sliver beside it.
+                w /= (w.x + w.y + w.z);
+                for (double* c : {&w.x, &w.y, &w.z})
+                    if (*c < 1e-9) *c = 0;
                 *bary = w / (w.x + w.y + w.z);
                 return l[n];
             }
@@ -318,25 +338,37 @@ bool MakeFix(generalpoint3& gp, pointConversionMode mode) {
     return true;
 }
 
+bool MakeRubber(generalpoint3& gp) {
+    if (gp.isRubber()) return true;
+    if (!gp.isFixed()) return false;
+    gp.makeExtra();
+    return gp.isRubber();
+}
+
 bool MakeRubber(Index<linepoint3> lp) {
     if (lp == -1) return false;
-    if (lp.data().isRubber()) return true;
-    if (!lp.data().isFixed()) return false;
-    const Index<vertex> v = lp.data().vtx;
-    const commonlistindex<triangle>& ts = v.data().triangles;
-    if (ts.count() == 0) return false;
-    const Index<triangle> t = ts[ts.first()];
-    int k = 0;
-    while (k < 3 && t.data().corner(k) != v) ++k;
-    if (k == 3) return false;
-    remove_linepoint_from_vertex(lp);
-    Index<extrapoint> e = -1;
-    set_extrapoint(&e, t, unit(k), roughConversion);
-    if (e == -1) return false;
-    e.data().linepoint = lp;
-    lp.data().extra = e;
-    lp.data().vtx = -1;
-    return true;
+    return MakeRubber(static_cast<generalpoint3&>(lp.data()));
+}
+
+int head3::MakeRubber(Index<featureline3> L) {
+    if (L == -1) return 0;
+    set_actual();
+    featureline3& line = featurelines[L];
+    const bool closed = isClosedLine(L);
+    const Index<linepoint3> first = line.first(), last = line.last();
+    for (Index<linepoint3> p = first; p != -1; p = line.nextOf(p)) {
+        if (closed && p == last) {
+            // The closing duplicate shares the first point's edit point.
+            linepoint3& dup = p.data();
+            if (dup.isFixed()) remove_linepoint_from_vertex(p);
+            dup.vtx = -1;
+            dup.extra = first.data().extra;
+            continue;
+        }
+        if (!::MakeRubber(p)) return 0;
+    }
+    line.weightsComputed = 0;
+    return 1;
 }
 
 bool TriangleIsDirect(Index<vertex> v, Index<triangle> T, const vector3<double>& b) {
@@ -362,42 +394,295 @@ bool TriangleIsDirect(Index<vertex> v, Index<triangle> T, const vector3<double>&
     return u.a == v || u.b == v || u.c == v;
 }
 
+namespace {
+
+// Accepts the triangles of the part of the surface that holds v (reached
+// from it over edges); vertices made afterwards lie on that part.
+std::function<bool(Index<triangle>)> sameSurfaceAs(Index<vertex> v) {
+    fnd::chain<vertex>& vertices = Index<vertex>::current();
+    auto elsewhere = std::make_shared<std::vector<char>>(vertices.pool()->size(), 0);
+    std::vector<char>& other = *elsewhere;
+    for (int k = vertices.first(); k != -1; k = vertices.nextOf(k)) other[k] = 1;
+    std::vector<Index<vertex>> todo{v};
+    other[v] = 0;
+    while (!todo.empty()) {
+        const Index<vertex> x = todo.back();
+        todo.pop_back();
+        const commonlistindex<triangle>& ts = x.data().triangles;
+        for (int n = ts.first(); n != -1; n = ts.nextOf(n))
+            for (int k = 0; k < 3; ++k) {
+                const Index<vertex> c = ts[n].data().corner(k);
+                if (c >= 0 && c < int(other.size()) && other[c]) {
+                    other[c] = 0;
+                    todo.push_back(c);
+                }
+            }
+    }
+    return [elsewhere](Index<triangle> t) {
+        const triangle& tr = t.data();
+        for (int k = 0; k < 3; ++k) {
+            const int c = tr.corner(k);
+            if (c >= 0 && c < int(elsewhere->size()) && (*elsewhere)[c]) return false;
+        }
+        return true;
+    };
+}
+
+struct SurfaceHit {
+    Index<triangle> t = -1;
+    vector3<double> b;
+};
+
+vector3<double> pointOf(const SurfaceHit& h) {
+    const triangle& tr = h.t.data();
+    return tr.a.data().position * h.b.x + tr.b.data().position * h.b.y + tr.c.data().position * h.b.z;
+}
+
+// Whether the vertex made at the hit will be joined to v by an edge: the
+// hit, with its weights cleaned as the edit point will clean them, can be
+// joined to v directly.
+bool joinsDirectly(Index<vertex> v, const SurfaceHit& h) {
+    return h.t != -1 && TriangleIsDirect(v, h.t, extrapoint::cleanedWeights(h.b));
+}
+
+bool joinedByEdge(Index<vertex> a, Index<vertex> b) {
+    const commonlistindex<triangle>& ts = a.data().triangles;
+    for (int n = ts.first(); n != -1; n = ts.nextOf(n)) {
+        const triangle& t = ts[n].data();
+        if (t.a == b || t.b == b || t.c == b) return true;
+    }
+    return false;
+}
+
+// The vertices of a shortest way over edges from a to b (b included, a
+// not) that passes none of the avoided vertices; empty when there is none.
+std::vector<Index<vertex>> wayOverEdges(Index<vertex> a, Index<vertex> b, const std::vector<Index<vertex>>& avoid) {
+    const int slots = Index<vertex>::current().pool()->size();
+    if (a < 0 || b < 0 || a >= slots || b >= slots) return {};
+    std::vector<double> distance(slots, 1e300);
+    std::vector<int> from(slots, -1);
+    std::vector<char> closed(slots, 0);
+    for (Index<vertex> x : avoid)
+        if (x >= 0 && x < slots && x != a && x != b) closed[x] = 1;
+    using Entry = std::pair<double, int>;
+    std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open;
+    distance[a] = 0;
+    open.push({0.0, a});
+    while (!open.empty()) {
+        const auto [d, x] = open.top();
+        open.pop();
+        if (closed[x]) continue;
+        closed[x] = 1;
+        if (x == b) break;
+        const vector3<double> at = Index<vertex>(x).data().position;
+        const commonlistindex<triangle>& ts = Index<vertex>(x).data().triangles;
+        for (int n = ts.first(); n != -1; n = ts.nextOf(n))
+            for (int k = 0; k < 3; ++k) {
+                const int y = ts[n].data().corner(k);
+                if (y < 0 || y >= slots || closed[y]) continue;
+                const double dy = d + (Index<vertex>(y).data().position - at).length();
+                if (dy < distance[y]) {
+                    distance[y] = dy;
+                    from[y] = x;
+                    open.push({dy, y});
+                }
+            }
+    }
+    if (from[b] == -1) return {};
+    std::vector<Index<vertex>> way;
+    for (int x = b; x != a; x = from[x]) way.push_back(x);
+    return {way.rbegin(), way.rend()};
+}
+
+// One piece of a line's spline laid over one part of the surface.
+class SplineOnSurface {
+public:
+    SplineOnSurface(const head3& h, const spline3D& s, const dynarray<vector3<double> >& directions,
+                    const std::function<bool(Index<triangle>)>& accept)
+        : h_(h), s_(s), directions_(directions), accept_(accept) {}
+
+    // The spline's point at t projected onto the part (head3::ProjectOnHead).
+    bool project(double t, SurfaceHit* out) const { return h_.ProjectOnHead(t, s_, directions_, &out->t, &out->b, &accept_); }
+
+    // Where the line of the spline's point at t meets v's own triangles, not
+    // much farther than where it meets the surface nearest: where two sheets
+    // of the surface lie close (lids, lips) the nearest one may change sides
+    // along the way, while the line is laid over the sheet of v.
+    bool meetsFan(Index<vertex> v, double t, SurfaceHit* out) const {
+        vector3<double> p, d;
+        SurfaceHit nearest;
+        if (!lineOfSpline(t, s_, directions_, &p, &d) || !project(t, &nearest)) return false;
+        const double length = d.length();
+        if (!(length > 0)) return false;
+        const double reach = std::fabs((pointOf(nearest) - p) * d) / length + 2 * longestEdge(v);
+        double best = 1e300;
+        const commonlistindex<triangle>& ts = v.data().triangles;
+        for (int n = ts.first(); n != -1; n = ts.nextOf(n)) {
+            const triangle& tr = ts[n].data();
+            vector3<double> hit, w;
+            double along;
+            if (!baricoord(tr.a.data().position, tr.b.data().position, tr.c.data().position, p, d, &hit, &along, &w))
+                continue;
+            const double distance = std::fabs(along) * length;
+            // A line through v itself meets its triangles only up to
+            // rounding.
+            if (std::min({w.x, w.y, w.z}) < -1e-6 || distance > reach || !(distance < best)) continue;
+            best = distance;
+            out->t = ts[n];
+            out->b = w;
+        }
+        return best < 1e300;
+    }
+
+private:
+    static double longestEdge(Index<vertex> v) {
+        double longest = 0;
+        const vector3<double> at = v.data().position;
+        forEachFanNeighbour(v, [&](Index<vertex> w) { longest = std::max(longest, (w.data().position - at).length()); });
+        return longest;
+    }
+
+    const head3& h_;
+    const spline3D& s_;
+    const dynarray<vector3<double> >& directions_;
+    const std::function<bool(Index<triangle>)>& accept_;
+};
+
+// Every two neighbouring points of the fixed line stand on one vertex or
+// on the two ends of an edge.
+bool runsOverEdges(Index<featureline3> L) {
+    const featureline3& l = L.data();
+    for (int p = l.first(); p != -1 && l.nextOf(p) != -1; p = l.nextOf(p)) {
+        const Index<vertex> a = l[p].vtx, b = l[l.nextOf(p)].vtx;
+        if (a == -1 || b == -1) return false;
+        if (a != b && !joinedByEdge(a, b)) return false;
+    }
+    return true;
+}
+
+// Puts the vertices of a way over edges between every two neighbouring
+// points of the fixed line that are not joined; false when there is none.
+bool joinLine(Index<featureline3> L) {
+    std::vector<Index<vertex>> onLine;
+    for (int p = L.data().first(); p != -1; p = L.data().nextOf(p)) onLine.push_back(L.data()[p].vtx);
+    for (Index<linepoint3> p = L.data().first(); p != -1 && L.data().nextOf(p) != -1;) {
+        const Index<linepoint3> q = L.data().nextOf(p);
+        const Index<vertex> a = p.data().vtx, b = q.data().vtx;
+        if (a == -1 || b == -1) return false;
+        if (a != b && !joinedByEdge(a, b)) {
+            const std::vector<Index<vertex>> way = wayOverEdges(a, b, onLine);
+            if (way.empty()) return false;
+            for (size_t k = 0; k + 1 < way.size(); ++k) {
+                Index<linepoint3> n = L.data().insert_before_whichindex(-2, q);
+                if (n == -1) return false;
+                n.data().vtx = way[k];
+                n.data().extra = -1;
+                n.data().kind = 0;
+                add_linepoint(n, L);
+                onLine.push_back(way[k]);
+            }
+        }
+        p = q;
+    }
+    return true;
+}
+
+// Where the line comes back to a vertex it passed and only vertices
+// inserted while fixing lie in between, the loop goes; the point kept
+// takes the larger kind of the two.
+void cutLoops(Index<featureline3> L) {
+    featureline3& l = L.data();
+    for (Index<linepoint3> p = l.first(); p != -1; p = l.nextOf(p)) {
+        Index<linepoint3> back = -1;
+        for (Index<linepoint3> q = l.nextOf(p); q != -1; q = l.nextOf(q)) {
+            if (q.data().vtx == p.data().vtx) {
+                back = q;
+                break;
+            }
+            if (q.data().kind != 0) break;
+        }
+        if (back == -1 || back == l.nextOf(p)) continue;
+        p.data().kind = std::max(p.data().kind, back.data().kind);
+        for (Index<linepoint3> q = l.nextOf(p); q != -1;) {
+            const Index<linepoint3> after = l.nextOf(q);
+            const bool end = q == back;
+            remove_linepoint(q, true, true);
+            if (end) break;
+            q = after;
+        }
+    }
+}
+
+}  // namespace
+
 bool head3::TriangulizationOfSubInterval(generalpoint3& gp, double t0, double t1, const spline3D& s,
                                          const dynarray<vector3<double> >& normals,
                                          dynarray<Index<vertex> >* inserted, pointConversionMode mode) {
     if (inserted) inserted->resize(0);
     temporaryChange<int> forced(extrapoint::ForcedConversionMode, mode);
+    // On success the vertices laid after the start are the result.
+    std::vector<Index<vertex>> laid;
+    auto result = [&laid, inserted]() {
+        if (inserted)
+            for (size_t k = 1; k < laid.size(); ++k) inserted->add(laid[k]);
+        return true;
+    };
     if (!::MakeFix(gp, 0)) return false;
     Index<vertex> v = gp.vtx;
+    laid.push_back(v);
+    // The line goes on over the part of the surface it starts on: a point
+    // projected onto another part (an eyeball under the lids) could never be
+    // joined to it by edges.
+    const std::function<bool(Index<triangle>)> accept = sameSurfaceAs(v);
+    const SplineOnSurface line(*this, s, normals, accept);
     double lo = t0;
-    // Every round inserts one vertex further along; a round that cannot get
-    // away from v ends the walk.
+    // Every round lays one vertex further along the spline, joined to the
+    // last one by an edge or by a way over edges.
     for (int round = 0; round < 100000; ++round) {
-        Index<triangle> T = -1;
-        vector3<double> b;
-        if (!ProjectOnHead(t1, s, normals, &T, &b)) return false;
-        if (TriangleIsDirect(v, T, b)) return true;
-        double hi = t1;
-        Index<triangle> bestT = -1;
-        vector3<double> bestB;
+        SurfaceHit last;
+        if (!line.project(t1, &last)) return false;
+        if (TriangleIsDirect(v, last.t, last.b)) return result();
+        // At the end of the piece: the next point, fixed in its turn, is
+        // joined to v over edges (head3::MakeFix).
+        if (t1 - lo <= 1e-8) return result();
+        // Bisect for where the line leaves v's triangles.
+        double hi = t1, mid = lo;
+        SurfaceHit place;
+        const double from = lo;
         while (hi - lo > 1e-8) {
-            const double mid = (lo + hi) * 0.5;
-            if (!ProjectOnHead(mid, s, normals, &T, &b)) return false;
-            if (TriangleIsDirect(v, T, b)) {
+            mid = (lo + hi) * 0.5;
+            if (line.meetsFan(v, mid, &place))
                 lo = mid;
-                bestT = T;
-                bestB = b;
-            } else {
+            else
                 hi = mid;
-            }
         }
-        if (bestT == -1) return false;
+        if (place.t == -1) {
+            // No midpoint on v's triangles: the last projected hit.
+            if (mid == lo) mid = std::min(hi, lo + 1e-8);
+            if (!line.project(mid, &place)) return false;
+        }
         generalpoint3 scratch;
-        set_extrapoint(&scratch.extra, bestT, bestB, roughConversion);
+        set_extrapoint(&scratch.extra, place.t, place.b, roughConversion);
         if (!::MakeFix(scratch, 0)) return false;
-        if (scratch.vtx == v) return false;
-        v = scratch.vtx;
-        if (inserted) inserted->add(v);
+        const Index<vertex> next = scratch.vtx;
+        if (next == v) {
+            // The hit came back onto v: the line is still at v there.
+            if (place.t != -1 && mid > lo) lo = mid;
+            if (!(lo > from)) return false;
+            continue;
+        }
+        // Where the projection jumped (over a fold, across the mouth) the
+        // new vertex is not v's neighbour: the line follows the surface to it.
+        std::vector<Index<vertex>> way{next};
+        if (!joinedByEdge(v, next)) way = wayOverEdges(v, next, laid);
+        if (way.empty()) return false;
+        for (Index<vertex> w : way) {
+            // A vertex laid already closes a loop: the loop goes.
+            const auto seen = std::find(laid.begin(), laid.end(), w);
+            if (seen != laid.end()) laid.erase(seen + 1, laid.end());
+            else laid.push_back(w);
+        }
+        v = next;
     }
     return false;
 }
@@ -472,7 +757,13 @@ int head3::MakeNonExtrem(Index<featureline3> L, double minLength) {
             continue;
         }
         const Index<vertex> va = a.data().vtx, vb = b.data().vtx;
-        const int ok = (!aAnchored && bAnchored) ? unifyVertex(va, vb) : unifyVertex(vb, va);
+        int ok;
+        if (!aAnchored && bAnchored)
+            ok = unifyVertex(va, vb);
+        else if (aAnchored || canUnifyVertex(vb, va))
+            ok = unifyVertex(vb, va);
+        else
+            ok = unifyVertex(va, vb);  // neither anchored: the other way when that one is refused
         if (!ok) return 0;
         a = featurelines[L].first();
     }
@@ -550,8 +841,14 @@ int head3::MakeFix(Index<featureline3> L, pointConversionMode mode, double minLe
         fixInto(last, g);
         if (!ok) return 0;
     }
+    // A split made later along the line can part two of its vertices that
+    // were neighbours: they are joined again over the edges between them.
+    if (!joinLine(L)) return 0;
+    cutLoops(L);
     if (!CleanFeatureline(L)) return 0;
     if (!MakeNonExtrem(L, minLength)) return 0;
+    // Whatever was done, a line reported fixed runs over edges only.
+    if (!runsOverEdges(L)) return 0;
     featurelines[L].weightsComputed = 0;
     featurelines[L].set_weights();
     return 1;

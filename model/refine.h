@@ -29,9 +29,9 @@ vertex_at_triangle neighbouringTriangle(vertex_at_triangle p);
 // Results of devide_triangle.
 enum : int { kDivideFailed = 0, kDivided = 1, kDivideWaits = 2 };
 
-// Inserts p.v at its place on p.t. kDivideWaits: p.t is gathered while the
-// triangle across the edge is not; that neighbour was refined instead and p
-// was not inserted (try again).
+// Inserts p.v at its place on p.t. kDivideWaits: p lies on an edge of the
+// gathered patch's border whose outer triangle has a longer edge; that
+// triangle was refined instead and p was not inserted (try again).
 int devide_triangle(vertex_at_triangle& p);
 // Splits one triangle in two at a point on one of its edges.
 void devide_triangle_edge_rough(const vertex_at_triangle& p);
@@ -42,6 +42,9 @@ void extrapointsToSubtriangles(vertex_at_triangle p, Index<triangle> t1, Index<t
 // The corners of sub-triangle s as barycentric points of p.t.
 void baricOfSubtriangle(vertex_at_triangle p, Index<triangle> s, vector3<double>* a, vector3<double>* b,
                         vector3<double>* c);
+// The corner opposite the edge refineTriangle splits: the longest (ties to
+// edge 1-2, then 2-0).
+int splitCornerOf(Index<triangle> t);
 // Splits the longest edge at its midpoint when longer than length; else t
 // leaves the gathered set. 1 when it split.
 int refineTriangle(Index<triangle> t, double length, pointConversionMode mode);
@@ -50,8 +53,10 @@ int refineTriangle(Index<triangle> t, double length, pointConversionMode mode);
 Index<vertex> Triangulize(Index<extrapoint> e, pointConversionMode mode);
 // A rubber point becomes fixed; true when it is fixed afterwards.
 bool MakeFix(generalpoint3& gp, pointConversionMode mode);
-// A fixed line point becomes rubber on its vertex's first triangle; true
-// when it is rubber afterwards.
+// A fixed point becomes rubber at its vertex (generalpoint3::_makeExtra);
+// true when it is rubber afterwards, false for a point that is neither.
+bool MakeRubber(generalpoint3& gp);
+// The same for a line point (it stays linked to its line).
 bool MakeRubber(Index<linepoint3> lp);
 // Whether the point (barycentric on T) can be joined to v without crossing
 // another triangle.

@@ -16,6 +16,17 @@ vector3<double> weightpointOfNeighbours(Index<vertex> v);
 // Moves v to the centroid of its neighbours when its mean edge length
 // reaches factor times the largest of its neighbours'; 1 when it moved.
 int repairVertex(Index<vertex> v, double factor);
+// repairVertex for every vertex of the current head in chain order, each
+// fan's mean edge length computed once (again only around a vertex that
+// moved); the number of vertices moved.
+int repairVertices(double factor);
+
+// The line along which a spline point is projected onto the head: the
+// point of the spline at t and the negated blend of the directions of its
+// segment's ends (one direction per spline point). False when the spline
+// has no segments or too few directions.
+bool lineOfSpline(double t, const spline3D& s, const dynarray<vector3<double> >& directions, vector3<double>* p,
+                  vector3<double>* d);
 
 // Calls f(neighbour) once per triangle of v's fan, walking from the first
 // triangle until the neighbour comes round again (at most one lap).

@@ -1,5 +1,7 @@
 #include "model/topology.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -110,46 +112,90 @@ int relation_of_triangles_around_vertex(Index<vertex> v, Index<triangle> t1, Ind
 }
 
 namespace {
-// Chains the triangles from start on, each the first remaining one that
-// follows the last; the order reached.
-std::vector<Index<triangle>> chainFrom(Index<vertex> v, std::vector<Index<triangle>> rest, size_t start) {
-    std::vector<Index<triangle>> ordered{rest[start]};
-    rest.erase(rest.begin() + start);
-    while (!rest.empty()) {
-        size_t k = 0;
-        while (k < rest.size() && relation_of_triangles_around_vertex(v, ordered.back(), rest[k]) != -1) ++k;
-        if (k == rest.size()) break;
-        ordered.push_back(rest[k]);
-        rest.erase(rest.begin() + k);
-    }
-    return ordered;
+
+// A triangle of v's fan with its corners after and before v (-1 when v is
+// not a corner): t2 follows t1 around v when before(t1) = after(t2).
+struct FanCorner {
+    Index<triangle> t;
+    int after, before;
+};
+
+bool follows(const FanCorner& t1, const FanCorner& t2) { return t1.before != -1 && t1.before == t2.after; }
+// relation_of_triangles_around_vertex = 1 over the precomputed corners.
+bool precedes(const FanCorner& t1, const FanCorner& t2) {
+    return !follows(t1, t2) && t1.after != -1 && t1.after == t2.before;
 }
+
+// Chains the fan from start on, each time the first remaining triangle (in
+// list order) that follows the last; writes the order reached, returns its
+// length.
+int chainFrom(const FanCorner* fan, int n, int start, int* order, char* used) {
+    std::fill(used, used + n, 0);
+    int m = 0;
+    order[m++] = start;
+    used[start] = 1;
+    while (m < n) {
+        int k = 0;
+        while (k < n && (used[k] || !follows(fan[order[m - 1]], fan[k]))) ++k;
+        if (k == n) break;
+        order[m++] = k;
+        used[k] = 1;
+    }
+    return m;
+}
+
 }  // namespace
 
 int order_trianges_of_vertex(Index<vertex> v) {
     if (v == -1) return 0;
-    std::vector<Index<triangle>> tris = snapshot(V(v).triangles);
-    if (tris.empty()) return 1;
-    std::vector<Index<triangle>> ordered = chainFrom(v, tris, 0);
+    const commonlistindex<triangle>& list = V(v).triangles;
+    const int n = list.count();
+    if (n == 0) return 1;
+    // Fans are small: the work space lives on the stack unless one is not.
+    constexpr int kSmall = 32;
+    FanCorner smallFan[kSmall];
+    int smallOrder[kSmall], smallBest[kSmall];
+    char smallUsed[kSmall];
+    std::vector<FanCorner> bigFan;
+    std::vector<int> bigOrder, bigBest;
+    std::vector<char> bigUsed;
+    FanCorner* fan = smallFan;
+    int *order = smallOrder, *best = smallBest;
+    char* used = smallUsed;
+    if (n > kSmall) {
+        bigFan.resize(n);
+        bigOrder.resize(n);
+        bigBest.resize(n);
+        bigUsed.resize(n);
+        fan = bigFan.data();
+        order = bigOrder.data();
+        best = bigBest.data();
+        used = bigUsed.data();
+    }
+    int i = 0;
+    for (int node = list.first(); node != -1; node = list.nextOf(node), ++i) {
+        const triangle& tr = T(list[node]);
+        const int k = cornerSlot(tr, v);
+        fan[i] = {list[node], k < 0 ? -1 : int(tr.corner((k + 1) % 3)), k < 0 ? -1 : int(tr.corner((k + 2) % 3))};
+    }
     int result = 0;
-    if (ordered.size() == tris.size()) {
-        result = relation_of_triangles_around_vertex(v, ordered.front(), ordered.back()) == 1 ? 1 : 0;
+    if (chainFrom(fan, n, 0, order, used) == n) {
+        result = precedes(fan[order[0]], fan[order[n - 1]]) ? 1 : 0;
     } else {
         // An open fan: start at the triangle that follows no other.
-        ordered.clear();
-        for (size_t s = 0; s < tris.size() && ordered.empty(); ++s) {
-            bool follows = false;
-            for (size_t k = 0; k < tris.size() && !follows; ++k)
-                follows = k != s && relation_of_triangles_around_vertex(v, tris[k], tris[s]) == -1;
-            if (follows) continue;
-            std::vector<Index<triangle>> o = chainFrom(v, tris, s);
-            if (o.size() == tris.size()) ordered = o;
+        bool found = false;
+        for (int s = 0; s < n && !found; ++s) {
+            bool isNext = false;
+            for (int k = 0; k < n && !isNext; ++k) isNext = k != s && follows(fan[k], fan[s]);
+            if (isNext) continue;
+            found = chainFrom(fan, n, s, best, used) == n;
         }
-        if (ordered.empty()) return 0;
+        if (!found) return 0;
+        std::copy(best, best + n, order);
     }
     commonlistindex<triangle>& l = V(v).triangles;
     int k = 0;
-    for (int n = l.first(); n != -1; n = l.nextOf(n)) l[n] = ordered[k++];
+    for (int node = l.first(); node != -1; node = l.nextOf(node)) l[node] = fan[order[k++]].t;
     return result;
 }
 
@@ -577,36 +623,105 @@ int head3::cleanAreas() {
     return removed;
 }
 
-int eliminateTriangle(Index<triangle> t, Index<vertex> a, Index<vertex> b) {
-    if (t == -1 || a == -1 || b == -1) return 0;
-    clearMirrorBack(t, T(t).mirror);
-    T(t).mirror = -1;
-    remove_triangle_from_gatheredTriangles(t);
+namespace {
+
+// Where the edit points of t go when t vanishes in the collapse of the edge
+// a-b: onto the triangle next to t around its third corner, at the
+// coordinates where the line along that triangle's normal meets it. False
+// when a point cannot be carried over.
+struct EditPointMove {
+    Index<extrapoint> e;
+    vector3<double> bary;
+};
+bool editPointMoves(Index<triangle> t, Index<vertex> a, Index<vertex> b, Index<triangle>* to,
+                    std::vector<EditPointMove>* moves) {
+    moves->clear();
     Index<vertex> w = -1;
     for (int k = 0; k < 3; ++k)
         if (T(t).corner(k) != a && T(t).corner(k) != b) w = T(t).corner(k);
-    if (w == -1) return 0;
-    Index<triangle> to = neighbourAround(w, t);
+    if (w == -1) return false;
+    *to = neighbourAround(w, t);
+    if (*to == t) return true;
+    const vector3<double> n = T(*to)._normalvector();
+    for (Index<extrapoint> e : snapshot(T(t).extrapoints)) {
+        vector3<double> hit, bary;
+        double s;
+        if (!T(*to).metszes(E(e).position, n, &hit, &s, &bary)) return false;
+        moves->push_back({e, bary});
+    }
+    return true;
+}
+
+}  // namespace
+
+int eliminateTriangle(Index<triangle> t, Index<vertex> a, Index<vertex> b) {
+    if (t == -1 || a == -1 || b == -1) return 0;
+    // What cannot be carried over is found before anything changes.
+    Index<triangle> to = -1;
+    std::vector<EditPointMove> moves;
+    if (!editPointMoves(t, a, b, &to, &moves)) return 0;
+    clearMirrorBack(t, T(t).mirror);
+    T(t).mirror = -1;
+    remove_triangle_from_gatheredTriangles(t);
     fnd::temporaryChange<double> snap(extrapoint::bariCoordMinValue, 0.0);
-    if (to != t) {
-        vector3<double> n = T(to)._normalvector();
-        for (Index<extrapoint> e : snapshot(T(t).extrapoints)) {
-            vector3<double> hit, bary;
-            double s;
-            if (!T(to).metszes(E(e).position, n, &hit, &s, &bary)) return 0;
-            remove_extrapoint_from_triangle(e);
-            E(e).set(to, bary, E(e).mode);
-            add_extrapoint_to_triangle(e);
-        }
+    for (const EditPointMove& m : moves) {
+        remove_extrapoint_from_triangle(m.e);
+        E(m.e).set(to, m.bary, E(m.e).mode);
+        add_extrapoint_to_triangle(m.e);
     }
     remove_triangle(t);
     return 1;
 }
 
 namespace {
+// Whether every triangle of a that stays keeps its side and an area when a
+// moves onto b, and faces the same way as the triangles beside it: a
+// collapse must neither turn a triangle over nor flatten one nor fold the
+// surface.
+bool keepsShape(Index<vertex> a, Index<vertex> b, const std::vector<Index<triangle>>& shared) {
+    auto moved = [a, b](Index<vertex> v) { return v == a ? b : v; };
+    auto gone = [&shared](Index<triangle> t) { return t == shared[0] || t == shared[1]; };
+    // The normal (not unit) of a triangle once a stands on b.
+    auto normalAfter = [&](Index<triangle> t) {
+        const triangle& tr = T(t);
+        vector3<double> q[3];
+        for (int k = 0; k < 3; ++k) q[k] = V(moved(tr.corner(k))).position;
+        return (q[1] - q[0]) % (q[2] - q[0]);
+    };
+    // The other triangle on the edge x-y once a stands on b.
+    auto across = [&](Index<triangle> t, Index<vertex> x, Index<vertex> y) -> Index<triangle> {
+        for (Index<vertex> from : {x, x == b ? a : Index<vertex>(-1)}) {
+            if (from == -1) continue;
+            const commonlistindex<triangle>& l = V(from).triangles;
+            for (int n = l.first(); n != -1; n = l.nextOf(n)) {
+                const Index<triangle> u = l[n];
+                if (u == t || gone(u)) continue;
+                const triangle& ut = T(u);
+                if (moved(ut.a) == y || moved(ut.b) == y || moved(ut.c) == y) return u;
+            }
+        }
+        return -1;
+    };
+    for (Index<triangle> t : snapshot(V(a).triangles)) {
+        if (gone(t)) continue;
+        const triangle& tr = T(t);
+        const vector3<double> before = (V(tr.b).position - V(tr.a).position) % (V(tr.c).position - V(tr.a).position);
+        const vector3<double> after = normalAfter(t);
+        if (!(0.5 * after.length() > kDegenerateArea) || !(before * after > 0)) return false;
+        // Nor may it end up facing away from a neighbour.
+        for (int k = 0; k < 3; ++k) {
+            const Index<triangle> u = across(t, moved(tr.corner(k)), moved(tr.corner((k + 1) % 3)));
+            if (u != -1 && !(normalAfter(u) * after > 0)) return false;
+        }
+    }
+    return true;
+}
+
 // The edge a-b may collapse when it has exactly two triangles, a and b
-// share no neighbour but their two opposite corners, and each opposite
-// corner keeps at least three triangles (else the surface would fold).
+// share no neighbour but their two opposite corners, each opposite corner
+// keeps at least three triangles (else the surface would fold), and no
+// remaining triangle turns over, flattens or comes to face away from a
+// neighbour.
 bool collapsible(Index<vertex> a, Index<vertex> b, std::vector<Index<triangle>>& shared) {
     shared.clear();
     for (Index<triangle> t : snapshot(V(a).triangles))
@@ -634,43 +749,40 @@ bool collapsible(Index<vertex> a, Index<vertex> b, std::vector<Index<triangle>>&
         for (int y : nb)
             if (y == x) return false;
     }
-    return true;
+    return keepsShape(a, b, shared);
 }
 }  // namespace
 
-int unifyVertex(Index<vertex> a, Index<vertex> b) {
-    if (a == -1 || b == -1 || a == b) return 0;
-    // Checked before anything changes.
-    std::vector<Index<triangle>> shared;
-    if (!collapsible(a, b, shared)) return 0;
+namespace {
 
-    // 1. mirror links
-    if (V(a).mirror == a) V(a).mirror = -1;
-    if (V(b).mirror == b) V(b).mirror = -1;
-    Index<vertex> ma = V(a).mirror, mb = V(b).mirror;
-    if (ma == -1) {
-        clearMirrorBack(b, mb);
-        V(b).mirror = -1;
-    } else if (mb == -1) {
-        clearMirrorBack(a, ma);
-        V(a).mirror = -1;
-    } else if (ma == b || mb == a || ma == mb) {
-        // An edge across the middle: both ends lose their partners.
-        clearMirrorBack(a, ma);
-        clearMirrorBack(b, mb);
-        V(a).mirror = V(b).mirror = -1;
-    } else {
-        V(ma).mirror = -1;
-        V(mb).mirror = -1;
-        V(a).mirror = -1;
-        V(b).mirror = -1;
-        if (!unifyVertex(ma, mb)) return 0;
-        V(b).mirror = mb;
-        V(mb).mirror = b;
-        // The mirror collapse may have touched this edge's neighbourhood.
-        if (!collapsible(a, b, shared)) return 0;
+// The mirror vertex of v, a link of v to itself counting as none.
+Index<vertex> mirrorOf(Index<vertex> v) { return V(v).mirror == v ? Index<vertex>(-1) : V(v).mirror; }
+
+// Whether the edge a-b may collapse with its edit points carried over.
+bool collapsibleWithPoints(Index<vertex> a, Index<vertex> b, std::vector<Index<triangle>>& shared) {
+    if (!collapsible(a, b, shared)) return false;
+    for (Index<triangle> t : shared) {
+        Index<triangle> to;
+        std::vector<EditPointMove> moves;
+        if (!editPointMoves(t, a, b, &to, &moves)) return false;
     }
-    // 3. line points of a
+    return true;
+}
+
+// The vertices whose triangles a collapse of a-b changes or counts.
+std::vector<int> reach(Index<vertex> a, Index<vertex> b) {
+    std::vector<int> out{a, b};
+    for (Index<vertex> v : {a, b})
+        for (Index<triangle> t : snapshot(V(v).triangles))
+            for (int k = 0; k < 3; ++k) out.push_back(T(t).corner(k));
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+// Collapses the checked edge a-b into b; 1 when b's fan closes afterwards.
+int collapseEdge(Index<vertex> a, Index<vertex> b, const std::vector<Index<triangle>>& shared) {
+    // line points of a
     for (Index<linepoint3> lp : snapshot(V(a).linepoints)) {
         Index<linepoint3> n = next_linepoint(lp), p = previous_linepoint(lp);
         if ((n != -1 && LP(n).vtx == b) || (p != -1 && LP(p).vtx == b)) {
@@ -681,7 +793,7 @@ int unifyVertex(Index<vertex> a, Index<vertex> b) {
             if (V(b).linepoints.index_of_data(lp) == -1) V(b).linepoints.add_data(lp);
         }
     }
-    // 4. the feature point of a moves to b when b has none
+    // the feature point of a moves to b when b has none
     Index<featurepoint3> fp = V(a).featurepoint;
     if (fp != -1) {
         if (V(b).featurepoint == -1 && FP(fp).vtx == a) {
@@ -693,10 +805,9 @@ int unifyVertex(Index<vertex> a, Index<vertex> b) {
             V(a).featurepoint = -1;
         }
     }
-    // 5. the two triangles of the edge
-    for (Index<triangle> t : shared)
-        if (!eliminateTriangle(t, a, b)) return 0;
-    // 6. the rest of a's fan joins b
+    // the two triangles of the edge (checked: they go)
+    for (Index<triangle> t : shared) eliminateTriangle(t, a, b);
+    // the rest of a's fan joins b
     for (Index<triangle> t : snapshot(V(a).triangles)) {
         remove_triangle_from_octtree(t);
         for (int k = 0; k < 3; ++k)
@@ -707,4 +818,65 @@ int unifyVertex(Index<vertex> a, Index<vertex> b) {
     }
     Index<vertex>::current().remove_index(a);
     return order_trianges_of_vertex(b) == 1 ? 1 : 0;
+}
+
+}  // namespace
+
+namespace {
+
+// Both edges, a-b and its mirror image (when it has one), may collapse.
+bool unifiable(Index<vertex> a, Index<vertex> b, std::vector<Index<triangle>>& shared,
+               std::vector<Index<triangle>>& mirrorShared, bool* mirrorEdge) {
+    if (a == -1 || b == -1 || a == b) return false;
+    if (!collapsibleWithPoints(a, b, shared)) return false;
+    const Index<vertex> ma = mirrorOf(a), mb = mirrorOf(b);
+    *mirrorEdge = ma != -1 && mb != -1 && ma != b && mb != a && ma != mb;
+    if (!*mirrorEdge) return true;
+    if (!collapsibleWithPoints(ma, mb, mirrorShared)) return false;
+    // The two collapses must not touch each other's neighbourhood.
+    const std::vector<int> here = reach(a, b), there = reach(ma, mb);
+    std::vector<int> common;
+    std::set_intersection(here.begin(), here.end(), there.begin(), there.end(), std::back_inserter(common));
+    return common.empty();
+}
+
+}  // namespace
+
+bool canUnifyVertex(Index<vertex> a, Index<vertex> b) {
+    std::vector<Index<triangle>> shared, mirrorShared;
+    bool mirrorEdge = false;
+    return unifiable(a, b, shared, mirrorShared, &mirrorEdge);
+}
+
+int unifyVertex(Index<vertex> a, Index<vertex> b) {
+    // Both edges, this one and its mirror image, are checked before
+    // anything changes: a refused collapse leaves the head as it was.
+    std::vector<Index<triangle>> shared, mirrorShared;
+    bool mirrorEdge = false;
+    if (!unifiable(a, b, shared, mirrorShared, &mirrorEdge)) return 0;
+    const Index<vertex> ma = mirrorOf(a), mb = mirrorOf(b);
+
+    // mirror links
+    if (V(a).mirror == a) V(a).mirror = -1;
+    if (V(b).mirror == b) V(b).mirror = -1;
+    int mirrorResult = 1;
+    if (mirrorEdge) {
+        V(ma).mirror = V(mb).mirror = V(a).mirror = V(b).mirror = -1;
+        mirrorResult = collapseEdge(ma, mb, mirrorShared);
+        V(b).mirror = mb;
+        V(mb).mirror = b;
+    } else if (ma == -1) {
+        clearMirrorBack(b, mb);
+        V(b).mirror = -1;
+    } else if (mb == -1) {
+        clearMirrorBack(a, ma);
+        V(a).mirror = -1;
+    } else {
+        // An edge across the middle: both ends lose their partners.
+        clearMirrorBack(a, ma);
+        clearMirrorBack(b, mb);
+        V(a).mirror = V(b).mirror = -1;
+    }
+    const int result = collapseEdge(a, b, shared);
+    return result && mirrorResult ? 1 : 0;
 }

@@ -110,8 +110,15 @@ int removeEmptyArea(Index<area> a);
 // Removes t, one of the two triangles of the collapsing edge a-b, after
 // moving its edit points onto the neighbouring triangle.
 int eliminateTriangle(Index<triangle> t, Index<vertex> a, Index<vertex> b);
-// Collapses the edge a-b into b (and the mirror edge likewise).
+// Triangles of at most this area count as flat: no edit may leave one.
+inline constexpr double kDegenerateArea = 1e-10;
+// Collapses the edge a-b into b (and the mirror edge likewise). Refused (0,
+// nothing changed) when the edge has not exactly two triangles, the collapse
+// would fold the surface, turn a remaining triangle over or flatten one;
+// with mirror links both edges are checked first.
 int unifyVertex(Index<vertex> a, Index<vertex> b);
+// Whether unifyVertex(a, b) would collapse the edge rather than refuse.
+bool canUnifyVertex(Index<vertex> a, Index<vertex> b);
 
 // ---- defaults from the feature tables (defined in readhead.cpp) ----
 

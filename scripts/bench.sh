@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in release mode and runs them (not part of CI).
+# Builds the benchmarks in release mode and runs them (not part of CI). The
+# Qt ones run twice: on the offscreen platform and under an X server.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # The GL views render with Mesa's software rasteriser, so images agree everywhere.
@@ -10,9 +11,15 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRIVANTA_TESTS=OFF -DB
 cmake --build "$build" -j "$(nproc)"
 for b in "$build"/bench/*_bench; do
   [ -x "$b" ] || continue
-  # The pipeline run takes a photo and its marks, not benchmark flags.
-  [ "$(basename "$b")" = fitting_pipeline_bench ] && continue
-  "$b" "$@"
+  case "$(basename "$b")" in
+    # The pipeline run takes a photo and its marks, not benchmark flags.
+    fitting_pipeline_bench) continue ;;
+    qt_*)
+      QT_QPA_PLATFORM=offscreen "$b" "$@"
+      QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" "$b" "$@"
+      ;;
+    *) "$b" "$@" ;;
+  esac
 done
 
 # The pipeline on a position-coded photo, then on the portrait fixture: a

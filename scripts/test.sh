@@ -10,6 +10,10 @@ jobs="$(nproc)"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DBRIVANTA_SANITIZE=ON -DBRIVANTA_TESTS=ON >/dev/null
 cmake --build "$build" -j "$jobs"
 cd "$build"
+# The Qt backend's tests (tests/qt) run under Qt's offscreen platform and
+# again under an X server started by xvfb-run, one X server at a time; both
+# are CTest tests. A display of the caller's is not used.
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 ctest --output-on-failure -j "$jobs" --timeout 600
 
 # The decoders' fuzz targets run for a short time each (clang, libFuzzer).

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <climits>
 #include <clocale>
+#include <cmath>
+#include <locale.h>
 #include <cstdint>
 #include <cstring>
 #include <cstdio>
@@ -312,6 +316,100 @@ TEST(FileTBRead, NumberAtEndWithoutWhiteSpaceFails) {
     f >> c;
     EXPECT_FALSE(f.good());
     EXPECT_EQ(a, 12);
+}
+
+// Numbers read through the stream equal the C library's conversions in the
+// C locale, for plain decimals of every length (the writer's formats among
+// them), halfway cases between two singles, and every other spelling.
+TEST(FileTBRead, NumbersEqualTheLibraryConversions) {
+    std::vector<std::string> words = {"0", "-0", "+7", "-2147483648", "2147483647", "007", "1.", ".5", "-.25",
+                                      "0.000000", "-0.000000", "742.226", "-1.047", "1077.331", "16777217",
+                                      "16777219.0", "0.1", "3.4028235e38", "1e-45", "1e39", "nan", "inf", "-inf",
+                                      "0x10", "1.5e3", "12abc", "999999999999999", "9999999999999999"};
+    std::uint64_t state = 12345;
+    auto next = [&state]() {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return state >> 33;
+    };
+    for (int k = 0; k < 20000; ++k) {
+        std::string w = next() % 2 ? "-" : "";
+        const int before = 1 + next() % 8, after = next() % 8;
+        for (int d = 0; d < before; ++d) w += char('0' + next() % 10);
+        if (after) {
+            w += '.';
+            for (int d = 0; d < after; ++d) w += char('0' + next() % 10);
+        }
+        words.push_back(w);
+    }
+    // Midpoints between neighbouring singles, written out exactly.
+    for (float f : {1.0f, 3.1f, 16777216.0f, 0.7f, 1234.5678f}) {
+        const double mid = (double(f) + double(std::nextafter(f, 1e30f))) / 2;
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.15f", mid);
+        words.push_back(buf);
+        std::snprintf(buf, sizeof buf, "%.17g", mid);
+        words.push_back(buf);
+    }
+    std::string text;
+    for (const std::string& w : words) text += w + " " + w + " ";
+    Block b(text);
+    fileTB f;
+    b.open(f);
+    locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    for (const std::string& w : words) {
+        float got = 0;
+        int gotInt = 0;
+        f >> got;
+        const bool floatGood = f.good();
+        char* end = nullptr;
+        const float want = strtof_l(w.c_str(), &end, c);
+        ASSERT_EQ(floatGood, end != w.c_str()) << w;
+        if (floatGood) {
+            if (std::isnan(want))
+                EXPECT_TRUE(std::isnan(got)) << w;
+            else
+                EXPECT_EQ(bytesOf(got), bytesOf(want)) << w;
+        }
+        if (!floatGood) break;
+        f >> gotInt;
+        errno = 0;
+        end = nullptr;
+        const long wantLong = std::strtol(w.c_str(), &end, 10);
+        const bool intOk = end != w.c_str() && errno != ERANGE && wantLong >= INT32_MIN && wantLong <= INT32_MAX;
+        ASSERT_EQ(f.good(), intOk) << w;
+        if (intOk) EXPECT_EQ(gotInt, wantLong) << w;
+        if (!f.good()) break;
+    }
+    freelocale(c);
+}
+
+// A UTF-8 byte-order mark is passed over when asked for, in a block and in
+// a file; without one nothing is consumed.
+TEST(FileTBRead, ByteOrderMarkIsPassedOver) {
+    for (const std::string& text : {std::string("\xEF\xBB\xBF" "12 34 "), std::string("12 34 ")}) {
+        const bool mark = text[0] != '1';
+        Block b(text);
+        fileTB f;
+        b.open(f);
+        EXPECT_EQ(f.skipByteOrderMark(), mark);
+        int x = 0, y = 0;
+        f >> x >> y;
+        EXPECT_TRUE(f.good());
+        EXPECT_EQ(x, 12);
+        EXPECT_EQ(y, 34);
+        const std::string path = tempPath(mark ? "bom" : "plain");
+        std::ofstream(path, std::ios::binary) << text;
+        fileTB g;
+        ASSERT_TRUE(g.open(path.c_str(), "rt"));
+        EXPECT_EQ(g.skipByteOrderMark(), mark);
+        x = y = 0;
+        g >> x >> y;
+        EXPECT_TRUE(g.good());
+        EXPECT_EQ(x, 12);
+        EXPECT_EQ(y, 34);
+        g.close();
+        std::remove(path.c_str());
+    }
 }
 
 TEST(FileTBRead, ByteFFEndsTheData) {

@@ -245,4 +245,24 @@ TEST(CString, FormatTakesCStringArgumentsAsText) {
   EXPECT_TRUE(out.IsEmpty());
 }
 
+TEST(CString, HashKeyOfTextKeys) {
+  struct Case {
+    const char* key;
+    UINT want;
+  };
+  const Case cases[] = {
+      {"", 0u},
+      {nullptr, 0u},
+      {"ab", 97u * 33u + 98u},
+      {"abc", (97u * 33u + 98u) * 33u + 99u},
+      {"\xE9", static_cast<UINT>(-23)},  // a signed byte
+      {"a\xE9", 97u * 33u + static_cast<UINT>(-23)},
+  };
+  for (const Case& c : cases) EXPECT_EQ(HashKey(c.key), c.want) << (c.key ? c.key : "(null)");
+  // Wraps around in 32 bits.
+  UINT h = 0;
+  for (char ch : std::string(20, 'z')) h = h * 33u + static_cast<UINT>(ch);
+  EXPECT_EQ(HashKey(std::string(20, 'z').c_str()), h);
+}
+
 }  // namespace

@@ -1,18 +1,25 @@
 #include "framework/system.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cstdlib>
+#include <cstring>
+#include <chrono>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "framework/backend.h"
 #include "framework/datetime.h"
 #include "framework/settings.h"
+#include "framework/shell.h"
 #include "tests/framework/temp_dir.h"
 
 namespace {
@@ -145,6 +152,80 @@ TEST(Runtime, ItoaAndStricmp) {
   };
   for (const CmpCase& c : cmpCases) EXPECT_EQ(stricmp(c.a, c.b), c.want) << c.a << " " << c.b;
   EXPECT_EQ(_strnicmp("ABCx", "abcy", 3), 0);
+}
+
+TEST(Runtime, LengthPrefixedStrings) {
+  // Length byte modulo 256; the way back gives that many characters.
+  for (int n : {0, 1, 255, 256, 300}) {
+    std::string text(static_cast<std::size_t>(n), 'a');
+    for (int i = 0; i < n; ++i) text[static_cast<std::size_t>(i)] = static_cast<char>('a' + i % 26);
+    std::vector<char> buf(text.begin(), text.end());
+    buf.push_back('\0');
+    unsigned char* p = tc_c2pstr(buf.data());
+    EXPECT_EQ(static_cast<void*>(p), static_cast<void*>(buf.data()));
+    if (n == 0) {
+      EXPECT_EQ(buf[0], '\0');  // left unchanged
+      EXPECT_EQ(static_cast<void*>(tc_p2cstr(p)), static_cast<void*>(buf.data()));
+      EXPECT_EQ(buf[0], '\0');
+      continue;
+    }
+    EXPECT_EQ(p[0], n % 256) << n;
+    EXPECT_EQ(std::string(buf.begin() + 1, buf.end()), text) << n;  // over the NUL, nothing beyond
+    char* c = tc_p2cstr(p);
+    EXPECT_EQ(std::string(c), text.substr(0, static_cast<std::size_t>(n % 256))) << n;
+  }
+}
+
+// The test's own table: each character's Mac Roman and Windows-1252 codes
+// as iconv gives them.
+std::string Iconv(const std::string& bytes, const char* from, const char* to) {
+  TempDir dir;
+  const std::string in = dir / "in", out = dir / "out";
+  std::ofstream(in, std::ios::binary) << bytes;
+  const std::string command = std::string("iconv -f ") + from + " -t " + to + " '" + in + "' > '" + out + "'";
+  if (std::system(command.c_str()) != 0) return "";
+  std::ifstream f(out, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
+TEST(Runtime, MacAndWindowsCodePages) {
+  const std::string letters = "ÄÇÉÖÜáàâäçéèêëíìîóòôöúùûü°ßØøÀÂÊÁËÈÍÎÌÓÔÒÚÛÙ";  // UTF-8
+  const std::string mac = Iconv(letters, "UTF-8", "MACINTOSH");
+  const std::string win = Iconv(mac, "MACINTOSH", "CP1252");
+  ASSERT_EQ(mac.size(), 44u);
+  ASSERT_EQ(win.size(), 44u);
+  for (std::size_t i = 0; i < 44; ++i) {
+    const auto m = static_cast<unsigned char>(mac[i]), w = static_cast<unsigned char>(win[i]);
+    EXPECT_EQ(MacCharToWin(m), w) << std::hex << int(m);
+    EXPECT_EQ(WinCharToMac(w), m) << std::hex << int(w);
+  }
+  EXPECT_EQ(MacCharToWin(0x8A), 0xE4);
+  EXPECT_EQ(WinCharToMac(0xE4), 0x8A);
+  EXPECT_EQ(MacCharToWin(13), 10);
+  EXPECT_EQ(WinCharToMac(10), 13);
+  // Every byte outside the table stays.
+  for (int c = 0; c < 256; ++c) {
+    const auto b = static_cast<unsigned char>(c);
+    if (c != 13 && mac.find(static_cast<char>(c)) == std::string::npos) {
+      EXPECT_EQ(MacCharToWin(b), b) << c;
+    }
+    if (c != 10 && win.find(static_cast<char>(c)) == std::string::npos) {
+      EXPECT_EQ(WinCharToMac(b), b) << c;
+    }
+  }
+  EXPECT_EQ(MacCharToWin(0x41), 0x41);
+  EXPECT_EQ(WinCharToMac(0x41), 0x41);
+}
+
+TEST_F(SystemTest, StopBoxAndDebugBox) {
+  msgbox("Disk full");
+  EXPECT_EQ(DB("point", 3, 4000000000u), 1);
+  auto boxes = backend_.EventsOf(Headless::Event::kMessageBox);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text, "Disk full");
+  EXPECT_EQ(boxes[0].type & MB_ICONMASK, UINT(MB_ICONSTOP));
+  EXPECT_EQ(boxes[0].type & MB_TYPEMASK, UINT(MB_OK));
+  EXPECT_EQ(boxes[1].text, "point  3 -294967296");
 }
 
 class SettingsTest : public ::testing::Test {
@@ -280,6 +361,89 @@ TEST_F(SettingsTest, NumbersIgnoreTheProcessLocale) {
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("Big=1234567\n"), std::string::npos) << text;
   }
+}
+
+
+TEST_F(SettingsTest, PreferencesOverTheSettingsFile) {
+  char value[255];
+  std::memset(value, 'x', sizeof value);
+  EXPECT_FALSE(GetPreferenceString("PictureEditor", value));
+  EXPECT_STREQ(value, "");
+  EXPECT_FALSE(GetPreferenceString("Settings:Count", value, true));
+  EXPECT_STREQ(value, "");
+
+  EXPECT_TRUE(SetPreferenceString("MRU01", "C:\\faces\\anna.fac"));
+  EXPECT_TRUE(GetPreferenceString("MRU01", value));
+  EXPECT_STREQ(value, "C:\\faces\\anna.fac");
+  EXPECT_TRUE(SetPreferenceString("Empty", ""));
+  EXPECT_TRUE(GetPreferenceString("Empty", value));  // set, though empty
+  EXPECT_STREQ(value, "");
+
+  // "section:entry" is the entry of the profile functions.
+  EXPECT_TRUE(WriteProfileInt("Settings", "Count", 17));
+  EXPECT_TRUE(GetPreferenceString("Settings:Count", value));
+  EXPECT_STREQ(value, "17");
+  EXPECT_TRUE(SetPreferenceString("Settings:PictureEditor", "gimp"));
+  EXPECT_EQ(GetProfileString("Settings", "PictureEditor").View(), "gimp");
+
+  // At most 254 characters and the NUL.
+  const std::string longValue(300, 'v');
+  EXPECT_TRUE(SetPreferenceString("Long", longValue.c_str()));
+  std::memset(value, 'x', sizeof value);
+  EXPECT_TRUE(GetPreferenceString("Long", value));
+  EXPECT_EQ(std::string(value), longValue.substr(0, 254));
+}
+
+
+// A program that writes what it was started with next to itself: the
+// argument count, the first argument, its process group and its own id,
+// and where its standard streams lead.
+std::string WriteRecorder(const TempDir& dir, const std::string& name) {
+  const std::string path = dir / name;
+  std::ofstream(path) << "#!/bin/sh\n"
+                         "echo noise; echo more noise >&2\n"
+                         "in=$(readlink /proc/$$/fd/0) out=$(readlink /proc/$$/fd/1) err=$(readlink /proc/$$/fd/2)\n"
+                         "{ echo \"$#\"; echo \"$1\"; cut -d' ' -f5 /proc/$$/stat; echo $$;"
+                         " echo \"$in\"; echo \"$out\"; echo \"$err\"; }"
+                         " > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n";
+  ::chmod(path.c_str(), 0755);
+  return path;
+}
+
+// The recorder's lines, once it has written them (empty after 20 s).
+std::vector<std::string> RecorderLines(const std::string& recorder) {
+  for (int i = 0; i < 400; ++i) {
+    std::ifstream in(recorder + ".args");
+    if (in) {
+      std::vector<std::string> lines;
+      for (std::string line; std::getline(in, line);) lines.push_back(line);
+      return lines;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return {};
+}
+
+TEST(StartProgram, OneArgumentOwnGroupQuietAndNotWaitedFor) {
+  TempDir dir;
+  const std::string recorder = WriteRecorder(dir, "recorder");
+  const std::string argument = dir / "a picture; $(rm -rf x) *.bmp";  // no shell reads it
+  std::string reason;
+  ASSERT_TRUE(brv::StartProgram(recorder, argument, &reason)) << reason;
+  const std::vector<std::string> lines = RecorderLines(recorder);
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[0], "1");
+  EXPECT_EQ(lines[1], argument);
+  EXPECT_EQ(lines[2], lines[3]);  // leads a process group of its own
+  EXPECT_NE(lines[2], std::to_string(::getpgrp()));
+  EXPECT_EQ(lines[4], "/dev/null");
+  EXPECT_EQ(lines[5], "/dev/null");
+  EXPECT_EQ(lines[6], "/dev/null");
+
+  EXPECT_FALSE(brv::StartProgram(dir / "no-such-program", "x", &reason));
+  EXPECT_EQ(reason, std::strerror(ENOENT));
+  EXPECT_FALSE(brv::StartProgram("brivanta-no-such-program-on-the-path", "x", &reason));
+  EXPECT_FALSE(brv::StartProgram("", "x", &reason));
 }
 
 }  // namespace

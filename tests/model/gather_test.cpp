@@ -10,6 +10,7 @@
 #include <set>
 #include <vector>
 
+#include "model/featuretables.h"
 #include "model/head.h"
 #include "model/topology.h"
 #include "tests/support/fakes.h"
@@ -99,6 +100,7 @@ TEST_F(Gather, ByDistanceSaveAndRestore) {
     }
     h.DeleteSaved_gatheredTriangles();
     EXPECT_EQ(h.LoadSaved_gatheredTriangles(), 0);
+    EXPECT_MODEL_SOUND(h);
 }
 
 TEST_F(Gather, EachControlLandsExactlyOnItsTarget) {
@@ -119,6 +121,7 @@ TEST_F(Gather, EachControlLandsExactlyOnItsTarget) {
         ASSERT_TRUE(CalculateNewPoints(h, &controls, 2, false, shape)) << shape;
         for (int k = 0; k < 3; ++k)
             EXPECT_LT(len(h.vertices[pick[k]].position - targets[k]), 1e-12) << "shape " << shape << " control " << k;
+        EXPECT_MODEL_SOUND(h);
     }
 }
 
@@ -159,6 +162,7 @@ TEST_F(Gather, CloseControlsUseTheFirstAndSingularSystemsMoveNothing) {
     }
     controls.resize(0);
     EXPECT_FALSE(CalculateNewPoints(h, &controls, 2, false, 3));
+    EXPECT_MODEL_SOUND(h);
 }
 
 TEST_F(Gather, ShapeFourMovesEveryVertexAndTheFlagKeepsToTheGatheredPatch) {
@@ -185,6 +189,7 @@ TEST_F(Gather, ShapeFourMovesEveryVertexAndTheFlagKeepsToTheGatheredPatch) {
         inner += all;
     }
     EXPECT_GT(inner, 3);
+    EXPECT_MODEL_SOUND(h);
 }
 
 // A closed fixed line along the cube's ring of vertices at height z, with
@@ -278,6 +283,68 @@ TEST_F(Gather, OpenLinesMakeNoRegion) {
     }
     EXPECT_EQ(h.generateRegion(-1, L, m.triangles[0]), 0);
     EXPECT_EQ(gatheredTriangles().count(), 0);
+    EXPECT_MODEL_SOUND(h);
+}
+
+// The vertices of the gathered set whose triangles are all gathered.
+TEST_F(Gather, GatheredVerticesAreThoseInsideThePatch) {
+    head3 h;
+    testmesh::Mesh m = testmesh::icosphere(h, 2, 1.0);
+    h.gatherTriangles2({0, 0, 1}, 0.6);
+    std::set<int> want;
+    for (Index<vertex> v : m.vertices) {
+        const auto& ts = h.vertices[v].triangles;
+        bool all = ts.count() > 0;
+        for (int n = ts.first(); n != -1; n = ts.nextOf(n)) all = all && isGathered(ts[n]);
+        if (all) want.insert(v);
+    }
+    ASSERT_GT(want.size(), 3u);
+    dynarray<Index<vertex> > got(0, 10, 1.25, 0.33);
+    EXPECT_EQ(h.gatherVertices(&got), int(want.size()));
+    std::set<int> gotSet;
+    for (int k = 0; k < got.size(); ++k) gotSet.insert(got[k]);
+    EXPECT_EQ(gotSet, want);
+    // Each of them lies in the patch: within the radius of the centre plus
+    // a triangle.
+    for (int v : gotSet) EXPECT_LT(len(h.vertices[v].position - vector3<double>(0, 0, 1)), 1.0);
+    EXPECT_EQ(h.gatherVertices(nullptr), int(want.size()));
+    clean_gatheredTriangles();
+    EXPECT_EQ(h.gatherVertices(&got), 0);
+    EXPECT_EQ(got.size(), 0);
+}
+
+// After triangles went: empty areas go, and the regions left without areas
+// unless a feature table names them.
+TEST_F(Gather, CleanRegionsDropsEmptyAreasAndTheirOwnRegions) {
+    installFeatureTable(147,
+                        "#regions\r\n"
+                        "mouth,mouth,color_of_mouth,mouth,szaj,\r\n");
+    head3 h;
+    testmesh::Mesh m = testmesh::icosphere(h, 1, 1.0);
+    const Index<region> mouth = h.addRegion("mouth", true), own = h.addRegion("cheek_patch", true);
+    // Two areas of two triangles each, one region on each.
+    Index<area> areas[2];
+    for (int k = 0; k < 2; ++k) {
+        areas[k] = h.areas.add();
+        for (int j = 0; j < 2; ++j) {
+            const Index<triangle> t = m.triangles[2 * k + j];
+            remove_triangle_from_area(t);
+            add_triangle_to_area(t, areas[k]);
+        }
+    }
+    add_region_to_area(mouth, areas[0]);
+    add_region_to_area(own, areas[1]);
+    EXPECT_EQ(h.cleanRegions(), 0);
+    for (int k = 0; k < 4; ++k) remove_triangle(m.triangles[k]);
+    const int before = h.areas.count();
+    EXPECT_EQ(h.cleanRegions(), 1);
+    EXPECT_EQ(h.areas.count(), before - 2);
+    EXPECT_EQ(h.getRegion("cheek_patch", false), -1);
+    EXPECT_EQ(h.getRegion("mouth", false), mouth);
+    EXPECT_EQ(h.regions[mouth].areas.count(), 0);
+    EXPECT_NE(h.getRegion("whole_head", false), -1);
+    EXPECT_MODEL_SOUND(h);
+    resetFeatureTables();
 }
 
 }  // namespace

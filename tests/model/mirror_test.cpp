@@ -5,13 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <map>
+#include <vector>
+
+#include "foundation/random.h"
 
 #include "framework/backend.h"
 #include "framework/system.h"
 #include "model/head.h"
 #include "tests/support/fakes.h"
 #include "tests/support/model_invariants.h"
+#include "tests/support/template_head.h"
 #include "tests/support/test_meshes.h"
 
 namespace {
@@ -198,6 +203,143 @@ TEST_F(Mirror, TextureHalfCopyTakesExactlyTheStatedColumnsAndRows) {
                         << side << " " << row << "," << q;
                 }
     }
+}
+
+// ---- the search for mirror sources against a search over every triangle ----
+
+bool matched(int material) {
+    const svc::FaceTables& t = svc::document()->tables();
+    return material == t.faceMaterial || material == t.lipMaterial || material == t.eyeSocketMaterial;
+}
+
+// The source of vertex v as the mirroring's own rule finds it over every
+// triangle in chain order, with the side marks that sideOf gives (load-time
+// positions centred by x0).
+Index<triangle> sourceOverAll(const head3& h, Index<vertex> v, double x0, const std::function<char(int)>& sideOf,
+                              vector3<double>* bary) {
+    vector3<double> W = h.vertices[v].loadPosition;
+    W.x = -(W.x - x0);
+    for (Index<triangle> t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t)) {
+        const triangle& tr = h.triangles[t];
+        if (!matched(tr.material)) continue;
+        if (sideOf(tr.a) != sideOf(tr.b) || sideOf(tr.a) != sideOf(tr.c)) continue;
+        auto centred = [&](Index<vertex> c) {
+            vector3<double> p = h.vertices[c].loadPosition;
+            p.x -= x0;
+            return p;
+        };
+        const vector3<double> A = centred(tr.a), B = centred(tr.b), C = centred(tr.c);
+        vector3<double> k = bariCoord(A, B, C, W);
+        if (k.x < -0.01 || k.y < -0.01 || k.z < -0.01) continue;
+        if (k.x > 1.01 || k.y > 1.01 || k.z > 1.01 || k.x + k.y + k.z > 1.01) continue;
+        const vector3<double> m = A * k.x + B * k.y + C * k.z - W;
+        if (!(std::sqrt(m * m) < 1.0)) continue;
+        if (std::fabs(k.x - 1) < 0.01) k = {1, 0, 0};
+        else if (std::fabs(k.y - 1) < 0.01) k = {0, 1, 0};
+        else if (std::fabs(k.z - 1) < 0.01) k = {0, 0, 1};
+        *bary = k;
+        return t;
+    }
+    return -1;
+}
+
+// The middle plane's x as the mirroring takes it: the mean x of the
+// foremost vertices' load-time positions.
+double middleOf(const head3& h) {
+    double zmax = -1e300, sum = 0;
+    int n = 0;
+    for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v))
+        zmax = std::max(zmax, h.vertices[v].loadPosition.z);
+    for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v))
+        if (std::fabs(h.vertices[v].loadPosition.z - zmax) <= 1e-8) sum += h.vertices[v].loadPosition.x, ++n;
+    return n ? sum / n : 0.0;
+}
+
+// Compares the sources the mirroring found for the given vertices with the
+// search over every triangle. A vertex marked blank (no source) counts as
+// blank for the vertices after it in chain order.
+void expectSourcesOverAll(const head3& h, const std::vector<int>& which, double x0,
+                          const std::map<int, char>& firstSide) {
+    std::map<int, int> order;
+    int k = 0;
+    for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) order[v] = k++;
+    for (int v : which) {
+        const vertex& vx = h.vertices[v];
+        if (vx.triangles.count() == 0 || !matched(h.triangles[vx.triangles[vx.triangles.first()]].material) ||
+            firstSide.at(v) == '=')
+            continue;
+        auto sideOf = [&](int c) {
+            return order[c] < order[v] && h.vertices[c].side == ' ' ? ' ' : firstSide.at(c);
+        };
+        vector3<double> b;
+        const Index<triangle> want = sourceOverAll(h, v, x0, sideOf, &b);
+        if (want == -1) {
+            EXPECT_EQ(vx.side, ' ') << v;
+        } else {
+            EXPECT_EQ(vx.mirrorTriangle, want) << v;
+            EXPECT_EQ(vx.mirrorCoord.x, b.x) << v;
+            EXPECT_EQ(vx.mirrorCoord.y, b.y) << v;
+            EXPECT_EQ(vx.mirrorCoord.z, b.z) << v;
+        }
+    }
+}
+
+std::map<int, char> sidesBefore(const head3& h, double x0) {
+    std::map<int, char> out;
+    for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
+        const double x = h.vertices[v].loadPosition.x - x0;
+        out[v] = std::fabs(x) < 1e-8 ? '=' : x >= 0 ? 'R' : 'L';
+    }
+    return out;
+}
+
+// A sphere a little out of shape, so that some vertices find no image: the
+// sources and the blank marks are those of the search over every triangle.
+TEST_F(Mirror, SourcesAreThoseOfTheSearchOverEveryTriangle) {
+    head3 h;
+    testmesh::icosphere(h, 3, 10.0);
+    fnd::RandomSource r(8);
+    for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
+        vector3<double>& p = h.vertices[v].position;
+        if (std::fabs(p.x) < 1e-9) continue;
+        p = p * (1.0 + 0.04 * (r.next() / double(fnd::kRandomMax) - 0.5));
+        h.vertices[v].loadPosition = p;
+    }
+    h.BuildMirror();
+    const double x0 = middleOf(h);
+    const std::map<int, char> first = sidesBefore(h, x0);
+    ASSERT_EQ(MirrorHead(h, 'L'), 1);
+    std::vector<int> all;
+    int blank = 0;
+    for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
+        all.push_back(v);
+        blank += h.vertices[v].side == ' ';
+    }
+    EXPECT_GT(blank, 0);
+    expectSourcesOverAll(h, all, x0, first);
+    EXPECT_MODEL_SOUND(h);
+}
+
+// The full template head: one mirroring, and a seeded sample of its
+// vertices checked against the search over every triangle.
+TEST_F(Mirror, TemplateSourcesAreThoseOfTheSearchOverEveryTriangle) {
+    services.app.state().pictureEditor = 0;
+    head3 h;
+    ASSERT_TRUE(testsupport::readTemplateHead(h));
+    h.set_actual();
+    h.BuildMirror();
+    const double x0 = middleOf(h);
+    const std::map<int, char> first = sidesBefore(h, x0);
+    ASSERT_EQ(MirrorHead(h, 'R'), 1);
+    std::vector<int> all, sample;
+    for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) all.push_back(v);
+    fnd::RandomSource r(9);
+    for (int k = 0; k < 120; ++k) sample.push_back(all[r.next() % all.size()]);
+    expectSourcesOverAll(h, sample, x0, first);
+    int sources = 0;
+    for (int v : all) sources += h.vertices[v].mirrorTriangle != -1;
+    EXPECT_GT(sources, int(all.size()) / 3);
+    EXPECT_MODEL_SOUND(h);
 }
 
 }  // namespace

@@ -3,12 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 #include <unistd.h>
 
 #include "foundation/random.h"
@@ -68,6 +72,7 @@ void buildTiny(head3& h, svc::FaceTables& tables) {
     t3.txtRow[0] = 0, t3.txtRow[1] = 1, t3.txtRow[2] = 2;
     triangle& t1 = h.triangles[at(h.triangles, 1)];
     t1.mirror = 3;
+    h.triangles[3].mirror = 1;
     t1.a = 5, t1.b = 2, t1.c = 0;
 
     extrapoint& e = h.extrapoints[at(h.extrapoints, 4)];
@@ -151,7 +156,7 @@ const char* const kTinyText =
     "\n\t\t\t5 -1 0.000000 0.250000   -20.000 "
     "\n\t\t2 \tof::Triangle "
     "\n\t\t\t1 3 -1 \t5 2 0 \t0 0 \t-1 -1 -1 "
-    "\n\t\t\t3 -1 -1 \t0 2 5 \t0 1 \t0 1 2 "
+    "\n\t\t\t3 1 -1 \t0 2 5 \t0 1 \t0 1 2 "
     "\n\t\t1 \tof::EditPoint "
     "\n\t\t\t4 \t-1 \t3 \t0.200000 0.300000 0.500000 \t1 "
     "\n\t\t2 \tof::FeaturePoint3D "
@@ -447,6 +452,88 @@ TEST_F(ModelText, EditedFilesReadWholeOrNotAtAll) {
     }
     EXPECT_GT(good, 0);
     EXPECT_LT(good, 300);
+}
+
+// Untrusted numbers and links: values that are not finite, a mirror link
+// that one side does not return, two feature points on one vertex. Each
+// fails the stream and leaves the head empty.
+TEST_F(ModelText, UnsoundValuesAndLinksAreRefused) {
+    struct Case {
+        const char* what;
+        std::string from, to;
+    };
+    const Case cases[] = {
+        {"nan coordinate", "\n\t\t\t2 -1    10.500", "\n\t\t\t2 -1 nan"},
+        {"inf coordinate", "\n\t\t\t2 -1    10.500", "\n\t\t\t2 -1 inf"},
+        {"negative inf coordinate", "\n\t\t\t2 -1    10.500", "\n\t\t\t2 -1 -inf"},
+        {"coordinate beyond a single", "\n\t\t\t2 -1    10.500", "\n\t\t\t2 -1 1e39"},
+        {"nan edit point weight", "\t0.200000 0.300000", "\tnan 0.300000"},
+        {"nan scale", "1077.331", "nan"},
+        {"inf colour", "\n\t\t\t\t0.330000 0.330000", "\n\t\t\t\tinf 0.330000"},
+        {"nan texture coordinate", "0.125000 0.750000", "0.125000 nan"},
+        {"one-sided vertex mirror", "\n\t\t\t2 -1    10.500", "\n\t\t\t2 5    10.500"},
+        {"one-sided triangle mirror", "\n\t\t\t3 1 -1 \t0 2 5", "\n\t\t\t3 -1 -1 \t0 2 5"},
+        {"two feature points on one vertex", "\t-1 \t-1 \t4 -1 0.500000", "\t-1 \t-1 \t-1 2 0.500000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string text = kTinyText;
+        size_t at = text.find(c.from);
+        ASSERT_NE(at, std::string::npos);
+        text.replace(at, c.from.size(), c.to);
+        for (bool assemble : {false, true}) {
+            head3 h;
+            EXPECT_FALSE(readText(h, text, assemble));
+            EXPECT_EQ(h.status, 0);
+            EXPECT_EQ(h.vertices.count() + h.triangles.count() + h.extrapoints.count() + h.featurepoints.count() +
+                          h.featurelines.count() + h.colors.count() + h.areas.count() + h.regions.count(),
+                      0);
+        }
+    }
+}
+
+// Every number of the text replaced by nan in turn: a file either fails, or
+// after four rounds of reading and writing holds no vertex that is not
+// finite.
+TEST_F(ModelText, NoNanSurvivesReadingAndWriting) {
+    std::vector<std::pair<size_t, size_t>> numbers;  // start, length
+    const std::string text = kTinyText;
+    for (size_t k = 0; k < text.size();) {
+        const size_t start = text.find_first_not_of(" \t\n", k);
+        if (start == std::string::npos) break;
+        const size_t end = std::min(text.find_first_of(" \t\n", start), text.size());
+        if (text.find('.', start) < end) numbers.push_back({start, end - start});
+        k = end;
+    }
+    ASSERT_GT(numbers.size(), 30u);
+    for (const auto& [start, length] : numbers) {
+        std::string bad = text;
+        bad.replace(start, length, "nan");
+        std::string round = bad;
+        for (int k = 0; k < 4; ++k) {
+            head3 h;
+            if (!readText(h, round, true)) break;
+            for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
+                const vector3<double>& p = h.vertices[v].position;
+                ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z))
+                    << "number at " << start << ", round " << k;
+            }
+            round = written([&](fileTB& f) { h.write(f); });
+        }
+    }
+}
+
+// A file without its final line break, or with a UTF-8 byte-order mark in
+// front, reads as the file itself.
+TEST_F(ModelText, FinalLineBreakAndByteOrderMarkDoNotMatter) {
+    const std::string text = kTinyText;
+    const std::string variants[] = {text.substr(0, text.rfind('\n')), "\xEF\xBB\xBF" + text,
+                                    "\xEF\xBB\xBF" + text.substr(0, text.rfind('\n'))};
+    for (const std::string& v : variants) {
+        head3 h;
+        ASSERT_TRUE(readText(h, v));
+        EXPECT_EQ(written([&](fileTB& f) { h.write(f); }), text);
+    }
 }
 
 TEST_F(ModelText, VersionAndModeAreChecked) {

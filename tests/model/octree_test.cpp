@@ -16,108 +16,52 @@
 #include "tests/support/model_invariants.h"
 #include "tests/support/test_meshes.h"
 #include "tests/support/model_fixture.h"
+#include "tests/support/template_head.h"
 
 namespace {
 
 class Octree : public testsupport::ModelTest {};
-
-// The same rule as the tree's walk, over every triangle: the lowest score
-// t + 100 x (most negative coordinate); a hit when that triangle's smallest
-// coordinate is at least -0.01. Triangles whose bounding sphere the line
-// misses widely are skipped: on these meshes their score is far above any
-// hit's (a coordinate below -0.5 costs 50 and more).
-struct BruteForce {
-    struct Tri {
-        int t;
-        vector3<double> a, b, c, centre;
-        double radius;
-    };
-    std::vector<Tri> tris;
-
-    explicit BruteForce(const head3& h) {
-        for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t)) {
-            const triangle& tr = h.triangles[t];
-            Tri x{t, h.vertices[tr.a].position, h.vertices[tr.b].position, h.vertices[tr.c].position, {}, 0};
-            x.centre = (x.a + x.b + x.c) / 3.0;
-            x.radius = std::max({(x.a - x.centre).length(), (x.b - x.centre).length(), (x.c - x.centre).length()});
-            tris.push_back(x);
-        }
-        prepare();
-    }
-
-    // The candidates whose bounding sphere (doubled) the line meets; plain
-    // arrays, as this loop runs 360 million times in the large case.
-    std::vector<double> cx, cy, cz, r2;
-    void prepare() {
-        for (const Tri& x : tris) {
-            cx.push_back(x.centre.x);
-            cy.push_back(x.centre.y);
-            cz.push_back(x.centre.z);
-            r2.push_back(4.0 * x.radius * x.radius);
-        }
-    }
-    __attribute__((optimize("O2"))) void candidates(const vector3<double>& P, const vector3<double>& u,
-                                                    std::vector<int>& out) const {
-        out.clear();
-        const size_t n = cx.size();
-        const double* X = cx.data();
-        const double* Y = cy.data();
-        const double* Z = cz.data();
-        const double* RR = r2.data();
-        for (size_t k = 0; k < n; ++k) {
-            double wx = X[k] - P.x, wy = Y[k] - P.y, wz = Z[k] - P.z;
-            double along = wx * u.x + wy * u.y + wz * u.z;
-            if (wx * wx + wy * wy + wz * wz - along * along <= RR[k]) out.push_back(int(k));
-        }
-    }
-
-    int first(const vector3<double>& P, const vector3<double>& d, vector3<double>* bary) const {
-        double best = 1e10;
-        int bestT = -1;
-        vector3<double> bestB;
-        static std::vector<int> near;
-        candidates(P, d / d.length(), near);
-        for (int k : near) {
-            const Tri& x = tris[k];
-            vector3<double> b;
-            double t;
-            if (!fnd::baricoord(x.a, x.b, x.c, P, d, nullptr, &t, &b)) continue;
-            double score = t - 100.0 * std::min({b.x, b.y, b.z, 0.0});
-            if (score < best) best = score, bestT = x.t, bestB = b;
-        }
-        if (bestT == -1 || std::min({bestB.x, bestB.y, bestB.z}) < -0.01) return -1;
-        if (bary) *bary = bestB;
-        return bestT;
-    }
-};
 
 double uniform(fnd::RandomSource& r, double lo, double hi) {
     return lo + (hi - lo) * (r.next() / double(fnd::kRandomMax));
 }
 
 // Seeded rays from a shell of radius 3 towards points in a box that is a
-// little wider than the mesh, so some rays miss.
+// little wider than the mesh, so some rays miss, against a plain
+// intersection with every triangle: where the ray meets the mesh the tree
+// gives the nearest triangle it meets, at the same distance, whatever the
+// length of the direction; elsewhere nothing, or a near-miss within 1 % of
+// a triangle's edge in front of the start.
 void compareWithBruteForce(head3& h, int rays, unsigned seed) {
-    BruteForce brute(h);
+    testsupport::RayOverAllTriangles brute(h);
     fnd::RandomSource r(seed);
     int hits = 0, misses = 0;
+    const double lengths[] = {1.0, 0.01, 100.0};
     for (int k = 0; k < rays; ++k) {
         vector3<double> P(uniform(r, -1, 1), uniform(r, -1, 1), uniform(r, -1, 1));
         P = P * (3.0 / std::max(P.length(), 1e-6));
         vector3<double> target(uniform(r, -1.4, 1.4), uniform(r, -1.4, 1.4), uniform(r, -1.4, 1.4));
-        vector3<double> d = (target - P) / (target - P).length();
-        vector3<double> bTree, bBrute;
-        int tree = h.octree().getfirst(P, d, &bTree);
-        // A sane head is far from the walk's bound.
-        ASSERT_LT(h.octree().lastWalkSteps(), octtree::kMaxWalkSteps / 16);
-        int want = brute.first(P, d, &bBrute);
-        ASSERT_EQ(tree, want) << "ray " << k;
-        if (want != -1) {
-            ++hits;
-            EXPECT_NEAR(bTree.x + bTree.y + bTree.z, 1.0, 1e-9);
-        } else {
-            ++misses;
+        const vector3<double> u = (target - P) / (target - P).length();
+        double wantT;
+        const int want = brute.first(P, u, &wantT, nullptr);
+        for (double length : lengths) {
+            vector3<double> b, hit;
+            const int tree = h.octree().getfirstOnRay(P, u * length, 0.0, &b, &hit);
+            // A sane head is far from the walk's bound.
+            ASSERT_LT(h.octree().lastWalkSteps(), octtree::kMaxWalkSteps / 16);
+            if (want != -1) {
+                ASSERT_NE(tree, -1) << "ray " << k << " length " << length;
+                EXPECT_NEAR((hit - P) * u, wantT, 1e-9) << "ray " << k << " length " << length;
+                EXPECT_GE(std::min({b.x, b.y, b.z}), -1e-9) << "ray " << k;
+                EXPECT_NEAR(b.x + b.y + b.z, 1.0, 1e-9);
+                EXPECT_LT((testsupport::pointOn(h, tree, b) - hit).length(), 1e-9);
+            } else if (tree != -1) {
+                EXPECT_LT(std::min({b.x, b.y, b.z}), 0.0) << "ray " << k;
+                EXPECT_GE(std::min({b.x, b.y, b.z}), -0.01) << "ray " << k;
+                EXPECT_GE((hit - P) * u, 0.0) << "ray " << k;
+            }
         }
+        (want != -1 ? hits : misses)++;
     }
     EXPECT_GT(hits, rays / 4);
     EXPECT_GT(misses, 0);
@@ -206,6 +150,49 @@ TEST_F(Octree, HitsNearMissesAndOrderAlongTheRay) {
     EXPECT_EQ(t, low);
     EXPECT_LT(std::min({b.x, b.y, b.z}), 0.0);
     EXPECT_EQ(h.octree().getfirst({5.1, 5.1, -3}, {0, 0, 1}, &b), -1);  // -0.02: indexed, but no hit
+}
+
+// The ray from the start on: triangles behind it do not count (up to the
+// tolerance for a start on the surface), a triangle the ray meets beats a
+// near-miss in front of it, and near-misses rank by distance plus 100 x
+// their miss whatever the length of d.
+TEST_F(Octree, RayQueryTakesOnlyWhatLiesAhead) {
+    head3 h;
+    Index<area> a = h.areas.add();
+    // Right triangles in planes z = const with legs along x and y.
+    auto flat = [&](double z, double leg) {
+        int p = testmesh::addVertex(h, {0, 0, z}), q = testmesh::addVertex(h, {leg, 0, z}),
+            r = testmesh::addVertex(h, {0, leg, z});
+        return testmesh::addTriangle(h, a, p, q, r);
+    };
+    const int low = flat(0, 10), farMiss = flat(2, 12.02), high = flat(5, 12), top = flat(8, 10);
+    testmesh::addTriangle(h, a, testmesh::addVertex(h, {30, 30, 30}), testmesh::addVertex(h, {31, 30, 30}),
+                          testmesh::addVertex(h, {30, 31, 31}));
+    ASSERT_EQ(h.octree().fill(), 1);
+    vector3<double> b, hit;
+    for (double length : {1.0, 0.01, 100.0}) {
+        SCOPED_TRACE(length);
+        const vector3<double> up(0, 0, length), down(0, 0, -length);
+        // Upwards from between the planes: only what lies above; the line
+        // query takes the one behind.
+        EXPECT_EQ(h.octree().getfirstOnRay({1, 1, 1}, up, 1e-9, &b), farMiss);
+        EXPECT_EQ(h.octree().getfirst({1, 1, 1}, up, &b), low);
+        EXPECT_EQ(h.octree().getfirstOnRay({1, 1, 20}, down, 1e-9, &b), top);
+        EXPECT_EQ(h.octree().getfirstOnRay({1, 1, 20}, up, 1e-9, &b), -1);
+        // A start on a triangle finds it, also a hair below it.
+        EXPECT_EQ(h.octree().getfirstOnRay({1, 1, 5}, down, 1e-9, &b), high);
+        EXPECT_EQ(h.octree().getfirstOnRay({1, 1, 5 - 1e-12}, up, 1e-9, &b), high);
+        // Just outside the top triangle's hypotenuse (x + y = 10) the ray
+        // meets the wider one below: the hit wins over the near-miss.
+        EXPECT_EQ(h.octree().getfirstOnRay({5.025, 5.025, 20}, down, 1e-9, &b, &hit), high);
+        EXPECT_GE(std::min({b.x, b.y, b.z}), 0.0);
+        EXPECT_NEAR(hit.z, 5.0, 1e-12);
+        // Outside both wide ones: near-misses of -0.005 at z = 5 and of
+        // -0.0033 at z = 2; 15 + 0.5 beats 18 + 0.33.
+        EXPECT_EQ(h.octree().getfirstOnRay({6.03, 6.03, 20}, down, 1e-9, &b), high);
+        EXPECT_LT(std::min({b.x, b.y, b.z}), 0.0);
+    }
+    EXPECT_EQ(h.octree().getfirstOnRay({1, 1, 1}, {0, 0, 0}, 1e-9, &b), -1);
 }
 
 TEST_F(Octree, FlatHeadIsRefused) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -304,6 +305,36 @@ TEST_F(ReadHead, StoredPermutationIsApplied) {
         EXPECT_EQ(flipped[k].y, plain[k].y);
     }
     EXPECT_NE(plainB, flippedB);  // turned over
+}
+
+// A refused file leaves the version of the head read before it: a later
+// re-centring of that head (version 3) does not move it.
+TEST_F(ReadHead, ARefusedFileLeavesTheVersionAsItWas) {
+    resetFeatureTables();
+    services.app.state().pictureEditor = 0;
+    std::span<const unsigned char> bytes = brv::ResourceBytes("TEMPLATE", 122);
+    if (!bytes.data()) GTEST_SKIP() << "no template head";
+    head3 h;
+    fileTB f;
+    f.open(bytes.data(), bytes.size());
+    h.read(f, true);
+    ASSERT_TRUE(f.good());
+    std::vector<vector3<double>> before;
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) before.push_back(h.vertices[v].position);
+    for (const char* refused : {"3 1 0 \n\t1 x ", "2 3 0 \n\t1 ", "1 1 0 \n\t1 "}) {
+        head3 other;
+        fileTB g;
+        const std::string text = refused;
+        g.open(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+        other.read(g, true);
+        EXPECT_FALSE(g.good()) << refused;
+        EXPECT_EQ(head3Version, 3) << refused;
+    }
+    h.set_actual();
+    ASSERT_EQ(h.SetMinMaxOctree(true), 1);
+    size_t k = 0;
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v), ++k)
+        ASSERT_EQ((h.vertices[v].position - before[k]).length(), 0.0) << v;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "foundation/random.h"
@@ -17,6 +18,7 @@
 #include "tests/model/feature_fixtures.h"
 #include "tests/support/fakes.h"
 #include "tests/support/model_invariants.h"
+#include "tests/support/template_head.h"
 #include "tests/support/test_meshes.h"
 
 namespace {
@@ -137,6 +139,7 @@ TEST_F(Topology, FanOrderAndWalk) {
         EXPECT_EQ(seen.size(), l.size());
     }
     EXPECT_EQ(order_trianges_of_vertex(-1), 0);
+    EXPECT_MODEL_SOUND(h);
 }
 
 TEST_F(Topology, OpenFanStartsAtItsBorder) {
@@ -502,6 +505,189 @@ TEST_F(Topology, RandomCollapsesKeepAClosedSurface) {
         for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v))
             EXPECT_TRUE(inFanOrder(v, true)) << v;
     }
+}
+
+// ---- collapses that the geometry forbids ----
+
+// The positions, corners and mirror links of a head, to see that nothing
+// changed.
+struct Snapshot {
+    std::vector<std::tuple<int, double, double, double, int>> vertices;
+    std::vector<std::tuple<int, int, int, int>> triangles;
+    explicit Snapshot(const head3& h) {
+        for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
+            const vector3<double>& p = h.vertices[v].position;
+            vertices.emplace_back(v, p.x, p.y, p.z, int(h.vertices[v].mirror));
+        }
+        for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t))
+            triangles.emplace_back(t, int(h.triangles[t].a), int(h.triangles[t].b), int(h.triangles[t].c));
+    }
+    bool operator==(const Snapshot& o) const { return vertices == o.vertices && triangles == o.triangles; }
+};
+
+// Whether moving a onto b turns over or flattens one of a's other
+// triangles, worked out here from the positions.
+bool foldsOrFlattens(const head3& h, Index<vertex> a, Index<vertex> b) {
+    const auto& l = h.vertices[a].triangles;
+    for (int n = l.first(); n != -1; n = l.nextOf(n)) {
+        const triangle& t = h.triangles[l[n]];
+        if (t.a == b || t.b == b || t.c == b) continue;
+        vector3<double> p[3], q[3];
+        for (int k = 0; k < 3; ++k) {
+            p[k] = h.vertices[t.corner(k)].position;
+            q[k] = t.corner(k) == a ? h.vertices[b].position : p[k];
+        }
+        const vector3<double> before = (p[1] - p[0]) % (p[2] - p[0]), after = (q[1] - q[0]) % (q[2] - q[0]);
+        if (before * after <= 0 || after.length() <= 2e-10) return true;
+    }
+    return false;
+}
+
+// A collapse that would turn a triangle over, or leave one flat, is refused
+// like an impossible one, and nothing changes.
+TEST_F(Topology, CollapseThatFoldsOrFlattensIsRefused) {
+    for (int variant = 0; variant < 2; ++variant) {
+        SCOPED_TRACE(variant);
+        resetModelState();
+        fixtures::installSmallTables();
+        head3 h;
+        testmesh::addShape(h, testmesh::icosphereShape(2));
+        for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) order_trianges_of_vertex(v);
+        const Index<vertex> a = h.vertices.first(), b = neighbourOf(a);
+        // b moved: through a to its far side (turns a triangle of a over), or
+        // onto the line through two other neighbours of a (flattens one).
+        const vector3<double> pa = h.vertices[a].position, pb = h.vertices[b].position;
+        if (variant == 0) {
+            h.vertices[b].position = pa - (pb - pa) * 2.0;
+        } else {
+            const auto& l = h.vertices[a].triangles;
+            for (int n = l.first(); n != -1; n = l.nextOf(n)) {
+                const triangle& t = h.triangles[l[n]];
+                if (t.a == b || t.b == b || t.c == b) continue;
+                Index<vertex> x = -1, y = -1;
+                for (int k = 0; k < 3; ++k)
+                    if (t.corner(k) != a) (x == -1 ? x : y) = t.corner(k);
+                h.vertices[b].position = h.vertices[x].position + (h.vertices[y].position - h.vertices[x].position) * 2.0;
+                break;
+            }
+        }
+        ASSERT_TRUE(foldsOrFlattens(h, a, b));
+        const Snapshot before(h);
+        EXPECT_EQ(unifyVertex(a, b), 0);
+        EXPECT_TRUE(Snapshot(h) == before);
+    }
+}
+
+// With mirror links both edges are checked before anything changes: where
+// the two collapses would touch each other, or the mirror one is not
+// possible, the head stays as it was.
+TEST_F(Topology, MirrorCollapseIsCheckedBeforeAnythingChanges) {
+    head3 h;
+    testmesh::addShape(h, testmesh::icosphereShape(2));
+    pairMirrors(h);
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) order_trianges_of_vertex(v);
+    int refused = 0, collapsed = 0;
+    for (int v = h.vertices.first(); v != -1 && refused < 3; v = h.vertices.nextOf(v)) {
+        const double x = h.vertices[v].position.x;
+        if (x < 0.05 || x > 0.4) continue;  // near the middle, off it
+        const auto& l = h.vertices[v].triangles;
+        for (int n = l.first(); n != -1; n = l.nextOf(n)) {
+            const triangle& t = h.triangles[l[n]];
+            for (int k = 0; k < 3; ++k) {
+                const Index<vertex> w = t.corner(k);
+                if (w == v || h.vertices[w].mirror == w || h.vertices[w].mirror == v) continue;
+                if (h.vertices[w].position.x <= 0) continue;
+                const Snapshot before(h);
+                const int vertices = h.vertices.count();
+                const bool pair = h.vertices[v].mirror != -1 && h.vertices[w].mirror != -1;
+                if (unifyVertex(v, w) == 0) {
+                    EXPECT_EQ(h.vertices.count(), vertices) << v << " " << w;
+                    EXPECT_TRUE(Snapshot(h) == before) << v << " " << w;
+                    ++refused;
+                } else {
+                    EXPECT_EQ(h.vertices.count(), vertices - (pair ? 2 : 1)) << v << " " << w;
+                    ++collapsed;
+                }
+                EXPECT_MODEL_SOUND(h);
+                // Every pair of mirror images still lies mirrored.
+                for (int m = h.vertices.first(); m != -1; m = h.vertices.nextOf(m)) {
+                    const Index<vertex> o = h.vertices[m].mirror;
+                    if (o == -1) continue;
+                    const vector3<double> p = h.vertices[m].position, q = h.vertices[o].position;
+                    EXPECT_NEAR(p.x, -q.x, 1e-9);
+                    EXPECT_NEAR(p.y, q.y, 1e-9);
+                }
+                goto next;
+            }
+        }
+    next:;
+    }
+    EXPECT_GT(refused, 0);
+}
+
+// On the template with filled mirror links, seeded collapses either happen
+// on both sides or leave the head as it was; the head stays symmetric.
+TEST(TemplateTopology, RandomCollapsesWithMirrorLinksKeepTheHeadSymmetric) {
+    resetModelState();
+    fakes::Services services;
+    services.app.state().pictureEditor = 0;
+    {
+        head3 h;
+        ASSERT_TRUE(testsupport::readTemplateHead(h));
+        h.set_actual();
+        h.SetMinMaxOctree(false);
+        std::map<std::tuple<long, long, long>, int> at;
+        auto key = [](const vector3<double>& p) {
+            return std::make_tuple(std::lround(p.x * 1e3), std::lround(p.y * 1e3), std::lround(p.z * 1e3));
+        };
+        for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) at[key(h.vertices[v].position)] = v;
+        for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
+            vector3<double> p = h.vertices[v].position;
+            p.x = -p.x;
+            auto it = at.find(key(p));
+            if (it != at.end()) h.vertices[v].mirror = it->second;
+        }
+        // Only two-sided pairs stay.
+        for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
+            const Index<vertex> m = h.vertices[v].mirror;
+            if (m != -1 && h.vertices[m].mirror != v) h.vertices[v].mirror = -1;
+        }
+        std::vector<int> all;
+        for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) all.push_back(v);
+        fnd::RandomSource r(11);
+        int done = 0, refused = 0;
+        for (int k = 0; k < 700; ++k) {
+            const Index<vertex> a = all[r.next() % all.size()];
+            if (h.vertices.pool()->isFree(a) || h.vertices[a].triangles.count() == 0) continue;
+            const auto& l = h.vertices[a].triangles;
+            const triangle& t = h.triangles[l[l.first()]];
+            const Index<vertex> b = t.a != a ? t.a : t.b;
+            const int vertices = h.vertices.count();
+            const bool pair = h.vertices[a].mirror != -1 && h.vertices[a].mirror != a && h.vertices[b].mirror != -1 &&
+                              h.vertices[b].mirror != b && h.vertices[a].mirror != b;
+            const Snapshot before(h);
+            if (unifyVertex(a, b)) {
+                ++done;
+                EXPECT_EQ(h.vertices.count(), vertices - (pair ? 2 : 1)) << k;
+            } else {
+                ++refused;
+                EXPECT_EQ(h.vertices.count(), vertices) << k;
+                EXPECT_TRUE(Snapshot(h) == before) << k;
+            }
+        }
+        EXPECT_GT(done, 100);
+        EXPECT_MODEL_SOUND(h);
+        for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
+            const Index<vertex> m = h.vertices[v].mirror;
+            if (m == -1) continue;
+            ASSERT_EQ(h.vertices[m].mirror, v);
+            const vector3<double> p = h.vertices[v].position, q = h.vertices[m].position;
+            EXPECT_NEAR(p.x, -q.x, 1e-9);
+            EXPECT_NEAR(p.y, q.y, 1e-9);
+            EXPECT_NEAR(p.z, q.z, 1e-9);
+        }
+    }
+    resetModelState();
 }
 
 }  // namespace

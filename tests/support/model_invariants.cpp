@@ -1,5 +1,8 @@
 #include "tests/support/model_invariants.h"
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <map>
 #include <set>
 #include <utility>
@@ -218,23 +221,84 @@ std::vector<std::string> modelInvariantErrors(const head3& h) {
             fail("region " + S(r) + " border line names " + S(rg.borderLine));
         if (rg.mirror != -1 && !R.count(rg.mirror)) fail("region " + S(r) + " mirror names " + S(rg.mirror));
     }
+    // The geometry only where every corner exists.
+    if (err.empty()) {
+        std::vector<std::string> geometry = meshGeometryErrors(h);
+        err.insert(err.end(), geometry.begin(), geometry.end());
+    }
     return err;
 }
 
-int eulerCharacteristic(const head3& h) {
-    std::set<std::pair<int, int>> edges;
-    std::set<int> verts;
-    int faces = 0;
+std::vector<std::string> meshGeometryErrors(const head3& h, double areaThreshold) {
+    std::vector<std::string> err;
+    auto S = [](int i) { return std::to_string(i); };
+    // Sorted tables rather than maps: the full head has 35,000 triangles.
+    std::vector<std::array<int, 4>> byCorners;  // sorted corners, triangle
+    std::vector<std::array<int, 3>> directed;   // from, to, triangle
     for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t)) {
         const triangle& tr = h.triangles[t];
-        ++faces;
+        std::array<int, 3> key = {tr.a, tr.b, tr.c};
+        std::sort(key.begin(), key.end());
+        byCorners.push_back({key[0], key[1], key[2], t});
+        const vector3<double> &a = h.vertices[tr.a].position, &b = h.vertices[tr.b].position,
+                              &c = h.vertices[tr.c].position;
+        const double area = 0.5 * ((b - a) % (c - a)).length();
+        if (!(area > areaThreshold)) err.push_back("triangle " + S(t) + " has area " + std::to_string(area));
+        for (int k = 0; k < 3; ++k) directed.push_back({tr.corner(k), tr.corner((k + 1) % 3), t});
+    }
+    std::sort(byCorners.begin(), byCorners.end());
+    for (size_t k = 1; k < byCorners.size(); ++k)
+        if (byCorners[k][0] == byCorners[k - 1][0] && byCorners[k][1] == byCorners[k - 1][1] &&
+            byCorners[k][2] == byCorners[k - 1][2])
+            err.push_back("triangles " + S(byCorners[k - 1][3]) + " and " + S(byCorners[k][3]) +
+                          " stand on the same three vertices");
+    std::sort(directed.begin(), directed.end());
+    for (size_t k = 1; k < directed.size(); ++k)
+        if (directed[k][0] == directed[k - 1][0] && directed[k][1] == directed[k - 1][1])
+            err.push_back("edge " + S(directed[k][0]) + "-" + S(directed[k][1]) + " runs the same way in triangles " +
+                          S(directed[k - 1][2]) + " and " + S(directed[k][2]));
+    // Triangles per undirected edge.
+    std::vector<std::pair<int, int>> undirected;
+    undirected.reserve(directed.size());
+    for (const auto& e : directed) undirected.push_back({std::min(e[0], e[1]), std::max(e[0], e[1])});
+    std::sort(undirected.begin(), undirected.end());
+    for (size_t k = 0; k < undirected.size();) {
+        size_t m = k;
+        while (m < undirected.size() && undirected[m] == undirected[k]) ++m;
+        if (m - k > 2)
+            err.push_back("edge " + S(undirected[k].first) + "-" + S(undirected[k].second) + " is used by " +
+                          S(int(m - k)) + " triangles");
+        k = m;
+    }
+    return err;
+}
+
+MeshCounts meshCounts(const head3& h) {
+    std::vector<std::pair<int, int>> edges;
+    std::vector<int> verts;
+    MeshCounts c;
+    for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t)) {
+        const triangle& tr = h.triangles[t];
+        ++c.faces;
         for (int k = 0; k < 3; ++k) {
             int a = tr.corner(k), b = tr.corner((k + 1) % 3);
-            verts.insert(a);
-            edges.insert({std::min(a, b), std::max(a, b)});
+            verts.push_back(a);
+            edges.push_back({std::min(a, b), std::max(a, b)});
         }
     }
-    return int(verts.size()) - int(edges.size()) + faces;
+    std::sort(verts.begin(), verts.end());
+    c.vertices = int(std::unique(verts.begin(), verts.end()) - verts.begin());
+    std::sort(edges.begin(), edges.end());
+    for (size_t k = 0; k < edges.size();) {
+        size_t m = k;
+        while (m < edges.size() && edges[m] == edges[k]) ++m;
+        ++c.edges;
+        c.borderEdges += m - k == 1;
+        k = m;
+    }
+    return c;
 }
+
+int eulerCharacteristic(const head3& h) { return meshCounts(h).euler(); }
 
 }  // namespace testsupport

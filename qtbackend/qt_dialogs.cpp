@@ -1,0 +1,287 @@
+// Message boxes, file dialogs and the clipboard of the Qt backend.
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+
+#include <cstring>
+
+#include "framework/clipboard.h"
+#include "framework/filedialog.h"
+#include "qtbackend/qt_internal.h"
+
+namespace brv {
+
+namespace {
+
+QString ButtonText(int id) {
+  switch (id) {
+    case IDOK: return "OK";
+    case IDCANCEL: return "Cancel";
+    case IDABORT: return "&Abort";
+    case IDRETRY: return "&Retry";
+    case IDIGNORE: return "&Ignore";
+    case IDYES: return "&Yes";
+    case IDNO: return "&No";
+    default: return "OK";
+  }
+}
+
+QWidget* DialogParent(QtBackendImpl& impl) {
+  HWND active = State().active;
+  TopWindow* t = impl.Top(active);
+  return t && t->isVisible() ? t : nullptr;
+}
+
+// The largest picture taken from the clipboard, either way.
+constexpr int64_t kClipboardSide = 16384;
+
+}  // namespace
+
+// ---------------------------------------------------------------- message boxes
+
+int QtBackend::ShowMessageBox(const MessageBoxRequest& request) {
+  QtBackendImpl& I = *impl_;
+  QMessageBox box(DialogParent(I));
+  box.setWindowTitle(QString::fromUtf8(request.caption.c_str()));
+  box.setText(QString::fromUtf8(request.text.c_str()));
+  box.setTextFormat(Qt::PlainText);
+  switch (request.type & MB_ICONMASK) {
+    case MB_ICONHAND: box.setIcon(QMessageBox::Critical); break;
+    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+    case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
+    case MB_ICONASTERISK: box.setIcon(QMessageBox::Information); break;
+    default: break;
+  }
+  // All of one role, so that the layout keeps the Windows order; Escape and
+  // the close box work only with a Cancel button or OK alone.
+  std::vector<std::pair<QPushButton*, int>> buttons;
+  QPushButton* escape = nullptr;
+  for (int id : request.buttons) {
+    QPushButton* b = box.addButton(ButtonText(id), QMessageBox::ActionRole);
+    buttons.emplace_back(b, id);
+    if (id == IDCANCEL) escape = b;
+  }
+  if (!escape && request.buttons.size() == 1 && request.buttons[0] == IDOK) escape = buttons[0].first;
+  if (escape) box.setEscapeButton(escape);
+  if (!buttons.empty()) box.setDefaultButton(buttons[static_cast<size_t>(request.defaultButton)].first);
+  int result = 0;
+  QObject::connect(&box, &QMessageBox::buttonClicked, &box, [&](QAbstractButton* b) {
+    for (auto& [button, id] : buttons)
+      if (button == b) result = id;
+  });
+  box.setWindowModality(Qt::ApplicationModal);
+  box.show();
+  I.RunNestedLoop([&] { return !box.isVisible(); }, &box);
+  if (!result) result = request.buttons.empty() ? IDOK : request.buttons[static_cast<size_t>(request.defaultButton)];
+  return result;
+}
+
+// ---------------------------------------------------------------- file dialogs
+
+namespace {
+
+// Accepting goes through the framework's rules (extension, must exist,
+// overwrite prompt), at a safe point.
+class ProgramFileDialog : public QFileDialog {
+ public:
+  ProgramFileDialog(QWidget* parent, std::function<void(QString)> onAccept)
+      : QFileDialog(parent), onAccept_(std::move(onAccept)) {}
+  void accept() override {
+    QStringList files = selectedFiles();
+    onAccept_(files.isEmpty() ? QString() : files.front());
+  }
+  void Finish() { QDialog::done(QDialog::Accepted); }
+
+ private:
+  std::function<void(QString)> onAccept_;
+};
+
+// A Windows mask as a Qt pattern: "*.*" is every name; letters match either case.
+QString Pattern(const std::string& mask) {
+  if (mask == "*.*") return "*";
+  QString out;
+  for (QChar c : QString::fromUtf8(mask.c_str())) {
+    if (c.isLetter() && c.toLower() != c.toUpper())
+      out += QString("[%1%2]").arg(c.toLower()).arg(c.toUpper());
+    else
+      out += c;
+  }
+  return out;
+}
+
+std::string Encode(const QString& path) { return QFile::encodeName(path).toStdString(); }
+QString Decode(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+}  // namespace
+
+int QtBackend::RunFileDialog(FileDialogSession& session) {
+  QtBackendImpl& I = *impl_;
+  bool accepted = false;
+  ProgramFileDialog* dialog = nullptr;
+  ProgramFileDialog dlg(DialogParent(I), [&](QString path) {
+    I.Defer([&, path] {
+      if (session.Accept(Encode(path))) {
+        accepted = true;
+        if (dialog) dialog->Finish();
+      }
+    });
+  });
+  dialog = &dlg;
+  dlg.setOption(QFileDialog::DontUseNativeDialog);
+  dlg.setOption(QFileDialog::HideNameFilterDetails);
+  dlg.setOption(QFileDialog::DontConfirmOverwrite);
+  dlg.setAcceptMode(session.IsOpen() ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+  dlg.setFileMode(QFileDialog::AnyFile);
+  dlg.setWindowTitle(QString::fromUtf8(session.Title().c_str()));
+  dlg.setDirectory(Decode(session.InitialFolder()));
+  QStringList filters, descriptions;
+  for (const auto& f : session.Filters()) {
+    QStringList patterns;
+    for (const std::string& m : f.masks) patterns << Pattern(m);
+    descriptions << QString::fromUtf8(f.description.c_str());
+    filters << descriptions.back() + " (" + patterns.join(' ') + ")";
+  }
+  // Qt names a filter by its whole text or, with the details hidden, by
+  // the description alone.
+  auto indexOf = [&](const QString& filter) {
+    qsizetype i = filters.indexOf(filter);
+    if (i < 0) i = descriptions.indexOf(filter);
+    return static_cast<int>(i) + 1;
+  };
+  if (!filters.isEmpty()) {
+    dlg.setNameFilters(filters);
+    int index = session.FilterIndex();
+    if (index >= 1 && index <= filters.size()) dlg.selectNameFilter(filters[index - 1]);
+  }
+  std::string initial = session.InitialName();
+  if (!initial.empty()) dlg.selectFile(Decode(initial));
+  QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&](const QString& filter) {
+    int index = indexOf(filter);
+    if (index > 0) I.Defer([&session, index] { session.SetFilterIndex(index); });
+  });
+  QObject::connect(&dlg, &QFileDialog::currentChanged, &dlg, [&](const QString& path) {
+    std::string p = Encode(path);
+    I.Defer([&session, p] { session.Select(p); });
+  });
+  // The layout's child dialog beside the file list: the window's surface
+  // seen through a panel of the child's size.
+  TopWindow* host = I.Top(session.Window());
+  HWND extension = session.TemplateWindow();
+  QWidget* panel = nullptr;
+  if (host) {
+    host->embedded = true;
+    host->hide();
+  }
+  if (host && extension && Record(extension)) {
+    CRect area = WindowOnSurface(extension);
+    panel = new QWidget;
+    panel->setFixedSize(area.Width(), area.Height());
+    host->View()->setParent(panel);
+    host->View()->move(-area.left, -area.top);
+    host->View()->show();
+    if (auto* grid = qobject_cast<QGridLayout*>(dlg.layout()))
+      grid->addWidget(panel, 0, grid->columnCount(), grid->rowCount(), 1, Qt::AlignTop);
+  }
+  dlg.setWindowModality(Qt::ApplicationModal);
+  dlg.show();
+  I.RunNestedLoop([&] { return !dlg.isVisible(); }, &dlg);
+  if (TopWindow* t = I.Top(session.Window())) {
+    if (panel) {
+      t->View()->setParent(t);
+      t->View()->move(0, t->MenuHeight());
+      t->View()->show();
+    }
+    t->embedded = false;
+    I.ApplyGeometry(t);
+  }
+  if (int index = indexOf(dlg.selectedNameFilter()); index > 0) session.SetFilterIndex(index);
+  return accepted ? IDOK : IDCANCEL;
+}
+
+// ---------------------------------------------------------------- clipboard
+
+namespace {
+
+// A packed 32-bit bottom-up DIB of a picture; sizes in 64 bits.
+std::vector<uint8_t> DibOf(const QImage& picture) {
+  QImage image = picture.convertToFormat(QImage::Format_RGB32);
+  int64_t w = image.width(), h = image.height();
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = static_cast<LONG>(w);
+  header.biHeight = static_cast<LONG>(h);
+  header.biPlanes = 1;
+  header.biBitCount = 32;
+  header.biCompression = BI_RGB;
+  uint64_t bytes = static_cast<uint64_t>(w) * static_cast<uint64_t>(h) * 4;
+  header.biSizeImage = static_cast<DWORD>(bytes);
+  std::vector<uint8_t> out(sizeof header + bytes);
+  std::memcpy(out.data(), &header, sizeof header);
+  uint8_t* p = out.data() + sizeof header;
+  for (int64_t y = h - 1; y >= 0; --y) {
+    const auto* row = reinterpret_cast<const uint32_t*>(image.constScanLine(static_cast<int>(y)));
+    for (int64_t x = 0; x < w; ++x) {
+      uint32_t px = row[x];
+      *p++ = static_cast<uint8_t>(px & 0xFF);
+      *p++ = static_cast<uint8_t>((px >> 8) & 0xFF);
+      *p++ = static_cast<uint8_t>((px >> 16) & 0xFF);
+      *p++ = 0;
+    }
+  }
+  return out;
+}
+
+uint32_t BigEndian(const char* p) {
+  auto b = reinterpret_cast<const unsigned char*>(p);
+  return (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
+}
+
+}  // namespace
+
+ClipboardContents QtBackend::ReadClipboard() {
+  ClipboardContents c;
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+  if (!data) return c;
+  if (data->hasImage()) {
+    // A picture's size is looked at before it is decoded where the format
+    // tells it (PNG); a picture too large counts as none.
+    int64_t w = -1, h = -1;
+    if (data->hasFormat("image/png")) {
+      QByteArray png = data->data("image/png");
+      if (png.size() >= 24 && std::memcmp(png.constData() + 12, "IHDR", 4) == 0) {
+        w = BigEndian(png.constData() + 16);
+        h = BigEndian(png.constData() + 20);
+      }
+    }
+    QImage picture;
+    if (w < 0 || (w <= kClipboardSide && h <= kClipboardSide)) {
+      picture = qvariant_cast<QImage>(data->imageData());
+      if (!picture.isNull()) w = picture.width(), h = picture.height();
+    }
+    if (w > kClipboardSide || h > kClipboardSide) {
+      Log("clipboard: the picture of " + std::to_string(w) + " x " + std::to_string(h) +
+          " pixels is larger than 16384 x 16384; the clipboard counts as empty");
+    } else if (!picture.isNull()) {
+      c.dib = DibOf(picture);
+    }
+  }
+  if (data->hasText()) c.text = data->text().toUtf8().toStdString();
+  return c;
+}
+
+void QtBackend::WriteClipboard(const ClipboardContents& contents) {
+  auto* data = new QMimeData;
+  if (contents.dib) {
+    Surface s;
+    if (DecodePackedDib(contents.dib->data(), contents.dib->size(), &s)) data->setImageData(ImageOver(s).copy());
+  }
+  if (contents.text) data->setText(QString::fromUtf8(contents.text->c_str()));
+  QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
+}
+
+}  // namespace brv
