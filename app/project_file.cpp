@@ -102,6 +102,7 @@ bool readViews(Reader& r, ProjectRecord& rec) {
     rec.frame.read(r.f);
     if (!r.ok("section 8 (frame)")) return false;
     for (int i = 0; i < 4; ++i) {
+        // A damaged section fails the stream.
         rec.views[i].read(r.f);
         if (i == kViewEdit2D3D) rec.overlay.read(r.f);
         if (!r.ok(format("section 9 (%s)", kViewNames[i]).c_str())) return false;

@@ -200,7 +200,8 @@ bool ProjectionCore::Zoom(const ClientRect& rect, int maxW, int maxH, bool keepC
     const double cw = clientWidth_, ch = clientHeight_;
     ClientRect r = rect;
     double rw = r.right - r.left, rh = r.bottom - r.top;
-    if (rw == 0 || rh == 0 || cw <= 0 || ch <= 0) return false;
+    // A viewport fitted to an empty client has no zoom to scale.
+    if (rw == 0 || rh == 0 || cw <= 0 || ch <= 0 || !(zoom_ > 0) || !std::isfinite(zoom_)) return false;
     // The client's aspect, about the rectangle's centre.
     if (rw / rh != cw / ch) {
         if (rw > rh) {
@@ -258,6 +259,7 @@ bool ProjectionCore::Zoom(const ClientRect& rect, int maxW, int maxH, bool keepC
 
 bool ProjectionCore::Zoom(double f, int maxW, int maxH, bool keepClientAspect) {
     const double cw = clientWidth_, ch = clientHeight_, z = zoom_;
+    if (!(z > 0) || !std::isfinite(z) || !std::isfinite(f)) return false;
     int ex = int(cw * (z - f) / z / 2 + 0.5), ey = int(ch * (z - f) / z / 2 + 0.5);
     return Zoom(ClientRect{-ex, -ey, clientWidth_ + ex, clientHeight_ + ey}, maxW, maxH, keepClientAspect);
 }

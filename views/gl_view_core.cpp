@@ -99,6 +99,13 @@ bool GLViewCore::OnSize(int cx, int cy, bool refinement) {
     return first;
 }
 
+ClientRect GLViewCore::wheelRect(bool in) const {
+    const double k = in ? 0.4 : 0.625;
+    const double cw = core_.clientWidth(), ch = core_.clientHeight();
+    return ClientRect{int(cw / 2 - k * cw - 0.5), int(ch / 2 - k * ch - 0.5), int(cw / 2 + k * cw + 0.5),
+                      int(ch / 2 + k * ch + 0.5)};
+}
+
 void GLViewCore::claimProjectionCounter() {
     if (counterOwner == this || generalpoint3::ProjCounter == -1) return;
     ++generalpoint3::ProjCounter;

@@ -61,6 +61,10 @@ public:
     bool Zoom(double factor, bool refinement = false);
     // A new client size; never renders. True for the first size message.
     bool OnSize(int cx, int cy, bool refinement = false);
+    // The rectangle a wheel notch zooms to: about the client centre, half
+    // sizes 0.4 (in) or 0.625 (out) of the client, each edge moved out by a
+    // further 0.5 and truncated.
+    ClientRect wheelRect(bool in) const;
     void setLinTrafos() { core_.setLinTrafos(); }
     lintraf11 cl2bmp_lintraf11() const { return core_.cl2bmp_lintraf11(); }
     htraf3<double> OpenGL2htraf() const { return core_.OpenGL2htraf(); }

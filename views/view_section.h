@@ -7,6 +7,7 @@
 
 #include "fitting/projection.h"
 #include "foundation/filetb.h"
+#include "views/offscreen_gl.h"
 
 namespace views {
 
@@ -24,7 +25,9 @@ struct ViewSection {
     // False, *this unchanged and the stream failed, for a value that is not
     // finite, a zoom outside (0, 1e4], a viewport size outside
     // 0..maxViewport or an offset beyond 1e7.
-    bool read(fnd::fileTB& f, int maxViewportWidth, int maxViewportHeight);
+    bool read(fnd::fileTB& f, int maxViewportWidth = offscreen::kDefaultMaxViewport,
+              int maxViewportHeight = offscreen::kDefaultMaxViewport);
+    bool operator==(const ViewSection&) const = default;
 };
 
 // The overlay view's values after its base section.
@@ -34,7 +37,13 @@ struct OverlaySection {
     lintraf11 photoToGL;
 
     void write(fnd::fileTB& f) const;
-    bool read(fnd::fileTB& f, int maxViewportWidth, int maxViewportHeight);
+    bool read(fnd::fileTB& f, int maxViewportWidth = offscreen::kDefaultMaxViewport,
+              int maxViewportHeight = offscreen::kDefaultMaxViewport);
+    bool operator==(const OverlaySection& o) const {
+        return principalX == o.principalX && principalY == o.principalY && fitted == o.fitted &&
+               photoToGL.x.a == o.photoToGL.x.a && photoToGL.x.b == o.photoToGL.x.b &&
+               photoToGL.y.a == o.photoToGL.y.a && photoToGL.y.b == o.photoToGL.y.b;
+    }
 };
 
 }  // namespace views

@@ -97,15 +97,16 @@ protected:
         r.marks = marks();
         r.frame = {1280, 960};
         for (int i = 0; i < 4; ++i) {
-            r.views[i].viewport[2] = 640 + i;
-            r.views[i].viewport[3] = 480;
+            r.views[i].viewport.width = 640 + i;
+            r.views[i].viewport.height = 480;
             r.views[i].zoom = 1.5 + i;
-            r.views[i].eye[2] = 200 + i;
-            r.views[i].pan[0] = float(i);
+            r.views[i].eye.z = 200 + i;
+            r.views[i].panX = float(i);
+            r.views[i].reserved[1] = 7 * i;
         }
-        r.overlay.principalOffset[0] = 0.25;
-        r.overlay.fittedViewport[2] = 800;
-        r.overlay.photoToGL[0] = 1.25;
+        r.overlay.principalX = 0.25;
+        r.overlay.fitted.width = 800;
+        r.overlay.photoToGL.x.a = 1.25;
         r.notes = "a_b";
         r.textureSize = stage == 2500 ? 4 : 512;
         return r;

@@ -92,23 +92,20 @@ std::string DumpMarks(const head2& m) {
 
 std::string DumpView(const files::ViewSection& v) {
     std::ostringstream o;
-    for (double d : v.eye) o << num(d) << " ";
-    for (double d : v.centre) o << num(d) << " ";
-    for (double d : v.up) o << num(d) << " ";
+    for (const vector3<double>* p : {&v.eye, &v.center, &v.up}) o << num(p->x) << " " << num(p->y) << " " << num(p->z) << " ";
     o << num(v.fieldOfView) << " " << num(v.pitch) << " " << num(v.yaw) << " |";
-    for (int i : v.viewport) o << " " << i;
+    o << " " << v.viewport.x << " " << v.viewport.y << " " << v.viewport.width << " " << v.viewport.height;
     o << " " << num(v.zoom) << " |";
-    for (long r : v.reserved) o << " " << r;
-    o << " | " << num(v.pan[0]) << " " << num(v.pan[1]) << " " << num(v.offset[0]) << " " << num(v.offset[1]);
+    for (int32_t r : v.reserved) o << " " << r;
+    o << " | " << num(v.panX) << " " << num(v.panY) << " " << num(v.offsetX) << " " << num(v.offsetY);
     return o.str();
 }
 
 std::string DumpOverlay(const files::OverlaySection& v) {
     std::ostringstream o;
-    o << num(v.principalOffset[0]) << " " << num(v.principalOffset[1]) << " |";
-    for (int i : v.fittedViewport) o << " " << i;
-    o << " |";
-    for (double d : v.photoToGL) o << " " << num(d);
+    o << num(v.principalX) << " " << num(v.principalY) << " |";
+    o << " " << v.fitted.x << " " << v.fitted.y << " " << v.fitted.width << " " << v.fitted.height << " |";
+    for (double d : {v.photoToGL.x.a, v.photoToGL.x.b, v.photoToGL.y.a, v.photoToGL.y.b}) o << " " << num(d);
     return o.str();
 }
 

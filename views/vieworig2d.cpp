@@ -1,0 +1,843 @@
+#include "views/vieworig2d.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/facedoc.h"
+#include "app/mainframe.h"
+#include "fitting/kernel2d.h"
+#include "model/elements.h"
+#include "model/featuretables.h"
+#include "model/head.h"
+#include "picture/winbmp.h"
+#include "views/page_links.h"
+#include "views/viewedit3d.h"
+
+IMPLEMENT_DYNCREATE_DOC(CViewOrig2D, CFaceView, CFaceDoc)
+
+BEGIN_MESSAGE_MAP(CViewOrig2D, CFaceView)
+ON_WM_LBUTTONDOWN()
+ON_WM_LBUTTONUP()
+ON_WM_RBUTTONDOWN()
+ON_WM_RBUTTONUP()
+ON_WM_MBUTTONUP()
+ON_WM_MOUSEMOVE()
+ON_WM_MOUSEWHEEL()
+ON_WM_KEYDOWN()
+ON_WM_SIZE()
+END_MESSAGE_MAP()
+
+namespace {
+
+constexpr double kPickRadius = 30;
+constexpr const char* kDefaultName = "default_name_of_";
+
+bool turnsTheHead(UINT key) { return (key >= 36 && key <= 40) || (key >= 97 && key <= 105); }
+
+bool selectedAs(const std::vector<IndexSelector>& selection, int index, int kind) {
+    for (const IndexSelector& s : selection)
+        if (s.kind == kind && s.index == index) return true;
+    return false;
+}
+
+// Pens and brushes selected for one drawing, put back when it ends.
+class Drawing {
+public:
+    Drawing(CDC& dc, COLORREF pen, int width, COLORREF brush)
+        : dc_(dc), pen_(PS_SOLID, width, pen), brush_(brush) {
+        oldPen_ = dc.SelectObject(&pen_);
+        oldBrush_ = dc.SelectObject(&brush_);
+    }
+    ~Drawing() {
+        dc_.SelectObject(oldBrush_);
+        dc_.SelectObject(oldPen_);
+    }
+
+private:
+    CDC& dc_;
+    CPen pen_;
+    CBrush brush_;
+    CPen* oldPen_;
+    CBrush* oldBrush_;
+};
+
+}  // namespace
+
+CViewOrig2D::CViewOrig2D(CFaceDoc* doc, int paneId) : CFaceView(doc, paneId) {
+    viewName = "ViewOrig2D";
+    ClearAllViewSettings();
+}
+
+void CViewOrig2D::ClearAllViewSettings() {
+    backPoints.remove_all();
+    facePoints.remove_all();
+    frame.remove_all();
+    spareFlags[0] = spareFlags[1] = false;
+    CFaceView::ClearAllViewSettings();
+}
+
+fnd::commonchain_of_named_instance<featureline2>* CViewOrig2D::Lines2D() const {
+    head2* m = Marks();
+    return m ? &m->photoLines : nullptr;
+}
+
+bool CViewOrig2D::InsideBitmap(const vector2<double>& p) const {
+    const CWinBmp* bmp = WorkingBitmap();
+    return Stage() > 0 && bmp && p.x >= 0 && p.y >= 0 && p.x < bmp->GetWidth() && p.y < bmp->GetHeight();
+}
+
+void CViewOrig2D::PreviousTool() {
+    if (CMainFrame* f = Frame()) {
+        f->tool = f->previousTool;
+        f->toolMode = f->previousToolMode;
+    }
+}
+
+// ---------------------------------------------------------------- drawing
+
+void CViewOrig2D::OnDraw(CDC* dc) {
+    DrawPicture(dc);
+    rubberSplineShown = rubberRectShown = false;
+    if (featureDisplay) {
+        if (Stage() != 2000) {
+            DrawSpecPoints(dc);
+            DrawFeaturePoints(*dc, false);
+        }
+        DrawFeatureLines(*dc);
+    }
+    if (featurePlacing) DrawFeaturePoints(*dc, true);
+    DrawSelectedItems(*dc, true);
+    DrawRubberTrace(nullptr);
+    DrawRubberFrame(nullptr);
+    DrawRubberBackAndFacePoints();
+    CFaceView::OnDraw(dc);
+}
+
+void CViewOrig2D::FitInView() { PhotoFitInView(); }
+
+bool CViewOrig2D::Hidden(const char* name, bool mainPoints) const {
+    // Rows of other feature groups are passed over: their codes never name
+    // a point of this photo.
+    const int group = FeatureGroup();
+    CString code;
+    int kind = 0;
+    for (int row = 0; GetFeaturePointInfo(row, &code, nullptr, nullptr, &kind); ++row) {
+        const bool shown = GoodInfoCode(group, code) != 0;
+        if (code.View() == std::string_view(name)) return !shown || (mainPoints && kind == 0) || (!mainPoints && kind > 1);
+        if (shown && mainPoints && kind == 0) return true;
+    }
+    return !GoodInfoCode(group, CString(name));
+}
+
+void CViewOrig2D::DrawFeaturePoints(bool mainPoints) {
+    if (!m_hWnd) return;
+    CClientDC dc(this);
+    DrawFeaturePoints(dc, mainPoints);
+}
+
+void CViewOrig2D::DrawFeaturePoints(CDC& dc, bool mainPoints) {
+    head2* m = Marks();
+    if (!m) return;
+    Drawing d(dc, RGB(0, 0, 0), 1, RGB(0, 255, 0));
+    for (int k = m->photoPoints.first(); k != -1; k = m->photoPoints.nextOf(k)) {
+        if (selectedAs(selection, k, 32) || Hidden(m->photoPoints[k].name(), mainPoints)) continue;
+        views::Circle(dc, map.toClient(m->photoPoints[k].position), 5);
+    }
+}
+
+void CViewOrig2D::DrawFeatureLines() {
+    if (!m_hWnd) return;
+    CClientDC dc(this);
+    DrawFeatureLines(dc);
+}
+
+void CViewOrig2D::DrawFeatureLines(CDC& dc) {
+    head2* m = Marks();
+    if (!m) return;
+    const int group = FeatureGroup();
+    const views::PictureToClient toClient = [this](const vector2<double>& p) { return map.toClient(p); };
+    for (int l = m->photoLines.first(); l != -1; l = m->photoLines.nextOf(l)) {
+        const featureline2& line = m->photoLines[l];
+        if (!GoodInfoCode(group, CString(line.name())) || selectedAs(selection, l, 16)) continue;
+        views::DrawLineShape(dc, views::ShapeOfLine(line, toClient), RGB(0, 255, 0), RGB(0, 200, 0));
+    }
+}
+
+void CViewOrig2D::DrawSelectedItems(bool highlight) {
+    if (!m_hWnd) return;
+    CClientDC dc(this);
+    DrawSelectedItems(dc, highlight);
+}
+
+void CViewOrig2D::DrawSelectedItems(CDC& dc, bool highlight) {
+    head2* m = Marks();
+    if (!m || selection.empty()) return;
+    const int rop = dc.SetROP2(xorDrag ? R2_XORPEN : R2_COPYPEN);
+    const views::PictureToClient toClient = [this](const vector2<double>& p) { return map.toClient(p); };
+    // A copy: rebuilding the rubber below must not disturb the walk.
+    const std::vector<IndexSelector> items = selection;
+    for (const IndexSelector& item : items) {
+        if (item.kind == 16 && item.index >= 0) {
+            SetNewRubberForSpline(true, nullptr);
+            views::DrawLineShape(dc, views::ShapeOfLine(m->photoLines[item.index], toClient),
+                                 highlight ? RGB(255, 64, 64) : RGB(0, 255, 0),
+                                 highlight ? RGB(255, 0, 0) : RGB(0, 200, 0));
+        } else if (item.kind == 32 && item.index >= 0) {
+            Drawing d(dc, RGB(0, 0, 0), 1, highlight ? RGB(255, 64, 64) : RGB(0, 255, 0));
+            views::Circle(dc, map.toClient(m->photoPoints[item.index].position), 5);
+        }
+    }
+    dc.SetROP2(rop);
+}
+
+void CViewOrig2D::DrawSpecPoints(CDC* dc) {
+    CFaceDoc* doc = GetDocument();
+    if (!doc || !doc->kernel2D || !dc) return;
+    const fnd::chain<vector2<double>>& points = doc->kernel2D->points;
+    if (points.first() == -1) return;
+    Drawing d(*dc, RGB(0, 0, 0), 1, RGB(255, 0, 0));
+    for (int k = points.first(); k != -1; k = points.nextOf(k)) views::Circle(*dc, map.toClient(points[k]), 5);
+}
+
+void CViewOrig2D::DrawRubberTrace(CPoint* cursor) {
+    if (!m_hWnd || (trace.first() == -1 && !cursor)) return;
+    CClientDC dc(this);
+    std::vector<vector2<double>> at;
+    for (int k = trace.first(); k != -1; k = trace.nextOf(k))
+        at.push_back(map.toClient(vector2<double>(std::fabs(trace[k].x), std::fabs(trace[k].y))));
+    {
+        Drawing d(dc, RGB(0, 0, 0), 1, RGB(255, 255, 255));
+        const int rop = dc.SetROP2(R2_NOT);
+        for (size_t i = 1; i < at.size(); ++i) {
+            dc.MoveTo(views::Pixel(at[i - 1]));
+            dc.LineTo(views::Pixel(at[i]));
+        }
+        if (cursor && !at.empty()) {
+            dc.MoveTo(views::Pixel(at.back()));
+            dc.LineTo(*cursor);
+        }
+        dc.SetROP2(rop);
+        for (const vector2<double>& p : at) views::Circle(dc, p, 3);
+    }
+}
+
+void CViewOrig2D::DrawRubberFrame(CPoint* cursor) {
+    if (!m_hWnd || frame.first() == -1) return;
+    CClientDC dc(this);
+    Drawing d(dc, RGB(0, 0, 0), 1, RGB(255, 255, 255));
+    dc.SetROP2(R2_NOT);
+    std::vector<vector2<double>> at;
+    for (int k = frame.first(); k != -1; k = frame.nextOf(k))
+        at.push_back(map.toClient(vector2<double>(std::fabs(frame[k].x), std::fabs(frame[k].y))));
+    for (size_t i = 1; i < at.size(); ++i) {
+        dc.MoveTo(views::Pixel(at[i - 1]));
+        dc.LineTo(views::Pixel(at[i]));
+    }
+    if (cursor) {
+        dc.MoveTo(views::Pixel(at.back()));
+        dc.LineTo(*cursor);
+    }
+}
+
+void CViewOrig2D::DrawRubberBackAndFacePoints() {
+    if (!m_hWnd || (backPoints.first() == -1 && facePoints.first() == -1)) return;
+    CClientDC dc(this);
+    {
+        Drawing d(dc, RGB(0, 0, 0), 1, RGB(255, 255, 255));
+        for (int k = backPoints.first(); k != -1; k = backPoints.nextOf(k))
+            views::Circle(dc, map.toClient(backPoints[k]), 3);
+    }
+    Drawing d(dc, RGB(255, 255, 255), 1, RGB(0, 0, 0));
+    for (int k = facePoints.first(); k != -1; k = facePoints.nextOf(k))
+        views::Circle(dc, map.toClient(facePoints[k]), 3);
+}
+
+// ---------------------------------------------------------------- picking
+
+CViewOrig2D::Nearest CViewOrig2D::NearestMark(const vector2<double>& p, bool points, bool onlyShown,
+                                               int skip) const {
+    Nearest n;
+    head2* m = Marks();
+    if (!m) return n;
+    auto consider = [&](const vector2<double>& q) {
+        const double d = std::hypot(map.zoom * (q.x - p.x), map.zoom * (q.y - p.y));
+        if (d <= n.distance) {
+            n.distance = d;
+            n.position = q;
+            n.found = true;
+        }
+    };
+    if (points)
+        for (int k = m->photoPoints.first(); k != -1; k = m->photoPoints.nextOf(k))
+            consider(m->photoPoints[k].position);
+    const int group = FeatureGroup();
+    for (int l = m->photoLines.first(); l != -1; l = m->photoLines.nextOf(l)) {
+        const featureline2& line = m->photoLines[l];
+        if (onlyShown && !GoodInfoCode(group, CString(line.name()))) continue;
+        for (int q = line.first(); q != -1; q = line.nextOf(q))
+            if (q != skip) consider(line[q].position);
+    }
+    return n;
+}
+
+BOOL CViewOrig2D::SelectItem(CPoint& point, UINT mask, bool add) {
+    if (!featureDisplay && !featurePlacing) return FALSE;
+    head2* m = Marks();
+    if (!m) return FALSE;
+    candidates.clear();
+    candidateCursor = 0;
+    if (!add) selection.clear();
+    const vector2<double> c = map.toPicture(point.x, point.y);
+    auto distance = [&](const vector2<double>& q) {
+        return std::hypot(map.zoom * (q.x - c.x), map.zoom * (q.y - c.y));
+    };
+    double best = 1e10;
+    IndexSelector bestItem;
+    if (mask & 16) {
+        const int group = FeatureGroup();
+        for (int l = m->photoLines.first(); l != -1; l = m->photoLines.nextOf(l)) {
+            const featureline2& line = m->photoLines[l];
+            if (!GoodInfoCode(group, CString(line.name())) || selectedAs(selection, l, 16)) continue;
+            for (int q = line.first(); q != -1; q = line.nextOf(q)) {
+                const double d = distance(line[q].position);
+                if (d < kPickRadius && (candidates.empty() || candidates.back().index != l))
+                    candidates.push_back({l, q, 16});
+                if (d <= best) {
+                    best = d;
+                    bestItem = {l, q, 16};
+                    if (d < kPickRadius) {
+                        candidates.back() = bestItem;
+                        candidateCursor = int(candidates.size()) - 1;
+                    }
+                }
+            }
+        }
+    }
+    if (mask & 32) {
+        for (int k = m->photoPoints.first(); k != -1; k = m->photoPoints.nextOf(k)) {
+            if (selectedAs(selection, k, 32)) continue;
+            const double d = distance(m->photoPoints[k].position);
+            if (d < kPickRadius) candidates.push_back({k, -1, 32});
+            if (d <= best) {
+                best = d;
+                bestItem = {k, -1, 32};
+                if (d < kPickRadius) candidateCursor = int(candidates.size()) - 1;
+            }
+        }
+    }
+    if (best > kPickRadius) return FALSE;
+    selection.push_back(bestItem);
+    return TRUE;
+}
+
+bool CViewOrig2D::appendPoint(const vector2<double>& pos, Index<featureline2> l, bool corner, bool snap) {
+    head2* m = Marks();
+    if (!m || l == -1) return false;
+    featureline2& line = m->photoLines[l];
+    // A closed line stays closed: the point goes before its closing point.
+    const Index<linepoint2> q = line.closing && line.first() != -1 ? line.insert_before_whichindex(-2, line.last())
+                                                                   : line.add();
+    line[q].kind = corner || line.count() == 1 ? 2 : 1;
+    vector2<double> at = pos;
+    if (snap) {
+        const Nearest n = NearestMark(pos, true, true, q);
+        if (n.found && n.distance <= kPickRadius) at = n.position;
+    }
+    line[q].position = at;
+    return true;
+}
+
+void CViewOrig2D::SetNewRubberForSpline(bool snap, CPoint* cursor) {
+    head2* m = Marks();
+    if (!m || selection.size() != 1 || selection[0].kind != 16 || selection[0].index < 0) return;
+    const featureline2& line = m->photoLines[selection[0].index];
+    if (line.first() == -1) return;
+    DeleteRubberForSpline();
+    vector2<double> extra;
+    if (cursor) {
+        extra = map.toPicture(cursor->x, cursor->y);
+        if (snap) {
+            const Nearest n = NearestMark(extra, true, false);
+            if (n.found && n.distance <= kPickRadius) extra = n.position;
+        }
+    }
+    const views::PictureToClient toClient = [this](const vector2<double>& p) { return map.toClient(p); };
+    rubberPoints = views::ShapeOfLine(line, toClient, cursor ? &extra : nullptr).curve;
+    rubberFlags.assign(rubberPoints.size(), true);
+}
+
+// ---------------------------------------------------------------- editing
+
+bool CViewOrig2D::NameSelectedLine() {
+    head2* m = Marks();
+    CString code;
+    if (!m || selection.empty() || selection.back().kind != 16 || !GetFeatureLineInfo(currentRow, &code))
+        return false;
+    featureline2& line = m->photoLines[selection.back().index];
+    if (!std::strstr(line.name(), kDefaultName)) {
+        Beep();
+        MessageBox("Already selected !", "Error", MB_OK);
+        return false;
+    }
+    line.set_name(code.GetString(), false);
+    return true;
+}
+
+void CViewOrig2D::CurvePageNext(bool clearFlashing) {
+    if (views::CurvePageCalls* c = CurvePage()) {
+        if (clearFlashing) c->ClearFlashing();
+        c->Redraw();
+        c->GetNextFeatureIfNeed();
+    }
+}
+
+void CViewOrig2D::PlacePoint(CPoint, const vector2<double>& p, bool snap) {
+    if (currentRow < 0) {
+        Beep();
+        return;
+    }
+    head2* m = Marks();
+    CString code;
+    double weight = 0;
+    const bool row = GetFeaturePointInfo(currentRow, &code, nullptr, &weight) != 0;
+    if (row && m && GoodInfoCode(FeatureGroup(), code)) {
+        GetDocument()->CheckPoint(32);
+        const Index<featurepoint2> fp = m->photoPoints.add_ifnew(code.GetString());
+        DrawSelectedItems(false);
+        DeleteRubberForSpline();
+        selection.assign(1, IndexSelector{fp, -1, 32});
+        vector2<double> at = p;
+        if (snap) {
+            const Nearest n = NearestMark(p, false, true);
+            if (n.found && n.distance <= kPickRadius) at = n.position;
+        }
+        m->photoPoints[fp].position = at;
+        m->photoPoints[fp].weight = weight;
+        DrawFeaturePoints(false);
+        DrawSelectedItems(true);
+    }
+    BackToSelect();
+    const CString shown = row ? code : CString();
+    if (CViewEdit3D* v = View3D()) v->DrawActiveFeaturePoint(&shown, false);
+    currentRow = 0;
+    CurvePageNext(false);
+    if (views::PointPageCalls* page = PointPage()) {
+        page->UpdateControls();
+        page->GetNextFeatureIfNeed();
+    }
+}
+
+void CViewOrig2D::OnLButtonDown(UINT flags, CPoint point) {
+    // The click that activated the view only activates it.
+    if (activatingClick) return;
+    head2* m = Marks();
+    const bool ctrl = (flags & MK_CONTROL) != 0, shift = (flags & MK_SHIFT) != 0;
+    const int tool = Tool();
+    if (tool == 0) {
+        const vector2<double> p = map.toPicture(point.x, point.y);
+        if (!InsideBitmap(p)) {
+            Beep();
+            return;
+        }
+        if (!m) return;
+        switch (ToolMode()) {
+            case 1: {
+                Index<featureline2> l = -1;
+                if (!lineFinished && !selection.empty() && selection.back().kind == 16) {
+                    l = selection.back().index;
+                } else {
+                    GetDocument()->CheckPoint(32);
+                    DrawSelectedItems(false);
+                    DeleteRubberForSpline();
+                    l = m->photoLines.add();
+                    selection.assign(1, IndexSelector{l, -1, 16});
+                    lineFinished = false;
+                }
+                appendPoint(p, l, ctrl, shift);
+                featureline2& line = m->photoLines[l];
+                const bool closed =
+                    line.count() > 1 && line[line.first()].position == line[line.last()].position;
+                line.closing = line.closedSpline = closed ? 1 : 0;
+                if (rubberSplineShown) DrawRubberSpline();
+                SetNewRubberForSpline(shift, nullptr);
+                DrawRubberSpline();
+                rubberSplineShown = true;
+                break;
+            }
+            case 2:
+                PlacePoint(point, p, shift);
+                break;
+            case 3:
+                if (currentRow < 0) {
+                    Beep();
+                    break;
+                }
+                DrawSelectedItems(false);
+                if (SelectItem(point, 16, false)) {
+                    if (NameSelectedLine()) {
+                        DrawSelectedItems(true);
+                        BackToSelect();
+                        currentRow = 0;
+                        CurvePageNext(false);
+                    }
+                } else {
+                    Beep();
+                    DrawSelectedItems(false);
+                    selection.clear();
+                }
+                break;
+            default:
+                break;
+        }
+        return;
+    }
+    if (tool == 1) {
+        if (!m) return;
+        if (ctrl) {
+            // Ctrl-click deletes an inner point of a line.
+            DrawSelectedItems(false);
+            SelectItem(point, 16, false);
+            DrawSelectedItems(true);
+            if (!selection.empty() && selection[0].kind == 16 && selection[0].second != -1) {
+                featureline2& line = m->photoLines[selection[0].index];
+                const Index<linepoint2> q = selection[0].second;
+                if (q != line.first() && q != line.last()) {
+                    line.remove(q);
+                    selection[0].second = -1;
+                    RedrawWindow();
+                } else {
+                    Beep();
+                }
+            }
+        } else if (shift) {
+            // Shift-click inserts a point where it lengthens the line least.
+            if (selection.size() == 1 && selection[0].kind == 16) {
+                featureline2& line = m->photoLines[selection[0].index];
+                const vector2<double> c = map.toPicture(point.x, point.y);
+                Index<linepoint2> after = -1;
+                double best = 1e10;
+                for (Index<linepoint2> t = line.first(); t != -1 && t != line.last(); t = line.nextOf(t)) {
+                    const vector2<double> a = line[t].position, b = line[line.nextOf(t)].position;
+                    const double cost = std::hypot(c.x - a.x, c.y - a.y) + std::hypot(c.x - b.x, c.y - b.y);
+                    if (cost <= best) {
+                        best = cost;
+                        after = t;
+                    }
+                }
+                const Index<linepoint2> n = line.insert_after_whichindex(-2, after);
+                line[n].kind = 1;
+                line[n].position = c;
+                selection[0].second = n;
+                BackToSelect();
+                RedrawWindow();
+            }
+        } else {
+            const int kind = Stage() >= 2000 ? 16 : 32;
+            DrawSelectedItems(false);
+            SelectItem(point, kind, false);
+            DrawSelectedItems(true);
+            if (!selection.empty() && selection[0].kind == kind) {
+                dragPoint = point;
+                itemDrag = true;
+                xorDrag = true;
+            }
+        }
+        return;
+    }
+    if (tool == 2 || tool == 5 || ((tool == 3 || tool == 4) && !pressed)) {
+        pressPoint = point;
+        pressed = true;
+    }
+}
+
+void CViewOrig2D::EndLine(UINT flags, CPoint point) {
+    if (rubberSplineShown) {
+        DrawRubberSpline();
+        rubberSplineShown = false;
+    }
+    head2* m = Marks();
+    if (m && !selection.empty() && selection.back().featureLine2() != -1) {
+        const Index<featureline2> l = selection.back().index;
+        featureline2& line = m->photoLines[l];
+        if (line.first() != -1 && (flags & MK_SHIFT)) {
+            const vector2<double> p = map.toPicture(point.x, point.y);
+            const Nearest n = NearestMark(p, true, false);
+            if (n.found && n.distance <= kPickRadius) appendPoint(p, l, (flags & MK_CONTROL) != 0, true);
+        }
+        if (line.first() != -1) {
+            if (line[line.first()].position == line[line.last()].position) line.closing = line.closedSpline = 1;
+            line[line.last()].kind = 2;
+            selection.back().second = line.last();
+            if (line.count() == 1) DeleteSelectedItems();
+        }
+    }
+    if (lineFinished || selection.empty()) {
+        BackToSelect();
+        currentRow = 0;
+        CurvePageNext(true);
+    } else if (selection.back().kind == 16 && NameSelectedLine()) {
+        DrawSelectedItems(true);
+        BackToSelect();
+        currentRow = 0;
+        CurvePageNext(true);
+    }
+    lineFinished = true;
+    DrawFeatureLines();
+    DrawSelectedItems(true);
+}
+
+void CViewOrig2D::OnRButtonDown(UINT flags, CPoint point) {
+    activatingClick = false;
+    if (Tool() != 0) {
+        // A right drag pans.
+        pressPoint = point;
+        pressed = true;
+        return;
+    }
+    switch (ToolMode()) {
+        case 1:
+            EndLine(flags, point);
+            break;
+        case 2: {
+            BackToSelect();
+            currentRow = 0;
+            const CString none;
+            if (CViewEdit3D* v = View3D()) v->DrawActiveFeaturePoint(&none, false);
+            CurvePageNext(false);
+            if (views::PointPageCalls* page = PointPage()) {
+                page->UpdateControls();
+                page->GetNextFeatureIfNeed();
+            }
+            break;
+        }
+        case 3:
+            BackToSelect();
+            currentRow = 0;
+            CurvePageNext(false);
+            break;
+        default:
+            break;
+    }
+}
+
+void CViewOrig2D::OnRButtonUp(UINT, CPoint) { pressed = false; }
+void CViewOrig2D::OnMButtonUp(UINT, CPoint) { pressed = false; }
+
+void CViewOrig2D::MoveSelectedItem(CPoint point) {
+    head2* m = Marks();
+    if (!m || selection.size() != 1) return;
+    if (std::abs(point.x - dragPoint.x) <= 2 && std::abs(point.y - dragPoint.y) <= 2) return;
+    xorDrag = true;
+    DrawSelectedItems(false);  // inverting: the item leaves its old place
+    const vector2<double> p = map.toPicture(point.x, point.y);
+    const IndexSelector& item = selection[0];
+    if (item.kind == 32) {
+        m->photoPoints[item.index].position = p;
+    } else if (item.kind == 16 && item.second != -1) {
+        featureline2& line = m->photoLines[item.index];
+        line[item.second].position = p;
+        // The two ends of a closed line move together.
+        if (line.closing && item.second == line.first()) line[line.last()].position = p;
+        if (line.closing && item.second == line.last()) line[line.first()].position = p;
+    }
+    dragPoint = point;
+    DrawSelectedItems(false);
+}
+
+void CViewOrig2D::HoverPages(CPoint point) {
+    head2* m = Marks();
+    if (!m) return;
+    CMainFrame* f = Frame();
+    views::PointPageCalls* points = PointPage();
+    views::CurvePageCalls* curves = CurvePage();
+    const int stage = Stage();
+    int kind = 0;
+    if (points && stage < 2000)
+        kind = 32;
+    else if (curves && stage == 2000 && f && f->GetActiveView() == this)
+        kind = 16;
+    if (!kind) return;
+    const bool had = selection.size() == 1 && selection[0].kind == kind;
+    const IndexSelector remembered = had ? selection[0] : IndexSelector{};
+    SelectItem(point, kind, false);
+    const bool hit = !selection.empty();
+    const IndexSelector now = hit ? selection[0] : IndexSelector{};
+    const bool differ = (had ? remembered.index : -1) != (hit ? now.index : -1);
+    if (!differ || (kind == 16 && !(had && hit))) return;
+    selection.clear();
+    if (had) selection.push_back(remembered);
+    DrawSelectedItems(false);
+    if (kind == 32)
+        points->StopFlash();
+    else
+        curves->StopFlash();
+    selection.clear();
+    if (!hit) return;
+    selection.push_back(now);
+    DrawSelectedItems(true);
+    const char* name = kind == 32 ? m->photoPoints[now.index].name() : m->photoLines[now.index].name();
+    CString code;
+    for (int row = 0; kind == 32 ? GetFeaturePointInfo(row, &code) : GetFeatureLineInfo(row, &code); ++row)
+        if (code.View() == std::string_view(name)) currentRow = row;
+    if (kind == 32)
+        points->StartFlash();
+    else
+        curves->StartFlash();
+}
+
+void CViewOrig2D::OnMouseMove(UINT flags, CPoint point) {
+    const int tool = Tool();
+    if (pressed && (flags & MK_RBUTTON)) {
+        PhotoPan(point);
+    } else if (pressed && (flags & MK_MBUTTON)) {
+        if (std::abs(point.y - pressPoint.y) >= 2) {
+            const double f = point.y > pressPoint.y ? 0.8 : 1.25;
+            pressPoint = point;
+            PhotoZoomStep(f);
+        }
+    } else {
+        if (tool == 0 && ToolMode() == 1 && !lineFinished) {
+            if (rubberSplineShown) DrawRubberSpline();
+            SetNewRubberForSpline((flags & MK_SHIFT) != 0, &point);
+            DrawRubberSpline();
+            rubberSplineShown = true;
+        } else if (tool == 1) {
+            if (itemDrag)
+                MoveSelectedItem(point);
+            else
+                HoverPages(point);
+        } else if (tool == 2 && pressed) {
+            const double f = point.y > pressPoint.y ? 0.8 : 1.25;
+            pressPoint = point;
+            PhotoZoomStep(f);
+        } else if (tool == 5 && pressed && (flags & MK_LBUTTON)) {
+            PhotoPan(point);
+        } else if ((tool == 3 || tool == 4) && pressed) {
+            if (rubberRectShown) DrawRubberRectangle(&pressPoint, &lastRubber);
+            lastRubber = point;
+            DrawRubberRectangle(&pressPoint, &lastRubber);
+            rubberRectShown = true;
+        }
+    }
+    CFaceView::OnMouseMove(flags, point);
+}
+
+void CViewOrig2D::OnLButtonUp(UINT, CPoint point) {
+    if (activatingClick) {
+        activatingClick = false;
+        xorDrag = false;
+        return;
+    }
+    const bool wasPressed = pressed;
+    pressed = false;
+    switch (Tool()) {
+        case 1:
+            itemDrag = false;
+            break;
+        case 3:
+        case 4:
+            if (!wasPressed) break;
+            if (rubberRectShown) DrawRubberRectangle(&pressPoint, &lastRubber);
+            rubberRectShown = false;
+            // Below 10 pixels a side the rectangle tool stays.
+            if (std::abs(point.x - pressPoint.x) >= 10 && std::abs(point.y - pressPoint.y) >= 10) {
+                const CSize c = ClientSize();
+                if (Tool() == 3)
+                    map.zoomIn(pressPoint, point, c.cx, c.cy);
+                else
+                    map.zoomOut(pressPoint, point, c.cx, c.cy);
+                RedrawWindow();
+                PreviousTool();
+            }
+            break;
+        case 2:
+        case 5:
+            PreviousTool();
+            break;
+        default:
+            break;
+    }
+    if (xorDrag) {
+        xorDrag = false;
+        RedrawWindow();
+    }
+}
+
+BOOL CViewOrig2D::OnMouseWheel(UINT, short delta, CPoint) {
+    PhotoWheel(delta);
+    return TRUE;
+}
+
+void CViewOrig2D::OnSize(UINT type, int cx, int cy) {
+    CFaceView::OnSize(type, cx, cy);
+    PhotoSize(cx, cy);
+}
+
+void CViewOrig2D::OnKeyDown(UINT key, UINT repeat, UINT flags) {
+    const int mode = ToolMode();
+    head2* m = Marks();
+    if (key == VK_RETURN) {
+        if (mode == 2) {
+            BackToSelect();
+            currentRow = 0;
+            CurvePageNext(false);
+            if (views::PointPageCalls* page = PointPage()) {
+                page->UpdateControls();
+                page->GetNextFeatureIfNeed();
+            }
+        } else if (mode == 1 && lineFinished) {
+            BackToSelect();
+            currentRow = 0;
+            CurvePageNext(true);
+            DrawFeatureLines();
+            DrawSelectedItems(true);
+        }
+    } else if (key == VK_ESCAPE) {
+        // The line being drawn is dropped.
+        if (!lineFinished) {
+            if (m && !selection.empty() && selection.back().kind == 16 && selection.back().index >= 0) {
+                const Index<featureline2> l = selection.back().index;
+                m->photoLines[l].remove_all();
+                m->photoLines.remove(l);
+            }
+            DeleteRubberForSpline();
+            lineFinished = true;
+        }
+        trace.remove_all();
+        selection.clear();
+        RedrawWindow();
+    } else if (key == VK_DELETE) {
+        DeleteSelectedItems();
+    } else if (turnsTheHead(key)) {
+        if (CViewEdit3D* v = View3D()) v->OnKeyDown(key, repeat, flags);
+    }
+    CFaceView::OnKeyDown(key, repeat, flags);
+}
+
+BOOL CViewOrig2D::DeleteSelectedItems() {
+    head2* m = Marks();
+    if (!m || selection.empty()) return FALSE;
+    for (const IndexSelector& item : selection) {
+        if (item.kind == 16 && item.index >= 0) {
+            m->photoLines[item.index].remove_all();
+            m->photoLines.remove(item.index);
+            DeleteRubberForSpline();
+        } else if (item.kind == 32 && item.index >= 0) {
+            m->photoPoints.remove(item.index);
+        }
+    }
+    selection.clear();
+    if (views::CurvePageCalls* c = CurvePage()) {
+        c->StopFlash();
+        c->Redraw();
+    }
+    if (views::PointPageCalls* p = PointPage()) {
+        p->StopFlash();
+        p->UpdateControls();
+    }
+    RedrawWindow();
+    return TRUE;
+}
