@@ -9,6 +9,7 @@
 #include "fitting/headtophoto.h"
 #include "fitting/texture.h"
 #include "foundation/random.h"
+#include "model/octree.h"
 #include "shell_fixture.h"
 #include "tests/fitting/template_pipeline.h"
 
@@ -25,18 +26,11 @@ struct Outcome {
     bool operator==(const Outcome&) const = default;
 };
 
-// The overlay view as the views project: through the camera's own
-// projection (no surface to hide points behind here).
-struct CoreView : fakes::FakeViewEdit2D3D {
-    ProjectionCore core;
-    int Coord3Dto2DBMP(const fnd::vector3<double>& p, fnd::vector2<double>& out) override {
-        return core.Coord3Dto2DBMP(p, out) ? 1 : 0;
-    }
-};
-
 // Template, coded photo, marks through a known camera, camera search, fit
 // and texture.
-Outcome build(pipeline::Run& run, svc::FaceDocument& doc, CoreView* fakeOverlay = nullptr) {
+// afterFit: the overlay view made ready for the texture (its camera over
+// the head as the fit left it).
+Outcome build(pipeline::Run& run, svc::FaceDocument& doc, const std::function<void()>& afterFit) {
     Outcome o;
     fnd::resetRandom();
     if (!run.loadTemplate()) return o;
@@ -49,14 +43,8 @@ Outcome build(pipeline::Run& run, svc::FaceDocument& doc, CoreView* fakeOverlay 
     });
     CameraFound found;
     if (!run.cameraSearch(&found)) return o;
-    if (fakeOverlay) {
-        fakeOverlay->core = pipeline::Run::cameraOver(run.photoWidth(), run.photoHeight(), found.eye, found.center,
-                                                      found.up, found.openingAngle, found.tx, found.ty);
-        fakeOverlay->openGL2htraf = fakeOverlay->core.OpenGL2htraf();
-        fakeOverlay->cl2bmp = fakeOverlay->core.cl2bmp_HTRAF3();
-        run.services->document.views["ViewEdit2D3D"] = fakeOverlay;
-    }
     HeadToPhotoTrafo();
+    afterFit();
     doc.state().textureSize = 256;
     MakeFullTexture(7u);
     head3& h = run.head();
@@ -83,8 +71,7 @@ TEST_F(PipelineShellTest, RealServicesGiveWhatTheDoublesGive) {
     Outcome doubles;
     {
         pipeline::Run run;
-        CoreView overlay;
-        doubles = build(run, run.services->document, &overlay);
+        doubles = build(run, run.services->document, [&] { run.connectOctreeVisibility(); });
         EXPECT_EQ(run.services->mainFrame.views2Calls, 1);
     }
     ASSERT_NE(doubles.texture, 0u);
@@ -92,16 +79,38 @@ TEST_F(PipelineShellTest, RealServicesGiveWhatTheDoublesGive) {
     ASSERT_TRUE(Start({"--full"}));
     CFaceDoc& d = Doc();
     d.templateId = 122;
-    driver.Run([&] { Frame().OnViews1(); });
-    ASSERT_EQ(Frame().layout, 1);
+    // The two panes the fit asks for are already there (a pane that changes
+    // its size refits its camera), but another pane is active.
+    driver.Run([&] { Frame().OnViews2(); });
+    driver.Run([&] { Frame().m_wndSplitter.SetActivePane(0, 0); });
+    ASSERT_EQ(ActivePane(), 0);
     CFaceView* overlay = d.GetViewEdit2D3D();
     Outcome real;
     {
-        pipeline::Run run(d.kernel2D, d.kernel3D, [&](const ProjectionCore& camera) { *overlay->Camera() = camera; });
-        driver.Run([&] { real = build(run, d); });
+        // The found camera into the view's own (which keeps its surface
+        // for the visibility test).
+        auto lay = [&](const ProjectionCore& camera) {
+            ProjectionCore* c = overlay->Camera();
+            c->setClientSize(camera.clientWidth(), camera.clientHeight());
+            c->setCamera(camera.eye(), camera.center(), camera.up(), camera.fovy());
+            c->FitToPhoto(d.kernel2D->photo.GetWidth(), d.kernel2D->photo.GetHeight(), camera.principalX(),
+                          camera.principalY());
+        };
+        pipeline::Run run(d.kernel2D, d.kernel3D, lay);
+        // As the doubles' overlay: the octree and the size of the head as
+        // the fit left them, for a new projection generation.
+        auto refresh = [&] {
+            head3& h = run.head();
+            h.set_actual();
+            h.octree().fill();
+            h.SetMinMax(false);
+            ++generalpoint3::ProjCounter;
+        };
+        driver.Run([&] { real = build(run, d, refresh); });
     }
     EXPECT_EQ(real, doubles);
-    // The fit's call for the two-pane layout reached the splitter.
+    // The fit's call for the two-pane layout reached the splitter: the
+    // overlay view's pane is active again.
     EXPECT_EQ(Frame().layout, 2);
     EXPECT_EQ(ActivePane(), 11);
 }
