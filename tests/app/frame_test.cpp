@@ -56,7 +56,12 @@ RECORDING_VIEW(RecEdit2D3D, "ViewEdit2D3D")
 
 class RecordingFrame : public CMainFrame {
     DECLARE_DYNCREATE(RecordingFrame)
+public:
+    int saves = 0;
+    void OnSaveRecorded() { ++saves; }
+
 protected:
+    DECLARE_MESSAGE_MAP()
     const CRuntimeClass* PaneClass(PaneKind kind) const override {
         switch (kind) {
             case kOrigPhoto: return RUNTIME_CLASS(RecOrigPhoto);
@@ -67,6 +72,9 @@ protected:
     }
 };
 IMPLEMENT_DYNCREATE(RecordingFrame, CMainFrame)
+BEGIN_MESSAGE_MAP(RecordingFrame, CMainFrame)
+  ON_COMMAND(ID_FILE_SAVE_FAC, OnSaveRecorded)
+END_MESSAGE_MAP()
 
 template <class Page>
 struct Logged : Page {
@@ -526,6 +534,17 @@ TEST_F(FrameTest, CommandStatesFollowStageToolAndLayout) {
     p.m_nID = ID_CURVE_PAGE;
     f.OnCmdMsg(ID_CURVE_PAGE, CN_UPDATE_COMMAND_UI, &p, nullptr);
     EXPECT_EQ(p.checked, 1);
+}
+
+TEST_F(FrameTest, DisabledCommandsDoNothingFromTheKeysEither) {
+    auto& f = static_cast<RecordingFrame&>(Frame());
+    Activate(1, 0);
+    Doc().stage = 0;
+    driver.Key('S', MK_CONTROL);
+    EXPECT_EQ(f.saves, 0);
+    Doc().stage = 1000;
+    driver.Key('S', MK_CONTROL);
+    EXPECT_EQ(f.saves, 1);
 }
 
 TEST_F(FrameTest, DisabledCommandsDoNothing) {
