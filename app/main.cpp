@@ -1,4 +1,8 @@
 #include "app/faceapp.h"
-#include "framework/backend.h"
+#include "qtbackend/qt_backend.h"
 
-int main(int argc, char** argv) { return RunBrivanta(argc, argv, brv::DefaultHeadlessBackend()); }
+int main(int argc, char** argv) {
+    if (int code = brv::CheckDisplay()) return code;
+    brv::QtBackend backend(argc, argv);
+    return RunBrivanta(argc, argv, backend);
+}

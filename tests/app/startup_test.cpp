@@ -249,3 +249,29 @@ TEST_F(StartUpTest, EachStartRaisesTheLaunchCounterByOne) {
     s << in.rdbuf();
     EXPECT_NE(s.str().find("[Settings]\nCount=2\n"), std::string::npos) << s.str();
 }
+
+TEST_F(StartUpTest, TheFileMenuShowsFourRecentFiles) {
+    StartCase k{"full", {"--full"}, 0, 0, 0, "", "", "", "", 0};
+    fresh::Options o = Options(k);
+    o.afterStart = [](fresh::Child& c) {
+        CFaceApp& app = *FaceApp();
+        for (const char* p : {"C:\\a\\one.fac", "C:\\a\\two.fac", "C:\\a\\three.fac", "C:\\a\\four.fac", "C:\\a\\five.fac"})
+            app.AddToRecentFileList(p);
+        std::string items;
+        for (const brv::MenuItemInfo& m : c.driver.MenuItems(app.Frame()->m_hWnd, {0}))
+            if (m.id >= ID_FILE_MRU_FILE1 && m.id <= ID_FILE_MRU_FILE1 + 15) items += m.text + ";";
+        c.Put("recent", items);
+        c.Put("second", std::string(app.GetRecentFileName(1).View()));
+    };
+    o.steps.clear();
+    fresh::Result r = fresh::Run(o);
+    EXPECT_EQ(r.exitCode, 0) << r.report;
+    EXPECT_EQ(r.Get("recent"), "&1 C:\\a\\five.fac;&2 C:\\a\\four.fac;&3 C:\\a\\three.fac;&4 C:\\a\\two.fac;");
+    EXPECT_EQ(r.Get("second"), "C:\\a\\four.fac");
+    // Kept in the settings file for the next start.
+    std::ifstream in(config.path() + "/brivanta/settings.ini");
+    std::stringstream s;
+    s << in.rdbuf();
+    EXPECT_NE(s.str().find("five.fac"), std::string::npos) << s.str();
+    EXPECT_EQ(s.str().find("one.fac"), std::string::npos) << s.str();
+}

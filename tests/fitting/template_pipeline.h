@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -33,6 +34,15 @@ struct Mark {
     vector2<double> p;
 };
 
+// Kernels the run owns (over the fakes) or borrows (from a real document).
+struct MaybeOwned {
+    bool owned = true;
+    template <class T>
+    void operator()(T* p) const {
+        if (owned) delete p;
+    }
+};
+
 class Run {
 public:
     Run() {
@@ -40,16 +50,23 @@ public:
         services = std::make_unique<fakes::Services>();
         services->app.state().pictureEditor = 0;
         services->document.state().templateId = 122;
-        photo = std::make_unique<CKernel2D>(&services->document);
-        heads = std::make_unique<CKernel3D>(&services->document);
+        photo.reset(new CKernel2D(&services->document));
+        heads.reset(new CKernel3D(&services->document));
         services->document.photo = photo.get();
         services->document.head = heads.get();
     }
+    // The same steps over the services installed now (the real application,
+    // document and frame): the document's kernels, and the found camera laid
+    // into the document's overlay view by layCamera.
+    Run(CKernel2D* documentPhoto, CKernel3D* documentHead, std::function<void(const ProjectionCore&)> layCamera)
+        : photo(documentPhoto, MaybeOwned{false}), heads(documentHead, MaybeOwned{false}),
+          layCamera_(std::move(layCamera)) {}
     ~Run() {
+        bool owned = services != nullptr;
         heads.reset();
         photo.reset();
         services.reset();
-        resetModelState();
+        if (owned) resetModelState();
     }
 
     bool loadTemplate() {
@@ -188,6 +205,10 @@ public:
     void useCamera(const CameraFound& found) {
         found_ = cameraOver(photoWidth(), photoHeight(), found.eye, found.center, found.up, found.openingAngle,
                             found.tx, found.ty);
+        if (!services) {
+            layCamera_(found_);
+            return;
+        }
         services->viewEdit2D3D.openGL2htraf = found_.OpenGL2htraf();
         services->viewEdit2D3D.cl2bmp = found_.cl2bmp_HTRAF3();
         services->viewEdit2D3D.toPhoto = toPhoto(found_);
@@ -325,11 +346,12 @@ public:
         services->document.views["ViewEdit2D3D"] = &octreeView_;
     }
 
-    std::unique_ptr<fakes::Services> services;
-    std::unique_ptr<CKernel2D> photo;
-    std::unique_ptr<CKernel3D> heads;
+    std::unique_ptr<fakes::Services> services;  // null over real services
+    std::unique_ptr<CKernel2D, MaybeOwned> photo;
+    std::unique_ptr<CKernel3D, MaybeOwned> heads;
 
 private:
+    std::function<void(const ProjectionCore&)> layCamera_;
     ProjectionCore found_;
     OctreeView octreeView_;
 };
