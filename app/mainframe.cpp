@@ -607,7 +607,10 @@ void CMainFrame::Model() {}
 
 void CMainFrame::HeadToPhotoTrafo() { ::HeadToPhotoTrafo(); }
 
-void CMainFrame::MakeFullTexture() { ::MakeFullTexture(); }
+void CMainFrame::MakeFullTexture() {
+    ::MakeFullTexture();
+    if (CFaceDoc* doc = GetDoc()) doc->carried.NewTexture();
+}
 
 // ---------------------------------------------------------------- files
 
