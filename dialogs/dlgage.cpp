@@ -57,7 +57,7 @@ BOOL CDlgAge::OnInitDialog() {
         CPoint corner(0, 0);
         parent->ClientToScreen(&corner);
         if (GetStyle() & WS_CHILD) parent->ScreenToClient(&corner);
-        SetWindowPos(nullptr, corner.x + 2, corner.y + 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(&wndTop, corner.x + 2, corner.y + 2, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
     }
     for (int k = 0; k < morph::kSliderCount; ++k) {
         m_Sliders[k].SetRange(0, morph::kAgePageMaximum);

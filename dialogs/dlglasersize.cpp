@@ -111,7 +111,7 @@ BOOL CDlgLaserSize::OnInitDialog() {
         CPoint corner(0, 0);
         parent->ClientToScreen(&corner);
         if (GetStyle() & WS_CHILD) parent->ScreenToClient(&corner);
-        SetWindowPos(nullptr, corner.x + 2, corner.y + 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(&wndTop, corner.x + 2, corner.y + 2, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
     }
     m_Hint = "";
     head3* h = head();
