@@ -195,6 +195,27 @@ TEST_F(MorphWindows, ModelPageOpensOnTheLayoutOfItsModeWithTheDocumentsMorph) {
     }
 }
 
+TEST_F(MorphWindows, AReopenedPageDoesNotAgeTheHeadAgain) {
+    StartIn(Mode::kPictureEditor);
+    LoadHead();
+    Doc().ageSlider = 4;
+    Doc().weightSlider = 2;
+    OpenPage();
+    const std::vector<vector3<double>> aged = Positions(Head());
+    const std::vector<unsigned char> texture = Texture();
+    driver.Run([&] { page->DestroyWindow(); });
+    // A refinement pass keeps the geometry and the texture: the next page
+    // finds them carrying age 4 and weight 2.
+    OpenPage();
+    EXPECT_TRUE(BitEqual(Positions(Head()), aged));
+    EXPECT_EQ(Texture(), texture);
+    EXPECT_LT(Farthest(Positions(Head()), Expected(4, 2)), 1e-9 * HeadSize());
+    // A template read anew carries nothing.
+    driver.Run([&] { page->DestroyWindow(); });
+    driver.Run([&] { Doc().LoadTHEResource(122, true); });
+    EXPECT_EQ(Doc().carried, morph::CarriedMorph());
+}
+
 TEST_F(MorphWindows, SlidersApplyOnceByDragKeyAndChannelAndPutBackTwoMoved) {
     StartIn(Mode::kPictureEditor);
     LoadHead();
@@ -394,8 +415,13 @@ TEST_F(MorphWindows, BackButtonsRestoreTheStartStateAndSendTheirCodes) {
     LoadHead();
     struct Case {
         int button, code, stage;
+        bool refined;
     };
-    for (const Case c : {Case{1107, 8, 2000}, Case{1108, 16, 2500}}) {
+    // The last case comes back from a refinement pass: the template is read
+    // again, the photo as first loaded, the start state laid over what
+    // exists of it.
+    for (const Case c : {Case{1107, 8, 2000, false}, Case{1108, 16, 2500, false}, Case{1107, 8, 2000, true}}) {
+        Doc().photoNumber = c.refined ? 1 : 0;
         OpenPage();
         const std::vector<vector3<double>> p0 = Positions(Head());
         const std::vector<unsigned char> t0 = Texture();
@@ -408,6 +434,8 @@ TEST_F(MorphWindows, BackButtonsRestoreTheStartStateAndSendTheirCodes) {
         EXPECT_EQ(page->m_hWnd, nullptr);
         EXPECT_EQ(Doc().stage, c.stage);
         EXPECT_EQ(gatheredTriangles().count(), 0);
+        EXPECT_EQ(Doc().photoNumber, 0);
+        EXPECT_TRUE(testsupport::modelInvariantErrors(Head()).empty());
     }
 }
 
@@ -463,6 +491,24 @@ TEST_F(MorphWindows, ExportAskForANewFileAndCancelEndsTheCompanionModes) {
         driver.ClickControl(Item(*page, 1122));
         EXPECT_EQ(driver.ExitCode(), std::optional<int>(0));
         EXPECT_FALSE(std::filesystem::exists(exchange));
+    }
+}
+
+TEST_F(MorphWindows, ExitEndsTheProgramWithoutAFileOutsideTheDazMode) {
+    for (Mode mode : {Mode::kFull, Mode::kPictureEditor}) {
+        StartIn(mode);
+        std::filesystem::create_directories(tmp_.path() + "/resources/Brivanta");
+        LoadHead();
+        OpenPage();
+        driver.ClickControl(Item(*page, 1141));
+        EXPECT_EQ(driver.ExitCode(), std::optional<int>(0));
+        EXPECT_EQ(page->m_hWnd, nullptr);
+        EXPECT_EQ(Doc().stage, 0);
+        EXPECT_FALSE(std::filesystem::exists(exchange));
+        page.reset();
+        Stop();
+        resetModelState();
+        driver.Reset();
     }
 }
 
