@@ -23,7 +23,9 @@ BEGIN_MESSAGE_MAP(CDlgAge, CDialog)
   ON_WM_HSCROLL()
 END_MESSAGE_MAP()
 
-CDlgAge::CDlgAge(CWnd* parent) : CDialog(IDD_AGE, parent) {}
+CDlgAge::CDlgAge(CWnd* parent) : CDlgAge(IDD_AGE, parent) {}
+
+CDlgAge::CDlgAge(UINT layout, CWnd* parent) : CDialog(layout, parent) {}
 
 CDlgAge::~CDlgAge() {
     if (m_hWnd) DestroyWindow();

@@ -15,6 +15,7 @@ class CViewEdit3D;
 class CDlgAge : public CDialog {
 public:
     explicit CDlgAge(CWnd* parent = nullptr);
+    explicit CDlgAge(UINT layout, CWnd* parent = nullptr);
     ~CDlgAge() override;
 
     // Opens the page modeless on its layout.

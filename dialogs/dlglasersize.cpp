@@ -56,8 +56,10 @@ BEGIN_MESSAGE_MAP(CDlgLaserSize, CDialog)
   ON_CONTROL_RANGE(STN_CLICKED, 1126, 1126, OnIconClicked)
 END_MESSAGE_MAP()
 
-CDlgLaserSize::CDlgLaserSize(CWnd* parent)
-    : CDialog(IDD_MODEL, parent), core_(!svc::app().state().pictureEditor) {
+CDlgLaserSize::CDlgLaserSize(CWnd* parent) : CDlgLaserSize(IDD_MODEL, parent) {}
+
+CDlgLaserSize::CDlgLaserSize(UINT layout, CWnd* parent)
+    : CDialog(layout, parent), core_(layout == IDD_MODEL) {
     if (CFaceDoc* d = doc()) d->stage = 2500;
     if (CViewEdit3D* v = view3D()) v->displayMode = svc::ViewEdit3D::kTextured;
 }

@@ -16,6 +16,8 @@ class CViewEdit3D;
 class CDlgLaserSize : public CDialog {
 public:
     explicit CDlgLaserSize(CWnd* parent = nullptr);
+    // On a layout of the caller's choice (Open chooses by the mode).
+    explicit CDlgLaserSize(UINT layout, CWnd* parent = nullptr);
     ~CDlgLaserSize() override;
 
     // The layout of the mode: IDD_MODELPS beside a picture editor, else
