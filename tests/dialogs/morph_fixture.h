@@ -205,7 +205,7 @@ protected:
         fileTB f;
         f.open(bytes.data(), bytes.size());
         {
-            // As the document reads its built-in templates: with the age shapes.
+            // A built-in template is read with the reading morphs, as the document does.
             ReadingMorphs morphs;
             head->read(f, false);
         }
