@@ -313,7 +313,6 @@ void CDlgLaserSize::Press(int id) {
     if (pressed_ || !id) return;
     pressed_ = id;
     InvertIcon(id);
-    inverted_ = true;
     SetTimer(kIconTimer, kPressTime);
 }
 
@@ -326,7 +325,6 @@ void CDlgLaserSize::OnTimer(UINT_PTR id) {
     const int icon = pressed_;
     // Released: the icon paints itself again.
     if (CWnd* w = GetDlgItem(icon)) w->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    inverted_ = false;
     pressed_ = 0;
     IconAction(icon);
 }

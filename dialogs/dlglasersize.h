@@ -90,5 +90,4 @@ private:
     morph::ModelPageCore core_;
     CSliderCtrl m_Sliders[morph::kSliderCount];
     int pressed_ = 0;
-    bool inverted_ = false;
 };
