@@ -179,8 +179,9 @@ TEST_F(MorphWindows, ModelPageOpensOnTheLayoutOfItsModeWithTheDocumentsMorph) {
             EXPECT_EQ(s.max, 6);
             EXPECT_EQ(s.pos, pos);
         }
-        if (c.layout == IDD_MODEL)
+        if (c.layout == IDD_MODEL) {
             for (int id : {1103, 1090}) EXPECT_EQ(Info(*page, id).pos, 3);
+        }
         EXPECT_EQ(Doc().stage, 2500);
         EXPECT_EQ(View3D().displayMode, svc::ViewEdit3D::kTextured);
         if (c.mode == Mode::kPictureEditor) {
