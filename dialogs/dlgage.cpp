@@ -138,7 +138,17 @@ void CDlgAge::OnOK() {
     if (d) {
         const svc::AppState& app = svc::app().state();
         const std::string path = fnd::daz3dfile(app.programFolder, app.dazMode);
-        if (!d->SaveOBJFile(CString(path.c_str()), 4)) {
+        // The placeholder of an age map that could not be built is no bump
+        // map: it stays out of the export.
+        const bool built = core_.ageMapBuilt();
+        CWinBmp placeholder;
+        if (!built) {
+            placeholder = d->agePicture;
+            d->agePicture = CWinBmp();
+        }
+        const int saved = d->SaveOBJFile(CString(path.c_str()), 4);
+        if (!built) d->agePicture = placeholder;
+        if (!saved) {
             CString text;
             text.Format("Could not write %s", path.c_str());
             MessageBox(text, "Error", MB_OK | MB_ICONERROR);

@@ -15,6 +15,7 @@
 #include "dialogs/dlglasersize.h"
 #include "dialogs/dlgrefine.h"
 #include "dialogs/dlgset.h"
+#include "dialogs/age_map.h"
 #include "dialogs/region_morph.h"
 #include "dialogs/texture_morph.h"
 #include "model/gather.h"
@@ -740,6 +741,23 @@ TEST_F(AgeWindow, OkWritesTheObjWithTheAgeMapAsBumpMap) {
     fgets(out, sizeof out, p);
     pclose(p);
     EXPECT_EQ(std::string(out).substr(0, 1), "0") << out;
+}
+
+TEST_F(AgeWindow, AnAgeMapThatCouldNotBeBuiltWritesNoBumpMap) {
+    Import(64);
+    std::filesystem::create_directories(tmp_.path() + "/resources/Brivanta");
+    if (!DocumentWritesObj()) GTEST_SKIP() << "the document does not write OBJ files yet";
+    // Without the temporary folder the picture cannot pass through its file.
+    const std::filesystem::path folder = std::filesystem::path(morph::AgePageTempFile()).parent_path();
+    std::filesystem::remove_all(folder);
+    OpenAgePage();
+    std::filesystem::create_directories(folder);
+    ASSERT_FALSE(agePage->core().ageMapBuilt());
+    EXPECT_EQ(Doc().agePicture.GetWidth(), 8);
+    driver.ClickControl(Item(*agePage, 1));
+    EXPECT_EQ(driver.ExitCode(), std::optional<int>(0));
+    EXPECT_TRUE(std::filesystem::exists(exchange));
+    EXPECT_FALSE(std::filesystem::exists(tmp_.path() + "/resources/Brivanta/bumpmap.bmp"));
 }
 
 }  // namespace
