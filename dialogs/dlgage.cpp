@@ -148,12 +148,8 @@ void CDlgAge::OnOK() {
         }
         const int saved = d->SaveOBJFile(CString(path.c_str()), 4);
         if (!built) d->agePicture = placeholder;
-        if (!saved) {
-            CString text;
-            text.Format("Could not write %s", path.c_str());
-            MessageBox(text, "Error", MB_OK | MB_ICONERROR);
-            return;
-        }
+        // The document shows why it could not write; the page stays.
+        if (!saved) return;
     }
     DestroyWindow();
     if (d) d->FreeMemoryForNewFAC();

@@ -188,12 +188,8 @@ void CDlgLaserSize::OnNext() {
     const svc::AppState& app = svc::app().state();
     if (d && app.dazMode) {
         const std::string path = fnd::daz3dfile(app.programFolder, app.dazMode);
-        if (!d->SaveOBJFile(CString(path.c_str()), 2)) {
-            CString text;
-            text.Format("Could not write %s", path.c_str());
-            MessageBox(text, "Error", MB_OK | MB_ICONERROR);
-            return;
-        }
+        // The document shows why it could not write; the page stays.
+        if (!d->SaveOBJFile(CString(path.c_str()), 2)) return;
     }
     EndProgram();
 }
@@ -219,12 +215,7 @@ void CDlgLaserSize::OnExport() {
     CFileDialog dialog(FALSE, "*.obj", name.c_str(), OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, "OBJ (*.obj)|*.obj||",
                        this);
     if (dialog.DoModal() != IDOK) return;
-    const CString path = dialog.GetPathName();
-    if (!d->SaveOBJFile(path, 2)) {
-        CString text;
-        text.Format("Could not write %s", path.GetString());
-        MessageBox(text, "Error", MB_OK | MB_ICONERROR);
-    }
+    d->SaveOBJFile(dialog.GetPathName(), 2);
 }
 
 void CDlgLaserSize::BackToStart() {
