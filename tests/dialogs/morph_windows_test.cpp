@@ -18,6 +18,8 @@
 #include "dialogs/age_map.h"
 #include "dialogs/region_morph.h"
 #include "dialogs/texture_morph.h"
+#include "foundation/numeric.h"
+#include "framework/paths.h"
 #include "model/gather.h"
 #include "picture/picencoder.h"
 #include "tests/app/shell_fixture.h"
@@ -65,8 +67,11 @@ protected:
         const std::string folder = tmp_.path() + "/a/prog/";
         App().programFolder = folder.c_str();
         App().state().programFolder = folder;
-        exchange = tmp_.path() + "/resources/Brivanta/kv3d.obj";
+        exchange = brv::PosixPath(fnd::daz3dfile(folder, App().dazMode));
     }
+    // The folder of the exchange file (the write fails without it).
+    std::string ExchangeFolder() { return std::filesystem::path(exchange).parent_path().string(); }
+    void MakeExchangeFolder() { std::filesystem::create_directories(ExchangeFolder()); }
     // The full template head (the document reads it as the mode does) with
     // a frontal texture of n x n; stage 2500.
     void LoadHead(int n = 64) {
@@ -499,7 +504,7 @@ TEST_F(MorphWindows, ExportAskForANewFileAndCancelEndsTheCompanionModes) {
 TEST_F(MorphWindows, ExitEndsTheProgramWithoutAFileOutsideTheDazMode) {
     for (Mode mode : {Mode::kFull, Mode::kPictureEditor}) {
         StartIn(mode);
-        std::filesystem::create_directories(tmp_.path() + "/resources/Brivanta");
+        MakeExchangeFolder();
         LoadHead();
         OpenPage();
         driver.ClickControl(Item(*page, 1141));
@@ -531,7 +536,7 @@ TEST_F(MorphWindows, DazExitThatCannotWriteShowsTheErrorAndStays) {
 TEST_F(MorphWindows, DazExitWritesTheExchangeFile) {
     StartIn(Mode::kDaz);
     LoadHead();
-    std::filesystem::create_directories(tmp_.path() + "/resources/Brivanta");
+    MakeExchangeFolder();
     if (!DocumentWritesObj()) GTEST_SKIP() << "the document does not write OBJ files yet";
     std::filesystem::remove(tmp_.path() + "/probe.obj");
     OpenPage();
@@ -720,7 +725,7 @@ TEST_F(AgeWindow, OkThatCannotWriteShowsTheErrorAndStays) {
 TEST_F(AgeWindow, CancelEndsWithoutAFile) {
     Import(64);
     OpenAgePage();
-    std::filesystem::create_directories(tmp_.path() + "/resources/Brivanta");
+    MakeExchangeFolder();
     driver.DragSlider(Item(*agePage, 1087), 5);
     driver.Run([&] { ::SetFocus(Item(*agePage, 1087)); });
     driver.Key(VK_ESCAPE);
@@ -730,7 +735,7 @@ TEST_F(AgeWindow, CancelEndsWithoutAFile) {
 
 TEST_F(AgeWindow, OkWritesTheObjWithTheAgeMapAsBumpMap) {
     Import(64);
-    std::filesystem::create_directories(tmp_.path() + "/resources/Brivanta");
+    MakeExchangeFolder();
     if (!DocumentWritesObj()) GTEST_SKIP() << "the document does not write OBJ files yet";
     OpenAgePage();
     ASSERT_TRUE(agePage->core().ageMapBuilt());
@@ -739,7 +744,7 @@ TEST_F(AgeWindow, OkWritesTheObjWithTheAgeMapAsBumpMap) {
     driver.ClickControl(Item(*agePage, 1));
     EXPECT_EQ(driver.ExitCode(), std::optional<int>(0));
     ASSERT_TRUE(std::filesystem::exists(exchange));
-    const std::string bump = tmp_.path() + "/resources/Brivanta/bumpmap.bmp";
+    const std::string bump = ExchangeFolder() + "/bumpmap.bmp";
     ASSERT_TRUE(std::filesystem::exists(bump));
     const std::string cmd = "/usr/bin/compare -metric AE " + map + " " + bump + " null: 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
@@ -752,7 +757,7 @@ TEST_F(AgeWindow, OkWritesTheObjWithTheAgeMapAsBumpMap) {
 
 TEST_F(AgeWindow, AnAgeMapThatCouldNotBeBuiltWritesNoBumpMap) {
     Import(64);
-    std::filesystem::create_directories(tmp_.path() + "/resources/Brivanta");
+    MakeExchangeFolder();
     if (!DocumentWritesObj()) GTEST_SKIP() << "the document does not write OBJ files yet";
     // Without the temporary folder the picture cannot pass through its file.
     const std::filesystem::path folder = std::filesystem::path(morph::AgePageTempFile()).parent_path();
@@ -764,7 +769,7 @@ TEST_F(AgeWindow, AnAgeMapThatCouldNotBeBuiltWritesNoBumpMap) {
     driver.ClickControl(Item(*agePage, 1));
     EXPECT_EQ(driver.ExitCode(), std::optional<int>(0));
     EXPECT_TRUE(std::filesystem::exists(exchange));
-    EXPECT_FALSE(std::filesystem::exists(tmp_.path() + "/resources/Brivanta/bumpmap.bmp"));
+    EXPECT_FALSE(std::filesystem::exists(ExchangeFolder() + "/bumpmap.bmp"));
 }
 
 }  // namespace
