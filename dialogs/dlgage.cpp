@@ -144,7 +144,7 @@ void CDlgAge::OnOK() {
         CWinBmp placeholder;
         if (!built) {
             placeholder = d->agePicture;
-            d->agePicture = CWinBmp();
+            d->agePicture.Create(0, 0, 32, false);
         }
         const int saved = d->SaveOBJFile(CString(path.c_str()), 4);
         if (!built) d->agePicture = placeholder;
