@@ -406,7 +406,6 @@ void takeHead(CFaceDoc& d, files::HeadRead& read, const CString& path, const cha
     if (read.tablesRead) d.tables() = std::move(read.tables);
     d.headName = withoutExtension(path);
     d.headExtension = extension;
-    d.kernel3D->head->set_name(d.headName, false);
 }
 
 }  // namespace
@@ -432,6 +431,7 @@ int CFaceDoc::LoadPHSFile(CString path) {
     for (CFaceView* v : {GetViewEdit3D(), GetViewEdit2D3D()})
         if (v) v->ClearAllViewSettings();
     takeHead(*this, read, path, ".phs");
+    kernel3D->head->set_name(headName, false);
     stage = 1000;
     setDisplayMode(*this, svc::ViewEdit3D::kLit);
     refreshHeadViews(*this);
