@@ -300,7 +300,7 @@ void CMainFrame::OnExportPhoto() {
             }
     };
     if (kind >= 1 && kind <= 3) {
-        if (doc->kernel2D->LoadOrigBmp(&picture, kind - 1, 0, 0) <= 0) {
+        if (doc->kernel2D->LoadOrigBmp(&picture, kind, 0, 0) <= 0) {
             MessageBeep(MB_ICONASTERISK);
             return;
         }
