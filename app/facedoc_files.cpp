@@ -351,6 +351,13 @@ int CFaceDoc::LoadFACFile(CString path, bool keep) {
 // Files of the older layout go through the one reader, which takes both.
 int CFaceDoc::LoadFACFileOLD(CString path) { return LoadFACFile(path, false); }
 
+bool CFaceDoc::GetFileMainInfo(CString path, CWinBmp* preview) {
+    CWinBmp read;
+    if (!files::GetFileMainInfo(std::string(path.View()), read)) return false;
+    if (preview) *preview = read;
+    return true;
+}
+
 // ---------------------------------------------------------------- head files
 
 int CFaceDoc::SaveTHEFile(CString path, const char* mode) {

@@ -100,6 +100,12 @@ TEST_F(DocumentFilesTest, AStage2500ProjectAsksForTheModelPageAndShowsTheTexture
     driver.Run([&] { MakeProject(Doc(), 2500, 121, 4); });
     const std::string path = dir() + "/p.fac";
     ASSERT_EQ(save(path), 1);
+    // The open dialog's preview: the working photo at 128 pixels wide.
+    CWinBmp preview;
+    EXPECT_TRUE(Doc().GetFileMainInfo(path.c_str(), &preview));
+    EXPECT_EQ(preview.GetWidth(), 128);
+    EXPECT_EQ(preview.GetHeight(), 128 * 768 / 913);
+    EXPECT_FALSE(Doc().GetFileMainInfo((dir() + "/none.fac").c_str(), &preview));
     ASSERT_EQ(load(path), 1);
     EXPECT_EQ(opened, 1);
     auto* v3 = dynamic_cast<svc::ViewEdit3D*>(Doc().GetViewEdit3D());
