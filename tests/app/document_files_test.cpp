@@ -167,10 +167,16 @@ TEST_F(DocumentFilesTest, BadFilesLeaveTheOpenProjectAsItWas) {
         std::memcpy(&s[at], &v, 4);
         return s;
     };
+    // Section 10: the photo's byte count before the BMP file's "BM".
+    const std::size_t photoAt = bytes.find(files::BmpBytes(filestest::FilesTest::picture(120, 100, 3)).substr(0, 14));
+    ASSERT_NE(photoAt, std::string::npos);
     struct Case {
         const char* name;
         std::string bytes;
     } cases[] = {
+        {"photo byte count negative", putInt(bytes, photoAt - 4, -5)},
+        {"photo byte count past the end", putInt(bytes, photoAt - 4, 1 << 30)},
+        {"photo bytes that do not decode", std::string(bytes).replace(photoAt, 54, std::string(54, 'X'))},
         {"texture size 0", putInt(bytes, sizeAt, 0)},
         {"texture size -1", putInt(bytes, sizeAt, -1)},
         {"texture size 100000", putInt(bytes, sizeAt, 100000)},

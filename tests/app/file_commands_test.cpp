@@ -230,6 +230,13 @@ TEST_F(FileCommandsTest, PhotoImportOkCancelAndTheHeadInstead) {
                                               "PNG f\xC3\xA1jlok (*.png)|*.png", "PCX f\xC3\xA1jlok (*.pcx)|*.pcx"}));
     EXPECT_EQ(Doc().stage, 1000);
     EXPECT_EQ(Doc().kernel2D->FileBytes().size(), bmp.size());
+    // A file that is no picture: the project stays as it was.
+    std::ofstream(dir() + "/bad.jpg") << "no picture";
+    const std::string kept = DumpDocument(Doc());
+    answer(1, dir() + "/bad.jpg");
+    run(&CMainFrame::OnImportPic);
+    EXPECT_EQ(DumpDocument(Doc()), kept);
+    EXPECT_EQ(Doc().stage, 1000);
 
     // Cancel on the first photo: a head OBJ instead, its v flipped per corner.
     std::ofstream(dir() + "/fig.obj") << kFigure;
@@ -305,6 +312,7 @@ TEST_F(FileCommandsTest, PhotoAndTextureExportsByImageMagick) {
         }
     }
     // No reduced texture, or no texture at all: a beep and no file.
+    driver.Backend().Reset();
     answer(6, dir() + "/e6.bmp");
     run(&CMainFrame::OnExportPhoto);
     EXPECT_FALSE(fs::exists(dir() + "/e6.bmp"));
@@ -312,6 +320,8 @@ TEST_F(FileCommandsTest, PhotoAndTextureExportsByImageMagick) {
     answer(4, dir() + "/e4b.bmp");
     run(&CMainFrame::OnExportPhoto);
     EXPECT_FALSE(fs::exists(dir() + "/e4b.bmp"));
+    EXPECT_EQ(driver.Backend().EventsOf(brv::HeadlessBackend::Event::kBeep).size(), 2u);
+    EXPECT_TRUE(boxes(driver.Backend()).empty());
 }
 
 TEST_F(FileCommandsTest, TheExpertMenuIsBuiltOnceAndGoesWithAWrongPassword) {
