@@ -14,17 +14,7 @@
 #include "model/head.h"
 #include "tests/support/project_dump.h"
 
-// What a document holds of a project: everything a file carries.
-inline std::string DumpDocument(CFaceDoc& d) {
-    std::ostringstream o;
-    o << "stage " << d.stage << " template " << d.templateId << " texture " << d.textureSize << " flag "
-      << int(d.projectFlag) << " photo number " << d.photoNumber << " mirrored " << d.kernel3D->head->mirrored
-      << "\n";
-    o << testsupport::DumpPhotoKernel(*d.kernel2D);
-    o << testsupport::DumpHead(*d.kernel3D->head);
-    o << testsupport::DumpTables(d.tables());
-    return o.str();
-}
+using testsupport::DumpDocument;
 
 // A project in the document as the work flow leaves it: a photo with its
 // start-page values, marks, notes and, at 2500, a fitted head with texture.
