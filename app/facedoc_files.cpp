@@ -149,12 +149,11 @@ void collectSections(CFaceDoc& doc, CMainFrame* frame, files::ProjectRecord& rec
     }
 }
 
-CFaceView* const* fourViews(CFaceDoc& d, CFaceView* (&out)[4]) {
+void fourViews(CFaceDoc& d, CFaceView* (&out)[4]) {
     out[0] = d.GetViewOrigPhoto();
     out[1] = d.GetViewOrig2D();
     out[2] = d.GetViewEdit3D();
     out[3] = d.GetViewEdit2D3D();
-    return out;
 }
 
 void setDisplayMode(CFaceDoc& d, int mode) {
@@ -216,10 +215,16 @@ int CFaceDoc::SaveFACFile(CString path, const char*, bool keep) {
 int CFaceDoc::LoadFACFile(CString path, bool keep) {
     CWaitCursor wait;
     std::string bytes, reason;
-    if (!files::ReadWholeFile(std::string(path.View()), bytes, reason)) {
-        loadError(path, reason);
+    // A kept state is the program's own temporary file: its failures only
+    // beep, and a missing one leaves the project as it is.
+    auto refuse = [&] {
+        if (keep)
+            MessageBeep(MB_ICONINFORMATION);
+        else
+            loadError(path, reason);
         return 0;
-    }
+    };
+    if (!files::ReadWholeFile(std::string(path.View()), bytes, reason)) return refuse();
     files::ProjectParseOptions options;
     options.keep = keep;
     options.presentVertices = kernel3D->head->vertices.count();
@@ -233,10 +238,8 @@ int CFaceDoc::LoadFACFile(CString path, bool keep) {
                 why = std::to_string(r.templateId);
                 return true;
             },
-            reason)) {
-        loadError(path, reason);
-        return 0;
-    }
+            reason))
+        return refuse();
     const bool ownHead = !keep || std::atoi(reason.c_str()) == 100;
 
     const int remembered = stage;
