@@ -5,6 +5,8 @@
 // safely: a failed save keeps the previous file.
 
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <string>
 
 #include "app/faceapp.h"
