@@ -50,14 +50,14 @@ std::string baseName(const std::string& p) {
     return slash == std::string::npos ? s : s.substr(slash + 1);
 }
 
-}  // namespace
-
 // The name a save dialog proposes: the document's name without folder and
 // extension ("Untitled" when it has none).
 CString ProposedName(const CString& name) {
     std::string n = baseName(std::string(name.View()));
     return n.empty() ? CString("Untitled") : CString(n.c_str());
 }
+
+}  // namespace
 
 void CMainFrame::OpenModelPage() {
     if (modelPageOpener) modelPageOpener(*this);
