@@ -223,6 +223,37 @@ TEST_F(MorphWindows, AReopenedPageDoesNotAgeTheHeadAgain) {
     EXPECT_EQ(Doc().carried, morph::CarriedMorph());
 }
 
+TEST_F(MorphWindows, ASavedAndReopenedProjectIsNotAgedAgain) {
+    StartIn(Mode::kPictureEditor);
+    LoadHead();
+    Doc().ageSlider = 4;
+    Doc().weightSlider = 2;
+    OpenPage();
+    const std::vector<vector3<double>> aged = Positions(Head());
+    const std::vector<unsigned char> texture = Texture();
+    driver.Run([&] { page->DestroyWindow(); });
+    const std::string fac = tmp_.path() + "/aged.fac";
+    int saved = 0, read = 0;
+    driver.Run([&] { saved = Doc().SaveFACFile(CString(fac.c_str()), "b", false); });
+    ASSERT_TRUE(saved);
+    // Another head in between carries nothing.
+    driver.Run([&] { Doc().LoadTHEResource(122, true); });
+    EXPECT_EQ(Doc().carried, morph::CarriedMorph());
+    driver.Run([&] { read = Doc().LoadFACFile(CString(fac.c_str()), false); });
+    ASSERT_TRUE(read);
+    driver.Pump();
+    ASSERT_EQ(Doc().stage, 2500);
+    EXPECT_EQ(Doc().carried, (morph::CarriedMorph{4, 2, 4}));
+    // The file keeps the aged head (to its own precision); the page adds
+    // nothing to it.
+    const std::vector<vector3<double>> reread = Positions(Head());
+    EXPECT_LT(Farthest(reread, aged), 1e-6 * HeadSize());
+    EXPECT_EQ(Texture(), texture);
+    OpenPage();
+    EXPECT_TRUE(BitEqual(Positions(Head()), reread));
+    EXPECT_EQ(Texture(), texture);
+}
+
 TEST_F(MorphWindows, SlidersApplyOnceByDragKeyAndChannelAndPutBackTwoMoved) {
     StartIn(Mode::kPictureEditor);
     LoadHead();
