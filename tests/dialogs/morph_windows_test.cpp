@@ -380,6 +380,16 @@ TEST_F(MorphWindows, IconsShowPressedThenActAndShowTheirHints) {
     driver.Click(Item(*page, 406), CPoint(3, 3));
     driver.AdvanceClock(300);
     EXPECT_EQ(Boxes().size(), boxes + 1);
+    // Save: the frame's project save.
+    std::string filter;
+    driver.OnNextFileDialog([&](brv::FileDialogSession& s) -> int {
+        if (!s.Filters().empty()) filter = s.Filters()[0].description;
+        return s.Accept(tmp_.path() + "/saved.fac") ? IDOK : IDCANCEL;
+    });
+    driver.Click(Item(*page, 400), CPoint(3, 3));
+    driver.AdvanceClock(300);
+    EXPECT_EQ(filter, "Dremolix (*.fac)");
+    EXPECT_TRUE(std::filesystem::exists(tmp_.path() + "/saved.fac"));
     // The hidden brush and free-hand icons by their actions.
     driver.Run([&] { page->IconAction(411); });
     EXPECT_EQ(Frame().toolMode, 4);
