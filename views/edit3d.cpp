@@ -398,6 +398,11 @@ void CViewEdit3D::OnLButtonDown(UINT flags, CPoint point) {
                             if (regions[r].borderLine == table) regions[r].borderLine = sel;
                         while (h->featurelines[table].count() > 0)
                             remove_linepoint(h->featurelines[table].first(), true, true);
+                        // The drawn line takes the table line's mirror partner.
+                        const Index<featureline3> partner = h->featurelines[table].mirror;
+                        target.mirror = partner == table ? sel : partner;
+                        if (partner != -1 && partner != table && h->featurelines[partner].mirror == table)
+                            h->featurelines[partner].mirror = sel;
                         h->featurelines.remove_index(table);
                     }
                     h->featurelines[sel].set_name(code.GetString(), false);
