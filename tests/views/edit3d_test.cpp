@@ -593,6 +593,47 @@ TEST_F(Edit3DTest, MarksInTheirColours) {
     EXPECT_FALSE(View3D().SelectItem(at, 4, false));
 }
 
+TEST_F(Edit3DTest, ShiftPlacesTheRowsPointOnALinePoint) {
+    const std::vector<CPoint> ring = Ring(50);
+    const Index<featureline3> l = DrawLine(ring);
+    ASSERT_NE(l, -1);
+    featureline3& line = Head().featurelines[l];
+    const Index<linepoint3> target = line.nextOf(line.first());
+    Tool(0, 6);
+    View3D().pendingCode = 2;
+    driver.Click(Wnd(), CPoint(ring[1].x + 8, ring[1].y + 6), 0, MK_SHIFT);
+    CString code;
+    ASSERT_TRUE(GetFeaturePointInfo(2, &code));
+    const Index<featurepoint3> f = Head().featurepoints.get(code.GetString());
+    ASSERT_NE(f, -1);
+    featurepoint3& p = Head().featurepoints[f];
+    ASSERT_TRUE(p.isRubber());
+    // Its own copy of the line point's edit point, linked both ways.
+    EXPECT_NE(p.extra, line[target].extra);
+    EXPECT_EQ(p.extra.data().tri, line[target].extra.data().tri);
+    EXPECT_EQ(p.extra.data().local, line[target].extra.data().local);
+    EXPECT_EQ(p.extra.data().featurepoint, f);
+    EXPECT_EQ(line[target].extra.data().linepoint, target);
+    Sound();
+}
+
+TEST_F(Edit3DTest, RubberDrawnTwiceLeavesThePicture) {
+    Tool(0, 1);
+    for (const CPoint& p : Ring(50, 5)) driver.Click(Wnd(), p);
+    const CPoint cursor = At("tip_of_the_nose", 30, 70);
+    driver.MouseMove(Wnd(), cursor);
+    ASSERT_GT(View3D().rubberPoints.size(), 2u);
+    const viewtest::Picture once = Grab(View3D());
+    driver.Run([&] {
+        View3D().DrawRubberSpline();
+        View3D().DrawRubberSpline();
+    });
+    EXPECT_EQ(Grab(View3D()).pixels, once.pixels);
+    driver.Run([&] { View3D().DrawRubberSpline(); });
+    EXPECT_NE(Grab(View3D()).pixels, once.pixels);
+    driver.Key(VK_ESCAPE);
+}
+
 // ---------------------------------------------------------------- free tool
 
 class FreeToolTest : public Edit3DTest {
@@ -728,6 +769,41 @@ TEST_F(FreeToolTest, ReleaseWithoutAMoveAndTheDepthKeys) {
     driver.Key(VK_DOWN);
     EXPECT_EQ(Dump(Head()), atDepth1);
     driver.MouseUp(Wnd(), CPoint(press.x - 16, press.y));
+    Sound();
+}
+
+TEST_F(FreeToolTest, TheMirrorFlagPullsBothSides) {
+    Tool(0, 5);
+    Doc().mirrorTool = 1;
+    const CPoint press = At("tip_of_the_nose", 60, -20);
+    const std::vector<vector3<double>> start = Positions();
+    driver.MouseDown(Wnd(), press);
+    const vector3<double> grabbed = View3D().grabbed;
+    driver.MouseMove(Wnd(), CPoint(press.x - 40, press.y - 24));
+    const std::vector<vector3<double>> moved = Positions();
+    driver.MouseUp(Wnd(), CPoint(press.x - 40, press.y - 24));
+    Doc().mirrorTool = 0;
+    // The vertices nearest the grabbed point and its mirror image move by
+    // mirrored displacements (x turned over).
+    vector3<double> g = grabbed;
+    const vector3<double> m = Head().GetMirrorPoint(&g, nullptr);
+    auto nearest = [&](const vector3<double>& q) {
+        size_t best = 0, i = 0;
+        double d = 1e300;
+        for (int k = Head().vertices.first(); k != -1; k = Head().vertices.nextOf(k), ++i) {
+            if (Head().vertices[k].triangles.count() == 0) continue;
+            const vector3<double> e = start[i] - q;
+            if (e * e < d) d = e * e, best = i;
+        }
+        return best;
+    };
+    const size_t a = nearest(grabbed), b = nearest(m);
+    ASSERT_NE(a, b);
+    const vector3<double> da = moved[a] - start[a], db = moved[b] - start[b];
+    ASSERT_GT(std::sqrt(da * da), 0.5);
+    EXPECT_NEAR(db.x, -da.x, 0.25 * std::sqrt(da * da));
+    EXPECT_NEAR(db.y, da.y, 0.25 * std::sqrt(da * da));
+    EXPECT_NEAR(db.z, da.z, 0.25 * std::sqrt(da * da));
     Sound();
 }
 

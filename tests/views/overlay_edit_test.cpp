@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "model/topology.h"
 #include "tests/support/model_invariants.h"
 #include "tests/views/view_host.h"
 
@@ -340,6 +341,29 @@ TEST_F(OverlayEditTest, MarksInTheirColours) {
     for (int x = 320; x < 340; ++x)
         for (int y = 290; y < 340; ++y) curve += p.at(x, y) == 0xFF4040u;
     EXPECT_GT(curve, 0);
+    // The head's own lines: curves (0, 0, 255), markers (128, 128, 255).
+    head3& head = *Doc().kernel3D->head;
+    int made = 0;
+    driver.Run([&] {
+        const Index<featureline3> hl = head.addFeatureline("", true);
+        for (int k = 0; k < 6; ++k) {
+            SurfaceHit hit;
+            if (!Overlay().core().castRay(vector2<double>(440 + 30 * k, 330 + 8 * k), &hit)) continue;
+            featureline3& line = head.featurelines[hl];
+            const Index<linepoint3> q = line.add();
+            line[q].kind = k == 0 || k == 5 ? 2 : 1;
+            line[q].set_extrapoint(hit.triangle, hit.bary, roughConversion);
+            add_linepoint(q, hl);
+            ++made;
+        }
+    });
+    ASSERT_GT(made, 3);
+    Paint(Overlay());
+    p = Grab(Overlay());
+    int blue = 0, markers = 0;
+    for (uint32_t px : p.pixels) blue += px == 0x0000FFu, markers += px == 0x8080FFu;
+    EXPECT_GT(blue, 50);
+    EXPECT_GT(markers, 20);
     // A line whose name the photo's group rejects is not drawn nor picked.
     Marks().overlayLines[l].set_name("eyebrow@A", false);
     Overlay().selection.clear();
