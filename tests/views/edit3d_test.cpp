@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 
+#include "dialogs/dlgfreetool.h"
 #include "model/gather.h"
 #include "model/octree.h"
 #include "model/topology.h"
@@ -617,6 +618,41 @@ TEST_F(Edit3DTest, ShiftPlacesTheRowsPointOnALinePoint) {
     Sound();
 }
 
+TEST_F(Edit3DTest, ShiftOntoAVertexThatHoldsAnotherPoint) {
+    // A line point fixed on the vertex of a template feature point.
+    Index<featurepoint3> held = -1;
+    for (int k = Head().featurepoints.first(); k != -1 && held == -1; k = Head().featurepoints.nextOf(k))
+        if (Head().featurepoints[k].isFixed() && View3D().Coord3Dto2D(Head().featurepoints[k], 0) &&
+            std::strcmp(Head().featurepoints[k].name(), "tip_of_the_nose") != 0)
+            held = k;
+    ASSERT_NE(held, -1);
+    const Index<vertex> v = Head().featurepoints[held].vtx;
+    driver.Run([&] {
+        const Index<featureline3> l = Head().addFeatureline("", true);
+        featureline3& line = Head().featurelines[l];
+        const Index<linepoint3> q = line.add();
+        line[q].kind = 2;
+        line[q].vtx = v;
+        add_linepoint(q, l);
+    });
+    Paint(View3D());
+    const CPoint at(int(std::lround(Head().featurepoints[held].projX)) + 5,
+                    int(std::lround(Head().featurepoints[held].projY)) + 4);
+    Tool(0, 6);
+    View3D().pendingCode = 2;
+    driver.Click(Wnd(), at, 0, MK_SHIFT);
+    const Index<featurepoint3> f = Head().featurepoints.get("tip_of_the_nose");
+    ASSERT_NE(f, -1);
+    // The vertex keeps its own point; the new one rides on its own edit
+    // point at the vertex.
+    EXPECT_EQ(Head().vertices[v].featurepoint, held);
+    ASSERT_TRUE(Head().featurepoints[f].isRubber());
+    EXPECT_EQ(Head().featurepoints[f].extra.data().featurepoint, f);
+    const vector3<double> d = Head().featurepoints[f].point() - Head().vertices[v].position;
+    EXPECT_LT(std::sqrt(d * d), 1e-9);
+    Sound();
+}
+
 TEST_F(Edit3DTest, RubberDrawnTwiceLeavesThePicture) {
     Tool(0, 1);
     for (const CPoint& p : Ring(50, 5)) driver.Click(Wnd(), p);
@@ -804,6 +840,32 @@ TEST_F(FreeToolTest, TheMirrorFlagPullsBothSides) {
     EXPECT_NEAR(db.x, -da.x, 0.25 * std::sqrt(da * da));
     EXPECT_NEAR(db.y, da.y, 0.25 * std::sqrt(da * da));
     EXPECT_NEAR(db.z, da.z, 0.25 * std::sqrt(da * da));
+    Sound();
+}
+
+TEST_F(FreeToolTest, TheFourthShapePullsWithAThirdOfTheRadius) {
+    auto* palette = new CDlgFreeTool;
+    palette->radius = 12;
+    palette->mode = 3;
+    Frame().m_dlgFreeTool = palette;
+    Tool(0, 5);
+    const CPoint press = At("tip_of_the_nose", 20, 40);
+    driver.MouseDown(Wnd(), press);
+    driver.MouseMove(Wnd(), CPoint(press.x - 40, press.y - 24));
+    const std::vector<vector3<double>> pulled = Positions();
+    const vector3<double> target = View3D().grabbed + View3D().Vector2Dto3D(CPoint(40, 24));
+    // The same pull made by hand from the saved positions: radius 12 / 3,
+    // the palette's shape + 1.
+    auto byHand = [&](int radius) {
+        Head().LoadSaved_gatheredTriangles();
+        dynarray<T3DControlPoint> controls(0, 2, 1.5);
+        controls.add() = T3DControlPoint{View3D().grabbed, target, radius};
+        CalculateNewPoints(Head(), &controls, 2, true, 4);
+        return Positions();
+    };
+    EXPECT_EQ(byHand(4), pulled);
+    EXPECT_NE(byHand(12), pulled);
+    driver.MouseUp(Wnd(), CPoint(press.x - 40, press.y - 24));
     Sound();
 }
 
