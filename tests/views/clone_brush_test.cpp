@@ -229,6 +229,26 @@ TEST_F(CloneBrushTest, SourceInThePhotoView) {
                         centre));
     }
     EXPECT_NE(Texture().rgb, start);
+
+    // The photo view's cross follows the sample point of each dab.
+    driver.MouseDown(Wnd(), press);
+    const Picture before = Grab(photo);
+    const CPoint to(press.x + 24, press.y + 10);
+    int u2 = 0, v2 = 0;
+    ASSERT_TRUE(Texel(to, &u2, &v2));
+    driver.MouseMove(Wnd(), to);
+    const vector2<double> s2(int(u2 - View3D().cloneOffsets[0]), int((h / 2 - v2) - View3D().cloneOffsets[1]));
+    EXPECT_EQ(View3D().cloneLastPainted, s2);
+    const CWinBmp& work = Doc().kernel2D->photo;
+    const CPoint cross(int(work.GetWidth() * s2.x / View3D().clonePhoto.GetWidth() * photo.map.zoom + photo.map.offsetX),
+                   int(work.GetHeight() * s2.y / View3D().clonePhoto.GetHeight() * photo.map.zoom + photo.map.offsetY));
+    EXPECT_EQ(photo.lastRubber, cross);
+    const Picture after = Grab(photo);
+    // An arm of the new cross: the picture inverted there.
+    const CPoint arm(cross.x + 15, cross.y);
+    if (arm.x < after.width && arm.y < after.height && arm.x >= 0 && arm.y >= 0)
+        EXPECT_EQ(after.at(arm.x, arm.y), ~before.at(arm.x, arm.y) & 0xFFFFFFu);
+    driver.MouseUp(Wnd(), to);
 }
 
 }  // namespace
