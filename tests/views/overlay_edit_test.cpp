@@ -374,4 +374,56 @@ TEST_F(OverlayEditTest, MarksInTheirColours) {
     EXPECT_FALSE(Overlay().SelectItem(at, 16, false));
 }
 
+TEST_F(OverlayEditTest, AHiddenStretchOfAHeadLineIsNotBridged) {
+    // A line from the left side round the back of the head to the right
+    // side: its middle is hidden behind the head.
+    head3& head = *Doc().kernel3D->head;
+    Index<vertex> left = -1, right = -1, back = -1;
+    const double y0 = 0.5 * (head.boxMin.y + head.boxMax.y);
+    for (int k = head.vertices.first(); k != -1; k = head.vertices.nextOf(k)) {
+        const vertex& v = head.vertices[k];
+        if (v.triangles.count() == 0 || std::fabs(v.position.y - y0) > 8) continue;
+        // The cheeks: the frontmost vertices at 60 % of each half-width.
+        const double lx = 0.6 * head.boxMin.x, rx = 0.6 * head.boxMax.x;
+        if (std::fabs(v.position.x - lx) < 4 && (left == -1 || v.position.z > head.vertices[left].position.z)) left = k;
+        if (std::fabs(v.position.x - rx) < 4 && (right == -1 || v.position.z > head.vertices[right].position.z))
+            right = k;
+        if (back == -1 || v.position.z < head.vertices[back].position.z) back = k;
+    }
+    ASSERT_TRUE(left != -1 && right != -1 && back != -1);
+    driver.Run([&] {
+        const Index<featureline3> l = head.addFeatureline("", true);
+        for (Index<vertex> v : {left, back, right}) {
+            featureline3& line = head.featurelines[l];
+            const Index<linepoint3> q = line.add();
+            line[q].kind = v == back ? 1 : 2;
+            line[q].vtx = v;
+            line[q]._makeExtra();
+            add_linepoint(q, l);
+        }
+    });
+    Paint(Overlay());
+    const Picture p = Grab(Overlay());
+    // The head's middle, between the two ends, shows no curve.
+    generalpoint3 a, b;
+    a.vtx = left;
+    b.vtx = right;
+    Overlay().Coord3Dto2D(a, 1);
+    Overlay().Coord3Dto2D(b, 1);
+    const int x0 = int(std::min(a.projX, b.projX)) + 30, x1 = int(std::max(a.projX, b.projX)) - 30;
+    const int y = int(0.5 * (a.projY + b.projY));
+    ASSERT_LT(x0, x1);
+    int blueInside = 0, blueAll = 0;
+    for (int yy = 0; yy < p.height; ++yy)
+        for (int x = 0; x < p.width; ++x) {
+            const bool blue = p.at(x, yy) == 0x0000FFu;
+            blueAll += blue;
+            blueInside += blue && x > x0 && x < x1 && std::abs(yy - y) < 200;
+        }
+    viewtest::Save(p, "overlay_hidden_stretch");
+    EXPECT_GT(blueAll, 0);
+    EXPECT_EQ(blueInside, 0);
+    EXPECT_MODEL_SOUND(head);
+}
+
 }  // namespace
