@@ -184,6 +184,18 @@ TEST_F(OverlayEditTest, EscapeDropsTheLineUnderWay) {
     driver.Key(VK_ESCAPE);
     EXPECT_EQ(DumpMarks(), before);
     EXPECT_TRUE(Overlay().lineFinished);
+
+    // Enter with the line finished: Select, row 0, and the curve page's
+    // flashing flag cleared before its refresh.
+    auto& curves = OpenCurvePage();
+    curves.calls.clear();
+    Tool(0, 1);
+    Overlay().currentRow = 4;
+    driver.Key(VK_RETURN);
+    EXPECT_EQ(Frame().tool, 1);
+    EXPECT_EQ(Frame().toolMode, 0);
+    EXPECT_EQ(Overlay().currentRow, 0);
+    EXPECT_EQ(curves.calls, (std::vector<std::string>{"ClearFlashing", "RefreshLists", "GetNextFeatureIfNeed"}));
 }
 
 TEST_F(OverlayEditTest, DraggingPastFivePixels) {
