@@ -41,6 +41,7 @@ public:
     // The age and weight the head's geometry and texture already carry (not
     // written to files): a new head carries none, a new texture no age.
     morph::CarriedMorph carried;
+    int mirrorTool = 0;    // the palettes' "Mirror": brush and free tool act on both halves
 
     // svc::FaceDocument
     svc::FaceTables& tables() override { return tables_; }
