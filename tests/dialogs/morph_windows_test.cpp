@@ -390,11 +390,6 @@ TEST_F(MorphWindows, IconsShowPressedThenActAndShowTheirHints) {
     driver.AdvanceClock(300);
     EXPECT_EQ(filter, "Dremolix (*.fac)");
     EXPECT_TRUE(std::filesystem::exists(tmp_.path() + "/saved.fac"));
-    // The hidden brush and free-hand icons by their actions.
-    driver.Run([&] { page->IconAction(411); });
-    EXPECT_EQ(Frame().toolMode, 4);
-    driver.Run([&] { page->IconAction(1126); });
-    EXPECT_EQ(Frame().toolMode, 5);
 
     // Hints: the string of the icon under the pointer, empty elsewhere.
     for (int k = 0; k < CDlgLaserSize::kIconCount; ++k) {
@@ -414,6 +409,14 @@ TEST_F(MorphWindows, IconsShowPressedThenActAndShowTheirHints) {
     driver.AdvanceClock(300);
     EXPECT_EQ(page->PressedIcon(), 0);
     EXPECT_TRUE(BitEqual(Positions(Head()), p));
+
+    // The hidden brush and free-hand icons by their actions (their
+    // palettes open over the page).
+    driver.Run([&] { page->IconAction(411); });
+    EXPECT_EQ(Frame().toolMode, 4);
+    driver.Run([&] { page->IconAction(1126); });
+    EXPECT_EQ(Frame().toolMode, 5);
+    driver.Run([&] { Frame().HideToolDialogs(); });
 }
 
 TEST_F(MorphWindows, RefineAnswersBecomeWorkFlowCodes) {
