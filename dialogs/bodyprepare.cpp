@@ -32,6 +32,9 @@ END_MESSAGE_MAP()
 BodyPrepareDialog::BodyPrepareDialog(CWnd* parent, CFaceDoc* doc)
     : CDialog(IDD_BODYPREPARE, parent), m_pDoc(doc), m_pParent(parent) {}
 
+// The document given, while it is still the program's one.
+CFaceDoc* BodyPrepareDialog::doc() const { return m_pDoc == actdoc ? m_pDoc : actdoc; }
+
 BOOL BodyPrepareDialog::Create() { return CDialog::Create(IDD_BODYPREPARE, m_pParent); }
 
 void BodyPrepareDialog::DoDataExchange(CDataExchange* dx) {
@@ -61,7 +64,7 @@ CRect BodyPrepareDialog::PictureRect() {
 }
 
 CRect BodyPrepareDialog::MarkerSquare() {
-    CFaceView* v = view3D(m_pDoc);
+    CFaceView* v = view3D(doc());
     int px = 0, py = 0;
     if (!v || !GetFeaturePointInfo(v->currentRow, nullptr, nullptr, nullptr, nullptr, &px, &py)) return CRect();
     const CRect pic = PictureRect();
@@ -73,7 +76,7 @@ void BodyPrepareDialog::OnPaint() {
     CPaintDC dc(this);
     const CRect pic = PictureRect();
     m_preview.Draw(&dc, pic.left, pic.top, SRCCOPY);
-    head3* h = headOf(m_pDoc);
+    head3* h = headOf(doc());
     CPen black(PS_SOLID, 1, RGB(0, 0, 0));
     CBrush red(RGB(255, 0, 0));
     CPen* oldPen = dc.SelectObject(&black);
@@ -117,7 +120,7 @@ void BodyPrepareDialog::OnTimer(UINT_PTR id) {
 void BodyPrepareDialog::StartHint() {
     m_radius = 2;
     CString name;
-    CFaceView* v = view3D(m_pDoc);
+    CFaceView* v = view3D(doc());
     if (v && GetFeaturePointInfo(v->currentRow, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                  nullptr, &name))
         m_hint = name;
@@ -139,8 +142,8 @@ void BodyPrepareDialog::StopHint() {
 
 void BodyPrepareDialog::ChooseNextPoint() {
     StopHint();
-    head3* h = headOf(m_pDoc);
-    CFaceView* v = view3D(m_pDoc);
+    head3* h = headOf(doc());
+    CFaceView* v = view3D(doc());
     if (!h) return;
     CString code;
     int kind = 0;
@@ -157,7 +160,7 @@ void BodyPrepareDialog::ChooseNextPoint() {
         StartHint();
         return;
     }
-    const int group = m_pDoc ? std::abs(m_pDoc->photoNumber) : 0;
+    const int group = doc() ? std::abs(doc()->photoNumber) : 0;
     if (prep::HeadPointsNeedCompletion(*h, group)) prep::CompleteHeadPoints(*h, group);
     if (v) {
         v->selection.clear();
@@ -167,12 +170,12 @@ void BodyPrepareDialog::ChooseNextPoint() {
 }
 
 void BodyPrepareDialog::OnAgain() {
-    CFaceView* v = view3D(m_pDoc);
+    CFaceView* v = view3D(doc());
     if (v) {
         v->currentRow = 0;
         v->selection.clear();
     }
-    if (head3* h = headOf(m_pDoc)) {
+    if (head3* h = headOf(doc())) {
         CString code;
         for (int row = 0; GetFeaturePointInfo(row, &code); ++row) {
             Index<featurepoint3> p = h->getFeaturepoint(code, false);
@@ -188,7 +191,7 @@ void BodyPrepareDialog::OnAgain() {
 void BodyPrepareDialog::OnShowWindow(BOOL show, UINT status) {
     CDialog::OnShowWindow(show, status);
     // Only on showing: hiding must not take the points away.
-    head3* h = headOf(m_pDoc);
+    head3* h = headOf(doc());
     if (!show || !h) return;
     int rows = 0, placed = 0;
     CString code;
@@ -208,7 +211,7 @@ void BodyPrepareDialog::OnDestroy() {
         frame->toolMode = 0;
         frame->tool = 0;
     }
-    if (CFaceView* v = view3D(m_pDoc)) {
+    if (CFaceView* v = view3D(doc())) {
         v->currentRow = 0;
         v->selection.clear();
     }

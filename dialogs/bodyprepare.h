@@ -42,6 +42,7 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    CFaceDoc* doc() const;
     CFaceDoc* m_pDoc;
     CWnd* m_pParent;
 };

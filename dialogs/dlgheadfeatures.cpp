@@ -127,7 +127,8 @@ CDlgHeadFeatures::CDlgHeadFeatures(CWnd* parent, CFaceDoc* doc) : CDialog(IDD_HE
 
 CDlgHeadFeatures::CDlgHeadFeatures(UINT templateId, CWnd* parent) : CDialog(templateId, parent) {}
 
-CFaceDoc* CDlgHeadFeatures::doc() const { return m_pDoc ? m_pDoc : actdoc; }
+// The document given, while it is still the program's one.
+CFaceDoc* CDlgHeadFeatures::doc() const { return m_pDoc == actdoc ? m_pDoc : actdoc; }
 
 void CDlgHeadFeatures::Toggle(CMainFrame& frame) {
     if (!frame.headPrepDialog) frame.headPrepDialog = new CDlgHeadFeatures(&frame, frame.GetDoc());

@@ -6,7 +6,7 @@
 #include "app/tempfolders.h"
 #include "views/faceview.h"
 
-CDlgMakeBmp::CDlgMakeBmp(CFaceDoc* doc, CWnd* parent) : CDialog(IDD_MAKEBMP, parent), m_pDoc(doc) {}
+CDlgMakeBmp::CDlgMakeBmp(CWnd* parent, CFaceDoc* doc) : CDialog(IDD_MAKEBMP, parent), m_pDoc(doc) {}
 
 CString CDlgMakeBmp::FileName(int counter) {
     // The program's own temporary folder: fmtmp under the temporary path,

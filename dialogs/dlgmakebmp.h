@@ -9,7 +9,7 @@ class CFaceDoc;
 
 class CDlgMakeBmp : public CDialog {
 public:
-    explicit CDlgMakeBmp(CFaceDoc* doc, CWnd* parent = nullptr);
+    CDlgMakeBmp(CWnd* parent, CFaceDoc* doc);
 
     // kv%.3d.bmp in the temporary folder ("<temp path>fmtmp\kv000.bmp").
     static CString FileName(int counter);

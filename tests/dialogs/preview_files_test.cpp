@@ -288,7 +288,7 @@ TEST_F(PreviewFilesTest, NumberedBitmapsAreTheActiveViewsRenders) {
     // A file of an earlier series is overwritten.
     std::ofstream(folder + "/kv000.bmp") << "old";
     std::vector<std::string> counters, names;
-    CDlgMakeBmp dialog(&Doc(), &Frame());
+    CDlgMakeBmp dialog(&Frame(), &Doc());
     driver.OnNextModal([&](HWND w) {
         HWND next = HeadlessDriver::FindControl(w, 1);
         counters.push_back(HeadlessDriver::Inspect(HeadlessDriver::FindControl(w, 1141)).text);
@@ -333,7 +333,7 @@ TEST_F(PreviewFilesTest, NumberedBitmapsAreTheActiveViewsRenders) {
 
     // A new dialog starts at 000 again.
     fs::remove(folder + "/kv000.bmp");
-    CDlgMakeBmp again(&Doc(), &Frame());
+    CDlgMakeBmp again(&Frame(), &Doc());
     std::string shownName;
     driver.OnNextModal([&](HWND w) {
         shownName = HeadlessDriver::Inspect(HeadlessDriver::FindControl(w, 1142)).text;
