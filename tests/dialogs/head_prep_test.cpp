@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/head_files.h"
 #include "app/ids.h"
 #include "dialogs/dlgheadfeatures.h"
 #include "model/featuretables.h"
@@ -285,4 +288,96 @@ TEST_F(HeadPrepTest, ClosingResetsTheToolsAndTheCommandOpensItAgain) {
     EXPECT_EQ(States(1031)[0], 1);
     driver.Run([&] { CDlgHeadFeatures::Toggle(Frame()); });
     EXPECT_EQ(dialog->m_hWnd, nullptr);
+}
+
+// ---------------------------------------------------------------- head export
+
+namespace {
+
+// The child's side: reads the head file named in the environment in a
+// fresh process and checks it against the list beside it ("p name x y z"
+// for points, "l name count" for curves).
+const char* kExportEnv = "BRV_PREP_THE";
+
+}  // namespace
+
+TEST(HeadPrepImport, PreparedHeadReadsBackInAFreshProcess) {
+    const char* path = std::getenv(kExportEnv);
+    if (!path) GTEST_SKIP() << "run by the export test";
+    files::HeadRead read;
+    std::string why;
+    ASSERT_TRUE(files::LoadTHEFile(path, read, why)) << why;
+    head3& h = *read.head;
+    std::ifstream list(std::string(path) + ".list");
+    std::string kind, name;
+    int points = 0, curves = 0;
+    while (list >> kind >> name) {
+        if (kind == "p") {
+            vector3<double> want;
+            list >> want.x >> want.y >> want.z;
+            Index<featurepoint3> p = h.getFeaturepoint(name.c_str(), false);
+            ASSERT_NE(p, -1) << name;
+            const featurepoint3& f = h.featurepoints[p];
+            EXPECT_TRUE(f.vtx != -1 || (f.extra != -1 && f.extra.data().tri != -1)) << name;
+            EXPECT_LT((f.point() - want).length(), 1e-6) << name;
+            ++points;
+        } else {
+            int count = 0;
+            list >> count;
+            Index<featureline3> l = h.getFeatureline(name.c_str(), true);
+            ASSERT_NE(l, -1) << name;
+            EXPECT_EQ(h.featurelines[l].count(), count) << name;
+            ++curves;
+        }
+    }
+    EXPECT_GT(points, 0);
+    EXPECT_GT(curves, 0);
+}
+
+TEST_F(HeadPrepTest, PreparedHeadIsWrittenAndReadByAFreshProcess) {
+    const Expected e = expectedLists();
+    std::map<std::string, int> vertexOf;
+    for (int i : {0, 7}) {
+        const std::string code = pointCode(e.points[size_t(i)].first);
+        vertexOf[code] = Head().featurepoints[Head().getFeaturepoint(code.c_str(), false)].vtx;
+        ClickItem(1031, i, true);
+    }
+    driver.ClickControl(HeadlessDriver::FindControl(dialog->m_hWnd, 1042));
+    while (dialog->walking) PlaceCurrentRow(vertexOf);
+    // One curve drawn on three vertices under its table name.
+    const std::string curve = lineCode(e.curves[1].first);
+    Index<featureline3> l = Head().addFeatureline(curve.c_str(), true);
+    for (int k = 0; k < 3; ++k) {
+        Index<linepoint3> q = Head().featurelines[l].add();
+        Head().featurelines[l][q].vtx = Head().triangles[Head().triangles.last()].corner(k);
+        Head().featurelines[l][q].kind = k == 1 ? 1 : 2;
+        add_linepoint(q, l);
+    }
+    driver.Run([&] { dialog->RefreshLists(); });
+    ASSERT_EQ(States(1032)[1], 2);
+
+    const std::string file = tmp_.path() + "/prepared.the";
+    std::string why;
+    ASSERT_TRUE(files::SaveTHEFile(file, Head(), &Doc().tables(), "b", why)) << why;
+    {
+        std::ofstream list(file + ".list");
+        list.precision(17);
+        for (int p = Head().featurepoints.first(); p != -1; p = Head().featurepoints.nextOf(p)) {
+            const featurepoint3& f = Head().featurepoints[p];
+            if (f.vtx == -1 && f.extra == -1) continue;
+            const vector3<double> at = f.point();
+            list << "p " << f.name() << " " << at.x << " " << at.y << " " << at.z << "\n";
+        }
+        list << "l " << curve << " 3\n";
+    }
+    char self[4096] = {0};
+    ASSERT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    const std::string command = std::string(kExportEnv) + "='" + file + "' '" + self +
+                                "' --gtest_filter=HeadPrepImport.PreparedHeadReadsBackInAFreshProcess"
+                                " > '" + file + ".out' 2>&1";
+    const int status = std::system(command.c_str());
+    std::ifstream out(file + ".out");
+    std::string text((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(status, 0) << text;
+    EXPECT_NE(text.find("[  PASSED  ] 1 test"), std::string::npos) << text;
 }
