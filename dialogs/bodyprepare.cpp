@@ -161,7 +161,7 @@ void BodyPrepareDialog::ChooseNextPoint() {
         return;
     }
     const int group = doc() ? std::abs(doc()->photoNumber) : 0;
-    if (prep::HeadPointsNeedCompletion(*h, group)) prep::CompleteHeadPoints(*h, group);
+    if (headpoints::HeadPointsNeedCompletion(*h, group)) headpoints::CompleteHeadPoints(*h, group);
     if (v) {
         v->selection.clear();
         if (v->m_hWnd) v->RedrawWindow();

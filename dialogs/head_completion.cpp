@@ -8,7 +8,7 @@
 #include "model/octree.h"
 #include "model/topology.h"
 
-namespace prep {
+namespace headpoints {
 
 namespace {
 
@@ -109,4 +109,4 @@ int CompleteHeadPoints(head3& head, int group) {
     return placed;
 }
 
-}  // namespace prep
+}  // namespace headpoints

@@ -12,7 +12,7 @@
 
 class head3;
 
-namespace prep {
+namespace headpoints {
 
 // Whether some accepted kind-0 row has no head point or one whose binding
 // value (its used flag) is not 1.
@@ -32,4 +32,4 @@ std::vector<vector3<double>> RayStarts(const vector3<double>& centre, double spa
 // then bound there (a new edit point), its vertex link dropped.
 bool BindToSurface(head3& head, int point, const vector3<double>& p);
 
-}  // namespace prep
+}  // namespace headpoints

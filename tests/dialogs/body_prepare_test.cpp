@@ -193,7 +193,7 @@ TEST_F(BodyPrepareTest, MainPointsByHandThenTheAutomaticOnesOnTheHead) {
         EXPECT_NEAR(at.y, expected.y, 1e-6);
         EXPECT_NEAR(at.z, expected.z, 1e-6);
     }
-    EXPECT_FALSE(prep::HeadPointsNeedCompletion(Head(), 0));
+    EXPECT_FALSE(headpoints::HeadPointsNeedCompletion(Head(), 0));
 
     // The preview face, unscaled, with a red dot on every placed row.
     driver.Run([&] { dialog->RedrawWindow(); });
@@ -223,7 +223,7 @@ TEST_F(BodyPrepareTest, MainPointsByHandThenTheAutomaticOnesOnTheHead) {
 }
 
 TEST_F(BodyPrepareTest, RaysAroundAMissStartNearestFirst) {
-    const std::vector<vector3<double>> s = prep::RayStarts(vector3<double>(10, 20, 30), 2);
+    const std::vector<vector3<double>> s = headpoints::RayStarts(vector3<double>(10, 20, 30), 2);
     ASSERT_EQ(s.size(), 25u);
     EXPECT_EQ(s[0], vector3<double>(10, 20, 30));
     for (size_t k = 1; k < s.size(); ++k) {
@@ -235,15 +235,15 @@ TEST_F(BodyPrepareTest, RaysAroundAMissStartNearestFirst) {
     // lands on it; far away nothing is bound.
     const vector3<double> size = Head().boxMax - Head().boxMin;
     const double step = std::max({size.x, size.y, size.z}) / 200;
-    EXPECT_FALSE(prep::BindToSurface(Head(), -1, vector3<double>()));
+    EXPECT_FALSE(headpoints::BindToSurface(Head(), -1, vector3<double>()));
     Index<featurepoint3> p = Head().addFeaturepoint(kRows[1].code, true);
     vector3<double> side(-1e10, 0, 0);
     for (int v = Head().vertices.first(); v != -1; v = Head().vertices.nextOf(v))
         if (Head().vertices[v].position.x > side.x) side = Head().vertices[v].position;
-    EXPECT_TRUE(prep::BindToSurface(Head(), p, vector3<double>(side.x + 1.5 * step, side.y, 0)));
+    EXPECT_TRUE(headpoints::BindToSurface(Head(), p, vector3<double>(side.x + 1.5 * step, side.y, 0)));
     EXPECT_NE(Head().featurepoints[p].extra, -1);
     Index<featurepoint3> q = Head().addFeaturepoint(kRows[4].code, true);
-    EXPECT_FALSE(prep::BindToSurface(Head(), q, vector3<double>(side.x + 10 * step, side.y, 0)));
+    EXPECT_FALSE(headpoints::BindToSurface(Head(), q, vector3<double>(side.x + 10 * step, side.y, 0)));
     EXPECT_EQ(Head().featurepoints[q].extra, -1);
 }
 
