@@ -61,6 +61,21 @@ void PhotoPreviewJpeg4000x3000(benchmark::State& state) {
 }
 BENCHMARK(PhotoPreviewJpeg4000x3000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+// The decoding alone, for the share of the preview it takes.
+void JpegDecodeOnly4000x3000(benchmark::State& state) {
+    const std::string jpeg = folder().root + "/big.jpg";
+    if (!std::filesystem::exists(jpeg)) {
+        state.SkipWithError("run with the preview benchmark first");
+        return;
+    }
+    for (auto _ : state) {
+        CWinBmp bmp;
+        CPictPreviewFileDlg::Picture(jpeg, bmp);
+        benchmark::DoNotOptimize(bmp.GetData());
+    }
+}
+BENCHMARK(JpegDecodeOnly4000x3000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
 void ProjectPreview(benchmark::State& state) {
     const std::string fac = folder().root + "/p.fac";
     files::ProjectRecord r;

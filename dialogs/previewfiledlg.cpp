@@ -16,11 +16,9 @@ namespace {
 
 const char kPictNote[] = "Cancel, if you use only Ostrelo";
 
-CWinBmp greyPixel() {
-    CWinBmp bmp;
+void greyPixel(CWinBmp& bmp) {
     bmp.Create(1, 1, 32, false);
     bmp.SetPixel(0, 0, CPixel32(128, 128, 128, 0));
-    return bmp;
 }
 
 // The PNG reader reports nothing: a file it cannot read is checked first,
@@ -72,23 +70,21 @@ BOOL CPictPreviewFileDlg::OnInitDialog() {
     return TRUE;
 }
 
-CWinBmp CPictPreviewFileDlg::Picture(const std::string& path) {
+void CPictPreviewFileDlg::Picture(const std::string& path, CWinBmp& bmp) {
     std::string lower = path;
     std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    CWinBmp bmp;
+    bool ok = true;
     try {
-        if (lower.size() >= 3 && lower.compare(lower.size() - 3, 3, "png") == 0) {
-            if (!readPng(path, bmp)) return greyPixel();
-        } else {
+        if (lower.size() >= 3 && lower.compare(lower.size() - 3, 3, "png") == 0)
+            ok = readPng(path, bmp);
+        else
             CAnyPicDecoder().MakeBmpFromFile(path.c_str(), &bmp, 32);
-        }
     } catch (const CTextException&) {
-        return greyPixel();
+        ok = false;
     } catch (const std::exception&) {
-        return greyPixel();
+        ok = false;
     }
-    if (bmp.GetWidth() <= 0 || bmp.GetHeight() <= 0) return greyPixel();
-    return bmp;
+    if (!ok || bmp.GetWidth() <= 0 || bmp.GetHeight() <= 0) greyPixel(bmp);
 }
 
 CSize CPictPreviewFileDlg::FittedSize(CSize picture, CSize area) {
@@ -108,7 +104,8 @@ void CPictPreviewFileDlg::OnFileNameChange() {
     CString path = GetPathName();
     if (path.IsEmpty() || !m_preview.m_hWnd) return;
     m_preview.Clear();
-    CWinBmp bmp = Picture(std::string(path.View()));
+    CWinBmp bmp;
+    Picture(std::string(path.View()), bmp);
     CRect area;
     m_preview.GetClientRect(&area);
     CSize size = FittedSize(CSize(bmp.GetWidth(), bmp.GetHeight()), CSize(area.Width(), area.Height()));

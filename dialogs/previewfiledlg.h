@@ -28,7 +28,7 @@ public:
 
     // The picture the preview shows for a file, and the size it is fitted
     // to in an area (each side at least 1 pixel).
-    static CWinBmp Picture(const std::string& path);
+    static void Picture(const std::string& path, CWinBmp& bmp);
     static CSize FittedSize(CSize picture, CSize area);
 
     BOOL OnInitDialog() override;
