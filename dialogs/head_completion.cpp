@@ -17,14 +17,16 @@ struct Row {
     CString code;
     int kind;
     double x, y;
+    double weight;
 };
 
 std::vector<Row> acceptedRows(int group) {
     std::vector<Row> rows;
     CString code;
     int kind = 0, px = 0, py = 0;
-    for (int n = 0; GetFeaturePointInfo(n, &code, nullptr, nullptr, &kind, &px, &py); ++n)
-        if (GoodInfoCode(group, code)) rows.push_back({n, code, kind, double(px), double(py)});
+    double weight = 0;
+    for (int n = 0; GetFeaturePointInfo(n, &code, nullptr, &weight, &kind, &px, &py); ++n)
+        if (GoodInfoCode(group, code)) rows.push_back({n, code, kind, double(px), double(py), weight});
     return rows;
 }
 
@@ -66,6 +68,7 @@ std::vector<vector3<double>> RayStarts(const vector3<double>& centre, double spa
 
 bool BindToSurface(head3& head, int point, const vector3<double>& p) {
     if (point < 0) return false;
+    head.set_actual();
     const vector3<double> size = head.boxMax - head.boxMin;
     const double extent = std::max({size.x, size.y, size.z, 1e-6});
     const vector3<double> down(0, 0, -1);
@@ -104,6 +107,7 @@ int CompleteHeadPoints(head3& head, int group) {
         if (!planeBary(r.x, r.y, *main[0], *main[1], *main[2], w)) continue;
         const vector3<double> target = at[0] * w[0] + at[1] * w[1] + at[2] * w[2];
         Index<featurepoint3> p = head.addFeaturepoint(r.code, true);
+        head.featurepoints[p].weight = r.weight;
         if (BindToSurface(head, p, target)) ++placed;
     }
     return placed;
