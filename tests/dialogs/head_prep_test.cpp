@@ -156,7 +156,9 @@ TEST_F(HeadPrepTest, OpensBesideTheFourPanesWithTheTablesRowsAllPresent) {
             EXPECT_EQ(int(dialog->List(id)->GetItemData(int(i))), (*want)[i].first);
         }
         // The full head carries every point and no curve.
-        if (id != 1033) EXPECT_EQ(States(id), std::vector<int>(want->size(), id == 1031 ? 2 : 1));
+        if (id != 1033) {
+            EXPECT_EQ(States(id), std::vector<int>(want->size(), id == 1031 ? 2 : 1));
+        }
         EXPECT_EQ(info.visible, id == 1031);
     }
     EXPECT_FALSE(HeadlessDriver::Inspect(HeadlessDriver::FindControl(dialog->m_hWnd, 1037)).visible);
