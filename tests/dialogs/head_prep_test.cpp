@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -358,9 +359,11 @@ TEST_F(HeadPrepTest, PreparedHeadIsWrittenAndReadByAFreshProcess) {
     driver.Run([&] { dialog->RefreshLists(); });
     ASSERT_EQ(States(1032)[1], 2);
 
+    // The frame's "Head export" as the user runs it.
     const std::string file = tmp_.path() + "/prepared.the";
-    std::string why;
-    ASSERT_TRUE(files::SaveTHEFile(file, Head(), &Doc().tables(), "b", why)) << why;
+    driver.OnNextFileDialog([&](brv::FileDialogSession& s) { return s.Accept(file) ? IDOK : IDCANCEL; });
+    driver.Run([&] { Frame().OnFileSaveTHE(); });
+    ASSERT_TRUE(std::filesystem::exists(file));
     {
         std::ofstream list(file + ".list");
         list.precision(17);
