@@ -8,6 +8,7 @@
 #include "model/head.h"
 #include "model/topology.h"
 #include "views/faceview.h"
+#include "views/viewedit3d.h"
 
 namespace {
 
@@ -157,6 +158,7 @@ void BodyPrepareDialog::ChooseNextPoint() {
         }
         // The view places the row it is given.
         if (v) v->currentRow = row;
+        if (auto* v3 = dynamic_cast<CViewEdit3D*>(v)) v3->pendingCode = row;
         StartHint();
         return;
     }
@@ -175,6 +177,7 @@ void BodyPrepareDialog::OnAgain() {
         v->currentRow = 0;
         v->selection.clear();
     }
+    if (auto* v3 = dynamic_cast<CViewEdit3D*>(v)) v3->pendingCode = 0;
     if (head3* h = headOf(doc())) {
         CString code;
         for (int row = 0; GetFeaturePointInfo(row, &code); ++row) {
@@ -214,6 +217,7 @@ void BodyPrepareDialog::OnDestroy() {
     if (CFaceView* v = view3D(doc())) {
         v->currentRow = 0;
         v->selection.clear();
+        if (auto* v3 = dynamic_cast<CViewEdit3D*>(v)) v3->pendingCode = 0;
     }
     CDialog::OnDestroy();
 }

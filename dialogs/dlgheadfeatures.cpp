@@ -9,6 +9,7 @@
 #include "model/head.h"
 #include "model/topology.h"
 #include "views/faceview.h"
+#include "views/viewedit3d.h"
 
 namespace {
 
@@ -277,7 +278,10 @@ LRESULT CDlgHeadFeatures::OnStartPlacing(WPARAM listId, LPARAM item) {
         frame->tool = 0;
     }
     CFaceDoc* d = doc();
-    if (CFaceView* view = d ? d->GetViewEdit3D() : nullptr) view->currentRow = int(list->GetItemData(int(item)));
+    if (CFaceView* view = d ? d->GetViewEdit3D() : nullptr) {
+        view->currentRow = int(list->GetItemData(int(item)));
+        if (auto* v3 = dynamic_cast<CViewEdit3D*>(view)) v3->pendingCode = view->currentRow;
+    }
     busy = true;
     return 0;
 }
@@ -325,8 +329,10 @@ void CDlgHeadFeatures::OnDestroy() {
         frame->tool = 1;
     }
     if (CFaceDoc* d = doc())
-        for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit3D(), d->GetViewEdit2D3D()})
+        for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit3D(), d->GetViewEdit2D3D()}) {
             if (v) v->currentRow = 0;
+            if (auto* v3 = dynamic_cast<CViewEdit3D*>(v)) v3->pendingCode = 0;
+        }
     walking = busy = false;
     walkPosition = 0;
     CDialog::OnDestroy();

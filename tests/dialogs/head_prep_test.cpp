@@ -386,3 +386,53 @@ TEST_F(HeadPrepTest, PreparedHeadIsWrittenAndReadByAFreshProcess) {
     EXPECT_EQ(status, 0) << text;
     EXPECT_NE(text.find("[  PASSED  ] 1 test"), std::string::npos) << text;
 }
+
+TEST_F(HeadPrepTest, GetNextWalkPlacedByClicksInThe3DView) {
+    const Expected e = expectedLists();
+    ShowAlone(View3D());
+    View3D().featureDisplay = true;
+    Paint(View3D());
+    // Three visible points withdrawn; each will be clicked where its vertex shows.
+    std::map<int, vector3<double>> original;  // row -> vertex position
+    std::vector<int> items;
+    for (int i = 0; i < int(e.points.size()) && items.size() < 3; ++i) {
+        const std::string code = pointCode(e.points[size_t(i)].first);
+        Index<featurepoint3> p = Head().getFeaturepoint(code.c_str(), false);
+        if (p == -1 || Head().featurepoints[p].vtx == -1 || !View3D().Coord3Dto2D(Head().featurepoints[p], 0))
+            continue;
+        original[e.points[size_t(i)].first] = Head().featurepoints[p].point();
+        items.push_back(i);
+    }
+    ASSERT_EQ(items.size(), 3u);
+    for (int i : items) ClickItem(1031, i, true);
+    driver.ClickControl(HeadlessDriver::FindControl(dialog->m_hWnd, 1042));
+    std::vector<int> asked;
+    for (int guard = 0; guard < 5 && dialog->walking; ++guard) {
+        const int row = View3D().currentRow;
+        asked.push_back(row);
+        ASSERT_EQ(Frame().toolMode, 6);
+        Paint(View3D());
+        // The projection of the vertex the point sat on.
+        vector2<double> w;
+        {
+            int v = -1;
+            for (int k = Head().vertices.first(); k != -1 && v == -1; k = Head().vertices.nextOf(k))
+                if (Head().vertices[k].position == original[row]) v = k;
+            ASSERT_NE(v, -1);
+            generalpoint3 g;
+            g.vtx = v;
+            ASSERT_TRUE(View3D().Coord3Dto2D(g, 0));
+            w = vector2<double>(g.projX, g.projY);
+        }
+        driver.Click(View3D().m_hWnd, CPoint(int(std::lround(w.x)), int(std::lround(w.y))));
+        const std::string code = pointCode(row);
+        Index<featurepoint3> p = Head().getFeaturepoint(code.c_str(), true);
+        ASSERT_NE(p, -1);
+        EXPECT_LT((Head().featurepoints[p].point() - original[row]).length(), 1.0) << code;
+    }
+    std::vector<int> want;
+    for (int i : items) want.push_back(e.points[size_t(i)].first);
+    EXPECT_EQ(asked, want);
+    EXPECT_FALSE(dialog->walking);
+    EXPECT_EQ(States(1031), std::vector<int>(e.points.size(), 2));
+}
