@@ -141,6 +141,10 @@ public:
     void FeatureToolPhoto();
     void FeatureToolPhotoEx();
     void CreateAutomaticLines();
+    // Opens (or closes) the step-3 model page.
+    void OpenModelPage();
+    // The project a refinement keeps to go back to ("$23_4.tmp").
+    static CString KeptStatePath();
     void HeadToPhotoTrafo();
     void MakeFullTexture();
 
