@@ -1,5 +1,9 @@
 #include "dialogs/page_icons.h"
 
+#include "app/mainframe.h"
+#include "framework/resources.h"
+#include "picture/anypicdecoder.h"
+
 namespace pages {
 
 int IconBar::IconAt(CPoint screen) const {
@@ -50,6 +54,27 @@ bool IconBar::Hover(CPoint screen, CString& line, CString& kept, bool& shown) co
     shown = false;
     line = kept;
     return true;
+}
+
+bool LoadPicture(unsigned id, CWinBmp& out) {
+    std::span<const unsigned char> bytes = brv::ResourceBytes("PICFILES", id);
+    if (!bytes.data() || bytes.empty()) return false;
+    try {
+        CWinBmp decoded;
+        CAnyPicDecoder decoder;
+        decoder.MakeBmpFromMemory(bytes.data(), int(bytes.size()), &decoded, 32);
+        out = decoded;
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
+
+void ClosePage(CWnd* page) {
+    if (!page) return;
+    CMainFrame* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
+    if (page->m_hWnd) page->DestroyWindow();
+    if (frame) frame->ForgetPage(page);
 }
 
 bool MouseMoveOver(const CWnd* page, const MSG* msg, CPoint* screen) {

@@ -4,6 +4,7 @@
 // on one, and which blink inverted for 300 ms when clicked before acting.
 
 #include "framework/ui.h"
+#include "picture/winbmp.h"
 
 namespace pages {
 
@@ -30,6 +31,13 @@ private:
     int first_, last_;
     UINT hintBase_;
 };
+
+// A PICFILES picture decoded at 32 bits; false (out untouched) when the
+// program carries none.
+bool LoadPicture(unsigned id, CWinBmp& out);
+
+// A page that ends itself: its window goes and the frame lets it go.
+void ClosePage(CWnd* page);
 
 // Whether the message is mouse movement over the page or one of its
 // controls; its screen position.

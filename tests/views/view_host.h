@@ -35,7 +35,7 @@
 namespace viewtest {
 
 // The marking pages as the views see them: every call recorded.
-struct FakePointPage : CDlgFeatures2, views::PointPageCalls {
+struct FakePointPage : CDlgFeatures2 {
     std::vector<std::string> calls;
     void RefreshLists() override { calls.push_back("RefreshLists"); }
     void UpdateControls() override { calls.push_back("UpdateControls"); }
@@ -44,7 +44,7 @@ struct FakePointPage : CDlgFeatures2, views::PointPageCalls {
     void StopFlash() override { calls.push_back("StopFlash"); }
 };
 
-struct FakeCurvePage : CDlgFeatures3, views::CurvePageCalls {
+struct FakeCurvePage : CDlgFeatures3 {
     std::vector<std::string> calls;
     void RefreshLists() override { calls.push_back("RefreshLists"); }
     void Redraw() override { calls.push_back("Redraw"); }
