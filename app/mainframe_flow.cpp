@@ -276,7 +276,6 @@ void CMainFrame::FeatureToolPhotoEx() {
 }
 
 void CMainFrame::OnCameraMode() {
-    if (getenv("FLOW_DEBUG")) printf("OnCameraMode\n");
     CFaceDoc* doc = GetDoc();
     if (!doc) return;
     LongStep step;

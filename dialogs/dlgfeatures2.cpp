@@ -657,7 +657,6 @@ void CDlgFeatures2::OnUndo() {
 }
 
 void CDlgFeatures2::OnNext() {
-    if (getenv("FLOW_DEBUG")) printf("OnNext\n");
     UpdateData(TRUE);
     CFaceDoc* d = doc();
     CMainFrame* f = frame();

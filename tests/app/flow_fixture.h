@@ -147,11 +147,6 @@ protected:
             auto it = marks.find(std::string(code.View()));
             if (it == marks.end()) break;
             driver.Click(Orig2D().m_hWnd, ClientOf(it->second));
-            if (getenv("FLOW_DEBUG"))
-                printf("asked %s at %g %g client %ld %ld tool %d mode %d row %d points %d\n", code.GetString(),
-                       it->second.x, it->second.y, long(ClientOf(it->second).x), long(ClientOf(it->second).y),
-                       Frame().tool, Frame().toolMode, Orig2D().currentRow,
-                       Doc().kernel2D->head->photoPoints.count());
             ++asked;
         }
         return asked;
