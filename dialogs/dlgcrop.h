@@ -5,6 +5,8 @@
 // The main frame owns it and deletes it once its window is gone.
 
 #include "dialogs/page_icons.h"
+#include <vector>
+
 #include "framework/ui.h"
 #include "picture/winbmp.h"
 #include "seams/dialogs.h"
@@ -76,6 +78,7 @@ private:
     CString keptHint_;
     bool hintShown_ = false;
     pages::IconBar icons_;
+    std::vector<CPixel32> turnScratch_;
 };
 
 // The start page the photo kernel runs (an object without a window).
