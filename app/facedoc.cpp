@@ -126,6 +126,7 @@ int CFaceDoc::LoadPicFile(CString path) {
         SetTitle(title);
         for (CFaceView* v : {GetViewOrigPhoto(), GetViewOrig2D()})
             if (v) v->FitInView();
+        if (frame && kernel2D->abandoned) frame->CancelRefinement();
         return 1;
     }
     stage = 1000;

@@ -145,6 +145,9 @@ public:
     void OpenModelPage();
     // The project a refinement keeps to go back to ("$23_4.tmp").
     static CString KeptStatePath();
+    // A refinement whose new photo was not taken (its photo dialog or start
+    // page cancelled): the modelled project and its model page again.
+    void CancelRefinement();
     void HeadToPhotoTrafo();
     void MakeFullTexture();
 

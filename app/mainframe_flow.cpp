@@ -2,6 +2,7 @@
 // send, the step commands, the model build, the automatic lines and the two
 // refinement commands.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -594,6 +595,19 @@ void CMainFrame::OnPictFromOther() {
     doc->refineMode = 2;
     refining = 1;
     SendMessage(WM_COMMAND, ID_IMPORT_PIC, 0);
+}
+
+void CMainFrame::CancelRefinement() {
+    CFaceDoc* doc = GetDoc();
+    if (!doc || !refining) return;
+    doc->photoNumber = std::max(0, std::abs(int(doc->photoNumber)) - 1);
+    refining = 0;
+    doc->refineMode = 0;
+    if (doc->photoNumber == 0) doc->kernel2D->LoadOrigPhoto();
+    doc->stage = 2500;
+    for (CFaceView* v : {doc->GetViewOrigPhoto(), doc->GetViewOrig2D()})
+        if (v) v->FitInView();
+    if (!isOpen(modelDialog)) OpenModelPage();
 }
 
 void CMainFrame::OnPictFromTemp() {

@@ -110,3 +110,49 @@ TEST_F(FlowCancelTest, BackFromThePointPageThenEscape) {
     EXPECT_NE(Page(IDD_FEATURES2), nullptr);
     EXPECT_EQ(Check(), std::vector<std::string>{});
 }
+
+namespace {
+uint64_t fnv(const void* data, size_t n, uint64_t h = 1469598103934665603ull) {
+    const unsigned char* b = static_cast<const unsigned char*>(data);
+    for (size_t i = 0; i < n; ++i) h = (h ^ b[i]) * 1099511628211ull;
+    return h;
+}
+}  // namespace
+
+TEST_F(FlowCancelTest, CancelledRefinementPhotoLeavesTheModelledHead) {
+    StartChoices easy;
+    easy.pro = false;
+    easy.texture = 1152;
+    ASSERT_TRUE(LoadPhoto(photo_, easy));
+    const auto marks = Marks();
+    PlaceAskedPoints(marks);
+    DragPointsToMarks(marks);
+    ClickId(Page(IDD_FEATURES2), 1141);
+    driver.Pump();
+    ASSERT_EQ(Doc().stage, 2500);
+    EXPECT_EQ(Check(), std::vector<std::string>{});
+    head3& head = *Doc().kernel3D->head;
+    auto hashes = [&] {
+        uint64_t h = fnv(head.texture->rgb.data(), head.texture->rgb.size());
+        for (int v = head.vertices.first(); v != -1; v = head.vertices.nextOf(v))
+            h = fnv(&head.vertices[v].position, sizeof(vector3<double>), h);
+        return h;
+    };
+    const uint64_t before = hashes();
+    const std::vector<uint8_t> bytes = Doc().kernel2D->FileBytes();
+    // "Use New Photo", then the new photo's start page is left by Escape.
+    driver.Run([&] { Frame().OnPictFromOther(); });
+    EXPECT_EQ(Frame().refining, 1);
+    EXPECT_EQ(Doc().photoNumber, 1);
+    const std::string other = MakePhoto(800, 600, "wizard:");
+    driver.OnNextModal([this](HWND) { driver.Key(VK_ESCAPE); });
+    driver.Run([&] { Doc().LoadPicFile(CString(other.c_str())); });
+    driver.Pump();
+    EXPECT_EQ(Doc().photoNumber, 0);
+    EXPECT_EQ(Doc().refineMode, 0);
+    EXPECT_EQ(Doc().stage, 2500);
+    EXPECT_NE(Frame().modelDialog, nullptr);
+    EXPECT_EQ(Doc().kernel2D->FileBytes(), bytes);
+    EXPECT_EQ(hashes(), before);
+    EXPECT_EQ(Check(), std::vector<std::string>{});
+}
