@@ -76,7 +76,8 @@ bool bindByRay(head3& head, const CString& name, double weight, const vector3<do
             fp.extra = -1;
         }
         if (fp.isFixed()) {
-            remove_featurepoint(f);
+            // Off its vertex (the point itself stays).
+            if (head.vertices[fp.vtx].featurepoint == f) head.vertices[fp.vtx].featurepoint = -1;
             fp.vtx = -1;
         }
         fp.set_extrapoint(t, bary, roughConversion);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "model/octree.h"
+#include "model/topology.h"
 #include "tests/app/flow_fixture.h"
 
 namespace {
@@ -196,4 +198,89 @@ TEST_F(PointPageTest, PictureEditorNextTakesTheSliders) {
     EXPECT_EQ(App().proMode, 0);
     EXPECT_EQ(Page(IDD_FEATURES2PS), nullptr);
     App().pictureEditorMode = 0;
+}
+
+TEST_F(PointPageTest, PreparedHeadAsksEachMainPointOnPhotoThenHead) {
+    CFaceDoc& d = Doc();
+    driver.Run([&] { d.LoadTHEResource(101, true); });
+    head3& head = *d.kernel3D->head;
+    head.set_actual();
+    std::vector<Row> mains;
+    for (const Row& r : table())
+        if (r.kind == 3 && GoodInfoCode(0, CString(r.code.c_str()))) mains.push_back(r);
+    ASSERT_EQ(mains.size(), 3u);
+    // The prepared head: template 101 without its main points (where they
+    // were is kept for the clicks on the head).
+    std::map<std::string, vector3<double>> onHead;
+    for (const Row& r : mains)
+        if (Index<featurepoint3> f = head.getFeaturepoint(r.code.c_str(), false); f != -1) {
+            onHead[r.code] = head.featurepoints[f].point();
+            RemoveFeaturepoint(f);
+        }
+    ASSERT_EQ(onHead.size(), 3u);
+    StartChoices prepared;
+    prepared.figure = 1159;
+    prepared.pro = false;
+    const std::string photo = MakePhoto(600, 800);
+    ASSERT_TRUE(LoadPhoto(photo, prepared));
+    ASSERT_EQ(d.templateId, 100);
+    EXPECT_EQ(App().proMode, 1);
+    HWND page = Page(IDD_FEATURES4);
+    ASSERT_NE(page, nullptr);
+    CDlgFeatures2& p = PointPage();
+    EXPECT_FALSE(p.singlePass);
+    head3& prep = *d.kernel3D->head;
+    prep.set_actual();
+    const auto marks = Marks();
+    for (const Row& r : mains) {
+        // On the photo first.
+        ASSERT_EQ(Frame().toolMode, 2) << r.code;
+        EXPECT_EQ(View3D().currentRow, -1);
+        EXPECT_EQ(brv::HeadlessDriver::Inspect(Control(page, 1140)).text,
+                  r.name + " - on left - right click to skip");
+        driver.Click(Orig2D().m_hWnd, ClientOf(marks.count(r.code) ? marks.at(r.code) : vector2<double>(300, 380)));
+        // Then on the head.
+        ASSERT_EQ(Frame().toolMode, 6) << r.code;
+        EXPECT_EQ(Frame().ActiveFaceView(), &View3D());
+        EXPECT_EQ(Orig2D().currentRow, -1);
+        EXPECT_EQ(brv::HeadlessDriver::Inspect(Control(page, 1140)).text,
+                  r.name + " - on right - right click to skip");
+        // The head view binds the point where it was clicked.
+        driver.Run([&] {
+            prep.set_actual();
+            prep.SetMinMax(false);
+            const vector3<double> at = onHead.at(r.code);
+            vector3<double> bary;
+            const Index<triangle> t = prep.octree().getfirstOnRay(vector3<double>(at.x, at.y, prep.boxMax.z + 100),
+                                                                  vector3<double>(0, 0, -1), 1e9, &bary);
+            ASSERT_NE(t, -1) << r.code;
+            const Index<featurepoint3> f = prep.addFeaturepoint(r.code.c_str(), true);
+            prep.featurepoints[f].set_extrapoint(t, bary, roughConversion);
+            prep.featurepoints[f].weight = r.weight;
+            add_featurepoint(f);
+            p.GetNextFeatureIfNeed();
+        });
+    }
+    EXPECT_EQ(Frame().tool, 1);
+    // Every other point of the group is now bound on the head too.
+    int bound = 0;
+    for (const Row& r : table()) {
+        if (r.kind == 3 || !GoodInfoCode(0, CString(r.code.c_str()))) continue;
+        const Index<featurepoint3> f = prep.getFeaturepoint(r.code.c_str(), false);
+        ASSERT_NE(f, -1) << r.code;
+        EXPECT_TRUE(prep.featurepoints[f].isRubber() || prep.featurepoints[f].isFixed()) << r.code;
+        ++bound;
+    }
+    EXPECT_GT(bound, 20);
+    // Step 2 keeps the points placed on the prepared head.
+    ClickId(page, 1141);
+    driver.Pump();
+    EXPECT_EQ(d.stage, 2000);
+    head3& after = *d.kernel3D->head;
+    after.set_actual();
+    for (const Row& r : mains) {
+        const Index<featurepoint3> f = after.getFeaturepoint(r.code.c_str(), false);
+        ASSERT_NE(f, -1) << r.code;
+        EXPECT_TRUE(after.featurepoints[f].isRubber()) << r.code;
+    }
 }
