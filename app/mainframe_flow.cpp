@@ -62,7 +62,7 @@ public:
     LongStep(const LongStep&) = delete;
     LongStep& operator=(const LongStep&) = delete;
     void Open(int high, const char* caption) {
-        if (CDlgProgress* p = progressWindow()) p->Open(0, high, CString(caption), false);
+        if (CDlgProgress* p = progressWindow()) static_cast<svc::Progress*>(p)->Open(0, high, caption, false);
     }
     void Step(int label) {
         if (CDlgProgress* p = progressWindow()) p->Step(label);

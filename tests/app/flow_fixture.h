@@ -13,10 +13,29 @@
 #include "dialogs/dlgcrop.h"
 #include "dialogs/dlgfeatures2.h"
 #include "dialogs/dlgfeatures3.h"
+#include "dialogs/dlgprogress.h"
 #include "tests/views/view_host.h"
+
+// The shared progress window, each opening written down.
+struct RecordingProgress : CDlgProgress {
+    using CDlgProgress::CDlgProgress;
+    std::vector<std::pair<std::string, int>> opened;
+    int Open(int low, int high, const std::string& caption, bool stop) override {
+        opened.emplace_back(caption, high - low);
+        return CDlgProgress::Open(low, high, caption, stop);
+    }
+};
 
 class FlowTest : public ViewsTest {
 protected:
+    // The application's progress window replaced by a recording one.
+    RecordingProgress* RecordProgress() {
+        auto* p = new RecordingProgress(&Frame());
+        delete App().progressDialog;
+        App().progressDialog = p;
+        return p;
+    }
+
     // The photo file ImageMagick writes (w x h, JPEG).
     std::string MakePhoto(int w = 1200, int h = 1600, const std::string& builtin = "logo:") {
         const std::string path = tmp_.path() + "/photo.jpg";

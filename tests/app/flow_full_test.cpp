@@ -10,6 +10,7 @@ TEST_F(FlowTest, PhotoToModelledHeadThroughTheUsersInput) {
     ShowAlone(Orig2D(), 1600, 900);
     const std::string photo = MakePhoto();
     ASSERT_FALSE(photo.empty());
+    RecordingProgress* progress = RecordProgress();
     std::vector<int> stages{Doc().stage};
     StartChoices choices;
     choices.crop = CRect(20, 10, 500, 400);
@@ -86,4 +87,7 @@ TEST_F(FlowTest, PhotoToModelledHeadThroughTheUsersInput) {
     ASSERT_GT(checked, 10);
     EXPECT_LT(sum / checked, 6.0);
     EXPECT_FALSE(driver.Backend().WaitCursorShown());
+    std::vector<std::pair<std::string, int>> want{
+        {"Searching perspective", 10}, {"Changing geometry", 15}, {"Applying texture", 27}};
+    EXPECT_EQ(progress->opened, want);
 }
