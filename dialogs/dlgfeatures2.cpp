@@ -31,7 +31,17 @@ struct PointRow {
     CString name;
 };
 
+// The page's table: the head table while a head OBJ was imported.
 std::vector<PointRow> pointRows() {
+    svc::AppState& app = svc::app().state();
+    const int32_t keptImport = app.headImport;
+    CFaceApp* faceApp = FaceApp();
+    if (faceApp && faceApp->objHeadImported) app.headImport = 1;
+    struct Restore {
+        svc::AppState& app;
+        int32_t kept;
+        ~Restore() { app.headImport = kept; }
+    } restore{app, keptImport};
     std::vector<PointRow> rows;
     PointRow r;
     for (int n = 0; GetFeaturePointInfo(n, &r.code, nullptr, &r.weight, &r.kind, &r.px, &r.py, &r.p2x, &r.p2y, &r.name);

@@ -284,3 +284,64 @@ TEST_F(PointPageTest, PreparedHeadAsksEachMainPointOnPhotoThenHead) {
         EXPECT_TRUE(after.featurepoints[f].isRubber()) << r.code;
     }
 }
+
+TEST_F(PointPageTest, ImportedHeadPlacesOnTheHeadOnly) {
+    CFaceDoc& d = Doc();
+    d.templateId = 122;
+    driver.Run([&] { d.LoadTHEResource(122, true); });
+    head3& head = *d.kernel3D->head;
+    head.set_actual();
+    // The head as an OBJ gives it: no named points.
+    std::vector<Index<featurepoint3>> all;
+    for (int k = head.featurepoints.first(); k != -1; k = head.featurepoints.nextOf(k)) all.push_back(k);
+    for (Index<featurepoint3> f : all) RemoveFeaturepoint(f);
+    App().objHeadImported = 1;
+    d.stage = 1000;
+    driver.Run([&] { Frame().OnProperties(); });
+    HWND page = Page(IDD_FEATURES2);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(brv::HeadlessDriver::Inspect(Control(page, 1141)).text, "OK");
+    EXPECT_EQ(brv::HeadlessDriver::Inspect(Control(page, 1110)).text, "Again");
+    for (int id : {380, 388, 1107, 1111, 1109, 1096})
+        EXPECT_FALSE(brv::HeadlessDriver::Inspect(Control(page, id)).visible) << id;
+    // The three main points start on the surface, not yet placed by the user.
+    std::vector<std::string> mains;
+    {
+        svc::app().state().headImport = 1;
+        CString code;
+        int kind = 0;
+        for (int n = 0; GetFeaturePointInfo(n, &code, nullptr, nullptr, &kind); ++n)
+            if (kind != 0) mains.push_back(std::string(code.View()));
+        svc::app().state().headImport = 0;
+    }
+    ASSERT_EQ(mains.size(), 3u);
+    for (const std::string& m : mains) {
+        const Index<featurepoint3> f = head.getFeaturepoint(m.c_str(), false);
+        ASSERT_NE(f, -1) << m;
+        EXPECT_TRUE(head.featurepoints[f].isRubber()) << m;
+        EXPECT_EQ(head.featurepoints[f].used, -1) << m;
+    }
+    EXPECT_EQ(Frame().toolMode, 6);
+    EXPECT_EQ(Frame().tool, 0);
+    // Too few placed: the page says so and stays.
+    ClickId(page, 1141);
+    auto boxes = driver.Backend().EventsOf(brv::HeadlessBackend::Event::kMessageBox);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Not enough point");
+    EXPECT_NE(Page(IDD_FEATURES2), nullptr);
+    // The user confirms the three on the head: the rest follow.
+    driver.Run([&] {
+        for (const std::string& m : mains) head.featurepoints[head.getFeaturepoint(m.c_str(), false)].used = 1;
+        Frame().pointDialog->GetNextFeatureIfNeed();
+    });
+    int placed = 0;
+    for (int k = head.featurepoints.first(); k != -1; k = head.featurepoints.nextOf(k))
+        placed += head.featurepoints[k].used == 1;
+    EXPECT_GT(placed, 10);
+    ClickId(page, 1141);
+    driver.Pump();
+    EXPECT_EQ(d.stage, 2500);
+    EXPECT_EQ(Page(IDD_FEATURES2), nullptr);
+    EXPECT_NE(Page(IDD_AGE), nullptr);
+    App().objHeadImported = 0;
+}
