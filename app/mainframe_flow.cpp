@@ -639,11 +639,14 @@ void CMainFrame::OnPictFromTemp() {
         projected.push_back({code, at});
     }
     CRect client;
-    v3->GetClientRect(&client);
+    GetClientRect(&client);
     const int w = (client.Width() / 2) / 4 * 4 + 4, h = client.Height() / 4 * 4 + 4;
-    CWinBmp shot;
+    // The view's picture from the top-left corner, as its projections are.
+    CWinBmp shot, rendered;
     shot.Create(w, h, 32, false);
-    if (!v3->MakeWinBmp(shot)) shot.Create(w, h, 32, false);
+    if (v3->MakeWinBmp(rendered))
+        for (int y = 0; y < std::min(h, rendered.GetHeight()); ++y)
+            for (int x = 0; x < std::min(w, rendered.GetWidth()); ++x) shot.SetPixel(x, y, rendered.GetPixel(x, y));
     doc->photoNumber = kept;
     CKernel2D& k = *doc->kernel2D;
     if (doc->photoNumber <= 0) k.SaveOrigPhoto();

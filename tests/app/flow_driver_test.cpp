@@ -264,3 +264,33 @@ TEST_F(FlowStepsTest, AutomaticLinesNeedTwoPoints) {
     driver.Run([&] { Frame().CreateAutomaticLines(); });
     EXPECT_EQ(m.photoLines.count(), count);
 }
+
+TEST_F(FlowStepsTest, PresentViewBecomesTheRefinementPhoto) {
+    ASSERT_TRUE(StartProgram());
+    CFaceDoc& d = Doc();
+    d.templateId = 122;
+    driver.Run([&] { d.LoadTHEResource(122, true); });
+    driver.Run([&] { Frame().OnViews2A(); });
+    SizeFrameClient(1211, 811);
+    d.stage = 2500;
+    driver.Run([&] { Frame().OnPictFromTemp(); });
+    driver.Pump();
+    CRect client;
+    Frame().GetClientRect(&client);
+    CKernel2D& k = *d.kernel2D;
+    EXPECT_EQ(k.right, (client.Width() / 2) / 4 * 4 + 4);
+    EXPECT_EQ(k.bottom, client.Height() / 4 * 4 + 4);
+    EXPECT_EQ(k.photo.GetHeight(), 768);
+    EXPECT_EQ(d.photoNumber, 1);
+    EXPECT_EQ(d.refineMode, 1);
+    EXPECT_EQ(d.stage, 2000);
+    EXPECT_NE(Page(IDD_FEATURES3), nullptr);
+    head2& m = *k.head;
+    EXPECT_GT(m.photoPoints.count(), 10);
+    for (int q = m.photoPoints.first(); q != -1; q = m.photoPoints.nextOf(q)) {
+        const vector2<double> p = m.photoPoints[q].position;
+        EXPECT_TRUE(p.x >= 0 && p.y >= 0 && p.x < k.photo.GetWidth() && p.y < k.photo.GetHeight())
+            << m.photoPoints[q].name();
+    }
+    EXPECT_FALSE(driver.Backend().WaitCursorShown());
+}
