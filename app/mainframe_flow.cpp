@@ -295,7 +295,7 @@ void CMainFrame::OnCameraMode() {
     if (doc->stage > 1000) {
         if (doc->stage >= 2500) {
             doc->stage = 2000;
-            if (doc->templateId != 100) doc->LoadTHEResource(unsigned(doc->templateId), false);
+            doc->LoadTHEResource(unsigned(doc->templateId), false);
             ChangeViews(true);
             OnViews2();
         } else {

@@ -237,7 +237,11 @@ protected:
         if (std::system(("/usr/bin/convert " + builtin + " -quality 92 " + jpeg + " 2>/dev/null").c_str()) != 0)
             return *why = "ImageMagick", false;
         int loaded = 0;
+        // The whole picture, as without a start page.
+        svc::StartPage* page = svc::startPage();
+        svc::setStartPage(nullptr);
         driver.Run([&] { loaded = d.kernel2D->LoadPicFile(CString(jpeg.c_str())); });
+        svc::setStartPage(page);
         std::remove(jpeg.c_str());
         if (!loaded) return *why = "photo", false;
         d.kernel2D->InitPicture();
