@@ -494,6 +494,17 @@ void CMainFrame::OnBackPicture() {
     CDlgCrop page(this, &k.photo, &s.left, &s.top, &s.right, &s.bottom, &s.quarterTurns, &s.mirrorLeftRight,
                   &s.mirrorTopBottom, doc->kernel3D->head);
     if (page.DoModal() != IDOK || s.left < 0) return;
+    if (!page.smallTurn) {
+        // The page turned the photo as the record already had it: the
+        // record's turns and flips come first (a quarter turn after a flip
+        // is the other flip before it).
+        const bool odd = s.quarterTurns % 2 != 0;
+        const int lr = s.mirrorLeftRight ^ (odd ? flipTB : flipLR);
+        const int tb = s.mirrorTopBottom ^ (odd ? flipLR : flipTB);
+        s.quarterTurns = (s.quarterTurns + turns) % 4;
+        s.mirrorLeftRight = lr;
+        s.mirrorTopBottom = tb;
+    }
     doc->SetTitle(doc->state().name);
     k.left = s.left, k.top = s.top, k.right = s.right, k.bottom = s.bottom;
     k.loadLeft = s.left, k.loadTop = s.top, k.loadRight = s.right, k.loadBottom = s.bottom;

@@ -156,3 +156,39 @@ TEST_F(FlowCancelTest, CancelledRefinementPhotoLeavesTheModelledHead) {
     EXPECT_EQ(hashes(), before);
     EXPECT_EQ(Check(), std::vector<std::string>{});
 }
+
+TEST_F(FlowCancelTest, BackToTheStartPageKeepsTheOrientationOfTheRecord) {
+    // Turned left on the first start page; on the second one flipped.
+    StartChoices first;
+    driver.OnNextModal([this, first](HWND d) {
+        driver.ClickControl(Control(d, 370));
+        FillStartPage(d, first);
+    });
+    driver.Run([&] { Doc().LoadPicFile(CString(photo_.c_str())); });
+    driver.Pump();
+    ASSERT_EQ(Doc().kernel2D->quarterTurns, 1);
+    CWinBmp shown;
+    driver.OnNextModal([&](HWND d) {
+        driver.ClickControl(Control(d, 372));
+        driver.ClickControl(Control(d, 371));
+        driver.ClickControl(Control(d, IDOK));
+        shown = Doc().kernel2D->photo;  // the page's picture, before scaling
+    });
+    ClickId(Page(IDD_FEATURES2), 1107);
+    driver.Pump();
+    ASSERT_EQ(Doc().stage, 1000);
+    CKernel2D& k = *Doc().kernel2D;
+    CWinBmp rebuilt;
+    ASSERT_GT(k.LoadOrigBmp(&rebuilt, 2, 0, 0), 0);
+    ASSERT_EQ(rebuilt.GetWidth(), shown.GetWidth());
+    ASSERT_EQ(rebuilt.GetHeight(), shown.GetHeight());
+    int differ = 0;
+    for (int y = 0; y < shown.GetHeight(); ++y)
+        for (int x = 0; x < shown.GetWidth(); ++x) {
+            const CPixel32 a = rebuilt.GetPixel(x, y), b = shown.GetPixel(x, y);
+            differ += a.GetR() != b.GetR() || a.GetG() != b.GetG() || a.GetB() != b.GetB();
+        }
+    EXPECT_EQ(differ, 0);
+    EXPECT_EQ(k.quarterTurns, 0);
+    EXPECT_EQ(Check(), std::vector<std::string>{});
+}
