@@ -16,6 +16,15 @@
 #include "dialogs/dlgprogress.h"
 #include "tests/views/view_host.h"
 
+// The known camera of the flow's photos: turned a little, far enough for
+// the whole head.
+inline ProjectionCore FlowCamera(int w, int h) {
+    vector3<double> eye, center, up;
+    CalculateEyeFromAngles({0, 0, 640}, {0, 0, 0}, {0, 1, 0}, -6 * M_PI / 180, 12 * M_PI / 180, 0, &eye, &center,
+                           &up);
+    return pipeline::Run::cameraOver(w, h, eye, center, up, 28.0);
+}
+
 // The shared progress window, each opening written down.
 struct RecordingProgress : CDlgProgress {
     using CDlgProgress::CDlgProgress;
@@ -125,13 +134,7 @@ protected:
         return out;
     }
 
-    // The known camera: turned a little, far enough for the whole head.
-    static ProjectionCore Camera(int w, int h) {
-        vector3<double> eye, center, up;
-        CalculateEyeFromAngles({0, 0, 640}, {0, 0, 0}, {0, 1, 0}, -6 * M_PI / 180, 12 * M_PI / 180, 0, &eye, &center,
-                               &up);
-        return pipeline::Run::cameraOver(w, h, eye, center, up, 28.0);
-    }
+    static ProjectionCore Camera(int w, int h) { return FlowCamera(w, h); }
 
     // The marks: the head's named points through the known camera, in
     // working-photo pixels.
