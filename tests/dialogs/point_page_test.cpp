@@ -187,6 +187,15 @@ TEST_F(PointPageTest, PictureEditorNextTakesTheSliders) {
     ASSERT_NE(d, nullptr);
     const auto marks = Marks();
     PlaceAskedPoints(marks);
+    // The scale labels are painted under each slider.
+    driver.Run([&] { CWnd::FromHandle(d)->RedrawWindow(); });
+    for (int id : {1087, 1102}) {
+        CRect r = brv::HeadlessDriver::Inspect(Control(d, id)).rect;
+        int ink = 0;
+        for (int y = r.bottom; y < r.bottom + 14; ++y)
+            for (int x = r.left; x < r.right; ++x) ink += brv::HeadlessDriver::Pixel(d, x, y) == RGB(0, 0, 0);
+        EXPECT_GT(ink, 30) << id;
+    }
     driver.DragSlider(Control(d, 1087), 4);
     driver.DragSlider(Control(d, 1102), 2);
     ClickId(d, 1096);
