@@ -142,8 +142,9 @@ public:
     void FeatureToolPhoto();
     void FeatureToolPhotoEx();
     void CreateAutomaticLines();
-    // Opens (or closes) the step-3 model page.
-    void OpenModelPage();
+    // Step 3's model page: the model page's own opener when one is
+    // installed, else a page on its layout (opened, or closed when open).
+    void ShowModelPage();
     // The project a refinement keeps to go back to ("$23_4.tmp").
     static CString KeptStatePath();
     // A refinement whose new photo was not taken (its photo dialog or start

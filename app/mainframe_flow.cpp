@@ -410,10 +410,14 @@ void CMainFrame::OnMedalMode() {
     showMarks(doc, false, false);
     HideModelessDialogs();
     if (doc->stage > 1000) Model();
-    OpenModelPage();
+    ShowModelPage();
 }
 
-void CMainFrame::OpenModelPage() {
+void CMainFrame::ShowModelPage() {
+    if (modelPageOpener) {
+        OpenModelPage();
+        return;
+    }
     if (!modelDialog) modelDialog = new CDlgLaserSize(UINT(IDD_MODEL));
     if (isOpen(modelDialog)) {
         CWnd* p = modelDialog;
@@ -618,7 +622,7 @@ void CMainFrame::CancelRefinement() {
     doc->stage = 2500;
     for (CFaceView* v : {doc->GetViewOrigPhoto(), doc->GetViewOrig2D()})
         if (v) v->FitInView();
-    if (!isOpen(modelDialog)) OpenModelPage();
+    if (!isOpen(modelDialog)) ShowModelPage();
 }
 
 void CMainFrame::OnPictFromTemp() {

@@ -742,7 +742,7 @@ void CDlgFeatures2::OnBack() {
     d->stage = 2500;
     if (f) f->refining = 0;
     pages::ClosePage(this);
-    if (f) f->OpenModelPage();
+    if (f) f->ShowModelPage();
 }
 
 BOOL CDlgFeatures2::DestroyWindow() {

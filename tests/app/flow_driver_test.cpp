@@ -50,6 +50,8 @@ protected:
         app->AddDocTemplate(t);
         driver.Run([&] { t->OpenDocumentFile(nullptr); });
         ASSERT_NE(app->Frame(), nullptr);
+        // No first tick: the commands are sent by the tests.
+        driver.Run([&] { Frame().KillTimer(kStartTimer); });
     }
     void TearDown() override {
         recording = false;

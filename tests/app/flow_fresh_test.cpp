@@ -16,23 +16,38 @@ CPoint clientOf(const vector2<double>& p) {
     return CPoint(int(std::lround(c.x)), int(std::lround(c.y)));
 }
 
-void runFlow(fresh::Child& c, const std::string& photo) {
+// The first tick's photo dialog answers the photo; its start page is
+// filled as a user does.
+void answerPhoto(fresh::Child& c, const std::string& photo) {
     brv::HeadlessDriver& driver = c.driver;
-    CMainFrame& frame = *dynamic_cast<CMainFrame*>(AfxGetMainWnd());
-    CFaceDoc& doc = *actdoc;
-    driver.Run([&] { frame.ShowWindow(SW_RESTORE); });
-    driver.Run([&] { frame.MoveWindow(0, 0, 1700, 1000); });
-    driver.Pump();
-    c.Put("stage.start", doc.stage);
-    driver.OnNextModal([&](HWND d) {
+    driver.OnNextFileDialog([photo](brv::FileDialogSession& s) { return s.Accept(photo) ? IDOK : IDCANCEL; });
+    driver.OnNextModal([&driver](HWND d) {
         driver.ClickControl(brv::HeadlessDriver::FindControl(d, 1096));
         driver.ClickControl(brv::HeadlessDriver::FindControl(d, 1153));
         driver.ClickControl(brv::HeadlessDriver::FindControl(d, 1115));
+        HWND edit = brv::HeadlessDriver::FindControl(d, 1114);
+        driver.ClickControl(edit);
+        driver.Key(VK_END);
+        for (int k = 0; k < 20; ++k) driver.Key(VK_BACK);
+        driver.Type("anna");
         driver.ClickControl(brv::HeadlessDriver::FindControl(d, IDOK));
     });
-    driver.Run([&] { doc.LoadPicFile(CString(photo.c_str())); });
+}
+
+void runFlow(fresh::Child& c) {
+    brv::HeadlessDriver& driver = c.driver;
+    CMainFrame& frame = *dynamic_cast<CMainFrame*>(AfxGetMainWnd());
+    CFaceDoc& doc = *actdoc;
+    // The first tick asks for the photo (answered before the start).
+    if (doc.stage == 0) {
+        driver.AdvanceClock(400);
+        driver.Pump();
+    }
+    driver.Run([&] { frame.ShowWindow(SW_RESTORE); });
+    driver.Run([&] { frame.MoveWindow(0, 0, 1700, 1000); });
     driver.Pump();
     c.Put("stage.photo", doc.stage);
+    c.Put("name", doc.state().name);
     // The marks through the known camera.
     const int w = doc.kernel2D->photo.GetWidth(), h = doc.kernel2D->photo.GetHeight();
     const ProjectionCore known = FlowCamera(w, h);
@@ -80,8 +95,11 @@ TEST(FlowFreshTest, TheWholeFlowInAFreshProcessEndsWithZero) {
     o.args = {"--full"};
     o.configHome = config.path();
     o.tmpDir = tmp.path();
-    o.before = [](fresh::Child& c) { c.driver.Backend().SetClock(1110000000, 5000); };
-    o.steps = {[photo](fresh::Child& c) { runFlow(c, photo); }};
+    o.before = [photo](fresh::Child& c) {
+        c.driver.Backend().SetClock(1110000000, 5000);
+        answerPhoto(c, photo);
+    };
+    o.steps = {[](fresh::Child& c) { runFlow(c); }};
     o.onExit = [](fresh::Child& c, int code) { c.Put("exit", code); };
     o.timeoutSeconds = 300;
     const fresh::Result r = fresh::Run(o);
@@ -89,8 +107,8 @@ TEST(FlowFreshTest, TheWholeFlowInAFreshProcessEndsWithZero) {
     EXPECT_EQ(r.signal, 0);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.Get("exit"), "0");
-    EXPECT_EQ(r.Get("stage.start"), "0");
     EXPECT_EQ(r.Get("stage.photo"), "1000");
+    EXPECT_EQ(r.Get("name"), "anna");
     EXPECT_EQ(r.Get("asked"), "3");
     EXPECT_EQ(r.Get("stage.camera"), "2000");
     EXPECT_EQ(r.Get("curvePage"), "1");

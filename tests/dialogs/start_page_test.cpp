@@ -34,6 +34,10 @@ protected:
     void SetUp() override {
         ShellTest::SetUp();
         ASSERT_TRUE(Start({"--full"}));
+        // The first tick's photo and head dialogs, cancelled.
+        CancelStartDialogs();
+        driver.AdvanceClock(400);
+        driver.Pump();
     }
 
     // The photo record of a w x h BMP in the kernel; the decoded picture.
