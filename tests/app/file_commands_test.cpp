@@ -224,6 +224,8 @@ TEST_F(FileCommandsTest, PhotoImportOkCancelAndTheHeadInstead) {
     std::string bmp = files::BmpBytes(filestest::FilesTest::picture(300, 200));
     std::ofstream(dir() + "/face.bmp", std::ios::binary) << bmp;
     answer(3, dir() + "/face.bmp");
+    // The start page after the photo: Next.
+    driver.OnNextModal([this](HWND d) { driver.ClickControl(brv::HeadlessDriver::FindControl(d, IDOK)); });
     run(&CMainFrame::OnImportPic);
     EXPECT_EQ(seen, (std::vector<std::string>{"JPEG f\xC3\xA1jlok (*.jpg)|*.jpg", "TIFF f\xC3\xA1jlok (*.tif)|*.tif",
                                               "BMP f\xC3\xA1jlok (*.bmp)|*.bmp", "GIF f\xC3\xA1jlok (*.gif)|*.gif",
