@@ -141,13 +141,18 @@ TEST_F(FlowCancelTest, CancelledRefinementPhotoLeavesTheModelledHead) {
     const uint64_t before = hashes();
     const std::vector<uint8_t> bytes = Doc().kernel2D->FileBytes();
     // "Use New Photo", then the new photo's start page is left by Escape.
-    driver.Run([&] { Frame().OnPictFromOther(); });
-    EXPECT_EQ(Frame().refining, 1);
-    EXPECT_EQ(Doc().photoNumber, 1);
     const std::string other = MakePhoto(800, 600, "wizard:");
-    driver.OnNextModal([this](HWND) { driver.Key(VK_ESCAPE); });
-    driver.Run([&] { Doc().LoadPicFile(CString(other.c_str())); });
-    driver.Pump();
+    int refiningThen = 0, photoNumberThen = 0;
+    LoadPhotoWith(
+        other,
+        [&](HWND) {
+            refiningThen = Frame().refining;
+            photoNumberThen = Doc().photoNumber;
+            driver.Key(VK_ESCAPE);
+        },
+        ID_PICT_FROM_OTHER);
+    EXPECT_EQ(refiningThen, 1);
+    EXPECT_EQ(photoNumberThen, -1);  // the start page shows it negative
     EXPECT_EQ(Doc().photoNumber, 0);
     EXPECT_EQ(Doc().refineMode, 0);
     EXPECT_EQ(Doc().stage, 2500);
@@ -160,12 +165,10 @@ TEST_F(FlowCancelTest, CancelledRefinementPhotoLeavesTheModelledHead) {
 TEST_F(FlowCancelTest, BackToTheStartPageKeepsTheOrientationOfTheRecord) {
     // Turned left on the first start page; on the second one flipped.
     StartChoices first;
-    driver.OnNextModal([this, first](HWND d) {
+    LoadPhotoWith(photo_, [this, first](HWND d) {
         driver.ClickControl(Control(d, 370));
         FillStartPage(d, first);
     });
-    driver.Run([&] { Doc().LoadPicFile(CString(photo_.c_str())); });
-    driver.Pump();
     ASSERT_EQ(Doc().kernel2D->quarterTurns, 1);
     CWinBmp shown;
     driver.OnNextModal([&](HWND d) {

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -87,10 +88,17 @@ protected:
         if (c.button) ClickId(d, c.button);
     }
 
-    // Loads the photo as the photo command would, answering the start page.
+    // The photo through the photo command: its dialog answers the path,
+    // the start page is filled as given.
     bool LoadPhoto(const std::string& path, const StartChoices& c) {
-        driver.OnNextModal([this, c](HWND d) { FillStartPage(d, c); });
-        driver.Run([&] { Doc().LoadPicFile(CString(path.c_str())); });
+        return LoadPhotoWith(path, [this, c](HWND d) { FillStartPage(d, c); });
+    }
+    // The same with the start page driven by the script; the command's
+    // command id (the photo command, or the refinement's new photo).
+    bool LoadPhotoWith(const std::string& path, std::function<void(HWND)> startPage, UINT command = ID_IMPORT_PIC) {
+        driver.OnNextFileDialog([path](brv::FileDialogSession& s) { return s.Accept(path) ? IDOK : IDCANCEL; });
+        driver.OnNextModal(std::move(startPage));
+        driver.Run([&] { Frame().SendMessage(WM_COMMAND, command, 0); });
         driver.Pump();
         return Doc().stage == 1000;
     }

@@ -294,9 +294,18 @@ TEST_F(StartPageTest, BackAndCancelAndTheObjButton) {
         Open o;
         o.photo = Record(40, 30);
         Show(o);
+        // Code 2 asks for a new photo (cancelled here, and the head instead).
+        int asked = 0;
+        for (int k = 0; k < 2; ++k)
+            driver.OnNextFileDialog([&asked](brv::FileDialogSession&) {
+                ++asked;
+                return IDCANCEL;
+            });
         driver.ClickControl(brv::HeadlessDriver::FindControl(o.page->m_hWnd, 1107));
+        driver.Pump();
         EXPECT_EQ(o.r[0], -99);
         EXPECT_FALSE(::IsWindow(o.page->m_hWnd));
+        EXPECT_EQ(asked, 2);
     }
     {
         Open o;
