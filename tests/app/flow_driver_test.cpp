@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "flow_fixture.h"
+#include <filesystem>
+#include <fstream>
+
 #include "model/topology.h"
 
 namespace {
@@ -295,4 +298,29 @@ TEST_F(FlowStepsTest, PresentViewBecomesTheRefinementPhoto) {
             << m.photoPoints[q].name();
     }
     EXPECT_FALSE(driver.Backend().WaitCursorShown());
+}
+
+TEST_F(FlowStepsTest, DazFiguresAndTheExchangeSideFiles) {
+    ASSERT_TRUE(StartProgram());
+    const std::string exchangeDir = tmp_.path() + "/prog/resources/Brivanta";
+    std::filesystem::create_directories(exchangeDir);
+    std::filesystem::create_directories(tmp_.path() + "/prog/bin");
+    svc::app().state().programFolder = tmp_.path() + "/prog/bin/";
+    App().dazMode = 2;
+    CFaceDoc& d = Doc();
+    for (const char* figure : {"M3", "V4", "Other"}) {
+        for (const char* ext : {"bmp", "dsx"}) std::ofstream(exchangeDir + "/kv3d." + ext) << "x";
+        driver.Run([&] { d.kernel3D->head->clear(); });
+        App().dazFigure = figure;
+        d.photoNumber = 0;
+        d.stage = 1000;
+        driver.Run([&] { Frame().FeatureToolPhoto(); });
+        for (const char* ext : {"bmp", "dsx"})
+            EXPECT_FALSE(std::filesystem::exists(exchangeDir + "/kv3d." + ext)) << figure << ext;
+        // M3 and V4 bring their template; "Other" without an exchange file none.
+        EXPECT_EQ(d.kernel3D->head->vertices.count() > 0, std::string(figure) != "Other") << figure;
+        EXPECT_NE(Page(IDD_FEATURES2), nullptr) << figure;
+        driver.Run([&] { Frame().HideModelessDialogs(); });
+    }
+    App().dazMode = 0;
 }
