@@ -259,11 +259,15 @@ TEST_F(FlowStepsTest, AutomaticLinesNeedTwoPoints) {
     bool sharedPoint = false;
     for (int k = 0; k < first.size(); ++k)
         if (second.size() > 0 && first[k] == second[0]) sharedPoint = true;
-    if (!sharedPoint) EXPECT_EQ(m.photoLines.get(automatic[1].c_str()), -1);
+    if (!sharedPoint) {
+        EXPECT_EQ(m.photoLines.get(automatic[1].c_str()), -1);
+    }
     // The head's lines: made from its bound points (kept when present).
     const Index<featureline3> l3 = head.getFeatureline(automatic[0].c_str(), true);
     ASSERT_NE(l3, -1);
-    if (!firstOnHead) EXPECT_GE(head.featurelines[l3].count(), 2);
+    if (!firstOnHead) {
+        EXPECT_GE(head.featurelines[l3].count(), 2);
+    }
     // A second run leaves what exists.
     const int count = m.photoLines.count();
     driver.Run([&] { Frame().CreateAutomaticLines(); });
