@@ -1,0 +1,71 @@
+#pragma once
+// The scenario player: a scenario is a text file, one step a line, played
+// against the program in fresh processes (tests/support/fresh_process.h),
+// each with the scenario's own XDG_CONFIG_HOME, TMPDIR and program folder.
+//
+//   # comment; $TMP $CONFIG $PROGRAM $FIX $OUT expand to the run's folders
+//   fixture NAME TEMPLATE YAW  (before the first process) a rendered photo with marks
+//   process ARGS...          a new process: the command line after the name ("a b": one word)
+//   clipboard FIXTURE        (before the start) the fixture's photo on the clipboard
+//   setting SECTION KEY VAL  (before the start) a value of the settings file
+//   photo FIXTURE            the fixture whose marks `mark` uses
+//   answer yes|no|ok|cancel  the next message box's answer
+//   file PATH | file cancel  the next file dialog's answer
+//   modal ... end            the lines between run in the next modal dialog
+//   menu ID                  a menu command (number or a name of app/ids.h's table below)
+//   button DIALOG CONTROL    a click on a control (DIALOG: layout number or frame;
+//                            inside modal: button CONTROL)
+//   slider DIALOG CONTROL P  the slider's thumb dragged to P
+//   key NAME [shift] [ctrl]  a key (a letter, a number or RETURN, ESCAPE, ...)
+//   type TEXT                typed into the focus window
+//   click VIEW X Y           a click in the view at photo pixel (X, Y)
+//   drag VIEW X1 Y1 X2 Y2    a drag in the view between photo pixels
+//   mark NAME [VIEW]         a click at the fixture's mark NAME (ViewOrig2D)
+//   close                    the frame's close box
+//   advance MS               the fake clock moves on
+//   expect stage|template|layout|view|mode|daz|photo V   the program's state now (photo: WxH)
+//   expect dialog N open|gone
+//   expect menus A,B,...     the menu bar's items
+//   expect exit N            (after the process) the exit hook's code
+//   expect box TEXT          a message box with that text was shown
+//   expect file PATH | nofile PATH | same PATH1 PATH2
+//   expect obj PATH          assimp reads it: vertices, faces, materials, map_Kd files exist
+//   expect bmp PATH W H      ImageMagick reads it at W x H
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/fixtures.h"
+
+namespace e2e {
+
+struct Line {
+    int number = 0;
+    std::vector<std::string> words;
+    std::string rest;  // the text after the first word
+    std::vector<Line> block;  // the lines of a modal block
+};
+
+struct Process {
+    std::vector<std::string> args;
+    std::vector<Line> before;     // clipboard, setting
+    std::vector<std::vector<Line>> steps;  // each run when the program waits for input
+    std::vector<Line> after;      // checks after the process ended
+};
+
+struct Folders {
+    std::string tmp, config, program, fixtures, out;
+};
+
+struct Scenario {
+    std::vector<FixtureSpec> fixtures;
+    std::vector<Process> processes;
+};
+
+// The scenario's text; false with the line's error.
+bool ParseScenario(const std::string& text, Scenario& out, std::string* error);
+
+// Plays every process in turn; the failures (empty: all well).
+std::vector<std::string> Play(const Scenario& s, const Folders& folders);
+
+}  // namespace e2e
