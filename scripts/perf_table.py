@@ -178,6 +178,8 @@ def main():
         return
     if not args.results:
         p.error("--results is needed")
+    if not os.path.isdir(args.results):
+        sys.exit("%s: no such folder of results" % args.results)
     cpu, cores, mesa = machine()
     today = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d")
     text = table(load_results(args.results), today, cpu, cores, mesa)
