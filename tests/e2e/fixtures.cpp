@@ -8,11 +8,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <sstream>
 
+#include "app/model_scope.h"
+#include "app/obj_export.h"
+#include "app/project_file.h"
 #include "fitting/projection.h"
+#include "seams/app.h"
 #include "framework/resources.h"
 #include "model/featuretables.h"
+#include "model/octree.h"
 #include "tests/views/view_fixtures.h"
 
 namespace e2e {
@@ -53,10 +60,18 @@ int render(const FixtureSpec& s, const std::string& dir) {
     std::remove(bmp.c_str());
     if (rc != 0) return 16;
 
-    // A point's photo pixel, then where the render shows it.
+    // A point's photo pixel, then where the render shows it; a point the
+    // head hides from the camera is not marked, as a user cannot see it.
     const ProjectionCore& core = r.core();
     std::ofstream marks(dir + "/" + s.name + ".marks");
     head3& h = v.head();
+    h.set_actual();
+    h.octree().fill();
+    auto hidden = [&](const vector3<double>& p) {
+        vector3<double> d = p - eye, bary, hit;
+        if (h.octree().getfirstOnRay(eye, d, 0, &bary, &hit) == -1) return false;
+        return (hit - eye).length() < d.length() - 0.5;
+    };
     CString code;
     int written = 0;
     for (int i = 0; GetFeaturePointInfo(i, &code); ++i) {
@@ -64,6 +79,7 @@ int render(const FixtureSpec& s, const std::string& dir) {
         Index<featurepoint3> fp = h.getFeaturepoint(code, true);
         if (fp == -1) continue;
         vector2<double> photo;
+        if (hidden(h.featurepoints[fp].point())) continue;
         if (!core.Coord3Dto2DBMP(h.featurepoints[fp].point(), photo)) continue;
         vector2<double> shown = core.photoToClient().traf(photo);
         char line[160];
@@ -75,23 +91,77 @@ int render(const FixtureSpec& s, const std::string& dir) {
     return written > 0 && marks ? 0 : 17;
 }
 
-}  // namespace
+int exportFigure(const std::string& name, double stretch, const std::string& dir) {
+    svc::app().state().pictureEditor = 0;
+    svc::FaceTables tables;
+    std::string why;
+    std::unique_ptr<head3> head;
+    {
+        files::CurrentModelScope scope;
+        head = files::LoadTemplateHead(122, tables, why);
+    }
+    if (!head) return 20;
+    head->set_actual();
+    auto t = std::make_unique<TextureImage>();
+    t->width = t->height = 256;
+    t->rgb.assign(size_t(256) * 256 * 3, 0);
+    for (size_t i = 0; i < t->rgb.size(); ++i) t->rgb[i] = static_cast<unsigned char>(150 + (i / 3) % 64);
+    head->texture = std::move(t);
+    files::ObjExportInputs in;
+    in.head = head.get();
+    in.tables = &tables;
+    in.variant = 1;
+    in.templateId = 122;
+    in.textureSize = 256;
+    const std::string path = dir + "/" + name + ".obj";
+    if (!files::SaveOBJFile(path, in, why)) return 21;
+    // x stretched in the vertex lines, the rest as written.
+    std::ifstream read(path);
+    std::ostringstream out;
+    out.imbue(std::locale::classic());
+    std::string line;
+    while (std::getline(read, line)) {
+        if (line.rfind("v ", 0) == 0) {
+            std::istringstream v(line.substr(2));
+            v.imbue(std::locale::classic());
+            double x = 0, y = 0, z = 0;
+            if (!(v >> x >> y >> z)) return 22;
+            char buf[128];
+            std::snprintf(buf, sizeof buf, "v %.6f %.6f %.6f", x * stretch, y, z);
+            line = buf;
+        }
+        out << line << "\n";
+    }
+    read.close();
+    std::ofstream(path, std::ios::trunc) << out.str();
+    return 0;
+}
 
-bool MakeFixture(const FixtureSpec& spec, const std::string& dir, std::string* why) {
+bool inChild(const std::function<int()>& work, const std::string& what, std::string* why) {
     std::fflush(nullptr);
     pid_t pid = ::fork();
     if (pid < 0) return *why = "fork", false;
-    if (pid == 0) ::_exit(render(spec, dir));
+    if (pid == 0) ::_exit(work());
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        *why = "render of " + spec.name + " failed: " +
+        *why = what + " failed: " +
                (WIFEXITED(status) ? "step " + std::to_string(WEXITSTATUS(status))
                                   : "signal " + std::to_string(WTERMSIG(status)));
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool MakeFigure(const std::string& name, double stretch, const std::string& dir, std::string* why) {
+    return inChild([&] { return exportFigure(name, stretch, dir); }, "export of " + name, why);
+}
+
+bool MakeFixture(const FixtureSpec& spec, const std::string& dir, std::string* why) {
+    return inChild([&] { return render(spec, dir); }, "render of " + spec.name, why);
 }
 
 std::map<std::string, Mark> ReadMarks(const std::string& path, std::vector<std::string>* order) {

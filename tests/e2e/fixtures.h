@@ -21,6 +21,11 @@ struct FixtureSpec {
 // render does not outlive it); true when both files were written.
 bool MakeFixture(const FixtureSpec& spec, const std::string& dir, std::string* why);
 
+// The template head 122 exported by the program as a plain OBJ (with its
+// material file and a grey texture) named <name>.obj in dir, every x
+// coordinate stretched by `stretch`: a figure as another program left it.
+bool MakeFigure(const std::string& name, double stretch, const std::string& dir, std::string* why);
+
 struct Mark {
     double x = 0, y = 0;
 };

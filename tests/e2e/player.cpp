@@ -5,6 +5,7 @@
 #include <assimp/scene.h>
 
 #include <array>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -23,6 +24,9 @@
 #include "fitting/kernel2d.h"
 #include "framework/filedialog.h"
 #include "framework/settings.h"
+#include "model/featuretables.h"
+#include "app/project_file.h"
+#include "tests/support/project_dump.h"
 #include "tests/e2e/fixtures.h"
 #include "tests/support/fresh_process.h"
 #include "views/faceview.h"
@@ -62,13 +66,14 @@ std::string readFile(const std::string& path) {
     return s.str();
 }
 
-bool isBefore(const std::string& w) { return w == "clipboard" || w == "setting"; }
+bool isBefore(const std::string& w) { return w == "clipboard" || w == "setting" || w == "copy"; }
 // Lines that only prepare the next action (they run with it, in its step).
 bool isPrepare(const std::string& w) { return w == "answer" || w == "file" || w == "modal" || w == "photo"; }
 bool isAfter(const Line& l) {
     if (l.words[0] != "expect" || l.words.size() < 2) return false;
     const std::string& k = l.words[1];
-    return k == "exit" || k == "file" || k == "nofile" || k == "same" || k == "obj" || k == "bmp" || k == "box";
+    return k == "exit" || k == "file" || k == "nofile" || k == "same" || k == "obj" || k == "bmp" || k == "box" ||
+           k == "samedump" || k == "objclose" || k == "objnear" || k == "objgroups";
 }
 
 const std::map<std::string, UINT>& commandNames() {
@@ -136,7 +141,8 @@ int answerCode(const std::string& w) {
 std::string expand(const std::string& s, const Folders& f) {
     std::string out = s;
     const std::pair<const char*, const std::string*> vars[] = {
-        {"$TMP", &f.tmp}, {"$CONFIG", &f.config}, {"$PROGRAM", &f.program}, {"$FIX", &f.fixtures}, {"$OUT", &f.out}};
+        {"$TMP", &f.tmp}, {"$CONFIG", &f.config}, {"$PROGRAM", &f.program},
+        {"$FIX", &f.fixtures}, {"$OUT", &f.out}, {"$DAZ", &f.daz}};
     for (const auto& [name, value] : vars)
         for (size_t at; (at = out.find(name)) != std::string::npos;) out.replace(at, std::strlen(name), *value);
     return out;
@@ -225,6 +231,14 @@ public:
             long pos = 0;
             if (w.size() <= next + 1 || !number(w[next + 1], &pos)) return fail(l, "slider position missing");
             if (HWND h = control(1)) c_.driver.DragSlider(h, int(pos));
+        } else if (verb == "clickin" || verb == "dragin") {
+            HWND h = control(1);
+            std::vector<int> v;
+            for (size_t k = next; k < w.size(); ++k) v.push_back(std::atoi(w[k].c_str()));
+            if (!h) return;
+            if (verb == "clickin" && v.size() == 2) c_.driver.Click(h, CPoint(v[0], v[1]));
+            else if (verb == "dragin" && v.size() == 4) c_.driver.Drag(h, CPoint(v[0], v[1]), CPoint(v[2], v[3]));
+            else fail(l, "coordinates");
         } else if (verb == "key") {
             UINT mods = 0;
             for (size_t k = 2; k < w.size(); ++k) mods |= w[k] == "shift" ? MK_SHIFT : w[k] == "ctrl" ? MK_CONTROL : 0;
@@ -243,8 +257,9 @@ public:
                 c_.driver.Drag(target->m_hWnd, at(target, v[0], v[1]), at(target, v[2], v[3]));
             else fail(l, "coordinates");
         } else if (verb == "mark") {
-            auto it = marks_.find(w.at(1));
-            if (it == marks_.end()) return fail(l, "no mark " + w[1]);
+            std::string name = w.size() > 1 ? w[1] : askedPoint();
+            auto it = marks_.find(name);
+            if (it == marks_.end()) return fail(l, "no mark \"" + name + "\"");
             CFaceView* target = view(w.size() > 2 ? w[2] : "ViewOrig2D");
             if (target) c_.driver.Click(target->m_hWnd, at(target, it->second.x, it->second.y));
         } else if (verb == "close") {
@@ -261,6 +276,14 @@ public:
     }
 
 private:
+    // The point table's row that the working-photo view places next.
+    std::string askedPoint() {
+        CFaceView* v = actdoc ? actdoc->GetViewOrig2D() : nullptr;
+        CString code;
+        if (!v || !GetFeaturePointInfo(v->currentRow, &code)) return "";
+        return str(code);
+    }
+
     void expect(const Line& l, HWND) {
         const std::vector<std::string>& w = l.words;
         if (w.size() < 3) return fail(l, "expect what?");
@@ -349,6 +372,75 @@ std::string checkObj(const std::string& path) {
     return "";
 }
 
+// The "v x y z" lines of an OBJ.
+std::vector<std::array<double, 3>> objVertices(const std::string& path) {
+    std::vector<std::array<double, 3>> out;
+    std::istringstream in(readFile(path));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("v ", 0) != 0) continue;
+        std::istringstream v(line.substr(2));
+        v.imbue(std::locale::classic());
+        std::array<double, 3> p{};
+        v >> p[0] >> p[1] >> p[2];
+        out.push_back(p);
+    }
+    return out;
+}
+
+std::string compareVertices(const std::string& a, const std::string& b, double tolerance, bool relative) {
+    auto va = objVertices(a), vb = objVertices(b);
+    if (va.empty() || va.size() != vb.size())
+        return a + " has " + std::to_string(va.size()) + " vertices, " + b + " " + std::to_string(vb.size());
+    if (relative) {
+        std::array<double, 3> lo = va[0], hi = va[0];
+        for (const auto& p : va)
+            for (int k = 0; k < 3; ++k) lo[k] = std::min(lo[k], p[k]), hi[k] = std::max(hi[k], p[k]);
+        double size = std::sqrt((hi[0] - lo[0]) * (hi[0] - lo[0]) + (hi[1] - lo[1]) * (hi[1] - lo[1]) +
+                                (hi[2] - lo[2]) * (hi[2] - lo[2]));
+        tolerance *= size;
+    }
+    for (size_t i = 0; i < va.size(); ++i) {
+        double d = relative ? std::sqrt((va[i][0] - vb[i][0]) * (va[i][0] - vb[i][0]) +
+                                        (va[i][1] - vb[i][1]) * (va[i][1] - vb[i][1]) +
+                                        (va[i][2] - vb[i][2]) * (va[i][2] - vb[i][2]))
+                            : std::max({std::fabs(va[i][0] - vb[i][0]), std::fabs(va[i][1] - vb[i][1]),
+                                        std::fabs(va[i][2] - vb[i][2])});
+        if (d > tolerance)
+            return "vertex " + std::to_string(i + 1) + " of " + a + " and " + b + " lie " + std::to_string(d) +
+                   " apart (allowed " + std::to_string(tolerance) + ")";
+    }
+    return "";
+}
+
+// Mesh and material names as assimp reads them.
+std::string objNames(const std::string& path) {
+    const aiScene* scene = aiImportFile(path.c_str(), aiProcess_ValidateDataStructure);
+    if (!scene) return "unreadable";
+    std::vector<std::string> meshes, materials;
+    for (unsigned m = 0; m < scene->mNumMeshes; ++m) meshes.push_back(scene->mMeshes[m]->mName.C_Str());
+    for (unsigned m = 0; m < scene->mNumMaterials; ++m) {
+        aiString name;
+        scene->mMaterials[m]->Get(AI_MATKEY_NAME, name);
+        materials.push_back(name.C_Str());
+    }
+    aiReleaseImport(scene);
+    std::sort(meshes.begin(), meshes.end());
+    std::sort(materials.begin(), materials.end());
+    std::string out = "meshes";
+    for (const std::string& m : meshes) out += " " + m;
+    out += "; materials";
+    for (const std::string& m : materials) out += " " + m;
+    return out;
+}
+
+std::string projectDump(const std::string& path) {
+    files::ProjectRecord record;
+    std::string why;
+    if (!files::ReadProjectFile(path, {}, record, why)) return "unreadable: " + why;
+    return testsupport::DumpProject(record, false);
+}
+
 std::string checkAfter(const Line& l, const fresh::Result& r) {
     const std::vector<std::string>& w = l.words;
     const std::string& what = w[1];
@@ -366,6 +458,15 @@ std::string checkAfter(const Line& l, const fresh::Result& r) {
     } else if (what == "obj") {
         std::string e = checkObj(w.at(2));
         if (!e.empty()) return at + e;
+    } else if (what == "samedump") {
+        std::string a = projectDump(w.at(2)), b = projectDump(w.at(3));
+        if (a != b || a.rfind("unreadable", 0) == 0) return at + "the dumps of " + w[2] + " and " + w[3] + " differ";
+    } else if (what == "objclose" || what == "objnear") {
+        std::string e = compareVertices(w.at(2), w.at(3), std::atof(w.at(4).c_str()), what == "objnear");
+        if (!e.empty()) return at + e;
+    } else if (what == "objgroups") {
+        std::string a = objNames(w.at(2)), b = objNames(w.at(3));
+        if (a != b) return at + w[2] + ": " + a + "; " + w[3] + ": " + b;
     } else if (what == "box") {
         std::string text = l.rest.substr(l.rest.find("box") + 4);
         if (r.Get("boxes").find("[" + text + "]") == std::string::npos)
@@ -417,6 +518,11 @@ bool ParseScenario(const std::string& text, Scenario& out, std::string* error) {
             } else {
                 block->push_back(l);
             }
+            continue;
+        }
+        if (verb == "figure") {
+            if (!out.processes.empty() || l.words.size() < 3) return bad("figure NAME STRETCH, before the processes");
+            out.figures.push_back({l.words[1], std::atof(l.words[2].c_str())});
             continue;
         }
         if (verb == "fixture") {
@@ -476,12 +582,17 @@ std::vector<std::string> Play(const Scenario& s, const Folders& folders) {
         std::vector<std::array<std::string, 3>> settings;
         for (const Line& raw : p.before) {
             Line l = expandLine(raw, folders);
-            if (l.words[0] == "clipboard") {
+            if (l.words[0] == "copy") {
+                std::error_code ec;
+                fs::create_directories(fs::path(l.words.at(2)).parent_path(), ec);
+                fs::copy_file(l.words[1], l.words[2], fs::copy_options::overwrite_existing, ec);
+                if (ec) failures.push_back(name + "line " + std::to_string(l.number) + ": copy: " + ec.message());
+            } else if (l.words[0] == "clipboard") {
                 std::string why;
                 clipboard = fixtureDib(folders.fixtures + "/" + l.words.at(1) + ".jpg",
                                        folders.out + "/clipboard.bmp", &why);
                 if (clipboard->empty()) failures.push_back(name + why);
-            } else if (l.words.size() >= 4) {
+            } else if (l.words[0] == "setting" && l.words.size() >= 4) {
                 settings.push_back({l.words[1], l.words[2], l.rest.substr(l.rest.find(l.words[3]))});
             }
         }

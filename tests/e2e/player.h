@@ -5,9 +5,11 @@
 //
 //   # comment; $TMP $CONFIG $PROGRAM $FIX $OUT expand to the run's folders
 //   fixture NAME TEMPLATE YAW  (before the first process) a rendered photo with marks
+//   figure NAME STRETCH      (before the first process) template 122 as OBJ, x stretched
 //   process ARGS...          a new process: the command line after the name ("a b": one word)
 //   clipboard FIXTURE        (before the start) the fixture's photo on the clipboard
 //   setting SECTION KEY VAL  (before the start) a value of the settings file
+//   copy FROM TO             (before the start) a file copied, its folder made
 //   photo FIXTURE            the fixture whose marks `mark` uses
 //   answer yes|no|ok|cancel  the next message box's answer
 //   file PATH | file cancel  the next file dialog's answer
@@ -16,11 +18,14 @@
 //   button DIALOG CONTROL    a click on a control (DIALOG: layout number or frame;
 //                            inside modal: button CONTROL)
 //   slider DIALOG CONTROL P  the slider's thumb dragged to P
+//   clickin DIALOG CONTROL X Y          a click in the control's client pixels
+//   dragin DIALOG CONTROL X1 Y1 X2 Y2   a drag there (inside modal: without DIALOG)
 //   key NAME [shift] [ctrl]  a key (a letter, a number or RETURN, ESCAPE, ...)
 //   type TEXT                typed into the focus window
 //   click VIEW X Y           a click in the view at photo pixel (X, Y)
 //   drag VIEW X1 Y1 X2 Y2    a drag in the view between photo pixels
-//   mark NAME [VIEW]         a click at the fixture's mark NAME (ViewOrig2D)
+//   mark [NAME [VIEW]]       a click at the fixture's mark NAME (ViewOrig2D);
+//                            without NAME the point the working-photo view asks for
 //   close                    the frame's close box
 //   advance MS               the fake clock moves on
 //   expect stage|template|layout|view|mode|daz|photo V   the program's state now (photo: WxH)
@@ -30,6 +35,10 @@
 //   expect box TEXT          a message box with that text was shown
 //   expect file PATH | nofile PATH | same PATH1 PATH2
 //   expect obj PATH          assimp reads it: vertices, faces, materials, map_Kd files exist
+//   expect samedump A B      the two projects read give equal dumps
+//   expect objclose A B TOL  the same vertex lines, each coordinate within TOL
+//   expect objnear A B REL   the same vertex count, each vertex within REL x A's size
+//   expect objgroups A B     assimp finds the same mesh and material names
 //   expect bmp PATH W H      ImageMagick reads it at W x H
 
 #include <string>
@@ -53,12 +62,20 @@ struct Process {
     std::vector<Line> after;      // checks after the process ended
 };
 
+// $TMP $CONFIG $PROGRAM $FIX $OUT, and $DAZ: where the DAZ Studio mode
+// keeps its exchange files.
 struct Folders {
-    std::string tmp, config, program, fixtures, out;
+    std::string tmp, config, program, fixtures, out, daz;
+};
+
+struct Figure {
+    std::string name;
+    double stretch = 1;
 };
 
 struct Scenario {
     std::vector<FixtureSpec> fixtures;
+    std::vector<Figure> figures;
     std::vector<Process> processes;
 };
 
