@@ -53,8 +53,9 @@ UNIT_TO_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1000.0}
 
 
 def clean(name):
-    """A benchmark's name without its repetition count."""
-    return re.sub(r"/repeats:\d+", "", name)
+    """A benchmark's name without its run settings (repetitions, iterations,
+    minimum time)."""
+    return re.sub(r"/(?:repeats|iterations|min_time|min_warmup_time):[^/_]*(?:\.\d+)?", "", name)
 
 
 def load_results(folder):

@@ -88,7 +88,10 @@ int render(const FixtureSpec& s, const std::string& dir) {
         ++written;
     }
     marks.close();
-    return written > 0 && marks ? 0 : 17;
+    // The point table's rows by number, for a player that sees only the asked row.
+    std::ofstream rows(dir + "/" + s.name + ".rows");
+    for (int i = 0; GetFeaturePointInfo(i, &code); ++i) rows << i << " " << std::string(code.View()) << "\n";
+    return written > 0 && marks && rows ? 0 : 17;
 }
 
 int exportFigure(const std::string& name, double stretch, const std::string& dir) {

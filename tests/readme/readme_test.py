@@ -86,6 +86,12 @@ class TableScript(unittest.TestCase):
             with open(os.path.join(results, "views_bench.json"), "w") as f:
                 json.dump({"benchmarks": [
                     {"name": "BM_3DView/6/repeats:3_median", "real_time": 20.0, "time_unit": "ms"}]}, f)
+            with open(os.path.join(results, "shell_bench.json"), "w") as f:
+                json.dump({"benchmarks": [
+                    {"name": "StartUpToTheArmedTimer/min_time:2.000", "real_time": 123.0, "time_unit": "ms"}]}, f)
+            with open(os.path.join(results, "qt_window_bench.xcb.json"), "w") as f:
+                json.dump({"benchmarks": [
+                    {"name": "StartToFrameVisible/xcb/iterations:10", "real_time": 1600.0, "time_unit": "ms"}]}, f)
             readme = os.path.join(d, "README.md")
             with open(readme, "w") as f:
                 f.write("# T\n\nbefore\n%s\nold table\n%s\nafter\n" % (BEGIN, END))
@@ -101,6 +107,9 @@ class TableScript(unittest.TestCase):
             self.assertEqual(row["Project save at 1024"][1:3], ["under 100 ms", "42 ms (met)"])
             self.assertEqual(row["Project open at 1024"][1:3], ["under 800 ms", "900 ms (missed)"])
             self.assertEqual(row["3D view redraw at 1024 x 768, textured (median)"][2], "20 ms (met)")
+            # Run settings in a name do not hide the benchmark.
+            self.assertEqual(row["Start-up to the armed timer (headless)"][2], "123 ms")
+            self.assertEqual(row["Start to the frame on screen, under xvfb"][2], "1.60 s (missed)")
             # A failed run and a missing program are not measured.
             self.assertEqual(row["OBJ variant 2 with texture and bump map"][2], "not measured")
             self.assertEqual(row["Template head read"][1:3], ["none set", "not measured"])
