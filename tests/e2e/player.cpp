@@ -73,7 +73,7 @@ bool isAfter(const Line& l) {
     if (l.words[0] != "expect" || l.words.size() < 2) return false;
     const std::string& k = l.words[1];
     return k == "exit" || k == "file" || k == "nofile" || k == "same" || k == "obj" || k == "bmp" || k == "box" ||
-           k == "samedump" || k == "objclose" || k == "objnear" || k == "objgroups";
+           k == "samedump" || k == "objclose" || k == "objnear" || k == "objgroups" || k == "xnear";
 }
 
 const std::map<std::string, UINT>& commandNames() {
@@ -270,6 +270,8 @@ public:
             c_.driver.AdvanceClock(uint64_t(ms));
         } else if (verb == "expect") {
             expect(l, dialog);
+        } else if (verb == "shot") {
+            // The screenshots are the xvfb player's.
         } else {
             fail(l, "unknown step " + verb);
         }
@@ -458,6 +460,8 @@ std::string checkAfter(const Line& l, const fresh::Result& r) {
     } else if (what == "obj") {
         std::string e = checkObj(w.at(2));
         if (!e.empty()) return at + e;
+    } else if (what == "xnear") {
+        // Checked by CompareRuns.
     } else if (what == "samedump") {
         std::string a = projectDump(w.at(2)), b = projectDump(w.at(3));
         if (a != b || a.rfind("unreadable", 0) == 0) return at + "the dumps of " + w[2] + " and " + w[3] + " differ";
@@ -648,6 +652,32 @@ std::vector<std::string> Play(const Scenario& s, const Folders& folders) {
         if (!exitExpected && r.exitCode != 0) failures.push_back(name + "exit code " + std::to_string(r.exitCode));
         if (!failures.empty()) break;
     }
+    return failures;
+}
+
+std::vector<std::string> CheckFiles(const Scenario& s, const Folders& folders) {
+    std::vector<std::string> failures;
+    fresh::Result none;
+    for (size_t pi = 0; pi < s.processes.size(); ++pi)
+        for (const Line& raw : s.processes[pi].after) {
+            Line l = expandLine(raw, folders);
+            const std::string& k = l.words[1];
+            if (k == "exit" || k == "box") continue;
+            std::string e = checkAfter(l, none);
+            if (!e.empty()) failures.push_back("process " + std::to_string(pi + 1) + ": " + e);
+        }
+    return failures;
+}
+
+std::vector<std::string> CompareRuns(const Scenario& s, const Folders& headless, const Folders& x) {
+    std::vector<std::string> failures;
+    for (const Process& p : s.processes)
+        for (const Line& l : p.after) {
+            if (l.words[1] != "xnear" || l.words.size() < 4) continue;
+            std::string e = compareVertices(expand(l.words[2], headless), expand(l.words[2], x),
+                                            std::atof(l.words[3].c_str()), true);
+            if (!e.empty()) failures.push_back("line " + std::to_string(l.number) + ": " + e);
+        }
     return failures;
 }
 

@@ -39,6 +39,8 @@
 //   expect objclose A B TOL  the same vertex lines, each coordinate within TOL
 //   expect objnear A B REL   the same vertex count, each vertex within REL x A's size
 //   expect objgroups A B     assimp finds the same mesh and material names
+//   expect xnear PATH REL    (the xvfb smoke) PATH of the run under X near the headless one
+//   shot NAME                (the xvfb player) the screen as NAME.png
 //   expect bmp PATH W H      ImageMagick reads it at W x H
 
 #include <string>
@@ -84,5 +86,15 @@ bool ParseScenario(const std::string& text, Scenario& out, std::string* error);
 
 // Plays every process in turn; the failures (empty: all well).
 std::vector<std::string> Play(const Scenario& s, const Folders& folders);
+
+// The checks on files of every process (file, nofile, same, obj, bmp,
+// samedump, objclose, objnear, objgroups) after another player played the
+// scenario in these folders.
+std::vector<std::string> CheckFiles(const Scenario& s, const Folders& folders);
+
+// Each `expect xnear PATH REL` (the headless player skips it): the OBJ at
+// PATH of the run in `x` against the one of the run in `headless`, every
+// vertex within REL x the head's size.
+std::vector<std::string> CompareRuns(const Scenario& s, const Folders& headless, const Folders& x);
 
 }  // namespace e2e

@@ -22,28 +22,24 @@ std::string scenarioText(const std::string& name) {
     return s.str();
 }
 
-}  // namespace
-
-class ScenarioTest : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(ScenarioTest, Plays) {
-    e2e::Scenario s;
-    std::string error;
-    std::string text = scenarioText(GetParam());
-    ASSERT_FALSE(text.empty()) << GetParam();
-    ASSERT_TRUE(e2e::ParseScenario(text, s, &error)) << error;
-    TempDir root;
+// The scenario's folders under root, made; its fixtures in root/fixtures.
+e2e::Folders Prepare(const e2e::Scenario& s, const std::string& root) {
     e2e::Folders f;
-    f.tmp = root.path() + "/tmp";
-    f.config = root.path() + "/config";
-    f.fixtures = root.path() + "/fixtures";
-    f.out = root.path() + "/out";
+    f.tmp = root + "/tmp";
+    f.config = root + "/config";
+    f.fixtures = root + "/fixtures";
+    f.out = root + "/out";
     // The DAZ Studio tree: the exchange folder two levels above the program
     // folder's name with its closing separator, so beside the program folder.
-    f.program = root.path() + "/studio/plug ins/brivanta";
-    f.daz = root.path() + "/studio/plug ins/resources/Brivanta";
+    f.program = root + "/studio/plug ins/brivanta";
+    f.daz = root + "/studio/plug ins/resources/Brivanta";
     for (const std::string* d : {&f.tmp, &f.config, &f.program, &f.fixtures, &f.out})
         std::filesystem::create_directories(*d);
+    return f;
+}
+
+void MakeFixtures(const e2e::Scenario& s, const e2e::Folders& f) {
+    std::string error;
     for (const e2e::FixtureSpec& spec : s.fixtures) {
         ASSERT_TRUE(e2e::MakeFixture(spec, f.fixtures, &error)) << error;
         // Kept where a person can look at them.
@@ -56,9 +52,62 @@ TEST_P(ScenarioTest, Plays) {
     for (const e2e::Figure& figure : s.figures) {
         ASSERT_TRUE(e2e::MakeFigure(figure.name, figure.stretch, f.fixtures, &error)) << error;
     }
+}
+
+bool Read(const char* name, e2e::Scenario& s) {
+    std::string error, text = scenarioText(name);
+    EXPECT_FALSE(text.empty()) << name;
+    EXPECT_TRUE(e2e::ParseScenario(text, s, &error)) << error;
+    return !text.empty() && error.empty();
+}
+
+}  // namespace
+
+class ScenarioTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ScenarioTest, Plays) {
+    e2e::Scenario s;
+    ASSERT_TRUE(Read(GetParam(), s));
+    TempDir root;
+    e2e::Folders f = Prepare(s, root.path());
+    ASSERT_NO_FATAL_FAILURE(MakeFixtures(s, f));
     std::vector<std::string> failures = e2e::Play(s, f);
     for (const std::string& e : failures) ADD_FAILURE() << e;
 }
+
+// The smoke scenarios against the real program under an X server, driven by
+// xdotool through its state file; their files checked as the headless run's
+// and their OBJ compared with the headless run of the same scenario.
+class XvfbSmoke : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(XvfbSmoke, PlaysUnderX) {
+    if (std::system("command -v xvfb-run xdotool xclip >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
+    e2e::Scenario s;
+    ASSERT_TRUE(Read(GetParam(), s));
+    TempDir root;
+    e2e::Folders headless = Prepare(s, root.path() + "/headless");
+    ASSERT_NO_FATAL_FAILURE(MakeFixtures(s, headless));
+    for (const std::string& e : e2e::Play(s, headless)) ADD_FAILURE() << "headless: " << e;
+    // The player's own folders (work/tmp, work/config, work/out).
+    e2e::Folders x = headless;
+    const std::string work = root.path() + "/x";
+    x.tmp = work + "/tmp";
+    x.config = work + "/config";
+    x.out = work + "/out";
+    std::string command = "xvfb-run -a -s '-screen 0 1280x1024x24' timeout 180 python3 '" +
+                          std::string(BRIVANTA_SOURCE_DIR) + "/scripts/xvfb_player.py' --program '" +
+                          BRIVANTA_PROGRAM + "' --scenario '" + std::string(BRIVANTA_SOURCE_DIR) +
+                          "/tests/e2e/scenarios/" + GetParam() + ".txt' --fixtures '" + headless.fixtures +
+                          "' --work '" + work + "'";
+    // Qt on the X server, not the offscreen platform of other tests.
+    command = "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY " + command;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    for (const std::string& e : e2e::CheckFiles(s, x)) ADD_FAILURE() << "under X: " << e;
+    for (const std::string& e : e2e::CompareRuns(s, headless, x)) ADD_FAILURE() << e;
+}
+
+INSTANTIATE_TEST_SUITE_P(DISABLED_Waiting, XvfbSmoke, ::testing::Values("smoke_full", "smoke_picture_editor"),
+                         [](const auto& info) { return std::string(info.param); });
 
 // What plays now.
 INSTANTIATE_TEST_SUITE_P(Flows, ScenarioTest,
