@@ -180,9 +180,10 @@ class Player:
     def state(self):
         try:
             with open(self.state_path, encoding="utf-8") as f:
-                return json.load(f)
+                data = json.load(f)
         except (OSError, ValueError):
             return None
+        return data.get("state", data)
 
     def wait(self, what, predicate, timeout=STEP_TIMEOUT):
         """Waits until predicate(state) gives a value; answers the message
@@ -201,7 +202,7 @@ class Player:
         raise Failure("waited in vain for " + what)
 
     def serve(self, s):
-        for d in s.get("dialogs", []):
+        for d in s.get("openDialogs", []):
             if d["kind"] == "message" and d["text"] not in self.seen_boxes:
                 self.seen_boxes.append(d["text"])
             if d["kind"] == "message" and self.answers:
@@ -391,16 +392,25 @@ class Player:
     def expect(self, words, rest):
         what = words[1]
         if what == "exit":
-            try:
-                code = self.proc.wait(timeout=STEP_TIMEOUT)
-            except subprocess.TimeoutExpired:
+            end = time.time() + STEP_TIMEOUT
+            while self.proc.poll() is None and time.time() < end:
+                s = self.state()
+                if s is not None:
+                    self.serve(s)
+                time.sleep(0.05)
+            code = self.proc.poll()
+            if code is None:
                 raise Failure("the program did not end")
             if code != int(words[2]):
                 raise Failure("exit code %d, not %s" % (code, words[2]))
             return
         if what in ("file", "nofile"):
             path = self.expand(words[2])
-            if os.path.exists(path) != (what == "file"):
+            if self.proc.poll() is None:
+                # The file may wait for a dialog the scenario answers.
+                self.wait(("the file " if what == "file" else "no file ") + path,
+                          lambda s: os.path.exists(path) == (what == "file"))
+            elif os.path.exists(path) != (what == "file"):
                 raise Failure(("missing " if what == "file" else "unexpected ") + path)
             return
         if what == "box":

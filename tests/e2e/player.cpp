@@ -207,9 +207,11 @@ public:
             c_.driver.AnswerNextMessageBox(answerCode(w.at(1)));
         } else if (verb == "file") {
             std::string path = l.rest;
-            c_.driver.OnNextFileDialog([path](brv::FileDialogSession& s) {
+            c_.driver.OnNextFileDialog([this, l, path](brv::FileDialogSession& s) {
                 if (path == "cancel") return IDCANCEL;
-                return s.Accept(path) ? IDOK : IDCANCEL;
+                if (s.Accept(path)) return IDOK;
+                fail(l, "the file dialog \"" + s.Title() + "\" refused " + path);
+                return IDCANCEL;
             });
         } else if (verb == "modal") {
             std::vector<Line> block = l.block;
@@ -517,7 +519,8 @@ bool ParseScenario(const std::string& text, Scenario& out, std::string* error) {
         const std::string& verb = l.words[0];
         if (block) {
             if (verb == "end") {
-                pending.push_back(modal);
+                Process& p = out.processes.back();
+                (p.steps.empty() ? p.start : pending).push_back(modal);
                 block = nullptr;
             } else {
                 block->push_back(l);
@@ -555,7 +558,7 @@ bool ParseScenario(const std::string& text, Scenario& out, std::string* error) {
             modal.block.clear();
             block = &modal.block;
         } else if (isPrepare(verb)) {
-            pending.push_back(l);
+            (p.steps.empty() ? p.start : pending).push_back(l);
         } else if (isAfter(l)) {
             p.after.push_back(l);
         } else {
@@ -600,7 +603,16 @@ std::vector<std::string> Play(const Scenario& s, const Folders& folders) {
                 settings.push_back({l.words[1], l.words[2], l.rest.substr(l.rest.find(l.words[3]))});
             }
         }
-        o.before = [clipboard, settings](fresh::Child& c) {
+        int failCount = 0;
+        // One player through the run: the marks and the modal scripts outlive a step.
+        auto player = std::make_shared<std::unique_ptr<ChildPlayer>>();
+        std::vector<Line> start;
+        for (const Line& l : p.start) {
+            Line e = expandLine(l, folders);
+            for (Line& b : e.block) b = expandLine(b, folders);
+            start.push_back(e);
+        }
+        o.before = [clipboard, settings, start, player, &folders, &failCount](fresh::Child& c) {
             c.driver.Backend().SetClock(1110000000, 5000);
             for (const auto& [section, key, value] : settings)
                 WriteProfileString(section.c_str(), key.c_str(), value.c_str());
@@ -609,10 +621,9 @@ std::vector<std::string> Play(const Scenario& s, const Folders& folders) {
                 contents.dib = *clipboard;
                 brv::CurrentBackend().WriteClipboard(contents);
             }
+            *player = std::make_unique<ChildPlayer>(c, folders, &failCount);
+            for (const Line& l : start) (*player)->run(l);
         };
-        int failCount = 0;
-        // One player through the run: the marks and the modal scripts outlive a step.
-        auto player = std::make_shared<std::unique_ptr<ChildPlayer>>();
         for (size_t si = 0; si < p.steps.size(); ++si) {
             std::vector<Line> step;
             for (const Line& l : p.steps[si]) {
@@ -650,6 +661,7 @@ std::vector<std::string> Play(const Scenario& s, const Folders& folders) {
             if (!e.empty()) failures.push_back(name + e);
         }
         if (!exitExpected && r.exitCode != 0) failures.push_back(name + "exit code " + std::to_string(r.exitCode));
+        if (!failures.empty() && std::getenv("E2E_VERBOSE")) failures.push_back(name + "report:\n" + r.report);
         if (!failures.empty()) break;
     }
     return failures;

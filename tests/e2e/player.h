@@ -59,7 +59,11 @@ struct Line {
 
 struct Process {
     std::vector<std::string> args;
-    std::vector<Line> before;     // clipboard, setting
+    std::vector<Line> before;     // clipboard, setting, copy
+    // Answers, file names and modal scripts before the first step: queued
+    // before the start (the first tick of the frame comes before the
+    // program first waits for input).
+    std::vector<Line> start;
     std::vector<std::vector<Line>> steps;  // each run when the program waits for input
     std::vector<Line> after;      // checks after the process ended
 };

@@ -141,6 +141,8 @@ TEST(ScenarioParse, StepsAnswersAndChecks) {
     ASSERT_TRUE(e2e::ParseScenario("fixture front 101 12\n"
                                    "process --full \"x DAZStudio,2.0\"\n"
                                    "clipboard front\n"
+                                   "file $FIX/a.jpg\n"
+                                   "advance 400\n"
                                    "answer yes  # the question\n"
                                    "modal\n  button 1\nend\n"
                                    "close\n"
@@ -154,12 +156,15 @@ TEST(ScenarioParse, StepsAnswersAndChecks) {
     const e2e::Process& p = s.processes[0];
     EXPECT_EQ(p.args, (std::vector<std::string>{"--full", "x DAZStudio,2.0"}));
     ASSERT_EQ(p.before.size(), 1u);
-    ASSERT_EQ(p.steps.size(), 2u);
-    ASSERT_EQ(p.steps[0].size(), 3u);  // the answer and the modal script go with the close
-    EXPECT_EQ(p.steps[0][1].block.size(), 1u);
-    EXPECT_EQ(p.steps[0][2].words[0], "close");
+    // What comes before the first step is queued at the start.
+    ASSERT_EQ(p.start.size(), 1u);
+    EXPECT_EQ(p.start[0].rest, "$FIX/a.jpg");
+    ASSERT_EQ(p.steps.size(), 3u);
+    ASSERT_EQ(p.steps[1].size(), 3u);  // the answer and the modal script go with the close
+    EXPECT_EQ(p.steps[1][1].block.size(), 1u);
+    EXPECT_EQ(p.steps[1][2].words[0], "close");
     ASSERT_EQ(p.after.size(), 1u);
-    for (const char* bad : {"close\n", "process\nanswer yes\n", "process\nmodal\nclose\n", "process\nclose\nclipboard x\n"}) {
+    for (const char* bad : {"close\n", "process\nclose\nanswer yes\n", "process\nmodal\nclose\n", "process\nclose\nclipboard x\n"}) {
         e2e::Scenario b;
         EXPECT_FALSE(e2e::ParseScenario(bad, b, &error)) << bad;
     }
@@ -239,4 +244,24 @@ TEST(Fixtures, MarksLieOnTheHeadAndTheFigureIsStretched) {
     EXPECT_NEAR(extent(dir.path() + "/wide.obj", 0) / plainX, 1.1, 1e-4);
     EXPECT_NEAR(extent(dir.path() + "/wide.obj", 1), extent(dir.path() + "/plain.obj", 1), 1e-9);
     EXPECT_TRUE(std::filesystem::exists(dir.path() + "/plain.mtl"));
+}
+
+// A scenario file of one's own: E2E_SCENARIO=path e2e_scenario_test --gtest_filter=ScenarioFile.*
+TEST(ScenarioFile, FromTheEnvironment) {
+    const char* path = std::getenv("E2E_SCENARIO");
+    if (!path) GTEST_SKIP() << "E2E_SCENARIO names no file";
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    e2e::Scenario s;
+    std::string error;
+    ASSERT_TRUE(e2e::ParseScenario(text.str(), s, &error)) << error;
+    TempDir root;
+    e2e::Folders f = Prepare(s, root.path());
+    ASSERT_NO_FATAL_FAILURE(MakeFixtures(s, f));
+    for (const std::string& e : e2e::Play(s, f)) ADD_FAILURE() << e;
+    if (std::getenv("E2E_KEEP")) {
+        std::filesystem::copy(root.path(), std::getenv("E2E_KEEP"), std::filesystem::copy_options::recursive |
+                                                                        std::filesystem::copy_options::overwrite_existing);
+    }
 }
