@@ -294,6 +294,8 @@ class Player:
         if verb == "answer":
             self.answers.append(words[1].lower())
         elif verb == "file":
+            if len(words) >= 4 and words[-2] == "filter":
+                raise Failure("file filters are not chosen under X")
             self.files.append(self.expand(rest))
         elif verb == "photo":
             self.marks, self.rows = read_marks(os.path.join(self.fixtures, words[1]))

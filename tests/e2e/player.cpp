@@ -25,6 +25,7 @@
 #include "framework/filedialog.h"
 #include "framework/settings.h"
 #include "model/featuretables.h"
+#include "seams/app.h"
 #include "app/project_file.h"
 #include "tests/support/project_dump.h"
 #include "tests/e2e/fixtures.h"
@@ -119,7 +120,7 @@ bool number(const std::string& w, long* out) {
 UINT keyCode(const std::string& name) {
     static const std::map<std::string, UINT> keys = {
         {"RETURN", 0x0D}, {"ESCAPE", 0x1B}, {"TAB", 0x09},   {"SPACE", 0x20}, {"DELETE", 0x2E},
-        {"BACK", 0x08},   {"LEFT", 0x25},   {"UP", 0x26},    {"RIGHT", 0x27}, {"DOWN", 0x28},
+        {"BACK", 0x08},   {"F12", 0x7B},    {"LEFT", 0x25},   {"UP", 0x26},    {"RIGHT", 0x27}, {"DOWN", 0x28},
         {"PRIOR", 0x21},  {"NEXT", 0x22},   {"HOME", 0x24},  {"END", 0x23},   {"F1", 0x70},
     };
     auto it = keys.find(name);
@@ -202,13 +203,20 @@ public:
             if (!h) fail(l, "no control " + w[k]);
             return h;
         };
-        const size_t next = dialog ? 1 : 2;  // first word after DIALOG CONTROL (or CONTROL)
+        const size_t next = dialog ? 2 : 3;  // the first word after DIALOG CONTROL (or CONTROL)
         if (verb == "answer") {
             c_.driver.AnswerNextMessageBox(answerCode(w.at(1)));
         } else if (verb == "file") {
+            // "file PATH filter N": the N-th filter chosen first.
             std::string path = l.rest;
-            c_.driver.OnNextFileDialog([this, l, path](brv::FileDialogSession& s) {
+            int filter = 0;
+            if (w.size() >= 4 && w[w.size() - 2] == "filter") {
+                filter = std::atoi(w.back().c_str());
+                path = path.substr(0, path.rfind(" filter "));
+            }
+            c_.driver.OnNextFileDialog([this, l, path, filter](brv::FileDialogSession& s) {
                 if (path == "cancel") return IDCANCEL;
+                if (filter) s.SetFilterIndex(filter);
                 if (s.Accept(path)) return IDOK;
                 fail(l, "the file dialog \"" + s.Title() + "\" refused " + path);
                 return IDCANCEL;
@@ -231,7 +239,7 @@ public:
             if (HWND h = control(1)) c_.driver.ClickControl(h);
         } else if (verb == "slider") {
             long pos = 0;
-            if (w.size() <= next + 1 || !number(w[next + 1], &pos)) return fail(l, "slider position missing");
+            if (w.size() <= next || !number(w[next], &pos)) return fail(l, "slider position missing");
             if (HWND h = control(1)) c_.driver.DragSlider(h, int(pos));
         } else if (verb == "clickin" || verb == "dragin") {
             HWND h = control(1);
@@ -439,6 +447,9 @@ std::string objNames(const std::string& path) {
 }
 
 std::string projectDump(const std::string& path) {
+    // The templates as the full work flow reads them (not the cube of the
+    // picture-editor mode, the application's default).
+    svc::app().state().pictureEditor = 0;
     files::ProjectRecord record;
     std::string why;
     if (!files::ReadProjectFile(path, {}, record, why)) return "unreadable: " + why;
@@ -466,7 +477,15 @@ std::string checkAfter(const Line& l, const fresh::Result& r) {
         // Checked by CompareRuns.
     } else if (what == "samedump") {
         std::string a = projectDump(w.at(2)), b = projectDump(w.at(3));
-        if (a != b || a.rfind("unreadable", 0) == 0) return at + "the dumps of " + w[2] + " and " + w[3] + " differ";
+        if (a != b || a.rfind("unreadable", 0) == 0) {
+            // The first line that differs.
+            std::istringstream sa(a), sb(b);
+            std::string la, lb;
+            while (std::getline(sa, la) && std::getline(sb, lb) && la == lb) {
+            }
+            return at + "the dumps of " + w[2] + " and " + w[3] + " differ: \"" + la.substr(0, 200) + "\" against \"" +
+                   lb.substr(0, 200) + "\"";
+        }
     } else if (what == "objclose" || what == "objnear") {
         std::string e = compareVertices(w.at(2), w.at(3), std::atof(w.at(4).c_str()), what == "objnear");
         if (!e.empty()) return at + e;
@@ -486,7 +505,9 @@ std::string checkAfter(const Line& l, const fresh::Result& r) {
             buf[n] = 0;
             ::pclose(p);
         }
-        if (std::string(buf) != w.at(3) + " " + w.at(4)) return at + "ImageMagick sees \"" + buf + "\" in " + w[2];
+        bool sized = w.size() >= 5;
+        if (sized ? std::string(buf) != w[3] + " " + w[4] : std::string(buf).find(' ') == std::string::npos)
+            return at + "ImageMagick sees \"" + buf + "\" in " + w[2];
     }
     return "";
 }

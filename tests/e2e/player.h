@@ -12,7 +12,7 @@
 //   copy FROM TO             (before the start) a file copied, its folder made
 //   photo FIXTURE            the fixture whose marks `mark` uses
 //   answer yes|no|ok|cancel  the next message box's answer
-//   file PATH | file cancel  the next file dialog's answer
+//   file PATH [filter N] | file cancel   the next file dialog's answer
 //   modal ... end            the lines between run in the next modal dialog
 //   menu ID                  a menu command (number or a name of app/ids.h's table below)
 //   button DIALOG CONTROL    a click on a control (DIALOG: layout number or frame;
@@ -41,7 +41,7 @@
 //   expect objgroups A B     assimp finds the same mesh and material names
 //   expect xnear PATH REL    (the xvfb smoke) PATH of the run under X near the headless one
 //   shot NAME                (the xvfb player) the screen as NAME.png
-//   expect bmp PATH W H      ImageMagick reads it at W x H
+//   expect bmp PATH [W H]    ImageMagick reads it (at W x H)
 
 #include <string>
 #include <vector>
