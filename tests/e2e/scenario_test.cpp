@@ -33,7 +33,8 @@ e2e::Folders Prepare(const e2e::Scenario& s, const std::string& root) {
     // folder's name with its closing separator, so beside the program folder.
     f.program = root + "/studio/plug ins/brivanta";
     f.daz = root + "/studio/plug ins/resources/Brivanta";
-    for (const std::string* d : {&f.tmp, &f.config, &f.program, &f.fixtures, &f.out})
+    // DAZ Studio made its exchange folder when it was installed.
+    for (const std::string* d : {&f.tmp, &f.config, &f.program, &f.fixtures, &f.out, &f.daz})
         std::filesystem::create_directories(*d);
     return f;
 }
@@ -118,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(Flows, ScenarioTest,
 // The flows waiting for their pages.
 INSTANTIATE_TEST_SUITE_P(DISABLED_Waiting, ScenarioTest,
                          ::testing::Values("full_male", "full_female", "picture_editor_flow", "imported_head",
-                                           "daz_m3"),
+                                           "daz_m3", "daz_v4"),
                          [](const auto& info) { return std::string(info.param); });
 
 // Every scenario file reads, the waiting ones too.
