@@ -348,6 +348,16 @@ class Player:
             if self.shots:
                 os.makedirs(self.shots, exist_ok=True)
                 time.sleep(0.5)
+                # Without a window manager nothing keeps the pages above the
+                # frame, as a desktop does: they are raised for the picture.
+                s = self.state() or {}
+                for w in s.get("windows", []):
+                    if w["visible"] and w["layout"]:
+                        # (the X server is the player's own: the name is enough)
+                        for x in subprocess.run(["xdotool", "search", "--name", "^%s$" % w["title"]],
+                                                capture_output=True, text=True).stdout.split():
+                            subprocess.run(["xdotool", "windowraise", x], check=False)
+                time.sleep(0.3)
                 subprocess.run(["import", "-window", "root", os.path.join(self.shots, words[1] + ".png")],
                                check=True)
         elif verb == "expect":

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Writes the README's screenshots to docs/screens: the program played under
+# an X server by scripts/xvfb_player.py through tests/e2e/scenarios/screens.txt
+# (splash.png, start_page.png, point_page.png, curve_page.png,
+# model_page.png), each taken with ImageMagick's `import -window root`.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export LIBGL_ALWAYS_SOFTWARE=1
+bash "$root/scripts/setup.sh"
+jobs="${BRIVANTA_JOBS:-$(nproc)}"
+# The photo of the template head and its marks are made by the scenario
+# player of the tests; the program itself is the release build.
+test_build="$root/build/test"
+cmake -S "$root" -B "$test_build" -DCMAKE_BUILD_TYPE=Debug -DBRIVANTA_SANITIZE=ON -DBRIVANTA_TESTS=ON >/dev/null
+cmake --build "$test_build" --target e2e_scenario_test -j "$jobs"
+release="$root/build/release"
+cmake -S "$root" -B "$release" -DCMAKE_BUILD_TYPE=Release -DBRIVANTA_TESTS=OFF >/dev/null
+cmake --build "$release" --target brivanta -j "$jobs"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+scenario="$root/tests/e2e/scenarios/screens.txt"
+(cd "$test_build" && unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM &&
+  E2E_SCENARIO="$scenario" E2E_KEEP="$work/headless" "$root/tests/test_env.sh" \
+    tests/e2e/e2e_scenario_test --gtest_filter=ScenarioFile.* >/dev/null)
+mkdir -p "$root/docs/screens"
+env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY xvfb-run -a -s "-screen 0 1280x1024x24" \
+  python3 "$root/scripts/xvfb_player.py" --program "$release/app/brivanta" --scenario "$scenario" \
+  --fixtures "$work/headless/fixtures" --work "$work/x" --shots "$root/docs/screens"
+ls -l "$root/docs/screens"
