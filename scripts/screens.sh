@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Writes the README's screenshots to docs/screens: the program played under
 # an X server by scripts/xvfb_player.py through tests/e2e/scenarios/screens.txt
-# (splash.png, start_page.png, point_page.png, curve_page.png,
-# model_page.png), each taken with ImageMagick's `import -window root`.
+# (one picture for each `shot` line), each taken with ImageMagick's
+# `import -window root` and kept with 256 colours.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export LIBGL_ALWAYS_SOFTWARE=1
@@ -26,4 +26,5 @@ mkdir -p "$root/docs/screens"
 env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY xvfb-run -a -s "-screen 0 1280x1024x24" \
   python3 "$root/scripts/xvfb_player.py" --program "$release/app/brivanta" --scenario "$scenario" \
   --fixtures "$work/headless/fixtures" --work "$work/x" --shots "$root/docs/screens"
+for f in "$root"/docs/screens/*.png; do convert "$f" -colors 256 "PNG8:$f"; done
 ls -l "$root/docs/screens"

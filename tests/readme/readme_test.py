@@ -47,9 +47,13 @@ class Readme(unittest.TestCase):
         named |= set(re.findall(r"\b(docs/screens/[\w.-]+\.png)\b", self.text))
         for image in sorted(named):
             self.assertTrue(os.path.isfile(os.path.join(ROOT, image)), image + " is named but missing")
+        # scripts/screens.sh writes one picture for each `shot` line of its scenario.
         screens = os.path.join(ROOT, "scripts", "screens.sh")
         if os.path.isfile(screens):
-            written = set(re.findall(r"([\w-]+)\.png", read("scripts/screens.sh")))
+            scenario = re.search(r"tests/e2e/scenarios/[\w-]+\.txt", read("scripts/screens.sh"))
+            self.assertTrue(scenario, "scripts/screens.sh names no scenario")
+            written = set(re.findall(r"(?m)^\s*shot\s+([\w-]+)", read(scenario.group(0))))
+            self.assertTrue(written)
             basenames = {os.path.splitext(os.path.basename(n))[0] for n in named}
             for shot in sorted(written):
                 self.assertIn(shot, basenames, shot + ".png is written by scripts/screens.sh but not named")
