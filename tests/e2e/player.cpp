@@ -74,7 +74,8 @@ bool isAfter(const Line& l) {
     if (l.words[0] != "expect" || l.words.size() < 2) return false;
     const std::string& k = l.words[1];
     return k == "exit" || k == "file" || k == "nofile" || k == "same" || k == "obj" || k == "bmp" || k == "box" ||
-           k == "samedump" || k == "objclose" || k == "objnear" || k == "objgroups" || k == "xnear";
+           k == "samedump" || k == "objclose" || k == "objnear" || k == "objgroups" || k == "xnear" ||
+           k == "samepixels";
 }
 
 const std::map<std::string, UINT>& commandNames() {
@@ -157,6 +158,11 @@ Line expandLine(const Line& l, const Folders& f) {
 }
 
 std::string str(const CString& s) { return std::string(s.View()); }
+
+std::map<std::string, Hook>& hooks() {
+    static std::map<std::string, Hook> all;
+    return all;
+}
 
 // ---------------------------------------------------------------- the child
 
@@ -272,6 +278,10 @@ public:
             if (it == marks_.end()) return fail(l, "no mark \"" + name + "\"");
             CFaceView* target = view(w.size() > 2 ? w[2] : "ViewOrig2D");
             if (target) c_.driver.Click(target->m_hWnd, at(target, it->second.x, it->second.y));
+        } else if (verb == "call") {
+            auto it = hooks().find(w.at(1));
+            if (it == hooks().end()) return fail(l, "no hook " + w[1]);
+            it->second(f_, [&](const std::string& e) { fail(l, e); });
         } else if (verb == "close") {
             if (frameWnd) c_.driver.CloseBox(frameWnd);
         } else if (verb == "advance") {
@@ -473,6 +483,16 @@ std::string checkAfter(const Line& l, const fresh::Result& r) {
     } else if (what == "obj") {
         std::string e = checkObj(w.at(2));
         if (!e.empty()) return at + e;
+    } else if (what == "samepixels") {
+        std::string cmd = "/usr/bin/compare -metric AE '" + w.at(2) + "' '" + w.at(3) + "' null: 2>&1";
+        std::FILE* p = ::popen(cmd.c_str(), "r");
+        char buf[64] = {0};
+        if (p) {
+            size_t n = std::fread(buf, 1, sizeof buf - 1, p);
+            buf[n] = 0;
+            ::pclose(p);
+        }
+        if (std::string(buf) != "0") return at + "ImageMagick counts \"" + buf + "\" differing pixels";
     } else if (what == "xnear") {
         // Checked by CompareRuns.
     } else if (what == "samedump") {
@@ -513,6 +533,8 @@ std::string checkAfter(const Line& l, const fresh::Result& r) {
 }
 
 }  // namespace
+
+void RegisterHook(const std::string& name, Hook hook) { hooks()[name] = std::move(hook); }
 
 bool ParseScenario(const std::string& text, Scenario& out, std::string* error) {
     std::istringstream in(text);

@@ -27,6 +27,7 @@
 //   mark [NAME [VIEW]]       a click at the fixture's mark NAME (ViewOrig2D);
 //                            without NAME the point the working-photo view asks for
 //   close                    the frame's close box
+//   call NAME                the test's own code registered under NAME (RegisterHook)
 //   advance MS               the fake clock moves on
 //   expect stage|template|layout|view|mode|daz|photo V   the program's state now (photo: WxH)
 //   expect dialog N open|gone
@@ -42,7 +43,9 @@
 //   expect xnear PATH REL    (the xvfb smoke) PATH of the run under X near the headless one
 //   shot NAME                (the xvfb player) the screen as NAME.png
 //   expect bmp PATH [W H]    ImageMagick reads it (at W x H)
+//   expect samepixels A B    ImageMagick finds no pixel that differs
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -84,6 +87,11 @@ struct Scenario {
     std::vector<Figure> figures;
     std::vector<Process> processes;
 };
+
+// Code of a test that runs in the program's process at a `call NAME` step;
+// it reports what it finds wrong through fail.
+using Hook = std::function<void(const Folders& folders, const std::function<void(const std::string&)>& fail)>;
+void RegisterHook(const std::string& name, Hook hook);
 
 // The scenario's text; false with the line's error.
 bool ParseScenario(const std::string& text, Scenario& out, std::string* error);
