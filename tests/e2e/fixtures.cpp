@@ -141,7 +141,32 @@ int exportFigure(const std::string& name, double stretch, const std::string& dir
     }
     read.close();
     std::ofstream(path, std::ios::trunc) << out.str();
-    return 0;
+    // Where the feature points lie on the figure: the nearest of its vertex
+    // lines (counted from 0), for a player that clicks them on the head.
+    std::vector<vector3<double>> vs;
+    std::istringstream lines(out.str());
+    while (std::getline(lines, line)) {
+        if (line.rfind("v ", 0) != 0) continue;
+        std::istringstream v(line.substr(2));
+        v.imbue(std::locale::classic());
+        vector3<double> p;
+        v >> p.x >> p.y >> p.z;
+        vs.push_back(p);
+    }
+    std::ofstream points(dir + "/" + name + ".points");
+    CString code;
+    for (int i = 0; GetFeaturePointInfo(i, &code); ++i) {
+        if (!GoodInfoCode(0, code)) continue;
+        Index<featurepoint3> fp = head->getFeaturepoint(code, true);
+        if (fp == -1) continue;
+        vector3<double> p = head->featurepoints[fp].point();
+        p.x *= stretch;
+        size_t best = 0;
+        for (size_t k = 1; k < vs.size(); ++k)
+            if ((vs[k] - p).length() < (vs[best] - p).length()) best = k;
+        points << std::string(code.View()) << " " << best << "\n";
+    }
+    return points ? 0 : 23;
 }
 
 bool inChild(const std::function<int()>& work, const std::string& what, std::string* why) {

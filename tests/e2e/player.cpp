@@ -22,6 +22,8 @@
 #include "app/mainframe.h"
 #include "dialogs/dlgprogress.h"
 #include "fitting/kernel2d.h"
+#include "fitting/kernel3d.h"
+#include "model/head.h"
 #include "framework/filedialog.h"
 #include "framework/settings.h"
 #include "model/featuretables.h"
@@ -31,6 +33,8 @@
 #include "tests/e2e/fixtures.h"
 #include "tests/support/fresh_process.h"
 #include "views/faceview.h"
+#include "views/gl_view_core.h"
+#include "views/viewedit3d.h"
 
 namespace e2e {
 
@@ -69,7 +73,9 @@ std::string readFile(const std::string& path) {
 
 bool isBefore(const std::string& w) { return w == "clipboard" || w == "setting" || w == "copy"; }
 // Lines that only prepare the next action (they run with it, in its step).
-bool isPrepare(const std::string& w) { return w == "answer" || w == "file" || w == "modal" || w == "photo"; }
+bool isPrepare(const std::string& w) {
+    return w == "answer" || w == "file" || w == "modal" || w == "photo" || w == "figure";
+}
 bool isAfter(const Line& l) {
     if (l.words[0] != "expect" || l.words.size() < 2) return false;
     const std::string& k = l.words[1];
@@ -235,6 +241,29 @@ public:
         } else if (verb == "photo") {
             marks_ = ReadMarks(f_.fixtures + "/" + w.at(1) + ".marks");
             if (marks_.empty()) fail(l, "no marks of " + w.at(1));
+        } else if (verb == "figure") {
+            // "name vertex" lines: where the figure's feature points lie.
+            headPoints_.clear();
+            std::ifstream in(f_.fixtures + "/" + w.at(1) + ".points");
+            std::string name;
+            int vertex = 0;
+            while (in >> name >> vertex) headPoints_[name] = vertex;
+            if (headPoints_.empty()) fail(l, "no points of the figure " + w[1]);
+        } else if (verb == "markhead") {
+            auto* v3 = actdoc ? dynamic_cast<CViewEdit3D*>(actdoc->GetViewEdit3D()) : nullptr;
+            if (!v3 || !v3->Core() || !actdoc->kernel3D->head) return fail(l, "no 3D view");
+            CString code;
+            std::string name = w.size() > 1 ? w[1] : GetFeaturePointInfo(v3->currentRow, &code) ? str(code) : "";
+            auto it = headPoints_.find(name);
+            if (it == headPoints_.end()) return fail(l, "no head point \"" + name + "\"");
+            head3& h = *actdoc->kernel3D->head;
+            int k = 0, at = h.vertices.first();
+            while (at != -1 && k < it->second) at = h.vertices.nextOf(at), ++k;
+            if (at == -1) return fail(l, "the head has no vertex " + std::to_string(it->second));
+            vector3<double> win;
+            const ProjectionCore& core = v3->Core()->core();
+            if (!core.project(h.vertices[at].position, &win)) return fail(l, "not projected");
+            c_.driver.Click(v3->m_hWnd, CPoint(int(std::lround(win.x)), int(std::lround(core.clientHeight() - win.y))));
         } else if (verb == "menu") {
             long id = 0;
             auto it = commandNames().find(w.at(1));
@@ -343,6 +372,7 @@ private:
     const Folders& f_;
     int* failures_;
     std::map<std::string, Mark> marks_;
+    std::map<std::string, int> headPoints_;
 };
 
 // Every message box so far, each text in brackets.
@@ -570,8 +600,8 @@ bool ParseScenario(const std::string& text, Scenario& out, std::string* error) {
             }
             continue;
         }
-        if (verb == "figure") {
-            if (!out.processes.empty() || l.words.size() < 3) return bad("figure NAME STRETCH, before the processes");
+        if (verb == "figure" && out.processes.empty()) {
+            if (l.words.size() < 3) return bad("figure NAME STRETCH");
             out.figures.push_back({l.words[1], std::atof(l.words[2].c_str())});
             continue;
         }

@@ -24,6 +24,8 @@
 //   type TEXT                typed into the focus window
 //   click VIEW X Y           a click in the view at photo pixel (X, Y)
 //   drag VIEW X1 Y1 X2 Y2    a drag in the view between photo pixels
+//   figure NAME              (in a process) the figure whose points `markhead` uses
+//   markhead [NAME]          a click in the 3D view at the figure's point NAME (the asked one)
 //   mark [NAME [VIEW]]       a click at the fixture's mark NAME (ViewOrig2D);
 //                            without NAME the point the working-photo view asks for
 //   close                    the frame's close box
