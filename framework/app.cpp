@@ -216,9 +216,8 @@ void CWinApp::ParseCommandLine(CCommandLineInfo& info) {
   if (any) args.push_back(current);
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    // A switch begins with '-' or '/'; an absolute POSIX path ("/home/a.fac")
-    // is a file name, so '/' starts a switch only for a plain word ("/p").
-    bool flag = !a.empty() && (a[0] == '-' || (a[0] == '/' && a.find_first_of("/.", 1) == std::string::npos));
+    // Only "-" starts a switch: a leading "/" is the root of a path here.
+    bool flag = !a.empty() && a[0] == '-';
     info.ParseParam(flag ? a.c_str() + 1 : a.c_str(), flag, i + 1 == args.size());
   }
 }

@@ -332,7 +332,6 @@ TEST(CommandLine, SwitchesAndFileNames) {
       {"/home/anna/anna.fac", "/home/anna/anna.fac", FALSE},
       {"/anna.fac", "/anna.fac", FALSE},
       {"anna.fac", "anna.fac", FALSE},
-      {"/Embedding", "", TRUE},
       {"-Embedding /tmp/x.fac", "/tmp/x.fac", TRUE},
       {"\"/tmp/a b/c.fac\"", "/tmp/a b/c.fac", FALSE},
   };
