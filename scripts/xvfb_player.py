@@ -379,20 +379,24 @@ class Player:
         return None
 
     def slide(self, dialog, cid, pos):
-        for _ in range(6):
+        # The thumb's centre runs from half a thumb in from each end; the
+        # thumb's size is the style's, so a few sizes are tried.
+        for inset in (6, 10, 14, 4, 8, 12, 16):
             c = self.wait("slider %d" % cid, lambda s: self.control(s, dialog, cid) if dialog != "modal"
                           else self.modal_control(s, cid))
             if c["pos"] == pos:
                 return
             r, lo, hi = c["rect"], c["min"], c["max"]
-            # The thumb's centre runs from half a thumb in from each end.
-            inset = 6
+
             def x_of(p):
                 return r[0] + inset + (r[2] - r[0] - 2 * inset) * (p - lo) / float(max(1, hi - lo))
             y = (r[1] + r[3]) / 2.0
             self.drag((x_of(c["pos"]), y), (x_of(pos), y))
             time.sleep(0.3)
-        raise Failure("slider %d does not reach %d" % (cid, pos))
+        c = self.wait("slider %d" % cid, lambda s: self.control(s, dialog, cid) if dialog != "modal"
+                      else self.modal_control(s, cid))
+        if c["pos"] != pos:
+            raise Failure("slider %d does not reach %d (it stands at %d)" % (cid, pos, c["pos"]))
 
     def frame_window(self, frame):
         out = subprocess.run(["xdotool", "search", "--pid", str(self.proc.pid), "--name", frame["title"]],
