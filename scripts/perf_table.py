@@ -40,6 +40,7 @@ ROWS = [
     ("3D view redraw at 1024 x 768, textured (median)", 33, [("views_bench", "BM_3DView/6_median")]),
     ("Overlay view (median)", 45, [("views_bench", "BM_Overlay/0_median")]),
     ("Overlay view merged with the photo (median)", 45, [("views_bench", "BM_Overlay/1_median")]),
+    ("Feature point dragged in the 3D view: pick, move, frame", 35, [("views_edit_bench", "BM_DragMove")]),
     ("Model-page age slider: model", 5, [("dialogs_morph_bench", "BM_SliderReleaseToModel/0")]),
     ("Model-page age slider: texture at 1024", 40, [("dialogs_morph_bench", "BM_TextureRebuild/1024")]),
     ("Template head read", None, [("model_template_bench", "BM_TemplateRead")]),
