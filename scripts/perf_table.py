@@ -28,6 +28,7 @@ ROWS = [
     ("Start to the frame on screen, under xvfb", 1500, [("qt_window_bench", "StartToFrameVisible/xcb")]),
     ("Start-up to the armed timer (headless)", None, [("shell_bench", "StartUpToTheArmedTimer")]),
     ("4000 x 3000 JPEG to the start page", 600, []),
+    ("4000 x 3000 JPEG previewed in the open dialog", 300, [("prep_preview_bench", "PhotoPreviewJpeg4000x3000")]),
     ("Marks to textured head at 1024 (camera, fit, texture)", 1300,
      [("fitting_camera_search_bench", "BM_FirstSearchRealisticMarks"),
       ("fitting_texture_bench", "BM_HeadToPhotoTrafo"),
