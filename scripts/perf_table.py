@@ -30,6 +30,8 @@ ROWS = [
     ("4000 x 3000 JPEG to the start page", 600, []),
     ("4000 x 3000 JPEG previewed in the open dialog", 300, [("prep_preview_bench", "PhotoPreviewJpeg4000x3000")]),
     ("Marks to textured head at 1024 (camera, fit, texture)", 1300,
+     [("flow_bench", "CameraStep"), ("flow_bench", "ModelAt1024")]),
+    ("The same in the fitting code alone (camera search, fit, texture)", None,
      [("fitting_camera_search_bench", "BM_FirstSearchRealisticMarks"),
       ("fitting_texture_bench", "BM_HeadToPhotoTrafo"),
       ("fitting_texture_bench", "BM_MakeFullTexture/1024")]),
