@@ -167,9 +167,8 @@ public:
     void OnNotes();
     void OnSuperMenu();
     void OnStat();
-    // The model page over an opened stage-2500 project (modeless): the
-    // model page's own code installs the opener; without one the project
-    // opens without the page.
+    // The model page over an opened stage-2500 project; tests count the
+    // openings through the opener in place of the page.
     void OpenModelPage();
     static inline std::function<void(CMainFrame&)> modelPageOpener;
 

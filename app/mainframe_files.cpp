@@ -12,6 +12,7 @@
 #include "app/mainframe.h"
 #include "app/picture_bytes.h"
 #include "app/safe_save.h"
+#include "dialogs/dlglasersize.h"
 #include "dialogs/dlglogin.h"
 #include "dialogs/dlgmakebmp.h"
 #include "dialogs/dlgnotes.h"
@@ -62,7 +63,10 @@ CString ProposedName(const CString& name) {
 }  // namespace
 
 void CMainFrame::OpenModelPage() {
-    if (modelPageOpener) modelPageOpener(*this);
+    if (modelPageOpener)
+        modelPageOpener(*this);
+    else if (!(modelDialog && modelDialog->m_hWnd))
+        ShowModelPage();
 }
 
 void CMainFrame::OnFileNew() {

@@ -8,6 +8,7 @@
 #include "app/ids.h"
 #include "app/mainframe.h"
 #include "dialogs/dlgrefine.h"
+#include "dialogs/photo_exchange_page.h"
 #include "dialogs/dlgset.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
@@ -191,6 +192,9 @@ void CDlgLaserSize::OnNext() {
         // The document shows why it could not write; the page stays.
         if (!d->SaveOBJFile(CString(path.c_str()), 2)) return;
     }
+    // The outside editor gets the head back; a picture that could not be
+    // written keeps the page open so the head is not lost.
+    if (d && app.pictureEditor && !BackPhsh(*d)) return;
     EndProgram();
 }
 

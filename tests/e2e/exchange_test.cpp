@@ -114,7 +114,7 @@ void checkExchange(const e2e::Folders& f, const std::function<void(const std::st
 }  // namespace
 
 // Waiting for the model page and the pages of the flow.
-TEST(PictureEditorExchange, DISABLED_HandsTheHeadBack) {
+TEST(PictureEditorExchange, HandsTheHeadBack) {
     e2e::Scenario s;
     ASSERT_TRUE(e2e::test::Read("picture_editor_exchange", s));
     TempDir root;

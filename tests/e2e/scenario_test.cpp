@@ -68,13 +68,13 @@ INSTANTIATE_TEST_SUITE_P(DISABLED_Waiting, XvfbSmoke, ::testing::Values("smoke_f
 // What plays now.
 INSTANTIATE_TEST_SUITE_P(Flows, ScenarioTest,
                          ::testing::Values("start_full", "start_picture_editor", "start_picture_editor_empty",
-                                           "start_daz"),
+                                           "start_daz", "full_male", "full_female", "picture_editor_flow", "daz_m3",
+                                           "daz_v4"),
                          [](const auto& info) { return std::string(info.param); });
 
 // The flows waiting for their pages.
 INSTANTIATE_TEST_SUITE_P(DISABLED_Waiting, ScenarioTest,
-                         ::testing::Values("full_male", "full_female", "picture_editor_flow", "imported_head",
-                                           "daz_m3", "daz_v4"),
+                         ::testing::Values("imported_head"),
                          [](const auto& info) { return std::string(info.param); });
 
 // Every scenario file reads, the waiting ones too.
