@@ -575,6 +575,7 @@ void QtBackendImpl::RunNestedLoop(const std::function<bool()>& done, QWidget* di
     uint64_t now = owner->TickCount();
     uint64_t next = NextTimerTick();
     int wait = next == UINT64_MAX ? 200 : static_cast<int>(std::min<uint64_t>(next > now ? next - now : 0, 200));
+    Idle();
     ProcessQt(std::max(wait, 1));
     if (!deferred.empty()) idleSince = std::chrono::steady_clock::now();
     if (testMode && std::chrono::steady_clock::now() - idleSince > std::chrono::milliseconds(idleLimitMs)) {
@@ -691,6 +692,8 @@ void QtBackend::Pump(int limitMs) {
         any = true;
       }
       quiet = any ? 0 : quiet + 1;
+      // Where the program's loop would wait.
+      if (!any) I.Idle();
     }
   } catch (const ProgramExit&) {
   }
@@ -781,7 +784,8 @@ void QtBackend::WindowChanged(HWND window, unsigned what) {
   }
   TopWindow* t = I.Top(window);
   if (!t) return;
-  if (what & kWindowStyle) I.ApplyFlags(t);
+  // A topmost change comes as a z-order change.
+  if (what & (kWindowStyle | kWindowZOrder)) I.ApplyFlags(t);
   if (what & kWindowMenu) I.RebuildMenu(t);
   if (what & (kWindowGeometry | kWindowMenu | kWindowStyle)) I.ApplyGeometry(t);
   if (what & kWindowText) t->setWindowTitle(QString::fromUtf8(r->text.c_str()));
@@ -884,6 +888,7 @@ bool QtBackend::WaitForInput(HWND modal, uint64_t wakeTick) {
   if (I.testMode && (wait < 0 || wait > I.idleLimitMs)) wait = I.idleLimitMs;
   bool fired = false;
   auto connection = QObject::connect(I.wake, &QTimer::timeout, [&fired] { fired = true; });
+  I.Idle();
   I.ProcessQt(std::max(wait, wait < 0 ? -1 : 1));
   QObject::disconnect(connection);
   I.RunDeferred();

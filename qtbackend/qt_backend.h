@@ -34,6 +34,20 @@ int CheckDisplay();
 
 class QtBackendImpl;
 
+// A message box or file dialog of Qt's that is open (screen coordinates).
+struct QtDialogInfo {
+  std::string kind;  // "message" or "file"
+  std::string title, text;
+  RECT rect{};
+  struct Button {
+    std::string text;
+    RECT rect{};
+    bool isDefault = false;
+  };
+  std::vector<Button> buttons;
+  RECT nameEdit{};  // a file dialog's name field
+};
+
 class QtBackend : public Backend {
  public:
   // Makes the one QApplication unless one exists (high-DPI scaling off, the
@@ -71,6 +85,12 @@ class QtBackend : public Backend {
   ClipboardContents ReadClipboard() override;
   void WriteClipboard(const ClipboardContents& contents) override;
   [[noreturn]] void Exit(int code) override;
+
+  // Runs each time the program is about to wait for input (its message
+  // loop, a modal dialog's, a message box's or a file dialog's).
+  void SetIdleHook(std::function<void()> hook);
+  // The message boxes and file dialogs open now, the innermost last.
+  std::vector<QtDialogInfo> OpenDialogs() const;
 
   // ---- for tests and benchmarks
   // Test mode: Exit throws brv::ProgramExit instead of ending the process;

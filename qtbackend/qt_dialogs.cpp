@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -76,9 +77,45 @@ int QtBackend::ShowMessageBox(const MessageBoxRequest& request) {
   });
   box.setWindowModality(Qt::ApplicationModal);
   box.show();
+  I.openDialogs.emplace_back(&box);
   I.RunNestedLoop([&] { return !box.isVisible(); }, &box);
+  I.openDialogs.pop_back();
   if (!result) result = request.buttons.empty() ? IDOK : request.buttons[static_cast<size_t>(request.defaultButton)];
   return result;
+}
+
+namespace {
+
+RECT ScreenRect(const QWidget* w) {
+  QPoint o = w->mapToGlobal(QPoint(0, 0));
+  return RECT{o.x(), o.y(), o.x() + w->width(), o.y() + w->height()};
+}
+
+}  // namespace
+
+void QtBackend::SetIdleHook(std::function<void()> hook) { impl_->idleHook = std::move(hook); }
+
+std::vector<QtDialogInfo> QtBackend::OpenDialogs() const {
+  std::vector<QtDialogInfo> out;
+  for (const QPointer<QWidget>& d : impl_->openDialogs) {
+    if (!d || !d->isVisible()) continue;
+    QtDialogInfo info;
+    info.title = d->windowTitle().toStdString();
+    info.rect = ScreenRect(d);
+    if (auto* box = qobject_cast<QMessageBox*>(d)) {
+      info.kind = "message";
+      info.text = box->text().toStdString();
+    } else {
+      info.kind = "file";
+      if (auto* name = d->findChild<QLineEdit*>("fileNameEdit")) info.nameEdit = ScreenRect(name);
+    }
+    for (QPushButton* b : d->findChildren<QPushButton*>()) {
+      if (!b->isVisible()) continue;
+      info.buttons.push_back({b->text().remove('&').toStdString(), ScreenRect(b), b->isDefault()});
+    }
+    out.push_back(std::move(info));
+  }
+  return out;
 }
 
 // ---------------------------------------------------------------- file dialogs
@@ -189,7 +226,9 @@ int QtBackend::RunFileDialog(FileDialogSession& session) {
   }
   dlg.setWindowModality(Qt::ApplicationModal);
   dlg.show();
+  I.openDialogs.emplace_back(&dlg);
   I.RunNestedLoop([&] { return !dlg.isVisible(); }, &dlg);
+  I.openDialogs.pop_back();
   if (TopWindow* t = I.Top(session.Window())) {
     if (panel) {
       t->View()->setParent(t);

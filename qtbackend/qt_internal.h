@@ -122,6 +122,12 @@ class QtBackendImpl {
   QPointer<QWidget> cursorWidget;  // the surface under the pointer
   bool waitCursor = false;
 
+  std::function<void()> idleHook;
+  std::vector<QPointer<QWidget>> openDialogs;  // Qt's own modal boxes
+  void Idle() {
+    if (idleHook) idleHook();
+  }
+
   bool testMode = false;
   int idleLimitMs = 10000;
   std::deque<std::function<void(QWidget*)>> scripts;
