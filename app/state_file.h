@@ -14,9 +14,10 @@
 #include "framework/geometry.h"
 #include "framework/winmsg.h"
 
-// A message box or file dialog of the window system's (screen coordinates).
+// A message box or file dialog of the window system's, a menu bar or an
+// open menu with its items as buttons (screen coordinates).
 struct OpenDialogInfo {
-    std::string kind;  // "message" or "file"
+    std::string kind;  // "message", "file", "menubar" or "menu"
     std::string title, text;
     RECT rect{};
     struct Button {

@@ -34,9 +34,10 @@ int CheckDisplay();
 
 class QtBackendImpl;
 
-// A message box or file dialog of Qt's that is open (screen coordinates).
+// A message box or file dialog of Qt's that is open, a menu bar or an open
+// menu (screen coordinates; a menu's items are its buttons).
 struct QtDialogInfo {
-  std::string kind;  // "message" or "file"
+  std::string kind;  // "message", "file", "menubar" or "menu"
   std::string title, text;
   RECT rect{};
   struct Button {
@@ -89,7 +90,8 @@ class QtBackend : public Backend {
   // Runs each time the program is about to wait for input (its message
   // loop, a modal dialog's, a message box's or a file dialog's).
   void SetIdleHook(std::function<void()> hook);
-  // The message boxes and file dialogs open now, the innermost last.
+  // The message boxes and file dialogs open now, the innermost last, then
+  // the menu bars and the menu open.
   std::vector<QtDialogInfo> OpenDialogs() const;
 
   // ---- for tests and benchmarks

@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -113,6 +115,29 @@ std::vector<QtDialogInfo> QtBackend::OpenDialogs() const {
       if (!b->isVisible()) continue;
       info.buttons.push_back({b->text().remove('&').toStdString(), ScreenRect(b), b->isDefault()});
     }
+    out.push_back(std::move(info));
+  }
+  // The menu bars and an open menu: where their items are.
+  auto items = [](QWidget* w, const QList<QAction*>& actions, auto geometry, QtDialogInfo& info) {
+    for (QAction* a : actions) {
+      if (a->isSeparator() || !a->isVisible()) continue;
+      QRect g = geometry(a);
+      if (g.isEmpty()) continue;
+      QPoint o = w->mapToGlobal(g.topLeft());
+      info.buttons.push_back({a->text().remove('&').section('\t', 0, 0).toStdString(),
+                              RECT{o.x(), o.y(), o.x() + g.width(), o.y() + g.height()}, false});
+    }
+  };
+  for (auto& [h, t] : impl_->tops) {
+    QMenuBar* bar = t->Bar();
+    if (!bar || !bar->isVisible() || !t->isVisible()) continue;
+    QtDialogInfo info{"menubar", t->windowTitle().toStdString(), "", ScreenRect(bar), {}, {}};
+    items(bar, bar->actions(), [bar](QAction* a) { return bar->actionGeometry(a); }, info);
+    out.push_back(std::move(info));
+  }
+  if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+    QtDialogInfo info{"menu", menu->title().remove('&').toStdString(), "", ScreenRect(menu), {}, {}};
+    items(menu, menu->actions(), [menu](QAction* a) { return menu->actionGeometry(a); }, info);
     out.push_back(std::move(info));
   }
   return out;
