@@ -20,6 +20,8 @@
 #include <sstream>
 #include <string>
 
+#include "picture/clipboard_bmp_platform.h"
+#include "picture/winbmp.h"
 #include "tests/framework/temp_dir.h"
 #include "tests/qt/qt_support.h"
 
@@ -253,6 +255,54 @@ TEST_F(ProgramX11Test, FullModeThroughXInput) {
   s = WaitState([](const QJsonObject& s) { return !Dialog(s).isEmpty(); }, "the close question again");
   ClickButton(Dialog(s), "Yes");
   EXPECT_EQ(WaitEnd(), 0);
+}
+
+// The picture library's clipboard over the X clipboard, in this process:
+// xclip's picture reaches FromClipboard with its pixels, and ToClipboard's
+// comes back out of xclip.
+TEST_F(ProgramX11Test, PicturesThroughTheXClipboard) {
+  brv::SetBackend(&qtsupport::Backend());
+  brv::InstallBmpPlatform();
+  QImage in(61, 43, QImage::Format_RGB32);
+  for (int y = 0; y < in.height(); ++y)
+    for (int x = 0; x < in.width(); ++x) in.setPixel(x, y, qRgb(x * 4, y * 5, (x ^ y) & 255));
+  std::string png = dir / "in.png";
+  ASSERT_TRUE(in.save(QString::fromStdString(png)));
+  ASSERT_EQ(RunTool("sh", {"-c", QString::fromStdString("xclip -selection clipboard -t image/png -i '" + png +
+                                                         "' >/dev/null 2>&1")}),
+            0);
+  CWinBmp bmp;
+  ASSERT_TRUE(qtsupport::WaitFor([&] { return bmp.FromClipboard(PL_CF_BITMAP) && bmp.GetWidth() == 61; }));
+  ASSERT_EQ(bmp.GetHeight(), 43);
+  int differ = 0;
+  for (int y = 0; y < 43; ++y)
+    for (int x = 0; x < 61; ++x) {
+      CPixel32 p = bmp.GetPixel(x, y);
+      if (qRgb(p.GetR(), p.GetG(), p.GetB()) != in.pixel(x, y)) ++differ;
+    }
+  EXPECT_EQ(differ, 0);
+
+  CWinBmp out;
+  out.Create(29, 17, 32, false);
+  for (int y = 0; y < 17; ++y)
+    for (int x = 0; x < 29; ++x) out.SetPixel(x, y, CPixel32(uint8_t(200 - x), uint8_t(y * 9), 77, 0));
+  out.ToClipboard();
+  // The clipboard's owner is this process: xclip's request is served while
+  // it runs.
+  QProcess p;
+  p.start("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"});
+  ASSERT_TRUE(p.waitForStarted(5000));
+  qtsupport::WaitFor([&] { return p.state() == QProcess::NotRunning; }, 10000);
+  QImage back;
+  ASSERT_TRUE(back.loadFromData(p.readAllStandardOutput(), "PNG"));
+  back = back.convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(back.size(), QSize(29, 17));
+  differ = 0;
+  for (int y = 0; y < 17; ++y)
+    for (int x = 0; x < 29; ++x)
+      if (back.pixel(x, y) != qRgb(200 - x, y * 9, 77)) ++differ;
+  EXPECT_EQ(differ, 0);
+  brv::SetBackend(nullptr);
 }
 
 }  // namespace
