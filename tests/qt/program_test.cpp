@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -22,6 +23,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <cmath>
 #include <fstream>
 #include <memory>
@@ -235,6 +237,24 @@ class ProgramTest : public qtsupport::QtTest {
 
 // ---------------------------------------------------------------- start
 
+// The program itself without a display: it says how to run it and ends
+// with 2, before any window or file is touched.
+TEST(ProgramDisplayTest, WithoutADisplayTheProgramEndsWith2) {
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+  TempDir tmp;
+  env.insert("TMPDIR", QString::fromStdString(tmp.path()));
+  p.setProcessEnvironment(env);
+  p.start(BRIVANTA_PROGRAM, {"--full"});
+  ASSERT_TRUE(p.waitForFinished(30000));
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p.exitCode(), 2);
+  EXPECT_EQ(p.readAllStandardError().toStdString(), "No display: run under xvfb-run or set DISPLAY.\n");
+  EXPECT_EQ(p.readAllStandardOutput().toStdString(), "");
+  EXPECT_FALSE(std::filesystem::exists(tmp / "fmtmp"));
+}
+
 TEST_F(ProgramTest, PictureEditorModeStartsOnTheClipboardPhoto) {
   const QImage photo = CodedPhoto(1024, 768);
   ASSERT_TRUE(Start({}, photo));
@@ -390,6 +410,21 @@ TEST_F(ProgramTest, FourPanesShowThePhotoAndTheHead) {
   // Outside the box the background.
   EXPECT_EQ(shown.pixel(2, 2) & 0xFFFFFF, background & 0xFFFFFF);
   qtsupport::Save(shown, "program_3d_view");
+  // Under X the pixels reached the server: the screen read back by
+  // ImageMagick equals the grab inside the frame.
+  if (qtsupport::OnX11()) {
+    std::string path = tmp / "root.png";
+    ASSERT_EQ(QProcess::execute("import", {"-window", "root", QString::fromStdString(path)}), 0);
+    QImage screen = QImage(QString::fromStdString(path)).convertToFormat(QImage::Format_RGB32);
+    qtsupport::Save(screen, "program_four_panes_screen");
+    QPoint origin = Backend().SurfaceWidget(FrameWnd())->mapToGlobal(QPoint(0, 0));
+    QImage part = screen.copy(QRect(origin, frame.size()));
+    int differ = 0;
+    for (int y = 0; y < frame.height(); ++y)
+      for (int x = 0; x < frame.width(); ++x)
+        if ((frame.pixel(x, y) & 0xFFFFFF) != (part.pixel(x, y) & 0xFFFFFF)) ++differ;
+    EXPECT_EQ(differ, 0);
+  }
 }
 
 // ---------------------------------------------------------------- commands
