@@ -291,8 +291,21 @@ void QtBackendImpl::ApplyVisibility(TopWindow* t) {
       t->raise();
       t->activateWindow();
     }
+    RaiseTopmost();
   } else {
     t->hide();
+  }
+}
+
+void QtBackendImpl::RaiseTopmost() {
+  // Without a window manager (a bare X server) nobody keeps the topmost
+  // windows above one raised after them.
+  const std::vector<HWND>& order = State().topLevels;  // topmost first
+  for (auto it = order.rbegin(); it != order.rend(); ++it) {
+    HWND h = *it;
+    WindowRecord* r = Record(h);
+    TopWindow* t = Top(h);
+    if (r && t && (r->exStyle & WS_EX_TOPMOST) && t->isVisible() && !t->embedded) t->raise();
   }
 }
 
@@ -717,6 +730,8 @@ void QtBackend::Sleep(DWORD milliseconds) {
   auto start = std::chrono::steady_clock::now();
   auto end = start + std::chrono::milliseconds(milliseconds);
   auto settle = start + std::chrono::milliseconds(std::min<DWORD>(milliseconds, 500));
+  // The framework's pending paints first: what was shown is drawn.
+  PaintAllNow();
   auto exposed = [this] {
     for (auto& [h, t] : impl_->tops)
       if (t->isVisible() && t->windowHandle() && !t->windowHandle()->isExposed()) return false;
@@ -793,6 +808,7 @@ void QtBackend::WindowChanged(HWND window, unsigned what) {
   if ((what & kWindowZOrder) && State().active == window && t->isVisible() && !t->embedded) {
     t->raise();
     t->activateWindow();
+    I.RaiseTopmost();
   }
   if ((what & kWindowEnabled) && I.TopEnabled(window)) I.DrainInput(window);
   if (what & kWindowFocus) I.SyncFocus();

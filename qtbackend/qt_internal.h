@@ -155,6 +155,8 @@ class QtBackendImpl {
   void ApplyFlags(TopWindow* t);
   void ApplyVisibility(TopWindow* t);
   void SyncFocus();
+  // Keeps the topmost windows above the others.
+  void RaiseTopmost();
   void SyncAllControls(HWND topLevel);
   void RebuildMenu(TopWindow* t);
   void FillMenu(QMenu* menu, HMENU model, HWND frame);

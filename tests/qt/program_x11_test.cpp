@@ -9,7 +9,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QProcess>
+#include <QSet>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -224,6 +226,26 @@ TEST_F(ProgramX11Test, PictureEditorModeWithAnEmptyClipboard) {
 // box's No keeps the program, Yes ends it.
 TEST_F(ProgramX11Test, FullModeThroughXInput) {
   Launch({"--full"});
+  // During the start's 3 s pause the splash is on the screen, drawn: the
+  // program handles nothing then, yet the X server has its pixels.
+  QByteArray found;
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < 20000 &&
+         RunTool("xdotool", {"search", "--onlyvisible", "--name", "^About Brivanta$"}, &found) != 0)
+    QTest::qWait(50);
+  ASSERT_FALSE(found.isEmpty()) << "no splash";
+  QByteArray geometry;
+  ASSERT_EQ(RunTool("xdotool", {"getwindowgeometry", "--shell", QString(found.split('\n').front())}, &geometry), 0);
+  QMap<QString, int> g;
+  for (const QByteArray& line : geometry.split('\n'))
+    if (line.contains('=')) g[QString(line.split('=')[0])] = line.split('=')[1].toInt();
+  QTest::qWait(500);
+  QImage during = Screen("xprogram_splash");
+  QSet<QRgb> colours;
+  for (int y = g["Y"]; y < g["Y"] + g["HEIGHT"]; y += 2)
+    for (int x = g["X"]; x < g["X"] + g["WIDTH"]; x += 2) colours.insert(during.pixel(x, y));
+  EXPECT_GT(colours.size(), 20) << "the splash is blank";
   QJsonObject s = WaitState(
       [](const QJsonObject& s) { return s["layout"].toInt() == 1 && s["activeView"].toString() == "ViewOrig2D"; },
       "the first tick");
