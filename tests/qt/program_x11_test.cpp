@@ -203,6 +203,15 @@ TEST_F(ProgramX11Test, PictureEditorModeOnAPhotoPutByXclip) {
     EXPECT_LE(std::abs(qGreen(got) - qGreen(want)), 2) << p.x() << "," << p.y();
     EXPECT_EQ(qBlue(got), 0x80);
   }
+  // A wheel notch over the photo zooms it by 1.25 about the pointer.
+  const double zoom = m[0].toDouble();
+  QJsonArray vr = marks["rect"].toArray();
+  EXPECT_EQ(RunTool("xdotool", {"mousemove", QString::number((vr[0].toInt() + vr[2].toInt()) / 2),
+                                QString::number((vr[1].toInt() + vr[3].toInt()) / 2), "click", "4"}),
+            0);
+  s = WaitState([&](const QJsonObject& s) { return View(s, "ViewOrig2D")["photoToClient"][0].toDouble() != zoom; },
+                "the zoom");
+  EXPECT_NEAR(View(s, "ViewOrig2D")["photoToClient"][0].toDouble(), zoom * 1.25, 1e-6);
   // The close box asks; Yes ends the program with 0.
   CloseRequest(FrameWindow(s));
   s = WaitState([](const QJsonObject& s) { return !Dialog(s).isEmpty(); }, "the close question");
@@ -259,7 +268,20 @@ TEST_F(ProgramX11Test, FullModeThroughXInput) {
   ClickButton(Open(s, "menu"), "Dual screen");
   s = WaitState([](const QJsonObject& s) { return s["layout"].toInt() == 2; }, "layout 2");
   ASSERT_EQ(s["layout"].toInt(), 2);
-  const QString active = s["activeView"].toString();
+  // A click on the other pane shown activates it.
+  QString active = s["activeView"].toString();
+  for (const QJsonValue& v : s["views"].toArray()) {
+    QJsonArray r = v.toObject()["rect"].toArray();
+    if (v.toObject()["name"].toString() != active && r[2].toInt() - r[0].toInt() > 50 &&
+        r[3].toInt() - r[1].toInt() > 50) {
+      ClickAt(r);
+      const QString name = v.toObject()["name"].toString();
+      s = WaitState([&](const QJsonObject& s) { return s["activeView"].toString() == name; }, "the clicked pane");
+      EXPECT_EQ(s["activeView"].toString(), name);
+      break;
+    }
+  }
+  active = s["activeView"].toString();
   // F6 moves to the next pane.
   EXPECT_EQ(RunTool("xdotool", {"key", "F6"}), 0);
   s = WaitState([&](const QJsonObject& s) { return s["activeView"].toString() != active; }, "the next pane");
