@@ -67,6 +67,22 @@ class Shows : public QObject {
   }
 };
 
+// The backend with the start's pause split: what was shown is drawn and on
+// the screen first (timed), then the rest of the pause.
+class TimedBackend : public brv::QtBackend {
+ public:
+  using QtBackend::QtBackend;
+  Clock::time_point drawn{};
+  void Sleep(DWORD milliseconds) override {
+    auto start = Clock::now();
+    brv::PaintAllNow();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    drawn = Clock::now();
+    DWORD spent = DWORD(Ms(drawn - start));
+    QtBackend::Sleep(milliseconds > spent ? milliseconds - spent : 0);
+  }
+};
+
 void Report(const char* what, std::vector<double> ms) {
   std::sort(ms.begin(), ms.end());
   std::printf("%-44s median %7.1f ms  p95 %7.1f ms  (%zu frames)\n", what, ms[ms.size() / 2],
@@ -82,7 +98,7 @@ int main(int argc, char** argv) {
   setenv("TMPDIR", root.c_str(), 1);
   files::ResetTempFolder();
   auto t0 = Clock::now();
-  brv::QtBackend backend(argc, argv);
+  TimedBackend backend(argc, argv);
   brv::SetBackend(&backend);
   brv::InstallBmpPlatform();
   const std::string platform = QGuiApplication::platformName().toStdString();
@@ -112,7 +128,8 @@ int main(int argc, char** argv) {
   auto presented = Clock::now();
   std::printf("%s: QApplication %.1f ms\n", platform.c_str(), Ms(start - t0));
   std::printf("%s: start to splash on the screen   %.1f ms (goal 500)\n", platform.c_str(), Ms(shows.splash - start));
-  std::printf("%s: start to frame on the screen    %.1f ms (goal 1500)\n", platform.c_str(), Ms(shows.frame - start));
+  std::printf("%s: start to frame on the screen    %.1f ms, drawn %.1f ms (goal 1500)\n", platform.c_str(),
+              Ms(shows.frame - start), Ms(backend.drawn - start));
   std::printf("%s: end of the pause to the photo   %.1f ms (goal 1000)\n", platform.c_str(), Ms(presented - paused));
 
   // Template 122 fitted to the photo through marks seen by a known camera
