@@ -181,7 +181,13 @@ int main(int argc, char** argv) {
       frame->MoveWindow(0, 0, 1024 + 11 + win.Width() - client.Width(), 768 + 11 + win.Height() - client.Height());
     }
     if (v == v3) v3->FitInView();
-    if (v == overlay) overlay->SetMerged(true);
+    if (v == overlay) {
+      // The head over the photo as the refinement's pose shows it, merged.
+      doc->stage = 1000;
+      frame->refining = 1;
+      overlay->featureDisplay = true;
+      overlay->SetMerged(true);
+    }
     backend.Pump(200);
     CRect c;
     v->GetClientRect(&c);
@@ -196,7 +202,11 @@ int main(int argc, char** argv) {
       backend.Present(frame->m_hWnd, RECT{0, 0, 1024 + 11, 768 + 11}, true);
       ms.push_back(Ms(Clock::now() - a));
     }
-    if (v == overlay) overlay->SetMerged(false);
+    if (v == overlay) {
+      overlay->SetMerged(false);
+      frame->refining = 0;
+      doc->stage = 2500;
+    }
     std::string what = platform + ": " + (v == v3 ? "3D view" : "overlay view, merged") + " " +
                        std::to_string(c.Width()) + "x" + std::to_string(c.Height());
     Report(what.c_str(), ms);
