@@ -33,6 +33,7 @@
 #include "app/facedoc.h"
 #include "app/mainframe.h"
 #include "app/program_qt.h"
+#include "app/state_file.h"
 #include "app/tempfolders.h"
 #include "dialogs/dlgprogress.h"
 #include "fitting/kernel2d.h"
@@ -410,6 +411,38 @@ TEST_F(ProgramTest, FourPanesShowThePhotoAndTheHead) {
   // Outside the box the background.
   EXPECT_EQ(shown.pixel(2, 2) & 0xFFFFFF, background & 0xFFFFFF);
   qtsupport::Save(shown, "program_3d_view");
+  // The state file's head-to-client map of the 3D view puts the head's
+  // vertices exactly over the head's pixels: their box is the box of the
+  // pixels that are not background.
+  {
+    QJsonObject state = QJsonDocument::fromJson(QByteArray::fromStdString(DescribeProgramState({}))).object();
+    QJsonObject view;
+    for (const QJsonValue& v : state["views"].toArray())
+      if (v.toObject()["name"].toString() == "ViewEdit3D") view = v.toObject();
+    QJsonArray m = view["headToClient"].toArray();
+    ASSERT_EQ(m.size(), 16);
+    double bx0 = 1e9, by0 = 1e9, bx1 = -1e9, by1 = -1e9;
+    for (int k = head.vertices.first(); k != -1; k = head.vertices.nextOf(k)) {
+      if (head.vertices[k].triangles.count() == 0) continue;
+      const vector3<double>& p = head.vertices[k].position;
+      double h[4];
+      for (int c = 0; c < 4; ++c)
+        h[c] = p.x * m[c].toDouble() + p.y * m[4 + c].toDouble() + p.z * m[8 + c].toDouble() + m[12 + c].toDouble();
+      bx0 = std::min(bx0, h[0] / h[3]), bx1 = std::max(bx1, h[0] / h[3]);
+      by0 = std::min(by0, h[1] / h[3]), by1 = std::max(by1, h[1] / h[3]);
+    }
+    int px0 = shown.width(), py0 = shown.height(), px1 = -1, py1 = -1;
+    for (int y = 0; y < shown.height(); ++y)
+      for (int x = 0; x < shown.width(); ++x)
+        if ((shown.pixel(x, y) & 0xFFFFFF) != (background & 0xFFFFFF) && x > 40 && y > 40 &&
+            x < shown.width() - 40 && y < shown.height() - 40) {  // the corner markers aside
+          px0 = std::min(px0, x), px1 = std::max(px1, x), py0 = std::min(py0, y), py1 = std::max(py1, y);
+        }
+    EXPECT_NEAR(px0 + 0.5, bx0, 1.5);
+    EXPECT_NEAR(px1 + 0.5, bx1, 1.5);
+    EXPECT_NEAR(py0 + 0.5, by0, 1.5);
+    EXPECT_NEAR(py1 + 0.5, by1, 1.5);
+  }
   // Under X the pixels reached the server: the screen read back by
   // ImageMagick equals the grab inside the frame.
   if (qtsupport::OnX11()) {
