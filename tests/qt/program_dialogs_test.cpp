@@ -113,3 +113,23 @@ TEST_F(ProgramDialogsTest, EachLayoutMatchesItselfAndTheHeadlessSurface) {
 }
 
 }  // namespace
+
+namespace {
+
+// Escape in a modal dialog of the program (the refine dialog's layout)
+// answers IDCANCEL, through a real key press.
+TEST_F(ProgramDialogsTest, EscapeInTheRefineDialogAnswers2) {
+  CDialog refine(315);
+  bool shown = false;
+  Backend().ScriptDialog([&](QWidget* dialog) {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog->windowHandle()));
+    shown = dialog->windowTitle() == "Refine";
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_Escape);
+  });
+  INT_PTR answer = 0;
+  qtsupport::Run([&] { answer = refine.DoModal(); });
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(answer, 2);
+}
+
+}  // namespace
