@@ -666,6 +666,7 @@ void QtBackend::Reset() {
 
 void QtBackend::ScriptDialog(std::function<void(QWidget*)> script) { impl_->scripts.push_back(std::move(script)); }
 int QtBackend::PendingDialogScripts() const { return static_cast<int>(impl_->scripts.size()); }
+void QtBackend::ClearDialogScripts() { impl_->scripts.clear(); }
 const std::vector<std::string>& QtBackend::Failures() const { return impl_->failures; }
 void QtBackend::ClearFailures() { impl_->failures.clear(); }
 std::vector<std::string> QtBackend::LogLines() const { return impl_->logLines; }

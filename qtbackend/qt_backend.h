@@ -105,6 +105,8 @@ class QtBackend : public Backend {
   // at a safe point after the window is shown, and drives it with QTest.
   void ScriptDialog(std::function<void(QWidget* dialog)> script);
   int PendingDialogScripts() const;
+  // Forgets the scripts no dialog took.
+  void ClearDialogScripts();
   // Forgets scripts, failures, log lines, the end of the program and any
   // input or work still waiting (between tests, after the windows went).
   void Reset();

@@ -177,14 +177,25 @@ class ProgramTest : public qtsupport::QtTest {
   }
 
   // The first tick of the frame's timer 2 has run (the active view is the
-  // photo with marks and layout 1 was set).
+  // photo with marks and layout 1 was set). In the full mode it asks for a
+  // photo, then for a head: both file dialogs are cancelled and their
+  // titles kept.
   bool FirstTickDone() {
-    return qtsupport::WaitFor([&] {
+    for (int i = 0; i < 2; ++i)
+      Backend().ScriptDialog([this](QWidget* dialog) {
+        startDialogs.push_back(dialog->windowTitle().toStdString());
+        dialog->close();
+      });
+    bool done = qtsupport::WaitFor([&] {
       return Backend().Exited() ||
              std::none_of(brv::State().timers.begin(), brv::State().timers.end(),
                           [&](const brv::TimerRecord& t) { return t.window == FrameWnd() && t.id == 2; });
     });
+    qtsupport::Pump();
+    Backend().ClearDialogScripts();
+    return done;
   }
+  std::vector<std::string> startDialogs;
 
   // Template 122 over the coded photo, the views fitted to it: the scene
   // the views show once a head is made.
@@ -282,6 +293,7 @@ TEST_F(ProgramTest, PictureEditorModeStartsOnTheClipboardPhoto) {
 
   ASSERT_TRUE(FirstTickDone());
   ASSERT_FALSE(Backend().Exited());
+  EXPECT_EQ(startDialogs, std::vector<std::string>{});
   EXPECT_EQ(Doc().stage, 1000);
   // The clipboard's pixels reached the working photo unchanged.
   const CWinBmp& bmp = Doc().kernel2D->photo;
