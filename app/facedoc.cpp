@@ -326,18 +326,3 @@ void CFaceDoc::CameraView() {
         if (ProjectionCore* c3 = view3D->Camera()) c3->setCamera(camera->eye(), camera->center(), camera->up(), camera->fovy());
     if (overlay) overlay->Redraw();
 }
-
-// ---------------------------------------------------------------- files
-// The project, head and OBJ files are read and written by the file layer;
-// these are their entry points on the document.
-
-int CFaceDoc::SaveFACFile(CString, const char*, bool) { return 0; }
-int CFaceDoc::LoadFACFile(CString, bool) { return 0; }
-int CFaceDoc::LoadFACFileOLD(CString) { return 0; }
-int CFaceDoc::SaveTHEFile(CString, const char*) { return 0; }
-int CFaceDoc::LoadTHEFile(CString, bool) { return 0; }
-int CFaceDoc::SavePHSFile2(CString) { return 0; }
-int CFaceDoc::LoadPHSFile(CString) { return 0; }
-int CFaceDoc::LoadXXXFile(CString, bool) { return 0; }
-int CFaceDoc::SaveOBJFile(CString, int) { return 0; }
-int CFaceDoc::LoadOBJFile(CString) { return 0; }

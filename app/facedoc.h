@@ -70,6 +70,9 @@ public:
     int SaveFACFile(CString path, const char* mode, bool keep);
     int LoadFACFile(CString path, bool keep);
     int LoadFACFileOLD(CString path);
+    // The stored preview of a project file for the open dialog (one white
+    // pixel before version 2.005); false when the file does not read.
+    bool GetFileMainInfo(CString path, CWinBmp* preview);
     int SaveTHEFile(CString path, const char* mode);
     int LoadTHEFile(CString path, bool clear);
     int SavePHSFile2(CString path);

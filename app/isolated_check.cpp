@@ -54,7 +54,10 @@ bool CheckInIsolation(const std::function<bool(std::string& reason)>& read, std:
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+        reason = why;
+        return true;
+    }
     reason = !why.empty() ? why : WIFSIGNALED(status) ? "reading the file failed (signal " +
                                                               std::to_string(WTERMSIG(status)) + ")"
                                                         : "the file does not read";

@@ -12,7 +12,8 @@
 namespace files {
 
 // read: parses the file and gives a reason when it is refused. True when
-// it read well; false with the reason (or why the check could not run).
+// it read well, with whatever read left in the reason (a note for the
+// caller); false with the reason (or why the check could not run).
 bool CheckInIsolation(const std::function<bool(std::string& reason)>& read, std::string& reason);
 
 }  // namespace files

@@ -609,28 +609,6 @@ void CMainFrame::HeadToPhotoTrafo() { ::HeadToPhotoTrafo(); }
 
 void CMainFrame::MakeFullTexture() { ::MakeFullTexture(); }
 
-// ---------------------------------------------------------------- files
-
-void CMainFrame::OnFileNew() {
-    if (CFaceDoc* doc = GetDoc()) doc->FreeMemoryForNewFAC();
-}
-
-void CMainFrame::OnImportPic() {}
-void CMainFrame::OnImportAge() {}
-void CMainFrame::OnImportTHE() {}
-void CMainFrame::OnFileSaveTHE() {}
-void CMainFrame::OnFileOpenFAC() {}
-void CMainFrame::OnFileSaveFAC() {}
-void CMainFrame::OnMruFile(UINT) {}
-void CMainFrame::OnExportPhoto() {}
-void CMainFrame::OnModifyPic() {}
-void CMainFrame::OnSuperMenu() {}
-
-void CMainFrame::OnNotes() {
-    CDlgNotes notes;
-    notes.DoModal();
-}
-
 void CMainFrame::OnStat() {
     if (CFaceApp* app = FaceApp()) app->OnShortAbout(true);
 }

@@ -4,6 +4,7 @@
 // the command table of the program. It is also the svc::MainFrame of the
 // model and fitting code.
 
+#include <functional>
 #include <vector>
 
 #include "framework/toolbar.h"
@@ -158,6 +159,11 @@ public:
     void OnNotes();
     void OnSuperMenu();
     void OnStat();
+    // The model page over an opened stage-2500 project (modeless): the
+    // model page's own code installs the opener; without one the project
+    // opens without the page.
+    void OpenModelPage();
+    static inline std::function<void(CMainFrame&)> modelPageOpener;
 
     // The four kinds of pane, in the order the layouts refit them.
     enum PaneKind { kOrigPhoto, kOrig2D, kEdit3D, kEdit2D3D };

@@ -113,6 +113,7 @@ TEST_F(AboutTest, HelpWebAndMailOpenOurAddresses) {
 
 TEST_F(AboutTest, AboutBoxRunsModally) {
     ASSERT_TRUE(Start());
+    CancelStartDialogs();
     bool frameEnabled = true;
     bool shown = false;
     driver.OnNextModal([&](HWND d) {

@@ -10,6 +10,7 @@ class SessionTest : public ShellTest {};
 
 TEST_F(SessionTest, StartCommandsAndExit) {
     ASSERT_TRUE(Start({"--full"}));
+    CancelStartDialogs();
     driver.Pump();  // the first tick
     HWND frame = FrameWnd();
     EXPECT_EQ(Frame().layout, 1);

@@ -15,6 +15,7 @@
 #include "app/mainframe.h"
 #include "app/tempfolders.h"
 #include "fitting/kernel2d.h"
+#include "framework/filedialog.h"
 #include "fitting/kernel3d.h"
 #include "model/head.h"
 #include "picture/clipboard_bmp_platform.h"
@@ -56,6 +57,14 @@ protected:
         bool ok = false;
         driver.Run([&] { ok = app->InitInstance(); });
         return ok;
+    }
+    // The first tick of the full work flow asks for a photo and, cancelled,
+    // for a head OBJ (in the DAZ mode the exchange file is read instead):
+    // the dialogs it opens are cancelled.
+    void CancelStartDialogs() {
+        if (!app || app->pictureEditorMode || (!app->dazMode && !app->commandFile.IsEmpty())) return;
+        for (int k = app->dazMode ? 1 : 2; k > 0; --k)
+            driver.OnNextFileDialog([](brv::FileDialogSession&) { return IDCANCEL; });
     }
     void Stop() {
         if (!app) return;

@@ -13,6 +13,7 @@
 #include "dialogs/dlgprogress.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
+#include "framework/filedialog.h"
 #include "framework/window_state.h"
 #include "model/head.h"
 #include "tests/framework/temp_dir.h"
@@ -31,6 +32,12 @@ std::string str(const CString& s) { return std::string(s.View()); }
 
 // What the start-up left, before the message loop runs.
 void recordStart(fresh::Child& c) {
+    // The first tick is due already: the full work flow asks for a photo
+    // and, cancelled, for a head OBJ (the DAZ mode reads its exchange file
+    // instead); both are cancelled.
+    if (!FaceApp()->pictureEditorMode && (FaceApp()->dazMode || FaceApp()->commandFile.IsEmpty()))
+        for (int k = FaceApp()->dazMode ? 1 : 2; k > 0; --k)
+            c.driver.OnNextFileDialog([](brv::FileDialogSession&) { return IDCANCEL; });
     CFaceApp& app = *FaceApp();
     CMainFrame& frame = *app.Frame();
     CFaceDoc& doc = *actdoc;

@@ -33,6 +33,7 @@ protected:
     void SetUp() override {
         ShellTest::SetUp();
         ASSERT_TRUE(Start());
+        CancelStartDialogs();
         driver.Pump();  // the frame's first tick, due since the splash's pause
         progress = App().progressDialog;
         ASSERT_NE(progress, nullptr);
@@ -156,6 +157,7 @@ protected:
     void SetUp() override {
         ShellTest::SetUp();
         ASSERT_TRUE(Start());
+        CancelStartDialogs();
         driver.Backend().SetClock(CTime(2005, 3, 7, 9, 5, 30).GetTime(), 0);
     }
     // Runs the notes from the frame's command, confirmed or cancelled.
@@ -213,6 +215,7 @@ protected:
     void SetUp() override {
         ShellTest::SetUp();
         ASSERT_TRUE(Start());
+        CancelStartDialogs();
     }
     // The password typed and confirmed; the result as the dialog left it.
     bool Login(const std::string& password, bool before = false) {

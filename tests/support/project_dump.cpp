@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <sstream>
 
+#include "app/facedoc.h"
 #include "fitting/kernel2d.h"
+#include "fitting/kernel3d.h"
 
 namespace testsupport {
 
@@ -140,6 +142,17 @@ std::string DumpPhotoKernel(const CKernel2D& k) {
       << Fnv1a(k.fileBytes.data(), k.fileBytes.size()) << " photo " << k.photo.GetWidth() << "x"
       << k.photo.GetHeight() << "\n";
     if (k.head) o << DumpMarks(*k.head);
+    return o.str();
+}
+
+std::string DumpDocument(CFaceDoc& d) {
+    std::ostringstream o;
+    o << "stage " << d.stage << " template " << d.templateId << " texture " << d.textureSize << " flag "
+      << int(d.projectFlag) << " photo number " << d.photoNumber << " mirrored " << d.kernel3D->head->mirrored
+      << "\n";
+    o << DumpPhotoKernel(*d.kernel2D);
+    o << DumpHead(*d.kernel3D->head);
+    o << DumpTables(d.tables());
     return o.str();
 }
 

@@ -8,6 +8,7 @@
 #include "app/project_file.h"
 
 class CKernel2D;
+class CFaceDoc;
 
 namespace testsupport {
 
@@ -23,6 +24,11 @@ std::string DumpOverlay(const files::OverlaySection& v);
 std::string DumpProject(const files::ProjectRecord& r, bool withViews = true);
 // The photo kernel's part of a document (name, notes, values, bytes, marks).
 std::string DumpPhotoKernel(const CKernel2D& k);
+
+// What a document holds of a project file: stage, template, texture size,
+// flag, photo number, the photo kernel, the head with its texture hash and
+// the tables (the views are refitted on open and so left out).
+std::string DumpDocument(CFaceDoc& doc);
 
 uint64_t Fnv1a(const void* data, std::size_t n);
 

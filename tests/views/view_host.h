@@ -94,6 +94,7 @@ protected:
 
     bool StartProgram() {
         if (!Start({"--full"})) return false;
+        CancelStartDialogs();
         driver.Pump();
         return true;
     }

@@ -1,0 +1,393 @@
+// The frame's file and export commands: which dialog asks, with which
+// filters and proposed name, which loader or writer the choice reaches and
+// what the frame and the views do afterwards. The formats are the
+// document's.
+
+#include <cctype>
+#include <string>
+
+#include "app/faceapp.h"
+#include "app/facedoc.h"
+#include "app/ids.h"
+#include "app/mainframe.h"
+#include "app/picture_bytes.h"
+#include "app/safe_save.h"
+#include "dialogs/dlglogin.h"
+#include "dialogs/dlgnotes.h"
+#include "fitting/kernel2d.h"
+#include "fitting/kernel3d.h"
+#include "foundation/numeric.h"
+#include "framework/filedialog.h"
+#include "model/head.h"
+#include "views/faceview.h"
+
+namespace {
+
+std::string lower(std::string s) {
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The extension after the last "." of the file name, lower-case.
+std::string extensionOf(const CString& path) {
+    std::string p(path.View());
+    std::size_t dot = p.find_last_of('.');
+    std::size_t slash = p.find_last_of("\\/");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    return lower(p.substr(dot + 1));
+}
+
+std::string withoutExtension(const std::string& p) {
+    std::size_t dot = p.find_last_of('.');
+    std::size_t slash = p.find_last_of("\\/");
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) return p.substr(0, dot);
+    return p;
+}
+
+std::string baseName(const std::string& p) {
+    std::string s = withoutExtension(p);
+    std::size_t slash = s.find_last_of("\\/");
+    return slash == std::string::npos ? s : s.substr(slash + 1);
+}
+
+// The name a save dialog proposes: the document's name without folder and
+// extension ("Untitled" when it has none).
+CString ProposedName(const CString& name) {
+    std::string n = baseName(std::string(name.View()));
+    return n.empty() ? CString("Untitled") : CString(n.c_str());
+}
+
+}  // namespace
+
+void CMainFrame::OpenModelPage() {
+    if (modelPageOpener) modelPageOpener(*this);
+}
+
+void CMainFrame::OnFileNew() {
+    if (CFaceDoc* doc = GetDoc()) doc->FreeMemoryForNewFAC();
+}
+
+// ---------------------------------------------------------------- photo and head import
+
+void CMainFrame::OnImportPic() {
+    CFaceDoc* doc = GetDoc();
+    if (!doc) return;
+    if (CFaceApp* app = FaceApp()) app->objHeadImported = 0;
+    HideModelessDialogs();
+    OnViews4();
+    ActivateView(Pane(1, 0));
+    OnViews1();
+    CFileDialog dialog(TRUE, "*.jpg", nullptr, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
+                       "JPEG fájlok (*.jpg)|*.jpg|TIFF fájlok (*.tif)|*.tif|BMP fájlok (*.bmp)|*.bmp|"
+                       "GIF fájlok (*.gif)|*.gif|PNG fájlok (*.png)|*.png|PCX fájlok (*.pcx)|*.pcx||",
+                       this);
+    if (dialog.DoModal() == IDOK) {
+        // The document moves to stage 1000 itself once the kernel holds a
+        // confirmed picture; an abandoned load keeps what it left.
+        doc->LoadPicFile(dialog.GetPathName());
+        NextFunction(11);
+        return;
+    }
+    if (doc->photoNumber < 1) {
+        OnImportAge();
+        return;
+    }
+    // A refinement photo was asked for: the project goes back as it was.
+    doc->photoNumber -= 1;
+    refining = 0;
+    doc->refineMode = 0;
+    doc->kernel2D->LoadOrigPhoto();
+    doc->stage = 2500;
+    OpenModelPage();
+}
+
+void CMainFrame::OnImportAge() {
+    CFaceDoc* doc = GetDoc();
+    if (!doc) return;
+    CFaceApp* app = FaceApp();
+    if (app) app->objHeadImported = 1;
+    HideModelessDialogs();
+    CString path;
+    if (svc::app().state().dazMode) {
+        path = fnd::daz3dfile(svc::app().state().programFolder, svc::app().state().dazMode).c_str();
+    } else {
+        CFileDialog dialog(TRUE, "*.obj", nullptr, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, "Head OBJ (*.obj)|*.obj||",
+                           this);
+        if (dialog.DoModal() != IDOK) return;
+        path = dialog.GetPathName();
+    }
+    if (!doc->LoadXXXFile(path, true)) return;
+    // Each corner's own coordinate, once per corner.
+    head3& h = *doc->kernel3D->head;
+    for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t))
+        for (vector2<double>& uv : h.triangles[t].texture) uv.y = 1.0 - uv.y;
+    doc->stage = 2000;
+    if (auto* v = dynamic_cast<svc::ViewEdit3D*>(doc->GetViewEdit3D())) {
+        v->displayMode = svc::ViewEdit3D::kTextured;
+        v->InitializeModelForOpenGL();
+    }
+    if (CFaceView* v = doc->GetViewEdit3D()) v->Redraw();
+    OnViews4();
+    ActivateView(Pane(0, 1));
+    OnViews1();
+    OnProperties();
+}
+
+void CMainFrame::OnImportTHE() {
+    CFaceDoc* doc = GetDoc();
+    if (!doc) return;
+    CFileDialog dialog(TRUE, "*.the", nullptr, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
+                       "THE (*.the)|*.the|OBJ (*.obj)|*.obj|PHS (*.phs)|*.phs||", this);
+    if (dialog.DoModal() != IDOK) return;
+    CString path = dialog.GetPathName();
+    const std::string ext = extensionOf(path);
+    int read = 0;
+    if (ext == "the")
+        read = doc->LoadTHEFile(path, true);
+    else if (ext == "obj")
+        read = doc->LoadXXXFile(path, false);
+    else if (ext == "phs")
+        read = doc->LoadPHSFile(path);
+    else
+        read = doc->LoadXXXFile(path, false);  // names the unknown extension
+    if (!read) return;
+    doc->templateId = 100;
+    doc->stage = 0;
+    if (auto* v = dynamic_cast<svc::ViewEdit3D*>(doc->GetViewEdit3D())) {
+        v->displayMode = svc::ViewEdit3D::kLit;
+        v->InitializeModelForOpenGL();
+    }
+    if (CFaceView* v = doc->GetViewEdit3D()) v->FitInView();
+    if (auto* v = dynamic_cast<svc::ViewEdit2D3D*>(doc->GetViewEdit2D3D())) v->InitializeModelForOpenGL();
+    if (CFaceView* v = doc->GetViewEdit2D3D()) v->FitInView();
+}
+
+// ---------------------------------------------------------------- head export
+
+void CMainFrame::OnFileSaveTHE() {
+    CFaceDoc* doc = GetDoc();
+    if (!doc) return;
+    CString name = ProposedName(doc->headName);
+    name += ".the";
+    CFileDialog dialog(FALSE, nullptr, name, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+                       "THE (*.the)|*.the|Quorin OBJ (*.obj)|*.obj|DAZ-Poser OBJ (*.obj)|*.obj|"
+                       "Mirrored OBJ (*.obj)|*.obj|PHS (*.phs)|*.phs||",
+                       this);
+    if (dialog.DoModal() != IDOK) return;
+    CString path = dialog.GetPathName();
+    const std::string ext = extensionOf(path);
+    if (ext == "the") {
+        doc->SaveTHEFile(path, "b");
+    } else if (ext == "phs") {
+        doc->SavePHSFile2(path);
+    } else if (ext == "obj") {
+        doc->SaveOBJFile(path, int(dialog.m_ofn.nFilterIndex) - 1);
+    } else {
+        CString text;
+        text.Format("Cannot save %s!\nno head format for the extension \"%s\"", path.GetString(),
+                    ext.empty() ? "" : ("." + ext).c_str());
+        MessageBox(text, "Error", MB_OK);
+    }
+}
+
+// ---------------------------------------------------------------- projects
+
+namespace {
+
+// The project's names after it was opened: the document's name and the
+// unique name of its temporary files.
+void nameProject(CFaceDoc& doc, const CString& path) {
+    std::string p(path.View());
+    doc.projectName = withoutExtension(p).c_str();
+    doc.uniqueName = (std::string(fnd::randstring()) + "_" + baseName(p)).c_str();
+}
+
+}  // namespace
+
+void CMainFrame::OnFileOpenFAC() {
+    CFaceDoc* doc = GetDoc();
+    if (!doc) return;
+    HideModelessDialogs();
+    CFileDialog dialog(TRUE, "*.fac", nullptr, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
+                       "Dremolix fájlok (*.fac)|*.fac|Minden fájl (*.*)|*.*||", this);
+    if (dialog.DoModal() != IDOK) return;
+    CString path = dialog.GetPathName();
+    const std::string ext = extensionOf(path);
+    if (ext == "fac") {
+        if (!doc->LoadFACFile(path, false)) return;
+        nameProject(*doc, path);
+        NextFunction(12);
+        return;
+    }
+    int read = 0;
+    if (ext == "the")
+        read = doc->LoadTHEFile(path, true);
+    else if (ext == "phs")
+        read = doc->LoadPHSFile(path);
+    else
+        read = doc->LoadXXXFile(path, true);  // OBJ, or the error naming the extension
+    if (!read) return;
+    doc->stage = 0;
+    doc->templateId = 100;
+    OnViews2A();
+    ActivateView(doc->GetViewEdit3D());
+    OnViews1();
+    if (auto* v = dynamic_cast<svc::ViewEdit3D*>(doc->GetViewEdit3D())) {
+        v->displayMode = 6;
+        v->InitializeModelForOpenGL();
+    }
+    if (CFaceView* v = doc->GetViewEdit3D()) v->FitInView();
+    if (auto* v = dynamic_cast<svc::ViewEdit2D3D*>(doc->GetViewEdit2D3D())) v->InitializeModelForOpenGL();
+    if (CFaceView* v = doc->GetViewEdit2D3D()) v->FitInView();
+}
+
+void CMainFrame::OnFileSaveFAC() {
+    CFaceDoc* doc = GetDoc();
+    if (!doc) return;
+    CString current = doc->projectName;
+    if (current.IsEmpty() || current == "Untitled") current = doc->GetTitle();
+    std::string name(ProposedName(current).View());
+    name = name.substr(0, name.find('_'));
+    if (name.empty()) name = "Untitled";
+    CFaceApp* app = FaceApp();
+    const bool objHead = app && app->objHeadImported;
+    CFileDialog dialog(FALSE, objHead ? "*.obj" : "*.fac", name.c_str(), OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+                       objHead ? "OBJ (*.obj)|*.obj||" : "Dremolix (*.fac)|*.fac|All file (*.*)|*.*||", this);
+    if (dialog.DoModal() != IDOK) return;
+    CString path = dialog.GetPathName();
+    if (objHead) {
+        doc->SaveOBJFile(path, 4);
+        return;
+    }
+    doc->projectName = withoutExtension(std::string(path.View())).c_str();
+    doc->SaveFACFile(path, "b", false);
+}
+
+void CMainFrame::OnMruFile(UINT id) {
+    CFaceDoc* doc = GetDoc();
+    CFaceApp* app = FaceApp();
+    if (!doc || !app) return;
+    HideModelessDialogs();
+    CString path = app->GetRecentFileName(int(id - ID_FILE_MRU_FILE1));
+    if (path.IsEmpty()) return;
+    if (!doc->LoadFACFile(path, false)) return;
+    nameProject(*doc, path);
+    NextFunction(13);
+}
+
+// ---------------------------------------------------------------- pictures
+
+void CMainFrame::OnExportPhoto() {
+    CFaceDoc* doc = GetDoc();
+    if (!doc) return;
+    CString current = doc->projectName;
+    if (current.IsEmpty() || current == "Untitled") current = doc->GetTitle();
+    CFileDialog dialog(FALSE, "*.bmp", ProposedName(current), OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+                       "Orig (*.bmp)|*.bmp|Cropped (*.bmp)|*.bmp|Rect (*.bmp)|*.bmp|Texture (*.bmp)|*.bmp|"
+                       "Texture Full(*.bmp)|*.bmp|Texture 512 (*.bmp)|*.bmp||",
+                       this);
+    if (dialog.DoModal() != IDOK) return;
+    const int kind = int(dialog.m_ofn.nFilterIndex);
+    CWinBmp picture;
+    head3& h = *doc->kernel3D->head;
+    // Texture rows bottom-up from the middle: the first half of the rows.
+    auto halfBottomUp = [&picture](const TextureImage& t, int n) {
+        picture.Create(n, n / 2, 32, false);
+        for (int y = 0; y < n / 2; ++y)
+            for (int x = 0; x < n; ++x) {
+                const unsigned char* p = &t.rgb[(std::size_t(n / 2 - 1 - y) * t.width + x) * 3];
+                picture.SetPixel(x, y, CPixel32(p[0], p[1], p[2], 0));
+            }
+    };
+    if (kind >= 1 && kind <= 3) {
+        if (doc->kernel2D->LoadOrigBmp(&picture, kind, 0, 0) <= 0) {
+            MessageBeep(MB_ICONASTERISK);
+            return;
+        }
+    } else if (kind == 4 || kind == 5) {
+        const int n = doc->textureSize;
+        const TextureImage* t = h.texture.get();
+        if (!t || t->width != n || t->height != n || t->rgb.size() < std::size_t(n) * n * 3 || n < 2) {
+            MessageBeep(MB_ICONASTERISK);
+            return;
+        }
+        if (kind == 4) {
+            halfBottomUp(*t, n);
+        } else {
+            picture.Create(n, n, 32, false);
+            for (int y = 0; y < n; ++y)
+                for (int x = 0; x < n; ++x) {
+                    const unsigned char* p = &t->rgb[(std::size_t(y) * n + x) * 3];
+                    picture.SetPixel(x, y, CPixel32(p[0], p[1], p[2], 0));
+                }
+        }
+    } else if (kind == 6) {
+        const TextureImage* t = h.reducedTexture.get();
+        if (!t || t->width != 512 || t->height < 256 || t->rgb.size() < std::size_t(512) * 256 * 3) {
+            MessageBeep(MB_ICONASTERISK);
+            return;
+        }
+        halfBottomUp(*t, 512);
+    } else {
+        return;
+    }
+    std::string reason;
+    if (!files::SafeSave(std::string(dialog.GetPathName().View()), files::BmpBytes(picture), &reason)) {
+        CString text;
+        text.Format("Cannot save %s!\n%s", dialog.GetPathName().GetString(), reason.c_str());
+        MessageBox(text, "Error", MB_OK);
+    }
+}
+
+void CMainFrame::OnModifyPic() {
+    CFaceDoc* doc = GetDoc();
+    if (!doc) return;
+    ActivateView(doc->GetViewEdit3D());
+    OnViews1();
+    // The numbered-bitmap dialog runs here once it exists.
+}
+
+void CMainFrame::OnNotes() {
+    CDlgNotes notes;
+    notes.DoModal();
+}
+
+// ---------------------------------------------------------------- expert menu
+
+void CMainFrame::OnSuperMenu() {
+    bool matched = false;
+    CDlgLogin login(&matched, this, GetDoc());
+    login.DoModal();
+    CMenu* bar = GetMenu();
+    if (!bar) return;
+    int plus = -1;
+    for (int i = 0; i < int(bar->GetMenuItemCount()); ++i) {
+        CString text;
+        bar->GetMenuString(UINT(i), text, MF_BYPOSITION);
+        if (text == "+") plus = i;
+    }
+    if (matched && plus < 0) {
+        HMENU popup = ::CreatePopupMenu();
+        CMenu* menu = CMenu::FromHandle(popup);
+        struct Item {
+            UINT id;
+            const char* text;
+        } items[] = {{ID_VIEWS1, "1 View"},       {ID_VIEWS2, "2 View"},       {ID_VIEWS4B, "4 View"},
+                     {0, nullptr},                {ID_SELECT, "Select"},       {ID_SPLINE, "Draw"},
+                     {0, nullptr},                {ID_IMPORT_THE, "Head import"}, {ID_FEATURE_TOOL_HEAD, "Head preparing"},
+                     {ID_FILE_SAVE_THE, "Head export"}, {0, nullptr},          {ID_FILE_OPEN_FAC, "Open FAC"},
+                     {ID_FILE_SAVE_FAC, "Save FAC"}, {ID_SAVE_OBJ, "Save OBJ"}, {ID_EXPORT_PHOTO, "Photo export"},
+                     {ID_MODIFY_PIC, "GIF"},      {0, nullptr},                {ID_START_WORK, "Start"},
+                     {ID_STAT, "Statistic"}};
+        for (const Item& item : items) {
+            if (item.text)
+                menu->AppendMenu(MF_STRING, item.id, item.text);
+            else
+                menu->AppendMenu(MF_SEPARATOR);
+        }
+        bar->AppendMenu(MF_POPUP, reinterpret_cast<UINT_PTR>(popup), "+");
+    } else if (!matched && plus >= 0) {
+        bar->DeleteMenu(UINT(plus), MF_BYPOSITION);
+    }
+    DrawMenuBar();
+}

@@ -1,0 +1,371 @@
+// The document's project, head and OBJ files over the real frame and
+// views: what a load takes over, bad files that change nothing, saves that
+// fail without harm.
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <sstream>
+
+#include "app/head_files.h"
+#include "app/obj_import.h"
+#include "app/picture_bytes.h"
+#include "app/project_file.h"
+#include "document_fixture.h"
+#include "files_fixture.h"
+#include "shell_fixture.h"
+#include "tests/support/project_dump.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+std::vector<std::string> boxes(brv::HeadlessBackend& b) {
+    std::vector<std::string> out;
+    for (const auto& e : b.EventsOf(brv::HeadlessBackend::Event::kMessageBox)) out.push_back(e.text + "/" + e.caption);
+    return out;
+}
+
+}  // namespace
+
+class DocumentFilesTest : public ShellTest {
+protected:
+    std::string dir() { return tmp_.path(); }
+    std::string dump() { return DumpDocument(Doc()); }
+    int load(const std::string& path, bool keep = false) {
+        int r = 0;
+        driver.Run([&] { r = Doc().LoadFACFile(path.c_str(), keep); });
+        return r;
+    }
+    int save(const std::string& path, bool keep = false) {
+        int r = 0;
+        driver.Run([&] { r = Doc().SaveFACFile(path.c_str(), "b", keep); });
+        return r;
+    }
+};
+
+TEST_F(DocumentFilesTest, AProjectComesBackWithEverythingItHeld) {
+    struct Case {
+        int stage, templateId, textureSize;
+    } cases[] = {{1000, 121, 512}, {2000, 121, 512}, {2500, 121, 8}, {1000, 100, 512}, {2500, 100, 4}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.stage) + " template " + std::to_string(c.templateId));
+        ASSERT_TRUE(Start());
+        driver.Run([&] { MakeProject(Doc(), c.stage, c.templateId, c.textureSize); });
+        const std::string before = dump();
+        const std::string path = dir() + "/p.fac";
+        ASSERT_EQ(save(path), 1);
+        // Saving changes nothing of the document.
+        EXPECT_EQ(dump(), before);
+        driver.Run([&] { Doc().FreeMemoryForNewFAC(); });
+        ASSERT_NE(dump(), before);
+        ASSERT_EQ(load(path), 1) << ::testing::PrintToString(boxes(driver.Backend()));
+        // Sections 18 to 20 follow the template-100 head in text: their
+        // numbers keep six decimals, and a second round changes nothing.
+        const bool text = c.templateId == 100 && c.stage == 2500;
+        if (!text) EXPECT_EQ(dump(), before);
+        const std::string first = dump();
+        ASSERT_EQ(save(dir() + "/again.fac"), 1);
+        ASSERT_EQ(load(dir() + "/again.fac"), 1);
+        EXPECT_EQ(dump(), first);
+        ASSERT_EQ(load(path), 1);
+        EXPECT_EQ(Doc().GetTitle(), CString(path.c_str()));
+        EXPECT_EQ(Frame().projectLoaded, 0);
+        EXPECT_TRUE(boxes(driver.Backend()).empty());
+        // The recent-file list gains the path on save and open.
+        EXPECT_EQ(std::string(App().GetRecentFileName(0).View()), path);
+        if (c.templateId == 100) EXPECT_TRUE(fs::exists(dir() + "/fmtmp/Tempmen100.the"));
+        Stop();
+        resetModelState();
+    }
+}
+
+TEST_F(DocumentFilesTest, AStage2500ProjectAsksForTheModelPageAndShowsTheTexture) {
+    int opened = 0;
+    CMainFrame::modelPageOpener = [&](CMainFrame&) { ++opened; };
+    ASSERT_TRUE(Start());
+    driver.Run([&] { MakeProject(Doc(), 2500, 121, 4); });
+    const std::string path = dir() + "/p.fac";
+    ASSERT_EQ(save(path), 1);
+    // The open dialog's preview: the working photo at 128 pixels wide.
+    CWinBmp preview;
+    EXPECT_TRUE(Doc().GetFileMainInfo(path.c_str(), &preview));
+    EXPECT_EQ(preview.GetWidth(), 128);
+    EXPECT_EQ(preview.GetHeight(), 128 * 768 / 913);
+    EXPECT_FALSE(Doc().GetFileMainInfo((dir() + "/none.fac").c_str(), &preview));
+    ASSERT_EQ(load(path), 1);
+    EXPECT_EQ(opened, 1);
+    auto* v3 = dynamic_cast<svc::ViewEdit3D*>(Doc().GetViewEdit3D());
+    ASSERT_NE(v3, nullptr);
+    EXPECT_EQ(v3->displayMode, svc::ViewEdit3D::kTextured);
+    EXPECT_EQ(Frame().layout, 2);
+    // A kept-state file merges without the page.
+    ASSERT_EQ(save(dir() + "/u.fac", true), 1);
+    ASSERT_EQ(load(dir() + "/u.fac", true), 1);
+    EXPECT_EQ(opened, 1);
+    CMainFrame::modelPageOpener = nullptr;
+}
+
+TEST_F(DocumentFilesTest, AKeptStateFileRestoresTheModelledHead) {
+    ASSERT_TRUE(Start());
+    driver.Run([&] { MakeProject(Doc(), 2500, 121, 4); });
+    const std::string before = dump();
+    const std::string kept = dir() + "/k.tmp";
+    ASSERT_EQ(save(kept, true), 1);
+    EXPECT_EQ(readFile(kept).substr(readFile(kept).find("IWB0BO") + 6, 1), "U");
+    EXPECT_TRUE(App().GetRecentFileName(0).IsEmpty());  // kept states stay off the list
+    // The head moves on, its texture and marks change: the kept state brings them back.
+    head3& h = *Doc().kernel3D->head;
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) h.vertices[v].position.x += 3;
+    h.texture->rgb.assign(h.texture->rgb.size(), 9);
+    Doc().stage = 2000;
+    ASSERT_EQ(load(kept, true), 1);
+    EXPECT_EQ(dump(), before);
+
+    // A file of a full save is no kept state: nothing changes.
+    ASSERT_EQ(save(dir() + "/n.fac"), 1);
+    h.vertices[h.vertices.first()].position.x += 3;
+    const std::string moved = dump();
+    driver.Backend().Reset();
+    EXPECT_EQ(load(dir() + "/n.fac", true), 0);
+    EXPECT_EQ(dump(), moved);
+    // A kept state is the program's own file: a beep, no box; a missing one
+    // changes nothing either.
+    EXPECT_EQ(load(dir() + "/missing.tmp", true), 0);
+    EXPECT_EQ(dump(), moved);
+    EXPECT_TRUE(boxes(driver.Backend()).empty());
+    EXPECT_EQ(driver.Backend().EventsOf(brv::HeadlessBackend::Event::kBeep).size(), 2u);
+}
+
+// Every corruption and every cut of a good file leaves the open stage-2500
+// project as it was.
+TEST_F(DocumentFilesTest, BadFilesLeaveTheOpenProjectAsItWas) {
+    ASSERT_TRUE(Start());
+    driver.Run([&] { MakeProject(Doc(), 2500, 100, 4); });
+    const std::string good100 = dir() + "/good100.fac";
+    ASSERT_EQ(save(good100), 1);
+    driver.Run([&] { MakeProject(Doc(), 2500, 121, 4, 120); });
+    const std::string good = dir() + "/good.fac";
+    ASSERT_EQ(save(good), 1);
+    const std::string before = dump();
+    const CString title = Doc().GetTitle();
+    const std::string bytes = readFile(good), bytes100 = readFile(good100);
+    const std::size_t sizeAt = bytes.size() - 48 - 449 - 4 - 4 -
+                               std::size_t(Doc().kernel3D->head->vertices.count()) * 12 -
+                               std::size_t(Doc().kernel3D->head->triangles.count()) * 48;
+    auto putInt = [](std::string s, std::size_t at, int32_t v) {
+        std::memcpy(&s[at], &v, 4);
+        return s;
+    };
+    // Section 10: the photo's byte count before the BMP file's "BM".
+    const std::size_t photoAt = bytes.find(files::BmpBytes(filestest::FilesTest::picture(120, 100, 3)).substr(0, 14));
+    ASSERT_NE(photoAt, std::string::npos);
+    struct Case {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"photo byte count negative", putInt(bytes, photoAt - 4, -5)},
+        {"photo byte count past the end", putInt(bytes, photoAt - 4, 1 << 30)},
+        {"photo bytes that do not decode", std::string(bytes).replace(photoAt, 54, std::string(54, 'X'))},
+        {"texture size 0", putInt(bytes, sizeAt, 0)},
+        {"texture size -1", putInt(bytes, sizeAt, -1)},
+        {"texture size 100000", putInt(bytes, sizeAt, 100000)},
+        {"stage 1500", std::string(bytes).replace(bytes.find("2500"), 4, "1500")},
+        {"version 1.0", "    1.000" + bytes.substr(9)},
+        {"texture short by one byte", bytes.substr(0, bytes.size() - 1)},
+        {"one byte after the texture", bytes + "x"},
+        {"empty", ""},
+        {"a text file", "hello\n"},
+        {"template-100 head cut", bytes100.substr(0, bytes100.size() / 2)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir() + "/bad.fac";
+        writeFile(path, c.bytes);
+        driver.Backend().Reset();
+        EXPECT_EQ(load(path), 0);
+        EXPECT_EQ(dump(), before);
+        auto b = boxes(driver.Backend());
+        ASSERT_EQ(b.size(), 1u);
+        EXPECT_EQ(b[0].rfind("Wrong file: " + path + "!\n", 0), 0u) << b[0];
+        EXPECT_EQ(b[0].substr(b[0].size() - 6), "/Error");
+    }
+    EXPECT_EQ(load(dir() + "/missing.fac"), 0);
+    EXPECT_EQ(dump(), before);
+    // Every cut of the parse layer's own tests, here more sparsely: each
+    // load reads the file in a process of its own.
+    for (std::size_t n = 0; n < bytes.size(); n += n + 64 < bytes.size() ? 997 : 1) {
+        writeFile(dir() + "/cut.fac", bytes.substr(0, n));
+        ASSERT_EQ(load(dir() + "/cut.fac"), 0) << n;
+    }
+    EXPECT_EQ(dump(), before);
+    EXPECT_EQ(Doc().GetTitle(), title);
+}
+
+TEST_F(DocumentFilesTest, BadHeadFilesLeaveTheOpenProjectAsItWas) {
+    ASSERT_TRUE(Start());
+    driver.Run([&] { MakeProject(Doc(), 2500, 121, 4); });
+    const std::string the = dir() + "/h.the", phs = dir() + "/h.phs";
+    driver.Run([&] {
+        ASSERT_EQ(Doc().SaveTHEFile(the.c_str(), "b"), 1);
+        ASSERT_EQ(Doc().SavePHSFile2(phs.c_str()), 1);
+    });
+    const std::string before = dump();
+    const std::string theBytes = readFile(the), phsBytes = readFile(phs);
+    std::string obj = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
+    struct Case {
+        const char* name;
+        const char* file;
+        std::string bytes;
+    } cases[] = {
+        {"the cut", "x.the", theBytes.substr(0, theBytes.size() / 2)},
+        {"the empty", "x.the", ""},
+        {"phs cut", "x.phs", phsBytes.substr(0, phsBytes.size() - 9)},
+        {"phs more after", "x.phs", phsBytes + "1\n"},
+        {"obj vertex past the end", "x.obj", obj + "f 1 2 9\n"},
+        {"obj two corners", "x.obj", obj + "f 1 2\n"},
+        {"obj no faces", "x.obj", "v 0 0 0\n"},
+        {"unknown extension", "x.xyz", obj},
+        {"no extension", "x", obj},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir() + "/" + c.file;
+        writeFile(path, c.bytes);
+        driver.Backend().Reset();
+        int r = 1;
+        driver.Run([&] {
+            const std::string ext = fs::path(path).extension().string();
+            r = ext == ".the" ? Doc().LoadTHEFile(path.c_str(), true)
+                : ext == ".phs" ? Doc().LoadPHSFile(path.c_str())
+                                : Doc().LoadXXXFile(path.c_str(), true);
+        });
+        EXPECT_EQ(r, 0);
+        EXPECT_EQ(dump(), before);
+        auto b = boxes(driver.Backend());
+        ASSERT_EQ(b.size(), 1u);
+        EXPECT_EQ(b[0].rfind("Wrong file: " + path + "!\n", 0), 0u) << b[0];
+    }
+    EXPECT_EQ(Doc().headName, CString((dir() + "/h").c_str()));
+}
+
+TEST_F(DocumentFilesTest, HeadFilesReplaceTheHead) {
+    ASSERT_TRUE(Start());
+    driver.Run([&] { MakeProject(Doc(), 2500, 121, 32); });
+    const std::string the = dir() + "/h.the", phs = dir() + "/h.phs";
+    driver.Run([&] {
+        ASSERT_EQ(Doc().SaveTHEFile(the.c_str(), "t"), 1);
+        ASSERT_EQ(Doc().SavePHSFile2(phs.c_str()), 1);
+    });
+    const std::string head = testsupport::DumpHead(*Doc().kernel3D->head);
+    driver.Run([&] { Doc().FreeMemoryForNewFAC(); });
+    Doc().stage = 2000;
+    driver.Run([&] { ASSERT_EQ(Doc().LoadTHEFile(the.c_str(), true), 1); });
+    EXPECT_EQ(Doc().stage, 2000);
+    EXPECT_EQ(Doc().headExtension, ".the");
+    EXPECT_EQ(Doc().kernel3D->head->vertices.count() > 0, true);
+    // The text keeps the positions; the texture is no part of it.
+    std::string theHead = testsupport::DumpHead(*Doc().kernel3D->head);
+    EXPECT_EQ(theHead.substr(0, theHead.find("\nt ")), head.substr(0, head.find("\nt ")));
+    Doc().stage = 2500;
+    driver.Run([&] { ASSERT_EQ(Doc().LoadPHSFile(phs.c_str()), 1); });
+    EXPECT_EQ(Doc().stage, 1000);
+    EXPECT_EQ(Doc().headExtension, ".phs");
+    ASSERT_TRUE(Doc().kernel3D->head->texture);
+    EXPECT_EQ(Doc().kernel3D->head->texture->width, 32);
+    // Saved again: the same file.
+    driver.Run([&] { ASSERT_EQ(Doc().SavePHSFile2((dir() + "/again.phs").c_str()), 1); });
+    EXPECT_EQ(readFile(dir() + "/again.phs"), readFile(phs));
+    EXPECT_TRUE(boxes(driver.Backend()).empty());
+}
+
+TEST_F(DocumentFilesTest, AFailedSaveKeepsThePreviousFile) {
+    ASSERT_TRUE(Start());
+    driver.Run([&] { MakeProject(Doc(), 2500, 121, 64); });
+    struct Case {
+        const char* name;
+        std::string path;  // the file whose old bytes stay
+        std::function<int()> save;
+        std::string named = "";
+    } cases[] = {
+        {"project", dir() + "/p.fac", [&] { return Doc().SaveFACFile((dir() + "/p.fac").c_str(), "b", false); }},
+        {"the", dir() + "/p.the", [&] { return Doc().SaveTHEFile((dir() + "/p.the").c_str(), "b"); }},
+        {"phs", dir() + "/p.phs", [&] { return Doc().SavePHSFile2((dir() + "/p.phs").c_str()); }},
+        // The OBJ itself fits; its texture picture does not.
+        {"obj", dir() + "/p.bmp", [&] { return Doc().SaveOBJFile((dir() + "/p.obj").c_str(), 1); },
+         dir() + "/p.obj"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string old(5000, 'o');
+        writeFile(c.path, old);
+        driver.Backend().Reset();
+        rlimit kept;
+        getrlimit(RLIMIT_FSIZE, &kept);
+        rlimit small = kept;
+        small.rlim_cur = 1024;
+        setrlimit(RLIMIT_FSIZE, &small);
+        int r = 1;
+        driver.Run([&] { r = c.save(); });
+        setrlimit(RLIMIT_FSIZE, &kept);
+        EXPECT_EQ(r, 0);
+        EXPECT_EQ(readFile(c.path), old);
+        auto b = boxes(driver.Backend());
+        ASSERT_EQ(b.size(), 1u);
+        // A companion names itself in the reason.
+        EXPECT_EQ(b[0], c.named.empty() ? "Cannot save " + c.path + "!\nFile too large/Error"
+                                        : "Cannot save " + c.named + "!\n" + c.path + ": File too large/Error");
+    }
+    // A folder that is not there.
+    driver.Backend().Reset();
+    int r = 1;
+    driver.Run([&] { r = Doc().SaveFACFile((dir() + "/none/p.fac").c_str(), "b", false); });
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(boxes(driver.Backend()),
+              std::vector<std::string>{"Cannot save " + dir() + "/none/p.fac!\nNo such file or directory/Error"});
+    // No temporary file is left anywhere.
+    for (const auto& e : fs::directory_iterator(dir()))
+        EXPECT_NE(e.path().filename().string().substr(0, 1), ".") << e.path();
+    // The list of recent files changed only with a save that worked.
+    EXPECT_TRUE(App().GetRecentFileName(0).IsEmpty());
+}
+
+TEST_F(DocumentFilesTest, AnImportedFigureBecomesTheHead) {
+    ASSERT_TRUE(Start());
+    const std::string obj = dir() + "/fig.obj";
+    writeFile(obj,
+              "v -1 -1 0\nv 1 -1 0\nv 1 1 0\nv -1 1 0\nv 0 0 1\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
+              "g head\nusemtl SkinFace\nf 1/1 2/2 3/3 4/4\nusemtl Lip\nf 1/1 2/2 5/3\n");
+    driver.Run([&] { ASSERT_EQ(Doc().LoadXXXFile(obj.c_str(), true), 1); });
+    EXPECT_EQ(Doc().stage, 1000);
+    EXPECT_EQ(Doc().textureSize, 1024);
+    EXPECT_EQ(Doc().headName, CString((dir() + "/fig").c_str()));
+    EXPECT_EQ(Doc().headExtension, ".obj");
+    EXPECT_EQ(Doc().kernel3D->head->vertices.count(), 5);
+    EXPECT_EQ(Doc().kernel3D->head->triangles.count(), 3);
+    EXPECT_EQ(Doc().tables().materials.size(), 2);
+    EXPECT_STREQ(Doc().tables().materials[0].name, "skinface");
+    ASSERT_TRUE(Doc().kernel3D->head->texture);
+    EXPECT_EQ(Doc().kernel3D->head->texture->width, 1024);
+    // Variant 4 writes it back; read again and written again, the same bytes.
+    driver.Run([&] { ASSERT_EQ(Doc().SaveOBJFile((dir() + "/out.obj").c_str(), 4), 1); });
+    driver.Run([&] { ASSERT_EQ(Doc().LoadXXXFile((dir() + "/out.obj").c_str(), true), 1); });
+    driver.Run([&] { ASSERT_EQ(Doc().SaveOBJFile((dir() + "/out2.obj").c_str(), 4), 1); });
+    std::string a = readFile(dir() + "/out.obj"), b = readFile(dir() + "/out2.obj");
+    // The info line names the file.
+    EXPECT_EQ(a.substr(a.find("# Num verts")), b.substr(b.find("# Num verts")));
+    EXPECT_TRUE(boxes(driver.Backend()).empty());
+}

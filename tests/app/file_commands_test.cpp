@@ -1,0 +1,360 @@
+// The frame's file and export commands: their dialogs, which reader or
+// writer a choice reaches and what the document holds afterwards.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/ids.h"
+#include "document_fixture.h"
+#include "framework/filedialog.h"
+#include "shell_fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> boxes(brv::HeadlessBackend& b) {
+    std::vector<std::string> out;
+    for (const auto& e : b.EventsOf(brv::HeadlessBackend::Event::kMessageBox)) out.push_back(e.text + "/" + e.caption);
+    return out;
+}
+
+// The pixels of a picture file as ImageMagick reads them: "w h" and RGB rows.
+std::string magickRgb(const std::string& path) {
+    std::string out;
+    FILE* p = ::popen(("convert '" + path + "' -format '%w %h\\n' -write info:- -depth 8 rgb:-").c_str(), "r");
+    if (!p) return out;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    ::pclose(p);
+    return out;
+}
+
+// Paths as the file dialogs give them.
+std::string win(std::string p) {
+    for (char& c : p)
+        if (c == '/') c = '\\';
+    return p;
+}
+
+const char* kFigure =
+    "v -1 -1 0\nv 1 -1 0\nv 1 1 0\nv -1 1 0\nv 0 0 1\nvt 0 0.25\nvt 1 0\nvt 1 1\nvt 0 1\n"
+    "g head\nusemtl skinface\nf 1/1 2/2 3/3 4/4\nf 1/1 2/2 5/3\n";
+
+}  // namespace
+
+class FileCommandsTest : public ShellTest {
+protected:
+    // The program without its start-up photo dialog.
+    bool start() {
+        if (!Start()) return false;
+        driver.Run([&] { Frame().KillTimer(kStartTimer); });
+        return true;
+    }
+    std::string dir() { return tmp_.path(); }
+    // The next file dialog: its filters and proposed name are kept, the
+    // filter chosen and the name accepted (empty: Cancel).
+    void answer(int filterIndex, const std::string& path) {
+        driver.OnNextFileDialog([this, filterIndex, path](brv::FileDialogSession& s) {
+            seen.clear();
+            for (const auto& f : s.Filters()) seen.push_back(f.description + "|" + f.masks.at(0));
+            proposed = s.InitialName();
+            extension = s.DefaultExtension();
+            if (path.empty()) return IDCANCEL;
+            s.SetFilterIndex(filterIndex);
+            return s.Accept(path) ? IDOK : IDCANCEL;
+        });
+    }
+    void run(void (CMainFrame::*command)()) {
+        driver.Run([&] { (Frame().*command)(); });
+    }
+    std::vector<std::string> seen;
+    std::string proposed, extension;
+};
+
+TEST_F(FileCommandsTest, HeadExportTakesTheWriterFromTheExtensionAndTheFilter) {
+    ASSERT_TRUE(start());
+    driver.Run([&] { MakeProject(Doc(), 2500, 121, 4); });
+    Doc().headName = (dir() + "/face").c_str();
+    struct Case {
+        int filter;
+        const char* name;
+        const char* startsWith;  // of the file written ("" none)
+        const char* holds;
+    } cases[] = {
+        {1, "a.the", "\n3 1 0", "of::Vertex"},  // the binary stream's line break first
+        {5, "a.phs", "2 8 12 4 4\n", "      0 "},
+        {2, "q.obj", "# This file was created by Tervanik's Brivanta program", "mtllib q.mtl"},
+        {3, "d.obj", "# This file was created by Tervanik's Brivanta program", "# Source geometry: Untitled.obj"},
+        {4, "m.obj", "# This file was created by Tervanik's Brivanta program", "mtllib m.mtl"},
+        {5, "p.obj", "# This file was created by Tervanik's Ostrelo program", "\nf "},
+        {1, "t.obj", "", ""},  // the THE filter with an OBJ name: variant 0
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        driver.Backend().Reset();
+        Doc().headName = (dir() + "/face").c_str();
+        answer(c.filter, dir() + "/" + c.name);
+        run(&CMainFrame::OnFileSaveTHE);
+        EXPECT_EQ(proposed, "face.the");
+        EXPECT_EQ(seen, (std::vector<std::string>{"THE (*.the)|*.the", "Quorin OBJ (*.obj)|*.obj",
+                                                  "DAZ-Poser OBJ (*.obj)|*.obj", "Mirrored OBJ (*.obj)|*.obj",
+                                                  "PHS (*.phs)|*.phs"}));
+        const std::string written = readFile(dir() + "/" + c.name);
+        if (*c.startsWith) {
+            EXPECT_EQ(written.rfind(c.startsWith, 0), 0u) << written.substr(0, 200);
+            EXPECT_NE(written.find(c.holds), std::string::npos);
+            EXPECT_TRUE(boxes(driver.Backend()).empty());
+        } else {
+            EXPECT_FALSE(fs::exists(dir() + "/" + c.name));
+            ASSERT_EQ(boxes(driver.Backend()).size(), 1u);
+        }
+    }
+    // Variant 1 writes the mirrored coordinates' twin, variant 3 "vn" before "vt".
+    const std::string q = readFile(dir() + "/q.obj"), m = readFile(dir() + "/m.obj");
+    EXPECT_LT(q.find("\nvt "), q.find("\nvn "));
+    EXPECT_LT(m.find("\nvn "), m.find("\nvt "));
+    // Any other extension writes nothing and says why.
+    driver.Backend().Reset();
+    answer(1, dir() + "/x.xyz");
+    run(&CMainFrame::OnFileSaveTHE);
+    EXPECT_FALSE(fs::exists(dir() + "/x.xyz"));
+    EXPECT_EQ(boxes(driver.Backend()),
+              std::vector<std::string>{"Cannot save " + win(dir()) + "\\x.xyz!\nno head format for the extension \".xyz\"/Error"});
+}
+
+TEST_F(FileCommandsTest, ProjectSaveProposesTheNameBeforeItsUnderscore) {
+    ASSERT_TRUE(start());
+    driver.Run([&] { MakeProject(Doc(), 1000, 121, 512); });
+    Doc().projectName = (dir() + "/face_2").c_str();
+    answer(1, dir() + "/saved.fac");
+    run(&CMainFrame::OnFileSaveFAC);
+    EXPECT_EQ(proposed, "face");
+    EXPECT_EQ(extension, "*.fac");
+    EXPECT_EQ(seen, (std::vector<std::string>{"Dremolix (*.fac)|*.fac", "All file (*.*)|*.*"}));
+    EXPECT_EQ(readFile(dir() + "/saved.fac").substr(0, 14), "    3.530 1000");
+    EXPECT_EQ(Doc().projectName, CString(win(dir() + "/saved").c_str()));
+    // After a head OBJ import the save writes variant 4.
+    App().objHeadImported = 1;
+    answer(1, dir() + "/head.obj");
+    run(&CMainFrame::OnFileSaveFAC);
+    EXPECT_EQ(proposed, "saved");
+    EXPECT_EQ(extension, "*.obj");
+    EXPECT_EQ(seen, (std::vector<std::string>{"OBJ (*.obj)|*.obj"}));
+    EXPECT_NE(readFile(dir() + "/head.obj").find("Ostrelo"), std::string::npos);
+    // Cancel: nothing.
+    const std::string before = DumpDocument(Doc());
+    answer(1, "");
+    run(&CMainFrame::OnFileSaveFAC);
+    EXPECT_EQ(DumpDocument(Doc()), before);
+}
+
+TEST_F(FileCommandsTest, OpenTakesProjectsAndHeadsByTheirExtension) {
+    ASSERT_TRUE(start());
+    driver.Run([&] { MakeProject(Doc(), 1000, 121, 512); });
+    const std::string fac = dir() + "/proj.fac", the = dir() + "/head.the", obj = dir() + "/fig.obj";
+    driver.Run([&] {
+        Doc().SaveFACFile(fac.c_str(), "b", false);
+        Doc().SaveTHEFile(the.c_str(), "t");
+    });
+    std::ofstream(obj) << kFigure;
+    driver.Run([&] { Doc().FreeMemoryForNewFAC(); });
+
+    answer(1, fac);
+    run(&CMainFrame::OnFileOpenFAC);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Dremolix f\xC3\xA1jlok (*.fac)|*.fac", "Minden f\xC3\xA1jl (*.*)|*.*"}));
+    EXPECT_EQ(extension, "*.fac");
+    EXPECT_EQ(Doc().stage, 1000);
+    EXPECT_EQ(Doc().projectName, CString(win(dir() + "/proj").c_str()));
+    EXPECT_EQ(std::string(Doc().uniqueName.View()).substr(std::string(Doc().uniqueName.View()).find('_')), "_proj");
+
+    for (const std::string& head : {the, obj}) {
+        SCOPED_TRACE(head);
+        Doc().stage = 1000;
+        Doc().templateId = 121;
+        answer(2, head);
+        run(&CMainFrame::OnFileOpenFAC);
+        EXPECT_EQ(Doc().stage, 0);
+        EXPECT_EQ(Doc().templateId, 100);
+        EXPECT_EQ(Doc().headName, CString(win(fs::path(head).replace_extension().string()).c_str()));
+        EXPECT_EQ(Frame().ActiveFaceView(), Doc().GetViewEdit3D());
+    }
+    EXPECT_EQ(Doc().kernel3D->head->vertices.count(), 5);
+    // A file of no known kind changes nothing.
+    std::ofstream(dir() + "/x.txt") << kFigure;
+    driver.Backend().Reset();
+    Doc().stage = 1000;
+    const std::string before = DumpDocument(Doc());
+    answer(2, dir() + "/x.txt");
+    run(&CMainFrame::OnFileOpenFAC);
+    EXPECT_EQ(DumpDocument(Doc()), before);
+    EXPECT_EQ(boxes(driver.Backend()),
+              std::vector<std::string>{"Wrong file: " + win(dir()) + "\\x.txt!\nno head reader for \".txt\"/Error"});
+
+    // The head import: the same readers; the head becomes a prepared template.
+    Doc().stage = 1000;
+    answer(1, the);
+    run(&CMainFrame::OnImportTHE);
+    EXPECT_EQ(seen, (std::vector<std::string>{"THE (*.the)|*.the", "OBJ (*.obj)|*.obj", "PHS (*.phs)|*.phs"}));
+    EXPECT_EQ(Doc().stage, 0);
+    EXPECT_EQ(Doc().templateId, 100);
+    EXPECT_EQ(Doc().headExtension, ".the");
+
+    // A recent file opens like a project.
+    ASSERT_EQ(std::string(App().GetRecentFileName(0).View()), win(fac));
+    driver.Run([&] { Frame().OnMruFile(ID_FILE_MRU_FILE1); });
+    EXPECT_EQ(Doc().stage, 1000);
+    EXPECT_EQ(Doc().templateId, 121);
+}
+
+TEST_F(FileCommandsTest, PhotoImportOkCancelAndTheHeadInstead) {
+    ASSERT_TRUE(start());
+    std::string bmp = files::BmpBytes(filestest::FilesTest::picture(300, 200));
+    std::ofstream(dir() + "/face.bmp", std::ios::binary) << bmp;
+    answer(3, dir() + "/face.bmp");
+    run(&CMainFrame::OnImportPic);
+    EXPECT_EQ(seen, (std::vector<std::string>{"JPEG f\xC3\xA1jlok (*.jpg)|*.jpg", "TIFF f\xC3\xA1jlok (*.tif)|*.tif",
+                                              "BMP f\xC3\xA1jlok (*.bmp)|*.bmp", "GIF f\xC3\xA1jlok (*.gif)|*.gif",
+                                              "PNG f\xC3\xA1jlok (*.png)|*.png", "PCX f\xC3\xA1jlok (*.pcx)|*.pcx"}));
+    EXPECT_EQ(Doc().stage, 1000);
+    EXPECT_EQ(Doc().kernel2D->FileBytes().size(), bmp.size());
+    // A file that is no picture: the project stays as it was.
+    std::ofstream(dir() + "/bad.jpg") << "no picture";
+    const std::string kept = DumpDocument(Doc());
+    answer(1, dir() + "/bad.jpg");
+    run(&CMainFrame::OnImportPic);
+    EXPECT_EQ(DumpDocument(Doc()), kept);
+    EXPECT_EQ(Doc().stage, 1000);
+
+    // Cancel on the first photo: a head OBJ instead, its v flipped per corner.
+    std::ofstream(dir() + "/fig.obj") << kFigure;
+    std::vector<double> read;
+    driver.Run([&] { Doc().LoadXXXFile((dir() + "/fig.obj").c_str(), true); });
+    {
+        head3& h = *Doc().kernel3D->head;
+        for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t))
+            for (const auto& uv : h.triangles[t].texture) read.push_back(uv.y);
+    }
+    answer(1, "");
+    answer(1, dir() + "/fig.obj");
+    run(&CMainFrame::OnImportPic);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Head OBJ (*.obj)|*.obj"}));
+    EXPECT_EQ(App().objHeadImported, 1);
+    EXPECT_EQ(Doc().stage, 2000);
+    head3& h = *Doc().kernel3D->head;
+    std::vector<double> flipped;
+    for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t))
+        for (const auto& uv : h.triangles[t].texture) flipped.push_back(1.0 - uv.y);
+    EXPECT_EQ(flipped, read);
+    auto* v3 = dynamic_cast<svc::ViewEdit3D*>(Doc().GetViewEdit3D());
+    EXPECT_EQ(v3->displayMode, svc::ViewEdit3D::kTextured);
+    EXPECT_EQ(Frame().ActiveFaceView(), Doc().GetViewEdit3D());
+    EXPECT_EQ(Frame().layout, 1);
+
+    // Cancel during a refinement: the project as it was, the model page again.
+    int pages = 0;
+    CMainFrame::modelPageOpener = [&](CMainFrame&) { ++pages; };
+    Doc().photoNumber = 1;
+    Doc().refineMode = 2;
+    Frame().refining = 1;
+    Doc().stage = 2000;
+    answer(1, "");
+    run(&CMainFrame::OnImportPic);
+    CMainFrame::modelPageOpener = nullptr;
+    EXPECT_EQ(Doc().photoNumber, 0);
+    EXPECT_EQ(Doc().refineMode, 0);
+    EXPECT_EQ(Frame().refining, 0);
+    EXPECT_EQ(Doc().stage, 2500);
+    EXPECT_EQ(pages, 1);
+}
+
+TEST_F(FileCommandsTest, PhotoAndTextureExportsByImageMagick) {
+    ASSERT_TRUE(start());
+    driver.Run([&] { MakeProject(Doc(), 2500, 121, 16); });
+    const TextureImage& t = *Doc().kernel3D->head->texture;
+    Doc().projectName = (dir() + "/face_1").c_str();
+    struct Case {
+        int filter;
+        int w, h;
+    } cases[] = {{1, 240, 200}, {2, 220, 185}, {3, 220, 220}, {4, 16, 8}, {5, 16, 16}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.filter);
+        const std::string path = dir() + "/e" + std::to_string(c.filter) + ".bmp";
+        answer(c.filter, path);
+        run(&CMainFrame::OnExportPhoto);
+        EXPECT_EQ(proposed, "face_1");
+        ASSERT_EQ(seen.size(), 6u);
+        std::string rgb = magickRgb(path);
+        const std::string head = std::to_string(c.w) + " " + std::to_string(c.h) + "\n";
+        ASSERT_EQ(rgb.substr(0, head.size()), head) << rgb.substr(0, 40);
+        rgb.erase(0, head.size());
+        ASSERT_EQ(rgb.size(), std::size_t(c.w) * c.h * 3);
+        if (c.filter >= 4) {
+            // 4: the first half of the rows bottom-up; 5: the texture as it is.
+            for (int y = 0; y < c.h; ++y) {
+                const int row = c.filter == 4 ? c.h - 1 - y : y;
+                ASSERT_EQ(rgb.substr(std::size_t(y) * c.w * 3, std::size_t(c.w) * 3),
+                          std::string(reinterpret_cast<const char*>(&t.rgb[std::size_t(row) * 16 * 3]), 16 * 3))
+                    << y;
+            }
+        }
+    }
+    // No reduced texture, or no texture at all: a beep and no file.
+    driver.Backend().Reset();
+    answer(6, dir() + "/e6.bmp");
+    run(&CMainFrame::OnExportPhoto);
+    EXPECT_FALSE(fs::exists(dir() + "/e6.bmp"));
+    Doc().kernel3D->head->texture.reset();
+    answer(4, dir() + "/e4b.bmp");
+    run(&CMainFrame::OnExportPhoto);
+    EXPECT_FALSE(fs::exists(dir() + "/e4b.bmp"));
+    EXPECT_EQ(driver.Backend().EventsOf(brv::HeadlessBackend::Event::kBeep).size(), 2u);
+    EXPECT_TRUE(boxes(driver.Backend()).empty());
+}
+
+TEST_F(FileCommandsTest, TheExpertMenuIsBuiltOnceAndGoesWithAWrongPassword) {
+    ASSERT_TRUE(start());
+    auto login = [&](const char* password) {
+        driver.OnNextModal([this, password](HWND d) {
+            ::SetWindowText(brv::HeadlessDriver::FindControl(d, 1069), password);
+            driver.ClickControl(brv::HeadlessDriver::FindControl(d, IDOK));
+        });
+        driver.Run([&] { Frame().OnSuperMenu(); });
+    };
+    auto plusMenus = [&] {
+        int n = 0;
+        for (const brv::MenuItemInfo& m : driver.MenuItems(FrameWnd()))
+            if (m.text == "+") ++n;
+        return n;
+    };
+    login("62917035");
+    login("62917035");
+    EXPECT_EQ(plusMenus(), 1);
+    int plus = -1, i = 0;
+    for (const brv::MenuItemInfo& m : driver.MenuItems(FrameWnd())) {
+        if (m.text == "+") plus = i;
+        ++i;
+    }
+    std::string items;
+    for (const brv::MenuItemInfo& m : driver.MenuItems(FrameWnd(), {plus}))
+        items += m.text.empty() ? "-;" : m.text + ";";
+    EXPECT_EQ(items,
+              "1 View;2 View;4 View;-;Select;Draw;-;Head import;Head preparing;Head export;-;Open FAC;Save FAC;"
+              "Save OBJ;Photo export;GIF;-;Start;Statistic;");
+    login("wrong");
+    EXPECT_EQ(plusMenus(), 0);
+    login("62917035");
+    EXPECT_EQ(plusMenus(), 1);
+}
