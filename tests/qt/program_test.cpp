@@ -12,6 +12,9 @@
 #include <QJsonObject>
 #include <QMenu>
 #include <QMenuBar>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -36,10 +39,15 @@
 #include "app/state_file.h"
 #include "app/tempfolders.h"
 #include "dialogs/dlgprogress.h"
+#include "fitting/camera_search.h"
+#include "fitting/headtophoto.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
+#include "fitting/projection.h"
+#include "fitting/texture.h"
 #include "framework/test_driver.h"
 #include "framework/window_state.h"
+#include "model/featuretables.h"
 #include "model/head.h"
 #include "picture/clipboard_bmp_platform.h"
 #include "tests/framework/temp_dir.h"
@@ -138,6 +146,7 @@ class ProgramTest : public qtsupport::QtTest {
     app->SetWindowsCommandLine(rest);
     recorder.shown.clear();
     recorder.clock.start();
+    startDialogs.clear();
     bool ok = false;
     qtsupport::Run([&] { ok = app->InitInstance(); });
     return ok;
@@ -202,16 +211,13 @@ class ProgramTest : public qtsupport::QtTest {
   void HeadOverPhoto() {
     CFaceDoc& d = Doc();
     QImage photo = CodedPhoto(1024, 768);
+    // Through a file, as a photo comes: the project keeps its bytes.
+    const std::string png = tmp / "photo.png";
+    photo.save(QString::fromStdString(png));
     qtsupport::Run([&] {
       d.templateId = 122;
       d.LoadTHEResource(122, true);
-      CWinBmp& bmp = d.kernel2D->photo;
-      bmp.Create(1024, 768, 32, false);
-      for (int y = 0; y < 768; ++y)
-        for (int x = 0; x < 1024; ++x) {
-          QRgb p = photo.pixel(x, y);
-          bmp.SetPixel(x, y, CPixel32(uint8_t(qRed(p)), uint8_t(qGreen(p)), uint8_t(qBlue(p)), 0));
-        }
+      d.kernel2D->LoadPicFile(CString(png.c_str()));
       d.kernel2D->InitPicture();
       d.stage = 1000;
       for (const char* name : {"ViewOrigPhoto", "ViewOrig2D"}) View(name)->FitInView();
@@ -228,6 +234,39 @@ class ProgramTest : public qtsupport::QtTest {
         View(name)->Invalidate(FALSE);
         View(name)->UpdateWindow();
       }
+    });
+    qtsupport::Pump();
+  }
+
+  // The head fitted to the photo through marks a known camera sees, and
+  // textured at 512: stage 2500, ready for the exports.
+  void TexturedHead() {
+    HeadOverPhoto();
+    CFaceDoc& d = Doc();
+    qtsupport::Run([&] {
+      ProjectionCore known;
+      vector3<double> eye, center, up;
+      CalculateEyeFromAngles({0, 0, 480}, {0, 0, 0}, {0, 1, 0}, -6 * M_PI / 180, 12 * M_PI / 180, 0, &eye, &center,
+                             &up);
+      known.setClientSize(1023, 767);
+      known.setCamera(eye, center, up, 28.0);
+      known.FitToPhoto(1024, 768, 0, 0);
+      const htraf3<double> toPhoto = known.OpenGL2htraf() * known.cl2bmp_HTRAF3();
+      head3& head = *d.kernel3D->head;
+      head2& marks = *d.kernel2D->head;
+      CString code;
+      for (int i = 0; GetFeaturePointInfo(i, &code); ++i) {
+        Index<featurepoint3> f = head.getFeaturepoint(code, true);
+        if (!GoodInfoCode(0, code) || f == -1) continue;
+        const vector3<double> q = (head.featurepoints[f].point() * toPhoto).vec3();
+        Index<featurepoint2> p = marks.photoPoints.add_new(code);
+        marks.photoPoints[p].position = vector2<double>(q.x, q.y);
+      }
+      d.CameraView();
+      HeadToPhotoTrafo();
+      d.textureSize = 512;
+      MakeFullTexture(7u);
+      d.stage = 2500;
     });
     qtsupport::Pump();
   }
@@ -567,6 +606,79 @@ TEST_F(ProgramTest, WhileTheProgressWindowIsOpenClicksOnTheFrameAreDropped) {
   // Afterwards the frame takes input again.
   qtsupport::Click(*photo, client.CenterPoint());
   EXPECT_EQ(Frame().GetActiveView(), photo);
+}
+
+// ---------------------------------------------------------------- files
+
+// The head export and the project's save through Qt's file dialogs, driven
+// as a person does; the saved project named on the command line opens at
+// its stage.
+TEST_F(ProgramTest, FileDialogsOfTheProgram) {
+  ASSERT_TRUE(Start({"--full"}, QImage()));
+  ASSERT_TRUE(FirstTickDone());
+  // The first tick asked for a photo, then (cancelled) for a head.
+  ASSERT_EQ(startDialogs.size(), 2u);
+  app->objHeadImported = 0;
+  TexturedHead();
+  ASSERT_NE(Doc().kernel3D->head->texture, nullptr);
+  const std::string out = tmp / "out";
+  std::filesystem::create_directories(out);
+
+  // Head export: the third filter and the typed name "head".
+  std::vector<std::string> filters;
+  Backend().ScriptDialog([&](QWidget* widget) {
+    auto* dialog = qobject_cast<QFileDialog*>(widget);
+    ASSERT_NE(dialog, nullptr);
+    auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(types, nullptr);
+    for (int i = 0; i < types->count(); ++i) filters.push_back(types->itemText(i).toStdString());
+    types->setFocus();
+    QTest::keyClick(types, Qt::Key_Down);
+    QTest::keyClick(types, Qt::Key_Down);
+    qtsupport::Pump();
+    dialog->setDirectory(QString::fromStdString(out));
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    name->setFocus();
+    name->selectAll();
+    QTest::keyClicks(name, "head");
+    QTest::keyClick(name, Qt::Key_Return);
+  });
+  ChooseMenu("File", "Head export");
+  EXPECT_EQ(filters, (std::vector<std::string>{"THE (*.the)", "Quorin OBJ (*.obj)", "DAZ-Poser OBJ (*.obj)",
+                                               "Mirrored OBJ (*.obj)", "PHS (*.phs)"}));
+  EXPECT_TRUE(std::filesystem::exists(tmp / "out/head.obj"));
+  EXPECT_TRUE(std::filesystem::exists(tmp / "out/bumpmap.bmp")) << "the DAZ-Poser variant's bump map";
+
+  // Cancel writes nothing.
+  Backend().ScriptDialog([&](QWidget* widget) {
+    QTest::mouseClick(ButtonOf(widget, "Cancel"), Qt::LeftButton);
+  });
+  ChooseMenu("File", "Save");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), std::distance(
+      std::filesystem::directory_iterator(out), std::filesystem::directory_iterator()));
+
+  // Save the project, then start again with it on the command line.
+  Backend().ScriptDialog([&](QWidget* widget) {
+    auto* dialog = qobject_cast<QFileDialog*>(widget);
+    dialog->setDirectory(QString::fromStdString(out));
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    name->setFocus();
+    name->selectAll();
+    QTest::keyClicks(name, "anna");
+    QTest::keyClick(name, Qt::Key_Return);
+  });
+  ChooseMenu("File", "Save");
+  ASSERT_TRUE(std::filesystem::exists(tmp / "out/anna.fac"));
+  Stop();
+  resetModelState();
+  ASSERT_TRUE(Start({"--full", tmp / "out/anna.fac"}, QImage()));
+  EXPECT_EQ(std::string(app->commandFile.View()), tmp / "out/anna.fac");
+  ASSERT_TRUE(FirstTickDone());
+  EXPECT_EQ(startDialogs, std::vector<std::string>{});
+  EXPECT_EQ(Doc().stage, 2500);
+  EXPECT_EQ(Doc().templateId, 122);
+  EXPECT_EQ(Doc().kernel2D->photo.GetHeight(), 768);
 }
 
 // ---------------------------------------------------------------- state file
