@@ -288,6 +288,32 @@ class ProgramTest : public qtsupport::QtTest {
 
 // ---------------------------------------------------------------- start
 
+// The command line as the program reads it: a POSIX path is the file to
+// open, even though it begins with "/"; switches stay switches.
+TEST(ProgramCommandLineTest, PathsAndSwitches) {
+  struct Case {
+    const char* line;
+    const char* file;
+    bool embedded;
+  } cases[] = {
+      {"/home/anna/anna.fac", "/home/anna/anna.fac", false},
+      {"\"/tmp/a b/x.fac\"", "/tmp/a b/x.fac", false},
+      {"/x.fac", "/x.fac", false},
+      {"x.fac", "x.fac", false},
+      {"/Embedding /home/x.fac", "/home/x.fac", true},
+      {"-Embedding", "", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    CWinApp app("Brivanta");
+    app.SetCommandLine(c.line);
+    CCommandLineInfo info;
+    app.ParseCommandLine(info);
+    EXPECT_EQ(std::string(info.m_strFileName.View()), c.file);
+    EXPECT_EQ(bool(info.m_bRunEmbedded), c.embedded);
+  }
+}
+
 // The program itself without a display: it says how to run it and ends
 // with 2, before any window or file is touched.
 TEST(ProgramDisplayTest, WithoutADisplayTheProgramEndsWith2) {
