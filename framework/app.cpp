@@ -1,7 +1,6 @@
 #include "framework/app.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "framework/backend.h"
 #include "framework/system.h"
@@ -217,12 +216,8 @@ void CWinApp::ParseCommandLine(CCommandLineInfo& info) {
   if (any) args.push_back(current);
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    // A switch is "-x" or "/x" with a name of letters; "/home/a.fac" is a
-    // POSIX path, not a switch.
-    bool letters = a.size() > 1 && std::all_of(a.begin() + 1, a.end(), [](char c) {
-                     return std::isalpha(static_cast<unsigned char>(c)) != 0;
-                   });
-    bool flag = !a.empty() && (a[0] == '-' || (a[0] == '/' && letters));
+    // Only "-" starts a switch: a leading "/" is the root of a path here.
+    bool flag = !a.empty() && a[0] == '-';
     info.ParseParam(flag ? a.c_str() + 1 : a.c_str(), flag, i + 1 == args.size());
   }
 }

@@ -217,6 +217,17 @@ TEST_F(TemplateTest, CommandLineQuotesFlagsAndFileOpen) {
   EXPECT_EQ(info.m_strFileName, "C:\\My Files\\a.fac");
 }
 
+TEST_F(TemplateTest, AnAbsolutePathOnTheCommandLineIsAFileNotASwitch) {
+  app = std::make_unique<MruApp>();
+  char arg0[] = "brivanta", arg1[] = "/home/anna/my face.fac";
+  char* argv[] = {arg0, arg1};
+  app->SetCommandLine(2, argv);
+  CCommandLineInfo info;
+  app->ParseCommandLine(info);
+  EXPECT_EQ(info.m_nShellCommand, CCommandLineInfo::FileOpen);
+  EXPECT_EQ(info.m_strFileName, "/home/anna/my face.fac");
+}
+
 TEST_F(TemplateTest, LongRecentPathsAreShortenedInTheMenu) {
   app = std::make_unique<MruApp>();
   app->AddDocTemplate(new CSingleDocTemplate(900, RUNTIME_CLASS(MruDoc), RUNTIME_CLASS(MruFrame), RUNTIME_CLASS(MruView)));

@@ -289,7 +289,7 @@ class ProgramTest : public qtsupport::QtTest {
 // ---------------------------------------------------------------- start
 
 // The command line as the program reads it: a POSIX path is the file to
-// open, even though it begins with "/"; switches stay switches.
+// open, even though it begins with "/"; "-" switches stay switches.
 TEST(ProgramCommandLineTest, PathsAndSwitches) {
   struct Case {
     const char* line;
@@ -300,7 +300,7 @@ TEST(ProgramCommandLineTest, PathsAndSwitches) {
       {"\"/tmp/a b/x.fac\"", "/tmp/a b/x.fac", false},
       {"/x.fac", "/x.fac", false},
       {"x.fac", "x.fac", false},
-      {"/Embedding /home/x.fac", "/home/x.fac", true},
+      {"-Embedding /home/x.fac", "/home/x.fac", true},
       {"-Embedding", "", true},
   };
   for (const Case& c : cases) {
