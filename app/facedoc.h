@@ -37,6 +37,7 @@ public:
     int ageSlider = 0;     // positions of the model page's two sliders
     int weightSlider = 3;
     CWinBmp agePicture;
+    int mirrorTool = 0;    // the palettes' "Mirror": brush and free tool act on both halves
 
     // svc::FaceDocument
     svc::FaceTables& tables() override { return tables_; }

@@ -21,6 +21,7 @@
 #include "framework/window_state.h"
 #include "views/faceview.h"
 #include "views/viewclasses.h"
+#include "views/viewedit3d.h"
 
 // ---------------------------------------------------------------- splitter
 
@@ -433,6 +434,10 @@ void CMainFrame::OnClone() {
     HideToolDialogs();
     toolMode = 4;
     tool = 0;
+    if (!m_dlgBrushSelect) m_dlgBrushSelect = new CDlgBrushSelect(this);
+    if (m_dlgBrushSelect->Create(IDD_BRUSHSELECT, this)) m_dlgBrushSelect->ShowWindow(SW_SHOW);
+    if (CFaceDoc* doc = GetDoc())
+        if (auto* v = dynamic_cast<CViewEdit3D*>(doc->GetViewEdit3D())) v->cloneState = -1;
 }
 
 void CMainFrame::OnFreeTool() {
@@ -447,6 +452,8 @@ void CMainFrame::OnFreeTool() {
     toolMode = 5;
     tool = 0;
     freeTool = 1;
+    if (!m_dlgFreeTool) m_dlgFreeTool = new CDlgFreeTool(this);
+    if (m_dlgFreeTool->Create(IDD_DLGFREETOOL, this)) m_dlgFreeTool->ShowWindow(SW_SHOW);
 }
 
 void CMainFrame::OnFeatureToolHead() {

@@ -15,6 +15,12 @@
 IMPLEMENT_DYNCREATE_DOC(CViewEdit2D3D, CGLFaceView, CFaceDoc)
 
 BEGIN_MESSAGE_MAP(CViewEdit2D3D, CGLFaceView)
+ON_WM_LBUTTONDOWN()
+ON_WM_LBUTTONUP()
+ON_WM_RBUTTONDOWN()
+ON_WM_RBUTTONUP()
+ON_WM_MOUSEMOVE()
+ON_WM_KEYDOWN()
 END_MESSAGE_MAP()
 
 CViewEdit2D3D::CViewEdit2D3D(CFaceDoc* doc, int paneId) : CGLFaceView(doc, paneId) {
@@ -42,7 +48,12 @@ bool CViewEdit2D3D::RenderFrame(const offscreen::PixelRows& rows) {
 void CViewEdit2D3D::DrawMarks(CDC& dc) {
     const int stage = Stage();
     if (stage == 2000) {
-        DrawSelectedItems(true);
+        if (featureDisplay) {
+            DrawFeatureLines(dc);
+            DrawFeatureLines3D(dc);
+        }
+        DrawSelectedItems(dc, true);
+        DrawRubberTrace(nullptr);
     } else if (stage == 1000 && Refining() && featureDisplay) {
         DrawFeaturePoints3D(dc);
     }

@@ -8,6 +8,10 @@
 #include "views/glview.h"
 #include "views/overlay_render.h"
 
+class featureline2;
+class featurepoint2;
+class featureline3;
+
 class CViewEdit2D3D : public CGLFaceView, public svc::ViewEdit2D3D {
     DECLARE_DYNCREATE(CViewEdit2D3D)
 public:
@@ -49,10 +53,61 @@ public:
 
     BOOL OnMouseWheel(UINT flags, short delta, CPoint point) override;
 
+    // ---- editing the posed-head marks (head2's overlay chains)
+    fnd::commonchain_of_named_instance<featureline2>* Lines2D() const override;
+    fnd::commonchain_of_named_instance<featurepoint2>* Points2D() const;
+    // Client pixels to photo pixels.
+    vector2<double> ClientToPicture(CPoint p) const;
+    // The nearest item within 30 client pixels of the mask's kinds (16 line
+    // points, 32 feature points); false when none or the marks are hidden.
+    BOOL SelectItem(CPoint& point, UINT mask) override { return SelectItem(point, mask, false); }
+    BOOL SelectItem(CPoint& point, UINT mask, bool add);
+    // One point at the end of the line (before the closing point of a
+    // closed one); with snap at the nearest mark within 30 pixels.
+    int appendPoint(const vector2<double>& pos, fnd::Index<featureline2> line, bool corner, bool snap);
+    BOOL DeleteSelectedItems() override;
+    void DrawSelectedItems(bool highlight) override;
+    void SetNewRubberForSpline(CPoint* cursor) override { SetNewRubberForSpline(false, cursor); }
+    void SetNewRubberForSpline(bool snap, CPoint* cursor);
+    void DrawFeaturePoints(bool mainPoints) override;
+    void DrawFeatureLines();
+    void DrawFeatureLines3D();
+    void DrawRubberTrace(CPoint* cursor);
+
+    void OnLButtonDown(UINT flags, CPoint point) override;
+    void OnLButtonUp(UINT flags, CPoint point) override;
+    void OnRButtonDown(UINT flags, CPoint point) override;
+    void OnRButtonUp(UINT flags, CPoint point) override;
+    void OnMouseMove(UINT flags, CPoint point) override;
+    void OnKeyDown(UINT key, UINT repeat, UINT flags) override;
+
+    // Drag state: the press turns about two axes (near the centre) or rolls;
+    // a point moved in this drag; the turn's pixels not yet spent.
+    bool twoAxis = true;
+    bool pointMoved = false;
+    int yawCarry = 0, rollCarry = 0;
+
 protected:
     bool RenderFrame(const offscreen::PixelRows& rows) override;
     void DrawMarks(CDC& dc) override;
     void DrawFeaturePoints3D(CDC& dc);
+    void DrawFeatureLines(CDC& dc);
+    void DrawFeatureLines3D(CDC& dc);
+    void DrawFeaturePoints(CDC& dc);
+    void DrawSelectedItems(CDC& dc, bool highlight);
+    void DrawLine3D(CDC& dc, fnd::Index<featureline3> l, COLORREF curve, COLORREF fill, bool invertStraight);
+    struct Nearest {
+        double distance = 1e10;
+        vector2<double> position;
+        bool found = false;
+    };
+    // The nearest feature point (with points) and then accepted line point
+    // (a line point as near wins) to photo point p, in client pixels.
+    Nearest NearestMark(const vector2<double>& p, bool points, int skip = -1) const;
+    bool NameSelectedLine();
+    void CurvePageNext();
+    void EndLine(UINT flags, CPoint point);
+    void PreviousTool();
 
     views::OverlayRenderCore core_;
 

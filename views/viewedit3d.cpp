@@ -10,10 +10,17 @@
 #include "model/featuretables.h"
 #include "model/head.h"
 #include "views/lines2d.h"
+#include "views/surface_marks.h"
 
 IMPLEMENT_DYNCREATE_DOC(CViewEdit3D, CGLFaceView, CFaceDoc)
 
 BEGIN_MESSAGE_MAP(CViewEdit3D, CGLFaceView)
+ON_WM_LBUTTONDOWN()
+ON_WM_LBUTTONUP()
+ON_WM_RBUTTONDOWN()
+ON_WM_RBUTTONUP()
+ON_WM_MOUSEMOVE()
+ON_WM_KEYDOWN()
 END_MESSAGE_MAP()
 
 CViewEdit3D::CViewEdit3D(CFaceDoc* doc, int paneId) : CGLFaceView(doc, paneId), core_(*this) {
@@ -26,6 +33,13 @@ CViewEdit3D::~CViewEdit3D() = default;
 void CViewEdit3D::ClearAllViewSettings() {
     CFaceView::ClearAllViewSettings();
     freeToolDepth = 0;
+    activeLine = -1;
+    newLinePending = true;
+    centralPress = true;
+    redrawOnRelease = locked = false;
+    pendingCode = 0;
+    yawCarry = rollCarry = 0;
+    itemDrag = pulled = false;
 }
 
 bool CViewEdit3D::RenderFrame(const offscreen::PixelRows& rows) {
@@ -35,8 +49,29 @@ bool CViewEdit3D::RenderFrame(const offscreen::PixelRows& rows) {
 }
 
 void CViewEdit3D::DrawMarks(CDC& dc) {
-    if (featureDisplay) DrawFeaturePoints(dc);
-    DrawSelectedItems(true);
+    if (featureDisplay) {
+        DrawFeaturePoints(dc);
+        DrawFeatureLines(dc);
+        DrawFreePoints(dc);
+        DrawExtraPoints(dc);
+    }
+    // The clone source picked here: an inverted cross on it.
+    if (ToolMode() == 4 && cloneState >= 0 && cloneSourceView == this && Head()) {
+        vector2<double> at;
+        if (ProjectPoint(cloneSourcePoint, 0, &at)) {
+            CPen pen(PS_SOLID, 1, RGB(0, 0, 0));
+            CPen* old = dc.SelectObject(&pen);
+            const int rop = dc.SetROP2(R2_NOT);
+            const CPoint c = views::Pixel(at);
+            dc.MoveTo(c.x - 20, c.y);
+            dc.LineTo(c.x + 21, c.y);
+            dc.MoveTo(c.x, c.y - 20);
+            dc.LineTo(c.x, c.y + 21);
+            dc.SetROP2(rop);
+            dc.SelectObject(old);
+        }
+    }
+    DrawSelectedItems(dc, true);
 }
 
 void CViewEdit3D::InitializeModelForOpenGL(int octree, int gatheredOnly) {

@@ -4,10 +4,13 @@
 // marks over it with the DC. Its camera, viewport and zoom live in its
 // HeadRenderCore.
 
+#include "model/brush.h"
 #include "picture/winbmp.h"
 #include "seams/views.h"
 #include "views/glview.h"
 #include "views/head_render.h"
+
+class featureline3;
 
 class CViewEdit3D : public CGLFaceView, public svc::ViewEdit3D {
     DECLARE_DYNCREATE(CViewEdit3D)
@@ -45,6 +48,64 @@ public:
     // and that are not selected, as green discs.
     void DrawFeaturePoints(bool mainPoints) override;
 
+    // ---- editing (mouse and keys)
+    // The nearest mark within 30 pixels of the mask's kinds (4 line points,
+    // 8 feature points, 2 free points, 1 extra points) appended to the
+    // selection (which keep keeps); false when none or marks are hidden.
+    BOOL SelectItem(CPoint& point, UINT mask) override { return SelectItem(point, mask, false); }
+    BOOL SelectItem(CPoint& point, UINT mask, bool keep);
+    // One point placed on the surface under p (snapped with shift); false,
+    // the line as before, when it cannot be placed.
+    bool appendPoint(const vector2<double>& p, fnd::Index<featureline3> line, bool ctrl, bool shift);
+    BOOL DeleteSelectedItems() override;
+    void OnLButtonDown(UINT flags, CPoint point) override;
+    void OnLButtonUp(UINT flags, CPoint point) override;
+    void OnRButtonDown(UINT flags, CPoint point) override;
+    void OnRButtonUp(UINT flags, CPoint point) override;
+    void OnMouseMove(UINT flags, CPoint point) override;
+    void OnKeyDown(UINT key, UINT repeat, UINT flags) override;
+
+    // ---- drawing of the marks
+    void DrawFeatureLines();
+    void DrawFreePoints();
+    void DrawExtraPoints();
+    void DrawSelectedItems(bool highlight) override;
+    void SetNewRubberForSpline(CPoint* cursor) override { SetNewRubberForSpline(false, cursor); }
+    void SetNewRubberForSpline(bool shift, CPoint* cursor);
+    void DrawRubberSpline() override;
+
+    // ---- clone brush and free tool
+    // The palettes' values as the view last read them.
+    struct ToolValues {
+        int radius = 10;  // free tool
+        int shape = 0;    // free tool mode 0..3
+    };
+    ToolValues Palettes();
+    bool MirrorTool() const;
+
+    // Editing state.
+    fnd::Index<featureline3> activeLine = -1;
+    bool newLinePending = true;
+    bool centralPress = true;
+    bool redrawOnRelease = false;
+    bool locked = false;
+    int pendingCode = 0;  // the table row the next placing click uses
+    // View-local marks: free points in head space and edit points.
+    fnd::chain<vector3<double>> freePoints{0, 10, 1.5};
+    fnd::chain<generalpoint3> extraPoints{0, 10, 1.5};
+    // Visibility modes of free and extra points (base point, own).
+    int furtherModes[2] = {3, 3};
+    // The turn's pixels not yet spent (yaw, roll).
+    int yawCarry = 0, rollCarry = 0;
+    // Free tool.
+    vector3<double> grabbed;
+    CPoint freePress{0, 0}, freeShift{0, 0};
+    bool pulled = false;
+    int pullRadius = 10;
+    // Clone brush: source as height and angle (this view) or pixel (photo view).
+    double cloneHeight = 0, cloneAngle = 0;
+    vector3<double> cloneSourcePoint;
+
     void ClearAllViewSettings() override;
     void FitInView() override;
     // FitToPhoto over the working photo with the view's margins, then a redraw.
@@ -72,6 +133,26 @@ protected:
     void DrawMarks(CDC& dc) override;
     void DrawFeaturePoints(CDC& dc);
     void DrawActiveFeaturePoint(CDC& dc, const CString* name);
+
+    void DrawFeatureLines(CDC& dc);
+    void DrawFreePoints(CDC& dc);
+    void DrawExtraPoints(CDC& dc);
+    void DrawSelectedItems(CDC& dc, bool highlight);
+    void DrawLineOnSurface(CDC& dc, fnd::Index<featureline3> l, COLORREF curve, COLORREF fill, bool invert);
+    // Window position and visibility of a head-space point.
+    bool ProjectPoint(const vector3<double>& p, int mode, vector2<double>* win);
+    void PagesRefresh();
+    void Turn(double dPitch, double dYaw, double dRoll);
+    // Clone brush and free tool handlers.
+    void ClonePress(UINT flags, CPoint point);
+    void CloneMove(UINT flags, CPoint point);
+    bool CloneDab(int u, int v, const generalpoint3& hit);
+    bool ReuploadTexture();
+    void FreePress(UINT flags, CPoint point);
+    void FreePull();
+    void FreeRelease();
+    void RebuildLists(bool gatheredOnly);
+    TexturePainter painter_;
 
     views::HeadRenderCore core_;
     const void* uploaded_ = nullptr;  // the texture pixels last uploaded

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 #include "app/ids.h"
 #include "dialogs/dlgage.h"
 #include "dialogs/dlgbrushselect.h"
@@ -78,7 +80,13 @@ END_MESSAGE_MAP()
 
 template <class Page>
 struct Logged : Page {
-    Logged(const char* t, UINT id) : Page(id), tag(t) {}
+    Logged(const char* t, UINT id)
+        requires std::is_constructible_v<Page, UINT>
+        : Page(id), tag(t) {}
+    // The palettes take their parent, not their layout.
+    Logged(const char* t, UINT)
+        requires(!std::is_constructible_v<Page, UINT>)
+        : tag(t) {}
     ~Logged() override { pageLog().push_back(tag); }
     const char* tag;
 };
@@ -436,7 +444,7 @@ TEST_F(FrameTest, ToolChangesWaitForTheViews) {
 
 TEST_F(FrameTest, BrushAndFreeToolToggle) {
     CMainFrame& f = Frame();
-    f.m_dlgBrushSelect = new CDlgBrushSelect(UINT(IDD_BRUSHSELECT));
+    f.m_dlgBrushSelect = new CDlgBrushSelect();
     f.m_dlgBrushSelect->Create(IDD_BRUSHSELECT, &f);
     f.tool = 2;
     driver.Run([&] { f.OnClone(); });
