@@ -11,6 +11,8 @@
 #include <memory>
 
 #include "app/faceapp.h"
+#include "dialogs/dlgbrushselect.h"
+#include "dialogs/dlgfreetool.h"
 #include "dialogs/dlglogin.h"
 #include "dialogs/dlgnotes.h"
 #include "dialogs/dlgprogress.h"
@@ -45,6 +47,8 @@ Shown Make(int id, CWnd* parent) {
       progress->m_Progress.SetPos(40);
       return s;
     }
+    case 182: s.dialog = std::make_unique<CDlgFreeTool>(parent); break;
+    case 194: s.dialog = std::make_unique<CDlgBrushSelect>(parent); break;
     case 233: s.dialog = std::make_unique<CDlgNotes>(); break;
     case 312: s.dialog = std::make_unique<CAboutDlg>(); break;
     default: s.dialog = std::make_unique<CDialog>(); break;
