@@ -95,6 +95,9 @@ void CViewEdit3D::PagesRefresh() {
     if (views::PointPageCalls* p = PointPage()) {
         p->RefreshLists();
         p->GetNextFeatureIfNeed();
+    } else if (views::PrepPageCalls* t = views::OpenPrepPage(Frame())) {
+        t->RefreshLists();
+        t->GetNextFeatureIfNeed();
     }
 }
 

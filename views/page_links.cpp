@@ -3,6 +3,7 @@
 #include "app/mainframe.h"
 #include "dialogs/dlgfeatures2.h"
 #include "dialogs/dlgfeatures3.h"
+#include "dialogs/dlgheadfeatures.h"
 
 namespace views {
 
@@ -14,6 +15,11 @@ PointPageCalls* OpenPointPage(const CMainFrame* frame) {
 CurvePageCalls* OpenCurvePage(const CMainFrame* frame) {
     if (!frame || !frame->curveDialog || !::IsWindow(frame->curveDialog->m_hWnd)) return nullptr;
     return dynamic_cast<CurvePageCalls*>(static_cast<CWnd*>(frame->curveDialog));
+}
+
+PrepPageCalls* OpenPrepPage(const CMainFrame* frame) {
+    if (!frame || !frame->headPrepDialog || !::IsWindow(frame->headPrepDialog->m_hWnd)) return nullptr;
+    return dynamic_cast<PrepPageCalls*>(static_cast<CWnd*>(frame->headPrepDialog));
 }
 
 }  // namespace views

@@ -39,8 +39,19 @@ public:
     virtual void ClearFlashing() = 0;
 };
 
+// The template-preparation window.
+class PrepPageCalls {
+public:
+    virtual ~PrepPageCalls() = default;
+    // After an element was added or removed: the state icons anew.
+    virtual void RefreshLists() = 0;
+    // After a placement: the next missing element while walking.
+    virtual void GetNextFeatureIfNeed() = 0;
+};
+
 // The frame's page while its window exists, else null.
 PointPageCalls* OpenPointPage(const CMainFrame* frame);
 CurvePageCalls* OpenCurvePage(const CMainFrame* frame);
+PrepPageCalls* OpenPrepPage(const CMainFrame* frame);
 
 }  // namespace views

@@ -1,0 +1,46 @@
+#include "dialogs/dlgmakebmp.h"
+
+#include "app/facedoc.h"
+#include "app/ids.h"
+#include "app/mainframe.h"
+#include "app/tempfolders.h"
+#include "views/faceview.h"
+
+CDlgMakeBmp::CDlgMakeBmp(CWnd* parent, CFaceDoc* doc) : CDialog(IDD_MAKEBMP, parent), m_pDoc(doc) {}
+
+CString CDlgMakeBmp::FileName(int counter) {
+    // The program's own temporary folder: fmtmp under the temporary path,
+    // unless that one is not ours (then the private one beside it).
+    CString name;
+    name.Format("%skv%.3d.bmp", files::TempFolder().c_str(), counter);
+    return name;
+}
+
+void CDlgMakeBmp::showCounter() {
+    CString text;
+    text.Format("%d", m_counter);
+    SetDlgItemText(1141, text);
+    SetDlgItemText(1142, FileName(m_counter));
+}
+
+BOOL CDlgMakeBmp::OnInitDialog() {
+    CDialog::OnInitDialog();
+    showCounter();
+    return TRUE;
+}
+
+void CDlgMakeBmp::OnOK() {
+    UpdateData(TRUE);
+    UpdateData(FALSE);
+    showCounter();
+    UpdateWindow();
+    auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
+    if (CFaceView* view = frame ? frame->ActiveFaceView() : nullptr) view->MakePhoto(FileName(m_counter));
+    ++m_counter;
+}
+
+void CDlgMakeBmp::OnCancel() {
+    // Destroying the window ends the modal run; it counts as cancelled.
+    if (ContinueModal()) EndModalLoop(IDCANCEL);
+    DestroyWindow();
+}
