@@ -13,6 +13,7 @@
 #include "app/faceapp.h"
 #include "dialogs/dlgbrushselect.h"
 #include "dialogs/dlgfreetool.h"
+#include "dialogs/dlgheadfeatures.h"
 #include "dialogs/dlglogin.h"
 #include "dialogs/dlgnotes.h"
 #include "dialogs/dlgprogress.h"
@@ -47,6 +48,7 @@ Shown Make(int id, CWnd* parent) {
       progress->m_Progress.SetPos(40);
       return s;
     }
+    case 181: s.dialog = std::make_unique<CDlgHeadFeatures>(UINT(181), parent); break;
     case 182: s.dialog = std::make_unique<CDlgFreeTool>(parent); break;
     case 194: s.dialog = std::make_unique<CDlgBrushSelect>(parent); break;
     case 233: s.dialog = std::make_unique<CDlgNotes>(); break;
