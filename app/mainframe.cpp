@@ -458,6 +458,7 @@ void CMainFrame::OnFreeTool() {
 
 void CMainFrame::OnFeatureToolHead() {
     if (!toolChangeAllowed()) return;
+    CDlgHeadFeatures::Toggle(*this);
     if (pointDialog && pointDialog->m_hWnd) {
         CWnd* p = pointDialog;
         pointDialog = nullptr;

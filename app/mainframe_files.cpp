@@ -13,7 +13,9 @@
 #include "app/picture_bytes.h"
 #include "app/safe_save.h"
 #include "dialogs/dlglogin.h"
+#include "dialogs/dlgmakebmp.h"
 #include "dialogs/dlgnotes.h"
+#include "dialogs/previewfiledlg.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "foundation/numeric.h"
@@ -77,7 +79,7 @@ void CMainFrame::OnImportPic() {
     OnViews4();
     ActivateView(Pane(1, 0));
     OnViews1();
-    CFileDialog dialog(TRUE, "*.jpg", nullptr, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
+    CPictPreviewFileDlg dialog(TRUE, "*.jpg", nullptr, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
                        "JPEG fájlok (*.jpg)|*.jpg|TIFF fájlok (*.tif)|*.tif|BMP fájlok (*.bmp)|*.bmp|"
                        "GIF fájlok (*.gif)|*.gif|PNG fájlok (*.png)|*.png|PCX fájlok (*.pcx)|*.pcx||",
                        this);
@@ -208,7 +210,7 @@ void CMainFrame::OnFileOpenFAC() {
     CFaceDoc* doc = GetDoc();
     if (!doc) return;
     HideModelessDialogs();
-    CFileDialog dialog(TRUE, "*.fac", nullptr, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
+    CImagePreviewFileDlg dialog(TRUE, "*.fac", nullptr, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
                        "Dremolix fájlok (*.fac)|*.fac|Minden fájl (*.*)|*.*||", this);
     if (dialog.DoModal() != IDOK) return;
     CString path = dialog.GetPathName();
@@ -344,7 +346,7 @@ void CMainFrame::OnModifyPic() {
     if (!doc) return;
     ActivateView(doc->GetViewEdit3D());
     OnViews1();
-    // The numbered-bitmap dialog runs here once it exists.
+    CDlgMakeBmp(this, doc).DoModal();
 }
 
 void CMainFrame::OnNotes() {

@@ -87,10 +87,7 @@ protected:
         ASSERT_TRUE(TemplateScene());
         // The frame's "Head preparing": the window, then four panes with the
         // 3D view active.
-        driver.Run([&] {
-            CDlgHeadFeatures::Toggle(Frame());
-            Frame().OnFeatureToolHead();
-        });
+        driver.Run([&] { Frame().OnFeatureToolHead(); });
         driver.Pump();
         dialog = Frame().headPrepDialog;
         ASSERT_NE(dialog, nullptr);
