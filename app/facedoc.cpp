@@ -117,10 +117,16 @@ int CFaceDoc::LoadPicFile(CString path) {
     for (CFaceView* v : {GetViewOrigPhoto(), GetViewOrig2D()})
         if (v) v->ClearAllViewSettings();
     if (photoNumber < 1) SetTitle("Untitled");
+    const int keptPhotoNumber = photoNumber;
     int taken = kernel2D->LoadPicFile(path);
-    if (!taken && kernel2D->decodeFailed) {
-        // A file that is no picture leaves the open project as it was.
+    if (!taken && (kernel2D->decodeFailed || kernel2D->abandoned)) {
+        // A file that is no picture, or a start page left by Cancel, leaves
+        // the open project as it was.
+        photoNumber = std::abs(int(keptPhotoNumber));
         SetTitle(title);
+        for (CFaceView* v : {GetViewOrigPhoto(), GetViewOrig2D()})
+            if (v) v->FitInView();
+        if (frame && kernel2D->abandoned) frame->CancelRefinement();
         return 1;
     }
     stage = 1000;

@@ -340,6 +340,7 @@ int CFaceDoc::LoadFACFile(CString path, bool keep) {
                 if (!keep) frame->OpenModelPage();
             }
         }
+        fourViews(*this, views);  // the steps may have made the photo panes anew
         for (CFaceView* each : views)
             if (each) each->FitInView();
         if (frame) frame->projectLoaded = 0;
@@ -347,6 +348,7 @@ int CFaceDoc::LoadFACFile(CString path, bool keep) {
             if (each) each->Redraw();
     } else {
         if (frame) frame->projectLoaded = 0;
+        fourViews(*this, views);
         for (CFaceView* each : views)
             if (each) each->Redraw();
     }

@@ -110,7 +110,10 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
   ON_UPDATE_COMMAND_UI(ID_NOTES, OnUpdateCommandUI)
 END_MESSAGE_MAP()
 
-CMainFrame::CMainFrame() { svc::setMainFrame(this); }
+CMainFrame::CMainFrame() {
+    svc::setMainFrame(this);
+    svc::setStartPage(&StartPageService());
+}
 
 CMainFrame::~CMainFrame() {
     for (CWnd* page : doomedPages_) delete page;
@@ -124,6 +127,7 @@ CMainFrame::~CMainFrame() {
     delete m_dlgFreeTool;
     delete m_dlgBrushSelect;
     if (svc::detail::mainFrame == this) svc::setMainFrame(nullptr);
+    if (svc::detail::startPage == &StartPageService()) svc::setStartPage(nullptr);
 }
 
 CFaceDoc* CMainFrame::GetDoc() const { return actdoc; }
@@ -562,56 +566,7 @@ void CMainFrame::OnTimer(UINT_PTR id) {
     }
 }
 
-void CMainFrame::NextFunction(int code, int) {
-    UINT id = ID_DUMMY;
-    switch (code) {
-        case 99:
-            if (MessageBox("Do you really want to close this program?", "Warning", MB_YESNO) == IDYES) {
-                if (CFaceDoc* doc = GetDoc()) doc->FreeMemoryForNewFAC();
-                svc::app().EndProgram(0);
-                return;
-            }
-            id = ID_START_WORK;
-            break;
-        case 0:
-        case 15: id = ID_START_WORK; break;
-        case 2:
-        case 18: id = ID_IMPORT_PIC; break;
-        case 4:
-        case 16: id = ID_CAMERA_MODE; break;
-        case 5: id = ID_BACK_PICTURE; break;
-        case 7: id = ID_MEDAL_MODE; break;
-        case 8: id = ID_PHOTO_MODE; break;
-        case 9: id = ID_PROPERTIES; break;
-        case 10:
-        case 11:
-        case 12:
-        case 13: return;
-        case 19: id = ID_FILE_OPEN_FAC; break;
-        case 20: id = ID_PASTE_PICTURE; break;
-        case 21: id = ID_SCAN; break;
-        case 22: id = ID_PICT_FROM_OTHER; break;
-        case 23: id = ID_PICT_FROM_TEMP; break;
-        default: break;
-    }
-    SendMessage(WM_COMMAND, id, 0);
-}
-
-// The steps of the work flow.
-void CMainFrame::OnStartWork() {}
-void CMainFrame::OnPhotoMode() {}
-void CMainFrame::OnCameraMode() {}
-void CMainFrame::OnMedalMode() {}
-void CMainFrame::OnBackPicture() {}
-void CMainFrame::OnCrop() {}
-void CMainFrame::OnProperties() {}
-void CMainFrame::OnAge() {}
-void CMainFrame::OnPictFromOther() {}
-void CMainFrame::OnPictFromTemp() {}
-void CMainFrame::FeatureToolPhoto() {}
-void CMainFrame::FeatureToolPhotoEx() {}
-void CMainFrame::CreateAutomaticLines() {}
-void CMainFrame::Model() {}
+// The step handlers of the work flow are in mainframe_flow.cpp.
 
 void CMainFrame::HeadToPhotoTrafo() { ::HeadToPhotoTrafo(); }
 

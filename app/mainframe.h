@@ -142,6 +142,14 @@ public:
     void FeatureToolPhoto();
     void FeatureToolPhotoEx();
     void CreateAutomaticLines();
+    // Step 3's model page: the model page's own opener when one is
+    // installed, else a page on its layout (opened, or closed when open).
+    void ShowModelPage();
+    // The project a refinement keeps to go back to ("$23_4.tmp").
+    static CString KeptStatePath();
+    // A refinement whose new photo was not taken (its photo dialog or start
+    // page cancelled): the modelled project and its model page again.
+    void CancelRefinement();
     void HeadToPhotoTrafo();
     void MakeFullTexture();
 

@@ -160,6 +160,9 @@ int CKernel2D::LoadPicFile(CString path) {
     CString kept = path;
     svc::AppState& app = svc::app().state();
     decodeFailed = false;
+    abandoned = false;
+    CWinBmp decoded;
+    std::vector<uint8_t> bytes;
     try {
         if (app.pictureEditor) {
             if (app.clipboardPicture) photo = *app.clipboardPicture;
@@ -168,7 +171,6 @@ int CKernel2D::LoadPicFile(CString path) {
         } else {
             // Decoded aside: a file that is no picture leaves the photo and
             // its bytes as they were.
-            CWinBmp decoded;
             CString lower = path;
             lower.MakeLower();
             if (lower.Right(3) == CString("png")) {
@@ -180,9 +182,7 @@ int CKernel2D::LoadPicFile(CString path) {
             // The PNG decoder reports a failure only by the size it leaves
             // (1 x 1 or 0 x 0); a picture of one pixel is no photo either.
             if (int64_t(decoded.GetWidth()) * decoded.GetHeight() <= 1) throw FileReadError();
-            std::vector<uint8_t> bytes = readWholeFile(path);
-            photo = std::move(decoded);
-            SetFileBytes(std::move(bytes));
+            bytes = readWholeFile(path);
         }
     } catch (...) {
         // Nothing of the open project was touched: not even its marks.
@@ -193,13 +193,34 @@ int CKernel2D::LoadPicFile(CString path) {
         AfxMessageBox(text);
         return 0;
     }
+    svc::CropSettings s;
+    const CString name = baseName(kept);
+    const std::string keptName = doc ? doc->state().name : std::string();
+    if (doc) doc->state().name = std::string(name.View());
+    if (!app.pictureEditor) {
+        // The start page works on the new picture; the open project stays
+        // as it is until the page is confirmed.
+        std::vector<uint8_t> keptBytes = fileBytes;
+        SetFileBytes(std::move(bytes));
+        if (svc::StartPage* page = svc::startPage()) {
+            s = {left, top, right, bottom, quarterTurns, mirrorLeftRight, mirrorTopBottom};
+            if (page->DoModal(&decoded, &s, nullptr) == svc::StartPage::kCancel || s.left < 0) {
+                SetFileBytes(std::move(keptBytes));
+                if (doc) doc->state().name = keptName;
+                abandoned = true;
+                return 0;
+            }
+        } else {
+            // Without a start page (no user interface) the whole picture is taken.
+            s = svc::CropSettings();
+        }
+        photo = std::move(decoded);
+    }
     // A new photo starts with no marks.
     delete head;
     head = nullptr;
     newHead2();
     head->set_name(path, false);
-    CString name = baseName(kept);
-    if (doc) doc->state().name = std::string(name.View());
     if (app.pictureEditor) {
         if (doc) {
             doc->state().startPageChoice = true;
@@ -211,12 +232,6 @@ int CKernel2D::LoadPicFile(CString path) {
         bottom = photo.GetHeight();
         quarterTurns = mirrorLeftRight = mirrorTopBottom = 0;
     } else {
-        // Without a start page (no user interface) the whole picture is taken.
-        svc::CropSettings s;
-        if (svc::StartPage* page = svc::startPage()) {
-            s = {left, top, right, bottom, quarterTurns, mirrorLeftRight, mirrorTopBottom};
-            if (page->DoModal(&photo, &s, nullptr) == svc::StartPage::kCancel || s.left < 0) return 0;
-        }
         left = s.left, top = s.top, right = s.right, bottom = s.bottom;
         quarterTurns = s.quarterTurns, mirrorLeftRight = s.mirrorLeftRight, mirrorTopBottom = s.mirrorTopBottom;
     }

@@ -95,6 +95,7 @@ public:
     } stash;
     uint32_t stashFree = 1;
     bool decodeFailed = false;  // the last LoadPicFile's file was no picture
+    bool abandoned = false;     // the last LoadPicFile's start page was left
 
 private:
     void newHead2();

@@ -111,6 +111,14 @@ void ActivateTopLevel(HWND top, UINT how) {
   if (!(r->exStyle & WS_EX_TOPMOST))
     while (pos != tl.end() && Record(*pos) && (Record(*pos)->exStyle & WS_EX_TOPMOST)) ++pos;
   tl.insert(pos, top);
+  // Windows keeps owned pop-ups above their owner when it comes forward.
+  std::vector<HWND> owned;
+  for (HWND w : tl)
+    if (w != top && Record(w) && Record(w)->owner == top) owned.push_back(w);
+  for (HWND w : owned) {
+    tl.erase(std::remove(tl.begin(), tl.end(), w), tl.end());
+    tl.insert(std::find(tl.begin(), tl.end(), top), w);
+  }
   if (old && Record(old)) Send(old, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(top));
   if (Record(top)) Send(top, WM_ACTIVATE, MAKEWPARAM(how, 0), reinterpret_cast<LPARAM>(old));
   CurrentBackend().WindowChanged(top, kWindowZOrder);

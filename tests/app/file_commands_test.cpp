@@ -225,6 +225,8 @@ TEST_F(FileCommandsTest, PhotoImportOkCancelAndTheHeadInstead) {
     std::string bmp = files::BmpBytes(filestest::FilesTest::picture(300, 200));
     std::ofstream(dir() + "/face.bmp", std::ios::binary) << bmp;
     answer(2, dir() + "/face.bmp");
+    // The start page after the photo: Next.
+    driver.OnNextModal([this](HWND d) { driver.ClickControl(brv::HeadlessDriver::FindControl(d, IDOK)); });
     run(&CMainFrame::OnImportPic);
     // The picture dialog with preview keeps its own filters.
     EXPECT_EQ(seen, (std::vector<std::string>{"JPG Files (*.jpg)|*.jpg", "BMP Files (*.bmp)|*.bmp",

@@ -302,7 +302,10 @@ TEST_F(Kernel2DTest, CancelledStartPageOrNegativeLeftAbandonsTheLoad) {
     EXPECT_EQ(kernel->LoadPicFile(path.c_str()), 0);
     EXPECT_TRUE(boxes().empty());
     EXPECT_TRUE(services->document.titles.empty());
-    EXPECT_EQ(kernel->photo.GetWidth(), 200);  // decoded, not scaled
+    // The open photo, its bytes and its name stay as they were.
+    EXPECT_EQ(kernel->photo.GetWidth(), 8);
+    EXPECT_TRUE(kernel->FileBytes().empty());
+    EXPECT_TRUE(kernel->abandoned);
 }
 
 TEST_F(Kernel2DTest, PictureEditorModeTakesTheClipboardPicture) {

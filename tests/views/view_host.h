@@ -35,7 +35,7 @@
 namespace viewtest {
 
 // The marking pages as the views see them: every call recorded.
-struct FakePointPage : CDlgFeatures2, views::PointPageCalls {
+struct FakePointPage : CDlgFeatures2 {
     std::vector<std::string> calls;
     void RefreshLists() override { calls.push_back("RefreshLists"); }
     void UpdateControls() override { calls.push_back("UpdateControls"); }
@@ -44,7 +44,7 @@ struct FakePointPage : CDlgFeatures2, views::PointPageCalls {
     void StopFlash() override { calls.push_back("StopFlash"); }
 };
 
-struct FakeCurvePage : CDlgFeatures3, views::CurvePageCalls {
+struct FakeCurvePage : CDlgFeatures3 {
     std::vector<std::string> calls;
     void RefreshLists() override { calls.push_back("RefreshLists"); }
     void Redraw() override { calls.push_back("Redraw"); }
@@ -238,7 +238,11 @@ protected:
         if (std::system(("/usr/bin/convert " + builtin + " -quality 92 " + jpeg + " 2>/dev/null").c_str()) != 0)
             return *why = "ImageMagick", false;
         int loaded = 0;
+        // The whole picture, as without a start page.
+        svc::StartPage* page = svc::startPage();
+        svc::setStartPage(nullptr);
         driver.Run([&] { loaded = d.kernel2D->LoadPicFile(CString(jpeg.c_str())); });
+        svc::setStartPage(page);
         std::remove(jpeg.c_str());
         if (!loaded) return *why = "photo", false;
         d.kernel2D->InitPicture();

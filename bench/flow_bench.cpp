@@ -1,0 +1,184 @@
+// The work flow's steps over the headless backend with the real views
+// (Release; LIBGL_ALWAYS_SOFTWARE=1). Goals: step 2 (template reload and
+// camera search) under 600 ms; the model step at 1024 (fit, texture,
+// upload) under 700 ms; a quarter turn of a 4000 x 3000 photo on the start
+// page under 80 ms; the point page's automatic completion under 5 ms.
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "app/faceapp.h"
+#include "app/facedoc.h"
+#include "app/ids.h"
+#include "app/mainframe.h"
+#include "app/tempfolders.h"
+#include "dialogs/dlgcrop.h"
+#include "dialogs/dlgfeatures2.h"
+#include "fitting/kernel2d.h"
+#include "fitting/kernel3d.h"
+#include "framework/test_driver.h"
+#include "model/featuretables.h"
+#include "model/head.h"
+#include "picture/clipboard_bmp_platform.h"
+#include "views/faceview.h"
+
+namespace {
+
+struct Folders {
+    std::string root;
+    Folders() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "brvflow-XXXXXX").string();
+        root = ::mkdtemp(pattern.data());
+        setenv("XDG_CONFIG_HOME", root.c_str(), 1);
+        setenv("TMPDIR", root.c_str(), 1);
+        files::ResetTempFolder();
+        brv::InstallBmpPlatform();
+    }
+    ~Folders() {
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+    }
+};
+
+Folders& folders() {
+    static Folders f;
+    return f;
+}
+
+// The program started, template 101 over a coded 576 x 768 photo, marks
+// for every named point of the head seen from the front.
+struct Program {
+    brv::HeadlessDriver driver;
+    std::unique_ptr<CFaceApp> app;
+    Program() {
+        folders();
+        driver.Reset();
+        app = std::make_unique<CFaceApp>();
+        app->pictureEditorMode = 0;
+        app->SetWindowsCommandLine({"brivanta"});
+        driver.Run([&] { app->InitInstance(); });
+        // No first tick: its photo dialog is not what is timed.
+        driver.Run([&] { app->Frame()->KillTimer(kStartTimer); });
+        driver.Pump();
+        CFaceDoc& doc = *actdoc;
+        doc.templateId = 101;
+        driver.Run([&] { doc.LoadTHEResource(101, true); });
+        CWinBmp photo;
+        photo.Create(576, 768, 32, false);
+        for (int y = 0; y < 768; ++y)
+            for (int x = 0; x < 576; ++x) photo.SetPixel(x, y, CPixel32(uint8_t(x), uint8_t(y), uint8_t(x ^ y), 0));
+        doc.kernel2D->photo = photo;
+        doc.kernel2D->InitPicture();
+        doc.stage = 1000;
+    }
+    ~Program() {
+        driver.Run([&] {
+            if (app->m_pMainWnd) app->m_pMainWnd->DestroyWindow();
+        });
+        app->ExitInstance();
+        app.reset();
+        driver.Reset();
+        resetModelState();
+    }
+    CFaceDoc& doc() { return *actdoc; }
+    CMainFrame& frame() { return *app->Frame(); }
+    void markFromTheFront() {
+        head3& head = *doc().kernel3D->head;
+        head2& marks = *doc().kernel2D->head;
+        head.set_actual();
+        head.SetMinMax(false);
+        const double size = std::max(head.boxMax.y - head.boxMin.y, 1e-6);
+        const double scale = 600.0 / size;
+        CString code;
+        double weight = 0;
+        for (int row = 0; GetFeaturePointInfo(row, &code, nullptr, &weight); ++row) {
+            if (!GoodInfoCode(0, code)) continue;
+            const Index<featurepoint3> f = head.getFeaturepoint(code, true);
+            if (f == -1) continue;
+            const vector3<double> p = head.featurepoints[f].point();
+            const Index<featurepoint2> q = marks.photoPoints.add_ifnew(code);
+            marks.photoPoints[q].position = vector2<double>(288 + scale * p.x, 384 - scale * p.y);
+            marks.photoPoints[q].weight = weight;
+        }
+    }
+};
+
+void CameraStep(benchmark::State& state) {
+    Program p;
+    p.markFromTheFront();
+    p.app->proMode = 1;
+    for (auto _ : state) {
+        p.doc().stage = 1000;
+        p.driver.Run([&] { p.frame().OnCameraMode(); });
+        state.PauseTiming();
+        if (p.doc().stage != 2000) state.SkipWithError("no camera");
+        p.driver.Run([&] { p.frame().HideModelessDialogs(); });
+        p.driver.Pump();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(CameraStep)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+void ModelAt1024(benchmark::State& state) {
+    Program p;
+    p.markFromTheFront();
+    p.app->proMode = 1;
+    p.driver.Run([&] { p.frame().OnCameraMode(); });
+    p.driver.Run([&] { p.frame().HideModelessDialogs(); });
+    p.doc().textureSize = 1024;
+    for (auto _ : state) {
+        p.doc().stage = 2000;
+        p.driver.Run([&] { p.frame().Model(); });
+        state.PauseTiming();
+        if (p.doc().stage != 2500 || !p.doc().kernel3D->head->texture) state.SkipWithError("no model");
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(ModelAt1024)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+void QuarterTurnOf4000x3000(benchmark::State& state) {
+    Program p;
+    CWinBmp photo;
+    photo.Create(4000, 3000, 32, false);
+    for (int y = 0; y < 3000; ++y)
+        for (int x = 0; x < 4000; ++x) photo.SetPixel(x, y, CPixel32(uint8_t(x), uint8_t(y), uint8_t(x ^ y), 0));
+    int r[7] = {};
+    CDlgCrop page(&p.frame(), &photo, &r[0], &r[1], &r[2], &r[3], &r[4], &r[5], &r[6], nullptr);
+    p.driver.Run([&] { page.Create(IDD_CROP, &p.frame()); });
+    p.driver.Run([&] { page.ShowWindow(SW_SHOW); });
+    p.driver.Pump();
+    HWND icon = brv::HeadlessDriver::FindControl(page.m_hWnd, 370);
+    for (auto _ : state) p.driver.ClickControl(icon);
+    state.counters["turns"] = r[4];
+    p.driver.Run([&] { page.DestroyWindow(); });
+}
+BENCHMARK(QuarterTurnOf4000x3000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void PointPageCompletion(benchmark::State& state) {
+    Program p;
+    p.markFromTheFront();
+    head2& marks = *p.doc().kernel2D->head;
+    // Only the three main points stay placed.
+    std::vector<std::string> others;
+    CString code;
+    int kind = 0;
+    for (int row = 0; GetFeaturePointInfo(row, &code, nullptr, nullptr, &kind); ++row)
+        if (kind != 3) others.push_back(std::string(code.View()));
+    p.driver.Run([&] { p.frame().FeatureToolPhoto(); });
+    CDlgFeatures2* page = p.frame().pointDialog;
+    if (!page) state.SkipWithError("no point page");
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (const std::string& o : others)
+            if (Index<featurepoint2> q = marks.photoPoints.get(o.c_str()); q != -1) marks.photoPoints.remove(q);
+        state.ResumeTiming();
+        if (page) page->PutPointsAutomatically();
+    }
+    state.counters["points"] = marks.photoPoints.count();
+}
+BENCHMARK(PointPageCompletion)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+
+}  // namespace
