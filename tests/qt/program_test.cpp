@@ -50,6 +50,7 @@
 #include "model/featuretables.h"
 #include "model/head.h"
 #include "picture/clipboard_bmp_platform.h"
+#include "seams/dialogs.h"
 #include "tests/framework/temp_dir.h"
 #include "tests/qt/qt_support.h"
 #include "views/faceview.h"
@@ -217,7 +218,11 @@ class ProgramTest : public qtsupport::QtTest {
     qtsupport::Run([&] {
       d.templateId = 122;
       d.LoadTHEResource(122, true);
+      // The whole picture, as without a start page.
+      svc::StartPage* page = svc::startPage();
+      svc::setStartPage(nullptr);
       d.kernel2D->LoadPicFile(CString(png.c_str()));
+      svc::setStartPage(page);
       d.kernel2D->InitPicture();
       d.stage = 1000;
       for (const char* name : {"ViewOrigPhoto", "ViewOrig2D"}) View(name)->FitInView();
