@@ -218,6 +218,7 @@ int CFaceDoc::LoadTHEResource(unsigned id, bool clearOverlay) {
         if (isTemplate) morphs.emplace();
         kernel3D->LoadHead(f, 1000);
     }
+    carried.NewHead();
     if (!f.good()) stage = 0;
     kernel3D->head->BuildMirror();
     if (auto* v = dynamic_cast<svc::ViewEdit3D*>(view3D)) {
@@ -247,6 +248,7 @@ void CFaceDoc::FreeMemoryForNewFAC() {
     kernel2D->FreeStash();
     kernel2D->Reset();
     kernel3D->Reset();
+    carried.NewHead();
     stage = 0;
     if (auto* v = dynamic_cast<svc::ViewEdit3D*>(GetViewEdit3D())) v->InitializeModelForOpenGL();
     if (auto* v = dynamic_cast<svc::ViewEdit2D3D*>(GetViewEdit2D3D())) v->InitializeModelForOpenGL();

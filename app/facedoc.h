@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "dialogs/morph_state.h"
 #include "framework/ui.h"
 #include "picture/winbmp.h"
 #include "seams/app.h"
@@ -37,6 +38,9 @@ public:
     int ageSlider = 0;     // positions of the model page's two sliders
     int weightSlider = 3;
     CWinBmp agePicture;
+    // The age and weight the head's geometry and texture already carry (not
+    // written to files): a new head carries none, a new texture no age.
+    morph::CarriedMorph carried;
     int mirrorTool = 0;    // the palettes' "Mirror": brush and free tool act on both halves
 
     // svc::FaceDocument

@@ -301,6 +301,11 @@ int CFaceDoc::LoadFACFile(CString path, bool keep) {
     }
     head3& h = *kernel3D->head;
     h.mirrored = rec.mirrored != 0;
+    // A modelled project's head is as the model page left it.
+    if (stage == 2500)
+        carried.ProjectRead(ageSlider, weightSlider);
+    else
+        carried.NewHead();
 
     const bool refresh = !keep || stage == 2500 || (stage != remembered && (stage > 1000 || remembered > 1000));
     if (refresh) {
@@ -417,6 +422,7 @@ bool readHeadFile(CFaceDoc& d, const CString& path, HeadParser parse, files::Hea
 
 void takeHead(CFaceDoc& d, files::HeadRead& read, const CString& path, const char* extension) {
     installHead(*d.kernel3D, std::move(read.head));
+    d.carried.NewHead();
     if (read.tablesRead) d.tables() = std::move(read.tables);
     d.headName = withoutExtension(path);
     d.headExtension = extension;
@@ -476,6 +482,7 @@ int CFaceDoc::LoadXXXFile(CString path, bool withTexture) {
         textureSize = files::kImportTextureSize;
     }
     installHead(*kernel3D, std::move(import.head));
+    carried.NewHead();
     tables_ = std::move(import.tables);
     headName = withoutExtension(path);
     headExtension = ("." + extension).c_str();

@@ -65,6 +65,7 @@ inline constexpr UINT ID_MAIL = 32918;
 // Dialog layouts.
 inline constexpr UINT IDD_PROGRESS = 133;
 inline constexpr UINT IDD_LOGIN = 171;
+inline constexpr UINT IDD_DLGSET = 179;
 inline constexpr UINT IDD_HEADFEATURES = 181;
 inline constexpr UINT IDD_DLGFREETOOL = 182;
 inline constexpr UINT IDD_BRUSHSELECT = 194;
@@ -77,6 +78,7 @@ inline constexpr UINT IDD_FEATURES4 = 311;
 inline constexpr UINT IDD_ABOUTBOX = 312;
 inline constexpr UINT IDD_MAKEBMP = 313;
 inline constexpr UINT IDD_FEATURES2B = 314;
+inline constexpr UINT IDD_REFINE = 315;
 inline constexpr UINT IDD_AGE = 327;
 inline constexpr UINT IDD_FEATURES2PS = 328;
 inline constexpr UINT IDD_MODELPS = 329;

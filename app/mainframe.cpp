@@ -570,7 +570,10 @@ void CMainFrame::OnTimer(UINT_PTR id) {
 
 void CMainFrame::HeadToPhotoTrafo() { ::HeadToPhotoTrafo(); }
 
-void CMainFrame::MakeFullTexture() { ::MakeFullTexture(); }
+void CMainFrame::MakeFullTexture() {
+    ::MakeFullTexture();
+    if (CFaceDoc* doc = GetDoc()) doc->carried.NewTexture();
+}
 
 void CMainFrame::OnStat() {
     if (CFaceApp* app = FaceApp()) app->OnShortAbout(true);

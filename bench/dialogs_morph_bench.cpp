@@ -18,6 +18,7 @@
 #include "framework/paths.h"
 #include "framework/resources.h"
 #include "model/head.h"
+#include "model/morph.h"
 #include "picture/winbmp.h"
 #include "tests/support/fakes.h"
 
@@ -39,7 +40,11 @@ struct Template {
         std::span<const unsigned char> bytes = brv::ResourceBytes("TEMPLATE", 122);
         fnd::fileTB f;
         f.open(bytes.data(), bytes.size());
-        head->read(f, false);
+        {
+            // As the document reads its built-in templates: with the age shapes.
+            ReadingMorphs morphs;
+            head->read(f, false);
+        }
         // A frontal projection as texture coordinates, a patterned texture.
         double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
         for (int v = head->vertices.first(); v != -1; v = head->vertices.nextOf(v)) {

@@ -223,6 +223,7 @@ void MeshWarp(const CWinBmp& picture, const std::vector<AgeNode>& nodes,
     struct Tri {
         vector2<double> src[3], dst[3];
         Barycentric bary;
+        double height[3];  // of each corner over the opposite side
         int x0, x1, y0, y1;
     };
     std::vector<Tri> tris;
@@ -234,6 +235,9 @@ void MeshWarp(const CWinBmp& picture, const std::vector<AgeNode>& nodes,
             q.dst[k] = {double(a.tx), double(a.ty)};
         }
         if (!q.bary.set(q.src[0], q.src[1], q.src[2])) continue;
+        const double twiceArea = std::fabs((q.src[1].x - q.src[0].x) * (q.src[2].y - q.src[0].y) -
+                                           (q.src[2].x - q.src[0].x) * (q.src[1].y - q.src[0].y));
+        for (int k = 0; k < 3; ++k) q.height[k] = twiceArea / (q.src[(k + 1) % 3] - q.src[(k + 2) % 3]).length();
         // The texels the containment test can accept (its edge band is 0.1).
         q.x0 = int(std::floor(std::min({q.src[0].x, q.src[1].x, q.src[2].x}))) - 1;
         q.x1 = int(std::ceil(std::max({q.src[0].x, q.src[1].x, q.src[2].x}))) + 1;
@@ -241,12 +245,24 @@ void MeshWarp(const CWinBmp& picture, const std::vector<AgeNode>& nodes,
         q.y1 = int(std::ceil(std::max({q.src[0].y, q.src[1].y, q.src[2].y}))) + 1;
         tris.push_back(q);
     }
+    // The triangles of each row, in their order.
+    std::vector<std::vector<int>> rows(size_t(std::max(h, 0)));
+    for (size_t n = 0; n < tris.size(); ++n)
+        for (int y = std::max(tris[n].y0, 0); y <= std::min(tris[n].y1, h - 1); ++y) rows[size_t(y)].push_back(int(n));
+    // Containment as InsidePolygon decides it (inside or within its edge
+    // band); only texels near a side need its test: the distances to the
+    // sides' lines settle the others.
+    constexpr double kSure = 1e-6, kBand = 0.1;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            for (const Tri& q : tris) {
-                if (x < q.x0 || x > q.x1 || y < q.y0 || y > q.y1) continue;
-                if (!InsidePolygon(x, y, q.src, 3)) continue;
+            for (int n : rows[size_t(y)]) {
+                const Tri& q = tris[size_t(n)];
+                if (x < q.x0 || x > q.x1) continue;
                 const vector3<double> b = q.bary.at(x, y);
+                const double d0 = b.x * q.height[0], d1 = b.y * q.height[1], d2 = b.z * q.height[2];
+                const double nearest = std::min({d0, d1, d2});
+                if (nearest < -(kBand + kSure)) continue;
+                if (nearest < kSure && !InsidePolygon(x, y, q.src, 3)) continue;
                 int tx, ty;
                 if (!texelOf(b.x * q.dst[0].x + b.y * q.dst[1].x + b.z * q.dst[2].x, w, tx) ||
                     !texelOf(b.x * q.dst[0].y + b.y * q.dst[1].y + b.z * q.dst[2].y, h, ty))

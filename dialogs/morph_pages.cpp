@@ -32,6 +32,15 @@ void GeometryMoved(head3& h) {
     h.OctreeMoved();
 }
 
+namespace {
+void runSteps(head3& h, const RegionRunner& regions, std::span<const RegionStep> steps, int delta) {
+    if (regions)
+        regions(steps, delta);
+    else
+        RunRegionSteps(h, steps, delta);
+}
+}  // namespace
+
 // ---- model page ----
 
 void ModelPageCore::remember(const head3& h) {
@@ -87,7 +96,7 @@ void ModelPageCore::UndoPoint(head3& h, const ModelPageDocument& doc) {
 }
 
 SliderDecision ModelPageCore::Scroll(head3& h, ModelPageDocument doc, int code, int positions[kSliderCount],
-                                     bool anyCode) {
+                                     bool anyCode, const RegionRunner& regions) {
     const int n = sliderCount();
     SliderDecision d = DecideSlider(code, positions, applied_, n, anyCode);
     if (d.action == SliderAction::kPutBack) std::copy(applied_, applied_ + n, positions);
@@ -106,8 +115,8 @@ SliderDecision ModelPageCore::Scroll(head3& h, ModelPageDocument doc, int code, 
             doc.weight = applied_[kWeight];
             doc.carried.geometryWeight = applied_[kWeight];
             break;
-        case kAsian: RunRegionSteps(h, kAsianSteps, d.delta); break;
-        case kAfrican: RunRegionSteps(h, kAfricanSteps, d.delta); break;
+        case kAsian: runSteps(h, regions, kAsianSteps, d.delta); break;
+        case kAfrican: runSteps(h, regions, kAfricanSteps, d.delta); break;
     }
     rebuildTexture(h, doc);
     if (d.slider == kAge || d.slider == kWeight)
@@ -178,7 +187,8 @@ void AgePageCore::Open(head3& h, CWinBmp& ageMap, int positions[kSliderCount], s
     for (int k = 0; k < kSliderCount; ++k) applied_[k] = positions[k] = kAgePageStart;
 }
 
-SliderDecision AgePageCore::Scroll(head3& h, int code, int positions[kSliderCount], bool anyCode) {
+SliderDecision AgePageCore::Scroll(head3& h, int code, int positions[kSliderCount], bool anyCode,
+                                   const RegionRunner& regions) {
     SliderDecision d = DecideSlider(code, positions, applied_, kSliderCount, anyCode);
     if (d.action == SliderAction::kPutBack) std::copy(applied_, applied_ + kSliderCount, positions);
     if (d.action != SliderAction::kApply) return d;
@@ -186,14 +196,14 @@ SliderDecision AgePageCore::Scroll(head3& h, int code, int positions[kSliderCoun
     undo_.Store(h);
     std::copy(applied_, applied_ + kSliderCount, undo_.sliders);
     switch (d.slider) {
-        case kAge: RunRegionSteps(h, kAgePageAgeSteps, d.delta); break;
-        case kWeight: RunRegionSteps(h, kAgePageWeightSteps, d.delta); break;
+        case kAge: runSteps(h, regions, kAgePageAgeSteps, d.delta); break;
+        case kWeight: runSteps(h, regions, kAgePageWeightSteps, d.delta); break;
         case kAsian:
-            RunRegionSteps(h, kAsianSteps, d.delta);
+            runSteps(h, regions, kAsianSteps, d.delta);
             if (h.texture) ModColorStep(*h.texture, applied_[kAsian], positions[kAsian], kAsianColour, mean_);
             break;
         case kAfrican:
-            RunRegionSteps(h, kAfricanSteps, d.delta);
+            runSteps(h, regions, kAfricanSteps, d.delta);
             if (h.texture) ModColorStep(*h.texture, applied_[kAfrican], positions[kAfrican], kAfricanColour, mean_);
             break;
     }

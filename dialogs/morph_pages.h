@@ -10,10 +10,12 @@
 // date, its octree is filled again at its next use, and the set of
 // gathered triangles is empty.
 
+#include <functional>
 #include <span>
 
 #include "dialogs/head_snapshot.h"
 #include "dialogs/morph_state.h"
+#include "dialogs/region_morph.h"
 #include "dialogs/texture_morph.h"
 #include "model/head.h"
 
@@ -28,6 +30,11 @@ void MoveByWeight(head3& h, int steps);
 // After vertices moved: the box and the feature points follow, the octree
 // at its next use.
 void GeometryMoved(head3& h);
+
+// Runs a slider's region sequence for a step of delta positions (the
+// windows run it through their hidden engine window); empty: on an engine
+// of its own (RunRegionSteps).
+using RegionRunner = std::function<void(std::span<const RegionStep> steps, int delta)>;
 
 // What the model page reads and changes of the document.
 struct ModelPageDocument {
@@ -56,7 +63,7 @@ public:
     // A scroll notification with the sliders' positions: applies a single
     // moved slider, or puts several back (positions rewritten).
     SliderDecision Scroll(head3& h, ModelPageDocument doc, int code, int positions[kSliderCount],
-                          bool anyCode = false);
+                          bool anyCode = false, const RegionRunner& regions = {});
     // The undo point (before a slider change, and before mirroring).
     void UndoPoint(head3& h, const ModelPageDocument& doc);
     // Back to the undo point; false (nothing done) before the first one.
@@ -92,7 +99,8 @@ public:
     // through its file), the mean colour between the targets; positions all
     // 2. `picture`: in place of the built-in one.
     void Open(head3& h, CWinBmp& ageMap, int positions[kSliderCount], std::span<const unsigned char> picture = {});
-    SliderDecision Scroll(head3& h, int code, int positions[kSliderCount], bool anyCode = false);
+    SliderDecision Scroll(head3& h, int code, int positions[kSliderCount], bool anyCode = false,
+                          const RegionRunner& regions = {});
     bool Undo(head3& h, int positions[kSliderCount]);
     // The start state with every slider at 2.
     void Revert(head3& h, int positions[kSliderCount]);

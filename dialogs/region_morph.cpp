@@ -232,13 +232,17 @@ void RegionMorphEngine::OKK() {
     m_trafo.clear();
 }
 
+std::string StepName(const RegionStep& step) {
+    std::string name = step.name;
+    for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return name;
+}
+
 void RunRegionSteps(head3& h, std::span<const RegionStep> steps, int delta) {
     RegionMorphEngine engine(h);
     const double a = 10.0 * delta;
     for (const RegionStep& s : steps) {
-        std::string name = s.name;
-        for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
-        engine.SetMode(name, s.range, s.softness);
+        engine.SetMode(StepName(s), s.range, s.softness);
         engine.DoTransformation(a * s.factor, true);
     }
 }

@@ -74,6 +74,8 @@ public:
 
     const std::vector<Strafo>& records() const { return m_trafo; }
     const std::string& name() const { return name_; }
+    // Names the region without rebuilding (SetMode() follows).
+    void SetName(const std::string& name) { name_ = name; }
 
     int sidePosition = 1;  // 0 right, 1 both, 2 left
     int rangePosition = 2;
@@ -112,6 +114,8 @@ extern const RegionStep kAgePageWeightSteps[5];
 // DoTransformation(10 x delta x factor, true). The gathered set is left
 // holding every region's triangles (RefreshAfterRegions empties it).
 void RunRegionSteps(head3& h, std::span<const RegionStep> steps, int delta);
+// The lower-case table name of a step.
+std::string StepName(const RegionStep& step);
 // After a sequence: the set is emptied, the feature points follow the
 // surface and the octree is filled again at its next use.
 void RefreshAfterRegions(head3& h);

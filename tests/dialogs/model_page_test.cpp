@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "dialogs/age_map.h"
+#include "foundation/numeric.h"
 #include "dialogs/morph_pages.h"
 #include "dialogs/region_morph.h"
 #include "model/brush.h"
@@ -535,6 +537,50 @@ TEST_F(ModelPage, AgeMapWarpTakesEachNodeToItsTarget) {
             ASSERT_GE(p.GetR(), 100) << x << " " << y;
         }
     EXPECT_GT(checked, 0);
+}
+
+// The warp against the rule read literally: every texel of the picture,
+// every grid triangle whose source contains it (InsidePolygon), in that
+// order, written at the rounded barycentric image of its targets.
+TEST_F(ModelPage, AgeMapWarpWritesWhatTheContainmentTestGivesEveryTexel) {
+    Load();
+    GiveTexture(256, false);
+    CWinBmp picture;
+    ASSERT_TRUE(morph::DecodePicture(morph::AgePictureBytes(), picture));
+    const int picW = picture.GetWidth(), picH = picture.GetHeight();
+    picture.ResizeBilinear(256, 256);
+    const std::vector<morph::AgeNode> nodes = morph::AgeGridNodes(*head, 256, 256, picW, picH, 0);
+    const std::vector<std::array<int, 3>> triangles = morph::AgeGridTriangles(nodes);
+    ASSERT_GT(triangles.size(), 10u);
+    CWinBmp warped;
+    morph::MeshWarp(picture, nodes, triangles, warped);
+
+    CWinBmp expected;
+    expected.Create(256, 256, 32, false);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x)
+            for (const auto& t : triangles) {
+                vector2<double> src[3], dst[3];
+                for (int k = 0; k < 3; ++k) {
+                    src[k] = {double(nodes[size_t(t[k])].sx), double(nodes[size_t(t[k])].sy)};
+                    dst[k] = {double(nodes[size_t(t[k])].tx), double(nodes[size_t(t[k])].ty)};
+                }
+                const double e1x = src[1].x - src[0].x, e1y = src[1].y - src[0].y, e2x = src[2].x - src[0].x,
+                             e2y = src[2].y - src[0].y, det = e1x * e2y - e2x * e1y;
+                if (det == 0 || !fnd::InsidePolygon(x, y, src, 3)) continue;
+                const double dx = x - src[0].x, dy = y - src[0].y;
+                const double u = e2y / det * dx + -e2x / det * dy, v = -e1y / det * dx + e1x / det * dy, w = 1 - u - v;
+                const double tx = std::floor(w * dst[0].x + u * dst[1].x + v * dst[2].x + 0.5);
+                const double ty = std::floor(w * dst[0].y + u * dst[1].y + v * dst[2].y + 0.5);
+                if (tx < 0 || ty < 0 || tx >= 256 || ty >= 256) continue;
+                CPixel32 p = picture.GetPixel(x, y);
+                p.SetA(255);
+                expected.SetPixel(int(tx), int(ty), p);
+            }
+    int differ = 0;
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) differ += !(warped.GetPixel(x, y) == expected.GetPixel(x, y));
+    EXPECT_EQ(differ, 0);
 }
 
 }  // namespace

@@ -161,6 +161,26 @@ inline bool FixedPointTexel(const head3& h, const char* name, int size, int& x, 
     return true;
 }
 
+// Texture coordinates of a frontal projection (the head's top at row 0)
+// and a pattern texture of n x n; halfHeight: the full work flow's layout,
+// the face in the lower half of the texture.
+inline void FrontalTexture(head3& h, int n, bool halfHeight) {
+    double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
+        const vector3<double>& p = h.vertices[v].position;
+        x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
+    }
+    for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t)) {
+        triangle& tr = h.triangles[t];
+        for (int k = 0; k < 3; ++k) {
+            const vector3<double>& p = h.vertices[tr.corner(k)].position;
+            double u = (p.x - x0) / (x1 - x0), v = (y1 - p.y) / (y1 - y0);
+            tr.texture[k] = {u, halfHeight ? 0.5 + 0.5 * v : v};
+        }
+    }
+    h.texture = PatternTexture(n);
+}
+
 class TemplateHead : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -193,26 +213,7 @@ protected:
         ASSERT_GT(head->vertices.count(), 17000);
     }
 
-    // Texture coordinates of a frontal projection (the head's top at row
-    // 0); halfHeight: the full work flow's layout, the face in the lower
-    // half of the texture.
-    void GiveTexture(int n, bool halfHeight) {
-        head3& h = *head;
-        double x0 = 1e300, x1 = -1e300, y0 = 1e300, y1 = -1e300;
-        for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
-            const vector3<double>& p = h.vertices[v].position;
-            x0 = std::min(x0, p.x), x1 = std::max(x1, p.x), y0 = std::min(y0, p.y), y1 = std::max(y1, p.y);
-        }
-        for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t)) {
-            triangle& tr = h.triangles[t];
-            for (int k = 0; k < 3; ++k) {
-                const vector3<double>& p = h.vertices[tr.corner(k)].position;
-                double u = (p.x - x0) / (x1 - x0), v = (y1 - p.y) / (y1 - y0);
-                tr.texture[k] = {u, halfHeight ? 0.5 + 0.5 * v : v};
-            }
-        }
-        h.texture = PatternTexture(n);
-    }
+    void GiveTexture(int n, bool halfHeight) { FrontalTexture(*head, n, halfHeight); }
 
     fakes::Services services;
     std::unique_ptr<head3> head;

@@ -322,4 +322,28 @@ TEST_F(AppTest, TheWholeApplicationHeadless) {
   EXPECT_TRUE(log.empty());
 }
 
+// Switches and file names of the command line: a POSIX path is a file name.
+TEST(CommandLine, SwitchesAndFileNames) {
+  struct Case {
+    const char* line;
+    const char* file;
+    BOOL embedded;
+  } cases[] = {
+      {"/home/anna/anna.fac", "/home/anna/anna.fac", FALSE},
+      {"/anna.fac", "/anna.fac", FALSE},
+      {"anna.fac", "anna.fac", FALSE},
+      {"-Embedding /tmp/x.fac", "/tmp/x.fac", TRUE},
+      {"\"/tmp/a b/c.fac\"", "/tmp/a b/c.fac", FALSE},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    CWinApp app("Brivanta");
+    app.SetCommandLine(c.line);
+    CCommandLineInfo info;
+    app.ParseCommandLine(info);
+    EXPECT_EQ(std::string(info.m_strFileName.View()), c.file);
+    EXPECT_EQ(info.m_bRunEmbedded, c.embedded);
+  }
+}
+
 }  // namespace

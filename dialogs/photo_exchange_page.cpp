@@ -1,0 +1,42 @@
+#include "dialogs/photo_exchange_page.h"
+
+#include "app/faceapp.h"
+#include "app/facedoc.h"
+#include "app/mainframe.h"
+#include "fitting/kernel2d.h"
+#include "fitting/kernel3d.h"
+#include "model/featuretables.h"
+#include "model/head.h"
+#include "picture/winbmp.h"
+#include "views/viewedit3d.h"
+
+bool BackPhsh(CFaceDoc& doc, ExchangeResult* result) {
+    CViewEdit3D* view = dynamic_cast<CViewEdit3D*>(doc.GetViewEdit3D());
+    CMainFrame* frame = FaceApp() ? FaceApp()->Frame() : nullptr;
+    if (frame && view) frame->ActivateView(view);
+    // The picture has the client's size, so that the points projected into
+    // the client are its pixels.
+    CWinBmp picture;
+    CRect client;
+    if (view) view->GetClientRect(&client);
+    if (client.Width() > 0 && client.Height() > 0) picture.Create(client.Width(), client.Height(), 32, false);
+    if (!view || !doc.kernel3D->head || client.Width() <= 0 || client.Height() <= 0 || !view->MakeWinBmp(picture)) {
+        ::MessageBox(nullptr, "The head could not be rendered.", "Error", MB_OK);
+        return false;
+    }
+    ExchangeScene scene;
+    head3& head = *doc.kernel3D->head;
+    CString code;
+    for (int i = 0; i < kExchangePoints && GetFeaturePointInfo(i, &code); ++i) {
+        Index<featurepoint3> f = head.getFeaturepoint(code, true);
+        if (f == -1 || !view->Coord3Dto2D(head.featurepoints[f])) continue;
+        scene.viewPoints.push_back({code, {head.featurepoints[f].projX, head.featurepoints[f].projY}});
+    }
+    const CKernel2D& photo = *doc.kernel2D;
+    scene.marks = photo.head;
+    scene.group = doc.photoNumber < 0 ? -doc.photoNumber : doc.photoNumber;
+    scene.cropTop = photo.loadTop;
+    scene.cropBottom = photo.loadBottom;
+    scene.workingHeight = photo.photo.GetHeight();
+    return ExchangeWithPictureEditor(picture, scene, result);
+}

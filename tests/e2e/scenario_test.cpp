@@ -1,0 +1,223 @@
+// Each scenario of tests/e2e/scenarios played against the program in fresh
+// processes, driven by user input alone. The flows whose pages are not
+// there yet are listed as waiting (disabled) until they play.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/e2e/player.h"
+#include "tests/e2e/scenario_support.h"
+#include "tests/framework/temp_dir.h"
+
+using e2e::test::MakeFixtures;
+using e2e::test::Prepare;
+using e2e::test::Read;
+using e2e::test::scenarioText;
+
+class ScenarioTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ScenarioTest, Plays) {
+    e2e::Scenario s;
+    ASSERT_TRUE(Read(GetParam(), s));
+    TempDir root;
+    e2e::Folders f = Prepare(s, root.path());
+    ASSERT_NO_FATAL_FAILURE(MakeFixtures(s, f));
+    std::vector<std::string> failures = e2e::Play(s, f);
+    for (const std::string& e : failures) ADD_FAILURE() << e;
+}
+
+// The smoke scenarios against the real program under an X server, driven by
+// xdotool through its state file; their files checked as the headless run's
+// and their OBJ compared with the headless run of the same scenario.
+class XvfbSmoke : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(XvfbSmoke, PlaysUnderX) {
+    if (std::system("command -v xvfb-run xdotool xclip >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
+    e2e::Scenario s;
+    ASSERT_TRUE(Read(GetParam(), s));
+    TempDir root;
+    e2e::Folders headless = Prepare(s, root.path() + "/headless");
+    ASSERT_NO_FATAL_FAILURE(MakeFixtures(s, headless));
+    for (const std::string& e : e2e::Play(s, headless)) ADD_FAILURE() << "headless: " << e;
+    // The player's own folders (work/tmp, work/config, work/out).
+    e2e::Folders x = headless;
+    const std::string work = root.path() + "/x";
+    x.tmp = work + "/tmp";
+    x.config = work + "/config";
+    x.out = work + "/out";
+    std::string command = "xvfb-run -a -s '-screen 0 1280x1024x24' timeout 180 python3 '" +
+                          std::string(BRIVANTA_SOURCE_DIR) + "/scripts/xvfb_player.py' --program '" +
+                          BRIVANTA_PROGRAM + "' --scenario '" + std::string(BRIVANTA_SOURCE_DIR) +
+                          "/tests/e2e/scenarios/" + GetParam() + ".txt' --fixtures '" + headless.fixtures +
+                          "' --work '" + work + "'";
+    // Qt on the X server, not the offscreen platform of other tests.
+    command = "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY " + command;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    for (const std::string& e : e2e::CheckFiles(s, x)) ADD_FAILURE() << "under X: " << e;
+    for (const std::string& e : e2e::CompareRuns(s, headless, x)) ADD_FAILURE() << e;
+}
+
+INSTANTIATE_TEST_SUITE_P(DISABLED_Waiting, XvfbSmoke, ::testing::Values("smoke_full", "smoke_picture_editor"),
+                         [](const auto& info) { return std::string(info.param); });
+
+// What plays now.
+INSTANTIATE_TEST_SUITE_P(Flows, ScenarioTest,
+                         ::testing::Values("start_full", "start_picture_editor", "start_picture_editor_empty",
+                                           "start_daz"),
+                         [](const auto& info) { return std::string(info.param); });
+
+// The flows waiting for their pages.
+INSTANTIATE_TEST_SUITE_P(DISABLED_Waiting, ScenarioTest,
+                         ::testing::Values("full_male", "full_female", "picture_editor_flow", "imported_head",
+                                           "daz_m3", "daz_v4"),
+                         [](const auto& info) { return std::string(info.param); });
+
+// Every scenario file reads, the waiting ones too.
+TEST(ScenarioParse, EveryScenarioReads) {
+    int files = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::string(BRIVANTA_SOURCE_DIR) + "/tests/e2e/scenarios")) {
+        e2e::Scenario s;
+        std::string error;
+        EXPECT_TRUE(e2e::ParseScenario(scenarioText(entry.path().stem().string()), s, &error))
+            << entry.path() << ": " << error;
+        ++files;
+    }
+    EXPECT_GE(files, 5);
+}
+
+TEST(ScenarioParse, StepsAnswersAndChecks) {
+    e2e::Scenario s;
+    std::string error;
+    ASSERT_TRUE(e2e::ParseScenario("fixture front 101 12\n"
+                                   "process --full \"x DAZStudio,2.0\"\n"
+                                   "clipboard front\n"
+                                   "file $FIX/a.jpg\n"
+                                   "advance 400\n"
+                                   "answer yes  # the question\n"
+                                   "modal\n  button 1\nend\n"
+                                   "close\n"
+                                   "expect stage 0\n"
+                                   "expect exit 0\n",
+                                   s, &error))
+        << error;
+    ASSERT_EQ(s.fixtures.size(), 1u);
+    EXPECT_EQ(s.fixtures[0].templateId, 101);
+    ASSERT_EQ(s.processes.size(), 1u);
+    const e2e::Process& p = s.processes[0];
+    EXPECT_EQ(p.args, (std::vector<std::string>{"--full", "x DAZStudio,2.0"}));
+    ASSERT_EQ(p.before.size(), 1u);
+    // What comes before the first step is queued at the start.
+    ASSERT_EQ(p.start.size(), 1u);
+    EXPECT_EQ(p.start[0].rest, "$FIX/a.jpg");
+    ASSERT_EQ(p.steps.size(), 3u);
+    ASSERT_EQ(p.steps[1].size(), 3u);  // the answer and the modal script go with the close
+    EXPECT_EQ(p.steps[1][1].block.size(), 1u);
+    EXPECT_EQ(p.steps[1][2].words[0], "close");
+    ASSERT_EQ(p.after.size(), 1u);
+    for (const char* bad : {"close\n", "process\nclose\nanswer yes\n", "process\nmodal\nclose\n", "process\nclose\nclipboard x\n"}) {
+        e2e::Scenario b;
+        EXPECT_FALSE(e2e::ParseScenario(bad, b, &error)) << bad;
+    }
+}
+
+namespace {
+
+// The photo as ImageMagick decodes it: P6 bytes.
+bool readPpm(const std::string& jpeg, const std::string& scratch, int* w, int* h, std::vector<unsigned char>* rgb) {
+    if (std::system(("/usr/bin/convert '" + jpeg + "' ppm:'" + scratch + "' 2>/dev/null").c_str()) != 0) return false;
+    std::ifstream in(scratch, std::ios::binary);
+    std::string magic;
+    int max = 0;
+    in >> magic >> *w >> *h >> max;
+    in.get();
+    rgb->resize(size_t(*w) * size_t(*h) * 3);
+    in.read(reinterpret_cast<char*>(rgb->data()), std::streamsize(rgb->size()));
+    return magic == "P6" && max == 255 && in.good();
+}
+
+}  // namespace
+
+// The rendered photos' marks lie on the head, at the pixels ImageMagick
+// decodes, for both template heads and a turned camera; the figure is the
+// template stretched in x.
+TEST(Fixtures, MarksLieOnTheHeadAndTheFigureIsStretched) {
+    TempDir dir;
+    std::string why;
+    for (const e2e::FixtureSpec& spec : {e2e::FixtureSpec{"male", 101, 12, -6}, e2e::FixtureSpec{"full", 122, 30, 0}}) {
+        SCOPED_TRACE(spec.name);
+        ASSERT_TRUE(e2e::MakeFixture(spec, dir.path(), &why)) << why;
+        int w = 0, h = 0;
+        std::vector<unsigned char> rgb;
+        ASSERT_TRUE(readPpm(dir.path() + "/" + spec.name + ".jpg", dir.path() + "/p.ppm", &w, &h, &rgb));
+        EXPECT_EQ(w, 1024);
+        EXPECT_EQ(h, 768);
+        std::vector<std::string> order;
+        auto marks = e2e::ReadMarks(dir.path() + "/" + spec.name + ".marks", &order);
+        ASSERT_GE(marks.size(), 10u);
+        ASSERT_EQ(order.size(), marks.size());
+        for (const auto& [name, m] : marks) {
+            int x = int(m.x), y = int(m.y);
+            ASSERT_TRUE(x >= 0 && y >= 0 && x < w && y < h) << name;
+            // The background is white; the lit head is not (a rim point may
+            // sit on the outline: within 2 pixels).
+            bool head = false;
+            for (int dy = -2; dy <= 2; ++dy)
+                for (int dx = -2; dx <= 2; ++dx) {
+                    int px = std::clamp(x + dx, 0, w - 1), py = std::clamp(y + dy, 0, h - 1);
+                    const unsigned char* p = &rgb[(size_t(py) * size_t(w) + size_t(px)) * 3];
+                    head |= p[0] < 245 || p[1] < 245 || p[2] < 245;
+                }
+            EXPECT_TRUE(head) << name << " at " << x << "," << y << " is on the background";
+        }
+        EXPECT_TRUE(marks.count("tip_of_the_nose"));
+    }
+    ASSERT_TRUE(e2e::MakeFigure("plain", 1.0, dir.path(), &why)) << why;
+    ASSERT_TRUE(e2e::MakeFigure("wide", 1.1, dir.path(), &why)) << why;
+    auto extent = [](const std::string& path, int axis) {
+        std::ifstream in(path);
+        std::string line;
+        double lo = 1e300, hi = -1e300;
+        int n = 0;
+        while (std::getline(in, line)) {
+            if (line.rfind("v ", 0) != 0) continue;
+            std::istringstream v(line.substr(2));
+            double c[3];
+            v >> c[0] >> c[1] >> c[2];
+            lo = std::min(lo, c[axis]);
+            hi = std::max(hi, c[axis]);
+            ++n;
+        }
+        return n ? hi - lo : 0.0;
+    };
+    double plainX = extent(dir.path() + "/plain.obj", 0);
+    ASSERT_GT(plainX, 0);
+    EXPECT_NEAR(extent(dir.path() + "/wide.obj", 0) / plainX, 1.1, 1e-4);
+    EXPECT_NEAR(extent(dir.path() + "/wide.obj", 1), extent(dir.path() + "/plain.obj", 1), 1e-9);
+    EXPECT_TRUE(std::filesystem::exists(dir.path() + "/plain.mtl"));
+}
+
+// A scenario file of one's own: E2E_SCENARIO=path e2e_scenario_test --gtest_filter=ScenarioFile.*
+TEST(ScenarioFile, FromTheEnvironment) {
+    const char* path = std::getenv("E2E_SCENARIO");
+    if (!path) GTEST_SKIP() << "E2E_SCENARIO names no file";
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    e2e::Scenario s;
+    std::string error;
+    ASSERT_TRUE(e2e::ParseScenario(text.str(), s, &error)) << error;
+    TempDir root;
+    e2e::Folders f = Prepare(s, root.path());
+    ASSERT_NO_FATAL_FAILURE(MakeFixtures(s, f));
+    for (const std::string& e : e2e::Play(s, f)) ADD_FAILURE() << e;
+    if (std::getenv("E2E_KEEP")) {
+        std::filesystem::copy(root.path(), std::getenv("E2E_KEEP"), std::filesystem::copy_options::recursive |
+                                                                        std::filesystem::copy_options::overwrite_existing);
+    }
+}
