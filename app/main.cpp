@@ -1,8 +1,3 @@
-#include "app/faceapp.h"
-#include "qtbackend/qt_backend.h"
+#include "app/program_qt.h"
 
-int main(int argc, char** argv) {
-    if (int code = brv::CheckDisplay()) return code;
-    brv::QtBackend backend(argc, argv);
-    return RunBrivanta(argc, argv, backend);
-}
+int main(int argc, char** argv) { return RunBrivantaUnderQt(argc, argv); }

@@ -291,8 +291,21 @@ void QtBackendImpl::ApplyVisibility(TopWindow* t) {
       t->raise();
       t->activateWindow();
     }
+    RaiseTopmost();
   } else {
     t->hide();
+  }
+}
+
+void QtBackendImpl::RaiseTopmost() {
+  // Without a window manager (a bare X server) nobody keeps the topmost
+  // windows above one raised after them.
+  const std::vector<HWND>& order = State().topLevels;  // topmost first
+  for (auto it = order.rbegin(); it != order.rend(); ++it) {
+    HWND h = *it;
+    WindowRecord* r = Record(h);
+    TopWindow* t = Top(h);
+    if (r && t && (r->exStyle & WS_EX_TOPMOST) && t->isVisible() && !t->embedded) t->raise();
   }
 }
 
@@ -575,6 +588,7 @@ void QtBackendImpl::RunNestedLoop(const std::function<bool()>& done, QWidget* di
     uint64_t now = owner->TickCount();
     uint64_t next = NextTimerTick();
     int wait = next == UINT64_MAX ? 200 : static_cast<int>(std::min<uint64_t>(next > now ? next - now : 0, 200));
+    Idle();
     ProcessQt(std::max(wait, 1));
     if (!deferred.empty()) idleSince = std::chrono::steady_clock::now();
     if (testMode && std::chrono::steady_clock::now() - idleSince > std::chrono::milliseconds(idleLimitMs)) {
@@ -652,6 +666,7 @@ void QtBackend::Reset() {
 
 void QtBackend::ScriptDialog(std::function<void(QWidget*)> script) { impl_->scripts.push_back(std::move(script)); }
 int QtBackend::PendingDialogScripts() const { return static_cast<int>(impl_->scripts.size()); }
+void QtBackend::ClearDialogScripts() { impl_->scripts.clear(); }
 const std::vector<std::string>& QtBackend::Failures() const { return impl_->failures; }
 void QtBackend::ClearFailures() { impl_->failures.clear(); }
 std::vector<std::string> QtBackend::LogLines() const { return impl_->logLines; }
@@ -691,6 +706,8 @@ void QtBackend::Pump(int limitMs) {
         any = true;
       }
       quiet = any ? 0 : quiet + 1;
+      // Where the program's loop would wait.
+      if (!any) I.Idle();
     }
   } catch (const ProgramExit&) {
   }
@@ -714,6 +731,8 @@ void QtBackend::Sleep(DWORD milliseconds) {
   auto start = std::chrono::steady_clock::now();
   auto end = start + std::chrono::milliseconds(milliseconds);
   auto settle = start + std::chrono::milliseconds(std::min<DWORD>(milliseconds, 500));
+  // The framework's pending paints first: what was shown is drawn.
+  PaintAllNow();
   auto exposed = [this] {
     for (auto& [h, t] : impl_->tops)
       if (t->isVisible() && t->windowHandle() && !t->windowHandle()->isExposed()) return false;
@@ -781,7 +800,8 @@ void QtBackend::WindowChanged(HWND window, unsigned what) {
   }
   TopWindow* t = I.Top(window);
   if (!t) return;
-  if (what & kWindowStyle) I.ApplyFlags(t);
+  // A topmost change comes as a z-order change.
+  if (what & (kWindowStyle | kWindowZOrder)) I.ApplyFlags(t);
   if (what & kWindowMenu) I.RebuildMenu(t);
   if (what & (kWindowGeometry | kWindowMenu | kWindowStyle)) I.ApplyGeometry(t);
   if (what & kWindowText) t->setWindowTitle(QString::fromUtf8(r->text.c_str()));
@@ -789,6 +809,7 @@ void QtBackend::WindowChanged(HWND window, unsigned what) {
   if ((what & kWindowZOrder) && State().active == window && t->isVisible() && !t->embedded) {
     t->raise();
     t->activateWindow();
+    I.RaiseTopmost();
   }
   if ((what & kWindowEnabled) && I.TopEnabled(window)) I.DrainInput(window);
   if (what & kWindowFocus) I.SyncFocus();
@@ -884,6 +905,7 @@ bool QtBackend::WaitForInput(HWND modal, uint64_t wakeTick) {
   if (I.testMode && (wait < 0 || wait > I.idleLimitMs)) wait = I.idleLimitMs;
   bool fired = false;
   auto connection = QObject::connect(I.wake, &QTimer::timeout, [&fired] { fired = true; });
+  I.Idle();
   I.ProcessQt(std::max(wait, wait < 0 ? -1 : 1));
   QObject::disconnect(connection);
   I.RunDeferred();

@@ -34,6 +34,21 @@ int CheckDisplay();
 
 class QtBackendImpl;
 
+// A message box or file dialog of Qt's that is open, a menu bar or an open
+// menu (screen coordinates; a menu's items are its buttons).
+struct QtDialogInfo {
+  std::string kind;  // "message", "file", "menubar" or "menu"
+  std::string title, text;
+  RECT rect{};
+  struct Button {
+    std::string text;
+    RECT rect{};
+    bool isDefault = false;
+  };
+  std::vector<Button> buttons;
+  RECT nameEdit{};  // a file dialog's name field
+};
+
 class QtBackend : public Backend {
  public:
   // Makes the one QApplication unless one exists (high-DPI scaling off, the
@@ -72,6 +87,13 @@ class QtBackend : public Backend {
   void WriteClipboard(const ClipboardContents& contents) override;
   [[noreturn]] void Exit(int code) override;
 
+  // Runs each time the program is about to wait for input (its message
+  // loop, a modal dialog's, a message box's or a file dialog's).
+  void SetIdleHook(std::function<void()> hook);
+  // The message boxes and file dialogs open now, the innermost last, then
+  // the menu bars and the menu open.
+  std::vector<QtDialogInfo> OpenDialogs() const;
+
   // ---- for tests and benchmarks
   // Test mode: Exit throws brv::ProgramExit instead of ending the process;
   // a wait that sees nothing for `idleLimitMs` and a message box, file
@@ -83,6 +105,8 @@ class QtBackend : public Backend {
   // at a safe point after the window is shown, and drives it with QTest.
   void ScriptDialog(std::function<void(QWidget* dialog)> script);
   int PendingDialogScripts() const;
+  // Forgets the scripts no dialog took.
+  void ClearDialogScripts();
   // Forgets scripts, failures, log lines, the end of the program and any
   // input or work still waiting (between tests, after the windows went).
   void Reset();

@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -76,9 +79,68 @@ int QtBackend::ShowMessageBox(const MessageBoxRequest& request) {
   });
   box.setWindowModality(Qt::ApplicationModal);
   box.show();
+  I.openDialogs.emplace_back(&box);
   I.RunNestedLoop([&] { return !box.isVisible(); }, &box);
+  I.openDialogs.pop_back();
   if (!result) result = request.buttons.empty() ? IDOK : request.buttons[static_cast<size_t>(request.defaultButton)];
   return result;
+}
+
+namespace {
+
+RECT ScreenRect(const QWidget* w) {
+  QPoint o = w->mapToGlobal(QPoint(0, 0));
+  return RECT{o.x(), o.y(), o.x() + w->width(), o.y() + w->height()};
+}
+
+}  // namespace
+
+void QtBackend::SetIdleHook(std::function<void()> hook) { impl_->idleHook = std::move(hook); }
+
+std::vector<QtDialogInfo> QtBackend::OpenDialogs() const {
+  std::vector<QtDialogInfo> out;
+  for (const QPointer<QWidget>& d : impl_->openDialogs) {
+    if (!d || !d->isVisible()) continue;
+    QtDialogInfo info;
+    info.title = d->windowTitle().toStdString();
+    info.rect = ScreenRect(d);
+    if (auto* box = qobject_cast<QMessageBox*>(d)) {
+      info.kind = "message";
+      info.text = box->text().toStdString();
+    } else {
+      info.kind = "file";
+      if (auto* name = d->findChild<QLineEdit*>("fileNameEdit")) info.nameEdit = ScreenRect(name);
+    }
+    for (QPushButton* b : d->findChildren<QPushButton*>()) {
+      if (!b->isVisible()) continue;
+      info.buttons.push_back({b->text().remove('&').toStdString(), ScreenRect(b), b->isDefault()});
+    }
+    out.push_back(std::move(info));
+  }
+  // The menu bars and an open menu: where their items are.
+  auto items = [](QWidget* w, const QList<QAction*>& actions, auto geometry, QtDialogInfo& info) {
+    for (QAction* a : actions) {
+      if (a->isSeparator() || !a->isVisible()) continue;
+      QRect g = geometry(a);
+      if (g.isEmpty()) continue;
+      QPoint o = w->mapToGlobal(g.topLeft());
+      info.buttons.push_back({a->text().remove('&').section('\t', 0, 0).toStdString(),
+                              RECT{o.x(), o.y(), o.x() + g.width(), o.y() + g.height()}, false});
+    }
+  };
+  for (auto& [h, t] : impl_->tops) {
+    QMenuBar* bar = t->Bar();
+    if (!bar || !bar->isVisible() || !t->isVisible()) continue;
+    QtDialogInfo info{"menubar", t->windowTitle().toStdString(), "", ScreenRect(bar), {}, {}};
+    items(bar, bar->actions(), [bar](QAction* a) { return bar->actionGeometry(a); }, info);
+    out.push_back(std::move(info));
+  }
+  if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+    QtDialogInfo info{"menu", menu->title().remove('&').toStdString(), "", ScreenRect(menu), {}, {}};
+    items(menu, menu->actions(), [menu](QAction* a) { return menu->actionGeometry(a); }, info);
+    out.push_back(std::move(info));
+  }
+  return out;
 }
 
 // ---------------------------------------------------------------- file dialogs
@@ -189,7 +251,9 @@ int QtBackend::RunFileDialog(FileDialogSession& session) {
   }
   dlg.setWindowModality(Qt::ApplicationModal);
   dlg.show();
+  I.openDialogs.emplace_back(&dlg);
   I.RunNestedLoop([&] { return !dlg.isVisible(); }, &dlg);
+  I.openDialogs.pop_back();
   if (TopWindow* t = I.Top(session.Window())) {
     if (panel) {
       t->View()->setParent(t);

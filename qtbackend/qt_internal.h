@@ -122,6 +122,12 @@ class QtBackendImpl {
   QPointer<QWidget> cursorWidget;  // the surface under the pointer
   bool waitCursor = false;
 
+  std::function<void()> idleHook;
+  std::vector<QPointer<QWidget>> openDialogs;  // Qt's own modal boxes
+  void Idle() {
+    if (idleHook) idleHook();
+  }
+
   bool testMode = false;
   int idleLimitMs = 10000;
   std::deque<std::function<void(QWidget*)>> scripts;
@@ -149,6 +155,8 @@ class QtBackendImpl {
   void ApplyFlags(TopWindow* t);
   void ApplyVisibility(TopWindow* t);
   void SyncFocus();
+  // Keeps the topmost windows above the others.
+  void RaiseTopmost();
   void SyncAllControls(HWND topLevel);
   void RebuildMenu(TopWindow* t);
   void FillMenu(QMenu* menu, HMENU model, HWND frame);

@@ -1,0 +1,810 @@
+// The program's own objects over the Qt backend, in the test's process
+// (offscreen, and again under an X server): the start in the picture-editor
+// mode with a photo on the clipboard and with an empty one, the full mode's
+// first tick, the frame and its panes as Qt shows them with the head in the
+// 3D view, commands through real Qt events, the close box, input while the
+// progress window is open, and the state file for an outside player.
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMenu>
+#include <QMenuBar>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <cmath>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "app/faceapp.h"
+#include "app/facedoc.h"
+#include "app/mainframe.h"
+#include "app/program_qt.h"
+#include "app/state_file.h"
+#include "app/tempfolders.h"
+#include "dialogs/dlgprogress.h"
+#include "fitting/camera_search.h"
+#include "fitting/headtophoto.h"
+#include "fitting/kernel2d.h"
+#include "fitting/kernel3d.h"
+#include "fitting/projection.h"
+#include "fitting/texture.h"
+#include "framework/test_driver.h"
+#include "framework/window_state.h"
+#include "model/featuretables.h"
+#include "model/head.h"
+#include "picture/clipboard_bmp_platform.h"
+#include "seams/dialogs.h"
+#include "tests/framework/temp_dir.h"
+#include "tests/qt/qt_support.h"
+#include "views/faceview.h"
+#include "views/gl_view_core.h"
+#include "views/viewedit2d3d.h"
+#include "views/viewedit3d.h"
+
+namespace {
+
+using qtsupport::Backend;
+
+constexpr QRgb kBtnFace = qRgb(212, 208, 200);
+
+QString Plain(QString text) { return text.remove('&'); }
+
+QPushButton* ButtonOf(QWidget* dialog, const QString& text) {
+  for (QPushButton* b : dialog->findChildren<QPushButton*>())
+    if (Plain(b->text()) == text && b->isVisible()) return b;
+  return nullptr;
+}
+
+// A photo whose pixels tell where they lie: red along x, green along y.
+QImage CodedPhoto(int w, int h) {
+  QImage image(w, h, QImage::Format_RGB32);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) image.setPixel(x, y, qRgb(x * 255 / (w - 1), y * 255 / (h - 1), 0x80));
+  return image;
+}
+
+// Top-level windows as the window system was asked to show them.
+struct Shown {
+  QString title;
+  qint64 ms;
+  bool topmost;
+  bool maximised;
+};
+
+class ShowRecorder : public QObject {
+ public:
+  std::vector<Shown> shown;
+  QElapsedTimer clock;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      auto* w = qobject_cast<QWidget*>(watched);
+      if (w && w->isWindow())
+        shown.push_back({w->windowTitle(), clock.elapsed(), bool(w->windowFlags() & Qt::WindowStaysOnTopHint),
+                         w->isMaximized() || (w->windowState() & Qt::WindowMaximized)});
+    }
+    return false;
+  }
+};
+
+class ProgramTest : public qtsupport::QtTest {
+ protected:
+  void SetUp() override {
+    QtTest::SetUp();
+    previousTmp_ = getenv("TMPDIR") ? getenv("TMPDIR") : "";
+    setenv("TMPDIR", tmp.path().c_str(), 1);
+    files::ResetTempFolder();
+    resetModelState();
+    brv::InstallBmpPlatform();
+    qApp->installEventFilter(&recorder);
+  }
+  void TearDown() override {
+    qApp->removeEventFilter(&recorder);
+    Stop();
+    WatchProgramState(Backend(), "");
+    QtTest::TearDown();
+    if (previousTmp_.empty())
+      unsetenv("TMPDIR");
+    else
+      setenv("TMPDIR", previousTmp_.c_str(), 1);
+    files::ResetTempFolder();
+    resetModelState();
+  }
+
+  // Starts the program as RunBrivanta does (args after the program's name;
+  // "--full" the full mode), with `clipboard` on the clipboard (a null
+  // image: an empty clipboard). True when the start-up returned TRUE.
+  bool Start(std::vector<std::string> args, const QImage& clipboard) {
+    QClipboard* c = QGuiApplication::clipboard();
+    if (clipboard.isNull())
+      c->clear();
+    else
+      c->setImage(clipboard);
+    qtsupport::Pump();
+    app = std::make_unique<CFaceApp>();
+    std::vector<std::string> rest{"brivanta"};
+    for (const std::string& a : args)
+      if (a == "--full")
+        app->pictureEditorMode = 0;
+      else
+        rest.push_back(a);
+    app->SetWindowsCommandLine(rest);
+    recorder.shown.clear();
+    recorder.clock.start();
+    startDialogs.clear();
+    bool ok = false;
+    qtsupport::Run([&] { ok = app->InitInstance(); });
+    return ok;
+  }
+  void Stop() {
+    if (!app) return;
+    qtsupport::Run([&] {
+      if (app->m_pMainWnd && ::IsWindow(app->m_pMainWnd->m_hWnd)) app->m_pMainWnd->DestroyWindow();
+    });
+    app->ExitInstance();
+    app.reset();
+    ResetWindows();
+  }
+
+  CMainFrame& Frame() { return *app->Frame(); }
+  HWND FrameWnd() { return Frame().m_hWnd; }
+  CFaceDoc& Doc() { return *actdoc; }
+  CFaceView* View(const char* name) { return Doc().GetView(CString(name)); }
+  QMenuBar* Bar() { return Backend().TopWidget(FrameWnd())->findChild<QMenuBar*>(); }
+
+  void ChooseMenu(const QString& menu, const QString& item) {
+    QMenuBar* bar = Bar();
+    ASSERT_NE(bar, nullptr);
+    QAction* top = nullptr;
+    for (QAction* a : bar->actions())
+      if (Plain(a->text()) == menu) top = a;
+    ASSERT_NE(top, nullptr) << menu.toStdString();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(top).center());
+    QMenu* popup = top->menu();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+    QAction* chosen = nullptr;
+    for (QAction* a : popup->actions())
+      if (Plain(a->text()).section('\t', 0, 0) == item) chosen = a;
+    ASSERT_NE(chosen, nullptr) << item.toStdString();
+    QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(chosen).center());
+    qtsupport::Pump();
+  }
+
+  // The first tick of the frame's timer 2 has run (the active view is the
+  // photo with marks and layout 1 was set). In the full mode it asks for a
+  // photo, then for a head: both file dialogs are cancelled and their
+  // titles kept.
+  bool FirstTickDone() {
+    for (int i = 0; i < 2; ++i)
+      Backend().ScriptDialog([this](QWidget* dialog) {
+        startDialogs.push_back(dialog->windowTitle().toStdString());
+        dialog->close();
+      });
+    bool done = qtsupport::WaitFor([&] {
+      return Backend().Exited() ||
+             std::none_of(brv::State().timers.begin(), brv::State().timers.end(),
+                          [&](const brv::TimerRecord& t) { return t.window == FrameWnd() && t.id == 2; });
+    });
+    qtsupport::Pump();
+    Backend().ClearDialogScripts();
+    return done;
+  }
+  std::vector<std::string> startDialogs;
+
+  // Template 122 over the coded photo, the views fitted to it: the scene
+  // the views show once a head is made.
+  void HeadOverPhoto() {
+    CFaceDoc& d = Doc();
+    QImage photo = CodedPhoto(1024, 768);
+    // Through a file, as a photo comes: the project keeps its bytes.
+    const std::string png = tmp / "photo.png";
+    photo.save(QString::fromStdString(png));
+    qtsupport::Run([&] {
+      d.templateId = 122;
+      d.LoadTHEResource(122, true);
+      // The whole picture, as without a start page.
+      svc::StartPage* page = svc::startPage();
+      svc::setStartPage(nullptr);
+      d.kernel2D->LoadPicFile(CString(png.c_str()));
+      svc::setStartPage(page);
+      d.kernel2D->InitPicture();
+      d.stage = 1000;
+      for (const char* name : {"ViewOrigPhoto", "ViewOrig2D"}) View(name)->FitInView();
+      for (const char* name : {"ViewEdit2D3D", "ViewEdit3D"}) {
+        CFaceView* v = View(name);
+        v->defaultEyeDistance = 400;
+        v->ClearAllViewSettings();
+        v->FitToPhoto(1024, 768, 0, 0);
+      }
+      dynamic_cast<CViewEdit3D*>(View("ViewEdit3D"))->InitializeModelForOpenGL();
+      dynamic_cast<CViewEdit2D3D*>(View("ViewEdit2D3D"))->InitializeModelForOpenGL();
+      Frame().OnViews4b();
+      for (const char* name : {"ViewOrigPhoto", "ViewOrig2D", "ViewEdit2D3D", "ViewEdit3D"}) {
+        View(name)->Invalidate(FALSE);
+        View(name)->UpdateWindow();
+      }
+    });
+    qtsupport::Pump();
+  }
+
+  // The head fitted to the photo through marks a known camera sees, and
+  // textured at 512: stage 2500, ready for the exports.
+  void TexturedHead() {
+    HeadOverPhoto();
+    CFaceDoc& d = Doc();
+    qtsupport::Run([&] {
+      ProjectionCore known;
+      vector3<double> eye, center, up;
+      CalculateEyeFromAngles({0, 0, 480}, {0, 0, 0}, {0, 1, 0}, -6 * M_PI / 180, 12 * M_PI / 180, 0, &eye, &center,
+                             &up);
+      known.setClientSize(1023, 767);
+      known.setCamera(eye, center, up, 28.0);
+      known.FitToPhoto(1024, 768, 0, 0);
+      const htraf3<double> toPhoto = known.OpenGL2htraf() * known.cl2bmp_HTRAF3();
+      head3& head = *d.kernel3D->head;
+      head2& marks = *d.kernel2D->head;
+      CString code;
+      for (int i = 0; GetFeaturePointInfo(i, &code); ++i) {
+        Index<featurepoint3> f = head.getFeaturepoint(code, true);
+        if (!GoodInfoCode(0, code) || f == -1) continue;
+        const vector3<double> q = (head.featurepoints[f].point() * toPhoto).vec3();
+        Index<featurepoint2> p = marks.photoPoints.add_new(code);
+        marks.photoPoints[p].position = vector2<double>(q.x, q.y);
+      }
+      d.CameraView();
+      HeadToPhotoTrafo();
+      d.textureSize = 512;
+      MakeFullTexture(7u);
+      d.stage = 2500;
+    });
+    qtsupport::Pump();
+  }
+
+  // The pixels Qt shows of a view's client area.
+  QImage Shows(CFaceView* v) {
+    QImage grab = qtsupport::Grab(FrameWnd());
+    CRect at = brv::ClientOnSurface(v->m_hWnd);
+    return grab.copy(at.left, at.top, at.Width(), at.Height());
+  }
+
+  TempDir tmp;
+  ShowRecorder recorder;
+  std::unique_ptr<CFaceApp> app;
+
+ private:
+  std::string previousTmp_;
+};
+
+// ---------------------------------------------------------------- start
+
+// The command line as the program reads it: a POSIX path is the file to
+// open, even though it begins with "/"; "-" switches stay switches.
+TEST(ProgramCommandLineTest, PathsAndSwitches) {
+  struct Case {
+    const char* line;
+    const char* file;
+    bool embedded;
+  } cases[] = {
+      {"/home/anna/anna.fac", "/home/anna/anna.fac", false},
+      {"\"/tmp/a b/x.fac\"", "/tmp/a b/x.fac", false},
+      {"/x.fac", "/x.fac", false},
+      {"x.fac", "x.fac", false},
+      {"-Embedding /home/x.fac", "/home/x.fac", true},
+      {"-Embedding", "", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    CWinApp app("Brivanta");
+    app.SetCommandLine(c.line);
+    CCommandLineInfo info;
+    app.ParseCommandLine(info);
+    EXPECT_EQ(std::string(info.m_strFileName.View()), c.file);
+    EXPECT_EQ(bool(info.m_bRunEmbedded), c.embedded);
+  }
+}
+
+// The program itself without a display: it says how to run it and ends
+// with 2, before any window or file is touched.
+TEST(ProgramDisplayTest, WithoutADisplayTheProgramEndsWith2) {
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+  TempDir tmp;
+  env.insert("TMPDIR", QString::fromStdString(tmp.path()));
+  p.setProcessEnvironment(env);
+  p.start(BRIVANTA_PROGRAM, {"--full"});
+  ASSERT_TRUE(p.waitForFinished(30000));
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p.exitCode(), 2);
+  EXPECT_EQ(p.readAllStandardError().toStdString(), "No display: run under xvfb-run or set DISPLAY.\n");
+  EXPECT_EQ(p.readAllStandardOutput().toStdString(), "");
+  EXPECT_FALSE(std::filesystem::exists(tmp / "fmtmp"));
+}
+
+TEST_F(ProgramTest, PictureEditorModeStartsOnTheClipboardPhoto) {
+  const QImage photo = CodedPhoto(1024, 768);
+  ASSERT_TRUE(Start({}, photo));
+  // The splash first, topmost, then the maximised frame: both shown before
+  // the start-up's pause ended; the splash is gone after it.
+  ASSERT_GE(recorder.shown.size(), 2u);
+  EXPECT_EQ(recorder.shown[0].title.toStdString(), "About Brivanta");
+  EXPECT_TRUE(std::any_of(recorder.shown.begin(), recorder.shown.end(),
+                          [](const Shown& s) { return s.title == "About Brivanta" && s.topmost; }));
+  const Shown& frameShown = recorder.shown.back();
+  EXPECT_EQ(frameShown.title.toStdString(), "Untitled - Brivanta");
+  EXPECT_LE(recorder.shown[0].ms, frameShown.ms);
+  EXPECT_GE(recorder.clock.elapsed() - frameShown.ms, 2900);
+  EXPECT_EQ(brv::HeadlessDriver::FindDialog(312), nullptr);
+  // The picture-editor mode has no menu at all: no bar.
+  EXPECT_TRUE(Bar() == nullptr || !Bar()->isVisible() || Bar()->actions().isEmpty());
+  // Maximised: the frame covers the screen the framework knows; Qt shows
+  // the whole client.
+  EXPECT_TRUE(Frame().IsZoomed());
+  CRect client;
+  Frame().GetClientRect(&client);
+  EXPECT_EQ(Backend().SurfaceWidget(FrameWnd())->size(), QSize(client.Width(), client.Height()));
+  EXPECT_GE(client.Width(), ::GetSystemMetrics(SM_CXSCREEN) - 16);
+
+  ASSERT_TRUE(FirstTickDone());
+  ASSERT_FALSE(Backend().Exited());
+  EXPECT_EQ(startDialogs, std::vector<std::string>{});
+  EXPECT_EQ(Doc().stage, 1000);
+  // The clipboard's pixels reached the working photo unchanged.
+  const CWinBmp& bmp = Doc().kernel2D->photo;
+  ASSERT_EQ(bmp.GetWidth(), 1024);
+  ASSERT_EQ(bmp.GetHeight(), 768);
+  for (QPoint p : {QPoint(0, 0), QPoint(1023, 0), QPoint(512, 384), QPoint(1023, 767), QPoint(3, 700)}) {
+    CPixel32 q = bmp.GetPixel(p.x(), p.y());
+    EXPECT_EQ(qRgb(q.GetR(), q.GetG(), q.GetB()), photo.pixel(p)) << p.x() << "," << p.y();
+  }
+  // The photo with marks fills the frame and Qt shows the photo in it:
+  // each client point shows the photo pixel the view's map puts there.
+  CFaceView* marks = View("ViewOrig2D");
+  EXPECT_EQ(Frame().layout, 1);
+  EXPECT_EQ(Frame().GetActiveView(), marks);
+  qtsupport::PumpFor(100);
+  const QImage shown = Shows(marks);
+  qtsupport::Save(qtsupport::Grab(FrameWnd()), "program_picture_editor");
+  const lintraf11 toPhoto = marks->map.cl2bmp();
+  int checked = 0;
+  for (int y = shown.height() / 8; y < shown.height(); y += shown.height() / 4)
+    for (int x = shown.width() / 8; x < shown.width(); x += shown.width() / 4) {
+      vector2<double> p = toPhoto.traf(x + 0.5, y + 0.5);
+      if (p.x < 1 || p.y < 1 || p.x > 1022 || p.y > 766) continue;
+      QRgb want = photo.pixel(int(p.x), int(p.y));
+      QRgb got = shown.pixel(x, y);
+      EXPECT_LE(std::abs(qRed(got) - qRed(want)), 2) << x << "," << y;
+      EXPECT_LE(std::abs(qGreen(got) - qGreen(want)), 2) << x << "," << y;
+      EXPECT_EQ(qBlue(got), 0x80);
+      ++checked;
+    }
+  EXPECT_GE(checked, 8);
+}
+
+TEST_F(ProgramTest, PictureEditorModeWithAnEmptyClipboardEnds0) {
+  std::string text, caption;
+  Backend().ScriptDialog([&](QWidget* box) {
+    auto* m = qobject_cast<QMessageBox*>(box);
+    ASSERT_NE(m, nullptr);
+    text = m->text().toStdString();
+    caption = box->windowTitle().toStdString();
+    QTest::mouseClick(ButtonOf(box, "OK"), Qt::LeftButton);
+  });
+  ASSERT_TRUE(Start({}, QImage()));
+  ASSERT_TRUE(qtsupport::WaitFor([] { return Backend().Exited(); }, 5000));
+  EXPECT_EQ(Backend().ExitCode(), 0);
+  EXPECT_EQ(text, "Wrong picture size");
+  EXPECT_EQ(caption, "Error");
+}
+
+TEST_F(ProgramTest, FullModeFrameMenusAndFirstTick) {
+  ASSERT_TRUE(Start({"--full"}, QImage()));
+  // The frame's menus as Qt shows them: the model's, "Help" removed.
+  ASSERT_NE(Bar(), nullptr);
+  std::vector<std::string> shown;
+  for (QAction* a : Bar()->actions()) shown.push_back(Plain(a->text()).toStdString());
+  std::vector<std::string> model;
+  CMenu* bar = Frame().GetMenu();
+  ASSERT_NE(bar, nullptr);
+  for (UINT i = 0; i < bar->GetMenuItemCount(); ++i) {
+    CString t;
+    bar->GetMenuString(i, t, MF_BYPOSITION);
+    model.push_back(Plain(QString::fromUtf8(t.GetString())).toStdString());
+  }
+  EXPECT_EQ(shown, model);
+  EXPECT_EQ(std::count(shown.begin(), shown.end(), "Help"), 0);
+  EXPECT_EQ(shown.front(), "File");
+  // Two panes until the timer's first tick, which makes the photo with
+  // marks the one pane.
+  EXPECT_EQ(Frame().layout, 2);
+  ASSERT_TRUE(FirstTickDone());
+  EXPECT_EQ(Frame().layout, 1);
+  EXPECT_EQ(Frame().GetActiveView(), View("ViewOrig2D"));
+  // What Qt shows is the frame's surface, pixel for pixel.
+  qtsupport::PumpFor(100);
+  QImage grab = qtsupport::Grab(FrameWnd());
+  const brv::Surface& s = *brv::SurfaceOf(FrameWnd());
+  ASSERT_EQ(grab.size(), QSize(s.Width(), s.Height()));
+  int differ = 0;
+  for (int y = 0; y < grab.height(); ++y)
+    for (int x = 0; x < grab.width(); ++x)
+      if ((grab.pixel(x, y) & 0xFFFFFF) != (s.Pixel(x, y) & 0xFFFFFF)) ++differ;
+  EXPECT_EQ(differ, 0);
+}
+
+// ---------------------------------------------------------------- the panes
+
+TEST_F(ProgramTest, FourPanesShowThePhotoAndTheHead) {
+  ASSERT_TRUE(Start({"--full"}, QImage()));
+  ASSERT_TRUE(FirstTickDone());
+  HeadOverPhoto();
+  EXPECT_EQ(Frame().layout, 4);
+  qtsupport::PumpFor(100);
+  QImage frame = qtsupport::Grab(FrameWnd());
+  qtsupport::Save(frame, "program_four_panes");
+  // Each view's client is where the frame's layout put it.
+  for (const char* name : {"ViewOrigPhoto", "ViewOrig2D", "ViewEdit2D3D", "ViewEdit3D"}) {
+    SCOPED_TRACE(name);
+    CRect at = brv::ClientOnSurface(View(name)->m_hWnd);
+    EXPECT_GT(at.Width(), 100);
+    EXPECT_GT(at.Height(), 100);
+    EXPECT_TRUE(QRect(QPoint(0, 0), frame.size()).contains(QRect(at.left, at.top, at.Width(), at.Height())));
+  }
+  // The 3D view shows the head: inside the head's projected box the pixels
+  // are the head's, not the dialog grey nor the background.
+  CFaceView* v3 = View("ViewEdit3D");
+  ASSERT_NE(v3, nullptr);
+  const head3& head = *Doc().kernel3D->head;
+  const htraf3<double> toClient = v3->Core()->OpenGL2htraf();
+  double x0 = 1e9, y0 = 1e9, x1 = -1e9, y1 = -1e9;
+  for (int k = head.vertices.first(); k != -1; k = head.vertices.nextOf(k)) {
+    vector3<double> q = (head.vertices[k].position * toClient).vec3();
+    x0 = std::min(x0, q.x), x1 = std::max(x1, q.x), y0 = std::min(y0, q.y), y1 = std::max(y1, q.y);
+  }
+  QImage shown = Shows(v3);
+  ASSERT_LT(x0, x1);
+  QRect box = QRect(QPoint(int(x0), int(y0)), QPoint(int(x1), int(y1))).intersected(shown.rect());
+  ASSERT_GT(box.width(), 50);
+  ASSERT_GT(box.height(), 50);
+  const QRgb background = shown.pixel(2, shown.height() / 2);
+  int head3dPixels = 0, all = 0;
+  for (int y = box.top() + box.height() / 4; y < box.bottom() - box.height() / 4; ++y)
+    for (int x = box.left() + box.width() / 4; x < box.right() - box.width() / 4; ++x, ++all) {
+      QRgb p = shown.pixel(x, y) & 0xFFFFFF;
+      if (p != (kBtnFace & 0xFFFFFF) && p != (background & 0xFFFFFF)) ++head3dPixels;
+    }
+  EXPECT_GT(head3dPixels, all * 9 / 10) << head3dPixels << " of " << all;
+  // Outside the box the background.
+  EXPECT_EQ(shown.pixel(2, 2) & 0xFFFFFF, background & 0xFFFFFF);
+  qtsupport::Save(shown, "program_3d_view");
+  // The state file's head-to-client map of the 3D view puts the head's
+  // vertices exactly over the head's pixels: their box is the box of the
+  // pixels that are not background.
+  {
+    QJsonObject state = QJsonDocument::fromJson(QByteArray::fromStdString(DescribeProgramState({}))).object();
+    QJsonObject view;
+    for (const QJsonValue& v : state["views"].toArray())
+      if (v.toObject()["name"].toString() == "ViewEdit3D") view = v.toObject();
+    QJsonArray m = view["headToClient"].toArray();
+    ASSERT_EQ(m.size(), 16);
+    double bx0 = 1e9, by0 = 1e9, bx1 = -1e9, by1 = -1e9;
+    for (int k = head.vertices.first(); k != -1; k = head.vertices.nextOf(k)) {
+      if (head.vertices[k].triangles.count() == 0) continue;
+      const vector3<double>& p = head.vertices[k].position;
+      double h[4];
+      for (int c = 0; c < 4; ++c)
+        h[c] = p.x * m[c].toDouble() + p.y * m[4 + c].toDouble() + p.z * m[8 + c].toDouble() + m[12 + c].toDouble();
+      bx0 = std::min(bx0, h[0] / h[3]), bx1 = std::max(bx1, h[0] / h[3]);
+      by0 = std::min(by0, h[1] / h[3]), by1 = std::max(by1, h[1] / h[3]);
+    }
+    int px0 = shown.width(), py0 = shown.height(), px1 = -1, py1 = -1;
+    for (int y = 0; y < shown.height(); ++y)
+      for (int x = 0; x < shown.width(); ++x)
+        if ((shown.pixel(x, y) & 0xFFFFFF) != (background & 0xFFFFFF) && x > 40 && y > 40 &&
+            x < shown.width() - 40 && y < shown.height() - 40) {  // the corner markers aside
+          px0 = std::min(px0, x), px1 = std::max(px1, x), py0 = std::min(py0, y), py1 = std::max(py1, y);
+        }
+    EXPECT_NEAR(px0 + 0.5, bx0, 1.5);
+    EXPECT_NEAR(px1 + 0.5, bx1, 1.5);
+    EXPECT_NEAR(py0 + 0.5, by0, 1.5);
+    EXPECT_NEAR(py1 + 0.5, by1, 1.5);
+  }
+  // Under X the pixels reached the server: the screen read back by
+  // ImageMagick equals the grab inside the frame.
+  if (qtsupport::OnX11()) {
+    std::string path = tmp / "root.png";
+    ASSERT_EQ(QProcess::execute("import", {"-window", "root", QString::fromStdString(path)}), 0);
+    QImage screen = QImage(QString::fromStdString(path)).convertToFormat(QImage::Format_RGB32);
+    qtsupport::Save(screen, "program_four_panes_screen");
+    QPoint origin = Backend().SurfaceWidget(FrameWnd())->mapToGlobal(QPoint(0, 0));
+    QImage part = screen.copy(QRect(origin, frame.size()));
+    int differ = 0;
+    for (int y = 0; y < frame.height(); ++y)
+      for (int x = 0; x < frame.width(); ++x)
+        if ((frame.pixel(x, y) & 0xFFFFFF) != (part.pixel(x, y) & 0xFFFFFF)) ++differ;
+    EXPECT_EQ(differ, 0);
+  }
+}
+
+// ---------------------------------------------------------------- commands
+
+TEST_F(ProgramTest, CommandsThroughQtEvents) {
+  ASSERT_TRUE(Start({"--full"}, QImage()));
+  ASSERT_TRUE(FirstTickDone());
+  HeadOverPhoto();
+  HWND fh = FrameWnd();
+  auto activePane = [&] {
+    int r = -1, c = -1;
+    return Frame().m_wndSplitter.GetActivePane(&r, &c) ? r * 10 + c : -1;
+  };
+  // F6 in the four panes moves to the next pane.
+  int before = activePane();
+  qtsupport::KeyClick(fh, Qt::Key_F6);
+  EXPECT_NE(activePane(), before);
+  int next = activePane();
+  EXPECT_EQ((next / 10) * 2 + next % 10, ((before / 10) * 2 + before % 10 + 1) % 4);
+
+  // A click on an inactive view activates it and is swallowed: the move
+  // tool's drag pans only once the view is active.
+  qtsupport::Run([&] { Frame().OnMove(); });
+  CFaceView* photo = View("ViewOrigPhoto");
+  if (Frame().GetActiveView() == photo) qtsupport::KeyClick(fh, Qt::Key_F6);
+  ASSERT_NE(Frame().GetActiveView(), photo);
+  const views::PhotoMap kept = photo->map;
+  CRect client;
+  photo->GetClientRect(&client);
+  auto drag = [&] {
+    CPoint a = client.CenterPoint(), b(a.x + 30, a.y + 20);
+    qtsupport::Press(*photo, a);
+    qtsupport::Move(*photo, b, Qt::LeftButton);
+    qtsupport::Release(*photo, b);
+  };
+  drag();
+  EXPECT_EQ(Frame().GetActiveView(), photo);
+  EXPECT_EQ(photo->map.offsetX, kept.offsetX);
+  EXPECT_EQ(photo->map.offsetY, kept.offsetY);
+  drag();
+  EXPECT_NE(photo->map.offsetX, kept.offsetX);
+  qtsupport::Run([&] { Frame().OnSelect(); });
+
+  // A wheel notch over the photo view zooms it by 1.25.
+  const double zoom = photo->map.zoom;
+  qtsupport::Wheel(*photo, client.CenterPoint(), 120);
+  EXPECT_NEAR(photo->map.zoom, zoom * 1.25, 1e-9);
+
+  // "Full screen" from the menu: one pane.
+  ChooseMenu("View", "Full screen");
+  EXPECT_EQ(Frame().layout, 1);
+
+  // The close box asks; No keeps the program.
+  std::string question, caption;
+  Backend().ScriptDialog([&](QWidget* box) {
+    question = qobject_cast<QMessageBox*>(box)->text().toStdString();
+    caption = box->windowTitle().toStdString();
+    ASSERT_NE(ButtonOf(box, "Yes"), nullptr);
+    QTest::mouseClick(ButtonOf(box, "No"), Qt::LeftButton);
+  });
+  Backend().TopWidget(fh)->close();
+  qtsupport::Pump();
+  EXPECT_EQ(question, "Do you really want to close this program?");
+  EXPECT_EQ(caption, "Warning");
+  EXPECT_FALSE(Backend().Exited());
+  EXPECT_TRUE(::IsWindow(fh));
+  EXPECT_TRUE(Backend().TopWidget(fh)->isVisible());
+}
+
+TEST_F(ProgramTest, WhileTheProgressWindowIsOpenClicksOnTheFrameAreDropped) {
+  ASSERT_TRUE(Start({"--full"}, QImage()));
+  ASSERT_TRUE(FirstTickDone());
+  HeadOverPhoto();
+  CFaceView* photo = View("ViewOrigPhoto");
+  CFaceView* other = View("ViewEdit2D3D");
+  qtsupport::Run([&] { Frame().SetActiveView(other); });
+  qtsupport::Pump();
+  CDlgProgress* progress = app->progressDialog;
+  ASSERT_NE(progress, nullptr);
+  qtsupport::Run([&] { progress->Open(0, 10, CString("Applying texture"), true); });
+  qtsupport::Pump();
+  ASSERT_TRUE(progress->m_hWnd != nullptr);
+  CRect client;
+  photo->GetClientRect(&client);
+  const double zoom = photo->map.zoom;
+  qtsupport::Click(*photo, client.CenterPoint());
+  qtsupport::Wheel(*photo, client.CenterPoint(), 120);
+  // The operation goes on: its steps pump what may run now.
+  for (int i = 0; i < 3; ++i) qtsupport::Run([&] { EXPECT_EQ(progress->Step(i), 1); });
+  qtsupport::Run([&] { progress->Close(); });
+  qtsupport::PumpFor(100);
+  // Neither the click nor the wheel reached the view, then or later.
+  EXPECT_EQ(Frame().GetActiveView(), other);
+  EXPECT_EQ(photo->map.zoom, zoom);
+  // Afterwards the frame takes input again.
+  qtsupport::Click(*photo, client.CenterPoint());
+  EXPECT_EQ(Frame().GetActiveView(), photo);
+}
+
+// ---------------------------------------------------------------- files
+
+// The head export and the project's save through Qt's file dialogs, driven
+// as a person does; the saved project named on the command line opens at
+// its stage.
+TEST_F(ProgramTest, FileDialogsOfTheProgram) {
+  ASSERT_TRUE(Start({"--full"}, QImage()));
+  ASSERT_TRUE(FirstTickDone());
+  // The first tick asked for a photo, then (cancelled) for a head.
+  ASSERT_EQ(startDialogs.size(), 2u);
+  app->objHeadImported = 0;
+  TexturedHead();
+  ASSERT_NE(Doc().kernel3D->head->texture, nullptr);
+  const std::string out = tmp / "out";
+  std::filesystem::create_directories(out);
+
+  // Head export: the third filter and the typed name "head".
+  std::vector<std::string> filters;
+  Backend().ScriptDialog([&](QWidget* widget) {
+    auto* dialog = qobject_cast<QFileDialog*>(widget);
+    ASSERT_NE(dialog, nullptr);
+    auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(types, nullptr);
+    for (int i = 0; i < types->count(); ++i) filters.push_back(types->itemText(i).toStdString());
+    types->setFocus();
+    QTest::keyClick(types, Qt::Key_Down);
+    QTest::keyClick(types, Qt::Key_Down);
+    qtsupport::Pump();
+    dialog->setDirectory(QString::fromStdString(out));
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    name->setFocus();
+    name->selectAll();
+    QTest::keyClicks(name, "head");
+    QTest::keyClick(name, Qt::Key_Return);
+  });
+  ChooseMenu("File", "Head export");
+  EXPECT_EQ(filters, (std::vector<std::string>{"THE (*.the)", "Quorin OBJ (*.obj)", "DAZ-Poser OBJ (*.obj)",
+                                               "Mirrored OBJ (*.obj)", "PHS (*.phs)"}));
+  EXPECT_TRUE(std::filesystem::exists(tmp / "out/head.obj"));
+  EXPECT_TRUE(std::filesystem::exists(tmp / "out/bumpmap.bmp")) << "the DAZ-Poser variant's bump map";
+
+  // Cancel writes nothing.
+  Backend().ScriptDialog([&](QWidget* widget) {
+    QTest::mouseClick(ButtonOf(widget, "Cancel"), Qt::LeftButton);
+  });
+  ChooseMenu("File", "Save");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), std::distance(
+      std::filesystem::directory_iterator(out), std::filesystem::directory_iterator()));
+
+  // Save the project, then start again with it on the command line.
+  Backend().ScriptDialog([&](QWidget* widget) {
+    auto* dialog = qobject_cast<QFileDialog*>(widget);
+    dialog->setDirectory(QString::fromStdString(out));
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    name->setFocus();
+    name->selectAll();
+    QTest::keyClicks(name, "anna");
+    QTest::keyClick(name, Qt::Key_Return);
+  });
+  ChooseMenu("File", "Save");
+  ASSERT_TRUE(std::filesystem::exists(tmp / "out/anna.fac"));
+  Stop();
+  resetModelState();
+  ASSERT_TRUE(Start({"--full", tmp / "out/anna.fac"}, QImage()));
+  EXPECT_EQ(std::string(app->commandFile.View()), tmp / "out/anna.fac");
+  ASSERT_TRUE(FirstTickDone());
+  EXPECT_EQ(startDialogs, std::vector<std::string>{});
+  EXPECT_EQ(Doc().stage, 2500);
+  EXPECT_EQ(Doc().templateId, 122);
+  EXPECT_EQ(Doc().kernel2D->photo.GetHeight(), 768);
+}
+
+// ---------------------------------------------------------------- state file
+
+QJsonObject ReadState(const std::string& path, int* sequence = nullptr) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  QJsonParseError error{};
+  QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(s.str()), &error);
+  EXPECT_EQ(error.error, QJsonParseError::NoError)
+      << error.errorString().toStdString() << " at " << error.offset << ": " << s.str().substr(0, 3000);
+  if (sequence) *sequence = doc.object()["sequence"].toInt();
+  return doc.object()["state"].toObject();
+}
+
+QJsonObject ViewIn(const QJsonObject& state, const QString& name) {
+  for (const QJsonValue& v : state["views"].toArray())
+    if (v.toObject()["name"].toString() == name) return v.toObject();
+  return {};
+}
+
+TEST_F(ProgramTest, TheStateFileTellsAPlayerWhereThingsAre) {
+  const std::string path = tmp / "state.json";
+  WatchProgramState(Backend(), path);
+  const QImage photo = CodedPhoto(1024, 768);
+  ASSERT_TRUE(Start({}, photo));
+  ASSERT_TRUE(FirstTickDone());
+  qtsupport::PumpFor(200);
+  int sequence = 0;
+  QJsonObject state = ReadState(path, &sequence);
+  EXPECT_EQ(state["stage"].toInt(), 1000);
+  EXPECT_EQ(state["layout"].toInt(), 1);
+  EXPECT_EQ(state["activeView"].toString().toStdString(), "ViewOrig2D");
+  // The frame: its client where the window system has it.
+  QJsonArray windows = state["windows"].toArray();
+  ASSERT_FALSE(windows.isEmpty());
+  QJsonObject frame;
+  for (const QJsonValue& w : windows)
+    if (w.toObject()["layout"].toInt() == 0 && w.toObject()["visible"].toBool()) frame = w.toObject();
+  ASSERT_FALSE(frame.isEmpty());
+  QWidget* surface = Backend().SurfaceWidget(FrameWnd());
+  QPoint origin = surface->mapToGlobal(QPoint(0, 0));
+  QJsonArray c = frame["client"].toArray();
+  EXPECT_EQ(c[0].toInt(), origin.x());
+  EXPECT_EQ(c[1].toInt(), origin.y());
+  EXPECT_EQ(c[2].toInt() - c[0].toInt(), surface->width());
+  EXPECT_EQ(c[3].toInt() - c[1].toInt(), surface->height());
+  // A photo pixel put through the view's map lands on the screen where Qt
+  // shows that pixel.
+  QJsonObject marks = ViewIn(state, "ViewOrig2D");
+  ASSERT_FALSE(marks.isEmpty());
+  EXPECT_TRUE(marks["active"].toBool());
+  QJsonArray r = marks["rect"].toArray(), m = marks["photoToClient"].toArray();
+  QImage grab = qtsupport::Grab(FrameWnd());
+  for (QPoint p : {QPoint(100, 100), QPoint(700, 300), QPoint(900, 650)}) {
+    int sx = r[0].toInt() + int(m[0].toDouble() * (p.x() + 0.5) + m[1].toDouble());
+    int sy = r[1].toInt() + int(m[2].toDouble() * (p.y() + 0.5) + m[3].toDouble());
+    QRgb got = grab.pixel(sx - origin.x(), sy - origin.y()), want = photo.pixel(p);
+    EXPECT_LE(std::abs(qRed(got) - qRed(want)), 2) << p.x();
+    EXPECT_LE(std::abs(qGreen(got) - qGreen(want)), 2) << p.y();
+  }
+  // Nothing changed: nothing written; a change is written when idle.
+  qtsupport::PumpFor(200);
+  int again = 0;
+  ReadState(path, &again);
+  EXPECT_EQ(again, sequence);
+  qtsupport::Run([&] { Frame().OnViews4b(); });
+  qtsupport::PumpFor(200);
+  state = ReadState(path, &again);
+  EXPECT_GT(again, sequence);
+  EXPECT_EQ(state["layout"].toInt(), 4);
+
+  // An open message box is in the file with its buttons, where they are.
+  QJsonObject seen;
+  Backend().ScriptDialog([&](QWidget* box) {
+    QTimer::singleShot(400, box, [&, box] {
+      seen = ReadState(path);
+      QTest::mouseClick(ButtonOf(box, "No"), Qt::LeftButton);
+    });
+  });
+  Backend().TopWidget(FrameWnd())->close();
+  qtsupport::PumpFor(700);
+  QJsonArray open;
+  for (const QJsonValue& d : seen["openDialogs"].toArray())
+    if (d.toObject()["kind"].toString() != "menubar") open.append(d);
+  ASSERT_EQ(open.size(), 1);
+  QJsonObject box = open[0].toObject();
+  EXPECT_EQ(box["kind"].toString().toStdString(), "message");
+  EXPECT_EQ(box["title"].toString().toStdString(), "Warning");
+  EXPECT_EQ(box["text"].toString().toStdString(), "Do you really want to close this program?");
+  std::vector<std::string> buttons;
+  for (const QJsonValue& b : box["buttons"].toArray()) buttons.push_back(b.toObject()["text"].toString().toStdString());
+  EXPECT_EQ(buttons, (std::vector<std::string>{"Yes", "No"}));
+  EXPECT_FALSE(Backend().Exited());
+}
+
+}  // namespace
