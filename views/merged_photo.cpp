@@ -23,6 +23,24 @@ uint64_t pixelHash(const CWinBmp& b) {
     return h;
 }
 
+// A 32-bit copy of any photo; the picture library converts 8 and 1 bits but
+// not 24 (a photo from a project without stored bytes is a 24-bit picture).
+void copyTo32(const CWinBmp& src, CWinBmp& dst) {
+    if (src.GetBitsPerPixel() != 24) {
+        dst.CreateCopy(src, 32);
+        return;
+    }
+    const int w = src.GetWidth(), h = src.GetHeight();
+    dst.Create(w, h, 32, false);
+    uint8_t** from = src.GetLineArray();
+    uint8_t** to = dst.GetLineArray();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            for (int c = 0; c < 3; ++c) to[y][4 * x + c] = from[y][3 * x + c];
+            to[y][4 * x + 3] = 0xFF;
+        }
+}
+
 }  // namespace
 
 bool ScaledPhoto::prepare(const CWinBmp* photo, int cw, int ch) {
@@ -35,7 +53,7 @@ bool ScaledPhoto::prepare(const CWinBmp* photo, int cw, int ch) {
     if (key == key_ && bmp_.GetWidth() > 0) return true;
     key_ = key;
     if (pw < 9 || ph < 9) {
-        bmp_.CreateCopy(*photo, 32);
+        copyTo32(*photo, bmp_);
         x0_ = y0_ = 0;
         return true;
     }
@@ -45,7 +63,7 @@ bool ScaledPhoto::prepare(const CWinBmp* photo, int cw, int ch) {
     CWinBmp converted;
     const CWinBmp* source = photo;
     if (photo->GetBitsPerPixel() != 32) {
-        converted.CreateCopy(*photo, 32);
+        copyTo32(*photo, converted);
         source = &converted;
     }
     bmp_.ResizeBilinearFrom(const_cast<CWinBmp&>(*source), sw, sh);
