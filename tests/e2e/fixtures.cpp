@@ -27,7 +27,7 @@ namespace e2e {
 namespace {
 
 // The child's work: 0 on success, else the step that failed.
-int render(const FixtureSpec& s, const std::string& dir) {
+int render(const FixtureShot& s, const std::string& dir) {
     viewtest::Views v;
     std::span<const unsigned char> bytes = brv::ResourceBytes("TEMPLATE", s.templateId);
     if (!bytes.data()) return 10;
@@ -192,8 +192,8 @@ bool MakeFigure(const std::string& name, double stretch, const std::string& dir,
     return inChild([&] { return exportFigure(name, stretch, dir); }, "export of " + name, why);
 }
 
-bool MakeFixture(const FixtureSpec& spec, const std::string& dir, std::string* why) {
-    return inChild([&] { return render(spec, dir); }, "render of " + spec.name, why);
+bool MakeFixture(const FixtureShot& wanted, const std::string& dir, std::string* why) {
+    return inChild([&] { return render(wanted, dir); }, "render of " + wanted.name, why);
 }
 
 std::map<std::string, Mark> ReadMarks(const std::string& path, std::vector<std::string>* order) {

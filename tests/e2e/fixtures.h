@@ -9,7 +9,7 @@
 
 namespace e2e {
 
-struct FixtureSpec {
+struct FixtureShot {
     std::string name;  // files <name>.jpg and <name>.marks
     int templateId = 122;
     double yawDegrees = 12;    // about the vertical axis
@@ -19,7 +19,7 @@ struct FixtureSpec {
 
 // Renders the fixture (lit, no texture) into dir in a process of its own (the GL context of a
 // render does not outlive it); true when both files were written.
-bool MakeFixture(const FixtureSpec& spec, const std::string& dir, std::string* why);
+bool MakeFixture(const FixtureShot& wanted, const std::string& dir, std::string* why);
 
 // The template head 122 exported by the program as a plain OBJ (with its
 // material file and a grey texture) named <name>.obj in dir, every x

@@ -607,7 +607,7 @@ bool ParseScenario(const std::string& text, Scenario& out, std::string* error) {
         }
         if (verb == "fixture") {
             if (!out.processes.empty() || l.words.size() < 4) return bad("fixture NAME TEMPLATE YAW, before the processes");
-            FixtureSpec f;
+            FixtureShot f;
             f.name = l.words[1];
             f.templateId = std::atoi(l.words[2].c_str());
             f.yawDegrees = std::atof(l.words[3].c_str());

@@ -85,7 +85,7 @@ struct Figure {
 };
 
 struct Scenario {
-    std::vector<FixtureSpec> fixtures;
+    std::vector<FixtureShot> fixtures;
     std::vector<Figure> figures;
     std::vector<Process> processes;
 };

@@ -39,13 +39,13 @@ inline e2e::Folders Prepare(const e2e::Scenario& s, const std::string& root) {
 
 inline void MakeFixtures(const e2e::Scenario& s, const e2e::Folders& f) {
     std::string error;
-    for (const e2e::FixtureSpec& spec : s.fixtures) {
-        ASSERT_TRUE(e2e::MakeFixture(spec, f.fixtures, &error)) << error;
+    for (const e2e::FixtureShot& wanted : s.fixtures) {
+        ASSERT_TRUE(e2e::MakeFixture(wanted, f.fixtures, &error)) << error;
         // Kept where a person can look at them.
         std::string out = BRIVANTA_TEST_OUTPUT;
         std::filesystem::create_directories(out);
         for (const char* ext : {".jpg", ".marks"})
-            std::filesystem::copy_file(f.fixtures + "/" + spec.name + ext, out + "/" + spec.name + ext,
+            std::filesystem::copy_file(f.fixtures + "/" + wanted.name + ext, out + "/" + wanted.name + ext,
                                        std::filesystem::copy_options::overwrite_existing);
     }
     for (const e2e::Figure& figure : s.figures) {

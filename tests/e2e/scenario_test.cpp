@@ -149,16 +149,16 @@ bool readPpm(const std::string& jpeg, const std::string& scratch, int* w, int* h
 TEST(Fixtures, MarksLieOnTheHeadAndTheFigureIsStretched) {
     TempDir dir;
     std::string why;
-    for (const e2e::FixtureSpec& spec : {e2e::FixtureSpec{"male", 101, 12, -6}, e2e::FixtureSpec{"full", 122, 30, 0}}) {
-        SCOPED_TRACE(spec.name);
-        ASSERT_TRUE(e2e::MakeFixture(spec, dir.path(), &why)) << why;
+    for (const e2e::FixtureShot& wanted : {e2e::FixtureShot{"male", 101, 12, -6}, e2e::FixtureShot{"full", 122, 30, 0}}) {
+        SCOPED_TRACE(wanted.name);
+        ASSERT_TRUE(e2e::MakeFixture(wanted, dir.path(), &why)) << why;
         int w = 0, h = 0;
         std::vector<unsigned char> rgb;
-        ASSERT_TRUE(readPpm(dir.path() + "/" + spec.name + ".jpg", dir.path() + "/p.ppm", &w, &h, &rgb));
+        ASSERT_TRUE(readPpm(dir.path() + "/" + wanted.name + ".jpg", dir.path() + "/p.ppm", &w, &h, &rgb));
         EXPECT_EQ(w, 1024);
         EXPECT_EQ(h, 768);
         std::vector<std::string> order;
-        auto marks = e2e::ReadMarks(dir.path() + "/" + spec.name + ".marks", &order);
+        auto marks = e2e::ReadMarks(dir.path() + "/" + wanted.name + ".marks", &order);
         ASSERT_GE(marks.size(), 10u);
         ASSERT_EQ(order.size(), marks.size());
         for (const auto& [name, m] : marks) {

@@ -17,7 +17,7 @@ using Bytes = std::vector<uint8_t>;
 void Put16(Bytes& b, uint32_t v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); }
 void Put32(Bytes& b, uint32_t v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}); }
 
-struct Spec {
+struct DibShape {
   const char* name;
   int width, height, bits;
   DWORD compression = BI_RGB;
@@ -69,8 +69,8 @@ Bytes Rle(const std::vector<std::vector<uint8_t>>& rowsBottomUp, int bits) {
   return out;
 }
 
-// A packed DIB after the spec, with a pattern of colours.
-Bytes MakeDib(const Spec& s) {
+// A packed DIB after the shape, with a pattern of colours.
+Bytes MakeDib(const DibShape& s) {
   Bytes dib;
   const int n = s.bits <= 8 ? (s.colours ? s.colours : 1 << s.bits) : 0;
   if (s.core) {
@@ -141,7 +141,7 @@ Bytes PictFile(const Bytes& picture) {
   return file;
 }
 
-Bytes BmpFile(const Bytes& dib, const Spec& s) {
+Bytes BmpFile(const Bytes& dib, const DibShape& s) {
   Bytes file = {'B', 'M'};
   Put32(file, uint32_t(14 + dib.size()));
   Put32(file, 0);
@@ -158,7 +158,7 @@ Bytes BmpFile(const Bytes& dib, const Spec& s) {
 // decoder and through ImageMagick, to the pixels ImageMagick reads from the
 // same DIB as a BMP file.
 TEST(Bmppic, EveryKindOfDibRoundTrips) {
-  const Spec specs[] = {
+  const DibShape shapes[] = {
       {"1-bit", 13, 5, 1},
       {"4-bit", 7, 6, 4},
       {"8-bit, 40 colours", 9, 4, 8, BI_RGB, false, false, 40},
@@ -174,7 +174,7 @@ TEST(Bmppic, EveryKindOfDibRoundTrips) {
       {"1-pixel wide 32-bit", 1, 3, 32},
       {"wide 8-bit", 300, 2, 8},
   };
-  for (const Spec& s : specs) {
+  for (const DibShape& s : shapes) {
     SCOPED_TRACE(s.name);
     Bytes dib = MakeDib(s);
     // an exact-size copy so that a read past the data is caught
@@ -216,7 +216,7 @@ TEST(Bmppic, EveryKindOfDibRoundTrips) {
 // Pixel data of a megabyte or more is written in 768 x 768 tiles, which
 // ImageMagick puts back together.
 TEST(Bmppic, LargePicturesGoInTiles) {
-  Spec s{"large", 1000, 300, 32};
+  DibShape s{"large", 1000, 300, 32};
   Bytes dib = MakeDib(s);
   std::vector<uint8_t> picture;
   ASSERT_GT(bmppic(dib.data(), dib.size(), &picture), 0);
