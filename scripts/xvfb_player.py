@@ -17,6 +17,7 @@ check passed; the failures go to the standard error stream.
 import argparse
 import json
 import os
+import re
 import shlex
 import shutil
 import socket
@@ -399,7 +400,10 @@ class Player:
             raise Failure("slider %d does not reach %d (it stands at %d)" % (cid, pos, c["pos"]))
 
     def frame_window(self, frame):
-        out = subprocess.run(["xdotool", "search", "--pid", str(self.proc.pid), "--name", frame["title"]],
+        # --all: both the process and the title (xdotool's default takes a
+        # window matching either, such as a step page of the program).
+        out = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.proc.pid), "--name",
+                              "^%s$" % re.escape(frame["title"])],
                              capture_output=True, text=True).stdout.split()
         if not out:
             raise Failure("no X window of the frame")
