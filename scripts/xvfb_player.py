@@ -208,6 +208,7 @@ class Player:
                 self.seen_boxes.append(d["text"])
             if d["kind"] == "message" and self.answers:
                 answer = self.answers.pop(0)
+                self.raise_title(d["title"])
                 for b in d["buttons"]:
                     if b["text"].replace("&", "").lower() == answer:
                         self.click_rect(b["rect"])
@@ -216,6 +217,8 @@ class Player:
                 raise Failure("the box \"%s\" has no button %s" % (d["text"], answer))
             if d["kind"] == "file" and self.files:
                 path = self.files.pop(0)
+                if d.get("title"):
+                    self.raise_title(d["title"])
                 if path == "cancel":
                     self.xdo("key", "Escape")
                 else:
@@ -312,6 +315,7 @@ class Player:
                 c = self.wait("control %d of the dialog" % cid, lambda s: self.modal_control(s, cid))
             else:
                 c = self.wait("control %d of %s" % (cid, dialog), lambda s: self.control(s, dialog, cid))
+            self.raise_owner(dialog)
             if verb == "button":
                 self.click_rect(c["rect"])
             elif verb == "slider":
@@ -369,6 +373,29 @@ class Player:
             raise Failure("unknown step " + verb)
         time.sleep(0.1)
 
+    # ---- stacking
+    # A desktop's window manager keeps a program's pages and boxes above the
+    # frame that owns them; the bare X server of xvfb-run keeps no order, so
+    # the window about to be clicked is raised as the user would see it.
+    def raise_title(self, title):
+        out = subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.proc.pid), "--name",
+                              "^%s$" % re.escape(title)], capture_output=True, text=True).stdout.split()
+        for x in out:
+            subprocess.run(["xdotool", "windowraise", x], check=False)
+        if out:
+            time.sleep(0.1)
+
+    def raise_owner(self, dialog):
+        s = self.state() or {}
+        if dialog == "modal":
+            w = next((w for w in reversed(s.get("windows", [])) if w["visible"] and w["layout"]), None)
+        elif dialog == "frame":
+            w = None
+        else:
+            w = self.dialog_windows(s, int(dialog))
+        if w and w["layout"]:
+            self.raise_title(w["title"])
+
     def modal_control(self, s, cid):
         # The modal dialog is the last visible top-level window with a layout.
         for w in reversed(s.get("windows", [])):
@@ -380,22 +407,31 @@ class Player:
         return None
 
     def slide(self, dialog, cid, pos):
-        # The thumb's centre runs from half a thumb in from each end; the
-        # thumb's size is the style's, so a few sizes are tried.
-        for inset in (6, 10, 14, 4, 8, 12, 16):
-            c = self.wait("slider %d" % cid, lambda s: self.control(s, dialog, cid) if dialog != "modal"
-                          else self.modal_control(s, cid))
+        """Drags the thumb from its centre to the place of pos (the thumb's
+        centre runs from half a thumb in from each end); what the drag left
+        undone the arrow keys finish, the press having given the slider the
+        focus, as a user would."""
+        def now():
+            return self.wait("slider %d" % cid, lambda s: self.control(s, dialog, cid) if dialog != "modal"
+                             else self.modal_control(s, cid))
+        c = now()
+        if c["pos"] == pos:
+            return
+        r, lo, hi = c["rect"], c["min"], c["max"]
+        inset = 7
+
+        def x_of(p):
+            return r[0] + inset + (r[2] - r[0] - 2 * inset) * (p - lo) / float(max(1, hi - lo))
+        y = (r[1] + r[3]) / 2.0
+        self.drag((x_of(c["pos"]), y), (x_of(pos), y))
+        time.sleep(0.3)
+        for _ in range(2 * (hi - lo) + 2):
+            c = now()
             if c["pos"] == pos:
                 return
-            r, lo, hi = c["rect"], c["min"], c["max"]
-
-            def x_of(p):
-                return r[0] + inset + (r[2] - r[0] - 2 * inset) * (p - lo) / float(max(1, hi - lo))
-            y = (r[1] + r[3]) / 2.0
-            self.drag((x_of(c["pos"]), y), (x_of(pos), y))
-            time.sleep(0.3)
-        c = self.wait("slider %d" % cid, lambda s: self.control(s, dialog, cid) if dialog != "modal"
-                      else self.modal_control(s, cid))
+            self.xdo("key", "Right" if c["pos"] < pos else "Left")
+            time.sleep(0.2)
+        c = now()
         if c["pos"] != pos:
             raise Failure("slider %d does not reach %d (it stands at %d)" % (cid, pos, c["pos"]))
 
@@ -435,6 +471,11 @@ class Player:
             return
         if what == "box":
             text = rest[len("box"):].strip()
+            if self.proc.poll() is not None:
+                # The program has ended: the boxes it showed were seen.
+                if text not in self.seen_boxes:
+                    raise Failure("no box \"%s\" among %s" % (text, self.seen_boxes))
+                return
             self.wait("the box \"%s\"" % text,
                       lambda s: text in self.seen_boxes)
             return

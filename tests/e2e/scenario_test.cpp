@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "tests/e2e/player.h"
 #include "tests/e2e/scenario_support.h"
@@ -33,16 +35,41 @@ TEST_P(ScenarioTest, Plays) {
 
 // The smoke scenarios against the real program under an X server, driven by
 // xdotool through its state file; their files checked as the headless run's
-// and their OBJ compared with the headless run of the same scenario.
+// and their OBJ compared with the headless run of the same scenario. CTest
+// runs them apart from the other flows, one X test at a time.
 class XvfbSmoke : public ::testing::TestWithParam<const char*> {};
+
+namespace {
+
+// The picture editor of the settings: a script that writes down its
+// arguments beside itself. Empty when the scenario names none.
+void WriteEditor(const std::string& out) {
+    std::filesystem::create_directories(out);
+    std::ofstream(out + "/editor.sh") << "#!/bin/sh\necho \"$#\" \"$@\" > \"$(dirname \"$0\")/args.txt\"\n";
+    std::filesystem::permissions(out + "/editor.sh", std::filesystem::perms::owner_all);
+}
+
+// What the editor got; it is not waited for by the program.
+std::string EditorArguments(const std::string& out) {
+    for (int k = 0; k < 50 && !std::filesystem::exists(out + "/args.txt"); ++k)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::ifstream in(out + "/args.txt");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
 
 TEST_P(XvfbSmoke, PlaysUnderX) {
     if (std::system("command -v xvfb-run xdotool xclip >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
     e2e::Scenario s;
     ASSERT_TRUE(Read(GetParam(), s));
+    const bool editor = scenarioText(GetParam()).find("$OUT/editor.sh") != std::string::npos;
     TempDir root;
     e2e::Folders headless = Prepare(s, root.path() + "/headless");
     ASSERT_NO_FATAL_FAILURE(MakeFixtures(s, headless));
+    if (editor) WriteEditor(headless.out);
     for (const std::string& e : e2e::Play(s, headless)) ADD_FAILURE() << "headless: " << e;
     // The player's own folders (work/tmp, work/config, work/out).
     e2e::Folders x = headless;
@@ -50,6 +77,7 @@ TEST_P(XvfbSmoke, PlaysUnderX) {
     x.tmp = work + "/tmp";
     x.config = work + "/config";
     x.out = work + "/out";
+    if (editor) WriteEditor(x.out);
     std::string command = "xvfb-run -a -s '-screen 0 1280x1024x24' timeout 180 python3 '" +
                           std::string(BRIVANTA_SOURCE_DIR) + "/scripts/xvfb_player.py' --program '" +
                           BRIVANTA_PROGRAM + "' --scenario '" + std::string(BRIVANTA_SOURCE_DIR) +
@@ -60,9 +88,13 @@ TEST_P(XvfbSmoke, PlaysUnderX) {
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     for (const std::string& e : e2e::CheckFiles(s, x)) ADD_FAILURE() << "under X: " << e;
     for (const std::string& e : e2e::CompareRuns(s, headless, x)) ADD_FAILURE() << e;
+    if (editor) {
+        EXPECT_EQ(EditorArguments(headless.out), "1 " + headless.tmp + "/fmtmp/exchange.bmp\n");
+        EXPECT_EQ(EditorArguments(x.out), "1 " + x.tmp + "/fmtmp/exchange.bmp\n");
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(DISABLED_Waiting, XvfbSmoke, ::testing::Values("smoke_full", "smoke_picture_editor"),
+INSTANTIATE_TEST_SUITE_P(Smoke, XvfbSmoke, ::testing::Values("smoke_full", "smoke_picture_editor"),
                          [](const auto& info) { return std::string(info.param); });
 
 // What plays now.
