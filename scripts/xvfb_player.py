@@ -316,7 +316,12 @@ class Player:
             else:
                 c = self.wait("control %d of %s" % (cid, dialog), lambda s: self.control(s, dialog, cid))
             self.raise_owner(dialog)
-            if verb == "button":
+            if verb == "button" and c.get("kind") in ("check", "radio"):
+                # The box or circle at the left: a label narrower than its
+                # layout rectangle takes no click beyond its text.
+                r = c["rect"]
+                self.click_at(r[0] + 6, (r[1] + r[3]) / 2.0)
+            elif verb == "button":
                 self.click_rect(c["rect"])
             elif verb == "slider":
                 self.slide(dialog, cid, int(numbers[0]))
@@ -352,6 +357,16 @@ class Player:
         elif verb == "shot":
             if self.shots:
                 os.makedirs(self.shots, exist_ok=True)
+                if len(words) > 2:
+                    # A window the state file cannot show yet (the splash
+                    # during the start's pause): its title on the screen.
+                    title = "^%s$" % re.escape(" ".join(words[2:]))
+                    end = time.time() + STEP_TIMEOUT
+                    while subprocess.run(["xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.proc.pid),
+                                          "--name", title], capture_output=True).returncode != 0:
+                        if time.time() > end:
+                            raise Failure("no window \"%s\" on the screen" % " ".join(words[2:]))
+                        time.sleep(0.05)
                 time.sleep(0.5)
                 # Without a window manager nothing keeps the pages above the
                 # frame, as a desktop does: they are raised for the picture.
