@@ -14,6 +14,7 @@
 #include <QSet>
 #include <QRegularExpression>
 #include <QTest>
+#include <QWidget>
 
 #include <cstdlib>
 #include <filesystem>
@@ -28,6 +29,7 @@
 #include "tests/qt/qt_support.h"
 
 // Xlib last: its macros clash with Qt's names.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 namespace {
@@ -56,6 +58,26 @@ void CloseRequest(unsigned long window) {
   XSendEvent(d, window, False, NoEventMask, &e);
   XFlush(d);
   XCloseDisplay(d);
+}
+
+// Qt claims a selection with the last server time it has seen; the server
+// ignores a claim older than the current owner's (xclip's, taken without
+// any event reaching this process since). A property change on a window of
+// this process brings Qt a fresh time, as the user's input does in the
+// program.
+void FreshServerTime() {
+  QWidget stamp;
+  stamp.resize(8, 8);
+  stamp.show();
+  qtsupport::PumpFor(100);
+  Display* d = XOpenDisplay(nullptr);
+  ASSERT_NE(d, nullptr);
+  const unsigned char value = 1;
+  XChangeProperty(d, static_cast<Window>(stamp.winId()), XInternAtom(d, "BRIVANTA_TIME", False), XA_INTEGER, 8,
+                  PropModeReplace, &value, 1);
+  XFlush(d);
+  XCloseDisplay(d);
+  qtsupport::PumpFor(200);
 }
 
 // The photo the clipboard carries: red along x, green along y.
@@ -355,6 +377,7 @@ TEST_F(ProgramX11Test, PicturesThroughTheXClipboard) {
   out.Create(29, 17, 32, false);
   for (int y = 0; y < 17; ++y)
     for (int x = 0; x < 29; ++x) out.SetPixel(x, y, CPixel32(uint8_t(200 - x), uint8_t(y * 9), 77, 0));
+  FreshServerTime();
   out.ToClipboard();
   qtsupport::PumpFor(300);  // the X server hands the selection over
   // The clipboard's owner is this process: xclip's request is served while
