@@ -8,6 +8,7 @@
 #include "app/facedoc.h"
 #include "app/ids.h"
 #include "app/mainframe.h"
+#include "dialogs/feature_pages.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "model/featuretables.h"
@@ -179,19 +180,7 @@ BOOL CDlgFeatures2::OnInitDialog() {
     }
     singlePass = !(template100() && !refining());
     if (!refining()) {
-        if (f) {
-            CRect client;
-            f->GetClientRect(&client);
-            f->ClientToScreen(&client);
-            if (singlePass) {
-                SetWindowPos(nullptr, client.left + 2, client.top + 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-            } else {
-                CRect mine;
-                GetWindowRect(&mine);
-                SetWindowPos(nullptr, (client.right - mine.Width()) / 2 - 31, client.top + 2, 0, 0,
-                             SWP_NOSIZE | SWP_NOZORDER);
-            }
-        }
+        pages::PlaceOverFrame(this, f, !singlePass);
         if (singlePass) {
             previewLoaded = preview.CreateRes(205);
         } else {
@@ -208,10 +197,7 @@ BOOL CDlgFeatures2::OnInitDialog() {
             for (Index<featureline2> l = marks.photoLines.get(code); l != -1; l = marks.photoLines.get(code))
                 marks.photoLines.remove(l);
     }
-    if (f) {
-        f->tool = 1;
-        f->toolMode = 0;
-    }
+    pages::SelectTool(f, false);
     if (pictureEditor()) {
         for (int id : {1087, 1102})
             if (auto* slider = dynamic_cast<CSliderCtrl*>(GetDlgItem(id))) {
@@ -302,11 +288,7 @@ void CDlgFeatures2::getNextOnPhoto() {
             v->currentRow = 0;
             v->Redraw();
         }
-    if (f) {
-        f->toolMode = 0;
-        f->tool = 1;
-        f->lockedView = nullptr;
-    }
+    pages::SelectTool(f, true);
     Invalidate();
 }
 
@@ -490,11 +472,7 @@ void CDlgFeatures2::StartFlash() {
             keptHint_ = hint;
         }
     } else if (!importedHead() && !side.IsEmpty()) {
-        CString skip;
-        skip.LoadString(61229);
-        hint += template100() ? side : CString(" ");
-        hint += skip;
-        keptHint_ = hint;
+        pages::AddSkipHint(hint, template100() ? side : CString(" "), keptHint_);
     }
     UpdateControls();
     Invalidate();
@@ -605,7 +583,7 @@ void CDlgFeatures2::OnPaint() {
         const int top = std::max(0, (hintTop - 5 - preview.GetHeight()) / 2);
         paintPreview(dc, preview, left, top, false);
     } else {
-        const int gap = std::max(0, (client.Width() - preview.GetWidth() - preview2.GetWidth()) / 3);
+        const int gap = pages::PreviewGap(this, preview, preview2);
         const int top = std::max(0, (hintTop - 5 - preview.GetHeight()) / 2);
         paintPreview(dc, preview, gap, top, false);
         paintPreview(dc, preview2, 2 * gap + preview.GetWidth(), top, true);
@@ -624,12 +602,7 @@ void CDlgFeatures2::OnSelect() {
 }
 
 void CDlgFeatures2::OnGetAll() {
-    if (CFaceDoc* d = doc())
-        for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit3D()})
-            if (v) {
-                v->currentRow = 0;
-                v->selection.clear();
-            }
+    if (CFaceDoc* d = doc()) pages::RestartViews({d->GetViewOrig2D(), d->GetViewEdit3D()}, false);
     GetNextFeatureIfNeed();
 }
 
@@ -661,10 +634,7 @@ void CDlgFeatures2::OnClear() {
 }
 
 void CDlgFeatures2::OnUndo() {
-    CFaceDoc* d = doc();
-    const int stage = d ? d->stage : 0;
-    if (CMainFrame* f = frame()) f->SendMessage(WM_COMMAND, ID_UNDO, 0);
-    if (d && d->stage == stage && m_hWnd) GetNextFeatureIfNeed();
+    if (pages::UndoKeepsStep(this)) GetNextFeatureIfNeed();
 }
 
 void CDlgFeatures2::OnNext() {
@@ -721,12 +691,11 @@ void CDlgFeatures2::OnBack() {
     CFaceDoc* d = doc();
     CMainFrame* f = frame();
     if (!d) return;
-    d->DeleteAllUndoFiles();
     if (!refining()) {
-        pages::ClosePage(this);
-        if (f) f->NextFunction(5);
+        pages::LeavePage(this, 5);
         return;
     }
+    d->DeleteAllUndoFiles();
     // The modelled project as the refinement found it; without the kept
     // file the document stays as it is.
     const CString kept = CMainFrame::KeptStatePath();
@@ -748,18 +717,9 @@ void CDlgFeatures2::OnBack() {
 BOOL CDlgFeatures2::DestroyWindow() {
     if (!m_hWnd) return FALSE;
     KillTimer(kFlashTimer);
-    CMainFrame* f = frame();
-    if (f) {
-        f->tool = 1;
-        f->toolMode = 0;
-    }
+    pages::SelectTool(frame(), false);
     if (CFaceDoc* d = doc()) {
-        for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit3D()})
-            if (v) {
-                v->currentRow = 0;
-                v->selection.clear();
-                v->FitInView();
-            }
+        pages::RestartViews({d->GetViewOrig2D(), d->GetViewEdit3D()}, true);
         if (auto* photo = dynamic_cast<CViewOrig2D*>(d->GetViewOrig2D())) photo->featurePlacing = false;
         if (auto* overlay = dynamic_cast<CViewEdit2D3D*>(d->GetViewEdit2D3D())) {
             overlay->SetMerged(false);
@@ -779,50 +739,11 @@ void CDlgFeatures2::OnMouseMove(UINT, CPoint point) {
 }
 
 BOOL CDlgFeatures2::PreTranslateMessage(MSG* msg) {
-    CPoint screen;
-    if (pages::MouseMoveOver(this, msg, &screen) && msg->hwnd != m_hWnd) {
-        CPoint client = screen;
-        ScreenToClient(&client);
-        OnMouseMove(UINT(msg->wParam), client);
-    }
+    pages::ForwardMouseMove(this, msg);
     return CDialog::PreTranslateMessage(msg);
 }
 
 void CDlgFeatures2::OnIcon(UINT id) {
-    if (importedHead()) return;
-    CWnd* icon = GetDlgItem(int(id));
-    if (!icon || !icon->IsWindowVisible()) return;
-    icons_.Blink(int(id));
-    CMainFrame* f = frame();
-    CFaceApp* app = FaceApp();
-    switch (id) {
-        case 380:
-            if (f) f->SendMessage(WM_COMMAND, ID_FILE_SAVE_FAC, 0);
-            break;
-        case 381:
-            if (f) f->OnNotes();
-            break;
-        case 382:
-            if (f) f->OnRectZoom();
-            break;
-        case 383:
-            if (f) f->OnRectZoom2();
-            break;
-        case 384:
-            if (f) f->OnFitZoom();
-            break;
-        case 385:
-            if (f) f->OnMove();
-            break;
-        case 386:
-            if (app) app->Help(0, "pdf");
-            break;
-        case 387:
-            if (app) app->Help(0, "wmv");
-            break;
-        case 388:
-            if (app) app->OnShortAbout(true);
-            break;
-        default: break;
-    }
+    if (importedHead() || !pages::IconClicked(this, icons_, id)) return;
+    pages::FeatureIconCommand(int(id) - 380);
 }
