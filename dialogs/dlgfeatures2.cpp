@@ -9,11 +9,11 @@
 #include "app/ids.h"
 #include "app/mainframe.h"
 #include "dialogs/feature_pages.h"
+#include "dialogs/head_completion.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "model/featuretables.h"
 #include "model/head.h"
-#include "model/octree.h"
 #include "model/topology.h"
 #include "views/faceview.h"
 #include "views/viewedit2d3d.h"
@@ -53,51 +53,30 @@ std::vector<PointRow> pointRows() {
 
 bool bound(const featurepoint3& p) { return p.isRubber() || p.isFixed(); }
 
-// Barycentric coordinates of p in the triangle a, b, c (false when flat).
-bool barycentric(const vector2<double>& p, const vector2<double>& a, const vector2<double>& b,
-                 const vector2<double>& c, double w[3]) {
-    const double d = (b.y - c.y) * (a.x - c.x) + (c.x - b.x) * (a.y - c.y);
-    if (std::fabs(d) < 1e-12) return false;
-    w[0] = ((b.y - c.y) * (p.x - c.x) + (c.x - b.x) * (p.y - c.y)) / d;
-    w[1] = ((c.y - a.y) * (p.x - c.x) + (a.x - c.x) * (p.y - c.y)) / d;
-    w[2] = 1 - w[0] - w[1];
-    return true;
-}
-
 // The head point of that name bound to the surface where a ray from p
 // along d (tried from a few starts around p) meets it; false on no hit.
 bool bindByRay(head3& head, const CString& name, double weight, const vector3<double>& p, const vector3<double>& d,
                double spread) {
-    head.set_actual();
-    octtree& tree = head.octree();
-    for (int k = 0; k < 25; ++k) {
-        // Nearest starts first.
-        static const int order[25] = {12, 7, 11, 13, 17, 6, 8, 16, 18, 2, 10, 14, 22,
-                                      1, 3, 5, 9, 15, 19, 21, 23, 0, 4, 20, 24};
-        const int j = order[k];
-        const vector3<double> start(p.x + ((j % 5) - 2) * spread, p.y + ((j / 5) - 2) * spread, p.z);
-        vector3<double> bary, hit;
-        const Index<triangle> t = tree.getfirstOnRay(start, d, 1e9, &bary, &hit);
-        if (t == -1) continue;
-        Index<featurepoint3> f = head.getFeaturepoint(name, false);
-        if (f == -1) f = head.addFeaturepoint(name, true);
-        featurepoint3& fp = head.featurepoints[f];
-        if (fp.isRubber()) {
-            remove_extrapoint(fp.extra, false);
-            fp.extra = -1;
-        }
-        if (fp.isFixed()) {
-            // Off its vertex (the point itself stays).
-            if (head.vertices[fp.vtx].featurepoint == f) head.vertices[fp.vtx].featurepoint = -1;
-            fp.vtx = -1;
-        }
-        fp.set_extrapoint(t, bary, roughConversion);
-        fp.used = 1;
-        fp.weight = weight;
-        add_featurepoint(f);
-        return true;
+    vector3<double> bary;
+    const Index<triangle> t = headpoints::FirstHitAround(head, p, d, spread, 1e9, &bary);
+    if (t == -1) return false;
+    Index<featurepoint3> f = head.getFeaturepoint(name, false);
+    if (f == -1) f = head.addFeaturepoint(name, true);
+    featurepoint3& fp = head.featurepoints[f];
+    if (fp.isRubber()) {
+        remove_extrapoint(fp.extra, false);
+        fp.extra = -1;
     }
-    return false;
+    if (fp.isFixed()) {
+        // Off its vertex (the point itself stays).
+        if (head.vertices[fp.vtx].featurepoint == f) head.vertices[fp.vtx].featurepoint = -1;
+        fp.vtx = -1;
+    }
+    fp.set_extrapoint(t, bary, roughConversion);
+    fp.used = 1;
+    fp.weight = weight;
+    add_featurepoint(f);
+    return true;
 }
 
 }  // namespace
@@ -335,13 +314,14 @@ void CDlgFeatures2::PutPointsAutomatically() {
     for (const PointRow& r : rows) {
         if (!GoodInfoCode(g, r.code) || r.kind >= 3) continue;
         double w[3];
-        if (barycentric(vector2<double>(r.px, r.py), refs[0].preview, refs[1].preview, refs[2].preview, w)) {
+        if (headpoints::PlaneBarycentric(vector2<double>(r.px, r.py), refs[0].preview, refs[1].preview,
+                                         refs[2].preview, w)) {
             const Index<featurepoint2> p = marks.photoPoints.add_ifnew(r.code);
             marks.photoPoints[p].position = refs[0].photo * w[0] + refs[1].photo * w[1] + refs[2].photo * w[2];
             marks.photoPoints[p].weight = r.weight;
         }
-        if (onHeadToo &&
-            barycentric(vector2<double>(r.p2x, r.p2y), refs[0].preview2, refs[1].preview2, refs[2].preview2, w)) {
+        if (onHeadToo && headpoints::PlaneBarycentric(vector2<double>(r.p2x, r.p2y), refs[0].preview2, refs[1].preview2,
+                                                      refs[2].preview2, w)) {
             vector3<double> at = refs[0].head * w[0] + refs[1].head * w[1] + refs[2].head * w[2];
             // From in front of the head, straight back onto its face.
             at.z = head.boxMax.z + extent;
@@ -392,7 +372,8 @@ void CDlgFeatures2::getNextOnHead() {
             const Index<featurepoint3> p = head.getFeaturepoint(r.code, false);
             if (p != -1 && head.featurepoints[p].used == 1) continue;
             double w[3];
-            if (!barycentric(vector2<double>(r.px, r.py), refs[0].preview, refs[1].preview, refs[2].preview, w))
+            if (!headpoints::PlaneBarycentric(vector2<double>(r.px, r.py), refs[0].preview, refs[1].preview,
+                                              refs[2].preview, w))
                 continue;
             vector3<double> at = refs[0].head * w[0] + refs[1].head * w[1] + refs[2].head * w[2];
             at.z = head.boxMax.z + extent;
