@@ -190,6 +190,13 @@ struct QueueItem {
 };
 
 struct WindowingState {
+  // At process exit the control objects a record owns look their windows up
+  // as they go: they find an empty table, not one half torn down.
+  ~WindowingState() {
+    auto records = std::move(windows);
+    windows.clear();
+    records.clear();
+  }
   std::unordered_map<HWND, std::unique_ptr<WindowRecord>> windows;
   std::vector<HWND> topLevels;  // topmost first
   std::map<std::string, std::unique_ptr<WindowClass>> classes;

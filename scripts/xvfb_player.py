@@ -445,7 +445,11 @@ class Player:
             if c["pos"] == pos:
                 return
             self.xdo("key", "Right" if c["pos"] < pos else "Left")
-            time.sleep(0.2)
+            # One step at a time: the next key only once this one shows.
+            before = c["pos"]
+            end = time.time() + 5
+            while time.time() < end and now()["pos"] == before:
+                time.sleep(0.05)
         c = now()
         if c["pos"] != pos:
             raise Failure("slider %d does not reach %d (it stands at %d)" % (cid, pos, c["pos"]))
