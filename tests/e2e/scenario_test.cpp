@@ -42,7 +42,7 @@ class XvfbSmoke : public ::testing::TestWithParam<const char*> {};
 namespace {
 
 // The picture editor of the settings: a script that writes down its
-// arguments beside itself. Empty when the scenario names none.
+// arguments beside itself.
 void WriteEditor(const std::string& out) {
     std::filesystem::create_directories(out);
     std::ofstream(out + "/editor.sh") << "#!/bin/sh\necho \"$#\" \"$@\" > \"$(dirname \"$0\")/args.txt\"\n";
