@@ -2,7 +2,8 @@
 # Writes the README's screenshots to docs/screens: the program played under
 # an X server by scripts/xvfb_player.py through tests/e2e/scenarios/screens.txt
 # (one picture for each `shot` line), each taken with ImageMagick's
-# `import -window root` and kept with 256 colours.
+# `import -window root` and kept with 256 colours, without metadata (the same
+# screen gives the same file).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export LIBGL_ALWAYS_SOFTWARE=1
@@ -37,5 +38,5 @@ mkdir -p "$root/docs/screens"
 env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY xvfb-run -a -s "-screen 0 1280x1024x24" \
   "$root/tests/test_env.sh" python3 "$root/scripts/xvfb_player.py" --program "$program" --scenario "$scenario" \
   --fixtures "$work/headless/fixtures" --work "$work/x" --shots "$root/docs/screens"
-for f in "$root"/docs/screens/*.png; do convert "$f" -colors 256 "PNG8:$f"; done
+for f in "$root"/docs/screens/*.png; do convert "$f" -strip -colors 256 "PNG8:$f"; done
 ls -l "$root/docs/screens"
