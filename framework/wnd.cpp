@@ -38,6 +38,7 @@ void RegisterBuiltInClasses() {
   RegisterBuiltIn(WC_COMBOBOX, CS_DBLCLKS, &ComboProc, nullptr);
   RegisterBuiltIn(TRACKBAR_CLASS, 0, &SliderProc, nullptr);
   RegisterBuiltIn(PROGRESS_CLASS, 0, &ProgressProc, nullptr);
+  RegisterBuiltIn(UPDOWN_CLASS, 0, &SpinProc, nullptr);
   RegisterBuiltIn(WC_LISTVIEW, CS_DBLCLKS, &ListProc, nullptr);
   RegisterBuiltIn(WC_TABCONTROL, CS_DBLCLKS, &TabProc, nullptr);
 }
