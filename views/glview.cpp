@@ -40,7 +40,7 @@ void CGLFaceView::OnSize(UINT type, int cx, int cy) {
     lastSize = CSize(cx, cy);
     if (glFitPending_.pending && cx > 1 && cy > 1) {
         glFitPending_.pending = false;
-        Core()->FitToPhoto(glFitPending_.width, glFitPending_.height, glFitPending_.mx, glFitPending_.my);
+        FitToPhoto(glFitPending_.width, glFitPending_.height, glFitPending_.mx, glFitPending_.my);
     }
 }
 
