@@ -172,6 +172,7 @@ void ResetWindowing() {
   s.queue.clear();
   s.timers.clear();
   s.focus = s.active = s.capture = s.pressed = nullptr;
+  s.caret = {};
   s.keys.fill(0);
   s.cursor = POINT{0, 0};
   s.cursorShape = nullptr;

@@ -222,6 +222,14 @@ struct WindowingState {
     bool valid = false;
   } lastClick;
   bool exited = false;  // the program ended through the exit hook
+  // The one caret: its owner (null: none), size and position, and how many
+  // HideCaret calls ShowCaret has still to undo (a new caret is hidden once).
+  struct {
+    HWND owner = nullptr;
+    SIZE size{0, 0};
+    POINT pos{0, 0};
+    int hidden = 0;
+  } caret;
 };
 
 WindowingState& State();

@@ -162,6 +162,7 @@ bool DestroyImpl(HWND h) {
   if (s.pressed == h) s.pressed = nullptr;
   if (s.active == h) s.active = nullptr;
   if (s.focus == h) s.focus = nullptr;
+  if (s.caret.owner == h) s.caret = {};
   if (r->IsChild()) {
     if (WindowRecord* p = Record(r->parent))
       p->children.erase(std::remove(p->children.begin(), p->children.end(), h), p->children.end());

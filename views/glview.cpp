@@ -4,6 +4,7 @@
 
 #include "app/mainframe.h"
 #include "views/client_pixels.h"
+#include "views/fast_paint.h"
 
 IMPLEMENT_DYNAMIC(CGLFaceView, CFaceView)
 
@@ -45,8 +46,10 @@ void CGLFaceView::OnSize(UINT type, int cx, int cy) {
 }
 
 void CGLFaceView::OnPaint() {
-    CPaintDC dc(this);
-    DrawScene(dc);
+    PAINTSTRUCT paint;
+    if (!FastBeginPaint(m_hWnd, &paint)) return;
+    DrawScene(*CDC::FromHandle(paint.hdc));
+    FastEndPaint(m_hWnd, &paint);
 }
 
 void CGLFaceView::DrawScene() {

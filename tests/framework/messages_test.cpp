@@ -479,3 +479,41 @@ TEST_F(WindowingTest, SpinButtonPositionAndRange) {
   EXPECT_EQ(driver.Inspect(spin.m_hWnd).className, UPDOWN_CLASS);
   EXPECT_NE(dynamic_cast<CSpinButtonCtrl*>(CWnd::FromHandle(spin.m_hWnd)), nullptr);
 }
+
+// The caret: one for the program, made hidden; hiding counts, only its
+// owner hides or shows it, and it goes with its window.
+TEST_F(WindowingTest, CaretHidingCountsAndBelongsToItsWindow) {
+  CWnd owner, other;
+  MakeTopLevel(&owner);
+  MakeTopLevel(&other, "Other");
+  auto& caret = brv::State().caret;
+  EXPECT_FALSE(owner.HideCaret());
+  EXPECT_FALSE(CWnd::SetCaretPos(CPoint(1, 2)));
+  ASSERT_TRUE(owner.CreateSolidCaret(2, 14));
+  EXPECT_EQ(caret.owner, owner.m_hWnd);
+  EXPECT_EQ(caret.hidden, 1);
+  EXPECT_TRUE(CWnd::SetCaretPos(CPoint(5, 6)));
+  EXPECT_EQ(caret.pos.x, 5);
+  struct Step {
+    CWnd* window;
+    bool show;
+    BOOL result;
+    int hidden;
+  };
+  const Step steps[] = {
+      {&owner, true, TRUE, 0},   {&owner, true, FALSE, 0},  // already shown
+      {&other, false, FALSE, 0}, {&owner, false, TRUE, 1},  {&owner, false, TRUE, 2},
+      {&other, true, FALSE, 2},  {&owner, true, TRUE, 1},   {&owner, true, TRUE, 0},
+  };
+  for (const Step& s : steps) {
+    EXPECT_EQ(s.show ? s.window->ShowCaret() : s.window->HideCaret(), s.result);
+    EXPECT_EQ(caret.hidden, s.hidden);
+  }
+  // Another window's caret takes its place, hidden again.
+  ASSERT_TRUE(other.CreateSolidCaret(1, 10));
+  EXPECT_EQ(caret.hidden, 1);
+  EXPECT_FALSE(owner.HideCaret());
+  other.DestroyWindow();
+  EXPECT_EQ(caret.owner, nullptr);
+  EXPECT_FALSE(CWnd::SetCaretPos(CPoint(1, 2)));
+}
