@@ -1441,6 +1441,7 @@ void CSpinButtonCtrl::SetRange32(int lower, int upper) {
   if (!s) return;
   s->lower = lower;
   s->upper = upper;
+  s->pos = std::clamp(s->pos, std::min(lower, upper), std::max(lower, upper));
   ControlChanged(m_hWnd);
 }
 DWORD CSpinButtonCtrl::GetRange() const {

@@ -150,7 +150,7 @@ class CProgressCtrl : public CWnd {
 };
 
 // The up-down control's value and range (Windows: from 100 down to 0 until
-// set); the position is kept within the range.
+// set); the position is kept within the range, also when the range moves.
 class CSpinButtonCtrl : public CWnd {
   DECLARE_DYNAMIC(CSpinButtonCtrl)
  public:

@@ -476,6 +476,7 @@ TEST_F(WindowingTest, SpinButtonPositionAndRange) {
   }
   spin.SetRange(-5, 7);
   EXPECT_EQ(spin.GetRange(), MAKELONG(7, WORD(-5)));
+  EXPECT_EQ(spin.GetPos(), -5);  // moved into the new range
   EXPECT_EQ(driver.Inspect(spin.m_hWnd).className, UPDOWN_CLASS);
   EXPECT_NE(dynamic_cast<CSpinButtonCtrl*>(CWnd::FromHandle(spin.m_hWnd)), nullptr);
 }
