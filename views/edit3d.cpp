@@ -548,10 +548,7 @@ void CViewEdit3D::OnMouseMove(UINT flags, CPoint point) {
             pressPoint = point;
         } else if (flags & MK_RBUTTON) {
             handled = true;
-            if (point != q) {
-                const int dx = q.x - point.x, dy = q.y - point.y;
-                Zoom(ClientRect{dx, dy, c.cx + dx, c.cy + dy});
-            }
+            if (point != q) Zoom(views::PannedBy(c, q, point));
             pressPoint = point;
         } else if (flags & MK_MBUTTON) {
             handled = true;
@@ -610,10 +607,7 @@ void CViewEdit3D::OnMouseMove(UINT flags, CPoint point) {
         } else if ((tool == 3 || tool == 4) && pressed) {
             views::StretchRectangle(*this, point);
         } else if (tool == 5 && pressed && (flags & MK_LBUTTON)) {
-            if (point != q) {
-                const int dx = q.x - point.x, dy = q.y - point.y;
-                Zoom(ClientRect{dx, dy, c.cx + dx, c.cy + dy});
-            }
+            if (point != q) Zoom(views::PannedBy(c, q, point));
             pressPoint = point;
         }
     }

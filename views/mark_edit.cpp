@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 #include "app/mainframe.h"
@@ -17,6 +18,8 @@ namespace views {
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
+// The name of a drawn line until a row of the line table names it.
+constexpr const char* kDefaultLineName = "default_name_of_";
 
 }  // namespace
 
@@ -44,6 +47,11 @@ int SpendThirds(int& carry, int pixels) {
 ClientRect ScaledAboutCentre(CSize c, double m) {
     const int hw = int(std::lround(m * c.cx / 2)), hh = int(std::lround(m * c.cy / 2));
     return ClientRect{c.cx / 2 - hw, c.cy / 2 - hh, c.cx / 2 + hw, c.cy / 2 + hh};
+}
+
+ClientRect PannedBy(CSize c, CPoint from, CPoint to) {
+    const int dx = from.x - to.x, dy = from.y - to.y;
+    return ClientRect{dx, dy, c.cx + dx, c.cy + dy};
 }
 
 void PreviousTool(CMainFrame* f) {
@@ -192,6 +200,17 @@ void DrawTrace(CDC& dc, const fnd::chain<vector2<double>>& trace, const PictureT
     }
     dc.SetROP2(rop);
     for (const vector2<double>& p : at) Circle(dc, p, 3);
+}
+
+int NameLastSelectedLine(CFaceView& v) {
+    Lines2* lines = v.Lines2D();
+    CString code;
+    if (!lines || v.selection.empty() || v.selection.back().kind != 16 || !GetFeatureLineInfo(v.currentRow, &code))
+        return -1;
+    featureline2& line = (*lines)[v.selection.back().index];
+    if (!std::strstr(line.name(), kDefaultLineName)) return 0;
+    line.set_name(code.GetString(), false);
+    return 1;
 }
 
 void RemoveSelected2D(CFaceView& v, Points2& points) {

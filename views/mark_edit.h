@@ -26,8 +26,6 @@ namespace views {
 
 // Client pixels within which a press picks or snaps to a mark.
 inline constexpr double kPickRadius = 30;
-// The name of a drawn line until a row of the line table names it.
-inline constexpr const char* kDefaultLineName = "default_name_of_";
 
 using Lines2 = fnd::commonchain_of_named_instance<featureline2>;
 using Points2 = fnd::commonchain_of_named_instance<featurepoint2>;
@@ -48,6 +46,10 @@ int SpendThirds(int& carry, int pixels);
 // The client rectangle that scales a client of size c by m about its
 // centre: one step of a zoom drag.
 ClientRect ScaledAboutCentre(CSize c, double m);
+
+// The client rectangle that moves the content of a client of size c with
+// a drag from one point to another: one step of a pan.
+ClientRect PannedBy(CSize c, CPoint from, CPoint to);
 
 // The frame's tool and sub-mode back to those before the present tool.
 void PreviousTool(CMainFrame* f);
@@ -131,6 +133,11 @@ bool DrawSelected2D(CFaceView& v, CDC& dc, const Points2& points, const IndexSel
 // then ringed.
 void DrawTrace(CDC& dc, const fnd::chain<vector2<double>>& trace, const PictureToClient& toClient,
                const CPoint* cursor);
+
+// The current row's line name given to the selection's last item when it
+// is a drawn line not named yet: 1 named, 0 named already, -1 nothing to
+// name (no such item or row).
+int NameLastSelectedLine(CFaceView& v);
 
 // The selection's lines and feature points removed, the rubber with a
 // line, and the selection cleared.

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -225,18 +224,12 @@ void CViewEdit2D3D::DrawRubberTrace(CPoint* cursor) {
 // ---------------------------------------------------------------- editing
 
 bool CViewEdit2D3D::NameSelectedLine() {
-    auto* lines = Lines2D();
-    CString code;
-    if (!lines || selection.empty() || selection.back().kind != 16 || !GetFeatureLineInfo(currentRow, &code))
-        return false;
-    featureline2& line = (*lines)[selection.back().index];
-    if (!std::strstr(line.name(), views::kDefaultLineName)) {
+    const int named = views::NameLastSelectedLine(*this);
+    if (named == 0) {
         Beep();
         MessageBox("Already selected !", "Error", MB_OK);
-        return false;
     }
-    line.set_name(code.GetString(), false);
-    return true;
+    return named > 0;
 }
 
 void CViewEdit2D3D::CurvePageNext() {
@@ -514,8 +507,7 @@ void CViewEdit2D3D::OnMouseMove(UINT flags, CPoint p) {
             CalculateEyeFromAngles();
             DrawScene();
         } else if (p != from) {
-            const int dx = from.x - p.x, dy = from.y - p.y;
-            Zoom(ClientRect{dx, dy, c.cx + dx, c.cy + dy});
+            Zoom(views::PannedBy(c, from, p));
         }
         pressPoint = p;
     }

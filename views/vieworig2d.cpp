@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -277,18 +276,12 @@ void CViewOrig2D::SetNewRubberForSpline(bool snap, CPoint* cursor) {
 // ---------------------------------------------------------------- editing
 
 bool CViewOrig2D::NameSelectedLine() {
-    head2* m = Marks();
-    CString code;
-    if (!m || selection.empty() || selection.back().kind != 16 || !GetFeatureLineInfo(currentRow, &code))
-        return false;
-    featureline2& line = m->photoLines[selection.back().index];
-    if (!std::strstr(line.name(), views::kDefaultLineName)) {
+    const int named = views::NameLastSelectedLine(*this);
+    if (named == 0) {
         Beep();
         MessageBox("Already selected !", "Error", MB_OK);
-        return false;
     }
-    line.set_name(code.GetString(), false);
-    return true;
+    return named > 0;
 }
 
 void CViewOrig2D::CurvePageNext(bool clearFlashing) {
