@@ -200,7 +200,9 @@ class Player:
                 if value:
                     return value
             time.sleep(0.05)
-        raise Failure("waited in vain for " + what)
+        s = self.state() or {}
+        shown = ["%s (%s)" % (w["title"], w["layout"]) for w in s.get("windows", []) if w["visible"]]
+        raise Failure("waited in vain for %s; windows shown: %s" % (what, ", ".join(shown) or "none"))
 
     def serve(self, s):
         for d in s.get("openDialogs", []):
@@ -315,7 +317,7 @@ class Player:
                 c = self.wait("control %d of the dialog" % cid, lambda s: self.modal_control(s, cid))
             else:
                 c = self.wait("control %d of %s" % (cid, dialog), lambda s: self.control(s, dialog, cid))
-            self.raise_owner(dialog)
+            self.raise_owner(dialog, cid)
             if verb == "button" and c.get("kind") in ("check", "radio"):
                 # The box or circle at the left: a label narrower than its
                 # layout rectangle takes no click beyond its text.
@@ -400,10 +402,11 @@ class Player:
         if out:
             time.sleep(0.1)
 
-    def raise_owner(self, dialog):
+    def raise_owner(self, dialog, cid):
         s = self.state() or {}
         if dialog == "modal":
-            w = next((w for w in reversed(s.get("windows", [])) if w["visible"] and w["layout"]), None)
+            w = next((w for w in reversed(s.get("windows", [])) if w["visible"] and w["layout"]
+                      and any(c["id"] == cid for c in w["controls"])), None)
         elif dialog == "frame":
             w = None
         else:
@@ -412,13 +415,13 @@ class Player:
             self.raise_title(w["title"])
 
     def modal_control(self, s, cid):
-        # The modal dialog is the last visible top-level window with a layout.
+        # The modal dialog: the last visible top-level window with a layout
+        # that has the control (a window going or coming may still be listed).
         for w in reversed(s.get("windows", [])):
             if w["visible"] and w["layout"]:
                 for c in w["controls"]:
                     if c["id"] == cid and c["visible"] and c["enabled"]:
                         return c
-                return None
         return None
 
     def slide(self, dialog, cid, pos):
