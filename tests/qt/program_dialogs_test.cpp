@@ -17,6 +17,7 @@
 #include "dialogs/dlglogin.h"
 #include "dialogs/dlgnotes.h"
 #include "dialogs/dlgprogress.h"
+#include "dialogs/dlgrefine.h"
 #include "framework/layout_parser.h"
 #include "framework/resources.h"
 #include "framework/test_driver.h"
@@ -122,20 +123,31 @@ TEST_F(ProgramDialogsTest, EachLayoutMatchesItselfAndTheHeadlessSurface) {
 
 namespace {
 
-// Escape in a modal dialog of the program (the refine dialog's layout)
-// answers IDCANCEL, through a real key press.
+// Escape in the refine dialog answers 2 ("Use New Photo") through a real
+// key press; the dialog stands 2 pixels inside its owner's client area.
 TEST_F(ProgramDialogsTest, EscapeInTheRefineDialogAnswers2) {
-  CDialog refine(315);
+  CWnd owner;
+  owner.CreateEx(0, AFX_WND_CLASS, "Owner", WS_POPUP | WS_CAPTION | WS_VISIBLE, CRect(60, 80, 700, 600), nullptr, 0);
+  int result = 0;
+  CDlgRefine refine(&result, &owner);
   bool shown = false;
+  CPoint at, corner(0, 0);
+  owner.ClientToScreen(&corner);
   Backend().ScriptDialog([&](QWidget* dialog) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog->windowHandle()));
     shown = dialog->windowTitle() == "Refine";
+    CRect r;
+    refine.GetWindowRect(&r);
+    at = r.TopLeft();
     QTest::keyClick(dialog->windowHandle(), Qt::Key_Escape);
   });
   INT_PTR answer = 0;
   qtsupport::Run([&] { answer = refine.DoModal(); });
   EXPECT_TRUE(shown);
-  EXPECT_EQ(answer, 2);
+  EXPECT_EQ(answer, IDCANCEL);
+  EXPECT_EQ(result, 2);
+  EXPECT_EQ(at, CPoint(corner.x + 2, corner.y + 2));
+  owner.DestroyWindow();
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QSlider>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -38,6 +39,7 @@
 #include "app/program_qt.h"
 #include "app/state_file.h"
 #include "app/tempfolders.h"
+#include "dialogs/dlglasersize.h"
 #include "dialogs/dlgprogress.h"
 #include "fitting/camera_search.h"
 #include "fitting/headtophoto.h"
@@ -607,6 +609,83 @@ TEST_F(ProgramTest, CommandsThroughQtEvents) {
   EXPECT_FALSE(Backend().Exited());
   EXPECT_TRUE(::IsWindow(fh));
   EXPECT_TRUE(Backend().TopWidget(fh)->isVisible());
+}
+
+// The model page with what each scroll notification did: its code, the
+// document's age and the sum of the head's vertices after it.
+struct WatchedModelPage : CDlgLaserSize {
+  struct Seen {
+    UINT code;
+    int age;
+    vector3<double> vertex;
+  };
+  std::vector<Seen> seen;
+  vector3<double> Vertex() const {
+    const head3& h = *actdoc->kernel3D->head;
+    vector3<double> sum(0, 0, 0);
+    for (int k = h.vertices.first(); k != -1; k = h.vertices.nextOf(k)) sum = sum + h.vertices[k].position;
+    return sum;
+  }
+  void OnHScroll(UINT code, UINT position, CScrollBar* bar) override {
+    CDlgLaserSize::OnHScroll(code, position, bar);
+    seen.push_back({code, actdoc->ageSlider, Vertex()});
+  }
+};
+
+// A drag of the model page's age slider, pressed, moved and released as a
+// person does: one TB_THUMBPOSITION, and the age changes once, at the
+// release, to where the thumb was let go.
+// The picture-editor mode, whose head carries the age shapes.
+TEST_F(ProgramTest, ADragOnTheModelPagesAgeSliderChangesTheAgeOnce) {
+  ASSERT_TRUE(Start({}, CodedPhoto(640, 480)));
+  ASSERT_TRUE(FirstTickDone());
+  qtsupport::Run([&] { Frame().HideModelessDialogs(); });
+  HeadOverPhoto();
+  qtsupport::Run([&] {
+    Doc().stage = 2500;
+    Frame().OnViews1();
+  });
+  auto page = std::make_unique<WatchedModelPage>();
+  qtsupport::Run([&] { page->Open(&Frame()); });
+  qtsupport::Pump();
+  ASSERT_NE(page->m_hWnd, nullptr);
+  EXPECT_EQ(page->m_nIDTemplate, 329u);
+  auto* slider = qobject_cast<QSlider*>(Backend().ControlWidget(::GetDlgItem(page->m_hWnd, 1087)));
+  ASSERT_NE(slider, nullptr);
+  ASSERT_TRUE(slider->isVisible());
+  qtsupport::Save(qtsupport::Grab(FrameWnd()), "program_model_page");
+  const int age = Doc().ageSlider;
+  EXPECT_EQ(slider->value(), age);
+  const vector3<double> before = page->Vertex();
+  // Two steps towards the side with room.
+  const int step = (slider->width() - qtsupport::SliderHandle(slider).width()) / (slider->maximum() - slider->minimum());
+  const int dx = (age < slider->maximum() / 2 ? 2 : -2) * step;
+  qtsupport::DragSlider(slider, dx, 6);
+  ASSERT_FALSE(page->seen.empty());
+  int positions = 0, ageChanges = 0, headChanges = 0, last = age;
+  vector3<double> lastVertex = before;
+  for (const WatchedModelPage::Seen& s : page->seen) {
+    positions += s.code == TB_THUMBPOSITION;
+    ageChanges += s.age != last;
+    headChanges += !(s.vertex.x == lastVertex.x && s.vertex.y == lastVertex.y && s.vertex.z == lastVertex.z);
+    last = s.age;
+    lastVertex = s.vertex;
+  }
+  EXPECT_EQ(positions, 1);
+  EXPECT_EQ(ageChanges, 1);
+  EXPECT_EQ(headChanges, 1);
+  EXPECT_EQ(page->seen.back().code, UINT(TB_ENDTRACK));
+  const int now = static_cast<CSliderCtrl*>(page->GetDlgItem(1087))->GetPos();
+  EXPECT_EQ(now, age + (dx > 0 ? 2 : -2));
+  EXPECT_EQ(Doc().ageSlider, now);
+  EXPECT_EQ(slider->value(), now);
+  // Nothing moved before the thumb was let go.
+  for (const WatchedModelPage::Seen& s : page->seen)
+    if (s.code == TB_THUMBTRACK) {
+      EXPECT_EQ(s.age, age);
+    }
+  qtsupport::Run([&] { page->DestroyWindow(); });
+  qtsupport::Pump();
 }
 
 TEST_F(ProgramTest, WhileTheProgressWindowIsOpenClicksOnTheFrameAreDropped) {
