@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QPainter>
 #include <QScreen>
 #include <QSlider>
 #include <QTest>
@@ -39,6 +40,7 @@
 #include "app/program_qt.h"
 #include "app/state_file.h"
 #include "app/tempfolders.h"
+#include "dialogs/dlgfeatures2.h"
 #include "dialogs/dlglasersize.h"
 #include "dialogs/dlgprogress.h"
 #include "fitting/camera_search.h"
@@ -397,6 +399,139 @@ TEST_F(ProgramTest, PictureEditorModeStartsOnTheClipboardPhoto) {
       ++checked;
     }
   EXPECT_GE(checked, 8);
+
+  // The step-1 page of the mode, with its age and weight sliders, is on the
+  // screen over the frame, 2 pixels inside the frame's client area.
+  CDlgFeatures2* page = Frame().pointDialog;
+  ASSERT_NE(page, nullptr);
+  ASSERT_TRUE(::IsWindow(page->m_hWnd));
+  EXPECT_EQ(page->m_nIDTemplate, 328u);
+  QWidget* pageTop = Backend().TopWidget(page->m_hWnd);
+  ASSERT_NE(pageTop, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(pageTop->windowHandle()));
+  EXPECT_EQ(pageTop->windowTitle().toStdString(), "Points");
+  EXPECT_TRUE(std::any_of(recorder.shown.begin(), recorder.shown.end(),
+                          [](const Shown& s) { return s.title == "Points"; }));
+  QWidget* pageSurface = Backend().SurfaceWidget(page->m_hWnd);
+  QWidget* frameSurface = Backend().SurfaceWidget(FrameWnd());
+  const QPoint pageAt = pageSurface->mapToGlobal(QPoint(0, 0)), frameAt = frameSurface->mapToGlobal(QPoint(0, 0));
+  CRect pageWindow;
+  page->GetWindowRect(&pageWindow);
+  CPoint corner(0, 0);
+  Frame().ClientToScreen(&corner);
+  EXPECT_EQ(pageWindow.TopLeft(), CPoint(corner.x + 2, corner.y + 2));
+  struct SliderCase {
+    int id, value;
+  } sliders[] = {{1087, 0}, {1102, 3}};
+  for (const SliderCase& c : sliders) {
+    auto* slider = qobject_cast<QSlider*>(Backend().ControlWidget(::GetDlgItem(page->m_hWnd, c.id)));
+    ASSERT_NE(slider, nullptr) << c.id;
+    EXPECT_TRUE(slider->isVisible()) << c.id;
+    EXPECT_EQ(slider->minimum(), 0);
+    EXPECT_EQ(slider->maximum(), 6);
+    EXPECT_EQ(slider->pageStep(), 1);
+    EXPECT_EQ(slider->value(), c.value) << c.id;
+  }
+  // The page asks for the first point: its marker flashes.
+  EXPECT_TRUE(page->flashing);
+  // What the screen shows: under X the server's own picture; offscreen the
+  // page's window laid over the frame's, where the platform stacks them.
+  QImage pageShown = qtsupport::Grab(page->m_hWnd);
+  QImage screen;
+  if (qtsupport::OnX11()) {
+    screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+  } else {
+    screen = QImage(frameAt.x() + frameSurface->width(), frameAt.y() + frameSurface->height(), QImage::Format_RGB32);
+    screen.fill(Qt::black);
+    QPainter paint(&screen);
+    paint.drawImage(frameAt, qtsupport::Grab(FrameWnd()));
+    paint.drawImage(pageAt, pageShown);
+  }
+  qtsupport::Save(screen, "program_picture_editor_screen");
+  qtsupport::Save(pageShown, "program_step1_page");
+  ASSERT_FALSE(screen.isNull());
+  // The page: every pixel the framework draws as the page shows it, but
+  // for its flashing marker, which may have changed between the two
+  // pictures (Qt paints its own controls anew for a grab, in the colours of
+  // the moment).
+  const QRect pageRect(pageAt, pageShown.size());
+  QRect marker;
+  {
+    CFaceView* photoView = View("ViewOrig2D");
+    CString code, name;
+    double weight = 0;
+    int kind = 0, px = 0, py = 0;
+    ASSERT_GE(photoView->currentRow, 0);
+    ASSERT_TRUE(GetFeaturePointInfo(photoView->currentRow, &code, nullptr, &weight, &kind, &px, &py));
+    EXPECT_EQ(kind, 3) << "a main point is asked first";
+    // The preview unscaled, centred across the page and in the height above
+    // the hint line less 5; the marker at the preview's centre line plus
+    // the row's preview x, and the row's preview y.
+    CRect client, hint;
+    page->GetClientRect(&client);
+    page->GetDlgItem(1140)->GetWindowRect(&hint);
+    page->ScreenToClient(&hint);
+    const int w = page->preview.GetWidth(), h = page->preview.GetHeight();
+    const int left = (client.Width() - w) / 2, top = std::max(0, (hint.top - 5 - h) / 2);
+    marker = QRect(left + w / 2 + px - 8, top + py - 8, 17, 17);
+  }
+  ASSERT_TRUE(pageRect.contains(pageRect.topLeft() + marker.bottomRight()));
+  const std::vector<QRect> controls = qtsupport::ControlWidgetRects(page->m_hWnd);
+  EXPECT_GE(controls.size(), 5u);
+  int differ = 0;
+  QRect where;
+  for (int y = 0; y < pageShown.height(); ++y)
+    for (int x = 0; x < pageShown.width(); ++x)
+      if (!marker.contains(x, y) && std::none_of(controls.begin(), controls.end(), [&](const QRect& r) { return r.contains(x, y); }) &&
+          (screen.pixel(pageAt + QPoint(x, y)) & 0xFFFFFF) != (pageShown.pixel(x, y) & 0xFFFFFF))
+        ++differ, where |= QRect(x, y, 1, 1);
+  EXPECT_EQ(differ, 0) << where.x() << "," << where.y() << " " << where.width() << "x" << where.height() << " page at "
+                       << pageAt.x() << "," << pageAt.y();
+  // Beside the page the photo shows through the frame.
+  const QImage frameGrab = qtsupport::Grab(FrameWnd());
+  int photoPixels = 0;
+  for (int y = 20; y < frameGrab.height(); y += 37)
+    for (int x = 20; x < frameGrab.width(); x += 41) {
+      const QPoint at = frameAt + QPoint(x, y);
+      if (pageRect.adjusted(-10, -40, 10, 10).contains(at) || !screen.rect().contains(at)) continue;
+      EXPECT_EQ(screen.pixel(at) & 0xFFFFFF, frameGrab.pixel(x, y) & 0xFFFFFF) << x << "," << y;
+      photoPixels += (frameGrab.pixel(x, y) & 0xFF) == 0x80;
+    }
+  EXPECT_GT(photoPixels, 100);
+
+  // The flashing marker on the screen: two pictures of the page a tick
+  // apart (timer 1, 400 ms) differ inside the marker's square only, where
+  // the disc grew from radius 2 to 8 or shrank back.
+  auto tick = [&] {
+    const int radius = page->markerRadius;
+    EXPECT_TRUE(qtsupport::WaitFor([&] { return page->markerRadius != radius; }, 2000));
+    qtsupport::Pump();
+  };
+  tick();
+  QElapsedTimer apart;
+  apart.start();
+  const QImage first = qtsupport::Grab(page->m_hWnd);
+  const int firstRadius = page->markerRadius;
+  tick();
+  const QImage second = qtsupport::Grab(page->m_hWnd);
+  EXPECT_GE(apart.elapsed(), 380);
+  EXPECT_NE(page->markerRadius, firstRadius);
+  qtsupport::Save(first, "program_step1_marker_a");
+  qtsupport::Save(second, "program_step1_marker_b");
+  ASSERT_EQ(first.size(), second.size());
+  QRect changed;
+  int blueInBig = 0;
+  const QImage& big = firstRadius == 8 ? first : second;
+  for (int y = 0; y < first.height(); ++y)
+    for (int x = 0; x < first.width(); ++x) {
+      if ((first.pixel(x, y) & 0xFFFFFF) != (second.pixel(x, y) & 0xFFFFFF)) changed |= QRect(x, y, 1, 1);
+      if (marker.contains(x, y) && (big.pixel(x, y) & 0xFFFFFF) == 0x0000FF) ++blueInBig;
+    }
+  EXPECT_FALSE(changed.isEmpty());
+  EXPECT_TRUE(marker.contains(changed)) << changed.x() << "," << changed.y() << " " << changed.width() << "x"
+                                        << changed.height();
+  // The disc of radius 8 fills most of its square.
+  EXPECT_GT(blueInBig, 17 * 17 / 2);
 }
 
 TEST_F(ProgramTest, PictureEditorModeWithAnEmptyClipboardEnds0) {
