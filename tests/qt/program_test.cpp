@@ -117,9 +117,12 @@ class ProgramTest : public qtsupport::QtTest {
     resetModelState();
     brv::InstallBmpPlatform();
     qApp->installEventFilter(&recorder);
+    // The start-up's 3 s pause is kept whole only where a test looks at it.
+    Backend().SetSleepLimit(600);
   }
   void TearDown() override {
     qApp->removeEventFilter(&recorder);
+    Backend().SetSleepLimit(0);
     Stop();
     WatchProgramState(Backend(), "");
     QtTest::TearDown();
@@ -342,6 +345,7 @@ TEST(ProgramDisplayTest, WithoutADisplayTheProgramEndsWith2) {
 }
 
 TEST_F(ProgramTest, PictureEditorModeStartsOnTheClipboardPhoto) {
+  Backend().SetSleepLimit(0);
   const QImage photo = CodedPhoto(1024, 768);
   ASSERT_TRUE(Start({}, photo));
   // The splash first, topmost, then the maximised frame: both shown before
