@@ -778,12 +778,13 @@ struct WatchedModelPage : CDlgLaserSize {
 TEST_F(ProgramTest, ADragOnTheModelPagesAgeSliderChangesTheAgeOnce) {
   ASSERT_TRUE(Start({}, CodedPhoto(640, 480)));
   ASSERT_TRUE(FirstTickDone());
-  qtsupport::Run([&] { Frame().HideModelessDialogs(); });
-  HeadOverPhoto();
   qtsupport::Run([&] {
+    Frame().HideModelessDialogs();
+    Doc().templateId = 122;
+    Doc().LoadTHEResource(122, true);
     Doc().stage = 2500;
-    Frame().OnViews1();
   });
+  qtsupport::Pump();
   auto page = std::make_unique<WatchedModelPage>();
   qtsupport::Run([&] { page->Open(&Frame()); });
   qtsupport::Pump();
