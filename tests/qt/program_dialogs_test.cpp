@@ -165,7 +165,8 @@ std::unique_ptr<ProgramDialog> MakeProgramDialog(int id, CMainFrame& frame, CFac
     case 171: s->dialog = std::make_unique<CDlgLogin>(&s->login, &frame, &doc); break;
     case 232:
       s->photo = doc.kernel2D->photo;
-      s->dialog = std::make_unique<CDlgCrop>(&frame, &s->photo, &c[0], &c[1], &c[2], &c[3], &c[4], &c[5], &c[6], nullptr);
+      s->dialog =
+          std::make_unique<CDlgCrop>(&frame, &s->photo, &c[0], &c[1], &c[2], &c[3], &c[4], &c[5], &c[6], nullptr);
       break;
     case 308: s->dialog = std::make_unique<CDlgFeatures3>(UINT(id)); break;
     case 309:

@@ -486,7 +486,8 @@ TEST_F(ProgramTest, PictureEditorModeStartsOnTheClipboardPhoto) {
   QRect where;
   for (int y = 0; y < pageShown.height(); ++y)
     for (int x = 0; x < pageShown.width(); ++x)
-      if (!marker.contains(x, y) && std::none_of(controls.begin(), controls.end(), [&](const QRect& r) { return r.contains(x, y); }) &&
+      if (!marker.contains(x, y) &&
+          std::none_of(controls.begin(), controls.end(), [&](const QRect& r) { return r.contains(x, y); }) &&
           (screen.pixel(pageAt + QPoint(x, y)) & 0xFFFFFF) != (pageShown.pixel(x, y) & 0xFFFFFF))
         ++differ, where |= QRect(x, y, 1, 1);
   EXPECT_EQ(differ, 0) << where.x() << "," << where.y() << " " << where.width() << "x" << where.height() << " page at "
@@ -798,7 +799,8 @@ TEST_F(ProgramTest, ADragOnTheModelPagesAgeSliderChangesTheAgeOnce) {
   EXPECT_EQ(slider->value(), age);
   const vector3<double> before = page->Vertex();
   // Two steps towards the side with room.
-  const int step = (slider->width() - qtsupport::SliderHandle(slider).width()) / (slider->maximum() - slider->minimum());
+  const int step =
+      (slider->width() - qtsupport::SliderHandle(slider).width()) / (slider->maximum() - slider->minimum());
   const int dx = (age < slider->maximum() / 2 ? 2 : -2) * step;
   qtsupport::DragSlider(slider, dx, 6);
   ASSERT_FALSE(page->seen.empty());
