@@ -4,6 +4,7 @@
 // first tick, the frame and its panes as Qt shows them with the head in the
 // 3D view, commands through real Qt events, the model page's slider, the
 // close box and input while the progress window is open.
+#include "framework/window_state.h"
 #include "tests/qt/program_fixture.h"
 
 namespace {
@@ -225,14 +226,16 @@ TEST_F(ProgramTest, PictureEditorModeStartsOnTheClipboardPhoto) {
     qtsupport::Pump();
   };
   tick();
-  QElapsedTimer apart;
-  apart.start();
   const QImage first = qtsupport::Grab(page->m_hWnd);
   const int firstRadius = page->markerRadius;
   tick();
   const QImage second = qtsupport::Grab(page->m_hWnd);
-  // A whole period apart, less the moment it took to see the first tick.
-  EXPECT_GE(apart.elapsed(), 300);
+  // The ticks come from the page's timer 1 at 400 ms; wall-clock gaps between
+  // two observed ticks say little on a loaded machine.
+  const auto& timers = brv::State().timers;
+  EXPECT_TRUE(std::any_of(timers.begin(), timers.end(), [&](const brv::TimerRecord& t) {
+    return t.window == page->m_hWnd && t.id == 1 && t.interval == 400;
+  }));
   EXPECT_NE(page->markerRadius, firstRadius);
   qtsupport::Save(first, "program_step1_marker_a");
   qtsupport::Save(second, "program_step1_marker_b");
