@@ -253,7 +253,9 @@ public:
             auto* v3 = actdoc ? dynamic_cast<CViewEdit3D*>(actdoc->GetViewEdit3D()) : nullptr;
             if (!v3 || !v3->Core() || !actdoc->kernel3D->head) return fail(l, "no 3D view");
             CString code;
-            std::string name = w.size() > 1 ? w[1] : GetFeaturePointInfo(v3->currentRow, &code) ? str(code) : "";
+            // The asked row: the view's current row, or the pending one of an imported head.
+            const int row = v3->currentRow >= 0 ? v3->currentRow : v3->pendingCode;
+            std::string name = w.size() > 1 ? w[1] : GetFeaturePointInfo(row, &code) ? str(code) : "";
             auto it = headPoints_.find(name);
             if (it == headPoints_.end()) return fail(l, "no head point \"" + name + "\"");
             head3& h = *actdoc->kernel3D->head;
@@ -359,6 +361,16 @@ private:
             number(w[2], &id);
             seen = brv::HeadlessDriver::FindDialog(int(id)) ? "open" : "gone";
             if (w.size() < 4 || seen != w[3]) fail(l, "dialog " + w[2] + " is " + seen);
+            return;
+        } else if (what == "slider") {
+            // expect slider DIALOG CONTROL POS: the thumb's position as shown.
+            long id = 0, control = 0;
+            HWND d = number(w[2], &id) ? brv::HeadlessDriver::FindDialog(int(id)) : nullptr;
+            HWND h = d && w.size() >= 5 && number(w[3], &control) ? brv::HeadlessDriver::FindControl(d, int(control))
+                                                                    : nullptr;
+            if (!h) return fail(l, "no slider " + l.rest);
+            seen = std::to_string(brv::HeadlessDriver::Inspect(h).pos);
+            if (seen != w[4]) fail(l, "slider " + w[3] + " is at " + seen + ", not " + w[4]);
             return;
         } else if (what == "menus") {
             for (const brv::MenuItemInfo& m : c_.driver.MenuItems(frame->m_hWnd)) seen += (seen.empty() ? "" : ",") + m.text;

@@ -33,6 +33,7 @@
 //   advance MS               the fake clock moves on
 //   expect stage|template|layout|view|mode|daz|photo V   the program's state now (photo: WxH)
 //   expect dialog N open|gone
+//   expect slider DIALOG CONTROL P   the slider's thumb at P
 //   expect menus A,B,...     the menu bar's items
 //   expect exit N            (after the process) the exit hook's code
 //   expect box TEXT          a message box with that text was shown

@@ -1,6 +1,5 @@
 // Each scenario of tests/e2e/scenarios played against the program in fresh
-// processes, driven by user input alone. The flows whose pages are not
-// there yet are listed as waiting (disabled) until they play.
+// processes, driven by user input alone.
 
 #include <gtest/gtest.h>
 
@@ -69,12 +68,7 @@ INSTANTIATE_TEST_SUITE_P(DISABLED_Waiting, XvfbSmoke, ::testing::Values("smoke_f
 INSTANTIATE_TEST_SUITE_P(Flows, ScenarioTest,
                          ::testing::Values("start_full", "start_picture_editor", "start_picture_editor_empty",
                                            "start_daz", "full_male", "full_female", "picture_editor_flow", "daz_m3",
-                                           "daz_v4"),
-                         [](const auto& info) { return std::string(info.param); });
-
-// The flows waiting for their pages.
-INSTANTIATE_TEST_SUITE_P(DISABLED_Waiting, ScenarioTest,
-                         ::testing::Values("imported_head"),
+                                           "daz_v4", "imported_head"),
                          [](const auto& info) { return std::string(info.param); });
 
 // Every scenario file reads, the waiting ones too.
