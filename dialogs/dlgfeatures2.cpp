@@ -289,6 +289,8 @@ void CDlgFeatures2::getNextOnPhoto() {
             if (target) target->currentRow = row;
             CFaceView* other = onHead ? photo : v3;
             if (other) other->currentRow = -1;
+            // The head's placing click takes the pending row.
+            if (auto* head3d = dynamic_cast<CViewEdit3D*>(v3); head3d && onHead) head3d->pendingCode = row;
         }
         StartFlash();
         return;

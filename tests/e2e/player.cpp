@@ -614,7 +614,7 @@ bool ParseScenario(const std::string& text, Scenario& out, std::string* error) {
         }
         if (verb == "figure" && out.processes.empty()) {
             if (l.words.size() < 3) return bad("figure NAME STRETCH");
-            out.figures.push_back({l.words[1], std::atof(l.words[2].c_str())});
+            out.figures.push_back({l.words[1], std::atof(l.words[2].c_str()), l.words.size() > 3 && l.words[3] == "groups"});
             continue;
         }
         if (verb == "fixture") {

@@ -5,7 +5,8 @@
 //
 //   # comment; $TMP $CONFIG $PROGRAM $FIX $OUT expand to the run's folders
 //   fixture NAME TEMPLATE YAW  (before the first process) a rendered photo with marks
-//   figure NAME STRETCH      (before the first process) template 122 as OBJ, x stretched
+//   figure NAME STRETCH [groups]  (before the first process) template 122 as OBJ, x stretched
+//                            (groups: in three groups of their own materials)
 //   process ARGS...          a new process: the command line after the name ("a b": one word)
 //   clipboard FIXTURE        (before the start) the fixture's photo on the clipboard
 //   setting SECTION KEY VAL  (before the start) a value of the settings file
@@ -83,6 +84,7 @@ struct Folders {
 struct Figure {
     std::string name;
     double stretch = 1;
+    bool groups = false;
 };
 
 struct Scenario {

@@ -9,6 +9,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/facedoc.h"
+#include "fitting/kernel3d.h"
+#include "model/head.h"
 #include "tests/e2e/player.h"
 #include "tests/e2e/scenario_support.h"
 #include "tests/framework/temp_dir.h"
@@ -17,6 +20,52 @@ using e2e::test::MakeFixtures;
 using e2e::test::Prepare;
 using e2e::test::Read;
 using e2e::test::scenarioText;
+
+namespace {
+
+// In the program's process: the head it works on now lies where the vertex
+// lines of $OUT/first.obj put it (in the file's coordinates), each vertex
+// within 1e-5 of the head's size.
+void startsFromFirst(const e2e::Folders& f, const std::function<void(const std::string&)>& fail) {
+    std::ifstream in(f.out + "/first.obj");
+    std::vector<vector3<double>> first;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("v ", 0) != 0) continue;
+        std::istringstream v(line.substr(2));
+        v.imbue(std::locale::classic());
+        vector3<double> p;
+        v >> p.x >> p.y >> p.z;
+        first.push_back(p);
+    }
+    head3* h = actdoc && actdoc->kernel3D ? actdoc->kernel3D->head : nullptr;
+    if (!h || first.empty()) return fail("no head or no first.obj");
+    if (size_t(h->vertices.count()) != first.size())
+        return fail("the head has " + std::to_string(h->vertices.count()) + " vertices, first.obj " +
+                    std::to_string(first.size()));
+    vector3<double> lo = first[0], hi = first[0];
+    for (const auto& p : first) {
+        lo = vector3<double>(std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z));
+        hi = vector3<double>(std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z));
+    }
+    const double allowed = 1e-5 * (hi - lo).length();
+    size_t k = 0;
+    for (int v = h->vertices.first(); v != -1; v = h->vertices.nextOf(v), ++k) {
+        // The reader scaled and centred the file's coordinates.
+        const vector3<double> file = (h->vertices[v].position + h->offset) * (1.0 / h->scale);
+        const double d = (file - first[k]).length();
+        if (d > allowed)
+            return fail("vertex " + std::to_string(k + 1) + " lies " + std::to_string(d) + " from first.obj's (allowed " +
+                        std::to_string(allowed) + ")");
+    }
+}
+
+const bool kHooks = [] {
+    e2e::RegisterHook("startsfromfirst", startsFromFirst);
+    return true;
+}();
+
+}  // namespace
 
 class ScenarioTest : public ::testing::TestWithParam<const char*> {};
 
@@ -68,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(DISABLED_Waiting, XvfbSmoke, ::testing::Values("smoke_f
 INSTANTIATE_TEST_SUITE_P(Flows, ScenarioTest,
                          ::testing::Values("start_full", "start_picture_editor", "start_picture_editor_empty",
                                            "start_daz", "full_male", "full_female", "picture_editor_flow", "daz_m3",
-                                           "daz_v4", "imported_head"),
+                                           "daz_v4", "daz_other", "imported_head"),
                          [](const auto& info) { return std::string(info.param); });
 
 // Every scenario file reads, the waiting ones too.
