@@ -254,6 +254,10 @@ TEST_F(PointPageTest, PreparedHeadAsksEachMainPointOnPhotoThenHead) {
         EXPECT_EQ(Orig2D().currentRow, -1);
         EXPECT_EQ(brv::HeadlessDriver::Inspect(Control(page, 1140)).text,
                   r.name + " - on right - right click to skip");
+        // The head view's placing click takes this row.
+        CString asked;
+        ASSERT_TRUE(GetFeaturePointInfo(View3D().pendingCode, &asked));
+        EXPECT_EQ(std::string(asked.View()), r.code);
         // The head view binds the point where it was clicked.
         driver.Run([&] {
             prep.set_actual();
