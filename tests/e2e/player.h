@@ -48,6 +48,11 @@
 //   shot NAME                (the xvfb player) the screen as NAME.png
 //   expect bmp PATH [W H]    ImageMagick reads it (at W x H)
 //   expect samepixels A B    ImageMagick finds no pixel that differs
+//   expect pixelsnear A B TOL [OPS...]  ImageMagick's RMSE of A against B (changed
+//                            by the convert options OPS) at most TOL (0..1)
+//   expect varied PATH       not one flat colour (standard deviation above 0.01)
+//   expect viewbmp VIEW PATH (in the process) PATH decodes to the view's rendering size
+//                            (its client size, each side w - w mod 4 + 4)
 
 #include <functional>
 #include <string>
