@@ -1,6 +1,10 @@
 // Each scenario of tests/e2e/scenarios played against the program in fresh
 // processes, driven by user input alone.
 
+#include <assimp/cimport.h>
+#include <assimp/material.h>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -138,6 +142,8 @@ TEST(ScenarioParse, StepsAnswersAndChecks) {
     e2e::Scenario s;
     std::string error;
     ASSERT_TRUE(e2e::ParseScenario("fixture front 101 12\n"
+                                   "figure plain 1.1\n"
+                                   "figure grouped 1 groups\n"
                                    "process --full \"x DAZStudio,2.0\"\n"
                                    "clipboard front\n"
                                    "file $FIX/a.jpg\n"
@@ -151,6 +157,10 @@ TEST(ScenarioParse, StepsAnswersAndChecks) {
         << error;
     ASSERT_EQ(s.fixtures.size(), 1u);
     EXPECT_EQ(s.fixtures[0].templateId, 101);
+    ASSERT_EQ(s.figures.size(), 2u);
+    EXPECT_EQ(s.figures[0].stretch, 1.1);
+    EXPECT_FALSE(s.figures[0].groups);
+    EXPECT_TRUE(s.figures[1].groups);
     ASSERT_EQ(s.processes.size(), 1u);
     const e2e::Process& p = s.processes[0];
     EXPECT_EQ(p.args, (std::vector<std::string>{"--full", "x DAZStudio,2.0"}));
@@ -243,6 +253,25 @@ TEST(Fixtures, MarksLieOnTheHeadAndTheFigureIsStretched) {
     EXPECT_NEAR(extent(dir.path() + "/wide.obj", 0) / plainX, 1.1, 1e-4);
     EXPECT_NEAR(extent(dir.path() + "/wide.obj", 1), extent(dir.path() + "/plain.obj", 1), 1e-9);
     EXPECT_TRUE(std::filesystem::exists(dir.path() + "/plain.mtl"));
+    // The figure in groups, as assimp reads it: three meshes of their own materials.
+    ASSERT_TRUE(e2e::MakeFigure("grouped", 1.0, dir.path(), &why, true)) << why;
+    const aiScene* scene = aiImportFile((dir.path() + "/grouped.obj").c_str(), aiProcess_ValidateDataStructure);
+    ASSERT_NE(scene, nullptr) << aiGetErrorString();
+    std::vector<std::string> meshes;
+    unsigned faces = 0;
+    for (unsigned m = 0; m < scene->mNumMeshes; ++m) {
+        aiString material;
+        scene->mMaterials[scene->mMeshes[m]->mMaterialIndex]->Get(AI_MATKEY_NAME, material);
+        meshes.push_back(std::string(scene->mMeshes[m]->mName.C_Str()) + "/" + material.C_Str());
+        faces += scene->mMeshes[m]->mNumFaces;
+    }
+    aiReleaseImport(scene);
+    std::sort(meshes.begin(), meshes.end());
+    EXPECT_EQ(meshes, (std::vector<std::string>{"head/skinface", "mouth/lip", "sockets/eyesocket"}));
+    std::ifstream plain(dir.path() + "/plain.obj");
+    unsigned plainFaces = 0;
+    for (std::string line; std::getline(plain, line);) plainFaces += line.rfind("f ", 0) == 0;
+    EXPECT_EQ(faces, plainFaces);
 }
 
 // A scenario file of one's own: E2E_SCENARIO=path e2e_scenario_test --gtest_filter=ScenarioFile.*
