@@ -195,6 +195,13 @@ private:
     // Destroys a page's window and deletes it (later when one of its own
     // handlers is running).
     void destroyPage(CWnd* page);
+    // The step pages (app/mainframe_flow.cpp): an open page is closed, its
+    // pointer cleared first (true then); a page is opened with the layout,
+    // made first when there is none, or closed when it is open.
+    template <class Page>
+    bool closeOpenPage(Page*& page);
+    template <class Page, class Make>
+    void togglePage(Page*& page, Make make, UINT layoutId);
     bool forgetPointer(CWnd* page);
     void deleteLater(CWnd* page);
     std::vector<CWnd*> doomedPages_;

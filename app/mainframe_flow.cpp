@@ -125,6 +125,23 @@ bool surfaceOf(const generalpoint3& p, Index<triangle>* t, vector3<double>* bary
 
 }  // namespace
 
+template <class Page>
+bool CMainFrame::closeOpenPage(Page*& page) {
+    if (!isOpen(page)) return false;
+    CWnd* p = page;
+    page = nullptr;
+    destroyPage(p);
+    return true;
+}
+
+template <class Page, class Make>
+void CMainFrame::togglePage(Page*& page, Make make, UINT layoutId) {
+    if (!page) page = make();
+    if (closeOpenPage(page)) return;
+    page->Create(layoutId, this);
+    if (isOpen(page)) page->ShowWindow(SW_SHOW);
+}
+
 // ---------------------------------------------------------------- step codes
 
 void CMainFrame::NextFunction(int code, int) {
@@ -184,11 +201,7 @@ void CMainFrame::OnPhotoMode() {
         doc->kernel2D->LoadOrigPhoto();
         doc->LoadTHEResource(unsigned(doc->templateId), false);
     }
-    if (isOpen(curveDialog)) {
-        CWnd* p = curveDialog;
-        curveDialog = nullptr;
-        destroyPage(p);
-    }
+    closeOpenPage(curveDialog);
     doc->stage = 1000;
     if (CViewEdit3D* v = view3D(doc)) v->InitializeModelForOpenGL();
     ActivateView(doc->GetViewOrig2D());
@@ -240,13 +253,6 @@ void CMainFrame::FeatureToolPhoto() {
     }
     for (CFaceView* v : {doc->GetViewOrig2D(), doc->GetViewEdit3D()})
         if (v && !v->CanChangeTool(true)) return;
-    if (!pointDialog) pointDialog = new CDlgFeatures2(UINT(IDD_FEATURES2));
-    if (isOpen(pointDialog)) {
-        CWnd* p = pointDialog;
-        pointDialog = nullptr;
-        destroyPage(p);
-        return;
-    }
     UINT layoutId = IDD_FEATURES2;
     if (doc->templateId == 100 && !refining)
         layoutId = IDD_FEATURES4;
@@ -254,9 +260,7 @@ void CMainFrame::FeatureToolPhoto() {
         layoutId = IDD_FEATURES2PS;
     else if (refining)
         layoutId = IDD_FEATURES2B;
-    pointDialog->m_nIDTemplate = layoutId;
-    pointDialog->Create(layoutId, this);
-    if (isOpen(pointDialog)) pointDialog->ShowWindow(SW_SHOW);
+    togglePage(pointDialog, [] { return new CDlgFeatures2(UINT(IDD_FEATURES2)); }, layoutId);
 }
 
 void CMainFrame::FeatureToolPhotoEx() {
@@ -265,15 +269,7 @@ void CMainFrame::FeatureToolPhotoEx() {
     HideModelessDialogs();
     for (CFaceView* v : {doc->GetViewOrig2D(), doc->GetViewEdit3D()})
         if (v && !v->CanChangeTool(true)) return;
-    if (!curveDialog) curveDialog = new CDlgFeatures3(UINT(IDD_FEATURES3));
-    if (isOpen(curveDialog)) {
-        CWnd* p = curveDialog;
-        curveDialog = nullptr;
-        destroyPage(p);
-        return;
-    }
-    curveDialog->Create(IDD_FEATURES3, this);
-    if (isOpen(curveDialog)) curveDialog->ShowWindow(SW_SHOW);
+    togglePage(curveDialog, [] { return new CDlgFeatures3(UINT(IDD_FEATURES3)); }, IDD_FEATURES3);
 }
 
 void CMainFrame::OnCameraMode() {
@@ -286,11 +282,7 @@ void CMainFrame::OnCameraMode() {
     if (doc->templateId != 100) doc->LoadTHEResource(unsigned(doc->templateId), true);
     step.Step(6);
     step.Wait();
-    if (isOpen(pointDialog)) {
-        CWnd* p = pointDialog;
-        pointDialog = nullptr;
-        destroyPage(p);
-    }
+    closeOpenPage(pointDialog);
     showMarks(doc, true, false);
     if (doc->stage > 1000) {
         if (doc->stage >= 2500) {
@@ -418,17 +410,8 @@ void CMainFrame::ShowModelPage() {
         OpenModelPage();
         return;
     }
-    if (!modelDialog) modelDialog = new CDlgLaserSize(UINT(IDD_MODEL));
-    if (isOpen(modelDialog)) {
-        CWnd* p = modelDialog;
-        modelDialog = nullptr;
-        destroyPage(p);
-        return;
-    }
     const UINT layoutId = svc::app().state().pictureEditor ? IDD_MODELPS : IDD_MODEL;
-    modelDialog->m_nIDTemplate = layoutId;
-    modelDialog->Create(layoutId, this);
-    if (isOpen(modelDialog)) modelDialog->ShowWindow(SW_SHOW);
+    togglePage(modelDialog, [] { return new CDlgLaserSize(UINT(IDD_MODEL)); }, layoutId);
 }
 
 void CMainFrame::Model() {
@@ -534,17 +517,11 @@ void CMainFrame::OnCrop() {
     CFaceDoc* doc = GetDoc();
     if (!doc) return;
     CKernel2D& k = *doc->kernel2D;
-    if (!cropDialog)
-        cropDialog = new CDlgCrop(this, &k.photo, &k.left, &k.top, &k.right, &k.bottom, &k.quarterTurns,
-                                  &k.mirrorLeftRight, &k.mirrorTopBottom, doc->kernel3D->head);
-    if (isOpen(cropDialog)) {
-        CWnd* p = cropDialog;
-        cropDialog = nullptr;
-        destroyPage(p);
-        return;
-    }
-    cropDialog->Create(IDD_CROP, this);
-    if (isOpen(cropDialog)) cropDialog->ShowWindow(SW_SHOW);
+    auto make = [&] {
+        return new CDlgCrop(this, &k.photo, &k.left, &k.top, &k.right, &k.bottom, &k.quarterTurns,
+                            &k.mirrorLeftRight, &k.mirrorTopBottom, doc->kernel3D->head);
+    };
+    togglePage(cropDialog, make, IDD_CROP);
 }
 
 void CMainFrame::OnProperties() {
@@ -560,16 +537,7 @@ void CMainFrame::OnProperties() {
     }
     if (m_wndSplitter.m_hWnd) m_wndSplitter.SetActivePane(0, 1);
     OnViews1();
-    if (!pointDialog) pointDialog = new CDlgFeatures2(UINT(IDD_FEATURES2));
-    if (isOpen(pointDialog)) {
-        CWnd* p = pointDialog;
-        pointDialog = nullptr;
-        destroyPage(p);
-        return;
-    }
-    pointDialog->m_nIDTemplate = IDD_FEATURES2;
-    pointDialog->Create(IDD_FEATURES2, this);
-    if (isOpen(pointDialog)) pointDialog->ShowWindow(SW_SHOW);
+    togglePage(pointDialog, [] { return new CDlgFeatures2(UINT(IDD_FEATURES2)); }, IDD_FEATURES2);
 }
 
 void CMainFrame::OnAge() {
@@ -581,15 +549,7 @@ void CMainFrame::OnAge() {
         else
             delete p;
     }
-    if (!ageDialog) ageDialog = new CDlgAge(UINT(IDD_AGE));
-    if (isOpen(ageDialog)) {
-        CWnd* p = ageDialog;
-        ageDialog = nullptr;
-        destroyPage(p);
-        return;
-    }
-    ageDialog->Create(IDD_AGE, this);
-    if (isOpen(ageDialog)) ageDialog->ShowWindow(SW_SHOW);
+    togglePage(ageDialog, [] { return new CDlgAge(UINT(IDD_AGE)); }, IDD_AGE);
 }
 
 // ---------------------------------------------------------------- refinement

@@ -8,11 +8,12 @@
 #include "app/facedoc.h"
 #include "app/ids.h"
 #include "app/mainframe.h"
+#include "dialogs/feature_pages.h"
+#include "dialogs/head_completion.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "model/featuretables.h"
 #include "model/head.h"
-#include "model/octree.h"
 #include "model/topology.h"
 #include "views/faceview.h"
 #include "views/viewedit2d3d.h"
@@ -52,51 +53,30 @@ std::vector<PointRow> pointRows() {
 
 bool bound(const featurepoint3& p) { return p.isRubber() || p.isFixed(); }
 
-// Barycentric coordinates of p in the triangle a, b, c (false when flat).
-bool barycentric(const vector2<double>& p, const vector2<double>& a, const vector2<double>& b,
-                 const vector2<double>& c, double w[3]) {
-    const double d = (b.y - c.y) * (a.x - c.x) + (c.x - b.x) * (a.y - c.y);
-    if (std::fabs(d) < 1e-12) return false;
-    w[0] = ((b.y - c.y) * (p.x - c.x) + (c.x - b.x) * (p.y - c.y)) / d;
-    w[1] = ((c.y - a.y) * (p.x - c.x) + (a.x - c.x) * (p.y - c.y)) / d;
-    w[2] = 1 - w[0] - w[1];
-    return true;
-}
-
 // The head point of that name bound to the surface where a ray from p
 // along d (tried from a few starts around p) meets it; false on no hit.
 bool bindByRay(head3& head, const CString& name, double weight, const vector3<double>& p, const vector3<double>& d,
                double spread) {
-    head.set_actual();
-    octtree& tree = head.octree();
-    for (int k = 0; k < 25; ++k) {
-        // Nearest starts first.
-        static const int order[25] = {12, 7, 11, 13, 17, 6, 8, 16, 18, 2, 10, 14, 22,
-                                      1, 3, 5, 9, 15, 19, 21, 23, 0, 4, 20, 24};
-        const int j = order[k];
-        const vector3<double> start(p.x + ((j % 5) - 2) * spread, p.y + ((j / 5) - 2) * spread, p.z);
-        vector3<double> bary, hit;
-        const Index<triangle> t = tree.getfirstOnRay(start, d, 1e9, &bary, &hit);
-        if (t == -1) continue;
-        Index<featurepoint3> f = head.getFeaturepoint(name, false);
-        if (f == -1) f = head.addFeaturepoint(name, true);
-        featurepoint3& fp = head.featurepoints[f];
-        if (fp.isRubber()) {
-            remove_extrapoint(fp.extra, false);
-            fp.extra = -1;
-        }
-        if (fp.isFixed()) {
-            // Off its vertex (the point itself stays).
-            if (head.vertices[fp.vtx].featurepoint == f) head.vertices[fp.vtx].featurepoint = -1;
-            fp.vtx = -1;
-        }
-        fp.set_extrapoint(t, bary, roughConversion);
-        fp.used = 1;
-        fp.weight = weight;
-        add_featurepoint(f);
-        return true;
+    vector3<double> bary;
+    const Index<triangle> t = headpoints::FirstHitAround(head, p, d, spread, 1e9, &bary);
+    if (t == -1) return false;
+    Index<featurepoint3> f = head.getFeaturepoint(name, false);
+    if (f == -1) f = head.addFeaturepoint(name, true);
+    featurepoint3& fp = head.featurepoints[f];
+    if (fp.isRubber()) {
+        remove_extrapoint(fp.extra, false);
+        fp.extra = -1;
     }
-    return false;
+    if (fp.isFixed()) {
+        // Off its vertex (the point itself stays).
+        if (head.vertices[fp.vtx].featurepoint == f) head.vertices[fp.vtx].featurepoint = -1;
+        fp.vtx = -1;
+    }
+    fp.set_extrapoint(t, bary, roughConversion);
+    fp.used = 1;
+    fp.weight = weight;
+    add_featurepoint(f);
+    return true;
 }
 
 }  // namespace
@@ -179,19 +159,7 @@ BOOL CDlgFeatures2::OnInitDialog() {
     }
     singlePass = !(template100() && !refining());
     if (!refining()) {
-        if (f) {
-            CRect client;
-            f->GetClientRect(&client);
-            f->ClientToScreen(&client);
-            if (singlePass) {
-                SetWindowPos(nullptr, client.left + 2, client.top + 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-            } else {
-                CRect mine;
-                GetWindowRect(&mine);
-                SetWindowPos(nullptr, (client.right - mine.Width()) / 2 - 31, client.top + 2, 0, 0,
-                             SWP_NOSIZE | SWP_NOZORDER);
-            }
-        }
+        pages::PlaceOverFrame(this, f, !singlePass);
         if (singlePass) {
             previewLoaded = preview.CreateRes(205);
         } else {
@@ -208,10 +176,7 @@ BOOL CDlgFeatures2::OnInitDialog() {
             for (Index<featureline2> l = marks.photoLines.get(code); l != -1; l = marks.photoLines.get(code))
                 marks.photoLines.remove(l);
     }
-    if (f) {
-        f->tool = 1;
-        f->toolMode = 0;
-    }
+    pages::SelectTool(f, false);
     if (pictureEditor()) {
         for (int id : {1087, 1102})
             if (auto* slider = dynamic_cast<CSliderCtrl*>(GetDlgItem(id))) {
@@ -304,11 +269,7 @@ void CDlgFeatures2::getNextOnPhoto() {
             v->currentRow = 0;
             v->Redraw();
         }
-    if (f) {
-        f->toolMode = 0;
-        f->tool = 1;
-        f->lockedView = nullptr;
-    }
+    pages::SelectTool(f, true);
     Invalidate();
 }
 
@@ -355,13 +316,14 @@ void CDlgFeatures2::PutPointsAutomatically() {
     for (const PointRow& r : rows) {
         if (!GoodInfoCode(g, r.code) || r.kind >= 3) continue;
         double w[3];
-        if (barycentric(vector2<double>(r.px, r.py), refs[0].preview, refs[1].preview, refs[2].preview, w)) {
+        if (headpoints::PlaneBarycentric(vector2<double>(r.px, r.py), refs[0].preview, refs[1].preview,
+                                         refs[2].preview, w)) {
             const Index<featurepoint2> p = marks.photoPoints.add_ifnew(r.code);
             marks.photoPoints[p].position = refs[0].photo * w[0] + refs[1].photo * w[1] + refs[2].photo * w[2];
             marks.photoPoints[p].weight = r.weight;
         }
-        if (onHeadToo &&
-            barycentric(vector2<double>(r.p2x, r.p2y), refs[0].preview2, refs[1].preview2, refs[2].preview2, w)) {
+        if (onHeadToo && headpoints::PlaneBarycentric(vector2<double>(r.p2x, r.p2y), refs[0].preview2, refs[1].preview2,
+                                                      refs[2].preview2, w)) {
             vector3<double> at = refs[0].head * w[0] + refs[1].head * w[1] + refs[2].head * w[2];
             // From in front of the head, straight back onto its face.
             at.z = head.boxMax.z + extent;
@@ -415,7 +377,8 @@ void CDlgFeatures2::getNextOnHead() {
             const Index<featurepoint3> p = head.getFeaturepoint(r.code, false);
             if (p != -1 && head.featurepoints[p].used == 1) continue;
             double w[3];
-            if (!barycentric(vector2<double>(r.px, r.py), refs[0].preview, refs[1].preview, refs[2].preview, w))
+            if (!headpoints::PlaneBarycentric(vector2<double>(r.px, r.py), refs[0].preview, refs[1].preview,
+                                              refs[2].preview, w))
                 continue;
             vector3<double> at = refs[0].head * w[0] + refs[1].head * w[1] + refs[2].head * w[2];
             at.z = head.boxMax.z + extent;
@@ -495,11 +458,7 @@ void CDlgFeatures2::StartFlash() {
             keptHint_ = hint;
         }
     } else if (!importedHead() && !side.IsEmpty()) {
-        CString skip;
-        skip.LoadString(61229);
-        hint += template100() ? side : CString(" ");
-        hint += skip;
-        keptHint_ = hint;
+        pages::AddSkipHint(hint, template100() ? side : CString(" "), keptHint_);
     }
     UpdateControls();
     Invalidate();
@@ -610,7 +569,7 @@ void CDlgFeatures2::OnPaint() {
         const int top = std::max(0, (hintTop - 5 - preview.GetHeight()) / 2);
         paintPreview(dc, preview, left, top, false);
     } else {
-        const int gap = std::max(0, (client.Width() - preview.GetWidth() - preview2.GetWidth()) / 3);
+        const int gap = pages::PreviewGap(this, preview, preview2);
         const int top = std::max(0, (hintTop - 5 - preview.GetHeight()) / 2);
         paintPreview(dc, preview, gap, top, false);
         paintPreview(dc, preview2, 2 * gap + preview.GetWidth(), top, true);
@@ -629,12 +588,7 @@ void CDlgFeatures2::OnSelect() {
 }
 
 void CDlgFeatures2::OnGetAll() {
-    if (CFaceDoc* d = doc())
-        for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit3D()})
-            if (v) {
-                v->currentRow = 0;
-                v->selection.clear();
-            }
+    if (CFaceDoc* d = doc()) pages::RestartViews({d->GetViewOrig2D(), d->GetViewEdit3D()}, false);
     GetNextFeatureIfNeed();
 }
 
@@ -666,10 +620,7 @@ void CDlgFeatures2::OnClear() {
 }
 
 void CDlgFeatures2::OnUndo() {
-    CFaceDoc* d = doc();
-    const int stage = d ? d->stage : 0;
-    if (CMainFrame* f = frame()) f->SendMessage(WM_COMMAND, ID_UNDO, 0);
-    if (d && d->stage == stage && m_hWnd) GetNextFeatureIfNeed();
+    if (pages::UndoKeepsStep(this)) GetNextFeatureIfNeed();
 }
 
 void CDlgFeatures2::OnNext() {
@@ -726,12 +677,11 @@ void CDlgFeatures2::OnBack() {
     CFaceDoc* d = doc();
     CMainFrame* f = frame();
     if (!d) return;
-    d->DeleteAllUndoFiles();
     if (!refining()) {
-        pages::ClosePage(this);
-        if (f) f->NextFunction(5);
+        pages::LeavePage(this, 5);
         return;
     }
+    d->DeleteAllUndoFiles();
     // The modelled project as the refinement found it; without the kept
     // file the document stays as it is.
     const CString kept = CMainFrame::KeptStatePath();
@@ -753,18 +703,9 @@ void CDlgFeatures2::OnBack() {
 BOOL CDlgFeatures2::DestroyWindow() {
     if (!m_hWnd) return FALSE;
     KillTimer(kFlashTimer);
-    CMainFrame* f = frame();
-    if (f) {
-        f->tool = 1;
-        f->toolMode = 0;
-    }
+    pages::SelectTool(frame(), false);
     if (CFaceDoc* d = doc()) {
-        for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit3D()})
-            if (v) {
-                v->currentRow = 0;
-                v->selection.clear();
-                v->FitInView();
-            }
+        pages::RestartViews({d->GetViewOrig2D(), d->GetViewEdit3D()}, true);
         if (auto* photo = dynamic_cast<CViewOrig2D*>(d->GetViewOrig2D())) photo->featurePlacing = false;
         if (auto* overlay = dynamic_cast<CViewEdit2D3D*>(d->GetViewEdit2D3D())) {
             overlay->SetMerged(false);
@@ -784,50 +725,11 @@ void CDlgFeatures2::OnMouseMove(UINT, CPoint point) {
 }
 
 BOOL CDlgFeatures2::PreTranslateMessage(MSG* msg) {
-    CPoint screen;
-    if (pages::MouseMoveOver(this, msg, &screen) && msg->hwnd != m_hWnd) {
-        CPoint client = screen;
-        ScreenToClient(&client);
-        OnMouseMove(UINT(msg->wParam), client);
-    }
+    pages::ForwardMouseMove(this, msg);
     return CDialog::PreTranslateMessage(msg);
 }
 
 void CDlgFeatures2::OnIcon(UINT id) {
-    if (importedHead()) return;
-    CWnd* icon = GetDlgItem(int(id));
-    if (!icon || !icon->IsWindowVisible()) return;
-    icons_.Blink(int(id));
-    CMainFrame* f = frame();
-    CFaceApp* app = FaceApp();
-    switch (id) {
-        case 380:
-            if (f) f->SendMessage(WM_COMMAND, ID_FILE_SAVE_FAC, 0);
-            break;
-        case 381:
-            if (f) f->OnNotes();
-            break;
-        case 382:
-            if (f) f->OnRectZoom();
-            break;
-        case 383:
-            if (f) f->OnRectZoom2();
-            break;
-        case 384:
-            if (f) f->OnFitZoom();
-            break;
-        case 385:
-            if (f) f->OnMove();
-            break;
-        case 386:
-            if (app) app->Help(0, "pdf");
-            break;
-        case 387:
-            if (app) app->Help(0, "wmv");
-            break;
-        case 388:
-            if (app) app->OnShortAbout(true);
-            break;
-        default: break;
-    }
+    if (importedHead() || !pages::IconClicked(this, icons_, id)) return;
+    pages::FeatureIconCommand(int(id) - 380);
 }

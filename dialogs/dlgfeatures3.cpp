@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/faceapp.h"
 #include "app/facedoc.h"
-#include "app/ids.h"
 #include "app/mainframe.h"
+#include "dialogs/feature_pages.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "model/featuretables.h"
@@ -81,23 +80,14 @@ void CDlgFeatures3::Redraw() {
 BOOL CDlgFeatures3::OnInitDialog() {
     CDialog::OnInitDialog();
     CMainFrame* f = frame();
-    if (f) {
-        CRect client, mine;
-        f->GetClientRect(&client);
-        f->ClientToScreen(&client);
-        GetWindowRect(&mine);
-        SetWindowPos(nullptr, (client.right - mine.Width()) / 2 - 31, client.top + 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    }
+    pages::PlaceOverFrame(this, f, true);
     pages::LoadPicture(236, preview1);
     pages::LoadPicture(235, preview2);
     pages::LoadPicture(221, key1);
     pages::LoadPicture(234, key2);
     hint.Empty();
     flashing = flashPhase = false;
-    if (f) {
-        f->toolMode = 0;
-        f->tool = 1;
-    }
+    pages::SelectTool(f, false);
     if (CFaceDoc* d = doc())
         for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit2D3D()})
             if (v) {
@@ -147,16 +137,8 @@ void CDlgFeatures3::GetNextFeatureIfNeed() {
         return;
     }
     hint.Empty();
-    for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit2D3D()})
-        if (v) {
-            v->selection.clear();
-            v->currentRow = 0;
-        }
-    if (f) {
-        f->toolMode = 0;
-        f->tool = 1;
-        f->lockedView = nullptr;
-    }
+    pages::RestartViews({d->GetViewOrig2D(), d->GetViewEdit2D3D()}, false);
+    pages::SelectTool(f, true);
     if (CFaceView* overlay = d->GetViewEdit2D3D()) overlay->featureDisplay = true;
     if (CWnd* all = GetDlgItem(1139)) {
         all->ShowWindow(SW_SHOW);
@@ -191,13 +173,7 @@ void CDlgFeatures3::StartFlash() {
     }
     if (m_hWnd) SetTimer(kFlashTimer, 400, nullptr);
     flashing = true;
-    if (!side.IsEmpty()) {
-        CString skip;
-        skip.LoadString(61229);
-        hint += side;
-        hint += skip;
-        keptHint_ = hint;
-    }
+    if (!side.IsEmpty()) pages::AddSkipHint(hint, side, keptHint_);
     if (m_hWnd) UpdateData(FALSE);
 }
 
@@ -248,11 +224,7 @@ void CDlgFeatures3::PaintedPreviews(CWinBmp& first, CWinBmp& second) const {
     }
 }
 
-int CDlgFeatures3::previewLeft() const {
-    CRect client;
-    GetClientRect(&client);
-    return std::max(0, (client.Width() - preview1.GetWidth() - preview2.GetWidth()) / 3);
-}
+int CDlgFeatures3::previewLeft() const { return pages::PreviewGap(this, preview1, preview2); }
 
 void CDlgFeatures3::OnPaint() {
     CPaintDC dc(this);
@@ -265,12 +237,7 @@ void CDlgFeatures3::OnPaint() {
 
 void CDlgFeatures3::OnGetAll() {
     walk = 0;
-    if (CFaceDoc* d = doc())
-        for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit2D3D()})
-            if (v) {
-                v->currentRow = 0;
-                v->selection.clear();
-            }
+    if (CFaceDoc* d = doc()) pages::RestartViews({d->GetViewOrig2D(), d->GetViewEdit2D3D()}, false);
     GetNextFeatureIfNeed();
 }
 
@@ -294,16 +261,10 @@ void CDlgFeatures3::OnClear() {
 }
 
 void CDlgFeatures3::OnUndo() {
-    CFaceDoc* d = doc();
-    CMainFrame* f = frame();
-    const int stage = d ? d->stage : 0;
-    if (f) {
-        f->toolMode = 0;
-        f->tool = 1;
-    }
+    pages::SelectTool(frame(), false);
     flashPhase = false;
-    if (f) f->SendMessage(WM_COMMAND, ID_UNDO, 0);
-    if (d && d->stage == stage && m_hWnd) {
+    if (pages::UndoKeepsStep(this)) {
+        CFaceDoc* d = doc();
         for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit2D3D()})
             if (v) {
                 v->featureDisplay = true;
@@ -316,36 +277,20 @@ void CDlgFeatures3::OnUndo() {
 }
 
 void CDlgFeatures3::OnNext() {
-    CMainFrame* f = frame();
-    if (f) f->refining = 0;
-    if (CFaceDoc* d = doc()) d->DeleteAllUndoFiles();
-    pages::ClosePage(this);
-    if (f) f->NextFunction(7);
+    if (CMainFrame* f = frame()) f->refining = 0;
+    pages::LeavePage(this, 7);
 }
 
 void CDlgFeatures3::OnBack() {
-    CMainFrame* f = frame();
-    if (f) f->refining = refiningAtOpen;
-    if (CFaceDoc* d = doc()) d->DeleteAllUndoFiles();
-    pages::ClosePage(this);
-    if (f) f->NextFunction(8);
+    if (CMainFrame* f = frame()) f->refining = refiningAtOpen;
+    pages::LeavePage(this, 8);
 }
 
 BOOL CDlgFeatures3::DestroyWindow() {
     if (!m_hWnd) return FALSE;
     KillTimer(kFlashTimer);
-    if (CMainFrame* f = frame()) {
-        f->tool = 1;
-        f->toolMode = 0;
-        f->lockedView = nullptr;
-    }
-    if (CFaceDoc* d = doc())
-        for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit2D3D()})
-            if (v) {
-                v->currentRow = 0;
-                v->selection.clear();
-                v->FitInView();
-            }
+    pages::SelectTool(frame(), true);
+    if (CFaceDoc* d = doc()) pages::RestartViews({d->GetViewOrig2D(), d->GetViewEdit2D3D()}, true);
     return CDialog::DestroyWindow();
 }
 
@@ -362,58 +307,22 @@ void CDlgFeatures3::OnMouseMove(UINT, CPoint point) {
 }
 
 BOOL CDlgFeatures3::PreTranslateMessage(MSG* msg) {
-    CPoint screen;
-    if (pages::MouseMoveOver(this, msg, &screen) && msg->hwnd != m_hWnd) {
-        CPoint client = screen;
-        ScreenToClient(&client);
-        OnMouseMove(UINT(msg->wParam), client);
-    }
+    pages::ForwardMouseMove(this, msg);
     return CDialog::PreTranslateMessage(msg);
 }
 
 void CDlgFeatures3::OnIcon(UINT id) {
-    CWnd* icon = GetDlgItem(int(id));
-    if (!icon || !icon->IsWindowVisible()) return;
-    icons_.Blink(int(id));
-    CMainFrame* f = frame();
-    CFaceApp* app = FaceApp();
-    switch (id) {
-        case 390:
-            if (f) f->SendMessage(WM_COMMAND, ID_FILE_SAVE_FAC, 0);
-            break;
-        case 391:
-            if (f) f->OnNotes();
-            break;
-        case 392:
-            if (f) {
-                f->lockedView = nullptr;
-                if (CFaceDoc* d = doc())
-                    for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit2D3D()})
-                        if (v) v->featureDisplay = true;
-                f->OnSelect();
-            }
-            break;
-        case 393:
-            if (f) f->OnRectZoom();
-            break;
-        case 394:
-            if (f) f->OnRectZoom2();
-            break;
-        case 395:
-            if (f) f->OnFitZoom();
-            break;
-        case 396:
-            if (f) f->OnMove();
-            break;
-        case 397:
-            if (app) app->Help(0, "pdf");
-            break;
-        case 398:
-            if (app) app->Help(0, "wmv");
-            break;
-        case 399:
-            if (app) app->OnShortAbout(true);
-            break;
-        default: break;
+    if (!pages::IconClicked(this, icons_, id)) return;
+    if (id == 392) {
+        if (CMainFrame* f = frame()) {
+            f->lockedView = nullptr;
+            if (CFaceDoc* d = doc())
+                for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit2D3D()})
+                    if (v) v->featureDisplay = true;
+            f->OnSelect();
+        }
+        return;
     }
+    // The select icon is this page's own; the shared ones stand around it.
+    pages::FeatureIconCommand(int(id) - (id < 392 ? 390 : 391));
 }

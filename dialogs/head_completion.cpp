@@ -32,18 +32,19 @@ std::vector<Row> acceptedRows(int group) {
 
 bool onSurface(const featurepoint3& p) { return p.vtx != -1 || (p.extra != -1 && p.extra.data().tri != -1); }
 
-// Barycentric coordinates of p in the triangle a b c of the plane; false
-// for a flat triangle.
-bool planeBary(double px, double py, const Row& a, const Row& b, const Row& c, double w[3]) {
+vector2<double> previewAt(const Row& r) { return vector2<double>(r.x, r.y); }
+
+}  // namespace
+
+bool PlaneBarycentric(const vector2<double>& p, const vector2<double>& a, const vector2<double>& b,
+                      const vector2<double>& c, double w[3]) {
     const double d = (b.y - c.y) * (a.x - c.x) + (c.x - b.x) * (a.y - c.y);
     if (std::fabs(d) < 1e-12) return false;
-    w[0] = ((b.y - c.y) * (px - c.x) + (c.x - b.x) * (py - c.y)) / d;
-    w[1] = ((c.y - a.y) * (px - c.x) + (a.x - c.x) * (py - c.y)) / d;
+    w[0] = ((b.y - c.y) * (p.x - c.x) + (c.x - b.x) * (p.y - c.y)) / d;
+    w[1] = ((c.y - a.y) * (p.x - c.x) + (a.x - c.x) * (p.y - c.y)) / d;
     w[2] = 1.0 - w[0] - w[1];
     return true;
 }
-
-}  // namespace
 
 bool HeadPointsNeedCompletion(const head3& head, int group) {
     for (const Row& r : acceptedRows(group)) {
@@ -66,25 +67,33 @@ std::vector<vector3<double>> RayStarts(const vector3<double>& centre, double spa
     return out;
 }
 
+Index<triangle> FirstHitAround(head3& head, const vector3<double>& p, const vector3<double>& d, double spacing,
+                               double tolerance, vector3<double>* bary) {
+    head.set_actual();
+    octtree& tree = head.octree();
+    for (const vector3<double>& start : RayStarts(p, spacing)) {
+        vector3<double> hit;
+        const Index<triangle> t = tree.getfirstOnRay(start, d, tolerance, bary, &hit);
+        if (t != -1) return t;
+    }
+    return -1;
+}
+
 bool BindToSurface(head3& head, int point, const vector3<double>& p) {
     if (point < 0) return false;
     head.set_actual();
     const vector3<double> size = head.boxMax - head.boxMin;
     const double extent = std::max({size.x, size.y, size.z, 1e-6});
-    const vector3<double> down(0, 0, -1);
-    for (const vector3<double>& s : RayStarts(p, extent / 200)) {
-        // From in front of the whole head, so the first hit is the face.
-        const vector3<double> start(s.x, s.y, head.boxMax.z + extent);
-        vector3<double> bary, hit;
-        Index<triangle> t = head.octree().getfirstOnRay(start, down, 0.0, &bary, &hit);
-        if (t == -1) continue;
-        featurepoint3& f = head.featurepoints[point];
-        if (f.vtx != -1 && head.vertices[f.vtx].featurepoint == point) head.vertices[f.vtx].featurepoint = -1;
-        f.set_extrapoint(t, bary, roughConversion);
-        add_featurepoint(point);
-        return true;
-    }
-    return false;
+    // From in front of the whole head, so the first hit is the face.
+    const vector3<double> front(p.x, p.y, head.boxMax.z + extent);
+    vector3<double> bary;
+    const Index<triangle> t = FirstHitAround(head, front, vector3<double>(0, 0, -1), extent / 200, 0.0, &bary);
+    if (t == -1) return false;
+    featurepoint3& f = head.featurepoints[point];
+    if (f.vtx != -1 && head.vertices[f.vtx].featurepoint == point) head.vertices[f.vtx].featurepoint = -1;
+    f.set_extrapoint(t, bary, roughConversion);
+    add_featurepoint(point);
+    return true;
 }
 
 int CompleteHeadPoints(head3& head, int group) {
@@ -104,7 +113,7 @@ int CompleteHeadPoints(head3& head, int group) {
     for (const Row& r : rows) {
         if (r.kind != 0) continue;
         double w[3];
-        if (!planeBary(r.x, r.y, *main[0], *main[1], *main[2], w)) continue;
+        if (!PlaneBarycentric(previewAt(r), previewAt(*main[0]), previewAt(*main[1]), previewAt(*main[2]), w)) continue;
         const vector3<double> target = at[0] * w[0] + at[1] * w[1] + at[2] * w[2];
         Index<featurepoint3> p = head.addFeaturepoint(r.code, true);
         head.featurepoints[p].weight = r.weight;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "foundation/use.h"
+#include "model/elements.h"
 
 class head3;
 
@@ -26,6 +27,17 @@ int CompleteHeadPoints(head3& head, int group);
 // The start points of the rays around a point, nearest first: the point and
 // 24 more on a 5 x 5 grid of the given spacing in the x-y plane.
 std::vector<vector3<double>> RayStarts(const vector3<double>& centre, double spacing);
+
+// The first triangle met along d by the rays from the start points around p
+// (RayStarts at that spacing, nearest first), with the hit's barycentric
+// coordinates: hits from -tolerance along a ray on count. -1 when all 25 miss.
+Index<triangle> FirstHitAround(head3& head, const vector3<double>& p, const vector3<double>& d, double spacing,
+                               double tolerance, vector3<double>* bary);
+
+// Barycentric coordinates of p in the triangle a, b, c of the plane; false
+// for a flat triangle.
+bool PlaneBarycentric(const vector2<double>& p, const vector2<double>& a, const vector2<double>& b,
+                      const vector2<double>& c, double w[3]);
 
 // The first triangle hit from p along -z (rays from the start points around
 // p, each from in front of the head); false when all 25 miss. The point is
