@@ -17,6 +17,7 @@
 #include "app/mainframe.h"
 #include "app/picture_bytes.h"
 #include "app/tempfolders.h"
+#include "bench/bench_fixtures.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "framework/test_driver.h"
@@ -25,46 +26,13 @@
 
 namespace {
 
-struct Folders {
-    std::string root;
-    Folders() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "brvbench-XXXXXX").string();
-        root = ::mkdtemp(pattern.data());
-        setenv("XDG_CONFIG_HOME", root.c_str(), 1);
-        setenv("TMPDIR", root.c_str(), 1);
-        files::ResetTempFolder();
-        brv::InstallBmpPlatform();
-    }
-    ~Folders() {
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
-    }
-};
-
-Folders& folders() {
-    static Folders f;
+benchfix::Folders& folders() {
+    static benchfix::Folders f("brvbench");
     return f;
 }
 
 std::unique_ptr<CFaceApp> start(brv::HeadlessDriver& driver) {
-    auto app = std::make_unique<CFaceApp>();
-    app->pictureEditorMode = 0;
-    app->SetWindowsCommandLine({"brivanta"});
-    driver.Run([&] {
-        app->InitInstance();
-        app->Frame()->KillTimer(kStartTimer);
-    });
-    return app;
-}
-
-void stop(brv::HeadlessDriver& driver, std::unique_ptr<CFaceApp>& app) {
-    driver.Run([&] {
-        if (app->m_pMainWnd) app->m_pMainWnd->DestroyWindow();
-    });
-    app->ExitInstance();
-    app.reset();
-    driver.Reset();
-    resetModelState();
+    return benchfix::StartProgram(driver, [](CFaceApp& app) { app.Frame()->KillTimer(kStartTimer); });
 }
 
 // A modelled project in the document: a 1200 x 900 photo, template 122
@@ -104,7 +72,7 @@ void DocumentSave(benchmark::State& state) {
         driver.Run([&] { ok = d.SaveFACFile(path.c_str(), "b", false); });
         if (!ok) state.SkipWithError("the save failed");
     }
-    stop(driver, app);
+    benchfix::StopProgram(driver, app);
 }
 BENCHMARK(DocumentSave)->Arg(1024)->Arg(4096)->Unit(benchmark::kMillisecond);
 
@@ -125,7 +93,7 @@ void DocumentOpen(benchmark::State& state) {
         driver.Run([&] { ok = d.LoadFACFile(path.c_str(), false); });
         if (!ok || d.stage != 2500) state.SkipWithError("the open failed");
     }
-    stop(driver, app);
+    benchfix::StopProgram(driver, app);
 }
 BENCHMARK(DocumentOpen)->Arg(1024)->Arg(4096)->Unit(benchmark::kMillisecond);
 

@@ -15,6 +15,7 @@
 #include "app/ids.h"
 #include "app/mainframe.h"
 #include "app/tempfolders.h"
+#include "bench/bench_fixtures.h"
 #include "dialogs/dlgcrop.h"
 #include "dialogs/dlgfeatures2.h"
 #include "fitting/kernel2d.h"
@@ -27,24 +28,8 @@
 
 namespace {
 
-struct Folders {
-    std::string root;
-    Folders() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "brvflow-XXXXXX").string();
-        root = ::mkdtemp(pattern.data());
-        setenv("XDG_CONFIG_HOME", root.c_str(), 1);
-        setenv("TMPDIR", root.c_str(), 1);
-        files::ResetTempFolder();
-        brv::InstallBmpPlatform();
-    }
-    ~Folders() {
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
-    }
-};
-
-Folders& folders() {
-    static Folders f;
+benchfix::Folders& folders() {
+    static benchfix::Folders f("brvflow");
     return f;
 }
 
@@ -56,10 +41,7 @@ struct Program {
     Program() {
         folders();
         driver.Reset();
-        app = std::make_unique<CFaceApp>();
-        app->pictureEditorMode = 0;
-        app->SetWindowsCommandLine({"brivanta"});
-        driver.Run([&] { app->InitInstance(); });
+        app = benchfix::StartProgram(driver);
         // No first tick: its photo dialog is not what is timed.
         driver.Run([&] { app->Frame()->KillTimer(kStartTimer); });
         driver.Pump();
@@ -74,15 +56,7 @@ struct Program {
         doc.kernel2D->InitPicture();
         doc.stage = 1000;
     }
-    ~Program() {
-        driver.Run([&] {
-            if (app->m_pMainWnd) app->m_pMainWnd->DestroyWindow();
-        });
-        app->ExitInstance();
-        app.reset();
-        driver.Reset();
-        resetModelState();
-    }
+    ~Program() { benchfix::StopProgram(driver, app); }
     CFaceDoc& doc() { return *actdoc; }
     CMainFrame& frame() { return *app->Frame(); }
     void markFromTheFront() {

@@ -31,6 +31,7 @@
 #include "app/facedoc.h"
 #include "app/mainframe.h"
 #include "app/tempfolders.h"
+#include "bench/bench_fixtures.h"
 #include "fitting/camera_search.h"
 #include "fitting/headtophoto.h"
 #include "fitting/kernel2d.h"
@@ -92,10 +93,8 @@ void Report(const char* what, std::vector<double> ms) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string root = (std::filesystem::temp_directory_path() / "brvqtbench-XXXXXX").string();
-  root = ::mkdtemp(root.data());
-  setenv("XDG_CONFIG_HOME", root.c_str(), 1);
-  setenv("TMPDIR", root.c_str(), 1);
+  const std::string root =
+      benchfix::OwnFolder((std::filesystem::temp_directory_path() / "brvqtbench-XXXXXX").string());
   files::ResetTempFolder();
   auto t0 = Clock::now();
   TimedBackend backend(argc, argv);
@@ -138,29 +137,8 @@ int main(int argc, char** argv) {
   doc->templateId = 122;
   doc->LoadTHEResource(122, true);
   {
-    ProjectionCore known;
-    vector3<double> eye, center, up;
-    CalculateEyeFromAngles({0, 0, 480}, {0, 0, 0}, {0, 1, 0}, -6 * M_PI / 180, 12 * M_PI / 180, 0, &eye, &center,
-                           &up);
-    known.setClientSize(1023, 767);
-    known.setCamera(eye, center, up, 28.0);
-    known.FitToPhoto(1024, 768, 0, 0);
-    const htraf3<double> toPhoto = known.OpenGL2htraf() * known.cl2bmp_HTRAF3();
+    benchfix::FitAndTexture(*doc, 1024, 768);
     head3& head = *doc->kernel3D->head;
-    head2& marks = *doc->kernel2D->head;
-    CString code;
-    for (int i = 0; GetFeaturePointInfo(i, &code); ++i) {
-      Index<featurepoint3> f = head.getFeaturepoint(code, true);
-      if (!GoodInfoCode(0, code) || f == -1) continue;
-      const vector3<double> q = (head.featurepoints[f].point() * toPhoto).vec3();
-      Index<featurepoint2> p = marks.photoPoints.add_new(code);
-      marks.photoPoints[p].position = vector2<double>(q.x, q.y);
-    }
-    doc->CameraView();
-    HeadToPhotoTrafo();
-    doc->textureSize = 1024;
-    MakeFullTexture(7u);
-    doc->stage = 2500;
     std::printf("%s: head of %d triangles, textured: %s\n", platform.c_str(), head.triangles.count(),
                 head.texture ? "yes" : "no");
   }
@@ -170,16 +148,7 @@ int main(int argc, char** argv) {
   overlay->InitializeModelForOpenGL();
   v3->defaultEyeDistance = 400;
   for (CFaceView* v : {static_cast<CFaceView*>(v3), static_cast<CFaceView*>(overlay)}) {
-    frame->layout = 4;
-    frame->ActivateView(v);
-    frame->OnViews1();
-    for (int k = 0; k < 3; ++k) {
-      CRect win, client;
-      frame->GetWindowRect(&win);
-      frame->m_wndSplitter.GetWindowRect(&client);
-      if (client.Width() == 1024 + 11 && client.Height() == 768 + 11) break;
-      frame->MoveWindow(0, 0, 1024 + 11 + win.Width() - client.Width(), 768 + 11 + win.Height() - client.Height());
-    }
+    benchfix::Alone(*frame, v, 1024, 768);
     if (v == v3) v3->FitInView();
     if (v == overlay) {
       // The head over the photo as the refinement's pose shows it, merged.

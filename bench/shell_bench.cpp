@@ -15,6 +15,7 @@
 #include "app/facedoc.h"
 #include "app/mainframe.h"
 #include "app/tempfolders.h"
+#include "bench/bench_fixtures.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "framework/test_driver.h"
@@ -25,44 +26,9 @@
 
 namespace {
 
-// Settings and temporary files in a folder of the benchmark's own.
-struct Folders {
-    std::string root;
-    Folders() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "brvbench-XXXXXX").string();
-        root = ::mkdtemp(pattern.data());
-        setenv("XDG_CONFIG_HOME", root.c_str(), 1);
-        setenv("TMPDIR", root.c_str(), 1);
-        files::ResetTempFolder();
-        brv::InstallBmpPlatform();
-    }
-    ~Folders() {
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
-    }
-};
-
-Folders& folders() {
-    static Folders f;
+benchfix::Folders& folders() {
+    static benchfix::Folders f("brvbench");
     return f;
-}
-
-std::unique_ptr<CFaceApp> start(brv::HeadlessDriver& driver) {
-    auto app = std::make_unique<CFaceApp>();
-    app->pictureEditorMode = 0;
-    app->SetWindowsCommandLine({"brivanta"});
-    driver.Run([&] { app->InitInstance(); });
-    return app;
-}
-
-void stop(brv::HeadlessDriver& driver, std::unique_ptr<CFaceApp>& app) {
-    driver.Run([&] {
-        if (app->m_pMainWnd) app->m_pMainWnd->DestroyWindow();
-    });
-    app->ExitInstance();
-    app.reset();
-    driver.Reset();
-    resetModelState();
 }
 
 void StartUpToTheArmedTimer(benchmark::State& state) {
@@ -70,12 +36,12 @@ void StartUpToTheArmedTimer(benchmark::State& state) {
     brv::HeadlessDriver driver;
     driver.Reset();
     for (auto _ : state) {
-        std::unique_ptr<CFaceApp> app = start(driver);
+        std::unique_ptr<CFaceApp> app = benchfix::StartProgram(driver);
         state.PauseTiming();
         bool armed = false;
         for (const brv::TimerRecord& t : brv::State().timers) armed |= t.id == 2 && t.interval == 400;
         if (!armed || !app->Frame()) state.SkipWithError("the start-up did not arm the timer");
-        stop(driver, app);
+        benchfix::StopProgram(driver, app);
         state.ResumeTiming();
     }
 }
@@ -85,7 +51,7 @@ void LayoutOneFourTwo(benchmark::State& state) {
     folders();
     brv::HeadlessDriver driver;
     driver.Reset();
-    std::unique_ptr<CFaceApp> app = start(driver);
+    std::unique_ptr<CFaceApp> app = benchfix::StartProgram(driver);
     driver.Pump();  // the first tick
     CMainFrame& frame = *app->Frame();
     CFaceDoc& doc = *actdoc;
@@ -119,7 +85,7 @@ void LayoutOneFourTwo(benchmark::State& state) {
     for (CFaceView* v : {doc.GetViewOrigPhoto(), doc.GetViewOrig2D(), doc.GetViewEdit3D(), doc.GetViewEdit2D3D()})
         paints += v->paints;
     state.counters["paints_per_switch"] = double(paints) / double(state.iterations());
-    stop(driver, app);
+    benchfix::StopProgram(driver, app);
 }
 BENCHMARK(LayoutOneFourTwo)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/facedoc.h"
+#include "bench/bench_fixtures.h"
 #include "app/mainframe.h"
 #include "fitting/camera_search.h"
 #include "fitting/headtophoto.h"
@@ -49,17 +50,8 @@ struct Scene {
     bool ready = false;
 
     Scene() {
-        char folder[] = "/tmp/brv_views_bench_XXXXXX";
-        if (!mkdtemp(folder)) return;
-        setenv("XDG_CONFIG_HOME", folder, 1);
-        setenv("TMPDIR", folder, 1);
-        resetModelState();
-        doc = std::make_unique<CFaceDoc>();
-        frame = new CMainFrame;
-        CCreateContext context;
-        context.m_pCurrentDoc = doc.get();
-        if (!frame->LoadFrame(128, WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, &context)) return;
-        frame->InitialUpdateFrame(doc.get(), TRUE);
+        if (benchfix::OwnFolder("/tmp/brv_views_bench_XXXXXX").empty()) return;
+        if (!benchfix::OpenFrame(doc, frame)) return;
         v3 = dynamic_cast<CViewEdit3D*>(doc->GetViewEdit3D());
         overlay = dynamic_cast<CViewEdit2D3D*>(doc->GetViewEdit2D3D());
         photoView = dynamic_cast<CViewOrigPhoto*>(doc->GetViewOrigPhoto());
@@ -68,41 +60,18 @@ struct Scene {
 
         doc->templateId = 122;
         doc->LoadTHEResource(122, true);
-        CWinBmp coded;
-        coded.Create(kW, kH, 32, false);
-        for (int y = 0; y < kH; ++y)
-            for (int x = 0; x < kW; ++x)
-                coded.SetPixel(x, y, CPixel32(uint8_t(x), uint8_t(y), uint8_t((x >> 8) | ((y >> 8) << 4)), 0));
-        doc->kernel2D->photo = coded;
+        doc->kernel2D->photo = benchfix::CodedPhoto(kW, kH);
         doc->kernel2D->InitPicture();
         doc->stage = 1000;
         // The head's feature points seen through a known camera, a little
         // displaced, as a user marks them.
-        ProjectionCore known;
-        vector3<double> eye, center, up;
-        CalculateEyeFromAngles({0, 0, 480}, {0, 0, 0}, {0, 1, 0}, -6 * M_PI / 180, 12 * M_PI / 180, 0, &eye, &center,
-                               &up);
-        known.setClientSize(kW - 1, kH - 1);
-        known.setCamera(eye, center, up, 28.0);
-        known.FitToPhoto(kW, kH, 0, 0);
-        const htraf3<double> toPhoto = known.OpenGL2htraf() * known.cl2bmp_HTRAF3();
+        const bool textured = benchfix::FitAndTexture(*doc, kW, kH, [](const vector3<double>& q) {
+            return vector2<double>(q.x + 1.5 * std::sin(q.y / 40.0), q.y + 1.5 * std::cos(q.x / 50.0));
+        });
+        if (!textured) return;
         head3& head = *doc->kernel3D->head;
         head2& marks = *doc->kernel2D->head;
         CString code;
-        for (int i = 0; GetFeaturePointInfo(i, &code); ++i) {
-            Index<featurepoint3> f = head.getFeaturepoint(code, true);
-            if (!GoodInfoCode(0, code) || f == -1) continue;
-            const vector3<double> q = (head.featurepoints[f].point() * toPhoto).vec3();
-            Index<featurepoint2> p = marks.photoPoints.add_new(code);
-            marks.photoPoints[p].position =
-                vector2<double>(q.x + 1.5 * std::sin(q.y / 40.0), q.y + 1.5 * std::cos(q.x / 50.0));
-        }
-        doc->CameraView();
-        HeadToPhotoTrafo();
-        doc->textureSize = 1024;
-        MakeFullTexture(7u);
-        if (!head.texture) return;
-        doc->stage = 2500;
         // Twenty lines of thirty points over the photo.
         for (int l = 0; l < 20 && GetFeatureLineInfo(l, &code); ++l) {
             Index<featureline2> line = marks.photoLines.add_new(code);
@@ -123,30 +92,13 @@ struct Scene {
 
     // The view alone in the frame, 1024 x 768.
     void alone(CFaceView* v) {
-        frame->layout = 4;
-        frame->ActivateView(v);
-        frame->OnViews1();
-        for (int k = 0; k < 3; ++k) {
-            CRect win, client;
-            frame->GetWindowRect(&win);
-            frame->m_wndSplitter.GetWindowRect(&client);
-            if (client.Width() == kW + 11 && client.Height() == kH + 11) break;
-            frame->MoveWindow(0, 0, kW + 11 + win.Width() - client.Width(), kH + 11 + win.Height() - client.Height());
-        }
+        benchfix::Alone(*frame, v, kW, kH);
         v->RedrawWindow();
     }
 };
 
-Scene& scene() {
-    static Scene s;
-    return s;
-}
-
-bool need(benchmark::State& state) {
-    if (scene().ready) return true;
-    state.SkipWithError("no GL or no template head");
-    return false;
-}
+Scene& scene() { return benchfix::SharedScene<Scene>(); }
+bool need(benchmark::State& state) { return benchfix::Ready(state, scene().ready); }
 
 void BM_3DView(benchmark::State& state) {
     if (!need(state)) return;

@@ -25,6 +25,9 @@ public:
     void StartFlash() override;
     void StopFlash() override;
 
+    // Redraws the page.
+    void RefreshActivePoint() { if (m_hWnd) Invalidate(); }
+
     BOOL OnInitDialog() override;
     BOOL DestroyWindow() override;
     void OnPaint() override;

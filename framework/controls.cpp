@@ -31,6 +31,7 @@ std::unique_ptr<ControlData> MakeControlData(std::string_view name) {
   if (is(WC_COMBOBOX)) return std::make_unique<ComboData>();
   if (is(TRACKBAR_CLASS)) return std::make_unique<SliderData>();
   if (is(PROGRESS_CLASS)) return std::make_unique<ProgressData>();
+  if (is(UPDOWN_CLASS)) return std::make_unique<SpinData>();
   if (is(WC_LISTVIEW)) return std::make_unique<ListData>();
   if (is(WC_TABCONTROL)) return std::make_unique<TabData>();
   return nullptr;
@@ -44,6 +45,7 @@ std::unique_ptr<CWnd> MakeWrapper(const WindowRecord& r) {
       case ControlType::kCombo: return std::make_unique<CComboBox>();
       case ControlType::kSlider: return std::make_unique<CSliderCtrl>();
       case ControlType::kProgress: return std::make_unique<CProgressCtrl>();
+      case ControlType::kSpin: return std::make_unique<CSpinButtonCtrl>();
       case ControlType::kList: return std::make_unique<CListCtrl>();
       case ControlType::kTab: return std::make_unique<CTabCtrl>();
       default: break;
@@ -954,6 +956,11 @@ LRESULT ProgressProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   return ::DefWindowProc(h, message, wParam, lParam);
 }
 
+LRESULT SpinProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_ERASEBKGND) return 1;
+  return ::DefWindowProc(h, message, wParam, lParam);
+}
+
 LRESULT ListProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   ListData* l = ControlOf<ListData>(h);
   if (!l) return 0;
@@ -1407,6 +1414,50 @@ int CProgressCtrl::GetPercent() const {
   if (den < 0) num = -num, den = -den;
   long long v = (num * 2 + den) / (2 * den);
   return static_cast<int>(std::clamp<long long>(v, 0, 100));
+}
+
+IMPLEMENT_DYNAMIC(CSpinButtonCtrl, CWnd)
+BOOL CSpinButtonCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
+  return CreateControl(this, UPDOWN_CLASS, "", style, rect, parent, id);
+}
+int CSpinButtonCtrl::SetPos(int position) { return SetPos32(static_cast<short>(position)); }
+int CSpinButtonCtrl::SetPos32(int position) {
+  SpinData* s = ControlOf<SpinData>(m_hWnd);
+  if (!s) return 0;
+  int old = s->pos;
+  s->pos = std::clamp(position, std::min(s->lower, s->upper), std::max(s->lower, s->upper));
+  if (s->pos != old) ControlChanged(m_hWnd);
+  return old;
+}
+int CSpinButtonCtrl::GetPos() const { return static_cast<short>(GetPos32()); }
+int CSpinButtonCtrl::GetPos32(BOOL* error) const {
+  SpinData* s = ControlOf<SpinData>(m_hWnd);
+  if (error) *error = s ? FALSE : TRUE;
+  return s ? s->pos : 0;
+}
+void CSpinButtonCtrl::SetRange(short lower, short upper) { SetRange32(lower, upper); }
+void CSpinButtonCtrl::SetRange32(int lower, int upper) {
+  SpinData* s = ControlOf<SpinData>(m_hWnd);
+  if (!s) return;
+  s->lower = lower;
+  s->upper = upper;
+  s->pos = std::clamp(s->pos, std::min(lower, upper), std::max(lower, upper));
+  ControlChanged(m_hWnd);
+}
+DWORD CSpinButtonCtrl::GetRange() const {
+  int lower = 0, upper = 0;
+  GetRange32(lower, upper);
+  return MAKELONG(static_cast<WORD>(upper), static_cast<WORD>(lower));
+}
+void CSpinButtonCtrl::GetRange(int& lower, int& upper) const {
+  GetRange32(lower, upper);
+  lower = static_cast<short>(lower);
+  upper = static_cast<short>(upper);
+}
+void CSpinButtonCtrl::GetRange32(int& lower, int& upper) const {
+  SpinData* s = ControlOf<SpinData>(m_hWnd);
+  lower = s ? s->lower : 0;
+  upper = s ? s->upper : 0;
 }
 
 IMPLEMENT_DYNAMIC(CListCtrl, CWnd)

@@ -149,6 +149,26 @@ class CProgressCtrl : public CWnd {
   int GetPercent() const;
 };
 
+// The up-down control's value and range (Windows: from 100 down to 0 until
+// set); the position is kept within the range, also when the range moves.
+class CSpinButtonCtrl : public CWnd {
+  DECLARE_DYNAMIC(CSpinButtonCtrl)
+ public:
+  using CWnd::Create;
+  BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
+  // SetPos takes a 16-bit value; both return the previous position.
+  int SetPos(int position);
+  int SetPos32(int position);
+  int GetPos() const;
+  int GetPos32(BOOL* error = nullptr) const;
+  void SetRange(short lower, short upper);
+  void SetRange32(int lower, int upper);
+  // MAKELONG(upper, lower).
+  DWORD GetRange() const;
+  void GetRange(int& lower, int& upper) const;
+  void GetRange32(int& lower, int& upper) const;
+};
+
 class CImageList;
 
 class CListCtrl : public CWnd {

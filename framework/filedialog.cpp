@@ -217,6 +217,11 @@ CFileDialog::CFileDialog(BOOL openFileDialog, LPCSTR defaultExtension, LPCSTR fi
 
 CFileDialog::~CFileDialog() = default;
 
+void CFileDialog::SetCustomTitle(LPCSTR title) {
+  customTitle_ = title ? title : "";
+  m_ofn.lpstrTitle = customTitle_;
+}
+
 int CFileDialog::DoModal() {
   if (m_hWnd || running_) return -1;
   title_ = m_ofn.lpstrTitle && *m_ofn.lpstrTitle ? m_ofn.lpstrTitle : (m_bOpenFileDialog ? "Open" : "Save As");

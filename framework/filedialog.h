@@ -97,6 +97,9 @@ class CFileDialog : public CDialog {
   CString GetFileTitle() const;
   CString GetFolderPath() const;
   BOOL GetReadOnlyPref() const { return (m_ofn.Flags & OFN_READONLY) ? TRUE : FALSE; }
+  // The caption of the dialogs this object runs from now on (m_ofn.lpstrTitle
+  // points to the object's copy; empty: "Open" or "Save As").
+  void SetCustomTitle(LPCSTR title);
 
   OPENFILENAME m_ofn{};
 
@@ -116,6 +119,7 @@ class CFileDialog : public CDialog {
   CString defaultExtension_;
   CString fileName_;    // the buffer m_ofn.lpstrFile points to
   CString title_;
+  CString customTitle_;
   std::vector<char> fileBuffer_;
   CString result_;      // Windows form
   CString selection_;   // while running, Windows form

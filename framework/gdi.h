@@ -90,7 +90,7 @@ enum : int {
 };
 
 // Brush styles and hatches.
-enum : UINT { BS_SOLID = 0, BS_NULL = 1, BS_HOLLOW = 1, BS_HATCHED = 2, BS_PATTERN = 3 };
+enum : UINT { BS_SOLID = 0, BS_NULL = 1, BS_HOLLOW = 1, BS_HATCHED = 2, BS_PATTERN = 3, BS_DIBPATTERN = 5, BS_DIBPATTERNPT = 6 };
 enum : int { HS_HORIZONTAL = 0, HS_VERTICAL = 1, HS_FDIAGONAL = 2, HS_BDIAGONAL = 3, HS_CROSS = 4, HS_DIAGCROSS = 5 };
 
 // Binary raster operations (SetROP2).
@@ -237,6 +237,7 @@ enum : UINT {
 // DIBs.
 enum : DWORD { BI_RGB = 0, BI_RLE8 = 1, BI_RLE4 = 2, BI_BITFIELDS = 3 };
 enum : UINT { DIB_RGB_COLORS = 0, DIB_PAL_COLORS = 1 };
+enum : UINT { DCB_RESET = 1, DCB_ACCUMULATE = 2, DCB_DIRTY = 2, DCB_SET = 3, DCB_ENABLE = 4, DCB_DISABLE = 8 };
 
 // GetDeviceCaps.
 enum : int {
@@ -605,6 +606,10 @@ class CBrush : public CGdiObject {
   // The bitmap's pixels tile the plane from the brush origin (a 1-bit
   // pattern takes the text and background colours).
   BOOL CreatePatternBrush(CBitmap* pattern);
+  // A packed DIB (header, colours, rows) tiles the plane in its own colours,
+  // 1-bit ones as well. Palette indices (DIB_PAL_COLORS) and a DIB that
+  // does not parse are refused.
+  BOOL CreateDIBPatternBrush(const void* packedDib, UINT usage);
   BOOL CreateBrushIndirect(const LOGBRUSH* logBrush);
   int GetLogBrush(LOGBRUSH* out) const;
   operator HBRUSH() const { return reinterpret_cast<HBRUSH>(m_hObject); }
@@ -777,6 +782,13 @@ class CDC {
   int ExcludeClipRect(int left, int top, int right, int bottom);
   int ExcludeClipRect(LPCRECT rect);
   int GetClipBox(LPRECT rect) const;  // logical coordinates
+  // The bounds of what the DC drew while accumulation was on (DCB_ENABLE,
+  // off at start), in logical coordinates; DCB_RESET empties it afterwards.
+  // Returns DCB_SET or DCB_RESET (empty), with DCB_ENABLE or DCB_DISABLE.
+  UINT GetBoundsRect(LPRECT rect, UINT flags);
+  // DCB_RESET empties, DCB_ACCUMULATE adds the rectangle (logical), then
+  // DCB_ENABLE or DCB_DISABLE; returns the state before, as GetBoundsRect.
+  UINT SetBoundsRect(LPCRECT rect, UINT flags);
   BOOL PtVisible(int x, int y) const;
   BOOL PtVisible(POINT p) const;
   BOOL RectVisible(LPCRECT rect) const;

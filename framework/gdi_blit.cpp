@@ -55,7 +55,7 @@ void Blit(CDC::Impl& d, const Axis& ax, const Axis& ay, DWORD rop, Src&& source,
   const Brush& b = *d.st.brush;
   const bool solidPattern = b.style == BS_SOLID || b.style == BS_NULL;
   const uint32_t solid = b.style == BS_SOLID ? d.Ink(b.color) : 0;
-  Target t(*d.surface, d.Clip());
+  Target t(*d.surface, d.Clip(), d.BoundsSink());
   const CRect& box = t.Box();
   const int64_t y0 = std::max<int64_t>(ay.dst0, box.top), y1 = std::min<int64_t>(ay.dst0 + ay.dstLen, box.bottom);
   std::vector<int64_t> xs(size_t(std::max<int64_t>(0, std::min<int64_t>(ax.dst0 + ax.dstLen, box.right) -
@@ -282,7 +282,7 @@ int CDC::StretchDIBits(int x, int y, int width, int height, int xSrc, int ySrc, 
   if (index == 0xCC && src.rows && !d.Mono()) {
     // copies of 24- and 32-bit rows: each destination row reads one source
     // row through a table of source columns
-    Target t(*d.surface, d.Clip());
+    Target t(*d.surface, d.Clip(), d.BoundsSink());
     const CRect& box = t.Box();
     const int64_t x0 = std::max<int64_t>(ax.dst0, box.left), x1 = std::min<int64_t>(ax.dst0 + ax.dstLen, box.right);
     if (x0 >= x1) return src.img.height;

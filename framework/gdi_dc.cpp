@@ -43,7 +43,8 @@ bool CDC::Impl::BrushPixel(const Brush& b, int64_t x, int64_t y, uint32_t* out) 
       *out = Ink(st.bk);
       return true;
     }
-    case BS_PATTERN: {
+    case BS_PATTERN:
+    case BS_DIBPATTERN: {
       const int w = b.pattern.Width(), h = b.pattern.Height();
       if (w <= 0 || h <= 0) return false;
       int64_t ox = st.brushOrg.x + origin.x, oy = st.brushOrg.y + origin.y;
@@ -431,6 +432,40 @@ int CDC::GetClipBox(LPRECT rect) const {
   return c.Kind();
 }
 
+UINT CDC::GetBoundsRect(LPRECT rect, UINT flags) {
+  Impl& d = *impl_;
+  const UINT state = (d.bounds.IsRectEmpty() ? DCB_RESET : DCB_SET) | (d.boundsOn ? DCB_ENABLE : DCB_DISABLE);
+  if (rect) {
+    CRect b = d.bounds;
+    if (!b.IsRectEmpty()) {
+      int64_t dx = int64_t(d.origin.x) + d.st.viewport.x - d.st.window.x;
+      int64_t dy = int64_t(d.origin.y) + d.st.viewport.y - d.st.window.y;
+      b = CRect(LONG(b.left - dx), LONG(b.top - dy), LONG(b.right - dx), LONG(b.bottom - dy));
+    } else {
+      b.SetRectEmpty();
+    }
+    *rect = b;
+  }
+  if (flags & DCB_RESET) d.bounds.SetRectEmpty();
+  return state;
+}
+
+UINT CDC::SetBoundsRect(LPCRECT rect, UINT flags) {
+  Impl& d = *impl_;
+  const UINT state = GetBoundsRect(nullptr, 0);
+  if (flags & DCB_RESET) d.bounds.SetRectEmpty();
+  if ((flags & DCB_ACCUMULATE) && rect) {
+    CRect r(*rect);
+    r.NormalizeRect();
+    auto clampL = [](int64_t v) { return LONG(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+    CRect s(clampL(d.X(r.left)), clampL(d.Y(r.top)), clampL(d.X(r.right)), clampL(d.Y(r.bottom)));
+    brv::gdi::UniteBounds(d.bounds, s);
+  }
+  if (flags & DCB_ENABLE) d.boundsOn = true;
+  if (flags & DCB_DISABLE) d.boundsOn = false;
+  return state;
+}
+
 BOOL CDC::PtVisible(int x, int y) const {
   Impl& d = *impl_;
   int64_t sx = d.X(x), sy = d.Y(y);
@@ -621,7 +656,7 @@ BOOL CDC::LineTo(int x, int y) {
   d.st.position = CPoint(x, y);
   if (!d.surface) return FALSE;
   DrawScope scope(&d);
-  Target t(*d.surface, d.Clip());
+  Target t(*d.surface, d.Clip(), d.BoundsSink());
   StrokePolyline(d, t, {{d.X(from.x), d.Y(from.y)}, {d.X(x), d.Y(y)}}, false);
   return TRUE;
 }
@@ -635,7 +670,7 @@ BOOL CDC::Polyline(const POINT* points, int count) {
   pts.reserve(size_t(count));
   for (int i = 0; i < count; ++i) pts.push_back({d.X(points[i].x), d.Y(points[i].y)});
   DrawScope scope(&d);
-  Target t(*d.surface, d.Clip());
+  Target t(*d.surface, d.Clip(), d.BoundsSink());
   StrokePolyline(d, t, pts, false);
   return TRUE;
 }
@@ -749,7 +784,7 @@ BOOL CDC::Rectangle(int left, int top, int right, int bottom) {
   Box64 bx = FigureBox(d, d.X(left), d.Y(top), d.X(right), d.Y(bottom), &w);
   if (bx.r <= bx.l || bx.b <= bx.t) return TRUE;
   DrawScope scope(&d);
-  Target t(*d.surface, d.Clip());
+  Target t(*d.surface, d.Clip(), d.BoundsSink());
   FillFigure(d, t, bx.t, bx.b, [&](int64_t) { return Interval{bx.l, bx.r}; }, w, true,
              [](int, int) { return true; });
   return TRUE;
@@ -763,7 +798,7 @@ BOOL CDC::Ellipse(int left, int top, int right, int bottom) {
   Box64 bx = FigureBox(d, d.X(left), d.Y(top), d.X(right), d.Y(bottom), &w);
   if (bx.r <= bx.l || bx.b <= bx.t) return TRUE;
   DrawScope scope(&d);
-  Target t(*d.surface, d.Clip());
+  Target t(*d.surface, d.Clip(), d.BoundsSink());
   FillFigure(d, t, bx.t, bx.b, EllipseRows(bx.l, bx.t, bx.r, bx.b), w, true, [](int, int) { return true; });
   return TRUE;
 }
@@ -792,7 +827,7 @@ BOOL CDC::Arc(int left, int top, int right, int bottom, int x3, int y3, int x4, 
     return a <= sweep;
   };
   DrawScope scope(&d);
-  Target t(*d.surface, d.Clip());
+  Target t(*d.surface, d.Clip(), d.BoundsSink());
   FillFigure(d, t, bx.t, bx.b, EllipseRows(bx.l, bx.t, bx.r, bx.b), std::max(w, 1), false, keep);
   return TRUE;
 }
@@ -806,7 +841,7 @@ BOOL CDC::Polygon(const POINT* points, int count) {
   std::vector<P64> pts;
   for (int i = 0; i < count; ++i) pts.push_back({d.X(points[i].x), d.Y(points[i].y)});
   DrawScope scope(&d);
-  Target t(*d.surface, d.Clip());
+  Target t(*d.surface, d.Clip(), d.BoundsSink());
   if (t.Empty()) return TRUE;
   t.BeginFigure();
   std::vector<P64> closed = pts;
@@ -867,7 +902,7 @@ void FillLogical(CDC::Impl& d, const RECT& r, F&& f) {
   int64_t l = d.X(r.left), t0 = d.Y(r.top), rr = d.X(r.right), b = d.Y(r.bottom);
   if (rr <= l || b <= t0) return;
   DrawScope scope(&d);
-  Target t(*d.surface, d.Clip());
+  Target t(*d.surface, d.Clip(), d.BoundsSink());
   int64_t y0 = std::max<int64_t>(t0, t.Box().top), y1 = std::min<int64_t>(b, t.Box().bottom);
   for (int64_t y = y0; y < y1; ++y) t.Span(y, l, rr, f);
 }
@@ -1082,7 +1117,7 @@ COLORREF CDC::SetPixel(int x, int y, COLORREF color) {
   if (!d.surface) return CLR_INVALID;
   int64_t sx = d.X(x), sy = d.Y(y);
   DrawScope scope(&d);
-  Target t(*d.surface, d.Clip());
+  Target t(*d.surface, d.Clip(), d.BoundsSink());
   if (!t.Visible(sx, sy)) return CLR_INVALID;
   uint32_t c = d.Ink(color);
   t.Pixel(sx, sy, [c](uint32_t& px, int, int) { px = c; });

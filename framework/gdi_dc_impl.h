@@ -39,6 +39,11 @@ struct CDC::Impl {
   CPoint origin;
   brv::Region clip;  // effective, surface pixels
   bool clipValid = false;
+  // The bounds accumulation of SetBoundsRect, in surface pixels.
+  bool boundsOn = false;
+  CRect bounds;
+
+  CRect* BoundsSink() { return boundsOn ? &bounds : nullptr; }
 
   const brv::Region& Clip() {
     if (!clipValid) {

@@ -202,7 +202,7 @@ template <class Shape>
 void PaintShape(CDC::Impl& d, int64_t x, int64_t y, int w, int h, uint32_t colour, Shape&& shape) {
   if (!d.surface) return;
   DrawScope scope(&d);
-  Target t(*d.surface, d.Clip());
+  Target t(*d.surface, d.Clip(), d.BoundsSink());
   const int64_t sx = d.X(x), sy = d.Y(y);
   for (int yy = 0; yy < h; ++yy)
     t.Span(sy + yy, sx, sx + w, [&](uint32_t& px, int xx, int) {
@@ -224,7 +224,7 @@ BOOL CDC::DrawIcon(int x, int y, HICON icon) {
   if (!i || !d.surface) return FALSE;
   const brv::IconImage& img = i->image;
   DrawScope scope(&d);
-  Target t(*d.surface, d.Clip());
+  Target t(*d.surface, d.Clip(), d.BoundsSink());
   const int64_t sx = d.X(x), sy = d.Y(y);
   const bool alpha = !img.alpha.empty();
   for (int yy = 0; yy < img.height; ++yy)

@@ -492,6 +492,21 @@ BOOL CBrush::CreatePatternBrush(CBitmap* pattern) {
   return Adopt(this, b);
 }
 
+BOOL CBrush::CreateDIBPatternBrush(const void* packedDib, UINT usage) {
+  if (!packedDib || usage != DIB_RGB_COLORS) return FALSE;
+  const auto& header = *static_cast<const BITMAPINFOHEADER*>(packedDib);
+  const size_t info = DibInfoBytes(header), rows = DibRowsBytes(header);
+  if (info == 0 || rows == 0) return FALSE;
+  DibImage img;
+  if (!ParsePackedDib({static_cast<const uint8_t*>(packedDib), info + rows}, &img, nullptr)) return FALSE;
+  auto b = std::make_shared<Brush>();
+  b->style = BS_DIBPATTERN;
+  b->pattern.Resize(img.width, img.height, 0);
+  for (int y = 0; y < img.height; ++y)
+    for (int x = 0; x < img.width; ++x) b->pattern.SetPixel(x, y, img.Pixel(x, y));
+  return Adopt(this, b);
+}
+
 BOOL CBrush::CreateBrushIndirect(const LOGBRUSH* lb) {
   if (!lb) return FALSE;
   switch (lb->lbStyle) {
@@ -503,6 +518,7 @@ BOOL CBrush::CreateBrushIndirect(const LOGBRUSH* lb) {
     }
     case BS_HATCHED: return CreateHatchBrush(int(lb->lbHatch), lb->lbColor);
     case BS_PATTERN: return CreatePatternBrush(CBitmap::FromHandle(reinterpret_cast<HBITMAP>(lb->lbHatch)));
+    case BS_DIBPATTERNPT: return CreateDIBPatternBrush(reinterpret_cast<const void*>(lb->lbHatch), UINT(lb->lbColor));
     default: return FALSE;
   }
 }

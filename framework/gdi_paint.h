@@ -11,14 +11,30 @@
 
 namespace brv::gdi {
 
+// into becomes the bounding rectangle of both (an empty one counts as none).
+inline void UniteBounds(CRect& into, const CRect& r) {
+  if (r.IsRectEmpty()) return;
+  if (into.IsRectEmpty()) {
+    into = r;
+    return;
+  }
+  into.SetRect(std::min(into.left, r.left), std::min(into.top, r.top), std::max(into.right, r.right),
+               std::max(into.bottom, r.bottom));
+}
+
 class Target {
  public:
-  Target(Surface& surface, const Region& clip) : s_(surface), rects_(clip.Rects()) {
+  // bounds: when given, the touched pixels' bounding rectangle is added to it.
+  Target(Surface& surface, const Region& clip, CRect* bounds = nullptr)
+      : s_(surface), rects_(clip.Rects()), bounds_(bounds) {
     if (!rects_.empty()) box_ = clip.Bounds();
     single_ = rects_.size() == 1;
   }
   ~Target() {
-    if (touchedAny_) s_.AddDirty(CRect(LONG(tx0_), LONG(ty0_), LONG(tx1_), LONG(ty1_)));
+    if (!touchedAny_) return;
+    const CRect touched{tx0_, ty0_, tx1_, ty1_};
+    s_.AddDirty(touched);
+    if (bounds_) UniteBounds(*bounds_, touched);
   }
   Target(const Target&) = delete;
   Target& operator=(const Target&) = delete;
@@ -112,6 +128,7 @@ class Target {
   CRect box_;
   bool single_ = false;
   uint32_t figure_ = 0;
+  CRect* bounds_;
   bool touchedAny_ = false;
   int tx0_ = 0, ty0_ = 0, tx1_ = 0, ty1_ = 0;
 };

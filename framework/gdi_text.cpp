@@ -461,7 +461,7 @@ int64_t OutText(CDC::Impl& d, CDC& dc, int x, int y, const LOGFONT& lf, const Ta
             LONG(std::clamp<int64_t>(d.X(clipRect->right), INT32_MIN, INT32_MAX)), LONG(std::clamp<int64_t>(d.Y(clipRect->bottom), INT32_MIN, INT32_MAX)));
     clip = clip.Intersect(brv::Region(c));
   }
-  Target t(*d.surface, clip);
+  Target t(*d.surface, clip, d.BoundsSink());
   const double angle = lf.lfEscapement * 3.14159265358979323846 / 1800.0;
   const double ca = std::cos(angle), sa = std::sin(angle);
   if (opaqueRect) {

@@ -332,10 +332,34 @@ int CWnd::ReleaseDC(CDC* dc) {
   return 1;
 }
 
-BOOL CWnd::ShowCaret() { return TRUE; }
-BOOL CWnd::HideCaret() { return TRUE; }
-BOOL CWnd::CreateSolidCaret(int, int) { return TRUE; }
-BOOL CWnd::SetCaretPos(POINT) { return TRUE; }
+// Hiding counts: each HideCaret needs its ShowCaret. Only the owner may do
+// either.
+BOOL CWnd::ShowCaret() {
+  auto& c = State().caret;
+  if (!m_hWnd || c.owner != m_hWnd || c.hidden == 0) return FALSE;
+  --c.hidden;
+  return TRUE;
+}
+BOOL CWnd::HideCaret() {
+  auto& c = State().caret;
+  if (!m_hWnd || c.owner != m_hWnd) return FALSE;
+  ++c.hidden;
+  return TRUE;
+}
+BOOL CWnd::CreateSolidCaret(int width, int height) {
+  if (!Record(m_hWnd)) return FALSE;
+  auto& c = State().caret;
+  c.owner = m_hWnd;
+  c.size = SIZE{width, height};
+  c.hidden = 1;
+  return TRUE;
+}
+BOOL CWnd::SetCaretPos(POINT p) {
+  auto& c = State().caret;
+  if (!c.owner) return FALSE;
+  c.pos = p;
+  return TRUE;
+}
 
 CClientDC::CClientDC(CWnd* window) : m_hWnd(window ? window->m_hWnd : nullptr) {
   if (Record(m_hWnd)) AttachWindow(this, m_hWnd, nullptr);

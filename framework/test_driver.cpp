@@ -88,6 +88,8 @@ ControlInfo HeadlessDriver::Inspect(HWND window) {
     for (const ComboItem& i : c->items) info.items.push_back(i.text);
   } else if (auto* sl = dynamic_cast<SliderData*>(r->control.get())) {
     info.pos = sl->pos, info.min = sl->min, info.max = sl->max;
+  } else if (auto* sp = dynamic_cast<SpinData*>(r->control.get())) {
+    info.pos = sp->pos, info.min = sp->lower, info.max = sp->upper;
   } else if (auto* p = dynamic_cast<ProgressData*>(r->control.get())) {
     info.pos = p->pos, info.min = p->lower, info.max = p->upper;
     info.percent = static_cast<CProgressCtrl*>(CWnd::FromHandle(window))->GetPercent();

@@ -38,7 +38,7 @@ struct ControlInfo {
   int check = 0;         // buttons
   bool pushed = false;
   HBITMAP bitmap = nullptr;  // buttons and statics
-  int pos = 0, min = 0, max = 0;  // sliders and progress bars
+  int pos = 0, min = 0, max = 0;  // sliders, progress bars and up-down controls
   int percent = 0;                // progress bars
   int selection = -1;             // combo, tab, list (the focused item)
   std::vector<std::string> items; // combo, tab, list (labels)

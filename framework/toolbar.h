@@ -10,6 +10,8 @@
 
 enum : BYTE { TBSTATE_CHECKED = 0x01, TBSTATE_PRESSED = 0x02, TBSTATE_ENABLED = 0x04, TBSTATE_HIDDEN = 0x08 };
 enum : BYTE { TBSTYLE_BUTTON = 0x00, TBSTYLE_SEP = 0x01, TBSTYLE_CHECK = 0x02 };
+enum : DWORD { CBRS_ALIGN_LEFT = 0x1000, CBRS_ALIGN_TOP = 0x2000, CBRS_ALIGN_RIGHT = 0x4000, CBRS_ALIGN_BOTTOM = 0x8000,
+              CBRS_ALIGN_ANY = 0xF000 };
 
 struct TBBUTTON {
   int iBitmap;  // picture index
@@ -31,7 +33,11 @@ class CToolBar {
 
   // Buttons become the bitmap size plus 8 each way (24 x 23 for 16 x 15).
   void SetBitmapSize(CSize size);
+  // No effect: the bitmap size sets the buttons, SetDockedPlace docks.
   void SetButtonSize(CSize) {}
+  void EnableDocking(DWORD) {}
+  // The bar is its own control.
+  CToolBar& GetToolBarCtrl() { return *this; }
   CSize GetButtonSize() const { return button_; }
 
   // One picture from BMP data: the RT_BITMAP resource of that number, or the

@@ -73,7 +73,7 @@ bool IsControlClass(const WindowRecord& r) {
   if (!r.cls) return false;
   const std::string& n = r.cls->name;
   return n == WC_BUTTON || n == WC_STATIC || n == WC_EDIT || n == WC_COMBOBOX || n == TRACKBAR_CLASS ||
-         n == PROGRESS_CLASS || n == WC_LISTVIEW || n == WC_TABCONTROL;
+         n == PROGRESS_CLASS || n == WC_LISTVIEW || n == WC_TABCONTROL || n == UPDOWN_CLASS;
 }
 
 }  // namespace
@@ -172,6 +172,7 @@ void ResetWindowing() {
   s.queue.clear();
   s.timers.clear();
   s.focus = s.active = s.capture = s.pressed = nullptr;
+  s.caret = {};
   s.keys.fill(0);
   s.cursor = POINT{0, 0};
   s.cursorShape = nullptr;

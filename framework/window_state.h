@@ -23,7 +23,7 @@ namespace brv {
 
 // ---------------------------------------------------------------- controls
 
-enum class ControlType { kNone, kButton, kStatic, kEdit, kCombo, kSlider, kProgress, kList, kTab };
+enum class ControlType { kNone, kButton, kStatic, kEdit, kCombo, kSlider, kProgress, kList, kTab, kSpin };
 
 struct ControlData {
   virtual ~ControlData() = default;
@@ -81,6 +81,12 @@ struct SliderData : ControlData {
 struct ProgressData : ControlData {
   ControlType Type() const override { return ControlType::kProgress; }
   int lower = 0, upper = 100, pos = 0, step = 10;
+};
+
+// An up-down control: the default range runs from 100 down to 0.
+struct SpinData : ControlData {
+  ControlType Type() const override { return ControlType::kSpin; }
+  int lower = 100, upper = 0, pos = 0;
 };
 
 struct ListColumn {
@@ -216,6 +222,14 @@ struct WindowingState {
     bool valid = false;
   } lastClick;
   bool exited = false;  // the program ended through the exit hook
+  // The one caret: its owner (null: none), size and position, and how many
+  // HideCaret calls ShowCaret has still to undo (a new caret is hidden once).
+  struct {
+    HWND owner = nullptr;
+    SIZE size{0, 0};
+    POINT pos{0, 0};
+    int hidden = 0;
+  } caret;
 };
 
 WindowingState& State();
@@ -269,6 +283,7 @@ LRESULT EditProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT ComboProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT SliderProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT ProgressProc(HWND, UINT, WPARAM, LPARAM);
+LRESULT SpinProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT ListProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT TabProc(HWND, UINT, WPARAM, LPARAM);
 // Creates a window for the object (null: a window without one).

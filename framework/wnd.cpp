@@ -38,6 +38,7 @@ void RegisterBuiltInClasses() {
   RegisterBuiltIn(WC_COMBOBOX, CS_DBLCLKS, &ComboProc, nullptr);
   RegisterBuiltIn(TRACKBAR_CLASS, 0, &SliderProc, nullptr);
   RegisterBuiltIn(PROGRESS_CLASS, 0, &ProgressProc, nullptr);
+  RegisterBuiltIn(UPDOWN_CLASS, 0, &SpinProc, nullptr);
   RegisterBuiltIn(WC_LISTVIEW, CS_DBLCLKS, &ListProc, nullptr);
   RegisterBuiltIn(WC_TABCONTROL, CS_DBLCLKS, &TabProc, nullptr);
 }
@@ -161,6 +162,7 @@ bool DestroyImpl(HWND h) {
   if (s.pressed == h) s.pressed = nullptr;
   if (s.active == h) s.active = nullptr;
   if (s.focus == h) s.focus = nullptr;
+  if (s.caret.owner == h) s.caret = {};
   if (r->IsChild()) {
     if (WindowRecord* p = Record(r->parent))
       p->children.erase(std::remove(p->children.begin(), p->children.end(), h), p->children.end());

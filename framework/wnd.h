@@ -398,5 +398,6 @@ LPCSTR AfxRegisterWndClass(UINT classStyle, HCURSOR cursor = nullptr, HBRUSH bac
 #define WC_COMBOBOX "ComboBox"
 #define TRACKBAR_CLASS "msctls_trackbar32"
 #define PROGRESS_CLASS "msctls_progress32"
+#define UPDOWN_CLASS "msctls_updown32"
 #define WC_LISTVIEW "SysListView32"
 #define WC_TABCONTROL "SysTabControl32"

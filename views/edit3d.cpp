@@ -24,34 +24,19 @@
 #include "model/intervals.h"
 #include "model/topology.h"
 #include "views/lines2d.h"
+#include "views/mark_edit.h"
 #include "views/page_links.h"
 #include "views/surface_marks.h"
 #include "views/viewedit3d.h"
 
+using views::kPickRadius;
+using views::SelectedAs;
+using views::SpendThirds;
+using views::WrapAngle;
+
 namespace {
 
-constexpr double kPickRadius = 30;
 constexpr double kDegree = 0.017453292519943295;
-constexpr double kTwoPi = 6.283185307179586;
-
-bool selectedAs(const std::vector<IndexSelector>& selection, int index, int kind) {
-    for (const IndexSelector& s : selection)
-        if (s.kind == kind && s.index == index) return true;
-    return false;
-}
-
-double wrapAngle(double a) {
-    if (a < 0) a += kTwoPi;
-    if (a > kTwoPi) a -= kTwoPi;
-    return a;
-}
-
-int spendThirds(int& carry, int pixels) {
-    carry += pixels;
-    const int steps = carry / 3;
-    carry -= 3 * steps;
-    return steps;
-}
 
 bool onSurface(const generalpoint3& p) { return p.vtx != -1 || (p.extra != -1 && p.extra.data().tri != -1); }
 
@@ -102,9 +87,9 @@ void CViewEdit3D::PagesRefresh() {
 }
 
 void CViewEdit3D::Turn(double dPitch, double dYaw, double dRoll) {
-    core_.pitch = wrapAngle(core_.pitch + dPitch);
-    core_.yaw = wrapAngle(core_.yaw + dYaw);
-    core_.roll = wrapAngle(core_.roll + dRoll);
+    core_.pitch = WrapAngle(core_.pitch + dPitch);
+    core_.yaw = WrapAngle(core_.yaw + dYaw);
+    core_.roll = WrapAngle(core_.roll + dRoll);
     CalculateEyeFromAngles();
     DrawScene();
 }
@@ -126,7 +111,7 @@ BOOL CViewEdit3D::SelectItem(CPoint& point, UINT mask, bool keep) {
         const int group = FeatureGroup();
         for (int l = h->featurelines.first(); l != -1; l = h->featurelines.nextOf(l)) {
             featureline3& line = h->featurelines[l];
-            if (!GoodInfoCode(group, CString(line.name())) || selectedAs(selection, l, 4)) continue;
+            if (!GoodInfoCode(group, CString(line.name())) || SelectedAs(selection, l, 4)) continue;
             const int mode = views::visibilityOf(l);
             int mine = -1;
             double mineBest = 1e10;
@@ -151,7 +136,7 @@ BOOL CViewEdit3D::SelectItem(CPoint& point, UINT mask, bool keep) {
     if (mask & 8) {
         for (int k = h->featurepoints.first(); k != -1; k = h->featurepoints.nextOf(k)) {
             featurepoint3& p = h->featurepoints[k];
-            if (!onSurface(p) || selectedAs(selection, k, 8) || !Coord3Dto2D(p, 0)) continue;
+            if (!onSurface(p) || SelectedAs(selection, k, 8) || !Coord3Dto2D(p, 0)) continue;
             const double d = distance(p.projX, p.projY);
             if (d < kPickRadius) candidates.push_back({k, -1, 8});
             if (d <= best) {
@@ -162,7 +147,7 @@ BOOL CViewEdit3D::SelectItem(CPoint& point, UINT mask, bool keep) {
     }
     if (mask & 2) {
         for (int k = freePoints.first(); k != -1; k = freePoints.nextOf(k)) {
-            if (selectedAs(selection, k, 2)) continue;
+            if (SelectedAs(selection, k, 2)) continue;
             vector2<double> at;
             const vector3<double> base = h->getBasePoint(freePoints[k], nullptr);
             bool visible = ProjectPoint(freePoints[k], furtherModes[1], &at);
@@ -178,7 +163,7 @@ BOOL CViewEdit3D::SelectItem(CPoint& point, UINT mask, bool keep) {
     }
     if (mask & 1) {
         for (int k = extraPoints.first(); k != -1; k = extraPoints.nextOf(k)) {
-            if (selectedAs(selection, k, 1) || !Coord3Dto2D(extraPoints[k], furtherModes[1])) continue;
+            if (SelectedAs(selection, k, 1) || !Coord3Dto2D(extraPoints[k], furtherModes[1])) continue;
             const double d = distance(extraPoints[k].projX, extraPoints[k].projY);
             if (d < kPickRadius) candidates.push_back({k, -1, 1});
             if (d <= best) {
@@ -302,10 +287,7 @@ void CViewEdit3D::OnLButtonDown(UINT flags, CPoint point) {
                 const bool closed =
                     line.count() >= 2 && samePlace(line[line.first()], line[line.last()]);
                 line.closing = line.closedSpline = closed ? 1 : 0;
-                if (rubberSplineShown) DrawRubberSpline();
-                SetNewRubberForSpline(shift, nullptr);
-                DrawRubberSpline();
-                rubberSplineShown = true;
+                views::RedrawRubberSpline(*this, shift, nullptr);
                 break;
             }
             case 4:
@@ -535,10 +517,7 @@ void CViewEdit3D::OnLButtonDown(UINT flags, CPoint point) {
         redrawOnRelease = true;
         return;
     }
-    if (tool == 2 || tool == 5 || ((tool == 3 || tool == 4) && !pressed)) {
-        pressed = true;
-        pressPoint = point;
-    }
+    views::PressTool(*this, tool, point);
 }
 
 void CViewEdit3D::OnMouseMove(UINT flags, CPoint point) {
@@ -557,29 +536,24 @@ void CViewEdit3D::OnMouseMove(UINT flags, CPoint point) {
             handled = true;
             if (stage != 1000) {
                 if (centralPress) {
-                    Turn((point.y - q.y) * 0.005817764173314432, spendThirds(yawCarry, point.x - q.x) * kDegree, 0);
+                    Turn((point.y - q.y) * 0.005817764173314432, SpendThirds(yawCarry, point.x - q.x) * kDegree, 0);
                 } else {
                     int r = q.x - point.x;
                     if (point.y > c.cy / 2) r = -r;
                     const int dy = point.y - q.y;
                     if (std::abs(dy) > std::abs(r)) r = point.x > c.cx / 2 ? -dy : dy;
-                    Turn(0, 0, spendThirds(rollCarry, r) * kDegree);
+                    Turn(0, 0, SpendThirds(rollCarry, r) * kDegree);
                 }
             }
             pressPoint = point;
         } else if (flags & MK_RBUTTON) {
             handled = true;
-            if (point != q) {
-                const int dx = q.x - point.x, dy = q.y - point.y;
-                Zoom(ClientRect{dx, dy, c.cx + dx, c.cy + dy});
-            }
+            if (point != q) Zoom(views::PannedBy(c, q, point));
             pressPoint = point;
         } else if (flags & MK_MBUTTON) {
             handled = true;
             if (std::abs(point.y - q.y) > 1) {
-                const double m = point.y > q.y ? 1.25 : 0.8;
-                const int hw = int(std::lround(m * c.cx / 2)), hh = int(std::lround(m * c.cy / 2));
-                Zoom(ClientRect{c.cx / 2 - hw, c.cy / 2 - hh, c.cx / 2 + hw, c.cy / 2 + hh});
+                Zoom(views::ScaledAboutCentre(c, point.y > q.y ? 1.25 : 0.8));
                 pressPoint = point;
             }
         }
@@ -594,10 +568,7 @@ void CViewEdit3D::OnMouseMove(UINT flags, CPoint point) {
                 FreePull();
             }
         } else if (tool == 0 && mode == 1 && !newLinePending) {
-            if (rubberSplineShown) DrawRubberSpline();
-            SetNewRubberForSpline((flags & MK_SHIFT) != 0, &point);
-            DrawRubberSpline();
-            rubberSplineShown = true;
+            views::RedrawRubberSpline(*this, (flags & MK_SHIFT) != 0, &point);
         } else if (tool == 1 && h) {
             if (itemDrag && !selection.empty()) {
                 const IndexSelector item = selection[0];
@@ -624,30 +595,19 @@ void CViewEdit3D::OnMouseMove(UINT flags, CPoint point) {
                 SelectItem(point, 8, false);
                 if (!selection.empty() && (old.kind != 8 || old.index != selection[0].index)) {
                     page->StopFlash();
-                    CString code;
-                    const char* name = h->featurepoints[selection[0].index].name();
-                    for (int row = 0; GetFeaturePointInfo(row, &code); ++row)
-                        if (code.View() == std::string_view(name)) currentRow = row;
+                    currentRow = views::RowOfName(h->featurepoints[selection[0].index].name(), false, currentRow);
                     page->StartFlash();
                 } else if (selection.empty() && old.kind == 8) {
                     page->StopFlash();
                 }
             }
         } else if (tool == 2 && pressed && std::abs(point.y - q.y) > 1) {
-            const double m = point.y > q.y ? 1.25 : 0.8;
-            const int hw = int(std::lround(m * c.cx / 2)), hh = int(std::lround(m * c.cy / 2));
-            Zoom(ClientRect{c.cx / 2 - hw, c.cy / 2 - hh, c.cx / 2 + hw, c.cy / 2 + hh});
+            Zoom(views::ScaledAboutCentre(c, point.y > q.y ? 1.25 : 0.8));
             pressPoint = point;
         } else if ((tool == 3 || tool == 4) && pressed) {
-            if (rubberRectShown) DrawRubberRectangle(&pressPoint, &lastRubber);
-            lastRubber = point;
-            DrawRubberRectangle(&pressPoint, &lastRubber);
-            rubberRectShown = true;
+            views::StretchRectangle(*this, point);
         } else if (tool == 5 && pressed && (flags & MK_LBUTTON)) {
-            if (point != q) {
-                const int dx = q.x - point.x, dy = q.y - point.y;
-                Zoom(ClientRect{dx, dy, c.cx + dx, c.cy + dy});
-            }
+            if (point != q) Zoom(views::PannedBy(c, q, point));
             pressPoint = point;
         }
     }
@@ -670,22 +630,8 @@ void CViewEdit3D::OnLButtonUp(UINT, CPoint point) {
     if (tool == 0 && mode == 5) FreeRelease();
     if (tool == 0 && mode == 4) itemDrag = false;
     if (tool == 1) itemDrag = false;
-    if ((tool == 3 || tool == 4) && wasPressed) {
-        if (rubberRectShown) DrawRubberRectangle(&pressPoint, &lastRubber);
-        rubberRectShown = false;
-        const int x0 = std::min(pressPoint.x, point.x), y0 = std::min(pressPoint.y, point.y);
-        const int x1 = std::max(pressPoint.x, point.x), y1 = std::max(pressPoint.y, point.y);
-        if (tool == 3)
-            Zoom(ClientRect{x0, y0, x1, y1});
-        else if (x1 - x0 >= 10 && y1 - y0 >= 10)
-            Zoom(views::ZoomOutRect(c.cx, c.cy, x0, y0, x1 - x0, y1 - y0));
-    }
-    if (tool >= 2 && tool <= 5) {
-        if (CMainFrame* f = Frame()) {
-            f->tool = f->previousTool;
-            f->toolMode = f->previousToolMode;
-        }
-    }
+    if ((tool == 3 || tool == 4) && wasPressed) views::ReleaseRectangle(*this, tool, point, c);
+    if (tool >= 2 && tool <= 5) views::PreviousTool(Frame());
     centralPress = true;
     const bool imported = FaceApp() && FaceApp()->objHeadImported != 0;
     if (Stage() == 2500 && !imported && mode != 4 && mode != 5) {
@@ -717,8 +663,7 @@ void CViewEdit3D::OnRButtonDown(UINT flags, CPoint point) {
                                  selection.back().kind == 4 && selection.back().index == activeLine;
             if (drawing) {
                 views::BariGuard bari;
-                if (rubberSplineShown) DrawRubberSpline();
-                rubberSplineShown = false;
+                views::HideRubberSpline(*this);
                 featureline3& line = h->featurelines[activeLine];
                 const vector2<double> p(point.x, point.y);
                 if (flags & MK_SHIFT) {
@@ -955,7 +900,7 @@ void CViewEdit3D::DrawFeatureLines(CDC& dc) {
     for (int l = h->featurelines.first(); l != -1; l = h->featurelines.nextOf(l)) {
         const featureline3& line = h->featurelines[l];
         if (line.used == -1 || line.count() == 0 || !GoodInfoCode(group, CString(line.name())) ||
-            selectedAs(selection, l, 4))
+            SelectedAs(selection, l, 4))
             continue;
         DrawLineOnSurface(dc, l, RGB(0, 255, 0), RGB(0, 200, 0), false);
     }
@@ -972,7 +917,7 @@ void CViewEdit3D::DrawFreePoints(CDC& dc) {
     if (!h) return;
     views::BariGuard bari;
     for (int k = freePoints.first(); k != -1; k = freePoints.nextOf(k)) {
-        if (selectedAs(selection, k, 2)) continue;
+        if (SelectedAs(selection, k, 2)) continue;
         const vector3<double> q = freePoints[k];
         const vector3<double> b = h->getBasePoint(q, nullptr);
         vector2<double> bw, qw;
@@ -1001,7 +946,7 @@ void CViewEdit3D::DrawExtraPoints(CDC& dc) {
     views::BariGuard bari;
     views::Pens d(dc, RGB(0, 0, 0), 1, RGB(170, 170, 0));
     for (int k = extraPoints.first(); k != -1; k = extraPoints.nextOf(k)) {
-        if (selectedAs(selection, k, 1) || !Coord3Dto2D(extraPoints[k], furtherModes[1])) continue;
+        if (SelectedAs(selection, k, 1) || !Coord3Dto2D(extraPoints[k], furtherModes[1])) continue;
         views::Circle(dc, vector2<double>(extraPoints[k].projX, extraPoints[k].projY), 5);
     }
 }

@@ -4,6 +4,7 @@
 
 #include "app/mainframe.h"
 #include "views/client_pixels.h"
+#include "views/fast_paint.h"
 
 IMPLEMENT_DYNAMIC(CGLFaceView, CFaceView)
 
@@ -40,13 +41,15 @@ void CGLFaceView::OnSize(UINT type, int cx, int cy) {
     lastSize = CSize(cx, cy);
     if (glFitPending_.pending && cx > 1 && cy > 1) {
         glFitPending_.pending = false;
-        Core()->FitToPhoto(glFitPending_.width, glFitPending_.height, glFitPending_.mx, glFitPending_.my);
+        FitToPhoto(glFitPending_.width, glFitPending_.height, glFitPending_.mx, glFitPending_.my);
     }
 }
 
 void CGLFaceView::OnPaint() {
-    CPaintDC dc(this);
-    DrawScene(dc);
+    PAINTSTRUCT paint;
+    if (!FastBeginPaint(m_hWnd, &paint)) return;
+    DrawScene(*CDC::FromHandle(paint.hdc));
+    FastEndPaint(m_hWnd, &paint);
 }
 
 void CGLFaceView::DrawScene() {

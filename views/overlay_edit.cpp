@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -20,40 +19,18 @@
 #include "model/head.h"
 #include "model/intervals.h"
 #include "views/lines2d.h"
+#include "views/mark_edit.h"
 #include "views/page_links.h"
 #include "views/surface_marks.h"
 #include "views/viewedit2d3d.h"
 #include "views/viewedit3d.h"
 
+using views::kPickRadius;
+using views::SelectedAs;
+
 namespace {
 
-constexpr double kPickRadius = 30;
-constexpr const char* kDefaultName = "default_name_of_";
 constexpr double kDegree = 0.017453292519943295;
-constexpr double kTwoPi = 6.283185307179586;
-
-bool selectedAs(const std::vector<IndexSelector>& selection, int index, int kind) {
-    for (const IndexSelector& s : selection)
-        if (s.kind == kind && s.index == index) return true;
-    return false;
-}
-
-bool turnsTheHead(UINT key) { return (key >= 36 && key <= 40) || (key >= 97 && key <= 105); }
-
-double wrapAngle(double a) {
-    if (a < 0) a += kTwoPi;
-    if (a > kTwoPi) a -= kTwoPi;
-    return a;
-}
-
-// Whole steps of 3 pixels out of the pixels carried so far; the rest is
-// kept, so that small moves add up instead of being lost.
-int spendThirds(int& carry, int pixels) {
-    carry += pixels;
-    const int steps = carry / 3;  // truncated towards zero
-    carry -= 3 * steps;
-    return steps;
-}
 
 }  // namespace
 
@@ -71,40 +48,20 @@ vector2<double> CViewEdit2D3D::ClientToPicture(CPoint p) const {
     return core_.core().cl2bmp_lintraf11().traf(vector2<double>(p.x, p.y));
 }
 
-void CViewEdit2D3D::PreviousTool() {
-    if (CMainFrame* f = Frame()) {
-        f->tool = f->previousTool;
-        f->toolMode = f->previousToolMode;
-    }
-}
+void CViewEdit2D3D::PreviousTool() { views::PreviousTool(Frame()); }
 
 // ---------------------------------------------------------------- picking
 
 CViewEdit2D3D::Nearest CViewEdit2D3D::NearestMark(const vector2<double>& p, bool points, int skip) const {
-    Nearest n;
     auto* lines = Lines2D();
     auto* pts = Points2D();
-    if (!lines || !pts) return n;
+    if (!lines || !pts) return Nearest();
     const vector2<double> c = PictureToClient(p);
-    auto consider = [&](const vector2<double>& q) {
-        const vector2<double> w = PictureToClient(q);
-        const double d = std::hypot(w.x - c.x, w.y - c.y);
-        if (d <= n.distance) {
-            n.distance = d;
-            n.position = q;
-            n.found = true;
-        }
-    };
-    if (points)
-        for (int k = pts->first(); k != -1; k = pts->nextOf(k)) consider((*pts)[k].position);
-    const int group = FeatureGroup();
-    for (int l = lines->first(); l != -1; l = lines->nextOf(l)) {
-        const featureline2& line = (*lines)[l];
-        if (!GoodInfoCode(group, CString(line.name()))) continue;
-        for (int q = line.first(); q != -1; q = line.nextOf(q))
-            if (q != skip) consider(line[q].position);
-    }
-    return n;
+    return views::NearestMark(points ? pts : nullptr, *lines, true, FeatureGroup(), skip,
+                              [&](const vector2<double>& q) {
+                                  const vector2<double> w = PictureToClient(q);
+                                  return std::hypot(w.x - c.x, w.y - c.y);
+                              });
 }
 
 BOOL CViewEdit2D3D::SelectItem(CPoint& point, UINT mask, bool add) {
@@ -125,7 +82,7 @@ BOOL CViewEdit2D3D::SelectItem(CPoint& point, UINT mask, bool add) {
         const int group = FeatureGroup();
         for (int l = lines->first(); l != -1; l = lines->nextOf(l)) {
             const featureline2& line = (*lines)[l];
-            if (!GoodInfoCode(group, CString(line.name())) || selectedAs(selection, l, 16)) continue;
+            if (!GoodInfoCode(group, CString(line.name())) || SelectedAs(selection, l, 16)) continue;
             for (int q = line.first(); q != -1; q = line.nextOf(q)) {
                 const double d = distance(line[q].position);
                 if (d < kPickRadius) candidates.push_back({l, q, 16});
@@ -138,7 +95,7 @@ BOOL CViewEdit2D3D::SelectItem(CPoint& point, UINT mask, bool add) {
     }
     if (mask & 32) {
         for (int k = pts->first(); k != -1; k = pts->nextOf(k)) {
-            if (selectedAs(selection, k, 32)) continue;
+            if (SelectedAs(selection, k, 32)) continue;
             const double d = distance((*pts)[k].position);
             if (d < kPickRadius) candidates.push_back({k, -1, 32});
             if (d <= best) {
@@ -156,15 +113,8 @@ int CViewEdit2D3D::appendPoint(const vector2<double>& pos, Index<featureline2> l
     auto* lines = Lines2D();
     if (!lines || l == -1) return 0;
     featureline2& line = (*lines)[l];
-    const Index<linepoint2> q = line.closing && line.first() != -1 ? line.insert_before_whichindex(-2, line.last())
-                                                                   : line.add();
-    line[q].kind = corner || line.count() == 1 ? 2 : 1;
-    vector2<double> at = pos;
-    if (snap) {
-        const Nearest n = NearestMark(pos, true, q);
-        if (n.found && n.distance <= kPickRadius) at = n.position;
-    }
-    line[q].position = at;
+    const Index<linepoint2> q = views::AddLinePoint(line, corner);
+    line[q].position = snap ? views::SnappedTo(NearestMark(pos, true, q), pos) : pos;
     return 1;
 }
 
@@ -177,10 +127,7 @@ void CViewEdit2D3D::SetNewRubberForSpline(bool snap, CPoint* cursor) {
     vector2<double> extra;
     if (cursor) {
         extra = ClientToPicture(*cursor);
-        if (snap) {
-            const Nearest n = NearestMark(extra, true);
-            if (n.found && n.distance <= kPickRadius) extra = n.position;
-        }
+        if (snap) extra = views::SnappedTo(NearestMark(extra, true), extra);
     }
     const views::PictureToClient toClient = [this](const vector2<double>& p) { return PictureToClient(p); };
     rubberPoints = views::ShapeOfLine(line, toClient, cursor ? &extra : nullptr).curve;
@@ -201,7 +148,7 @@ void CViewEdit2D3D::DrawFeaturePoints(CDC& dc) {
     const int group = FeatureGroup();
     views::Pens d(dc, RGB(0, 0, 0), 1, RGB(0, 255, 0));
     for (int k = pts->first(); k != -1; k = pts->nextOf(k)) {
-        if (selectedAs(selection, k, 32) || !GoodInfoCode(group, CString((*pts)[k].name()))) continue;
+        if (SelectedAs(selection, k, 32) || !GoodInfoCode(group, CString((*pts)[k].name()))) continue;
         views::Circle(dc, PictureToClient((*pts)[k].position), 5);
     }
 }
@@ -215,13 +162,8 @@ void CViewEdit2D3D::DrawFeatureLines() {
 void CViewEdit2D3D::DrawFeatureLines(CDC& dc) {
     auto* lines = Lines2D();
     if (!lines) return;
-    const int group = FeatureGroup();
     const views::PictureToClient toClient = [this](const vector2<double>& p) { return PictureToClient(p); };
-    for (int l = lines->first(); l != -1; l = lines->nextOf(l)) {
-        const featureline2& line = (*lines)[l];
-        if (!GoodInfoCode(group, CString(line.name())) || selectedAs(selection, l, 16)) continue;
-        views::DrawLineShape(dc, views::ShapeOfLine(line, toClient), RGB(0, 255, 0), RGB(0, 200, 0));
-    }
+    views::DrawLines2D(dc, *lines, FeatureGroup(), selection, toClient);
 }
 
 void CViewEdit2D3D::DrawFeatureLines3D() {
@@ -246,7 +188,7 @@ void CViewEdit2D3D::DrawFeatureLines3D(CDC& dc) {
     const int group = FeatureGroup();
     for (int l = h->featurelines.first(); l != -1; l = h->featurelines.nextOf(l)) {
         const featureline3& line = h->featurelines[l];
-        if (line.count() == 0 || !GoodInfoCode(group, CString(line.name())) || selectedAs(selection, l, 4))
+        if (line.count() == 0 || !GoodInfoCode(group, CString(line.name())) || SelectedAs(selection, l, 4))
             continue;
         DrawLine3D(dc, l, RGB(0, 0, 255), RGB(128, 128, 255), false);
     }
@@ -262,18 +204,10 @@ void CViewEdit2D3D::DrawSelectedItems(CDC& dc, bool highlight) {
     auto* lines = Lines2D();
     auto* pts = Points2D();
     if (!lines || !pts || selection.empty()) return;
-    const views::PictureToClient toClient = [this](const vector2<double>& p) { return PictureToClient(p); };
     const std::vector<IndexSelector> items = selection;
     for (const IndexSelector& item : items) {
-        if (item.kind == 16 && item.index >= 0) {
-            SetNewRubberForSpline(true, nullptr);
-            views::DrawLineShape(dc, views::ShapeOfLine((*lines)[item.index], toClient),
-                                 highlight ? RGB(255, 64, 64) : RGB(0, 255, 0),
-                                 highlight ? RGB(255, 0, 0) : RGB(0, 200, 0));
-        } else if (item.kind == 32 && item.index >= 0) {
-            views::Pens d(dc, RGB(0, 0, 0), 1, highlight ? RGB(255, 64, 64) : RGB(0, 255, 0));
-            views::Circle(dc, toClient((*pts)[item.index].position), 5);
-        } else if (item.kind == 4 && item.index >= 0) {
+        if (views::DrawSelected2D(*this, dc, *pts, item, highlight)) continue;
+        if (item.kind == 4 && item.index >= 0) {
             SetNewRubberForSpline(true, nullptr);
             DrawLine3D(dc, item.index, highlight ? RGB(255, 64, 64) : RGB(0, 0, 255),
                        highlight ? RGB(255, 0, 0) : RGB(128, 128, 255), highlight);
@@ -284,38 +218,18 @@ void CViewEdit2D3D::DrawSelectedItems(CDC& dc, bool highlight) {
 void CViewEdit2D3D::DrawRubberTrace(CPoint* cursor) {
     if (!m_hWnd || (trace.first() == -1 && !cursor)) return;
     CClientDC dc(this);
-    std::vector<vector2<double>> at;
-    for (int k = trace.first(); k != -1; k = trace.nextOf(k))
-        at.push_back(PictureToClient(vector2<double>(std::fabs(trace[k].x), std::fabs(trace[k].y))));
-    views::Pens d(dc, RGB(0, 0, 0), 1, RGB(255, 255, 255));
-    const int rop = dc.SetROP2(R2_NOT);
-    for (size_t i = 1; i < at.size(); ++i) {
-        dc.MoveTo(views::Pixel(at[i - 1]));
-        dc.LineTo(views::Pixel(at[i]));
-    }
-    if (cursor && !at.empty()) {
-        dc.MoveTo(views::Pixel(at.back()));
-        dc.LineTo(*cursor);
-    }
-    dc.SetROP2(rop);
-    for (const vector2<double>& p : at) views::Circle(dc, p, 3);
+    views::DrawTrace(dc, trace, [this](const vector2<double>& p) { return PictureToClient(p); }, cursor);
 }
 
 // ---------------------------------------------------------------- editing
 
 bool CViewEdit2D3D::NameSelectedLine() {
-    auto* lines = Lines2D();
-    CString code;
-    if (!lines || selection.empty() || selection.back().kind != 16 || !GetFeatureLineInfo(currentRow, &code))
-        return false;
-    featureline2& line = (*lines)[selection.back().index];
-    if (!std::strstr(line.name(), kDefaultName)) {
+    const int named = views::NameLastSelectedLine(*this);
+    if (named == 0) {
         Beep();
         MessageBox("Already selected !", "Error", MB_OK);
-        return false;
     }
-    line.set_name(code.GetString(), false);
-    return true;
+    return named > 0;
 }
 
 void CViewEdit2D3D::CurvePageNext() {
@@ -350,13 +264,8 @@ void CViewEdit2D3D::OnLButtonDown(UINT flags, CPoint point) {
                     lineFinished = false;
                 }
                 appendPoint(p, l, ctrl, shift);
-                featureline2& line = (*lines)[l];
-                const bool closed = line.count() > 1 && line[line.first()].position == line[line.last()].position;
-                line.closing = line.closedSpline = closed ? 1 : 0;
-                if (rubberSplineShown) DrawRubberSpline();
-                SetNewRubberForSpline(shift, nullptr);
-                DrawRubberSpline();
-                rubberSplineShown = true;
+                views::CloseWhereEndsMeet((*lines)[l]);
+                views::RedrawRubberSpline(*this, shift, nullptr);
                 break;
             }
             case 2: {
@@ -370,12 +279,7 @@ void CViewEdit2D3D::OnLButtonDown(UINT flags, CPoint point) {
                 DrawSelectedItems(false);
                 DeleteRubberForSpline();
                 selection.assign(1, IndexSelector{fp, -1, 32});
-                vector2<double> at = p;
-                if (shift) {
-                    const Nearest n = NearestMark(p, false);
-                    if (n.found && n.distance <= kPickRadius) at = n.position;
-                }
-                (*pts)[fp].position = at;
+                (*pts)[fp].position = shift ? views::SnappedTo(NearestMark(p, false), p) : p;
                 DrawFeaturePoints(false);
                 DrawSelectedItems(true);
                 BackToSelect();
@@ -437,17 +341,10 @@ void CViewEdit2D3D::OnLButtonDown(UINT flags, CPoint point) {
         } else if (selection.size() == 1 && selection[0].kind == 16 && selection[0].second != -1) {
             featureline2& line = (*lines)[selection[0].index];
             const vector2<double> c = ClientToPicture(point);
-            Index<linepoint2> after = -1;
-            double best = 1e10;
-            for (Index<linepoint2> t = line.first(); t != -1 && t != line.last(); t = line.nextOf(t)) {
-                const vector2<double> a = PictureToClient(line[t].position);
-                const vector2<double> b = PictureToClient(line[line.nextOf(t)].position);
-                const double cost = std::hypot(point.x - a.x, point.y - a.y) + std::hypot(point.x - b.x, point.y - b.y);
-                if (cost <= best) {
-                    best = cost;
-                    after = t;
-                }
-            }
+            const Index<linepoint2> after = views::InsertionPlace(line, [&](const vector2<double>& q) {
+                const vector2<double> w = PictureToClient(q);
+                return std::hypot(point.x - w.x, point.y - w.y);
+            });
             if (after != -1) {
                 GetDocument()->CheckPoint(32);
                 const Index<linepoint2> n = line.insert_after_whichindex(-2, after);
@@ -461,17 +358,11 @@ void CViewEdit2D3D::OnLButtonDown(UINT flags, CPoint point) {
         }
         return;
     }
-    if (tool == 2 || tool == 5 || ((tool == 3 || tool == 4) && !pressed)) {
-        pressPoint = point;
-        pressed = true;
-    }
+    views::PressTool(*this, tool, point);
 }
 
 void CViewEdit2D3D::EndLine(UINT flags, CPoint point) {
-    if (rubberSplineShown) {
-        DrawRubberSpline();
-        rubberSplineShown = false;
-    }
+    views::HideRubberSpline(*this);
     auto* lines = Lines2D();
     // The line steps need a line under way that is the selection's last item.
     const bool drawing = lines && !lineFinished && !selection.empty() && selection.back().kind == 16 &&
@@ -482,8 +373,7 @@ void CViewEdit2D3D::EndLine(UINT flags, CPoint point) {
         featureline2& line = (*lines)[l];
         if (line.first() != -1 && (flags & MK_SHIFT)) {
             const vector2<double> p = ClientToPicture(point);
-            const Nearest n = NearestMark(p, true);
-            if (n.found && n.distance <= kPickRadius) appendPoint(p, l, (flags & MK_CONTROL) != 0, true);
+            if (views::WithinPick(NearestMark(p, true))) appendPoint(p, l, (flags & MK_CONTROL) != 0, true);
         }
         bool single = false;
         if (line.first() != -1) {
@@ -535,9 +425,7 @@ void CViewEdit2D3D::OnMouseMove(UINT flags, CPoint p) {
     bool turning = refining && pressed && (flags & MK_LBUTTON);
     bool moving = pressed && (flags & MK_RBUTTON);
     auto dragZoom = [&](bool down) {
-        const double m = down ? 1.25 : 0.8;
-        const int hw = int(std::lround(m * c.cx / 2)), hh = int(std::lround(m * c.cy / 2));
-        Zoom(ClientRect{c.cx / 2 - hw, c.cy / 2 - hh, c.cx / 2 + hw, c.cy / 2 + hh});
+        Zoom(views::ScaledAboutCentre(c, down ? 1.25 : 0.8));
         pressPoint = p;
     };
     if (!moving) {
@@ -546,10 +434,7 @@ void CViewEdit2D3D::OnMouseMove(UINT flags, CPoint p) {
         } else {
             const int tool = Tool();
             if (tool == 0 && ToolMode() == 1 && !lineFinished) {
-                if (rubberSplineShown) DrawRubberSpline();
-                SetNewRubberForSpline((flags & MK_SHIFT) != 0, &p);
-                DrawRubberSpline();
-                rubberSplineShown = true;
+                views::RedrawRubberSpline(*this, (flags & MK_SHIFT) != 0, &p);
             } else if (tool == 1 && itemDrag) {
                 auto* lines = Lines2D();
                 auto* pts = Points2D();
@@ -563,10 +448,7 @@ void CViewEdit2D3D::OnMouseMove(UINT flags, CPoint p) {
                         DrawScene();
                     } else if (item.kind == 16 && item.second != -1) {
                         DrawSelectedItems(false);
-                        featureline2& line = (*lines)[item.index];
-                        line[item.second].position = at;
-                        if (line.closing && item.second == line.first()) line[line.last()].position = at;
-                        if (line.closing && item.second == line.last()) line[line.first()].position = at;
+                        views::MoveLinePoint((*lines)[item.index], item.second, at);
                         pointMoved = true;
                         DrawScene();
                     }
@@ -586,10 +468,7 @@ void CViewEdit2D3D::OnMouseMove(UINT flags, CPoint p) {
                         DrawSelectedItems(false);
                         selection.assign(1, now);
                         DrawSelectedItems(true);
-                        CString code;
-                        const char* name = (*lines)[now.index].name();
-                        for (int row = 0; GetFeatureLineInfo(row, &code); ++row)
-                            if (code.View() == std::string_view(name)) currentRow = row;
+                        currentRow = views::RowOfName((*lines)[now.index].name(), true, currentRow);
                         curves->RefreshLists();
                     } else {
                         selection = kept;
@@ -600,24 +479,21 @@ void CViewEdit2D3D::OnMouseMove(UINT flags, CPoint p) {
             } else if (tool == 5 && pressed && (flags & MK_LBUTTON)) {
                 moving = true;
             } else if ((tool == 3 || tool == 4) && pressed) {
-                if (rubberRectShown) DrawRubberRectangle(&pressPoint, &lastRubber);
-                lastRubber = p;
-                DrawRubberRectangle(&pressPoint, &lastRubber);
-                rubberRectShown = true;
+                views::StretchRectangle(*this, p);
             }
         }
     }
     if (turning) {
         views::GLViewCore& g = core_;
         if (twoAxis) {
-            g.pitch = wrapAngle(g.pitch + (p.y - pressPoint.y) * 0.005817764173314432);
-            g.yaw = wrapAngle(g.yaw + spendThirds(yawCarry, p.x - pressPoint.x) * kDegree);
+            g.pitch = views::WrapAngle(g.pitch + (p.y - pressPoint.y) * 0.005817764173314432);
+            g.yaw = views::WrapAngle(g.yaw + views::SpendThirds(yawCarry, p.x - pressPoint.x) * kDegree);
         } else {
             int h = pressPoint.x - p.x;
             if (p.y > c.cy / 2) h = -h;
             const int v = p.y - pressPoint.y;
             if (std::abs(h) < std::abs(v)) h = p.x > c.cx / 2 ? -v : v;
-            g.roll = wrapAngle(g.roll + spendThirds(rollCarry, h) * kDegree);
+            g.roll = views::WrapAngle(g.roll + views::SpendThirds(rollCarry, h) * kDegree);
         }
         CalculateEyeFromAngles();
         DrawScene();
@@ -631,8 +507,7 @@ void CViewEdit2D3D::OnMouseMove(UINT flags, CPoint p) {
             CalculateEyeFromAngles();
             DrawScene();
         } else if (p != from) {
-            const int dx = from.x - p.x, dy = from.y - p.y;
-            Zoom(ClientRect{dx, dy, c.cx + dx, c.cy + dy});
+            Zoom(views::PannedBy(c, from, p));
         }
         pressPoint = p;
     }
@@ -650,17 +525,7 @@ void CViewEdit2D3D::OnLButtonUp(UINT, CPoint point) {
     const int tool = Tool();
     const CSize c = ClientSize();
     if (tool == 1) itemDrag = false;
-    if ((tool == 3 || tool == 4) && wasPressed) {
-        if (rubberRectShown) DrawRubberRectangle(&pressPoint, &lastRubber);
-        rubberRectShown = false;
-        const int x0 = std::min(pressPoint.x, point.x), y0 = std::min(pressPoint.y, point.y);
-        const int x1 = std::max(pressPoint.x, point.x), y1 = std::max(pressPoint.y, point.y);
-        if (tool == 3) {
-            Zoom(ClientRect{x0, y0, x1, y1});
-        } else if (x1 - x0 >= 10 && y1 - y0 >= 10) {
-            Zoom(views::ZoomOutRect(c.cx, c.cy, x0, y0, x1 - x0, y1 - y0));
-        }
-    }
+    if ((tool == 3 || tool == 4) && wasPressed) views::ReleaseRectangle(*this, tool, point, c);
     if (tool >= 2 && tool <= 5) PreviousTool();
     twoAxis = true;
     if (pointMoved) {
@@ -682,22 +547,10 @@ void CViewEdit2D3D::OnKeyDown(UINT key, UINT repeat, UINT flags) {
             }
         }
     } else if (key == VK_ESCAPE) {
-        if (!lineFinished) {
-            auto* lines = Lines2D();
-            if (lines && !selection.empty() && selection.back().kind == 16 && selection.back().index >= 0) {
-                const Index<featureline2> l = selection.back().index;
-                (*lines)[l].remove_all();
-                lines->remove(l);
-            }
-            DeleteRubberForSpline();
-            lineFinished = true;
-        }
-        trace.remove_all();
-        selection.clear();
-        RedrawWindow();
+        views::DropLineUnderWay(*this);
     } else if (key == VK_DELETE) {
         DeleteSelectedItems();
-    } else if (turnsTheHead(key)) {
+    } else if (views::TurnsTheHead(key)) {
         if (CViewEdit3D* v = View3D()) v->OnKeyDown(key, repeat, flags);
     }
     CGLFaceView::OnKeyDown(key, repeat, flags);
@@ -708,16 +561,7 @@ BOOL CViewEdit2D3D::DeleteSelectedItems() {
     auto* pts = Points2D();
     if (!lines || !pts || selection.empty()) return FALSE;
     GetDocument()->CheckPoint(32);
-    for (const IndexSelector& item : selection) {
-        if (item.kind == 16 && item.index >= 0) {
-            (*lines)[item.index].remove_all();
-            lines->remove(item.index);
-            DeleteRubberForSpline();
-        } else if (item.kind == 32 && item.index >= 0) {
-            pts->remove(item.index);
-        }
-    }
-    selection.clear();
+    views::RemoveSelected2D(*this, *pts);
     CurvePageNext();
     RedrawWindow();
     return TRUE;

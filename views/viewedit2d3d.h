@@ -6,6 +6,7 @@
 
 #include "seams/views.h"
 #include "views/glview.h"
+#include "views/mark_edit.h"
 #include "views/overlay_render.h"
 
 class featureline2;
@@ -96,11 +97,7 @@ protected:
     void DrawFeaturePoints(CDC& dc);
     void DrawSelectedItems(CDC& dc, bool highlight);
     void DrawLine3D(CDC& dc, fnd::Index<featureline3> l, COLORREF curve, COLORREF fill, bool invertStraight);
-    struct Nearest {
-        double distance = 1e10;
-        vector2<double> position;
-        bool found = false;
-    };
+    using Nearest = views::Nearest;
     // The nearest feature point (with points) and then accepted line point
     // (a line point as near wins) to photo point p, in client pixels.
     Nearest NearestMark(const vector2<double>& p, bool points, int skip = -1) const;

@@ -109,6 +109,23 @@ bool CViewEdit3D::MakePhoto(const CString& path) {
 
 void CViewEdit3D::FitInView() { FitInBlock(); }
 
+BOOL CViewEdit3D::FitToPhoto(long width, long height, double mx, double my) {
+    if (!CGLFaceView::FitToPhoto(width, height, mx, my)) return FALSE;
+    fixedClientWidth = core_.core().clientWidth();
+    fixedClientHeight = core_.core().clientHeight();
+    return TRUE;
+}
+
+void CViewEdit3D::GetClientRectSpecial(RECT* r) const {
+    if (!r) return;
+    if (fixedClientWidth != 0.0 && fixedClientHeight != 0.0) {
+        *r = CRect(0, 0, int(fixedClientWidth), int(fixedClientHeight));
+        return;
+    }
+    *r = CRect(0, 0, 0, 0);
+    if (m_hWnd) GetClientRect(r);
+}
+
 void CViewEdit3D::FitInBlock() {
     CFaceDoc* d = GetDocument();
     if (d && d->kernel2D) {

@@ -108,6 +108,12 @@ public:
 
     void ClearAllViewSettings() override;
     void FitInView() override;
+    // The fit also fixes the client extent to the client it fitted into.
+    BOOL FitToPhoto(long width, long height, double mx, double my) override;
+    // The fixed client extent as (0, 0, width, height) when both are set,
+    // else the window's client rectangle.
+    void GetClientRectSpecial(RECT* r) const;
+    double fixedClientWidth = 0.0, fixedClientHeight = 0.0;
     // FitToPhoto over the working photo with the view's margins, then a redraw.
     void FitInBlock();
     void writeOpenGL(fnd::fileTB& f) override;

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -13,7 +12,9 @@
 #include "model/featuretables.h"
 #include "model/head.h"
 #include "picture/winbmp.h"
+#include "views/mark_edit.h"
 #include "views/page_links.h"
+#include "views/surface_marks.h"
 #include "views/viewedit3d.h"
 
 IMPLEMENT_DYNCREATE_DOC(CViewOrig2D, CFaceView, CFaceDoc)
@@ -30,41 +31,8 @@ ON_WM_KEYDOWN()
 ON_WM_SIZE()
 END_MESSAGE_MAP()
 
-namespace {
-
-constexpr double kPickRadius = 30;
-constexpr const char* kDefaultName = "default_name_of_";
-
-bool turnsTheHead(UINT key) { return (key >= 36 && key <= 40) || (key >= 97 && key <= 105); }
-
-bool selectedAs(const std::vector<IndexSelector>& selection, int index, int kind) {
-    for (const IndexSelector& s : selection)
-        if (s.kind == kind && s.index == index) return true;
-    return false;
-}
-
-// Pens and brushes selected for one drawing, put back when it ends.
-class Drawing {
-public:
-    Drawing(CDC& dc, COLORREF pen, int width, COLORREF brush)
-        : dc_(dc), pen_(PS_SOLID, width, pen), brush_(brush) {
-        oldPen_ = dc.SelectObject(&pen_);
-        oldBrush_ = dc.SelectObject(&brush_);
-    }
-    ~Drawing() {
-        dc_.SelectObject(oldBrush_);
-        dc_.SelectObject(oldPen_);
-    }
-
-private:
-    CDC& dc_;
-    CPen pen_;
-    CBrush brush_;
-    CPen* oldPen_;
-    CBrush* oldBrush_;
-};
-
-}  // namespace
+using views::kPickRadius;
+using views::SelectedAs;
 
 CViewOrig2D::CViewOrig2D(CFaceDoc* doc, int paneId) : CFaceView(doc, paneId) {
     viewName = "ViewOrig2D";
@@ -89,12 +57,7 @@ bool CViewOrig2D::InsideBitmap(const vector2<double>& p) const {
     return Stage() > 0 && bmp && p.x >= 0 && p.y >= 0 && p.x < bmp->GetWidth() && p.y < bmp->GetHeight();
 }
 
-void CViewOrig2D::PreviousTool() {
-    if (CMainFrame* f = Frame()) {
-        f->tool = f->previousTool;
-        f->toolMode = f->previousToolMode;
-    }
-}
+void CViewOrig2D::PreviousTool() { views::PreviousTool(Frame()); }
 
 // ---------------------------------------------------------------- drawing
 
@@ -141,9 +104,9 @@ void CViewOrig2D::DrawFeaturePoints(bool mainPoints) {
 void CViewOrig2D::DrawFeaturePoints(CDC& dc, bool mainPoints) {
     head2* m = Marks();
     if (!m) return;
-    Drawing d(dc, RGB(0, 0, 0), 1, RGB(0, 255, 0));
+    views::Pens d(dc, RGB(0, 0, 0), 1, RGB(0, 255, 0));
     for (int k = m->photoPoints.first(); k != -1; k = m->photoPoints.nextOf(k)) {
-        if (selectedAs(selection, k, 32) || Hidden(m->photoPoints[k].name(), mainPoints)) continue;
+        if (SelectedAs(selection, k, 32) || Hidden(m->photoPoints[k].name(), mainPoints)) continue;
         views::Circle(dc, map.toClient(m->photoPoints[k].position), 5);
     }
 }
@@ -157,13 +120,8 @@ void CViewOrig2D::DrawFeatureLines() {
 void CViewOrig2D::DrawFeatureLines(CDC& dc) {
     head2* m = Marks();
     if (!m) return;
-    const int group = FeatureGroup();
     const views::PictureToClient toClient = [this](const vector2<double>& p) { return map.toClient(p); };
-    for (int l = m->photoLines.first(); l != -1; l = m->photoLines.nextOf(l)) {
-        const featureline2& line = m->photoLines[l];
-        if (!GoodInfoCode(group, CString(line.name())) || selectedAs(selection, l, 16)) continue;
-        views::DrawLineShape(dc, views::ShapeOfLine(line, toClient), RGB(0, 255, 0), RGB(0, 200, 0));
-    }
+    views::DrawLines2D(dc, m->photoLines, FeatureGroup(), selection, toClient);
 }
 
 void CViewOrig2D::DrawSelectedItems(bool highlight) {
@@ -176,20 +134,9 @@ void CViewOrig2D::DrawSelectedItems(CDC& dc, bool highlight) {
     head2* m = Marks();
     if (!m || selection.empty()) return;
     const int rop = dc.SetROP2(xorDrag ? R2_XORPEN : R2_COPYPEN);
-    const views::PictureToClient toClient = [this](const vector2<double>& p) { return map.toClient(p); };
     // A copy: rebuilding the rubber below must not disturb the walk.
     const std::vector<IndexSelector> items = selection;
-    for (const IndexSelector& item : items) {
-        if (item.kind == 16 && item.index >= 0) {
-            SetNewRubberForSpline(true, nullptr);
-            views::DrawLineShape(dc, views::ShapeOfLine(m->photoLines[item.index], toClient),
-                                 highlight ? RGB(255, 64, 64) : RGB(0, 255, 0),
-                                 highlight ? RGB(255, 0, 0) : RGB(0, 200, 0));
-        } else if (item.kind == 32 && item.index >= 0) {
-            Drawing d(dc, RGB(0, 0, 0), 1, highlight ? RGB(255, 64, 64) : RGB(0, 255, 0));
-            views::Circle(dc, map.toClient(m->photoPoints[item.index].position), 5);
-        }
-    }
+    for (const IndexSelector& item : items) views::DrawSelected2D(*this, dc, m->photoPoints, item, highlight);
     dc.SetROP2(rop);
 }
 
@@ -198,36 +145,20 @@ void CViewOrig2D::DrawSpecPoints(CDC* dc) {
     if (!doc || !doc->kernel2D || !dc) return;
     const fnd::chain<vector2<double>>& points = doc->kernel2D->points;
     if (points.first() == -1) return;
-    Drawing d(*dc, RGB(0, 0, 0), 1, RGB(255, 0, 0));
+    views::Pens d(*dc, RGB(0, 0, 0), 1, RGB(255, 0, 0));
     for (int k = points.first(); k != -1; k = points.nextOf(k)) views::Circle(*dc, map.toClient(points[k]), 5);
 }
 
 void CViewOrig2D::DrawRubberTrace(CPoint* cursor) {
     if (!m_hWnd || (trace.first() == -1 && !cursor)) return;
     CClientDC dc(this);
-    std::vector<vector2<double>> at;
-    for (int k = trace.first(); k != -1; k = trace.nextOf(k))
-        at.push_back(map.toClient(vector2<double>(std::fabs(trace[k].x), std::fabs(trace[k].y))));
-    {
-        Drawing d(dc, RGB(0, 0, 0), 1, RGB(255, 255, 255));
-        const int rop = dc.SetROP2(R2_NOT);
-        for (size_t i = 1; i < at.size(); ++i) {
-            dc.MoveTo(views::Pixel(at[i - 1]));
-            dc.LineTo(views::Pixel(at[i]));
-        }
-        if (cursor && !at.empty()) {
-            dc.MoveTo(views::Pixel(at.back()));
-            dc.LineTo(*cursor);
-        }
-        dc.SetROP2(rop);
-        for (const vector2<double>& p : at) views::Circle(dc, p, 3);
-    }
+    views::DrawTrace(dc, trace, [this](const vector2<double>& p) { return map.toClient(p); }, cursor);
 }
 
 void CViewOrig2D::DrawRubberFrame(CPoint* cursor) {
     if (!m_hWnd || frame.first() == -1) return;
     CClientDC dc(this);
-    Drawing d(dc, RGB(0, 0, 0), 1, RGB(255, 255, 255));
+    views::Pens d(dc, RGB(0, 0, 0), 1, RGB(255, 255, 255));
     dc.SetROP2(R2_NOT);
     std::vector<vector2<double>> at;
     for (int k = frame.first(); k != -1; k = frame.nextOf(k))
@@ -246,11 +177,11 @@ void CViewOrig2D::DrawRubberBackAndFacePoints() {
     if (!m_hWnd || (backPoints.first() == -1 && facePoints.first() == -1)) return;
     CClientDC dc(this);
     {
-        Drawing d(dc, RGB(0, 0, 0), 1, RGB(255, 255, 255));
+        views::Pens d(dc, RGB(0, 0, 0), 1, RGB(255, 255, 255));
         for (int k = backPoints.first(); k != -1; k = backPoints.nextOf(k))
             views::Circle(dc, map.toClient(backPoints[k]), 3);
     }
-    Drawing d(dc, RGB(255, 255, 255), 1, RGB(0, 0, 0));
+    views::Pens d(dc, RGB(255, 255, 255), 1, RGB(0, 0, 0));
     for (int k = facePoints.first(); k != -1; k = facePoints.nextOf(k))
         views::Circle(dc, map.toClient(facePoints[k]), 3);
 }
@@ -259,28 +190,12 @@ void CViewOrig2D::DrawRubberBackAndFacePoints() {
 
 CViewOrig2D::Nearest CViewOrig2D::NearestMark(const vector2<double>& p, bool points, bool onlyShown,
                                                int skip) const {
-    Nearest n;
     head2* m = Marks();
-    if (!m) return n;
-    auto consider = [&](const vector2<double>& q) {
-        const double d = std::hypot(map.zoom * (q.x - p.x), map.zoom * (q.y - p.y));
-        if (d <= n.distance) {
-            n.distance = d;
-            n.position = q;
-            n.found = true;
-        }
-    };
-    if (points)
-        for (int k = m->photoPoints.first(); k != -1; k = m->photoPoints.nextOf(k))
-            consider(m->photoPoints[k].position);
-    const int group = FeatureGroup();
-    for (int l = m->photoLines.first(); l != -1; l = m->photoLines.nextOf(l)) {
-        const featureline2& line = m->photoLines[l];
-        if (onlyShown && !GoodInfoCode(group, CString(line.name()))) continue;
-        for (int q = line.first(); q != -1; q = line.nextOf(q))
-            if (q != skip) consider(line[q].position);
-    }
-    return n;
+    if (!m) return Nearest();
+    return views::NearestMark(points ? &m->photoPoints : nullptr, m->photoLines, onlyShown, FeatureGroup(), skip,
+                              [&](const vector2<double>& q) {
+                                  return std::hypot(map.zoom * (q.x - p.x), map.zoom * (q.y - p.y));
+                              });
 }
 
 BOOL CViewOrig2D::SelectItem(CPoint& point, UINT mask, bool add) {
@@ -300,7 +215,7 @@ BOOL CViewOrig2D::SelectItem(CPoint& point, UINT mask, bool add) {
         const int group = FeatureGroup();
         for (int l = m->photoLines.first(); l != -1; l = m->photoLines.nextOf(l)) {
             const featureline2& line = m->photoLines[l];
-            if (!GoodInfoCode(group, CString(line.name())) || selectedAs(selection, l, 16)) continue;
+            if (!GoodInfoCode(group, CString(line.name())) || SelectedAs(selection, l, 16)) continue;
             for (int q = line.first(); q != -1; q = line.nextOf(q)) {
                 const double d = distance(line[q].position);
                 if (d < kPickRadius && (candidates.empty() || candidates.back().index != l))
@@ -318,7 +233,7 @@ BOOL CViewOrig2D::SelectItem(CPoint& point, UINT mask, bool add) {
     }
     if (mask & 32) {
         for (int k = m->photoPoints.first(); k != -1; k = m->photoPoints.nextOf(k)) {
-            if (selectedAs(selection, k, 32)) continue;
+            if (SelectedAs(selection, k, 32)) continue;
             const double d = distance(m->photoPoints[k].position);
             if (d < kPickRadius) candidates.push_back({k, -1, 32});
             if (d <= best) {
@@ -337,16 +252,8 @@ bool CViewOrig2D::appendPoint(const vector2<double>& pos, Index<featureline2> l,
     head2* m = Marks();
     if (!m || l == -1) return false;
     featureline2& line = m->photoLines[l];
-    // A closed line stays closed: the point goes before its closing point.
-    const Index<linepoint2> q = line.closing && line.first() != -1 ? line.insert_before_whichindex(-2, line.last())
-                                                                   : line.add();
-    line[q].kind = corner || line.count() == 1 ? 2 : 1;
-    vector2<double> at = pos;
-    if (snap) {
-        const Nearest n = NearestMark(pos, true, true, q);
-        if (n.found && n.distance <= kPickRadius) at = n.position;
-    }
-    line[q].position = at;
+    const Index<linepoint2> q = views::AddLinePoint(line, corner);
+    line[q].position = snap ? views::SnappedTo(NearestMark(pos, true, true, q), pos) : pos;
     return true;
 }
 
@@ -359,10 +266,7 @@ void CViewOrig2D::SetNewRubberForSpline(bool snap, CPoint* cursor) {
     vector2<double> extra;
     if (cursor) {
         extra = map.toPicture(cursor->x, cursor->y);
-        if (snap) {
-            const Nearest n = NearestMark(extra, true, false);
-            if (n.found && n.distance <= kPickRadius) extra = n.position;
-        }
+        if (snap) extra = views::SnappedTo(NearestMark(extra, true, false), extra);
     }
     const views::PictureToClient toClient = [this](const vector2<double>& p) { return map.toClient(p); };
     rubberPoints = views::ShapeOfLine(line, toClient, cursor ? &extra : nullptr).curve;
@@ -372,18 +276,12 @@ void CViewOrig2D::SetNewRubberForSpline(bool snap, CPoint* cursor) {
 // ---------------------------------------------------------------- editing
 
 bool CViewOrig2D::NameSelectedLine() {
-    head2* m = Marks();
-    CString code;
-    if (!m || selection.empty() || selection.back().kind != 16 || !GetFeatureLineInfo(currentRow, &code))
-        return false;
-    featureline2& line = m->photoLines[selection.back().index];
-    if (!std::strstr(line.name(), kDefaultName)) {
+    const int named = views::NameLastSelectedLine(*this);
+    if (named == 0) {
         Beep();
         MessageBox("Already selected !", "Error", MB_OK);
-        return false;
     }
-    line.set_name(code.GetString(), false);
-    return true;
+    return named > 0;
 }
 
 void CViewOrig2D::CurvePageNext(bool clearFlashing) {
@@ -409,12 +307,7 @@ void CViewOrig2D::PlacePoint(CPoint, const vector2<double>& p, bool snap) {
         DrawSelectedItems(false);
         DeleteRubberForSpline();
         selection.assign(1, IndexSelector{fp, -1, 32});
-        vector2<double> at = p;
-        if (snap) {
-            const Nearest n = NearestMark(p, false, true);
-            if (n.found && n.distance <= kPickRadius) at = n.position;
-        }
-        m->photoPoints[fp].position = at;
+        m->photoPoints[fp].position = snap ? views::SnappedTo(NearestMark(p, false, true), p) : p;
         m->photoPoints[fp].weight = weight;
         DrawFeaturePoints(false);
         DrawSelectedItems(true);
@@ -457,14 +350,8 @@ void CViewOrig2D::OnLButtonDown(UINT flags, CPoint point) {
                     lineFinished = false;
                 }
                 appendPoint(p, l, ctrl, shift);
-                featureline2& line = m->photoLines[l];
-                const bool closed =
-                    line.count() > 1 && line[line.first()].position == line[line.last()].position;
-                line.closing = line.closedSpline = closed ? 1 : 0;
-                if (rubberSplineShown) DrawRubberSpline();
-                SetNewRubberForSpline(shift, nullptr);
-                DrawRubberSpline();
-                rubberSplineShown = true;
+                views::CloseWhereEndsMeet(m->photoLines[l]);
+                views::RedrawRubberSpline(*this, shift, nullptr);
                 break;
             }
             case 2:
@@ -517,16 +404,8 @@ void CViewOrig2D::OnLButtonDown(UINT flags, CPoint point) {
             if (selection.size() == 1 && selection[0].kind == 16) {
                 featureline2& line = m->photoLines[selection[0].index];
                 const vector2<double> c = map.toPicture(point.x, point.y);
-                Index<linepoint2> after = -1;
-                double best = 1e10;
-                for (Index<linepoint2> t = line.first(); t != -1 && t != line.last(); t = line.nextOf(t)) {
-                    const vector2<double> a = line[t].position, b = line[line.nextOf(t)].position;
-                    const double cost = std::hypot(c.x - a.x, c.y - a.y) + std::hypot(c.x - b.x, c.y - b.y);
-                    if (cost <= best) {
-                        best = cost;
-                        after = t;
-                    }
-                }
+                const Index<linepoint2> after = views::InsertionPlace(
+                    line, [&](const vector2<double>& q) { return std::hypot(c.x - q.x, c.y - q.y); });
                 const Index<linepoint2> n = line.insert_after_whichindex(-2, after);
                 line[n].kind = 1;
                 line[n].position = c;
@@ -547,25 +426,18 @@ void CViewOrig2D::OnLButtonDown(UINT flags, CPoint point) {
         }
         return;
     }
-    if (tool == 2 || tool == 5 || ((tool == 3 || tool == 4) && !pressed)) {
-        pressPoint = point;
-        pressed = true;
-    }
+    views::PressTool(*this, tool, point);
 }
 
 void CViewOrig2D::EndLine(UINT flags, CPoint point) {
-    if (rubberSplineShown) {
-        DrawRubberSpline();
-        rubberSplineShown = false;
-    }
+    views::HideRubberSpline(*this);
     head2* m = Marks();
     if (m && !selection.empty() && selection.back().featureLine2() != -1) {
         const Index<featureline2> l = selection.back().index;
         featureline2& line = m->photoLines[l];
         if (line.first() != -1 && (flags & MK_SHIFT)) {
             const vector2<double> p = map.toPicture(point.x, point.y);
-            const Nearest n = NearestMark(p, true, false);
-            if (n.found && n.distance <= kPickRadius) appendPoint(p, l, (flags & MK_CONTROL) != 0, true);
+            if (views::WithinPick(NearestMark(p, true, false))) appendPoint(p, l, (flags & MK_CONTROL) != 0, true);
         }
         if (line.first() != -1) {
             if (line[line.first()].position == line[line.last()].position) line.closing = line.closedSpline = 1;
@@ -637,11 +509,7 @@ void CViewOrig2D::MoveSelectedItem(CPoint point) {
     if (item.kind == 32) {
         m->photoPoints[item.index].position = p;
     } else if (item.kind == 16 && item.second != -1) {
-        featureline2& line = m->photoLines[item.index];
-        line[item.second].position = p;
-        // The two ends of a closed line move together.
-        if (line.closing && item.second == line.first()) line[line.last()].position = p;
-        if (line.closing && item.second == line.last()) line[line.first()].position = p;
+        views::MoveLinePoint(m->photoLines[item.index], item.second, p);
     }
     dragPoint = point;
     DrawSelectedItems(false);
@@ -679,9 +547,7 @@ void CViewOrig2D::HoverPages(CPoint point) {
     selection.push_back(now);
     DrawSelectedItems(true);
     const char* name = kind == 32 ? m->photoPoints[now.index].name() : m->photoLines[now.index].name();
-    CString code;
-    for (int row = 0; kind == 32 ? GetFeaturePointInfo(row, &code) : GetFeatureLineInfo(row, &code); ++row)
-        if (code.View() == std::string_view(name)) currentRow = row;
+    currentRow = views::RowOfName(name, kind == 16, currentRow);
     if (kind == 32)
         points->StartFlash();
     else
@@ -700,10 +566,7 @@ void CViewOrig2D::OnMouseMove(UINT flags, CPoint point) {
         }
     } else {
         if (tool == 0 && ToolMode() == 1 && !lineFinished) {
-            if (rubberSplineShown) DrawRubberSpline();
-            SetNewRubberForSpline((flags & MK_SHIFT) != 0, &point);
-            DrawRubberSpline();
-            rubberSplineShown = true;
+            views::RedrawRubberSpline(*this, (flags & MK_SHIFT) != 0, &point);
         } else if (tool == 1) {
             if (itemDrag)
                 MoveSelectedItem(point);
@@ -716,10 +579,7 @@ void CViewOrig2D::OnMouseMove(UINT flags, CPoint point) {
         } else if (tool == 5 && pressed && (flags & MK_LBUTTON)) {
             PhotoPan(point);
         } else if ((tool == 3 || tool == 4) && pressed) {
-            if (rubberRectShown) DrawRubberRectangle(&pressPoint, &lastRubber);
-            lastRubber = point;
-            DrawRubberRectangle(&pressPoint, &lastRubber);
-            rubberRectShown = true;
+            views::StretchRectangle(*this, point);
         }
     }
     CFaceView::OnMouseMove(flags, point);
@@ -778,7 +638,6 @@ void CViewOrig2D::OnSize(UINT type, int cx, int cy) {
 
 void CViewOrig2D::OnKeyDown(UINT key, UINT repeat, UINT flags) {
     const int mode = ToolMode();
-    head2* m = Marks();
     if (key == VK_RETURN) {
         if (mode == 2) {
             BackToSelect();
@@ -796,22 +655,10 @@ void CViewOrig2D::OnKeyDown(UINT key, UINT repeat, UINT flags) {
             DrawSelectedItems(true);
         }
     } else if (key == VK_ESCAPE) {
-        // The line being drawn is dropped.
-        if (!lineFinished) {
-            if (m && !selection.empty() && selection.back().kind == 16 && selection.back().index >= 0) {
-                const Index<featureline2> l = selection.back().index;
-                m->photoLines[l].remove_all();
-                m->photoLines.remove(l);
-            }
-            DeleteRubberForSpline();
-            lineFinished = true;
-        }
-        trace.remove_all();
-        selection.clear();
-        RedrawWindow();
+        views::DropLineUnderWay(*this);
     } else if (key == VK_DELETE) {
         DeleteSelectedItems();
-    } else if (turnsTheHead(key)) {
+    } else if (views::TurnsTheHead(key)) {
         if (CViewEdit3D* v = View3D()) v->OnKeyDown(key, repeat, flags);
     }
     CFaceView::OnKeyDown(key, repeat, flags);
@@ -820,16 +667,7 @@ void CViewOrig2D::OnKeyDown(UINT key, UINT repeat, UINT flags) {
 BOOL CViewOrig2D::DeleteSelectedItems() {
     head2* m = Marks();
     if (!m || selection.empty()) return FALSE;
-    for (const IndexSelector& item : selection) {
-        if (item.kind == 16 && item.index >= 0) {
-            m->photoLines[item.index].remove_all();
-            m->photoLines.remove(item.index);
-            DeleteRubberForSpline();
-        } else if (item.kind == 32 && item.index >= 0) {
-            m->photoPoints.remove(item.index);
-        }
-    }
-    selection.clear();
+    views::RemoveSelected2D(*this, m->photoPoints);
     if (views::CurvePageCalls* c = CurvePage()) {
         c->StopFlash();
         c->Redraw();

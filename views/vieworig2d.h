@@ -8,6 +8,7 @@
 #include "foundation/chain.h"
 #include "views/faceview.h"
 #include "views/lines2d.h"
+#include "views/mark_edit.h"
 
 class featureline2;
 
@@ -67,11 +68,7 @@ public:
     void OnKeyDown(UINT key, UINT repeat, UINT flags) override;
 
 private:
-    struct Nearest {
-        double distance = 1e10;
-        vector2<double> position;
-        bool found = false;
-    };
+    using Nearest = views::Nearest;
     // The nearest feature point (with points) and then line point (a line
     // point at least as near wins) to picture point p, in window pixels;
     // onlyShown: lines whose names belong to the shown group; skip: a line

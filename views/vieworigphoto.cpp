@@ -7,6 +7,7 @@
 #include "app/mainframe.h"
 #include "model/head.h"
 #include "picture/winbmp.h"
+#include "views/mark_edit.h"
 #include "views/viewedit3d.h"
 
 IMPLEMENT_DYNCREATE_DOC(CViewOrigPhoto, CFaceView, CFaceDoc)
@@ -26,10 +27,6 @@ END_MESSAGE_MAP()
 namespace {
 
 constexpr int kCloneSubMode = 4;
-
-// Keys the photo views pass on to the 3D view: Home, the arrows and the
-// numeric pad's 1 to 9.
-bool turnsTheHead(UINT key) { return (key >= 36 && key <= 40) || (key >= 97 && key <= 105); }
 
 }  // namespace
 
@@ -58,7 +55,7 @@ void CViewOrigPhoto::OnSize(UINT type, int cx, int cy) {
 }
 
 void CViewOrigPhoto::OnKeyDown(UINT key, UINT repeat, UINT flags) {
-    if (turnsTheHead(key))
+    if (views::TurnsTheHead(key))
         if (CViewEdit3D* v = View3D()) v->OnKeyDown(key, repeat, flags);
     CFaceView::OnKeyDown(key, repeat, flags);
 }

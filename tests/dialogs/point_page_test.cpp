@@ -376,3 +376,18 @@ TEST_F(PointPageTest, ImportedHeadPlacesOnTheHeadOnly) {
     EXPECT_NE(Page(IDD_AGE), nullptr);
     App().objHeadImported = 0;
 }
+
+TEST_F(PointPageTest, RefreshActivePointRedrawsThePage) {
+    ASSERT_TRUE(Load());
+    CDlgFeatures2& page = PointPage();
+    driver.Pump();
+    CRect r;
+    ASSERT_FALSE(page.GetUpdateRect(&r));
+    page.RefreshActivePoint();
+    CRect client;
+    page.GetClientRect(&client);
+    EXPECT_TRUE(page.GetUpdateRect(&r));
+    EXPECT_EQ(r, client);
+    driver.Pump();
+    EXPECT_FALSE(page.GetUpdateRect(&r));
+}

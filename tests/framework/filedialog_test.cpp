@@ -229,3 +229,29 @@ TEST_F(FileDialogTest, PreviewLayoutDrawsEachScriptedSelection) {
 }
 
 }  // namespace
+
+// A custom title captions every later run of the dialog; an empty one gives
+// the default back.
+TEST_F(FileDialogTest, CustomTitleCaptionsTheNextDialogs) {
+  WriteFile(dir / "a.obj", "x");
+  CFileDialog dialog(FALSE, "*.obj", nullptr, OFN_HIDEREADONLY, "OBJ (*.obj)|*.obj||");
+  std::vector<std::string> titles, captions;
+  auto script = [&](brv::FileDialogSession& s) {
+    titles.push_back(s.Title());
+    captions.push_back(driver.Inspect(s.Window()).text);
+    return IDCANCEL;
+  };
+  std::string title = "Export \xC3\xA1 head";
+  dialog.SetCustomTitle(title.c_str());
+  title = "changed";  // the dialog keeps its own copy
+  for (int i = 0; i < 2; ++i) {
+    driver.OnNextFileDialog(script);
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+  }
+  dialog.SetCustomTitle("");
+  driver.OnNextFileDialog(script);
+  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+  std::vector<std::string> want = {"Export \xC3\xA1 head", "Export \xC3\xA1 head", "Save As"};
+  EXPECT_EQ(titles, want);
+  EXPECT_EQ(captions, want);
+}

@@ -675,3 +675,146 @@ TEST(GdiText, TabbedTextOutDrawsAtTheStops) {
   EXPECT_GE(firstAfterGap, 90);
   EXPECT_LE(firstAfterGap, 92);
 }
+
+namespace {
+
+// A packed DIB of 1 or 24 bits, rows bottom up, from 0x00RRGGBB pixels
+// given top down; 1-bit pictures use the colour table {c0, c1} and take
+// pixel == c1 as 1.
+std::vector<uint8_t> PackedDib(int w, int h, int bits, const std::vector<uint32_t>& px, uint32_t c0 = 0,
+                               uint32_t c1 = 0) {
+  const int rowBytes = ((w * bits + 31) / 32) * 4;
+  const int colours = bits == 1 ? 2 : 0;
+  std::vector<uint8_t> out(40 + 4 * colours + size_t(rowBytes) * h, 0);
+  BITMAPINFOHEADER hdr{};
+  hdr.biSize = 40;
+  hdr.biWidth = w;
+  hdr.biHeight = h;
+  hdr.biPlanes = 1;
+  hdr.biBitCount = WORD(bits);
+  std::memcpy(out.data(), &hdr, 40);
+  uint8_t* table = out.data() + 40;
+  for (int k = 0; k < colours; ++k) {
+    uint32_t c = k ? c1 : c0;
+    table[4 * k] = uint8_t(c), table[4 * k + 1] = uint8_t(c >> 8), table[4 * k + 2] = uint8_t(c >> 16);
+  }
+  uint8_t* rows = table + 4 * colours;
+  for (int y = 0; y < h; ++y) {
+    uint8_t* row = rows + size_t(h - 1 - y) * rowBytes;
+    for (int x = 0; x < w; ++x) {
+      uint32_t c = px[size_t(y) * w + x];
+      if (bits == 1) {
+        if (c == c1) row[x / 8] |= uint8_t(0x80 >> (x % 8));
+      } else {
+        row[3 * x] = uint8_t(c), row[3 * x + 1] = uint8_t(c >> 8), row[3 * x + 2] = uint8_t(c >> 16);
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+// The DIB's own colours tile the plane from the brush origin, a 1-bit DIB
+// too (unlike a 1-bit pattern bitmap, it ignores text and background).
+TEST(GdiDibPatternBrush, TilesTheDibInItsOwnColours) {
+  const uint32_t red = 0xFF0000, blue = 0x0000FF;
+  struct Case {
+    const char* name;
+    int w, h, bits;
+    std::vector<uint32_t> px;
+  };
+  const Case cases[] = {
+      {"24-bit 3x2", 3, 2, 24, {0x112233, 0x445566, 0x778899, 0xAABBCC, 0xDDEEFF, 0x102030}},
+      {"1-bit 9x2", 9, 2, 1, {red, blue, red, red, blue, blue, red, blue, red, blue, red, blue, blue, red, red, blue, blue, red}},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> dib = PackedDib(c.w, c.h, c.bits, c.px, red, blue);
+    CBrush brush;
+    ASSERT_TRUE(brush.CreateDIBPatternBrush(dib.data(), DIB_RGB_COLORS)) << c.name;
+    LOGBRUSH lb{};
+    brush.GetLogBrush(&lb);
+    EXPECT_EQ(lb.lbStyle, UINT(BS_DIBPATTERN)) << c.name;
+    Canvas cv(20, 10);
+    cv.dc.SetTextColor(RGB(0, 255, 0));
+    cv.dc.SetBkColor(RGB(0, 0, 0));
+    cv.dc.SetBrushOrg(1, 0);
+    CRect all(0, 0, 20, 10);
+    cv.dc.FillRect(&all, &brush);
+    for (int y = 0; y < 10; ++y)
+      for (int x = 0; x < 20; ++x) {
+        uint32_t want = c.px[size_t(y % c.h) * c.w + size_t(((x - 1) % c.w + c.w) % c.w)];
+        ASSERT_EQ(cv.At(x, y), want) << c.name << " at " << x << "," << y;
+      }
+  }
+}
+
+TEST(GdiDibPatternBrush, RefusesWhatItCannotShow) {
+  std::vector<uint8_t> good = PackedDib(2, 2, 24, {1, 2, 3, 4});
+  std::vector<uint8_t> badHeader = good;
+  badHeader[0] = 7;  // no such header size
+  std::vector<uint8_t> badBits = good;
+  badBits[14] = 3;  // 3 bits per pixel
+  CBrush brush;
+  EXPECT_FALSE(brush.CreateDIBPatternBrush(nullptr, DIB_RGB_COLORS));
+  EXPECT_FALSE(brush.CreateDIBPatternBrush(good.data(), DIB_PAL_COLORS));
+  EXPECT_FALSE(brush.CreateDIBPatternBrush(badHeader.data(), DIB_RGB_COLORS));
+  EXPECT_FALSE(brush.CreateDIBPatternBrush(badBits.data(), DIB_RGB_COLORS));
+  EXPECT_EQ(brush.GetSafeHandle(), nullptr);
+  // Through a LOGBRUSH with the DIB's address.
+  LOGBRUSH lb{BS_DIBPATTERNPT, DIB_RGB_COLORS, reinterpret_cast<uintptr_t>(good.data())};
+  EXPECT_TRUE(brush.CreateBrushIndirect(&lb));
+}
+
+// The accumulated bounds are the bounding box of the pixels drawn while on
+// (compared with the ink on a white canvas), in logical coordinates.
+TEST(GdiBoundsRect, AccumulatesWhatIsDrawnWhileEnabled) {
+  struct Case {
+    const char* name;
+    std::function<void(CDC&)> draw;
+  };
+  const Case cases[] = {
+      {"line", [](CDC& dc) { dc.MoveTo(3, 4); dc.LineTo(17, 9); }},
+      {"rectangle", [](CDC& dc) { dc.Rectangle(5, 6, 12, 20); }},
+      {"ellipse and pixel", [](CDC& dc) { dc.Ellipse(2, 2, 9, 7); dc.SetPixel(25, 21, RGB(1, 2, 3)); }},
+      {"clipped by the surface", [](CDC& dc) { dc.FillSolidRect(20, 15, 50, 50, RGB(9, 9, 9)); }},
+  };
+  for (const Case& c : cases) {
+    for (int org : {0, 3}) {
+      Canvas cv(30, 24);
+      cv.dc.SetViewportOrg(org, org);
+      CRect r(1, 1, 2, 2);
+      EXPECT_EQ(cv.dc.GetBoundsRect(&r, 0), UINT(DCB_RESET | DCB_DISABLE)) << c.name;
+      EXPECT_TRUE(r.IsRectEmpty()) << c.name;
+      c.draw(cv.dc);  // not accumulated
+      EXPECT_EQ(cv.dc.GetBoundsRect(&r, 0), UINT(DCB_RESET | DCB_DISABLE)) << c.name;
+      cv.s.Fill(0xFFFFFF);
+      EXPECT_EQ(cv.dc.SetBoundsRect(nullptr, DCB_ENABLE), UINT(DCB_RESET | DCB_DISABLE)) << c.name;
+      c.draw(cv.dc);
+      CRect ink = InkBox(cv.s, 0xFFFFFF);
+      ink.OffsetRect(-org, -org);
+      EXPECT_EQ(cv.dc.GetBoundsRect(&r, DCB_RESET), UINT(DCB_SET | DCB_ENABLE)) << c.name;
+      EXPECT_EQ(r, ink) << c.name << " origin " << org;
+      EXPECT_EQ(cv.dc.GetBoundsRect(&r, 0), UINT(DCB_RESET | DCB_ENABLE)) << c.name;
+      EXPECT_TRUE(r.IsRectEmpty()) << c.name;
+    }
+  }
+}
+
+TEST(GdiBoundsRect, SetBoundsRectAddsResetsAndSwitches) {
+  Canvas cv(30, 24);
+  CRect add(4, 5, 8, 9), r;
+  EXPECT_EQ(cv.dc.SetBoundsRect(&add, DCB_ACCUMULATE), UINT(DCB_RESET | DCB_DISABLE));
+  EXPECT_EQ(cv.dc.GetBoundsRect(&r, 0), UINT(DCB_SET | DCB_DISABLE));
+  EXPECT_EQ(r, add);
+  cv.dc.SetBoundsRect(nullptr, DCB_ENABLE);
+  cv.dc.SetPixel(20, 2, RGB(0, 0, 0));
+  cv.dc.GetBoundsRect(&r, 0);
+  EXPECT_EQ(r, CRect(4, 2, 21, 9));
+  // DCB_SET empties first, then adds.
+  CRect only(1, 1, 3, 3);
+  EXPECT_EQ(cv.dc.SetBoundsRect(&only, DCB_SET | DCB_DISABLE), UINT(DCB_SET | DCB_ENABLE));
+  cv.dc.SetPixel(25, 20, RGB(0, 0, 0));
+  cv.dc.GetBoundsRect(&r, 0);
+  EXPECT_EQ(r, only);
+}

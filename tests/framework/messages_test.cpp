@@ -432,3 +432,89 @@ TEST_F(WindowingTest, DoubleClicksOnlyForDoubleClickClasses) {
 }
 
 }  // namespace
+
+// The up-down control's value: Windows' default range (100 down to 0), the
+// position kept inside the range whichever way it runs, SetPos taking 16
+// bits, GetRange packing (upper, lower); the driver reads the same state.
+TEST_F(WindowingTest, SpinButtonPositionAndRange) {
+  CWnd parent;
+  MakeTopLevel(&parent);
+  CSpinButtonCtrl spin;
+  ASSERT_TRUE(spin.Create(WS_VISIBLE | WS_CHILD, CRect(0, 0, 16, 24), &parent, 12));
+  int lower = 0, upper = 0;
+  spin.GetRange(lower, upper);
+  EXPECT_EQ(lower, 100);
+  EXPECT_EQ(upper, 0);
+  struct Case {
+    int lower, upper;
+    bool wide;  // SetPos32 / SetRange32
+    int set, pos;
+  };
+  const Case cases[] = {
+      {0, 10, false, 4, 4},      {0, 10, false, 11, 10},   {0, 10, false, -3, 0},
+      {10, 0, false, 4, 4},      {10, 0, false, 12, 10},   {-5, 5, false, -7, -5},
+      {0, 30000, false, 70000, 4464},                     // 70000 as 16 bits
+      {0, 100000, true, 70000, 70000}, {-100000, 0, true, -200000, -100000},
+  };
+  for (const Case& c : cases) {
+    if (c.wide) spin.SetRange32(c.lower, c.upper);
+    else spin.SetRange(short(c.lower), short(c.upper));
+    const int before = spin.GetPos32();
+    EXPECT_EQ(c.wide ? spin.SetPos32(c.set) : spin.SetPos(c.set), before) << c.set;
+    BOOL error = TRUE;
+    EXPECT_EQ(spin.GetPos32(&error), c.pos) << c.set;
+    EXPECT_FALSE(error);
+    EXPECT_EQ(spin.GetPos(), short(c.pos)) << c.set;
+    int lo = 0, hi = 0;
+    spin.GetRange32(lo, hi);
+    EXPECT_EQ(lo, c.lower);
+    EXPECT_EQ(hi, c.upper);
+    brv::ControlInfo info = driver.Inspect(spin.m_hWnd);
+    EXPECT_EQ(info.pos, c.pos);
+    EXPECT_EQ(info.min, c.lower);
+    EXPECT_EQ(info.max, c.upper);
+  }
+  spin.SetRange(-5, 7);
+  EXPECT_EQ(spin.GetRange(), MAKELONG(7, WORD(-5)));
+  EXPECT_EQ(spin.GetPos(), -5);  // moved into the new range
+  EXPECT_EQ(driver.Inspect(spin.m_hWnd).className, UPDOWN_CLASS);
+  EXPECT_NE(dynamic_cast<CSpinButtonCtrl*>(CWnd::FromHandle(spin.m_hWnd)), nullptr);
+}
+
+// The caret: one for the program, made hidden; hiding counts, only its
+// owner hides or shows it, and it goes with its window.
+TEST_F(WindowingTest, CaretHidingCountsAndBelongsToItsWindow) {
+  CWnd owner, other;
+  MakeTopLevel(&owner);
+  MakeTopLevel(&other, "Other");
+  auto& caret = brv::State().caret;
+  EXPECT_FALSE(owner.HideCaret());
+  EXPECT_FALSE(CWnd::SetCaretPos(CPoint(1, 2)));
+  ASSERT_TRUE(owner.CreateSolidCaret(2, 14));
+  EXPECT_EQ(caret.owner, owner.m_hWnd);
+  EXPECT_EQ(caret.hidden, 1);
+  EXPECT_TRUE(CWnd::SetCaretPos(CPoint(5, 6)));
+  EXPECT_EQ(caret.pos.x, 5);
+  struct Step {
+    CWnd* window;
+    bool show;
+    BOOL result;
+    int hidden;
+  };
+  const Step steps[] = {
+      {&owner, true, TRUE, 0},   {&owner, true, FALSE, 0},  // already shown
+      {&other, false, FALSE, 0}, {&owner, false, TRUE, 1},  {&owner, false, TRUE, 2},
+      {&other, true, FALSE, 2},  {&owner, true, TRUE, 1},   {&owner, true, TRUE, 0},
+  };
+  for (const Step& s : steps) {
+    EXPECT_EQ(s.show ? s.window->ShowCaret() : s.window->HideCaret(), s.result);
+    EXPECT_EQ(caret.hidden, s.hidden);
+  }
+  // Another window's caret takes its place, hidden again.
+  ASSERT_TRUE(other.CreateSolidCaret(1, 10));
+  EXPECT_EQ(caret.hidden, 1);
+  EXPECT_FALSE(owner.HideCaret());
+  other.DestroyWindow();
+  EXPECT_EQ(caret.owner, nullptr);
+  EXPECT_FALSE(CWnd::SetCaretPos(CPoint(1, 2)));
+}

@@ -42,6 +42,15 @@ TEST(ToolBar, ButtonSizeFromTheBitmapSize) {
   bar.GetItemRect(0, &r);
   EXPECT_EQ(r, CRect(5, 5, 29, 28));
   EXPECT_TRUE(bar.IsFloating());
+  // Neither the button size nor docking can be set this way; the bar is its
+  // own control.
+  bar.SetButtonSize(CSize(40, 40));
+  bar.EnableDocking(CBRS_ALIGN_ANY);
+  EXPECT_EQ(bar.GetButtonSize(), CSize(24, 23));
+  bar.GetItemRect(0, &r);
+  EXPECT_EQ(r, CRect(5, 5, 29, 28));
+  EXPECT_TRUE(bar.IsFloating());
+  EXPECT_EQ(&bar.GetToolBarCtrl(), &bar);
 }
 
 // AddBitmap takes one picture at a time and at most 128; a missing bitmap

@@ -284,6 +284,41 @@ TEST_F(GLViewsTest, WheelMiddleDragAndResize) {
     EXPECT_EQ(v.core().core().viewport(), shown);
 }
 
+// The fit fixes the 3D view's client extent: later sizes leave it, the next
+// fit (a deferred one as well) takes the client it fits into.
+TEST_F(GLViewsTest, FitFixesTheClientExtent) {
+    ASSERT_TRUE(StartProgram());
+    ASSERT_TRUE(TemplateScene());
+    CViewEdit3D& v = View3D();
+    ShowAlone(v, 800, 600);
+    auto special = [&] {
+        CRect r(1, 2, 3, 4);
+        v.GetClientRectSpecial(&r);
+        return r;
+    };
+    // Nothing fitted yet: the window's client.
+    v.fixedClientWidth = v.fixedClientHeight = 0.0;
+    EXPECT_EQ(special(), CRect(0, 0, 800, 600));
+    v.fixedClientWidth = 300.0;  // one side alone does not count
+    EXPECT_EQ(special(), CRect(0, 0, 800, 600));
+    driver.Run([&] { v.FitInView(); });
+    EXPECT_EQ(special(), CRect(0, 0, 800, 600));
+    SizePane(v, 640, 480);
+    EXPECT_EQ(ClientOf(v), CSize(640, 480));
+    EXPECT_EQ(special(), CRect(0, 0, 800, 600));
+    // A photo size the fit refuses leaves it.
+    EXPECT_FALSE(v.FitToPhoto(0, 768, 0, 0));
+    EXPECT_EQ(special(), CRect(0, 0, 800, 600));
+    driver.Run([&] { v.FitInView(); });
+    EXPECT_EQ(special(), CRect(0, 0, 640, 480));
+    // Fitted while hidden: the photo's own size until the pane shows again.
+    SizePane(v, 640, 0);
+    EXPECT_TRUE(v.FitToPhoto(1024, 768, 0, 0));
+    EXPECT_EQ(special(), CRect(0, 0, 1023, 767));
+    SizePane(v, 700, 500);
+    EXPECT_EQ(special(), CRect(0, 0, 700, 500));
+}
+
 // Without GL: the message once, the GL views their background and marks,
 // everything else as before.
 TEST_F(GLViewsTest, WithoutGL) {
