@@ -79,6 +79,7 @@ void CMainFrame::OnImportPic() {
     CFaceDoc* doc = GetDoc();
     if (!doc) return;
     if (CFaceApp* app = FaceApp()) app->objHeadImported = 0;
+    svc::app().state().headImport = 0;
     HideModelessDialogs();
     OnViews4();
     ActivateView(Pane(1, 0));
@@ -111,18 +112,29 @@ void CMainFrame::OnImportAge() {
     CFaceDoc* doc = GetDoc();
     if (!doc) return;
     CFaceApp* app = FaceApp();
+    // The head tables are read while the head is loaded; a cancelled or
+    // failed import leaves the mode as it was, so a project opened or saved
+    // later is not taken for an imported head.
+    svc::AppState& state = svc::app().state();
+    const int keptImported = app ? app->objHeadImported : 0;
+    const int32_t keptTables = state.headImport;
+    auto keep = [&] {
+        if (app) app->objHeadImported = keptImported;
+        state.headImport = keptTables;
+    };
     if (app) app->objHeadImported = 1;
+    state.headImport = 1;
     HideModelessDialogs();
     CString path;
-    if (svc::app().state().dazMode) {
-        path = fnd::daz3dfile(svc::app().state().programFolder, svc::app().state().dazMode).c_str();
+    if (state.dazMode) {
+        path = fnd::daz3dfile(state.programFolder, state.dazMode).c_str();
     } else {
         CFileDialog dialog(TRUE, "*.obj", nullptr, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, "Head OBJ (*.obj)|*.obj||",
                            this);
-        if (dialog.DoModal() != IDOK) return;
+        if (dialog.DoModal() != IDOK) return keep();
         path = dialog.GetPathName();
     }
-    if (!doc->LoadXXXFile(path, true)) return;
+    if (!doc->LoadXXXFile(path, true)) return keep();
     // Each corner's own coordinate, once per corner.
     head3& h = *doc->kernel3D->head;
     for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t))

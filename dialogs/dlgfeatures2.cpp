@@ -254,6 +254,8 @@ void CDlgFeatures2::getNextOnPhoto() {
             if (target) target->currentRow = row;
             CFaceView* other = onHead ? photo : v3;
             if (other) other->currentRow = -1;
+            // The head's placing click takes the pending row.
+            if (auto* head3d = dynamic_cast<CViewEdit3D*>(v3); head3d && onHead) head3d->pendingCode = row;
         }
         StartFlash();
         return;
@@ -337,7 +339,8 @@ void CDlgFeatures2::getNextOnHead() {
     if (!d || !d->kernel3D->head) return;
     head3& head = *d->kernel3D->head;
     const std::vector<PointRow> rows = pointRows();
-    for (const PointRow& r : rows) {
+    for (size_t row = 0; row < rows.size(); ++row) {
+        const PointRow& r = rows[row];
         if (r.kind == 0) continue;
         const Index<featurepoint3> p = head.getFeaturepoint(r.code, false);
         if (p == -1 || head.featurepoints[p].used == 1) continue;
@@ -346,6 +349,8 @@ void CDlgFeatures2::getNextOnHead() {
             f->tool = 0;
         }
         if (CFaceView* v3 = d->GetViewEdit3D()) v3->currentRow = -1;
+        // The click places the asked point, not the table's first row.
+        if (auto* v3 = dynamic_cast<CViewEdit3D*>(d->GetViewEdit3D())) v3->pendingCode = int(row);
         StartFlash();
         return;
     }

@@ -20,7 +20,10 @@ void PresentSurface(HWND topLevel, bool now) {
 
 namespace {
 
-// Draws the border of a child window (its non-client part).
+// Draws the non-client part of a child window: the frame its style asks
+// for and, with WS_CAPTION, the title bar. A child window is never the
+// active window, so its title bar has the inactive colours. Every pixel of
+// the insets is drawn: what is left would keep stale pixels.
 void DrawNonClient(HWND h) {
   WindowRecord* r = Record(h);
   if (!r || !r->IsChild()) return;
@@ -32,7 +35,21 @@ void DrawNonClient(HWND h) {
   CDC dc;
   dc.AttachSurface(surface, w.TopLeft(), VisibleWindowRegion(h));
   CRect box(0, 0, w.Width(), w.Height());
-  if (r->style & WS_BORDER) {
+  const ScreenMetrics m = CurrentBackend().Metrics();
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  // The same choice of frame as NonClientInsets.
+  auto raised = [&](int width) {
+    dc.DrawEdge(&box, EDGE_RAISED, BF_RECT | BF_ADJUST);
+    for (int i = 2; i < width && box.Width() > 0 && box.Height() > 0; ++i) {
+      dc.Draw3dRect(&box, face, face);
+      box.DeflateRect(1, 1);
+    }
+  };
+  if (r->style & WS_THICKFRAME) {
+    raised(m.sizingFrame);
+  } else if (r->style & WS_DLGFRAME) {
+    raised(m.dialogFrame);
+  } else if (r->style & WS_BORDER) {
     CBrush black(GetSysColor(COLOR_WINDOWFRAME));
     dc.FrameRect(&box, &black);
     box.DeflateRect(1, 1);
@@ -42,6 +59,24 @@ void DrawNonClient(HWND h) {
   }
   if (r->exStyle & WS_EX_STATICEDGE) {
     dc.DrawEdge(&box, BDR_SUNKENOUTER, BF_RECT | BF_ADJUST);
+  }
+  if ((r->style & WS_CAPTION) == WS_CAPTION && m.caption > 0) {
+    // The bar, and under it one line of the face colour, as Windows draws it.
+    CRect bar(box.left, box.top, box.right, box.top + m.caption - 1);
+    dc.FillSolidRect(&bar, GetSysColor(COLOR_INACTIVECAPTION));
+    CRect line(box.left, bar.bottom, box.right, box.top + m.caption);
+    dc.FillSolidRect(&line, face);
+    LOGFONT lf;
+    DialogLogFont(&lf);
+    lf.lfWeight = FW_BOLD;
+    CFont bold;
+    bold.CreateFontIndirect(&lf);
+    CFont* old = dc.SelectObject(&bold);
+    dc.SetBkMode(TRANSPARENT);
+    dc.SetTextColor(GetSysColor(COLOR_INACTIVECAPTIONTEXT));
+    CRect text(bar.left + 3, bar.top, bar.right - 2, bar.bottom);
+    dc.DrawText(r->text.c_str(), -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    dc.SelectObject(old);
   }
   dc.DetachSurface();
 }

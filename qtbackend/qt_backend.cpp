@@ -649,6 +649,8 @@ void QtBackend::SetTestMode(bool on, int idleLimitMs) {
   impl_->idleLimitMs = idleLimitMs;
 }
 
+void QtBackend::SetSleepLimit(DWORD ms) { impl_->sleepLimitMs = ms; }
+
 void QtBackend::Reset() {
   QtBackendImpl& I = *impl_;
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -728,6 +730,7 @@ void QtBackend::Sleep(DWORD milliseconds) {
   // Blocks as on Windows, no input handled; but what was shown and drawn
   // reaches the screen first: the window system's events other than input
   // (mapping, exposure, pending repaints) are handled once.
+  if (impl_->sleepLimitMs) milliseconds = std::min(milliseconds, impl_->sleepLimitMs);
   auto start = std::chrono::steady_clock::now();
   auto end = start + std::chrono::milliseconds(milliseconds);
   auto settle = start + std::chrono::milliseconds(std::min<DWORD>(milliseconds, 500));

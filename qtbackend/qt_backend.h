@@ -100,6 +100,9 @@ class QtBackend : public Backend {
   // dialog or modal dialog without a script fail (recorded in Failures) and
   // end as cancelled instead of waiting for a person.
   void SetTestMode(bool on, int idleLimitMs = 10000);
+  // Tests: a Sleep lasts at most `ms` (0: as long as asked); what it
+  // shows first is unchanged.
+  void SetSleepLimit(DWORD ms);
   // A script for the next message box or file dialog (its QWidget), or for
   // the next framework modal dialog (its window's QWidget): it runs once,
   // at a safe point after the window is shown, and drives it with QTest.

@@ -642,8 +642,10 @@ bool QtBackendImpl::HandBack(HWND h, unsigned message) {
     }
   }
   PendingInput p = std::move(*match);
-  // Older input of the control never came back: the program kept it.
-  pending.erase(std::remove_if(pending.begin(), match, [h](const PendingInput& e) { return e.control == h; }), match);
+  // Older input of the control never came back: the program kept it. The
+  // entry taken goes too, or it would answer the control's next message.
+  pending.erase(std::remove_if(pending.begin(), match, [h](const PendingInput& e) { return e.control == h; }),
+                std::next(match));
   if (!p.receiver) return true;
   if (auto* tab = qobject_cast<QTabBar*>(w)) {
     // The framework chooses the tab, with its notifications.

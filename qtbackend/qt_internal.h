@@ -130,6 +130,8 @@ class QtBackendImpl {
 
   bool testMode = false;
   int idleLimitMs = 10000;
+  // Tests: the longest a Sleep lasts (0: as asked).
+  DWORD sleepLimitMs = 0;
   std::deque<std::function<void(QWidget*)>> scripts;
   std::vector<HWND> modalScripted;
   std::vector<std::string> failures;

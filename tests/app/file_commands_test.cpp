@@ -242,6 +242,24 @@ TEST_F(FileCommandsTest, PhotoImportOkCancelAndTheHeadInstead) {
     EXPECT_EQ(DumpDocument(Doc()), kept);
     EXPECT_EQ(Doc().stage, 1000);
 
+    // The head dialog cancelled too, or a head that cannot be read: nothing
+    // was imported, so the next save still writes the project.
+    std::ofstream(dir() + "/bad.obj") << "no head\n";
+    for (const std::string& head : {std::string(), dir() + "/bad.obj"}) {
+        SCOPED_TRACE(head);
+        answer(1, "");
+        answer(1, head);
+        run(&CMainFrame::OnImportPic);
+        EXPECT_EQ(App().objHeadImported, 0);
+        EXPECT_EQ(svc::app().state().headImport, 0);
+        EXPECT_EQ(Doc().stage, 1000);
+        answer(1, dir() + "/after.fac");
+        run(&CMainFrame::OnFileSaveFAC);
+        EXPECT_EQ(extension, "*.fac");
+        EXPECT_EQ(readFile(dir() + "/after.fac").substr(0, 14), "    3.530 1000");
+        fs::remove(dir() + "/after.fac");
+    }
+
     // Cancel on the first photo: a head OBJ instead, its v flipped per corner.
     std::ofstream(dir() + "/fig.obj") << kFigure;
     std::vector<double> read;
@@ -256,6 +274,8 @@ TEST_F(FileCommandsTest, PhotoImportOkCancelAndTheHeadInstead) {
     run(&CMainFrame::OnImportPic);
     EXPECT_EQ(seen, (std::vector<std::string>{"Head OBJ (*.obj)|*.obj"}));
     EXPECT_EQ(App().objHeadImported, 1);
+    // The head table serves the point page, the views and the age page.
+    EXPECT_EQ(svc::app().state().headImport, 1);
     EXPECT_EQ(Doc().stage, 2000);
     head3& h = *Doc().kernel3D->head;
     std::vector<double> flipped;
@@ -277,6 +297,8 @@ TEST_F(FileCommandsTest, PhotoImportOkCancelAndTheHeadInstead) {
     answer(1, "");
     run(&CMainFrame::OnImportPic);
     CMainFrame::modelPageOpener = nullptr;
+    EXPECT_EQ(App().objHeadImported, 0);
+    EXPECT_EQ(svc::app().state().headImport, 0);
     EXPECT_EQ(Doc().photoNumber, 0);
     EXPECT_EQ(Doc().refineMode, 0);
     EXPECT_EQ(Frame().refining, 0);

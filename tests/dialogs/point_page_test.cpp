@@ -254,6 +254,10 @@ TEST_F(PointPageTest, PreparedHeadAsksEachMainPointOnPhotoThenHead) {
         EXPECT_EQ(Orig2D().currentRow, -1);
         EXPECT_EQ(brv::HeadlessDriver::Inspect(Control(page, 1140)).text,
                   r.name + " - on right - right click to skip");
+        // The head view's placing click takes this row.
+        CString asked;
+        ASSERT_TRUE(GetFeaturePointInfo(View3D().pendingCode, &asked));
+        EXPECT_EQ(std::string(asked.View()), r.code);
         // The head view binds the point where it was clicked.
         driver.Run([&] {
             prep.set_actual();
@@ -338,6 +342,24 @@ TEST_F(PointPageTest, ImportedHeadPlacesOnTheHeadOnly) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Not enough point");
     EXPECT_NE(Page(IDD_FEATURES2), nullptr);
+    // The 3D view's next placing click takes the point the page asks for,
+    // one main point after the other in table order, read from the head
+    // table as the import leaves it (the clicks themselves: the e2e flow).
+    svc::app().state().headImport = 1;
+    auto* v3 = dynamic_cast<CViewEdit3D*>(d.GetViewEdit3D());
+    ASSERT_NE(v3, nullptr);
+    for (const std::string& m : mains) {
+        SCOPED_TRACE(m);
+        CString asked;
+        ASSERT_TRUE(GetFeaturePointInfo(v3->pendingCode, &asked));
+        EXPECT_EQ(std::string(asked.View()), m);
+        EXPECT_EQ(Frame().toolMode, 6);
+        driver.Run([&] {
+            head.featurepoints[head.getFeaturepoint(m.c_str(), false)].used = 1;
+            Frame().pointDialog->GetNextFeatureIfNeed();
+        });
+    }
+    svc::app().state().headImport = 0;
     // The user confirms the three on the head: the rest follow.
     driver.Run([&] {
         for (const std::string& m : mains) head.featurepoints[head.getFeaturepoint(m.c_str(), false)].used = 1;

@@ -98,7 +98,7 @@ int render(const FixtureShot& s, const std::string& dir) {
     return written > 0 && marks && rows ? 0 : 17;
 }
 
-int exportFigure(const std::string& name, double stretch, const std::string& dir) {
+int exportFigure(const std::string& name, double stretch, const std::string& dir, bool groups) {
     svc::app().state().pictureEditor = 0;
     svc::FaceTables tables;
     std::string why;
@@ -122,12 +122,23 @@ int exportFigure(const std::string& name, double stretch, const std::string& dir
     in.textureSize = 256;
     const std::string path = dir + "/" + name + ".obj";
     if (!files::SaveOBJFile(path, in, why)) return 21;
-    // x stretched in the vertex lines, the rest as written.
+    // x stretched in the vertex lines, the rest as written (or regrouped).
     std::ifstream read(path);
     std::ostringstream out;
     out.imbue(std::locale::classic());
     std::string line;
+    static const char* const kGroups[3][2] = {{"head", "skinface"}, {"mouth", "lip"}, {"sockets", "eyesocket"}};
+    const int faces = head->triangles.count();
+    int face = 0;
     while (std::getline(read, line)) {
+        if (groups && (line.rfind("g ", 0) == 0 || line.rfind("usemtl ", 0) == 0)) continue;
+        if (groups && line.rfind("f ", 0) == 0) {
+            // Half the faces the head's, a quarter each the others'.
+            for (int g = 0; g < 3; ++g)
+                if (face == (g == 0 ? 0 : g == 1 ? faces / 2 : 3 * faces / 4))
+                    out << "g " << kGroups[g][0] << "\nusemtl " << kGroups[g][1] << "\n";
+            ++face;
+        }
         if (line.rfind("v ", 0) == 0) {
             std::istringstream v(line.substr(2));
             v.imbue(std::locale::classic());
@@ -141,6 +152,22 @@ int exportFigure(const std::string& name, double stretch, const std::string& dir
     }
     read.close();
     std::ofstream(path, std::ios::trunc) << out.str();
+    if (groups) {
+        // The one material written, once under each group's name.
+        const std::string mtlPath = dir + "/" + name + ".mtl";
+        std::ifstream mtlIn(mtlPath);
+        std::stringstream mtl;
+        mtl << mtlIn.rdbuf();
+        const std::string text = mtl.str();
+        const size_t at = text.find("newmtl ");
+        if (at == std::string::npos) return 24;
+        const std::string header = text.substr(0, at);
+        std::string body = text.substr(text.find('\n', at) + 1);
+        std::ofstream mtlOut(mtlPath, std::ios::trunc);
+        mtlOut << header;
+        for (const auto& g : kGroups) mtlOut << "newmtl " << g[1] << "\n" << body << "\n";
+        if (!mtlOut) return 25;
+    }
     // Where the feature points lie on the figure: the nearest of its vertex
     // lines (counted from 0), for a player that clicks them on the head.
     std::vector<vector3<double>> vs;
@@ -188,8 +215,8 @@ bool inChild(const std::function<int()>& work, const std::string& what, std::str
 
 }  // namespace
 
-bool MakeFigure(const std::string& name, double stretch, const std::string& dir, std::string* why) {
-    return inChild([&] { return exportFigure(name, stretch, dir); }, "export of " + name, why);
+bool MakeFigure(const std::string& name, double stretch, const std::string& dir, std::string* why, bool groups) {
+    return inChild([&] { return exportFigure(name, stretch, dir, groups); }, "export of " + name, why);
 }
 
 bool MakeFixture(const FixtureShot& wanted, const std::string& dir, std::string* why) {

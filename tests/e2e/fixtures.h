@@ -24,7 +24,11 @@ bool MakeFixture(const FixtureShot& wanted, const std::string& dir, std::string*
 // The template head 122 exported by the program as a plain OBJ (with its
 // material file and a grey texture) named <name>.obj in dir, every x
 // coordinate stretched by `stretch`: a figure as another program left it.
-bool MakeFigure(const std::string& name, double stretch, const std::string& dir, std::string* why);
+// With `groups` the faces are split into three groups of their own
+// materials, as a figure of DAZ Studio carries them: "head" (skinface),
+// "mouth" (lip) and "sockets" (eyesocket).
+bool MakeFigure(const std::string& name, double stretch, const std::string& dir, std::string* why,
+                bool groups = false);
 
 struct Mark {
     double x = 0, y = 0;

@@ -81,7 +81,7 @@ bool isAfter(const Line& l) {
     const std::string& k = l.words[1];
     return k == "exit" || k == "file" || k == "nofile" || k == "same" || k == "obj" || k == "bmp" || k == "box" ||
            k == "samedump" || k == "objclose" || k == "objnear" || k == "objgroups" || k == "xnear" ||
-           k == "samepixels";
+           k == "samepixels" || k == "pixelsnear" || k == "varied";
 }
 
 const std::map<std::string, UINT>& commandNames() {
@@ -170,6 +170,8 @@ std::map<std::string, Hook>& hooks() {
     return all;
 }
 
+std::string pictureSize(const std::string& path);
+
 // ---------------------------------------------------------------- the child
 
 class ChildPlayer {
@@ -253,7 +255,9 @@ public:
             auto* v3 = actdoc ? dynamic_cast<CViewEdit3D*>(actdoc->GetViewEdit3D()) : nullptr;
             if (!v3 || !v3->Core() || !actdoc->kernel3D->head) return fail(l, "no 3D view");
             CString code;
-            std::string name = w.size() > 1 ? w[1] : GetFeaturePointInfo(v3->currentRow, &code) ? str(code) : "";
+            // The asked row: the view's current row, or the pending one of an imported head.
+            const int row = v3->currentRow >= 0 ? v3->currentRow : v3->pendingCode;
+            std::string name = w.size() > 1 ? w[1] : GetFeaturePointInfo(row, &code) ? str(code) : "";
             auto it = headPoints_.find(name);
             if (it == headPoints_.end()) return fail(l, "no head point \"" + name + "\"");
             head3& h = *actdoc->kernel3D->head;
@@ -360,6 +364,28 @@ private:
             seen = brv::HeadlessDriver::FindDialog(int(id)) ? "open" : "gone";
             if (w.size() < 4 || seen != w[3]) fail(l, "dialog " + w[2] + " is " + seen);
             return;
+        } else if (what == "slider") {
+            // expect slider DIALOG CONTROL POS: the thumb's position as shown.
+            long id = 0, control = 0;
+            HWND d = number(w[2], &id) ? brv::HeadlessDriver::FindDialog(int(id)) : nullptr;
+            HWND h = d && w.size() >= 5 && number(w[3], &control) ? brv::HeadlessDriver::FindControl(d, int(control))
+                                                                    : nullptr;
+            if (!h) return fail(l, "no slider " + l.rest);
+            seen = std::to_string(brv::HeadlessDriver::Inspect(h).pos);
+            if (seen != w[4]) fail(l, "slider " + w[3] + " is at " + seen + ", not " + w[4]);
+            return;
+        } else if (what == "viewbmp") {
+            // expect viewbmp VIEW PATH: the picture ImageMagick reads is the
+            // view's rendering: its client size, each side w - w mod 4 + 4.
+            CFaceView* v = actdoc ? actdoc->GetView(CString(w[2].c_str())) : nullptr;
+            if (!v || !v->m_hWnd || w.size() < 4) return fail(l, "no view " + w[2]);
+            CRect client;
+            v->GetClientRect(&client);
+            seen = pictureSize(w[3]);
+            auto up = [](int n) { return std::to_string(n - n % 4 + 4); };
+            const std::string wanted = up(client.Width()) + " " + up(client.Height());
+            if (seen != wanted) fail(l, w[3] + " is \"" + seen + "\", the view " + wanted);
+            return;
         } else if (what == "menus") {
             for (const brv::MenuItemInfo& m : c_.driver.MenuItems(frame->m_hWnd)) seen += (seen.empty() ? "" : ",") + m.text;
         } else {
@@ -394,6 +420,23 @@ std::vector<uint8_t> fixtureDib(const std::string& jpeg, const std::string& scra
 }
 
 // ---------------------------------------------------------------- the parent's checks
+
+// What a command prints (its first 255 bytes).
+std::string commandOutput(const std::string& cmd) {
+    std::FILE* p = ::popen(cmd.c_str(), "r");
+    char buf[256] = {0};
+    if (p) {
+        size_t n = std::fread(buf, 1, sizeof buf - 1, p);
+        buf[n] = 0;
+        ::pclose(p);
+    }
+    return buf;
+}
+
+// A picture's width and height as ImageMagick reads them ("W H", or "").
+std::string pictureSize(const std::string& path) {
+    return commandOutput("/usr/bin/identify -format '%w %h' '" + path + "' 2>/dev/null");
+}
 
 std::string checkObj(const std::string& path) {
     const aiScene* scene = aiImportFile(path.c_str(), aiProcess_ValidateDataStructure);
@@ -523,6 +566,24 @@ std::string checkAfter(const Line& l, const fresh::Result& r) {
             ::pclose(p);
         }
         if (std::string(buf) != "0") return at + "ImageMagick counts \"" + buf + "\" differing pixels";
+    } else if (what == "pixelsnear") {
+        // ImageMagick's normalised RMSE between A and B (B first changed by
+        // the ImageMagick options after TOL) at most TOL.
+        std::string ops;
+        for (size_t k = 5; k < w.size(); ++k) ops += " '" + w[k] + "'";
+        const std::string ref = w.at(2) + ".ref.png";
+        if (std::system(("/usr/bin/convert '" + w.at(3) + "'" + ops + " +repage '" + ref + "' 2>/dev/null").c_str()) != 0)
+            return at + "ImageMagick cannot read " + w[3];
+        std::string out = commandOutput("/usr/bin/compare -metric RMSE '" + w[2] + "' '" + ref + "' null: 2>&1");
+        std::remove(ref.c_str());
+        size_t open = out.find('(');
+        double rmse = open == std::string::npos ? -1 : std::atof(out.c_str() + open + 1);
+        if (rmse < 0 || rmse > std::atof(w.at(4).c_str()))
+            return at + w[2] + " against " + w[3] + ":" + ops + ": ImageMagick says \"" + out + "\"";
+    } else if (what == "varied") {
+        // Not one flat colour: ImageMagick's standard deviation above 0.01.
+        std::string out = commandOutput("/usr/bin/identify -format '%[fx:standard_deviation]' '" + w.at(2) + "' 2>&1");
+        if (!(std::atof(out.c_str()) > 0.01)) return at + w[2] + " is flat: \"" + out + "\"";
     } else if (what == "xnear") {
         // Checked by CompareRuns.
     } else if (what == "samedump") {
@@ -602,7 +663,7 @@ bool ParseScenario(const std::string& text, Scenario& out, std::string* error) {
         }
         if (verb == "figure" && out.processes.empty()) {
             if (l.words.size() < 3) return bad("figure NAME STRETCH");
-            out.figures.push_back({l.words[1], std::atof(l.words[2].c_str())});
+            out.figures.push_back({l.words[1], std::atof(l.words[2].c_str()), l.words.size() > 3 && l.words[3] == "groups"});
             continue;
         }
         if (verb == "fixture") {

@@ -5,7 +5,8 @@
 //
 //   # comment; $TMP $CONFIG $PROGRAM $FIX $OUT expand to the run's folders
 //   fixture NAME TEMPLATE YAW  (before the first process) a rendered photo with marks
-//   figure NAME STRETCH      (before the first process) template 122 as OBJ, x stretched
+//   figure NAME STRETCH [groups]  (before the first process) template 122 as OBJ, x stretched
+//                            (groups: in three groups of their own materials)
 //   process ARGS...          a new process: the command line after the name ("a b": one word)
 //   clipboard FIXTURE        (before the start) the fixture's photo on the clipboard
 //   setting SECTION KEY VAL  (before the start) a value of the settings file
@@ -33,6 +34,7 @@
 //   advance MS               the fake clock moves on
 //   expect stage|template|layout|view|mode|daz|photo V   the program's state now (photo: WxH)
 //   expect dialog N open|gone
+//   expect slider DIALOG CONTROL P   the slider's thumb at P
 //   expect menus A,B,...     the menu bar's items
 //   expect exit N            (after the process) the exit hook's code
 //   expect box TEXT          a message box with that text was shown
@@ -46,6 +48,11 @@
 //   shot NAME                (the xvfb player) the screen as NAME.png
 //   expect bmp PATH [W H]    ImageMagick reads it (at W x H)
 //   expect samepixels A B    ImageMagick finds no pixel that differs
+//   expect pixelsnear A B TOL [OPS...]  ImageMagick's RMSE of A against B (changed
+//                            by the convert options OPS) at most TOL (0..1)
+//   expect varied PATH       not one flat colour (standard deviation above 0.01)
+//   expect viewbmp VIEW PATH (in the process) PATH decodes to the view's rendering size
+//                            (its client size, each side w - w mod 4 + 4)
 
 #include <functional>
 #include <string>
@@ -82,6 +89,7 @@ struct Folders {
 struct Figure {
     std::string name;
     double stretch = 1;
+    bool groups = false;
 };
 
 struct Scenario {

@@ -49,7 +49,7 @@ inline void MakeFixtures(const e2e::Scenario& s, const e2e::Folders& f) {
                                        std::filesystem::copy_options::overwrite_existing);
     }
     for (const e2e::Figure& figure : s.figures) {
-        ASSERT_TRUE(e2e::MakeFigure(figure.name, figure.stretch, f.fixtures, &error)) << error;
+        ASSERT_TRUE(e2e::MakeFigure(figure.name, figure.stretch, f.fixtures, &error, figure.groups)) << error;
     }
 }
 

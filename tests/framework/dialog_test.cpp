@@ -555,3 +555,51 @@ TEST_F(DialogTest, TheProcessEndsWithADialogOpen) {
 }
 
 }  // namespace
+
+namespace {
+
+// A child dialog with a caption draws its whole non-client part: the raised
+// dialog frame and the title bar with its text in the inactive colours (a
+// child window is never the active one); nothing keeps the surface's white.
+TEST_F(DialogTest, ChildDialogWithACaptionDrawsItsFrameAndTitleBar) {
+  Layout("DIALOG", 4006,
+         "dialog 4006 IDD_MODEL \"Model\" 100 60 child caption visible\n"
+         "button 1141 \"OK\" 5 30 40 14 default\n");
+  CWnd parent;
+  MakeTopLevel(&parent, "Parent", CRect(0, 0, 400, 300));
+  CDialog child(4006, &parent);
+  ASSERT_TRUE(child.Create(4006, &parent));
+  driver.Pump();
+  const brv::Surface* surface = brv::HeadlessDriver::SurfaceOf(child.m_hWnd);
+  ASSERT_NE(surface, nullptr);
+  const CRect w = brv::WindowOnSurface(child.m_hWnd), c = brv::ClientOnSurface(child.m_hWnd);
+  // Frame 3, caption 19 (the metrics of Windows' classic look).
+  EXPECT_EQ(c.left - w.left, 3);
+  EXPECT_EQ(c.top - w.top, 3 + 19);
+  auto at = [&](int x, int y) { return surface->Pixel(w.left + x, w.top + y) & 0xFFFFFF; };
+  const int wd = w.Width(), ht = w.Height();
+  struct Case {
+    int x, y;
+    uint32_t rgb;
+  } cases[] = {
+      {0, 0, 0xD4D0C8},       {wd / 2, 0, 0xD4D0C8},      {0, ht / 2, 0xD4D0C8},      // light
+      {1, 1, 0xFFFFFF},       {wd / 2, 1, 0xFFFFFF},      {1, ht / 2, 0xFFFFFF},      // highlight
+      {wd - 1, ht - 1, 0x404040}, {wd / 2, ht - 1, 0x404040}, {wd - 1, ht / 2, 0x404040},  // dark shadow
+      {wd - 2, ht - 2, 0x808080}, {wd / 2, ht - 2, 0x808080}, {wd - 2, ht / 2, 0x808080},  // shadow
+      {2, ht / 2, 0xD4D0C8},  {wd - 3, ht / 2, 0xD4D0C8}, {wd / 2, ht - 3, 0xD4D0C8},  // face
+      {3, 3, 0x808080},       {wd - 4, 3 + 17, 0x808080},                             // the bar
+      {wd / 2, 3 + 18, 0xD4D0C8},                                                     // its bottom line
+  };
+  for (const Case& k : cases) EXPECT_EQ(at(k.x, k.y), k.rgb) << k.x << "," << k.y;
+  // The bar holds the title in the inactive text colour at its left, and
+  // only bar and text colours.
+  int text = 0;
+  for (int y = 3; y < 3 + 18; ++y)
+    for (int x = 3; x < 40; ++x) text += at(x, y) == 0xD4D0C8;
+  EXPECT_GT(text, 20);
+  for (int y = 3; y < 3 + 18; ++y)
+    for (int x = wd / 2; x < wd - 3; ++x) EXPECT_EQ(at(x, y), 0x808080u) << "nothing right of a short title";
+  parent.DestroyWindow();
+}
+
+}  // namespace

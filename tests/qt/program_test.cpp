@@ -2,294 +2,14 @@
 // (offscreen, and again under an X server): the start in the picture-editor
 // mode with a photo on the clipboard and with an empty one, the full mode's
 // first tick, the frame and its panes as Qt shows them with the head in the
-// 3D view, commands through real Qt events, the close box, input while the
-// progress window is open, and the state file for an outside player.
-#include <QApplication>
-#include <QClipboard>
-#include <QElapsedTimer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QMenu>
-#include <QMenuBar>
-#include <QComboBox>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QProcess>
-#include <QPushButton>
-#include <QScreen>
-#include <QTest>
-#include <QTimer>
-#include <QWindow>
-
-#include <stdlib.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <cmath>
-#include <fstream>
-#include <memory>
-#include <sstream>
-
-#include "app/faceapp.h"
-#include "app/facedoc.h"
-#include "app/mainframe.h"
-#include "app/program_qt.h"
-#include "app/state_file.h"
-#include "app/tempfolders.h"
-#include "dialogs/dlgprogress.h"
-#include "fitting/camera_search.h"
-#include "fitting/headtophoto.h"
-#include "fitting/kernel2d.h"
-#include "fitting/kernel3d.h"
-#include "fitting/projection.h"
-#include "fitting/texture.h"
-#include "framework/test_driver.h"
+// 3D view, commands through real Qt events, the model page's slider, the
+// close box and input while the progress window is open.
 #include "framework/window_state.h"
-#include "model/featuretables.h"
-#include "model/head.h"
-#include "picture/clipboard_bmp_platform.h"
-#include "seams/dialogs.h"
-#include "tests/framework/temp_dir.h"
-#include "tests/qt/qt_support.h"
-#include "views/faceview.h"
-#include "views/gl_view_core.h"
-#include "views/viewedit2d3d.h"
-#include "views/viewedit3d.h"
+#include "tests/qt/program_fixture.h"
 
 namespace {
 
-using qtsupport::Backend;
-
-constexpr QRgb kBtnFace = qRgb(212, 208, 200);
-
-QString Plain(QString text) { return text.remove('&'); }
-
-QPushButton* ButtonOf(QWidget* dialog, const QString& text) {
-  for (QPushButton* b : dialog->findChildren<QPushButton*>())
-    if (Plain(b->text()) == text && b->isVisible()) return b;
-  return nullptr;
-}
-
-// A photo whose pixels tell where they lie: red along x, green along y.
-QImage CodedPhoto(int w, int h) {
-  QImage image(w, h, QImage::Format_RGB32);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) image.setPixel(x, y, qRgb(x * 255 / (w - 1), y * 255 / (h - 1), 0x80));
-  return image;
-}
-
-// Top-level windows as the window system was asked to show them.
-struct Shown {
-  QString title;
-  qint64 ms;
-  bool topmost;
-  bool maximised;
-};
-
-class ShowRecorder : public QObject {
- public:
-  std::vector<Shown> shown;
-  QElapsedTimer clock;
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Show) {
-      auto* w = qobject_cast<QWidget*>(watched);
-      if (w && w->isWindow())
-        shown.push_back({w->windowTitle(), clock.elapsed(), bool(w->windowFlags() & Qt::WindowStaysOnTopHint),
-                         w->isMaximized() || (w->windowState() & Qt::WindowMaximized)});
-    }
-    return false;
-  }
-};
-
-class ProgramTest : public qtsupport::QtTest {
- protected:
-  void SetUp() override {
-    QtTest::SetUp();
-    previousTmp_ = getenv("TMPDIR") ? getenv("TMPDIR") : "";
-    setenv("TMPDIR", tmp.path().c_str(), 1);
-    files::ResetTempFolder();
-    resetModelState();
-    brv::InstallBmpPlatform();
-    qApp->installEventFilter(&recorder);
-  }
-  void TearDown() override {
-    qApp->removeEventFilter(&recorder);
-    Stop();
-    WatchProgramState(Backend(), "");
-    QtTest::TearDown();
-    if (previousTmp_.empty())
-      unsetenv("TMPDIR");
-    else
-      setenv("TMPDIR", previousTmp_.c_str(), 1);
-    files::ResetTempFolder();
-    resetModelState();
-  }
-
-  // Starts the program as RunBrivanta does (args after the program's name;
-  // "--full" the full mode), with `clipboard` on the clipboard (a null
-  // image: an empty clipboard). True when the start-up returned TRUE.
-  bool Start(std::vector<std::string> args, const QImage& clipboard) {
-    QClipboard* c = QGuiApplication::clipboard();
-    if (clipboard.isNull())
-      c->clear();
-    else
-      c->setImage(clipboard);
-    qtsupport::Pump();
-    app = std::make_unique<CFaceApp>();
-    std::vector<std::string> rest{"brivanta"};
-    for (const std::string& a : args)
-      if (a == "--full")
-        app->pictureEditorMode = 0;
-      else
-        rest.push_back(a);
-    app->SetWindowsCommandLine(rest);
-    recorder.shown.clear();
-    recorder.clock.start();
-    startDialogs.clear();
-    bool ok = false;
-    qtsupport::Run([&] { ok = app->InitInstance(); });
-    return ok;
-  }
-  void Stop() {
-    if (!app) return;
-    qtsupport::Run([&] {
-      if (app->m_pMainWnd && ::IsWindow(app->m_pMainWnd->m_hWnd)) app->m_pMainWnd->DestroyWindow();
-    });
-    app->ExitInstance();
-    app.reset();
-    ResetWindows();
-  }
-
-  CMainFrame& Frame() { return *app->Frame(); }
-  HWND FrameWnd() { return Frame().m_hWnd; }
-  CFaceDoc& Doc() { return *actdoc; }
-  CFaceView* View(const char* name) { return Doc().GetView(CString(name)); }
-  QMenuBar* Bar() { return Backend().TopWidget(FrameWnd())->findChild<QMenuBar*>(); }
-
-  void ChooseMenu(const QString& menu, const QString& item) {
-    QMenuBar* bar = Bar();
-    ASSERT_NE(bar, nullptr);
-    QAction* top = nullptr;
-    for (QAction* a : bar->actions())
-      if (Plain(a->text()) == menu) top = a;
-    ASSERT_NE(top, nullptr) << menu.toStdString();
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(top).center());
-    QMenu* popup = top->menu();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
-    QAction* chosen = nullptr;
-    for (QAction* a : popup->actions())
-      if (Plain(a->text()).section('\t', 0, 0) == item) chosen = a;
-    ASSERT_NE(chosen, nullptr) << item.toStdString();
-    QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(chosen).center());
-    qtsupport::Pump();
-  }
-
-  // The first tick of the frame's timer 2 has run (the active view is the
-  // photo with marks and layout 1 was set). In the full mode it asks for a
-  // photo, then for a head: both file dialogs are cancelled and their
-  // titles kept.
-  bool FirstTickDone() {
-    for (int i = 0; i < 2; ++i)
-      Backend().ScriptDialog([this](QWidget* dialog) {
-        startDialogs.push_back(dialog->windowTitle().toStdString());
-        dialog->close();
-      });
-    bool done = qtsupport::WaitFor([&] {
-      return Backend().Exited() ||
-             std::none_of(brv::State().timers.begin(), brv::State().timers.end(),
-                          [&](const brv::TimerRecord& t) { return t.window == FrameWnd() && t.id == 2; });
-    });
-    qtsupport::Pump();
-    Backend().ClearDialogScripts();
-    return done;
-  }
-  std::vector<std::string> startDialogs;
-
-  // Template 122 over the coded photo, the views fitted to it: the scene
-  // the views show once a head is made.
-  void HeadOverPhoto() {
-    CFaceDoc& d = Doc();
-    QImage photo = CodedPhoto(1024, 768);
-    // Through a file, as a photo comes: the project keeps its bytes.
-    const std::string png = tmp / "photo.png";
-    photo.save(QString::fromStdString(png));
-    qtsupport::Run([&] {
-      d.templateId = 122;
-      d.LoadTHEResource(122, true);
-      // The whole picture, as without a start page.
-      svc::StartPage* page = svc::startPage();
-      svc::setStartPage(nullptr);
-      d.kernel2D->LoadPicFile(CString(png.c_str()));
-      svc::setStartPage(page);
-      d.kernel2D->InitPicture();
-      d.stage = 1000;
-      for (const char* name : {"ViewOrigPhoto", "ViewOrig2D"}) View(name)->FitInView();
-      for (const char* name : {"ViewEdit2D3D", "ViewEdit3D"}) {
-        CFaceView* v = View(name);
-        v->defaultEyeDistance = 400;
-        v->ClearAllViewSettings();
-        v->FitToPhoto(1024, 768, 0, 0);
-      }
-      dynamic_cast<CViewEdit3D*>(View("ViewEdit3D"))->InitializeModelForOpenGL();
-      dynamic_cast<CViewEdit2D3D*>(View("ViewEdit2D3D"))->InitializeModelForOpenGL();
-      Frame().OnViews4b();
-      for (const char* name : {"ViewOrigPhoto", "ViewOrig2D", "ViewEdit2D3D", "ViewEdit3D"}) {
-        View(name)->Invalidate(FALSE);
-        View(name)->UpdateWindow();
-      }
-    });
-    qtsupport::Pump();
-  }
-
-  // The head fitted to the photo through marks a known camera sees, and
-  // textured at 512: stage 2500, ready for the exports.
-  void TexturedHead() {
-    HeadOverPhoto();
-    CFaceDoc& d = Doc();
-    qtsupport::Run([&] {
-      ProjectionCore known;
-      vector3<double> eye, center, up;
-      CalculateEyeFromAngles({0, 0, 480}, {0, 0, 0}, {0, 1, 0}, -6 * M_PI / 180, 12 * M_PI / 180, 0, &eye, &center,
-                             &up);
-      known.setClientSize(1023, 767);
-      known.setCamera(eye, center, up, 28.0);
-      known.FitToPhoto(1024, 768, 0, 0);
-      const htraf3<double> toPhoto = known.OpenGL2htraf() * known.cl2bmp_HTRAF3();
-      head3& head = *d.kernel3D->head;
-      head2& marks = *d.kernel2D->head;
-      CString code;
-      for (int i = 0; GetFeaturePointInfo(i, &code); ++i) {
-        Index<featurepoint3> f = head.getFeaturepoint(code, true);
-        if (!GoodInfoCode(0, code) || f == -1) continue;
-        const vector3<double> q = (head.featurepoints[f].point() * toPhoto).vec3();
-        Index<featurepoint2> p = marks.photoPoints.add_new(code);
-        marks.photoPoints[p].position = vector2<double>(q.x, q.y);
-      }
-      d.CameraView();
-      HeadToPhotoTrafo();
-      d.textureSize = 512;
-      MakeFullTexture(7u);
-      d.stage = 2500;
-    });
-    qtsupport::Pump();
-  }
-
-  // The pixels Qt shows of a view's client area.
-  QImage Shows(CFaceView* v) {
-    QImage grab = qtsupport::Grab(FrameWnd());
-    CRect at = brv::ClientOnSurface(v->m_hWnd);
-    return grab.copy(at.left, at.top, at.Width(), at.Height());
-  }
-
-  TempDir tmp;
-  ShowRecorder recorder;
-  std::unique_ptr<CFaceApp> app;
-
- private:
-  std::string previousTmp_;
-};
+using namespace programtest;
 
 // ---------------------------------------------------------------- start
 
@@ -338,6 +58,7 @@ TEST(ProgramDisplayTest, WithoutADisplayTheProgramEndsWith2) {
 }
 
 TEST_F(ProgramTest, PictureEditorModeStartsOnTheClipboardPhoto) {
+  Backend().SetSleepLimit(0);
   const QImage photo = CodedPhoto(1024, 768);
   ASSERT_TRUE(Start({}, photo));
   // The splash first, topmost, then the maximised frame: both shown before
@@ -395,6 +116,143 @@ TEST_F(ProgramTest, PictureEditorModeStartsOnTheClipboardPhoto) {
       ++checked;
     }
   EXPECT_GE(checked, 8);
+
+  // The step-1 page of the mode, with its age and weight sliders, is on the
+  // screen over the frame, 2 pixels inside the frame's client area.
+  CDlgFeatures2* page = Frame().pointDialog;
+  ASSERT_NE(page, nullptr);
+  ASSERT_TRUE(::IsWindow(page->m_hWnd));
+  EXPECT_EQ(page->m_nIDTemplate, 328u);
+  QWidget* pageTop = Backend().TopWidget(page->m_hWnd);
+  ASSERT_NE(pageTop, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(pageTop->windowHandle()));
+  EXPECT_EQ(pageTop->windowTitle().toStdString(), "Points");
+  EXPECT_TRUE(std::any_of(recorder.shown.begin(), recorder.shown.end(),
+                          [](const Shown& s) { return s.title == "Points"; }));
+  QWidget* pageSurface = Backend().SurfaceWidget(page->m_hWnd);
+  QWidget* frameSurface = Backend().SurfaceWidget(FrameWnd());
+  const QPoint pageAt = pageSurface->mapToGlobal(QPoint(0, 0)), frameAt = frameSurface->mapToGlobal(QPoint(0, 0));
+  CRect pageWindow;
+  page->GetWindowRect(&pageWindow);
+  CPoint corner(0, 0);
+  Frame().ClientToScreen(&corner);
+  EXPECT_EQ(pageWindow.TopLeft(), CPoint(corner.x + 2, corner.y + 2));
+  struct SliderCase {
+    int id, value;
+  } sliders[] = {{1087, 0}, {1102, 3}};
+  for (const SliderCase& c : sliders) {
+    auto* slider = qobject_cast<QSlider*>(Backend().ControlWidget(::GetDlgItem(page->m_hWnd, c.id)));
+    ASSERT_NE(slider, nullptr) << c.id;
+    EXPECT_TRUE(slider->isVisible()) << c.id;
+    EXPECT_EQ(slider->minimum(), 0);
+    EXPECT_EQ(slider->maximum(), 6);
+    EXPECT_EQ(slider->pageStep(), 1);
+    EXPECT_EQ(slider->value(), c.value) << c.id;
+  }
+  // The page asks for the first point: its marker flashes.
+  EXPECT_TRUE(page->flashing);
+  // What the screen shows: under X the server's own picture; offscreen the
+  // page's window laid over the frame's, where the platform stacks them.
+  QImage pageShown = qtsupport::Grab(page->m_hWnd);
+  QImage screen;
+  if (qtsupport::OnX11()) {
+    screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+  } else {
+    screen = QImage(frameAt.x() + frameSurface->width(), frameAt.y() + frameSurface->height(), QImage::Format_RGB32);
+    screen.fill(Qt::black);
+    QPainter paint(&screen);
+    paint.drawImage(frameAt, qtsupport::Grab(FrameWnd()));
+    paint.drawImage(pageAt, pageShown);
+  }
+  qtsupport::Save(screen, "program_picture_editor_screen");
+  qtsupport::Save(pageShown, "program_step1_page");
+  ASSERT_FALSE(screen.isNull());
+  // The page: every pixel the framework draws as the page shows it, but
+  // for its flashing marker, which may have changed between the two
+  // pictures (Qt paints its own controls anew for a grab, in the colours of
+  // the moment).
+  const QRect pageRect(pageAt, pageShown.size());
+  QRect marker;
+  {
+    CFaceView* photoView = View("ViewOrig2D");
+    CString code, name;
+    double weight = 0;
+    int kind = 0, px = 0, py = 0;
+    ASSERT_GE(photoView->currentRow, 0);
+    ASSERT_TRUE(GetFeaturePointInfo(photoView->currentRow, &code, nullptr, &weight, &kind, &px, &py));
+    EXPECT_EQ(kind, 3) << "a main point is asked first";
+    // The preview unscaled, centred across the page and in the height above
+    // the hint line less 5; the marker at the preview's centre line plus
+    // the row's preview x, and the row's preview y.
+    CRect client, hint;
+    page->GetClientRect(&client);
+    page->GetDlgItem(1140)->GetWindowRect(&hint);
+    page->ScreenToClient(&hint);
+    const int w = page->preview.GetWidth(), h = page->preview.GetHeight();
+    const int left = (client.Width() - w) / 2, top = std::max(0, (hint.top - 5 - h) / 2);
+    marker = QRect(left + w / 2 + px - 8, top + py - 8, 17, 17);
+  }
+  ASSERT_TRUE(pageRect.contains(pageRect.topLeft() + marker.bottomRight()));
+  const std::vector<QRect> controls = qtsupport::ControlWidgetRects(page->m_hWnd);
+  EXPECT_GE(controls.size(), 5u);
+  int differ = 0;
+  QRect where;
+  for (int y = 0; y < pageShown.height(); ++y)
+    for (int x = 0; x < pageShown.width(); ++x)
+      if (!marker.contains(x, y) &&
+          std::none_of(controls.begin(), controls.end(), [&](const QRect& r) { return r.contains(x, y); }) &&
+          (screen.pixel(pageAt + QPoint(x, y)) & 0xFFFFFF) != (pageShown.pixel(x, y) & 0xFFFFFF))
+        ++differ, where |= QRect(x, y, 1, 1);
+  EXPECT_EQ(differ, 0) << where.x() << "," << where.y() << " " << where.width() << "x" << where.height() << " page at "
+                       << pageAt.x() << "," << pageAt.y();
+  // Beside the page the photo shows through the frame.
+  const QImage frameGrab = qtsupport::Grab(FrameWnd());
+  int photoPixels = 0;
+  for (int y = 20; y < frameGrab.height(); y += 37)
+    for (int x = 20; x < frameGrab.width(); x += 41) {
+      const QPoint at = frameAt + QPoint(x, y);
+      if (pageRect.adjusted(-10, -40, 10, 10).contains(at) || !screen.rect().contains(at)) continue;
+      EXPECT_EQ(screen.pixel(at) & 0xFFFFFF, frameGrab.pixel(x, y) & 0xFFFFFF) << x << "," << y;
+      photoPixels += (frameGrab.pixel(x, y) & 0xFF) == 0x80;
+    }
+  EXPECT_GT(photoPixels, 100);
+
+  // The flashing marker on the screen: two pictures of the page a tick
+  // apart (timer 1, 400 ms) differ inside the marker's square only, where
+  // the disc grew from radius 2 to 8 or shrank back.
+  auto tick = [&] {
+    const int radius = page->markerRadius;
+    EXPECT_TRUE(qtsupport::WaitFor([&] { return page->markerRadius != radius; }, 2000));
+    qtsupport::Pump();
+  };
+  tick();
+  const QImage first = qtsupport::Grab(page->m_hWnd);
+  const int firstRadius = page->markerRadius;
+  tick();
+  const QImage second = qtsupport::Grab(page->m_hWnd);
+  // The ticks come from the page's timer 1 at 400 ms; wall-clock gaps between
+  // two observed ticks say little on a loaded machine.
+  const auto& timers = brv::State().timers;
+  EXPECT_TRUE(std::any_of(timers.begin(), timers.end(), [&](const brv::TimerRecord& t) {
+    return t.window == page->m_hWnd && t.id == 1 && t.interval == 400;
+  }));
+  EXPECT_NE(page->markerRadius, firstRadius);
+  qtsupport::Save(first, "program_step1_marker_a");
+  qtsupport::Save(second, "program_step1_marker_b");
+  ASSERT_EQ(first.size(), second.size());
+  QRect changed;
+  int blueInBig = 0;
+  const QImage& big = firstRadius == 8 ? first : second;
+  for (int y = 0; y < first.height(); ++y)
+    for (int x = 0; x < first.width(); ++x) {
+      if ((first.pixel(x, y) & 0xFFFFFF) != (second.pixel(x, y) & 0xFFFFFF)) changed |= QRect(x, y, 1, 1);
+      if (marker.contains(x, y) && (big.pixel(x, y) & 0xFFFFFF) == 0x0000FF) ++blueInBig;
+    }
+  EXPECT_FALSE(changed.isEmpty());
+  EXPECT_TRUE(marker.contains(changed)) << changed.x() << "," << changed.y() << " " << changed.width() << "x"
+                                        << changed.height();
+  // The disc of radius 8 fills most of its square.
+  EXPECT_GT(blueInBig, 17 * 17 / 2);
 }
 
 TEST_F(ProgramTest, PictureEditorModeWithAnEmptyClipboardEnds0) {
@@ -609,6 +467,85 @@ TEST_F(ProgramTest, CommandsThroughQtEvents) {
   EXPECT_TRUE(Backend().TopWidget(fh)->isVisible());
 }
 
+// The model page with what each scroll notification did: its code, the
+// document's age and the sum of the head's vertices after it.
+struct WatchedModelPage : CDlgLaserSize {
+  struct Seen {
+    UINT code;
+    int age;
+    vector3<double> vertex;
+  };
+  std::vector<Seen> seen;
+  vector3<double> Vertex() const {
+    const head3& h = *actdoc->kernel3D->head;
+    vector3<double> sum(0, 0, 0);
+    for (int k = h.vertices.first(); k != -1; k = h.vertices.nextOf(k)) sum = sum + h.vertices[k].position;
+    return sum;
+  }
+  void OnHScroll(UINT code, UINT position, CScrollBar* bar) override {
+    CDlgLaserSize::OnHScroll(code, position, bar);
+    seen.push_back({code, actdoc->ageSlider, Vertex()});
+  }
+};
+
+// A drag of the model page's age slider, pressed, moved and released as a
+// person does: one TB_THUMBPOSITION, and the age changes once, at the
+// release, to where the thumb was let go.
+// The picture-editor mode, whose head carries the age shapes.
+TEST_F(ProgramTest, ADragOnTheModelPagesAgeSliderChangesTheAgeOnce) {
+  ASSERT_TRUE(Start({}, CodedPhoto(640, 480)));
+  ASSERT_TRUE(FirstTickDone());
+  qtsupport::Run([&] {
+    Frame().HideModelessDialogs();
+    Doc().templateId = 122;
+    Doc().LoadTHEResource(122, true);
+    Doc().stage = 2500;
+  });
+  qtsupport::Pump();
+  auto page = std::make_unique<WatchedModelPage>();
+  qtsupport::Run([&] { page->Open(&Frame()); });
+  qtsupport::Pump();
+  ASSERT_NE(page->m_hWnd, nullptr);
+  EXPECT_EQ(page->m_nIDTemplate, 329u);
+  auto* slider = qobject_cast<QSlider*>(Backend().ControlWidget(::GetDlgItem(page->m_hWnd, 1087)));
+  ASSERT_NE(slider, nullptr);
+  ASSERT_TRUE(slider->isVisible());
+  qtsupport::Save(qtsupport::Grab(FrameWnd()), "program_model_page");
+  const int age = Doc().ageSlider;
+  EXPECT_EQ(slider->value(), age);
+  const vector3<double> before = page->Vertex();
+  // Two steps towards the side with room.
+  const int step =
+      (slider->width() - qtsupport::SliderHandle(slider).width()) / (slider->maximum() - slider->minimum());
+  const int dx = (age < slider->maximum() / 2 ? 2 : -2) * step;
+  qtsupport::DragSlider(slider, dx, 6);
+  ASSERT_FALSE(page->seen.empty());
+  int positions = 0, ageChanges = 0, headChanges = 0, last = age;
+  vector3<double> lastVertex = before;
+  for (const WatchedModelPage::Seen& s : page->seen) {
+    positions += s.code == TB_THUMBPOSITION;
+    ageChanges += s.age != last;
+    headChanges += !(s.vertex.x == lastVertex.x && s.vertex.y == lastVertex.y && s.vertex.z == lastVertex.z);
+    last = s.age;
+    lastVertex = s.vertex;
+  }
+  EXPECT_EQ(positions, 1);
+  EXPECT_EQ(ageChanges, 1);
+  EXPECT_EQ(headChanges, 1);
+  EXPECT_EQ(page->seen.back().code, UINT(TB_ENDTRACK));
+  const int now = static_cast<CSliderCtrl*>(page->GetDlgItem(1087))->GetPos();
+  EXPECT_EQ(now, age + (dx > 0 ? 2 : -2));
+  EXPECT_EQ(Doc().ageSlider, now);
+  EXPECT_EQ(slider->value(), now);
+  // Nothing moved before the thumb was let go.
+  for (const WatchedModelPage::Seen& s : page->seen)
+    if (s.code == TB_THUMBTRACK) {
+      EXPECT_EQ(s.age, age);
+    }
+  qtsupport::Run([&] { page->DestroyWindow(); });
+  qtsupport::Pump();
+}
+
 TEST_F(ProgramTest, WhileTheProgressWindowIsOpenClicksOnTheFrameAreDropped) {
   ASSERT_TRUE(Start({"--full"}, QImage()));
   ASSERT_TRUE(FirstTickDone());
@@ -637,174 +574,6 @@ TEST_F(ProgramTest, WhileTheProgressWindowIsOpenClicksOnTheFrameAreDropped) {
   // Afterwards the frame takes input again.
   qtsupport::Click(*photo, client.CenterPoint());
   EXPECT_EQ(Frame().GetActiveView(), photo);
-}
-
-// ---------------------------------------------------------------- files
-
-// The head export and the project's save through Qt's file dialogs, driven
-// as a person does; the saved project named on the command line opens at
-// its stage.
-TEST_F(ProgramTest, FileDialogsOfTheProgram) {
-  ASSERT_TRUE(Start({"--full"}, QImage()));
-  ASSERT_TRUE(FirstTickDone());
-  // The first tick asked for a photo, then (cancelled) for a head.
-  ASSERT_EQ(startDialogs.size(), 2u);
-  app->objHeadImported = 0;
-  TexturedHead();
-  ASSERT_NE(Doc().kernel3D->head->texture, nullptr);
-  const std::string out = tmp / "out";
-  std::filesystem::create_directories(out);
-
-  // Head export: the third filter and the typed name "head".
-  std::vector<std::string> filters;
-  Backend().ScriptDialog([&](QWidget* widget) {
-    auto* dialog = qobject_cast<QFileDialog*>(widget);
-    ASSERT_NE(dialog, nullptr);
-    auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
-    ASSERT_NE(types, nullptr);
-    for (int i = 0; i < types->count(); ++i) filters.push_back(types->itemText(i).toStdString());
-    types->setFocus();
-    QTest::keyClick(types, Qt::Key_Down);
-    QTest::keyClick(types, Qt::Key_Down);
-    qtsupport::Pump();
-    dialog->setDirectory(QString::fromStdString(out));
-    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-    ASSERT_NE(name, nullptr);
-    name->setFocus();
-    name->selectAll();
-    QTest::keyClicks(name, "head");
-    QTest::keyClick(name, Qt::Key_Return);
-  });
-  ChooseMenu("File", "Head export");
-  EXPECT_EQ(filters, (std::vector<std::string>{"THE (*.the)", "Quorin OBJ (*.obj)", "DAZ-Poser OBJ (*.obj)",
-                                               "Mirrored OBJ (*.obj)", "PHS (*.phs)"}));
-  EXPECT_TRUE(std::filesystem::exists(tmp / "out/head.obj"));
-  EXPECT_TRUE(std::filesystem::exists(tmp / "out/bumpmap.bmp")) << "the DAZ-Poser variant's bump map";
-
-  // Cancel writes nothing.
-  Backend().ScriptDialog([&](QWidget* widget) {
-    QTest::mouseClick(ButtonOf(widget, "Cancel"), Qt::LeftButton);
-  });
-  ChooseMenu("File", "Save");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), std::distance(
-      std::filesystem::directory_iterator(out), std::filesystem::directory_iterator()));
-
-  // Save the project, then start again with it on the command line.
-  Backend().ScriptDialog([&](QWidget* widget) {
-    auto* dialog = qobject_cast<QFileDialog*>(widget);
-    dialog->setDirectory(QString::fromStdString(out));
-    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-    name->setFocus();
-    name->selectAll();
-    QTest::keyClicks(name, "anna");
-    QTest::keyClick(name, Qt::Key_Return);
-  });
-  ChooseMenu("File", "Save");
-  ASSERT_TRUE(std::filesystem::exists(tmp / "out/anna.fac"));
-  Stop();
-  resetModelState();
-  ASSERT_TRUE(Start({"--full", tmp / "out/anna.fac"}, QImage()));
-  EXPECT_EQ(std::string(app->commandFile.View()), tmp / "out/anna.fac");
-  ASSERT_TRUE(FirstTickDone());
-  EXPECT_EQ(startDialogs, std::vector<std::string>{});
-  EXPECT_EQ(Doc().stage, 2500);
-  EXPECT_EQ(Doc().templateId, 122);
-  EXPECT_EQ(Doc().kernel2D->photo.GetHeight(), 768);
-}
-
-// ---------------------------------------------------------------- state file
-
-QJsonObject ReadState(const std::string& path, int* sequence = nullptr) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  QJsonParseError error{};
-  QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(s.str()), &error);
-  EXPECT_EQ(error.error, QJsonParseError::NoError)
-      << error.errorString().toStdString() << " at " << error.offset << ": " << s.str().substr(0, 3000);
-  if (sequence) *sequence = doc.object()["sequence"].toInt();
-  return doc.object()["state"].toObject();
-}
-
-QJsonObject ViewIn(const QJsonObject& state, const QString& name) {
-  for (const QJsonValue& v : state["views"].toArray())
-    if (v.toObject()["name"].toString() == name) return v.toObject();
-  return {};
-}
-
-TEST_F(ProgramTest, TheStateFileTellsAPlayerWhereThingsAre) {
-  const std::string path = tmp / "state.json";
-  WatchProgramState(Backend(), path);
-  const QImage photo = CodedPhoto(1024, 768);
-  ASSERT_TRUE(Start({}, photo));
-  ASSERT_TRUE(FirstTickDone());
-  qtsupport::PumpFor(200);
-  int sequence = 0;
-  QJsonObject state = ReadState(path, &sequence);
-  EXPECT_EQ(state["stage"].toInt(), 1000);
-  EXPECT_EQ(state["layout"].toInt(), 1);
-  EXPECT_EQ(state["activeView"].toString().toStdString(), "ViewOrig2D");
-  // The frame: its client where the window system has it.
-  QJsonArray windows = state["windows"].toArray();
-  ASSERT_FALSE(windows.isEmpty());
-  QJsonObject frame;
-  for (const QJsonValue& w : windows)
-    if (w.toObject()["layout"].toInt() == 0 && w.toObject()["visible"].toBool()) frame = w.toObject();
-  ASSERT_FALSE(frame.isEmpty());
-  QWidget* surface = Backend().SurfaceWidget(FrameWnd());
-  QPoint origin = surface->mapToGlobal(QPoint(0, 0));
-  QJsonArray c = frame["client"].toArray();
-  EXPECT_EQ(c[0].toInt(), origin.x());
-  EXPECT_EQ(c[1].toInt(), origin.y());
-  EXPECT_EQ(c[2].toInt() - c[0].toInt(), surface->width());
-  EXPECT_EQ(c[3].toInt() - c[1].toInt(), surface->height());
-  // A photo pixel put through the view's map lands on the screen where Qt
-  // shows that pixel.
-  QJsonObject marks = ViewIn(state, "ViewOrig2D");
-  ASSERT_FALSE(marks.isEmpty());
-  EXPECT_TRUE(marks["active"].toBool());
-  QJsonArray r = marks["rect"].toArray(), m = marks["photoToClient"].toArray();
-  QImage grab = qtsupport::Grab(FrameWnd());
-  for (QPoint p : {QPoint(100, 100), QPoint(700, 300), QPoint(900, 650)}) {
-    int sx = r[0].toInt() + int(m[0].toDouble() * (p.x() + 0.5) + m[1].toDouble());
-    int sy = r[1].toInt() + int(m[2].toDouble() * (p.y() + 0.5) + m[3].toDouble());
-    QRgb got = grab.pixel(sx - origin.x(), sy - origin.y()), want = photo.pixel(p);
-    EXPECT_LE(std::abs(qRed(got) - qRed(want)), 2) << p.x();
-    EXPECT_LE(std::abs(qGreen(got) - qGreen(want)), 2) << p.y();
-  }
-  // Nothing changed: nothing written; a change is written when idle.
-  qtsupport::PumpFor(200);
-  int again = 0;
-  ReadState(path, &again);
-  EXPECT_EQ(again, sequence);
-  qtsupport::Run([&] { Frame().OnViews4b(); });
-  qtsupport::PumpFor(200);
-  state = ReadState(path, &again);
-  EXPECT_GT(again, sequence);
-  EXPECT_EQ(state["layout"].toInt(), 4);
-
-  // An open message box is in the file with its buttons, where they are.
-  QJsonObject seen;
-  Backend().ScriptDialog([&](QWidget* box) {
-    QTimer::singleShot(400, box, [&, box] {
-      seen = ReadState(path);
-      QTest::mouseClick(ButtonOf(box, "No"), Qt::LeftButton);
-    });
-  });
-  Backend().TopWidget(FrameWnd())->close();
-  qtsupport::PumpFor(700);
-  QJsonArray open;
-  for (const QJsonValue& d : seen["openDialogs"].toArray())
-    if (d.toObject()["kind"].toString() != "menubar") open.append(d);
-  ASSERT_EQ(open.size(), 1);
-  QJsonObject box = open[0].toObject();
-  EXPECT_EQ(box["kind"].toString().toStdString(), "message");
-  EXPECT_EQ(box["title"].toString().toStdString(), "Warning");
-  EXPECT_EQ(box["text"].toString().toStdString(), "Do you really want to close this program?");
-  std::vector<std::string> buttons;
-  for (const QJsonValue& b : box["buttons"].toArray()) buttons.push_back(b.toObject()["text"].toString().toStdString());
-  EXPECT_EQ(buttons, (std::vector<std::string>{"Yes", "No"}));
-  EXPECT_FALSE(Backend().Exited());
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTabBar>
 #include <QTest>
 #include <QWheelEvent>
@@ -189,6 +192,37 @@ void KeyRelease(HWND window, Qt::Key key, Qt::KeyboardModifiers keys) {
 void ClickWidget(QWidget* widget, QPoint at) {
   if (at.x() < 0) at = widget->rect().center();
   QTest::mouseClick(widget->window()->windowHandle(), Qt::LeftButton, {}, widget->mapTo(widget->window(), at));
+  Pump();
+}
+
+QRect SliderHandle(QSlider* s) {
+  QStyleOptionSlider opt;
+  opt.initFrom(s);
+  opt.orientation = s->orientation();
+  opt.minimum = s->minimum();
+  opt.maximum = s->maximum();
+  opt.sliderPosition = s->sliderPosition();
+  opt.sliderValue = s->value();
+  opt.singleStep = s->singleStep();
+  opt.pageStep = s->pageStep();
+  opt.tickPosition = s->tickPosition();
+  opt.tickInterval = s->tickInterval();
+  opt.upsideDown = s->orientation() == Qt::Vertical;
+  opt.subControls = QStyle::SC_All;
+  return s->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, s);
+}
+
+void DragSlider(QSlider* slider, int dx, int steps) {
+  const QPoint from = SliderHandle(slider).center();
+  QWidget* top = slider->window();
+  QWindow* w = top->windowHandle();
+  QTest::mousePress(w, Qt::LeftButton, {}, slider->mapTo(top, from));
+  Pump();
+  for (int i = 1; i <= steps; ++i) {
+    QTest::mouseMove(w, slider->mapTo(top, from + QPoint(dx * i / steps, 0)));
+    Pump();
+  }
+  QTest::mouseRelease(w, Qt::LeftButton, {}, slider->mapTo(top, from + QPoint(dx, 0)));
   Pump();
 }
 

@@ -19,6 +19,7 @@
 #include "framework/window_state.h"
 #include "qtbackend/qt_backend.h"
 
+class QSlider;
 class QWidget;
 class QWindow;
 
@@ -69,6 +70,10 @@ void KeyPress(HWND window, Qt::Key key, Qt::KeyboardModifiers keys = {}, bool au
 void KeyRelease(HWND window, Qt::Key key, Qt::KeyboardModifiers keys = {});
 // A click in the middle of a native control's widget.
 void ClickWidget(QWidget* widget, QPoint at = QPoint(-1, -1));
+// Where the slider's style draws its thumb, in the slider's coordinates.
+QRect SliderHandle(QSlider* slider);
+// The thumb pressed, moved dx pixels in `steps` moves and released there.
+void DragSlider(QSlider* slider, int dx, int steps = 4);
 
 // ---- pictures
 // What Qt shows of a top-level window's surface (controls included).
