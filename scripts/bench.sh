@@ -35,8 +35,12 @@ for b in "$build"/bench/*_bench; do
     fitting_pipeline_bench) continue ;;
     qt_*)
       n="$(basename "$b")"
-      QT_QPA_PLATFORM=offscreen "$b" $(json "$n.offscreen") "$@"
-      QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" "$b" $(json "$n.xcb") "$@"
+      # The program's own run prints its stages as text: kept for the table.
+      out=/dev/null
+      if [ "$readme" = 1 ]; then out="$results/$n.offscreen.txt"; fi
+      QT_QPA_PLATFORM=offscreen "$b" $(json "$n.offscreen") "$@" | tee "$out"
+      if [ "$readme" = 1 ]; then out="$results/$n.xcb.txt"; fi
+      QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" "$b" $(json "$n.xcb") "$@" | tee "$out"
       ;;
     *) "$b" $(json "$(basename "$b")") "$@" ;;
   esac
