@@ -34,6 +34,10 @@
 
 namespace {
 
+using qtsupport::ButtonOf;
+using qtsupport::Plain;
+using qtsupport::SliderHandle;
+
 using qtapp::Log;
 using qtsupport::Backend;
 
@@ -47,32 +51,6 @@ bool Logged(const std::string& line) {
   for (const std::string& l : Log())
     if (l == line) return true;
   return false;
-}
-
-QString Plain(QString text) { return text.remove('&'); }
-
-// The button of a dialog with that text (ampersands aside).
-QPushButton* ButtonOf(QWidget* dialog, const QString& text) {
-  for (QPushButton* b : dialog->findChildren<QPushButton*>())
-    if (Plain(b->text()) == text && b->isVisible()) return b;
-  return nullptr;
-}
-
-QRect SliderHandle(QSlider* s) {
-  QStyleOptionSlider opt;
-  opt.initFrom(s);
-  opt.orientation = s->orientation();
-  opt.minimum = s->minimum();
-  opt.maximum = s->maximum();
-  opt.sliderPosition = s->sliderPosition();
-  opt.sliderValue = s->value();
-  opt.singleStep = s->singleStep();
-  opt.pageStep = s->pageStep();
-  opt.tickPosition = s->tickPosition();
-  opt.tickInterval = s->tickInterval();
-  opt.upsideDown = s->orientation() == Qt::Vertical;
-  opt.subControls = QStyle::SC_All;
-  return s->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, s);
 }
 
 class AppTest : public qtsupport::QtTest {
@@ -97,24 +75,7 @@ class AppTest : public qtsupport::QtTest {
     QtTest::TearDown();
   }
   QMenuBar* Bar() { return Backend().TopWidget(fh)->findChild<QMenuBar*>(); }
-  // Opens the bar's menu and clicks the item, as a user does.
-  void ChooseMenu(const QString& menu, const QString& item) {
-    QMenuBar* bar = Bar();
-    ASSERT_NE(bar, nullptr);
-    QAction* top = nullptr;
-    for (QAction* a : bar->actions())
-      if (Plain(a->text()) == menu) top = a;
-    ASSERT_NE(top, nullptr) << menu.toStdString();
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(top).center());
-    QMenu* popup = top->menu();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
-    QAction* chosen = nullptr;
-    for (QAction* a : popup->actions())
-      if (Plain(a->text()).section('\t', 0, 0) == item) chosen = a;
-    ASSERT_NE(chosen, nullptr) << item.toStdString();
-    QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(chosen).center());
-    qtsupport::Pump();
-  }
+  void ChooseMenu(const QString& menu, const QString& item) { qtsupport::ChooseMenu(Bar(), menu, item); }
   CPoint Middle(HWND h) {
     CRect r;
     ::GetClientRect(h, &r);

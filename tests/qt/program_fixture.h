@@ -66,13 +66,8 @@ using qtsupport::Backend;
 
 constexpr QRgb kBtnFace = qRgb(212, 208, 200);
 
-inline QString Plain(QString text) { return text.remove('&'); }
-
-inline QPushButton* ButtonOf(QWidget* dialog, const QString& text) {
-  for (QPushButton* b : dialog->findChildren<QPushButton*>())
-    if (Plain(b->text()) == text && b->isVisible()) return b;
-  return nullptr;
-}
+using qtsupport::ButtonOf;
+using qtsupport::Plain;
 
 // A photo whose pixels tell where they lie: red along x, green along y.
 inline QImage CodedPhoto(int w, int h) {
@@ -173,23 +168,7 @@ class ProgramTest : public qtsupport::QtTest {
   CFaceView* View(const char* name) { return Doc().GetView(CString(name)); }
   QMenuBar* Bar() { return Backend().TopWidget(FrameWnd())->findChild<QMenuBar*>(); }
 
-  void ChooseMenu(const QString& menu, const QString& item) {
-    QMenuBar* bar = Bar();
-    ASSERT_NE(bar, nullptr);
-    QAction* top = nullptr;
-    for (QAction* a : bar->actions())
-      if (Plain(a->text()) == menu) top = a;
-    ASSERT_NE(top, nullptr) << menu.toStdString();
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(top).center());
-    QMenu* popup = top->menu();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
-    QAction* chosen = nullptr;
-    for (QAction* a : popup->actions())
-      if (Plain(a->text()).section('\t', 0, 0) == item) chosen = a;
-    ASSERT_NE(chosen, nullptr) << item.toStdString();
-    QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(chosen).center());
-    qtsupport::Pump();
-  }
+  void ChooseMenu(const QString& menu, const QString& item) { qtsupport::ChooseMenu(Bar(), menu, item); }
 
   // The first tick of the frame's timer 2 has run (the active view is the
   // photo with marks and layout 1 was set). In the full mode it asks for a

@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QSlider>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -192,6 +195,31 @@ void KeyRelease(HWND window, Qt::Key key, Qt::KeyboardModifiers keys) {
 void ClickWidget(QWidget* widget, QPoint at) {
   if (at.x() < 0) at = widget->rect().center();
   QTest::mouseClick(widget->window()->windowHandle(), Qt::LeftButton, {}, widget->mapTo(widget->window(), at));
+  Pump();
+}
+
+QString Plain(QString text) { return text.remove('&'); }
+
+QPushButton* ButtonOf(QWidget* dialog, const QString& text) {
+  for (QPushButton* b : dialog->findChildren<QPushButton*>())
+    if (Plain(b->text()) == text && b->isVisible()) return b;
+  return nullptr;
+}
+
+void ChooseMenu(QMenuBar* bar, const QString& menu, const QString& item) {
+  ASSERT_NE(bar, nullptr);
+  QAction* top = nullptr;
+  for (QAction* a : bar->actions())
+    if (Plain(a->text()) == menu) top = a;
+  ASSERT_NE(top, nullptr) << menu.toStdString();
+  QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(top).center());
+  QMenu* popup = top->menu();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(popup));
+  QAction* chosen = nullptr;
+  for (QAction* a : popup->actions())
+    if (Plain(a->text()).section('\t', 0, 0) == item) chosen = a;
+  ASSERT_NE(chosen, nullptr) << item.toStdString();
+  QTest::mouseClick(popup, Qt::LeftButton, {}, popup->actionGeometry(chosen).center());
   Pump();
 }
 

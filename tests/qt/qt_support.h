@@ -19,6 +19,8 @@
 #include "framework/window_state.h"
 #include "qtbackend/qt_backend.h"
 
+class QMenuBar;
+class QPushButton;
 class QSlider;
 class QWidget;
 class QWindow;
@@ -70,6 +72,12 @@ void KeyPress(HWND window, Qt::Key key, Qt::KeyboardModifiers keys = {}, bool au
 void KeyRelease(HWND window, Qt::Key key, Qt::KeyboardModifiers keys = {});
 // A click in the middle of a native control's widget.
 void ClickWidget(QWidget* widget, QPoint at = QPoint(-1, -1));
+// A menu or button text without its mnemonic ampersands.
+QString Plain(QString text);
+// The visible push button of a dialog with that text.
+QPushButton* ButtonOf(QWidget* dialog, const QString& text);
+// Opens the bar's menu and clicks the item, as a user does.
+void ChooseMenu(QMenuBar* bar, const QString& menu, const QString& item);
 // Where the slider's style draws its thumb, in the slider's coordinates.
 QRect SliderHandle(QSlider* slider);
 // The thumb pressed, moved dx pixels in `steps` moves and released there.
