@@ -70,11 +70,19 @@ void write_indices_short(fileTB& f, const fnd::chain<Index<X>>& c) {
 // before the slot is taken; check(element, slot) may refuse the record read.
 template <class T, class Take, class Check>
 void read_records(fileTB& f, fnd::chain<T>& c, int n, Take take, Check check) {
+    // Each record takes at least a byte, and a slot number far beyond the
+    // count would make the pool hold that many slots for a handful of
+    // records (gigabytes from a damaged file).
+    if (static_cast<std::size_t>(n) > f.remaining()) {
+        f.fail();
+        return;
+    }
+    const long long slotBound = 8LL * n + 65536;
     for (int r = 0; r < n && f.good(); ++r) {
         int i = -1;
         f >> i;
         if (!f.good()) return;
-        if (i > maxStoredCount || !take(i)) {
+        if (i > maxStoredCount || i > slotBound || !take(i)) {
             f.fail();
             return;
         }

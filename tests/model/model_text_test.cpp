@@ -384,6 +384,7 @@ TEST_F(ModelText, MalformedFilesFailAndLeaveTheHeadEmpty) {
         {"a huge group count", "\n\t\t1 \tof::Group \n", "\n\t\t999999999 \tof::Group \n"},
         {"a group count without its rows", "\n\t\t1 \tof::Group \n", "\n\t\t900000 \tof::Group \n"},
         {"an index past the model's limit", "\n\t\t\t2 -1    10.500", "\n\t\t\t5000000 -1    10.500"},
+        {"a slot far beyond the count", "\n\t\t\t2 -1    10.500", "\n\t\t\t900000 -1    10.500"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
