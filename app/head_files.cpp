@@ -8,6 +8,7 @@
 
 #include "app/model_scope.h"
 #include "app/project_file.h"
+#include "app/record_limit.h"
 #include "app/safe_save.h"
 #include "app/text_lines.h"
 #include "model/model_io.h"
@@ -57,6 +58,7 @@ std::string WriteTHE(const head3& head, const svc::FaceTables* tables, const cha
 
 bool SaveTHEFile(const std::string& path, const head3& head, const svc::FaceTables* tables, const char* mode,
                  std::string& reason) {
+    if (!WithinRecordLimit(head, reason)) return false;
     return SafeSave(path, WriteTHE(head, tables, mode), &reason);
 }
 
@@ -96,6 +98,7 @@ bool LoadTHEFile(const std::string& path, HeadRead& out, std::string& reason) {
 // ---- .phs ----
 
 bool WritePHS(const head3& head, std::string& bytes, std::string& reason) {
+    if (!WithinRecordLimit(head, reason)) return false;
     if (!std::isfinite(head.scale) || head.scale == 0) {
         reason = "the head's scale is 0 or not finite";
         return false;

@@ -1,5 +1,8 @@
 #include "app/obj_import.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -10,6 +13,7 @@
 #include "app/model_scope.h"
 #include "app/obj_export.h"
 #include "app/project_file.h"
+#include "app/record_limit.h"
 #include "app/text_lines.h"
 #include "framework/paths.h"
 #include "picture/anypicdecoder.h"
@@ -52,8 +56,36 @@ std::string_view rest(std::string_view line, std::size_t n) {
 }
 
 bool parseLong(std::string_view t, long& v) {
+    if (t.size() > 1 && t[0] == '+' && t[1] != '-') t.remove_prefix(1);
     auto r = std::from_chars(t.data(), t.data() + t.size(), v);
     return !t.empty() && r.ec == std::errc() && r.ptr == t.data() + t.size();
+}
+
+// A number field of a corner: empty (absent), else a number.
+bool optionalLong(std::string_view t, long& v, bool& given) {
+    given = !t.empty();
+    return !given || parseLong(t, v);
+}
+
+// Numbers lines may end in a comment.
+std::string_view withoutComment(std::string_view line) {
+    std::size_t hash = line.find('#');
+    if (hash == std::string_view::npos) return line;
+    line = line.substr(0, hash);
+    while (!line.empty() && blank(line.back())) line.remove_suffix(1);
+    return line;
+}
+
+// Corners of a face line, at most kMaxCorners.
+std::size_t cornerCount(std::string_view text) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < text.size() && n < std::size_t(kMaxCorners);) {
+        while (i < text.size() && blank(text[i])) ++i;
+        if (i >= text.size()) break;
+        ++n;
+        while (i < text.size() && !blank(text[i])) ++i;
+    }
+    return n;
 }
 
 void setName(char (&name)[128], const std::string& text) {
@@ -83,6 +115,27 @@ void underscoreBlanks(char* name) {
     }
 }
 
+// Pictures beside a figure come from systems whose names ignore case
+// ("Cube_up.JPG"): the name itself, else the first entry of its folder that
+// equals it but for case.
+std::string besideInAnyCase(const std::string& path) {
+    const std::string posix = brv::PosixPath(path);
+    struct stat st;
+    if (::stat(posix.c_str(), &st) == 0) return path;
+    const std::size_t slash = posix.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : posix.substr(0, slash + 1);
+    const std::string wanted = lowered(slash == std::string::npos ? posix : posix.substr(slash + 1));
+    std::vector<std::string> found;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (dirent* e = ::readdir(dir))
+            if (lowered(e->d_name) == wanted) found.push_back(e->d_name);
+        ::closedir(dir);
+    }
+    if (found.empty()) return path;
+    std::sort(found.begin(), found.end());
+    return (slash == std::string::npos ? "" : folder) + found.front();
+}
+
 }  // namespace
 
 bool ScanTriangles(std::string_view text, std::vector<ObjCorner>& corners, std::vector<std::array<int, 3>>& fan,
@@ -96,26 +149,21 @@ bool ScanTriangles(std::string_view text, std::vector<ObjCorner>& corners, std::
         std::size_t start = i;
         while (i < text.size() && !blank(text[i])) ++i;
         std::string_view word = text.substr(start, i - start);
+        // v, v/t, v//n or v/t/n; as "%ld/%ld/%ld" reads them, a texture or
+        // normal may be left out ("1/", "1/2/"), and a corner without a
+        // texture number uses its vertex number.
         ObjCorner c;
         std::size_t s1 = word.find('/');
-        bool good;
-        if (s1 == std::string_view::npos) {
-            good = parseLong(word, c.vertex);
-            c.texture = c.vertex;
-        } else {
-            std::string_view rest1 = word.substr(s1 + 1);
-            std::size_t s2 = rest1.find('/');
-            good = parseLong(word.substr(0, s1), c.vertex);
-            if (s2 == 0) {  // v//n
-                long normal;
-                good = good && parseLong(rest1.substr(1), normal);
-                c.texture = c.vertex;
-            } else if (s2 == std::string_view::npos) {  // v/t
-                good = good && parseLong(rest1, c.texture);
-            } else {  // v/t/n
-                long normal;
-                good = good && parseLong(rest1.substr(0, s2), c.texture) && parseLong(rest1.substr(s2 + 1), normal);
-            }
+        std::size_t s2 = s1 == std::string_view::npos ? s1 : word.find('/', s1 + 1);
+        bool good = parseLong(word.substr(0, s1), c.vertex);
+        c.texture = c.vertex;
+        if (s1 != std::string_view::npos) {
+            std::string_view t = word.substr(s1 + 1, s2 == std::string_view::npos ? s2 : s2 - s1 - 1);
+            long normal;
+            bool given;
+            good = good && optionalLong(t, c.texture, given);
+            if (!given) c.texture = c.vertex;
+            if (s2 != std::string_view::npos) good = good && optionalLong(word.substr(s2 + 1), normal, given);
         }
         if (!good) {
             reason = "corner \"" + std::string(word) + "\" is no vertex number";
@@ -137,6 +185,8 @@ bool ParseObj(std::string_view bytes, const svc::AppState& app, ObjImport& out, 
     reason.clear();
     // Split into whole lines once; the first pass counts vertices and
     // texture coordinates so that forward numbers can be checked.
+    // A byte-order mark is no part of the first line.
+    if (bytes.substr(0, 3) == std::string_view("\xEF\xBB\xBF", 3)) bytes.remove_prefix(3);
     std::vector<std::string_view> lines;
     for (std::size_t at = 0; at < bytes.size();) {
         std::size_t nl = bytes.find('\n', at);
@@ -144,12 +194,19 @@ bool ParseObj(std::string_view bytes, const svc::AppState& app, ObjImport& out, 
         lines.push_back(bytes.substr(at, end - at));
         at = end + 1;
     }
-    long totalV = 0, totalT = 0;
+    long totalV = 0, totalT = 0, totalTriangles = 0;
     for (std::string_view raw : lines) {
         std::string_view l = trimmed(raw);
         if (keyword(l, "v")) ++totalV;
         else if (keyword(l, "vt")) ++totalT;
+        else if (keyword(l, "f")) totalTriangles += long(std::max<std::size_t>(cornerCount(withoutComment(rest(l, 1))), 2) - 2);
     }
+    // The program's own head files must read back what it takes in.
+    for (auto [count, what] : {std::pair{totalV, "vertices"}, std::pair{totalTriangles, "triangles"}})
+        if (count > maxStoredCount) {
+            reason = RecordLimitReason(std::string("obj: ") + std::to_string(count) + " " + what);
+            return false;
+        }
     out.vertices.reserve(std::size_t(totalV));
 
     svc::FaceTables& tb = out.tables;
@@ -167,14 +224,14 @@ bool ParseObj(std::string_view bytes, const svc::AppState& app, ObjImport& out, 
         std::string_view l = trimmed(lines[n]);
         bool isGroup = keyword(l, "g");
         if (keyword(l, "v")) {
-            Tokens t(rest(l, 1));
+            Tokens t(withoutComment(rest(l, 1)));
             double x, y, z;
             if (!t.number(x) || !t.number(y) || !t.number(z)) return refuse(lineNo, "vertex of fewer than three numbers");
             head3::PNT p{};
             p.v[0] = float(x), p.v[1] = float(y), p.v[2] = float(z);
             out.vertices.push_back(p);
         } else if (keyword(l, "vt")) {
-            Tokens t(rest(l, 2));
+            Tokens t(withoutComment(rest(l, 2)));
             double u, v = 0;
             if (!t.number(u)) return refuse(lineNo, "texture coordinate without a number");
             if (!t.atEnd() && !t.number(v)) return refuse(lineNo, "texture coordinate that is no number");
@@ -183,7 +240,7 @@ bool ParseObj(std::string_view bytes, const svc::AppState& app, ObjImport& out, 
             tb.txtCoordinates.add(row);
         } else if (keyword(l, "f")) {
             std::string why;
-            if (!ScanTriangles(rest(l, 1), corners, fan, why)) return refuse(lineNo, why);
+            if (!ScanTriangles(withoutComment(rest(l, 1)), corners, fan, why)) return refuse(lineNo, why);
             const long soFarV = long(out.vertices.size()), soFarT = tb.txtCoordinates.size();
             std::vector<int> vi(corners.size()), ti(corners.size());
             for (std::size_t k = 0; k < corners.size(); ++k) {
@@ -330,7 +387,7 @@ void LoadObjTexture(const std::string& objPath, ObjImport& in) {
     bool found = false;
     in.texturePicture.clear();
     for (const char* ext : {".jpg", ".bmp", ".tif", ".png"}) {
-        std::string candidate = CompanionPath(objPath, ext);
+        std::string candidate = besideInAnyCase(CompanionPath(objPath, ext));
         if (std::FILE* f = std::fopen(brv::PosixPath(candidate).c_str(), "rb")) {
             std::fclose(f);
         } else {

@@ -31,8 +31,9 @@ struct ObjImport {
 
 // One "f" line's corners as triangles of (vertex, texture) numbers as the
 // file writes them: the fan (c0, c1, c2), (c3, c0, c2), (c4, c0, c3), ...
-// At most 36 corners are taken. False with a reason for a corner that is
-// no number form or a face of fewer than three corners.
+// At most 36 corners are taken; a texture or normal number may be left out
+// ("1/", "1/2/", "1//"). False with a reason for a corner that is no number
+// form or a face of fewer than three corners.
 struct ObjCorner {
     long vertex = 0;
     long texture = 0;
@@ -41,12 +42,16 @@ bool ScanTriangles(std::string_view corners, std::vector<ObjCorner>& cornersOut,
                    std::vector<std::array<int, 3>>& fan, std::string& reason);
 
 // The buffers, tables, scaling and centring ("obj line 17: vertex 120 of
-// 100"). keywords: the application's (group and material name patterns).
+// 100"); a leading byte-order mark and comments after the numbers of v, vt
+// and f lines are skipped, and a figure of more vertices or triangles than
+// the program's head files hold is refused. keywords: the application's
+// (group and material name patterns).
 bool ParseObj(std::string_view bytes, const svc::AppState& keywords, ObjImport& out, std::string& reason);
 // The new head from the buffers (assembled, octree filled, unmirrored).
 void BuildObjHead(ObjImport& in);
-// The 1024 x 1024 texture: the first of <name>.jpg, .bmp, .tif, .png that
-// decodes, else grey; the 4 x 4 marker in the first corner.
+// The 1024 x 1024 texture: the first of <name>.jpg, .bmp, .tif, .png (in
+// any case) that opens, grey when it does not decode or none does; the
+// 4 x 4 marker in the first corner.
 void LoadObjTexture(const std::string& objPath, ObjImport& in);
 
 inline constexpr int kImportTextureSize = 1024;

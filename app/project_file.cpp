@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/model_scope.h"
+#include "app/record_limit.h"
 #include "app/safe_save.h"
 #include "fitting/kernel2d.h"
 #include "framework/datetime.h"
@@ -621,6 +622,7 @@ bool WriteProject(const ProjectRecord& rec, const ProjectWriteInputs& in, std::s
         reason = "no head to save";
         return false;
     }
+    if ((rec.stage == 2500 || rec.templateId == 100) && !WithinRecordLimit(*head, reason)) return false;
     const std::size_t texBytes = std::size_t(rec.textureSize) * rec.textureSize * 3;
     if (rec.stage == 2500 && (!head->texture || head->texture->width != rec.textureSize ||
                               head->texture->height != rec.textureSize || head->texture->rgb.size() < texBytes)) {

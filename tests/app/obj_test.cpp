@@ -297,8 +297,15 @@ TEST_F(ObjTest, ScanTrianglesTable) {
         {"1 2", {}, false},
         {"", {}, false},
         {"1 x 3", {}, false},
-        {"1/ 2 3", {}, false},
-        {"1/2/ 2 3", {}, false},
+        // What "%ld/%ld/%ld" reads: a texture or normal may be left out
+        // (the texture is then the vertex's number), a sign may lead.
+        {"1/1/ 2/2/ 3/3/", {{1, 1}, {2, 2}, {3, 3}}, true},
+        {"1/ 2 3", {{1, 1}, {2, 2}, {3, 3}}, true},
+        {"1// 2//7 +3/+4/+5", {{1, 1}, {2, 2}, {3, 4}}, true},
+        {"1/2/x 2 3", {}, false},
+        {"/2 2 3", {}, false},
+        {"1/2/3/4 2 3", {}, false},
+        {"+-1 2 3", {}, false},
     };
     for (const Case& c : cases) {
         std::vector<ObjCorner> corners;
@@ -501,6 +508,119 @@ TEST_F(ObjTest, BadObjFilesAreRefused) {
         ObjImport cut;
         if (ParseObj(std::string_view(good).substr(0, n), services.app.state(), cut, why)) BuildObjHead(cut);
     }
+}
+
+// Files from other programs: a byte-order mark before the first line,
+// comments after the numbers, faces with empty normal fields.
+TEST_F(ObjTest, ImportTakesWhatOtherProgramsWrite) {
+    const std::string plain = "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nvt 0 0\nvt 1 0\nvt 0 1\n"
+                              "f 1/1 2/2 3/3\nf 1/1 2/2 4/3\n";
+    const std::string variants[] = {
+        "\xEF\xBB\xBF" + plain,
+        "v 0 0 0 # first\nv 1 0 0\nv 0 1 0\nv 0 0 1\nvt 0 0 # corner\nvt 1 0\nvt 0 1\n"
+        "f 1/1 2/2 3/3 # tri\nf 1/1 2/2 4/3\t# tri\n",
+        "v 0 0 0\r\nv 1 0 0\r\nv 0 1 0\r\nv 0 0 1\r\nvt 0 0\r\nvt 1 0\r\nvt 0 1\r\n"
+        "f 1/1/ 2/2/ 3/3/\r\nf 1/1/ 2/2/ 4/3/\r\n",
+    };
+    ObjImport want;
+    std::string why;
+    ASSERT_TRUE(ParseObj(plain, services.app.state(), want, why)) << why;
+    for (const std::string& obj : variants) {
+        SCOPED_TRACE(obj.substr(0, 12));
+        ObjImport r;
+        ASSERT_TRUE(ParseObj(obj, services.app.state(), r, why)) << why;
+        ASSERT_EQ(r.vertices.size(), 4u);
+        ASSERT_EQ(r.triangles.size(), 2u);
+        for (std::size_t i = 0; i < 4; ++i)
+            EXPECT_EQ(std::memcmp(r.vertices[i].v, want.vertices[i].v, sizeof want.vertices[i].v), 0) << i;
+        for (std::size_t i = 0; i < 2; ++i)
+            EXPECT_EQ(std::memcmp(r.triangles[i].v, want.triangles[i].v, sizeof want.triangles[i].v), 0) << i;
+        EXPECT_EQ(r.tables.txtCoordinates.size(), 3);
+    }
+    // The mark alone, with no line after it, is no vertex.
+    ObjImport r;
+    EXPECT_FALSE(ParseObj("\xEF\xBB\xBF", services.app.state(), r, why));
+    EXPECT_EQ(why, "obj: no vertices");
+}
+
+// A figure beyond what the program's own head files read back is refused,
+// whichever way it is counted.
+TEST_F(ObjTest, ImportOfMoreThanTheHeadFilesHoldIsRefused) {
+    const std::string v = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
+    // A face of n corners makes n - 2 triangles; 36 corners are the most.
+    auto face = [](int n) {
+        std::string f = "f";
+        for (int i = 0; i < n; ++i) f += " " + std::to_string(1 + i % 3);
+        return f + "\n";
+    };
+    // 29411 faces of 36 corners and one more: 999974 triangles and the rest.
+    auto faces = [&](int lastCorners) {
+        std::string out = v;
+        const std::string full = face(36);
+        out.reserve(out.size() + 29411 * full.size() + 128);
+        for (int i = 0; i < 29411; ++i) out += full;
+        return out + face(lastCorners);
+    };
+    struct Case {
+        const char* name;
+        std::string obj;
+        const char* reason;  // "" read
+    } cases[] = {
+        {"the most triangles", faces(28), ""},
+        {"one triangle more", faces(29), "obj: 1000001 triangles, more than the 1000000 a head may hold"},
+        {"one vertex more", [] {
+             std::string out;
+             for (int i = 0; i <= 1000000; ++i) out += "v 0 0 1\n";
+             return out + "v 1 0 0\nf 1 2 3\n";
+         }(),
+         "obj: 1000002 vertices, more than the 1000000 a head may hold"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ObjImport r;
+        std::string why;
+        EXPECT_EQ(ParseObj(c.obj, services.app.state(), r, why), *c.reason == 0) << why;
+        EXPECT_EQ(why, c.reason);
+        if (!*c.reason) EXPECT_EQ(r.triangles.size(), 1000000u);
+    }
+}
+
+// The picture beside the figure is found whatever the case of its name.
+TEST_F(ObjTest, TheTextureNameIsFoundInAnyCase) {
+    const std::string dir = tempDir();
+    const std::string obj = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
+    std::string why;
+    CWinBmp solid = picture(8, 8, 2);
+    struct Case {
+        const char* figure;
+        std::vector<const char*> pictures;
+        const char* found;
+    } cases[] = {
+        {"cube_up.obj", {"cube_up.JPG"}, "cube_up.JPG"},
+        {"Cube_Up.OBJ", {"cube_up.bmp"}, "cube_up.bmp"},
+        {"cube.obj", {"Cube.Bmp", "cube.bmp"}, "cube.bmp"},  // the exact name first
+        {"cube.obj", {"CUBE.BMP", "Cube.bmp"}, "CUBE.BMP"},  // else the first by name
+        {"cube.obj", {"cube.TIF", "CUBE.JPG"}, "CUBE.JPG"},  // jpg before tif
+        {"cube.obj", {"cube_.bmp", "cub.bmp"}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.figure);
+        std::system(("rm -rf " + dir + "/*").c_str());
+        ASSERT_TRUE(SafeSave(dir + "/" + c.figure, obj, &why)) << why;
+        for (const char* name : c.pictures) {
+            const std::string p = dir + "/" + name;
+            if (std::string(name).find_last_of("fF") == std::strlen(name) - 1)
+                ASSERT_EQ(std::system(("/usr/bin/convert -size 8x8 xc:'rgb(10,20,30)' tif:" + p).c_str()), 0);
+            else if (std::string(name).find_last_of("gG") == std::strlen(name) - 1)
+                ASSERT_EQ(std::system(("/usr/bin/convert -size 8x8 xc:'rgb(10,20,30)' jpg:" + p).c_str()), 0);
+            else
+                ASSERT_TRUE(SafeSave(p, BmpBytes(solid), &why)) << why;
+        }
+        ObjImport r;
+        ASSERT_TRUE(LoadOBJFile(dir + "/" + c.figure, true, services.app.state(), r, why)) << why;
+        EXPECT_EQ(r.texturePicture, *c.found ? dir + "/" + c.found : "");
+    }
+    std::system(("rm -rf " + dir).c_str());
 }
 
 TEST_F(ObjTest, ImportBesideAnOpenHead) {
