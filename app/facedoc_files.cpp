@@ -509,9 +509,9 @@ int CFaceDoc::SaveOBJFile(CString path, int variant) {
         in.objectName = std::string(app->dazName.View());
         in.version = app->version;
     }
-    std::string reason;
-    if (!files::SaveOBJFile(std::string(path.View()), in, reason)) {
-        saveError(path, reason);
+    std::string reason, failed;
+    if (!files::SaveOBJFile(std::string(path.View()), in, reason, &failed)) {
+        saveError(failed.c_str(), reason);
         return 0;
     }
     return 1;

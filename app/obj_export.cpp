@@ -435,17 +435,12 @@ bool BuildObjExport(const std::string& path, const ObjExportInputs& in, ExportFi
     return true;
 }
 
-bool SaveOBJFile(const std::string& path, const ObjExportInputs& in, std::string& reason) {
+bool SaveOBJFile(const std::string& path, const ObjExportInputs& in, std::string& reason, std::string* failed) {
     ExportFiles files;
+    if (failed) *failed = path;
     if (!BuildObjExport(path, in, files, reason)) return false;
-    for (const auto& [name, bytes] : files) {
-        std::string why;
-        if (!SafeSave(name, bytes, &why)) {
-            reason = name + ": " + why;
-            return false;
-        }
-    }
-    return true;
+    // A set of old and new files does not go together: all or none.
+    return SafeSaveAll(files, failed, &reason);
 }
 
 }  // namespace files

@@ -38,8 +38,10 @@ std::string CompanionPath(const std::string& objPath, const char* extension);
 // The files of one export; false with a reason (variant outside 1..4, head
 // scale 0 or not finite).
 bool BuildObjExport(const std::string& path, const ObjExportInputs& in, ExportFiles& out, std::string& reason);
-// Builds and saves them in order; on the first failure the rest are not
-// written ("Cannot save" with the system's reason).
-bool SaveOBJFile(const std::string& path, const ObjExportInputs& in, std::string& reason);
+// Builds and saves them as one set, replaced only when every file could be
+// written. On failure reason is the system's reason and *failed (when
+// given) the file that could not be written.
+bool SaveOBJFile(const std::string& path, const ObjExportInputs& in, std::string& reason,
+                 std::string* failed = nullptr);
 
 }  // namespace files
