@@ -75,6 +75,12 @@ std::string TempFolderPosix() {
 
 std::string TempFolder() { return TempFolderPosix() + "\\"; }
 
+std::string TempFilePath(const std::string& name) {
+    std::string folder = TempFolderPosix();
+    makePrivate(folder);
+    return folder + "/" + name;
+}
+
 void EmptyTempFolder() { emptyFolder(TempFolderPosix()); }
 
 void PrepareTempFolders() {

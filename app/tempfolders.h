@@ -14,6 +14,9 @@ namespace files {
 std::string TempFolder();
 // The same in POSIX form, without the trailing separator.
 std::string TempFolderPosix();
+// A file called name in that folder (POSIX form); the folder is made when a
+// clean-up took it away. Every temporary file of the program is one of these.
+std::string TempFilePath(const std::string& name);
 
 // Deletes every file (not folders) in the temporary folder.
 void EmptyTempFolder();

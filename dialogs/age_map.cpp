@@ -6,8 +6,8 @@
 #include <fstream>
 #include <new>
 
+#include "app/tempfolders.h"
 #include "dialogs/texture_morph.h"
-#include "framework/paths.h"
 #include "framework/resources.h"
 #include "framework/system.h"
 #include "model/brush.h"
@@ -334,11 +334,7 @@ void AgePageTargets(head3& h, vector2<double> target[3]) {
     }
 }
 
-std::string AgePageTempFile() {
-    char dir[MAX_PATH];
-    if (GetTempPath(sizeof dir, dir) >= sizeof dir) return brv::PosixPath("fmtmp\\old.jpg");
-    return brv::PosixPath(std::string(dir) + "fmtmp\\old.jpg");
-}
+std::string AgePageTempFile() { return files::TempFolderPosix() + "/old.jpg"; }
 
 bool BuildAgePageMap(CWinBmp& ageMap, int w, int h, const vector2<double> target[3],
                      std::span<const unsigned char> picture) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -11,10 +10,8 @@
 #include "app/facedoc.h"
 #include "app/ids.h"
 #include "app/mainframe.h"
-#include "app/tempfolders.h"
+#include "app/picture_bytes.h"
 #include "fitting/kernel2d.h"
-#include "framework/paths.h"
-#include "picture/picencoder.h"
 
 namespace {
 
@@ -23,24 +20,14 @@ constexpr double kLittleTurn = 0.05235987755982988;  // 3 degrees
 
 int* target(int* given, int* own) { return given ? given : own; }
 
-// The picture as BMP file bytes (through a temporary file).
+// The picture as BMP file bytes.
 std::vector<uint8_t> bmpBytes(const CWinBmp& bmp) {
-    const std::string path = files::TempFolderPosix() + "crop_turned.bmp";
-    std::vector<uint8_t> bytes;
     try {
-        CBmpEncoder encoder;
-        encoder.MakeFileFromBmp(path.c_str(), &bmp);
+        const std::string bytes = files::BmpBytes(bmp);
+        return std::vector<uint8_t>(bytes.begin(), bytes.end());
     } catch (...) {
-        return bytes;
+        return {};
     }
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        unsigned char buffer[65536];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
-        std::fclose(f);
-    }
-    std::remove(path.c_str());
-    return bytes;
 }
 
 // The picture turned by a quarter, pixel for pixel as the picture

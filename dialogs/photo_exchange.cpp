@@ -1,14 +1,11 @@
 #include "dialogs/photo_exchange.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 
 #include "app/picture_bytes.h"
 #include "app/safe_save.h"
-#include "framework/paths.h"
+#include "app/tempfolders.h"
 #include "framework/settings.h"
 #include "framework/shell.h"
 #include "framework/system.h"
@@ -182,7 +179,7 @@ void PrepareExchangePicture(CWinBmp& picture, const ExchangeScene& scene, Exchan
     result.origin = ScalePhsh(&picture, result.scale, &result.leftEye, &result.rightEye);
 }
 
-std::string ExchangePicturePath() { return brv::TempDirectory() + "fmtmp/exchange.bmp"; }
+std::string ExchangePicturePath() { return files::TempFilePath("exchange.bmp"); }
 
 bool HandPictureBack(const CWinBmp& picture) {
     const std::string path = ExchangePicturePath();
@@ -194,11 +191,8 @@ bool HandPictureBack(const CWinBmp& picture) {
         showError(e.GetErrorText());
         return false;
     }
-    // The temporary folder is made at start; a cleaned-up one is made again.
-    const std::string folder = path.substr(0, path.rfind('/'));
-    ::mkdir(folder.c_str(), 0777);
     std::string reason;
-    if (!files::SafeSave(path, bytes, &reason)) {
+    if (!files::SafeSave(path, bytes, &reason, files::SaveOptions{.privateFile = true})) {
         CString text;
         text.Format("Cannot save %s: %s.", path.c_str(), reason.c_str());
         showError(text);

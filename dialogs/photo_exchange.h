@@ -2,10 +2,11 @@
 // Handing the rendered head back to the outside picture editor that handed
 // the photo in: the head is scaled to the size of the face on the photo as
 // loaded, cleaned to a pure white background and cropped to the head, then
-// put on the clipboard, written to <TMPDIR>/fmtmp/exchange.bmp and, when the
-// settings name a picture editor ("Settings", "PictureEditor"), opened in
-// it. The model page makes the 3D view's picture and projects the head's
-// points; everything after that needs no window and lives here.
+// put on the clipboard, written to exchange.bmp in the program's private
+// temporary folder and, when the settings name a picture editor
+// ("Settings", "PictureEditor"), opened in it. The model page makes the 3D
+// view's picture and projects the head's points; everything after that
+// needs no window and lives here.
 
 #include <string>
 #include <vector>
@@ -82,15 +83,15 @@ double ExchangePhotoScale(const ExchangeScene& scene);
 // hand-back before the picture leaves the program).
 void PrepareExchangePicture(CWinBmp& picture, const ExchangeScene& scene, ExchangeResult& result);
 
-// <TMPDIR>/fmtmp/exchange.bmp
+// exchange.bmp in the temporary folder (<TMPDIR>/fmtmp/exchange.bmp).
 std::string ExchangePicturePath();
 
 // Puts the picture on the clipboard, writes it as a 24-bit BMP to
-// ExchangePicturePath() (made safely: an old file stays whole until the new
-// one is complete) and starts the picture editor named in the settings with
-// that path; "Cannot start %s." when it cannot be started (the file stays).
-// False, after showing the error, when the picture could not be put or
-// written: the caller keeps its page open.
+// ExchangePicturePath() (made safely and readable by the user only: an old
+// file stays whole until the new one is complete) and starts the picture
+// editor named in the settings with that path; "Cannot start %s." when it
+// cannot be started (the file stays). False, after showing the error, when
+// the picture could not be put or written: the caller keeps its page open.
 bool HandPictureBack(const CWinBmp& picture);
 
 // The whole hand-back from the 3D view's picture: sets the application's

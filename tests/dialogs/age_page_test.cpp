@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/tempfolders.h"
 #include "dialogs/age_map.h"
 #include "dialogs/morph_pages.h"
 #include "dialogs/region_morph.h"
@@ -40,6 +41,7 @@ protected:
                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
         std::filesystem::create_directories(folder + "fmtmp");
         setenv("TMPDIR", folder.c_str(), 1);
+        files::ResetTempFolder();
     }
     void TearDown() override {
         services.app.state().headImport = 0;
@@ -47,6 +49,7 @@ protected:
             setenv("TMPDIR", oldTmp.c_str(), 1);
         else
             unsetenv("TMPDIR");
+        files::ResetTempFolder();
         morphtest::TemplateHead::TearDown();
     }
     // The imported figure: saved positions where the file put the vertices;

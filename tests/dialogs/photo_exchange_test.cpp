@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -15,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/tempfolders.h"
 #include "framework/backend.h"
 #include "framework/settings.h"
 #include "model/featuretables.h"
@@ -400,11 +402,13 @@ protected:
         keep("XDG_CONFIG_HOME");
         ::setenv("TMPDIR", dir.path().c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-        ::mkdir((dir / "fmtmp").c_str(), 0777);
+        ::mkdir((dir / "fmtmp").c_str(), 0700);
+        files::ResetTempFolder();
         previousBackend = brv::SetBackend(&backend);
         previousPlatform = brv::InstallBmpPlatform();
     }
     void TearDown() override {
+        files::ResetTempFolder();
         SetBmpPlatform(previousPlatform);
         brv::SetBackend(previousBackend == &brv::DefaultHeadlessBackend() ? nullptr : previousBackend);
         for (const auto& [name, value] : kept)
@@ -495,8 +499,7 @@ TEST_F(HandBackTest, NoEditorNamedAndAMissingFolder) {
 }
 
 TEST_F(HandBackTest, APictureThatCannotBeWrittenIsAFailure) {
-    std::filesystem::remove_all(dir / "fmtmp");
-    std::ofstream(dir / "fmtmp") << "not a folder";
+    std::filesystem::create_directories(ExchangePicturePath() + "/in the way");
     const std::string editor = WriteEditor(dir / "editor");
     ASSERT_TRUE(WriteProfileString("Settings", "PictureEditor", editor.c_str()));
     EXPECT_FALSE(HandPictureBack(picture()));
@@ -504,6 +507,46 @@ TEST_F(HandBackTest, APictureThatCannotBeWrittenIsAFailure) {
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].caption, "Error");
     EXPECT_EQ(shown[0].text.rfind("Cannot save " + ExchangePicturePath() + ": ", 0), 0u) << shown[0].text;
+}
+
+// The picture is the user's: it goes to the program's own temporary folder,
+// readable by the user only, never into a fmtmp that is a link or belongs
+// to someone else.
+TEST_F(HandBackTest, ThePictureStaysInAFolderOfOurOwn) {
+    const std::string elsewhere = dir / "elsewhere";
+    ::mkdir(elsewhere.c_str(), 0777);
+    struct Case {
+        const char* name;
+        std::function<bool()> make;  // false: cannot be made here
+        std::string folder;
+    } cases[] = {
+        {"ours", [] { return true; }, dir / "fmtmp"},
+        {"someone else's",
+         [&] { return ::geteuid() == 0 && ::chown((dir / "fmtmp").c_str(), 65534, 65534) == 0; },
+         dir / ("fmtmp-" + std::to_string(::geteuid()))},
+        {"a link", [&] {
+             std::filesystem::remove_all(dir / "fmtmp");
+             return ::symlink(elsewhere.c_str(), (dir / "fmtmp").c_str()) == 0;
+         },
+         dir / ("fmtmp-" + std::to_string(::geteuid()))},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        files::ResetTempFolder();
+        std::filesystem::remove(dir / "fmtmp/exchange.bmp");
+        if (!c.make()) continue;
+        ASSERT_TRUE(HandPictureBack(picture()));
+        EXPECT_EQ(ExchangePicturePath(), c.folder + "/exchange.bmp");
+        struct stat st;
+        ASSERT_EQ(::lstat(ExchangePicturePath().c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+        ASSERT_EQ(::lstat(c.folder.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0700u);
+        EXPECT_EQ(st.st_uid, ::geteuid());
+        EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+        if (c.folder != dir / "fmtmp") EXPECT_FALSE(std::filesystem::exists(dir / "fmtmp/exchange.bmp"));
+    }
 }
 
 TEST_F(HandBackTest, TheWholeExchangeSetsTheModeWord) {

@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <array>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "app/ids.h"
@@ -279,7 +284,24 @@ TEST_F(StartPageTest, ASmallTurnIsKeptInThePhotoRecord) {
     Icon(o, 370);
     Icon(o, 372);
     Icon(o, 378);
+    // The turned picture needs no temporary file: links planted where one
+    // could go lead nowhere, and nothing is added to the temporary path.
+    const std::string tmp = tmp_.path(), victim = tmp + "/victim";
+    files::PrepareTempFolders();
+    std::ofstream(victim) << "keep";
+    for (const std::string& at : {tmp + "/fmtmpcrop_turned.bmp", files::TempFilePath("crop_turned.bmp")})
+        ASSERT_EQ(symlink(victim.c_str(), at.c_str()), 0) << at;
+    auto tree = [&] {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(tmp)) names.push_back(e.path().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> before = tree();
     driver.ClickControl(brv::HeadlessDriver::FindControl(o.page->m_hWnd, IDOK));
+    EXPECT_EQ(tree(), before);
+    std::ifstream in(victim);
+    EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == "keep");
     EXPECT_EQ(o.r[4], 0);
     EXPECT_EQ(o.r[5], 0);
     EXPECT_EQ(o.r[6], 0);
