@@ -183,10 +183,10 @@ bool ScanTriangles(std::string_view text, std::vector<ObjCorner>& corners, std::
 bool ParseObj(std::string_view bytes, const svc::AppState& app, ObjImport& out, std::string& reason) {
     out = ObjImport();
     reason.clear();
-    // Split into whole lines once; the first pass counts vertices and
-    // texture coordinates so that forward numbers can be checked.
     // A byte-order mark is no part of the first line.
     if (bytes.substr(0, 3) == std::string_view("\xEF\xBB\xBF", 3)) bytes.remove_prefix(3);
+    // Split into whole lines once; the first pass counts vertices, texture
+    // coordinates and triangles so that forward numbers can be checked.
     std::vector<std::string_view> lines;
     for (std::size_t at = 0; at < bytes.size();) {
         std::size_t nl = bytes.find('\n', at);
@@ -199,7 +199,8 @@ bool ParseObj(std::string_view bytes, const svc::AppState& app, ObjImport& out, 
         std::string_view l = trimmed(raw);
         if (keyword(l, "v")) ++totalV;
         else if (keyword(l, "vt")) ++totalT;
-        else if (keyword(l, "f")) totalTriangles += long(std::max<std::size_t>(cornerCount(withoutComment(rest(l, 1))), 2) - 2);
+        else if (keyword(l, "f"))
+            totalTriangles += long(std::max<std::size_t>(cornerCount(withoutComment(rest(l, 1))), 2) - 2);
     }
     // The program's own head files must read back what it takes in.
     for (auto [count, what] : {std::pair{totalV, "vertices"}, std::pair{totalTriangles, "triangles"}})

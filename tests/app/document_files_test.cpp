@@ -250,7 +250,8 @@ TEST_F(DocumentFilesTest, BadHeadFilesLeaveTheOpenProjectAsItWas) {
         {"obj vertex past the end", "x.obj", obj + "f 1 2 9\n"},
         {"obj two corners", "x.obj", obj + "f 1 2\n"},
         {"obj no faces", "x.obj", "v 0 0 0\n"},
-        {"obj beyond the head files", "x.obj", tooMany, "obj: 1000009 triangles, more than the 1000000 a head may hold"},
+        {"obj beyond the head files", "x.obj", tooMany,
+         "obj: 1000009 triangles, more than the 1000000 a head may hold"},
         {"unknown extension", "x.xyz", obj},
         {"no extension", "x", obj},
     };
@@ -376,8 +377,8 @@ TEST_F(DocumentFilesTest, AnObjExportIsReplacedWholeOrNotAtAll) {
         driver.Run([&] { r = Doc().SaveOBJFile(anna.c_str(), c.variant); });
         files::safesave_testing::Reset();
         EXPECT_EQ(r, 0);
-        EXPECT_EQ(boxes(driver.Backend()),
-                  std::vector<std::string>{"Cannot save " + dir() + "/" + c.failing + "!\nNo space left on device/Error"});
+        const std::string message = "Cannot save " + dir() + "/" + c.failing + "!\nNo space left on device/Error";
+        EXPECT_EQ(boxes(driver.Backend()), std::vector<std::string>{message});
         for (const std::string& name : c.set) EXPECT_EQ(readFile(dir() + "/" + name), "old " + name);
         for (const auto& e : fs::directory_iterator(dir()))
             EXPECT_NE(e.path().filename().string().substr(0, 1), ".") << e.path();
