@@ -3,6 +3,7 @@
 // keeps between runs.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
@@ -255,6 +256,24 @@ TEST_F(StartUpTest, EachStartRaisesTheLaunchCounterByOne) {
     std::stringstream s;
     s << in.rdbuf();
     EXPECT_NE(s.str().find("[Settings]\nCount=2\n"), std::string::npos) << s.str();
+}
+
+// A counter at the top of its range stays there (no overflow at start).
+TEST_F(StartUpTest, TheLaunchCounterStopsAtItsTop) {
+    ::mkdir((config.path() + "/brivanta").c_str(), 0700);
+    {
+        std::ofstream out(config.path() + "/brivanta/settings.ini");
+        out << "[Settings]\nCount = 2147483647\n";
+    }
+    StartCase k{"full", {"--full"}, 0, 0, 0, "", "", "", "", 0};
+    fresh::Options o = Options(k);
+    o.steps.clear();
+    fresh::Result r = fresh::Run(o);
+    ASSERT_EQ(r.exitCode, 0) << r.report;
+    std::ifstream in(config.path() + "/brivanta/settings.ini");
+    std::stringstream s;
+    s << in.rdbuf();
+    EXPECT_EQ(s.str(), "[Settings]\nCount = 2147483647\n");  // unchanged, so written as it was
 }
 
 TEST_F(StartUpTest, TheFileMenuShowsFourRecentFiles) {
