@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "framework/ascii.h"
+#include "framework/paths.h"
 
 namespace {
 
@@ -307,7 +308,12 @@ void RecentFileList::ReadList() {
   names_.clear();
   for (int i = 0; i < size_; ++i) {
     CString name = GetProfileString(kRecentSection, ("File" + std::to_string(i + 1)).c_str());
-    if (!name.IsEmpty()) names_.push_back(name);
+    if (name.IsEmpty()) continue;
+    // older lists may hold a file twice, in Windows and in POSIX form
+    name = CString(std::string_view(PosixPath(name.View())));
+    bool twice = false;
+    for (const CString& n : names_) twice = twice || n.CompareNoCase(name) == 0;
+    if (!twice) names_.push_back(name);
   }
 }
 
@@ -319,8 +325,9 @@ BOOL RecentFileList::WriteList() const {
   return Save();
 }
 
-void RecentFileList::Add(const CString& path) {
-  if (path.IsEmpty()) return;
+void RecentFileList::Add(const CString& given) {
+  if (given.IsEmpty()) return;
+  const CString path(std::string_view(PosixPath(given.View())));
   for (std::size_t i = 0; i < names_.size(); ++i) {
     if (names_[i].CompareNoCase(path) == 0) {
       names_.erase(names_.begin() + static_cast<std::ptrdiff_t>(i));

@@ -38,8 +38,8 @@ std::string SettingsPath();
 void ForgetSettings();
 
 // The recent-file list: section "Recent File List", entries "File1"... in
-// order, newest first, at most `size` of them, no name twice (names compare
-// without regard to ASCII case, as Windows paths do).
+// order, newest first, at most `size` of them, each a POSIX path, no name
+// twice (names compare without regard to ASCII case, as Windows paths do).
 class RecentFileList {
  public:
   explicit RecentFileList(int size = 4) : size_(size > 0 ? size : 1) {}

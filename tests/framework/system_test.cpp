@@ -310,6 +310,25 @@ TEST_F(SettingsTest, RecentFileListKeepsNewestFirst) {
   EXPECT_TRUE(GetProfileString("Recent File List", "File4").IsEmpty());
 }
 
+// One file is one entry, whichever form its path came in; the list holds
+// POSIX paths, also where an older list held a file twice.
+TEST_F(SettingsTest, RecentFileListHoldsEachFileOnce) {
+  brv::RecentFileList list(4);
+  for (const char* p : {"/x/a.fac", "\\x\\b.fac", "C:\\x\\a.fac", "/x//b.fac"}) list.Add(p);
+  ASSERT_EQ(list.GetCount(), 2);
+  EXPECT_EQ(list[0].View(), "/x/b.fac");
+  EXPECT_EQ(list[1].View(), "/x/a.fac");
+
+  EXPECT_TRUE(WriteProfileString("Recent File List", "File1", "\\x\\c.fac"));
+  EXPECT_TRUE(WriteProfileString("Recent File List", "File2", "/x/c.fac"));
+  EXPECT_TRUE(WriteProfileString("Recent File List", "File3", "/x/d.fac"));
+  brv::RecentFileList stored(4);
+  stored.ReadList();
+  ASSERT_EQ(stored.GetCount(), 2);
+  EXPECT_EQ(stored[0].View(), "/x/c.fac");
+  EXPECT_EQ(stored[1].View(), "/x/d.fac");
+}
+
 // A file written by hand: blanks around names and values, comments and
 // lines the program does not understand, which a save keeps as they were.
 TEST_F(SettingsTest, HandWrittenFileIsTrimmedAndKeptWhole) {
