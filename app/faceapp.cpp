@@ -127,6 +127,10 @@ void CFaceApp::SetWindowsCommandLine(const std::vector<std::string>& argv) {
 }
 
 BOOL CFaceApp::InitInstance() {
+    // Without any font every label and menu would be empty boxes, unexplained.
+    if (!brv::FontsFound())
+        AfxMessageBox("No font was found: texts cannot be shown. Install a TrueType font, such as DejaVu Sans.",
+                      MB_OK | MB_ICONWARNING);
     // 1. The about box as the splash.
     splash_ = new CAboutDlg;
     if (splash_->Create(IDD_ABOUTBOX)) {

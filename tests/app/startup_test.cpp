@@ -276,6 +276,39 @@ TEST_F(StartUpTest, TheLaunchCounterStopsAtItsTop) {
     EXPECT_EQ(s.str(), "[Settings]\nCount = 2147483647\n");  // unchanged, so written as it was
 }
 
+// Fonts come from fontconfig; a system without any says so at start.
+TEST_F(StartUpTest, WithoutAnyFontTheProgramSaysSo) {
+    const std::string conf = tmp.path() + "/fonts.conf";
+    {
+        std::ofstream out(conf);
+        out << "<?xml version=\"1.0\"?>\n<fontconfig><cachedir>" << tmp.path() << "/fc</cachedir></fontconfig>\n";
+    }
+    for (bool fonts : {true, false}) {
+        StartCase k{"full", {"--full"}, 0, 0, 0, "", "", "", "", 0};
+        fresh::Options o = Options(k);
+        o.afterStart = [](fresh::Child& c) {
+            std::string texts;
+            for (const auto& b : c.driver.Backend().EventsOf(brv::HeadlessBackend::Event::kMessageBox))
+                texts += b.text + ";";
+            c.Put("boxes", texts);
+            c.Put("font", brv::FontFileFor("Arial", false, false));
+        };
+        o.steps.clear();
+        if (!fonts) ::setenv("FONTCONFIG_FILE", conf.c_str(), 1);
+        fresh::Result r = fresh::Run(o);
+        ::unsetenv("FONTCONFIG_FILE");
+        ASSERT_EQ(r.exitCode, 0) << r.report;
+        if (fonts) {
+            EXPECT_EQ(r.Get("boxes"), "");
+            EXPECT_NE(r.Get("font").find("LiberationSans-Regular"), std::string::npos) << r.Get("font");
+        } else {
+            EXPECT_EQ(r.Get("boxes"),
+                      "No font was found: texts cannot be shown. Install a TrueType font, such as DejaVu Sans.;");
+            EXPECT_EQ(r.Get("font"), "");
+        }
+    }
+}
+
 TEST_F(StartUpTest, TheFileMenuShowsFourRecentFiles) {
     StartCase k{"full", {"--full"}, 0, 0, 0, "", "", "", "", 0};
     fresh::Options o = Options(k);
