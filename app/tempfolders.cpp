@@ -73,7 +73,7 @@ std::string TempFolderPosix() {
     return *chosen();
 }
 
-std::string TempFolder() { return TempFolderPosix() + "/"; }
+std::string TempFolder() { return TempFolderPosix() + "\\"; }
 
 void EmptyTempFolder() { emptyFolder(TempFolderPosix()); }
 

@@ -9,8 +9,8 @@
 
 namespace files {
 
-// The folder ending in "/" ("/tmp/fmtmp/"), as names are shown to the user;
-// chosen on the first call of the run.
+// The folder in Windows form, ending in "\" ("/tmp/fmtmp\"); chosen on the
+// first call of the run.
 std::string TempFolder();
 // The same in POSIX form, without the trailing separator.
 std::string TempFolderPosix();
