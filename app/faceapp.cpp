@@ -127,6 +127,10 @@ void CFaceApp::SetWindowsCommandLine(const std::vector<std::string>& argv) {
 }
 
 BOOL CFaceApp::InitInstance() {
+    // Without any font every label and menu would be empty boxes, unexplained.
+    if (!brv::FontsFound())
+        AfxMessageBox("No font was found: texts cannot be shown. Install a TrueType font, such as DejaVu Sans.",
+                      MB_OK | MB_ICONWARNING);
     // 1. The about box as the splash.
     splash_ = new CAboutDlg;
     if (splash_->Create(IDD_ABOUTBOX)) {
@@ -240,17 +244,21 @@ void CFaceApp::OnMail() { GotoURL(links::kMail); }
 
 void CFaceApp::OnMruDummy(UINT) {}
 
-void CFaceApp::GotoURL(const char* url) {
-    // Handed to the desktop as one argument; a failure stays silent.
-    if (url && *url) ShellExecute(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL);
+bool CFaceApp::GotoURL(const char* url) {
+    // Handed to the desktop as one argument.
+    return url && *url &&
+           reinterpret_cast<uintptr_t>(ShellExecute(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL)) > 32;
 }
 
 void CFaceApp::Help(int, const char* kind) {
     if (!kind) return;
-    if (CString(kind) == "pdf")
-        GotoURL(links::kManual);
-    else if (CString(kind) == "wmv")
-        GotoURL(links::kVideo);
+    const char* url = CString(kind) == "pdf" ? links::kManual : CString(kind) == "wmv" ? links::kVideo : nullptr;
+    // the icons would otherwise do nothing visible
+    if (url && !GotoURL(url)) {
+        CString text;
+        text.Format("No web browser could be started to open %s", url);
+        AfxMessageBox(text, MB_OK | MB_ICONINFORMATION);
+    }
 }
 
 CString CFaceApp::GetRecentFileName(int n) {

@@ -68,7 +68,8 @@ public:
     // The statistics text: shown in a box, or returned with every "_" and
     // line break as "|".
     CString OnShortAbout(bool show);
-    void GotoURL(const char* url);
+    // True when the desktop took the link.
+    bool GotoURL(const char* url);
     void Help(int, const char* kind);
     CString GetRecentFileName(int n);
 

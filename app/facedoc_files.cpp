@@ -21,6 +21,7 @@
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "foundation/numeric.h"
+#include "framework/paths.h"
 #include "model/head.h"
 #include "model/morph.h"
 #include "views/faceview.h"
@@ -31,7 +32,8 @@ namespace {
 void loadError(const CString& path, const std::string& reason) {
     MessageBeep(MB_ICONINFORMATION);
     CString text;
-    text.Format("Wrong file: %s!", path.GetString());
+    // shown as a POSIX path, also where the program made the name itself
+    text.Format("Wrong file: %s!", brv::PosixPath(path.View()).c_str());
     if (!reason.empty()) text += ("\n" + reason).c_str();
     MessageBox(nullptr, text, "Error", MB_OK);
 }

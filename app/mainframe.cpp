@@ -1,6 +1,7 @@
 #include "app/mainframe.h"
 
 #include <algorithm>
+#include <climits>
 
 #include "app/faceapp.h"
 #include "app/facedoc.h"
@@ -176,7 +177,11 @@ BOOL CMainFrame::OnCreateClient(LPCREATESTRUCT, CCreateContext*) {
 
 int CMainFrame::OnCreate(LPCREATESTRUCT cs) {
     CWinApp* app = AfxGetApp();
-    if (app) app->WriteProfileInt("Settings", "Count", int(app->GetProfileInt("Settings", "Count", 0)) + 1);
+    if (app) {
+        // a counter at its top stays there rather than wrapping round
+        const int count = int(app->GetProfileInt("Settings", "Count", 0));
+        app->WriteProfileInt("Settings", "Count", count < INT_MAX ? count + 1 : count);
+    }
     if (CFrameWnd::OnCreate(cs) == -1) return -1;
     if (CMenu* bar = GetMenu()) {
         bool editor = svc::app().state().pictureEditor != 0;

@@ -4,6 +4,7 @@
 #include "app/ids.h"
 #include "app/mainframe.h"
 #include "app/tempfolders.h"
+#include "framework/paths.h"
 #include "views/faceview.h"
 
 CDlgMakeBmp::CDlgMakeBmp(CWnd* parent, CFaceDoc* doc) : CDialog(IDD_MAKEBMP, parent), m_pDoc(doc) {}
@@ -20,7 +21,8 @@ void CDlgMakeBmp::showCounter() {
     CString text;
     text.Format("%d", m_counter);
     SetDlgItemText(1141, text);
-    SetDlgItemText(1142, FileName(m_counter));
+    // the field shows the name as a POSIX path
+    SetDlgItemText(1142, brv::PosixPath(FileName(m_counter).View()).c_str());
 }
 
 BOOL CDlgMakeBmp::OnInitDialog() {

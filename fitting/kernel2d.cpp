@@ -9,6 +9,7 @@
 #include "seams/app.h"
 #include "seams/dialogs.h"
 #include "framework/file.h"
+#include "framework/paths.h"
 #include "framework/resources.h"
 #include "framework/system.h"
 #include "model/head.h"
@@ -220,7 +221,8 @@ int CKernel2D::LoadPicFile(CString path) {
     delete head;
     head = nullptr;
     newHead2();
-    head->set_name(path, false);
+    // project files hold the photo's name in Windows form
+    head->set_name(brv::WindowsPath(path.View()).c_str(), false);
     if (app.pictureEditor) {
         if (doc) {
             doc->state().startPageChoice = true;

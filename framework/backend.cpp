@@ -59,6 +59,7 @@ void HeadlessBackend::Reset() {
   modalScripted_.clear();
   fileDialogScripts_.clear();
   urls_.clear();
+  urlsOpen_ = true;
   exitCode_.reset();
   cursor_ = nullptr;
   presents_ = presentsNow_ = 0;

@@ -195,6 +195,8 @@ class HeadlessBackend : public Backend {
   void AddScriptError(std::string error) { scriptErrors_.push_back(std::move(error)); }
   // The links opened, the exit code once the program ended, the cursor.
   const std::vector<std::string>& OpenedUrls() const { return urls_; }
+  // Whether links open (false: as without a browser; they are still noted).
+  void SetUrlsOpen(bool open) { urlsOpen_ = open; }
   std::optional<int> ExitCode() const { return exitCode_; }
   brv::gdi::IconTag* Cursor() const { return cursor_; }
   // How many times a surface was presented (now: with the now flag).
@@ -232,6 +234,7 @@ class HeadlessBackend : public Backend {
   std::vector<HWND> modalScripted_;  // dialogs whose script has run
   std::deque<std::function<int(FileDialogSession&)>> fileDialogScripts_;
   std::vector<std::string> urls_;
+  bool urlsOpen_ = true;
   std::optional<int> exitCode_;
   brv::gdi::IconTag* cursor_ = nullptr;
   int presents_ = 0;

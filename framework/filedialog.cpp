@@ -16,13 +16,12 @@ using namespace brv;
 
 namespace brv {
 
-std::string WindowsPath(std::string_view posix) {
-  std::string out(posix);
-  std::replace(out.begin(), out.end(), '/', '\\');
-  return out;
-}
-
 namespace {
+
+std::string& LastFolder() {
+  static std::string folder;
+  return folder;
+}
 
 bool IsFile(const std::string& path) {
   struct stat st{};
@@ -68,6 +67,7 @@ FileDialogSession::FileDialogSession(CFileDialog* dialog, HWND window, HWND temp
   std::string name = InitialName();
   size_t slash = name.rfind('/');
   if (folder_.empty() && slash != std::string::npos && slash > 0) folder_ = name.substr(0, slash);
+  if (folder_.empty() && IsFolder(LastFolder())) folder_ = LastFolder();
   if (folder_.empty()) folder_ = CurrentFolder();
 }
 
@@ -131,7 +131,7 @@ void FileDialogSession::SetFilterIndex(int index) {
 }
 
 void FileDialogSession::Select(const std::string& posixPath) {
-  dialog_->selection_ = CString(std::string_view(WindowsPath(posixPath)));
+  dialog_->selection_ = CString(std::string_view(posixPath));
   NotifyDialog(dialog_, CDN_SELCHANGE);
 }
 
@@ -179,13 +179,17 @@ bool FileDialogSession::Accept(const std::string& typed) {
   if (!IsOpen() && (flags & OFN_OVERWRITEPROMPT) && IsFile(path) &&
       Box(name + " already exists.\nDo you want to replace it?", caption, MB_YESNO | MB_ICONWARNING) != IDYES)
     return false;
-  dialog_->selection_ = CString(std::string_view(WindowsPath(path)));
+  dialog_->selection_ = CString(std::string_view(path));
   if (!dialog_->OnFileNameOK()) {
     accepted_ = true;
     result_ = path;
+    LastFolder() = folder;
   }
   return accepted_;
 }
+
+std::string LastFileDialogFolder() { return LastFolder(); }
+void ForgetLastFileDialogFolder() { LastFolder().clear(); }
 
 }  // namespace brv
 
@@ -263,7 +267,7 @@ int CFileDialog::DoModal() {
   bool enableOwner = owner && ::IsWindowEnabled(owner);
   if (enableOwner) ::EnableWindow(owner, FALSE);
   running_ = true;
-  selection_ = CString(std::string_view(WindowsPath(fileName_.IsEmpty() ? std::string() : PosixPath(fileName_.View()))));
+  selection_ = CString(std::string_view(fileName_.IsEmpty() ? std::string() : PosixPath(fileName_.View())));
   struct Restore {
     CFileDialog* dialog;
     HWND window, owner;
@@ -293,14 +297,14 @@ int CFileDialog::DoModal() {
   int answer = Record(window) ? CurrentBackend().RunFileDialog(session) : IDCANCEL;
   m_ofn.nFilterIndex = static_cast<DWORD>(session.FilterIndex());
   if (answer != IDOK || !session.Accepted()) return IDCANCEL;
-  result_ = CString(std::string_view(WindowsPath(session.ResultPosix())));
+  result_ = CString(std::string_view(session.ResultPosix()));
   std::string r(result_.View());
   size_t n = std::min(r.size(), static_cast<size_t>(m_ofn.nMaxFile ? m_ofn.nMaxFile - 1 : 0));
   if (m_ofn.lpstrFile && m_ofn.nMaxFile) {
     std::memcpy(m_ofn.lpstrFile, r.data(), n);
     m_ofn.lpstrFile[n] = '\0';
   }
-  size_t slash = r.rfind('\\');
+  size_t slash = r.rfind('/');
   m_ofn.nFileOffset = static_cast<WORD>(std::min<size_t>(slash == std::string::npos ? 0 : slash + 1, 0xFFFF));
   return IDOK;
 }
@@ -309,7 +313,7 @@ CString CFileDialog::GetPathName() const { return running_ ? selection_ : result
 
 CString CFileDialog::GetFileName() const {
   CString p = GetPathName();
-  return p.Mid(p.ReverseFind('\\') + 1);
+  return p.Mid(p.ReverseFind('/') + 1);
 }
 
 CString CFileDialog::GetFileExt() const {
@@ -326,7 +330,7 @@ CString CFileDialog::GetFileTitle() const {
 
 CString CFileDialog::GetFolderPath() const {
   CString p = GetPathName();
-  int slash = p.ReverseFind('\\');
+  int slash = p.ReverseFind('/');
   return slash < 0 ? CString() : p.Left(slash);
 }
 

@@ -9,7 +9,9 @@
 // the selection calls OnFileNameChange, during which GetPathName gives the
 // selected file.
 //
-// The chosen path comes back in Windows form: every '/' becomes '\'. A name
+// The chosen path comes back as a POSIX path. Without an initial folder or a
+// folder in the initial name a dialog starts in the folder last chosen in
+// one (at first the working folder). A name
 // typed without an extension gets the selected filter's extension when that
 // filter is one "*.ext" mask, else the default extension (after its last
 // '.': "*.obj" gives ".obj"). A name holding '\' is refused; with
@@ -87,9 +89,9 @@ class CFileDialog : public CDialog {
   ~CFileDialog() override;
 
   int DoModal() override;
-  // The chosen path (while the dialog runs: the selected file), Windows form.
+  // The chosen path (while the dialog runs: the selected file), POSIX.
   CString GetPathName() const;
-  // After the last '\'.
+  // After the last '/'.
   CString GetFileName() const;
   // The file name's extension (without the '.'), empty without one.
   CString GetFileExt() const;
@@ -121,8 +123,8 @@ class CFileDialog : public CDialog {
   CString title_;
   CString customTitle_;
   std::vector<char> fileBuffer_;
-  CString result_;      // Windows form
-  CString selection_;   // while running, Windows form
+  CString result_;      // POSIX
+  CString selection_;   // while running, POSIX
   bool running_ = false;
 };
 
@@ -177,7 +179,9 @@ class FileDialogSession {
   std::string result_;
 };
 
-// The path in Windows form ('/' becomes '\').
-std::string WindowsPath(std::string_view posix);
+// The folder the next dialog without a folder of its own starts in (empty:
+// the working folder); a chosen file sets it. For tests: forget it.
+std::string LastFileDialogFolder();
+void ForgetLastFileDialogFolder();
 
 }  // namespace brv

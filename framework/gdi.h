@@ -994,7 +994,10 @@ CSize DialogBaseUnits();
 // Extent and metrics of a text in a font without a DC (null: the dialog font).
 CSize TextExtent(HFONT font, std::string_view text);
 bool TextMetrics(HFONT font, TEXTMETRIC* out);
-// The font file that a face name and style map to ("" when it is missing).
+// The font file that a face name and style map to, found through
+// fontconfig ("" when the system has no font at all).
 std::string FontFileFor(std::string_view faceName, bool bold, bool italic);
+// Whether any font was found to draw texts with.
+bool FontsFound();
 
 }  // namespace brv

@@ -706,8 +706,12 @@ void FillFigure(CDC::Impl& d, Target& t, int64_t top, int64_t bottom, Rows&& out
         // Erosion by w: the figure is convex, so the rows w above and below
         // bound what every row between them holds.
         Interval up = rowAt(y - w), down = rowAt(y + w);
-        if (!up.empty() && !down.empty())
-          in = {std::max({o.a, up.a, down.a}) + w, std::min({o.b, up.b, down.b}) - w};
+        if (!up.empty() && !down.empty()) {
+          if (w == 1)  // one pixel a step on the diagonals: 8-connected
+            in = {std::max({o.a + 1, up.a, down.a}), std::min({o.b - 1, up.b, down.b})};
+          else
+            in = {std::max({o.a, up.a, down.a}) + w, std::min({o.b, up.b, down.b}) - w};
+        }
       } else {
         in = o;
       }
@@ -741,19 +745,77 @@ void FillFigure(CDC::Impl& d, Target& t, int64_t top, int64_t bottom, Rows&& out
 
 namespace {
 
-// Rows of the ellipse filled in [l, r) x [t, b) (pixel centres inside).
+// Rows of the ellipse in [l, r) x [t, b), outline included. The outline
+// runs through the centres of the box's outer pixels; a row's ends are its
+// outline pixels: where the curve is steep the row's own point rounded, where
+// it is flat the columns whose point rounds into the row, ties towards the
+// centre. The outline of these rows, one pixel a step, is Windows' one-pixel
+// ellipse. Coordinates are doubled, so the centre and radii are integers.
 struct EllipseRows {
-  double cx, cy, rx, ry;
-  EllipseRows(int64_t l, int64_t t, int64_t r, int64_t b)
-      : cx((double(l) + double(r)) / 2), cy((double(t) + double(b)) / 2), rx((double(r) - double(l)) / 2),
-        ry((double(b) - double(t)) / 2) {}
+  int64_t l, t, r, b;
+  int64_t cx2, cy2, A, B;  // doubled centre and radii
+  bool exact;              // small enough for exact integer tests
+  EllipseRows(int64_t l_, int64_t t_, int64_t r_, int64_t b_)
+      : l(l_), t(t_), r(r_), b(b_), cx2(l_ + r_ - 1), cy2(t_ + b_ - 1), A(r_ - l_ - 1), B(b_ - t_ - 1) {
+    const int64_t limit = int64_t(1) << 28;
+    exact = A < limit && B < limit && std::llabs(cx2) < limit && std::llabs(cy2) < limit;
+  }
   Interval operator()(int64_t y) const {
-    if (rx <= 0 || ry <= 0) return {};
-    double dy = (double(y) + 0.5 - cy) / ry;
-    if (dy * dy > 1) return {};
-    double half = rx * std::sqrt(1 - dy * dy);
-    int64_t a = int64_t(std::ceil(cx - half - 0.5)), b = int64_t(std::floor(cx + half - 0.5)) + 1;
-    return {a, b};
+    if (r <= l || b <= t || y < t || y >= b) return {};
+    if (A == 0) return {l, l + 1};
+    if (B == 0) return {l, r};
+    const int64_t top = 2 * y <= cy2 ? y : cy2 - y;  // the half above the centre
+    // a point on the middle column or row is a tie that both halves take
+    const int64_t left = Left(cy2 - 2 * top), right = cx2 - left;
+    return {std::min(left, right), std::max(left, right) + 1};
+  }
+
+ private:
+  using Wide = __int128;
+  static Wide Sq(int64_t v) { return Wide(v) * v; }
+  // The leftmost pixel of the row whose centre lies dyc (doubled) above the
+  // centre.
+  int64_t Left(int64_t dyc) const {
+    using LD = long double;
+    const LD a = LD(A), bb = LD(B);
+    // Steep part: the row's own point, rounded with ties inwards.
+    int64_t steep = int64_t(std::floor((LD(cx2) + 1 - a * std::sqrt(std::max<LD>(0, bb * bb - LD(dyc) * dyc)) / bb) / 2));
+    bool steepOk;
+    if (exact) {
+      auto fits = [&](int64_t x) {  // 2 x <= cx2 + 1 - E2
+        const int64_t room = cx2 + 1 - 2 * x;
+        return room >= 0 && Sq(A) * (Sq(B) - Sq(dyc)) <= Sq(B) * Sq(room);
+      };
+      while (!fits(steep)) --steep;
+      while (fits(steep + 1)) ++steep;
+      steepOk = (Sq(B) - Sq(dyc)) * Sq(B) >= Sq(dyc) * Sq(A);
+    } else {
+      steepOk = (bb * bb - LD(dyc) * dyc) * bb * bb >= LD(dyc) * dyc * a * a;
+    }
+    if (dyc < 1) return steep;
+    // Flat part: the first column whose point rounds into this row.
+    const int64_t dE = dyc - 1;
+    int64_t flat = int64_t(std::floor((LD(cx2) - a * std::sqrt(bb * bb - LD(dE) * dE) / bb) / 2)) + 1;
+    // the flat part of the curve ends where its slope reaches one
+    int64_t flatStart = int64_t(std::ceil((LD(cx2) - a * a / std::sqrt(a * a + bb * bb)) / 2));
+    bool flatOk;
+    if (exact) {
+      auto inside = [&](int64_t x) { return Sq(B) * Sq(cx2 - 2 * x) < Sq(A) * (Sq(B) - Sq(dE)); };
+      while (flat > l && inside(flat - 1)) --flat;
+      while (!inside(flat) && 2 * flat < cx2) ++flat;
+      auto isFlat = [&](int64_t x) { return Sq(cx2 - 2 * x) * Sq(B) <= Sq(A) * (Sq(A) - Sq(cx2 - 2 * x)); };
+      while (flatStart > l && isFlat(flatStart - 1)) --flatStart;
+      while (!isFlat(flatStart) && 2 * flatStart < cx2) ++flatStart;
+      flat = std::max(flat, flatStart);
+      const int64_t X = cx2 - 2 * flat;
+      flatOk = X >= 0 && Sq(B) * (Sq(A) - Sq(X)) <= Sq(A) * Sq(dyc + 1);
+    } else {
+      flat = std::max(flat, flatStart);
+      const LD X = LD(cx2 - 2 * flat);
+      flatOk = X >= 0 && bb * bb * (a * a - X * X) <= a * a * LD(dyc + 1) * (dyc + 1);
+    }
+    if (steepOk && flatOk) return std::min(steep, flat);
+    return flatOk ? flat : steep;
   }
 };
 
@@ -771,7 +833,8 @@ Box64 FigureBox(const CDC::Impl& d, int64_t l, int64_t t, int64_t r, int64_t b, 
   int w = pen.PixelWidth();
   *penWidth = w;
   if (w <= 1 || pen.Style() == PS_INSIDEFRAME) return {l, t, r, b};
-  int64_t before = (w - 1) / 2, after = w / 2;
+  // an even width puts its extra pixel above and left, as LineTo does
+  int64_t before = w / 2, after = (w - 1) / 2;
   return {l - before, t - before, r + after, b + after};
 }
 
@@ -1094,7 +1157,8 @@ BOOL CDC::FrameRgn(CRgn* region, CBrush* brush, int width, int height) {
     moved.Offset(0, dy);
     inner = inner.Intersect(moved);
   }
-  for (const CRect& rc : r.Subtract(inner).Rects()) FillRect(&rc, brush);
+  const Region frame = r.Subtract(inner);  // Rects() refers into it
+  for (const CRect& rc : frame.Rects()) FillRect(&rc, brush);
   return TRUE;
 }
 

@@ -177,9 +177,12 @@ void RasterLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, const CRect& box
     return;
   }
   const int64_t major = n, minor = xMajor ? ady : adx;
-  // minor offset at step i: floor((2 i minor + major) / (2 major))
+  // A tie between two pixels goes to the lower coordinate whichever way the
+  // line runs, so a line drawn back covers the same pixels. Minor offset at
+  // step i: floor((2 i minor + major - bias) / (2 major)).
+  const int64_t bias = (xMajor ? sy : sx) > 0 ? 1 : 0;
   auto minorAt = [&](int64_t i) -> int64_t {
-    return int64_t((__int128(2) * i * minor + major) / (__int128(2) * major));
+    return int64_t((__int128(2) * i * minor + major - bias) / (__int128(2) * major));
   };
   const int64_t last = withEnd ? n : n - 1;
   auto xAt = [&](int64_t i) { return xMajor ? x0 + sx * i : x0 + sx * minorAt(i); };
@@ -213,7 +216,7 @@ void RasterLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1, const CRect& box
   range(yAt, sy, box.top, int64_t(box.bottom) - 1, first, end);
   if (first > end) return;
   // step on with an error term from the first visible step
-  const __int128 num = __int128(2) * first * minor + major;
+  const __int128 num = __int128(2) * first * minor + major - bias;
   int64_t k = int64_t(num / (__int128(2) * major));
   int64_t rem = int64_t(num % (__int128(2) * major));
   const int64_t twoMajor = 2 * major, twoMinor = 2 * minor;

@@ -1,4 +1,5 @@
 // Text through FreeType: fonts, metrics, TextOut, TabbedTextOut, DrawText.
+#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
@@ -16,19 +17,6 @@
 using namespace brv::gdi;
 
 namespace {
-
-const char* const kLiberation[4] = {
-    "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf",
-    "/usr/share/fonts/truetype/liberation2/LiberationSans-Bold.ttf",
-    "/usr/share/fonts/truetype/liberation2/LiberationSans-Italic.ttf",
-    "/usr/share/fonts/truetype/liberation2/LiberationSans-BoldItalic.ttf",
-};
-const char* const kDejaVu[4] = {
-    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-    "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
-    "/usr/share/fonts/truetype/dejavu/DejaVuSans-Oblique.ttf",
-    "/usr/share/fonts/truetype/dejavu/DejaVuSans-BoldOblique.ttf",
-};
 
 bool LiberationFace(std::string_view face) {
   static const char* const names[] = {"",          "Arial",          "MS Sans Serif", "MS Shell Dlg", "MS Shell Dlg 2",
@@ -328,22 +316,38 @@ namespace brv {
 
 std::string FontFileFor(std::string_view faceName, bool bold, bool italic) {
   const bool liberation = LiberationFace(faceName);
-  const char* const* files = liberation ? kLiberation : kDejaVu;
   const int want = (bold ? 1 : 0) + (italic ? 2 : 0);
-  // which files exist is looked up once
+  // fonts are looked up once a kind
   static std::map<std::pair<bool, int>, std::string> found;
   auto it = found.find({liberation, want});
   if (it != found.end()) return it->second;
   std::string file;
-  // a missing slanted or bold file falls back to the plainer one
-  for (int k : {want, want & 1, 0})
-    if (Readable(files[k])) {
-      file = files[k];
-      break;
+  // Through fontconfig, which falls back to the nearest font installed when
+  // the family is missing; only a system without any font gives nothing.
+  if (FcInit()) {
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY,
+                       reinterpret_cast<const FcChar8*>(liberation ? "Liberation Sans" : "DejaVu Sans"));
+    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
+      FcChar8* path = nullptr;
+      if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path &&
+          Readable(reinterpret_cast<const char*>(path)))
+        file = reinterpret_cast<const char*>(path);
+      FcPatternDestroy(match);
     }
+    FcPatternDestroy(pattern);
+  }
   found[{liberation, want}] = file;
   return file;
 }
+
+bool FontsFound() { return !FontFileFor("", false, false).empty(); }
 
 void DialogLogFont(LOGFONT* out) {
   *out = LOGFONT{};

@@ -64,7 +64,7 @@ int HeadlessBackend::RunFileDialog(FileDialogSession& session) {
 
 bool HeadlessBackend::OpenUrl(std::string_view url) {
   urls_.emplace_back(url);
-  return true;
+  return urlsOpen_;
 }
 
 void HeadlessBackend::Exit(int code) {

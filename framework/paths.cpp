@@ -19,6 +19,13 @@ std::string PosixPath(std::string_view path) {
   return out;
 }
 
+std::string WindowsPath(std::string_view posix) {
+  std::string out(posix);
+  for (char& c : out)
+    if (c == '/') c = '\\';
+  return out;
+}
+
 std::string TempDirectory() {
   const char* env = std::getenv("TMPDIR");
   std::string dir = (env && *env) ? PosixPath(env) : std::string("/tmp");

@@ -3,6 +3,8 @@
 // files, ...), kept in $XDG_CONFIG_HOME/brivanta/settings.ini (XDG_CONFIG_HOME
 // defaults to ~/.config). Sections and entries as the registry values of the
 // Windows program; values of any length and content survive a round trip.
+// Names and values are read without the blanks around them; comment lines
+// and lines without '=' are written back as they were.
 #include <string>
 #include <vector>
 
@@ -31,9 +33,13 @@ namespace brv {
 // The settings file in use.
 std::string SettingsPath();
 
+// The file is read once, when a setting is first needed (or its place has
+// changed); this drops what was read, so the next lookup reads it again.
+void ForgetSettings();
+
 // The recent-file list: section "Recent File List", entries "File1"... in
-// order, newest first, at most `size` of them, no name twice (names compare
-// without regard to ASCII case, as Windows paths do).
+// order, newest first, at most `size` of them, each a POSIX path, no name
+// twice (names compare without regard to ASCII case, as Windows paths do).
 class RecentFileList {
  public:
   explicit RecentFileList(int size = 4) : size_(size > 0 ? size : 1) {}

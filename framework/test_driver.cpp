@@ -4,6 +4,7 @@
 
 #include "framework/app.h"
 #include "framework/controls.h"
+#include "framework/filedialog.h"
 #include "framework/layout_parser.h"
 #include "framework/shell.h"
 
@@ -14,6 +15,7 @@ HeadlessDriver::HeadlessDriver(HeadlessBackend& backend) : backend_(backend) {}
 void HeadlessDriver::Reset() {
   backend_.Reset();
   ResetWindowing();
+  ForgetLastFileDialogFolder();
 }
 
 // ---------------------------------------------------------------- finding

@@ -111,6 +111,21 @@ TEST_F(AboutTest, HelpWebAndMailOpenOurAddresses) {
               (std::vector<std::string>{links::kManual, links::kVideo, links::kWeb, links::kMail}));
 }
 
+// Without a browser the manual and video icons say so; the web and mail
+// commands stay silent as before.
+TEST_F(AboutTest, HelpSaysSoWhenNoBrowserStarts) {
+    ASSERT_TRUE(Start());
+    driver.Backend().SetUrlsOpen(false);
+    App().Help(0, "pdf");
+    App().Help(0, "wmv");
+    driver.Run([&] { Frame().SendMessage(WM_COMMAND, ID_WEB, 0); });
+    auto boxes = driver.Backend().EventsOf(brv::HeadlessBackend::Event::kMessageBox);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, std::string("No web browser could be started to open ") + links::kManual);
+    EXPECT_EQ(boxes[1].text, std::string("No web browser could be started to open ") + links::kVideo);
+    EXPECT_EQ(boxes[0].type, UINT(MB_OK | MB_ICONINFORMATION));
+}
+
 TEST_F(AboutTest, AboutBoxRunsModally) {
     ASSERT_TRUE(Start());
     CancelStartDialogs();

@@ -42,13 +42,6 @@ std::string magickRgb(const std::string& path) {
     return out;
 }
 
-// Paths as the file dialogs give them.
-std::string win(std::string p) {
-    for (char& c : p)
-        if (c == '/') c = '\\';
-    return p;
-}
-
 const char* kFigure =
     "v -1 -1 0\nv 1 -1 0\nv 1 1 0\nv -1 1 0\nv 0 0 1\nvt 0 0.25\nvt 1 0\nvt 1 1\nvt 0 1\n"
     "g head\nusemtl skinface\nf 1/1 2/2 3/3 4/4\nf 1/1 2/2 5/3\n";
@@ -132,7 +125,7 @@ TEST_F(FileCommandsTest, HeadExportTakesTheWriterFromTheExtensionAndTheFilter) {
     run(&CMainFrame::OnFileSaveTHE);
     EXPECT_FALSE(fs::exists(dir() + "/x.xyz"));
     EXPECT_EQ(boxes(driver.Backend()),
-              std::vector<std::string>{"Cannot save " + win(dir()) + "\\x.xyz!\nno head format for the extension \".xyz\"/Error"});
+              std::vector<std::string>{"Cannot save " + dir() + "/x.xyz!\nno head format for the extension \".xyz\"/Error"});
 }
 
 TEST_F(FileCommandsTest, ProjectSaveProposesTheNameBeforeItsUnderscore) {
@@ -145,7 +138,7 @@ TEST_F(FileCommandsTest, ProjectSaveProposesTheNameBeforeItsUnderscore) {
     EXPECT_EQ(extension, "*.fac");
     EXPECT_EQ(seen, (std::vector<std::string>{"Dremolix (*.fac)|*.fac", "All file (*.*)|*.*"}));
     EXPECT_EQ(readFile(dir() + "/saved.fac").substr(0, 14), "    3.530 1000");
-    EXPECT_EQ(Doc().projectName, CString(win(dir() + "/saved").c_str()));
+    EXPECT_EQ(Doc().projectName, CString((dir() + "/saved").c_str()));
     // After a head OBJ import the save writes variant 4.
     App().objHeadImported = 1;
     answer(1, dir() + "/head.obj");
@@ -178,7 +171,7 @@ TEST_F(FileCommandsTest, OpenTakesProjectsAndHeadsByTheirExtension) {
     EXPECT_EQ(seen, (std::vector<std::string>{"FAC Files (*.fac)|*.fac", "OBJ Files (*.obj)|*.obj"}));
     EXPECT_EQ(extension, "*.fac");
     EXPECT_EQ(Doc().stage, 1000);
-    EXPECT_EQ(Doc().projectName, CString(win(dir() + "/proj").c_str()));
+    EXPECT_EQ(Doc().projectName, CString((dir() + "/proj").c_str()));
     EXPECT_EQ(std::string(Doc().uniqueName.View()).substr(std::string(Doc().uniqueName.View()).find('_')), "_proj");
 
     for (const std::string& head : {the, obj}) {
@@ -189,7 +182,7 @@ TEST_F(FileCommandsTest, OpenTakesProjectsAndHeadsByTheirExtension) {
         run(&CMainFrame::OnFileOpenFAC);
         EXPECT_EQ(Doc().stage, 0);
         EXPECT_EQ(Doc().templateId, 100);
-        EXPECT_EQ(Doc().headName, CString(win(fs::path(head).replace_extension().string()).c_str()));
+        EXPECT_EQ(Doc().headName, CString(fs::path(head).replace_extension().string().c_str()));
         EXPECT_EQ(Frame().ActiveFaceView(), Doc().GetViewEdit3D());
     }
     EXPECT_EQ(Doc().kernel3D->head->vertices.count(), 5);
@@ -202,7 +195,7 @@ TEST_F(FileCommandsTest, OpenTakesProjectsAndHeadsByTheirExtension) {
     run(&CMainFrame::OnFileOpenFAC);
     EXPECT_EQ(DumpDocument(Doc()), before);
     EXPECT_EQ(boxes(driver.Backend()),
-              std::vector<std::string>{"Wrong file: " + win(dir()) + "\\x.txt!\nno head reader for \".txt\"/Error"});
+              std::vector<std::string>{"Wrong file: " + dir() + "/x.txt!\nno head reader for \".txt\"/Error"});
 
     // The head import: the same readers; the head becomes a prepared template.
     Doc().stage = 1000;
@@ -214,7 +207,7 @@ TEST_F(FileCommandsTest, OpenTakesProjectsAndHeadsByTheirExtension) {
     EXPECT_EQ(Doc().headExtension, ".the");
 
     // A recent file opens like a project.
-    ASSERT_EQ(std::string(App().GetRecentFileName(0).View()), win(fac));
+    ASSERT_EQ(std::string(App().GetRecentFileName(0).View()), fac);
     driver.Run([&] { Frame().OnMruFile(ID_FILE_MRU_FILE1); });
     EXPECT_EQ(Doc().stage, 1000);
     EXPECT_EQ(Doc().templateId, 121);

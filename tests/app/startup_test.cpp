@@ -3,6 +3,7 @@
 // keeps between runs.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
@@ -257,6 +258,57 @@ TEST_F(StartUpTest, EachStartRaisesTheLaunchCounterByOne) {
     EXPECT_NE(s.str().find("[Settings]\nCount=2\n"), std::string::npos) << s.str();
 }
 
+// A counter at the top of its range stays there (no overflow at start).
+TEST_F(StartUpTest, TheLaunchCounterStopsAtItsTop) {
+    ::mkdir((config.path() + "/brivanta").c_str(), 0700);
+    {
+        std::ofstream out(config.path() + "/brivanta/settings.ini");
+        out << "[Settings]\nCount = 2147483647\n";
+    }
+    StartCase k{"full", {"--full"}, 0, 0, 0, "", "", "", "", 0};
+    fresh::Options o = Options(k);
+    o.steps.clear();
+    fresh::Result r = fresh::Run(o);
+    ASSERT_EQ(r.exitCode, 0) << r.report;
+    std::ifstream in(config.path() + "/brivanta/settings.ini");
+    std::stringstream s;
+    s << in.rdbuf();
+    EXPECT_EQ(s.str(), "[Settings]\nCount = 2147483647\n");  // unchanged, so written as it was
+}
+
+// Fonts come from fontconfig; a system without any says so at start.
+TEST_F(StartUpTest, WithoutAnyFontTheProgramSaysSo) {
+    const std::string conf = tmp.path() + "/fonts.conf";
+    {
+        std::ofstream out(conf);
+        out << "<?xml version=\"1.0\"?>\n<fontconfig><cachedir>" << tmp.path() << "/fc</cachedir></fontconfig>\n";
+    }
+    for (bool fonts : {true, false}) {
+        StartCase k{"full", {"--full"}, 0, 0, 0, "", "", "", "", 0};
+        fresh::Options o = Options(k);
+        o.afterStart = [](fresh::Child& c) {
+            std::string texts;
+            for (const auto& b : c.driver.Backend().EventsOf(brv::HeadlessBackend::Event::kMessageBox))
+                texts += b.text + ";";
+            c.Put("boxes", texts);
+            c.Put("font", brv::FontFileFor("Arial", false, false));
+        };
+        o.steps.clear();
+        if (!fonts) ::setenv("FONTCONFIG_FILE", conf.c_str(), 1);
+        fresh::Result r = fresh::Run(o);
+        ::unsetenv("FONTCONFIG_FILE");
+        ASSERT_EQ(r.exitCode, 0) << r.report;
+        if (fonts) {
+            EXPECT_EQ(r.Get("boxes"), "");
+            EXPECT_NE(r.Get("font").find("LiberationSans-Regular"), std::string::npos) << r.Get("font");
+        } else {
+            EXPECT_EQ(r.Get("boxes"),
+                      "No font was found: texts cannot be shown. Install a TrueType font, such as DejaVu Sans.;");
+            EXPECT_EQ(r.Get("font"), "");
+        }
+    }
+}
+
 TEST_F(StartUpTest, TheFileMenuShowsFourRecentFiles) {
     StartCase k{"full", {"--full"}, 0, 0, 0, "", "", "", "", 0};
     fresh::Options o = Options(k);
@@ -273,8 +325,9 @@ TEST_F(StartUpTest, TheFileMenuShowsFourRecentFiles) {
     o.steps.clear();
     fresh::Result r = fresh::Run(o);
     EXPECT_EQ(r.exitCode, 0) << r.report;
-    EXPECT_EQ(r.Get("recent"), "&1 C:\\a\\five.fac;&2 C:\\a\\four.fac;&3 C:\\a\\three.fac;&4 C:\\a\\two.fac;");
-    EXPECT_EQ(r.Get("second"), "C:\\a\\four.fac");
+    // shown as POSIX paths
+    EXPECT_EQ(r.Get("recent"), "&1 /a/five.fac;&2 /a/four.fac;&3 /a/three.fac;&4 /a/two.fac;");
+    EXPECT_EQ(r.Get("second"), "/a/four.fac");
     // Kept in the settings file for the next start.
     std::ifstream in(config.path() + "/brivanta/settings.ini");
     std::stringstream s;

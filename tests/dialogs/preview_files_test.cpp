@@ -305,7 +305,7 @@ TEST_F(PreviewFilesTest, NumberedBitmapsAreTheActiveViewsRenders) {
     EXPECT_EQ(dialog.m_hWnd, nullptr);
     EXPECT_EQ(counters, (std::vector<std::string>{"0", "0", "1", "2"}));
     ASSERT_EQ(names.size(), 3u);
-    EXPECT_EQ(names[2], files::TempFolder() + "kv002.bmp");
+    EXPECT_EQ(names[2], files::TempFolderPosix() + "/kv002.bmp");  // shown as a POSIX path
     EXPECT_EQ(dialog.m_counter, 3);
 
     // The reference: the 3D view's own render at the rounded-up size.
@@ -342,6 +342,6 @@ TEST_F(PreviewFilesTest, NumberedBitmapsAreTheActiveViewsRenders) {
     });
     driver.Run([&] { result = again.DoModal(); });
     EXPECT_EQ(result, IDCANCEL);
-    EXPECT_EQ(shownName, files::TempFolder() + "kv000.bmp");
+    EXPECT_EQ(shownName, files::TempFolderPosix() + "/kv000.bmp");
     EXPECT_TRUE(fs::exists(folder + "/kv000.bmp"));
 }

@@ -1,6 +1,7 @@
 // File dialogs: filters and their index, the extension, name, must-exist
 // and overwrite rules, the preview layout with its subclassed static and a
-// preview per scripted selection, cancel, and paths in Windows form.
+// preview per scripted selection, cancel, POSIX paths and the folder a
+// dialog starts in.
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -15,8 +16,6 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary);
   out << bytes;
 }
-
-std::string Win(const std::string& posix) { return brv::WindowsPath(posix); }
 
 class FileDialogTest : public WindowingTest {
  protected:
@@ -46,8 +45,8 @@ TEST_F(FileDialogTest, PhotoFiltersAndTheOpenRules) {
                                    "GIF f\xC3\xA1jlok (*.gif)",  "PNG f\xC3\xA1jlok (*.png)",  "PCX f\xC3\xA1jlok (*.pcx)"};
   EXPECT_EQ(descriptions, want);
   EXPECT_EQ(masks, (std::vector<std::string>{"*.jpg", "*.tif", "*.bmp", "*.gif", "*.png", "*.pcx"}));
-  EXPECT_EQ(std::string(dialog.GetPathName().View()), Win(dir / "face.JPG"));
-  EXPECT_EQ(dialog.GetPathName().Find('/'), -1);
+  EXPECT_EQ(std::string(dialog.GetPathName().View()), dir / "face.JPG");
+  EXPECT_EQ(dialog.GetPathName().Find('\\'), -1);
   EXPECT_EQ(dialog.GetFileName(), "face.JPG");
   EXPECT_EQ(dialog.GetFileExt(), "JPG");
   EXPECT_EQ(dialog.GetFileTitle(), "face");
@@ -55,7 +54,7 @@ TEST_F(FileDialogTest, PhotoFiltersAndTheOpenRules) {
   auto boxes = driver.Backend().EventsOf(brv::HeadlessBackend::Event::kMessageBox);
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[0].text, "missing.jpg\nFile not found.\nPlease verify the correct file name was given.");
-  // The path converts back for the file functions.
+  // The file functions take it as it is.
   EXPECT_EQ(brv::PosixPath(dialog.GetPathName().View()), dir / "face.JPG");
 }
 
@@ -124,8 +123,8 @@ TEST_F(FileDialogTest, AllFilesNamesWithBackslashCancelAndExtensionOfTheNameOnly
     return s.Accept(dir / longName) ? IDOK : IDCANCEL;  // "*.*": the default extension
   });
   ASSERT_EQ(open.DoModal(), IDOK);
-  EXPECT_EQ(std::string(open.GetPathName().View()), Win(dir / (longName + ".fac")));  // no 1024-byte limit
-  EXPECT_EQ(std::string(open.m_ofn.lpstrFile), Win(dir / (longName + ".fac")).substr(0, open.m_ofn.nMaxFile - 1));
+  EXPECT_EQ(std::string(open.GetPathName().View()), (dir / (longName + ".fac")));  // no 1024-byte limit
+  EXPECT_EQ(std::string(open.m_ofn.lpstrFile), (dir / (longName + ".fac")).substr(0, open.m_ofn.nMaxFile - 1));
   auto boxes = driver.Backend().EventsOf(brv::HeadlessBackend::Event::kMessageBox);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "a\\b.fac\nThe file name is not valid.");
@@ -219,13 +218,13 @@ TEST_F(FileDialogTest, PreviewLayoutDrawsEachScriptedSelection) {
     return s.Accept(dir / "tall.bmp") ? IDOK : IDCANCEL;
   });
   ASSERT_EQ(dialog.DoModal(), IDOK);
-  EXPECT_EQ(dialog.seen, (std::vector<std::string>{Win(dir / "wide.bmp"), Win(dir / "tall.bmp")}));
+  EXPECT_EQ(dialog.seen, (std::vector<std::string>{(dir / "wide.bmp"), (dir / "tall.bmp")}));
   EXPECT_EQ(centre, (std::vector<COLORREF>{RGB(255, 0, 0), RGB(0, 255, 0)}));
   // Wide: full width, centred vertically (the corner is the empty area);
   // tall: full height, centred horizontally.
   EXPECT_EQ(corner, (std::vector<COLORREF>{RGB(212, 208, 200), RGB(212, 208, 200)}));
   EXPECT_EQ(dialog.preview.m_hWnd, nullptr);
-  EXPECT_EQ(std::string(dialog.GetPathName().View()), Win(dir / "tall.bmp"));
+  EXPECT_EQ(std::string(dialog.GetPathName().View()), (dir / "tall.bmp"));
 }
 
 }  // namespace
@@ -254,4 +253,33 @@ TEST_F(FileDialogTest, CustomTitleCaptionsTheNextDialogs) {
   std::vector<std::string> want = {"Export \xC3\xA1 head", "Export \xC3\xA1 head", "Save As"};
   EXPECT_EQ(titles, want);
   EXPECT_EQ(captions, want);
+}
+
+// A dialog without a folder of its own starts where the last one chose a
+// file; a cancelled or refused choice leaves that place alone.
+TEST_F(FileDialogTest, DialogsStartInTheLastFolderUsed) {
+  std::filesystem::create_directory(dir / "photos");
+  std::filesystem::create_directory(dir / "projects");
+  WriteFile(dir / "photos/face.jpg", "x");
+  std::vector<std::string> folders;
+  auto run = [&](BOOL open, const char* name, const std::string& accept) {
+    CFileDialog dialog(open, "*.jpg", name, open ? OFN_FILEMUSTEXIST : 0, "All (*.*)|*.*||");
+    driver.OnNextFileDialog([&](brv::FileDialogSession& s) {
+      folders.push_back(s.InitialFolder());
+      return !accept.empty() && s.Accept(accept) ? IDOK : IDCANCEL;
+    });
+    return dialog.DoModal();
+  };
+  const std::string cwd = std::filesystem::current_path().string();
+  EXPECT_EQ(run(TRUE, nullptr, ""), IDCANCEL);
+  EXPECT_EQ(run(TRUE, nullptr, dir / "photos/face.jpg"), IDOK);
+  EXPECT_EQ(run(FALSE, nullptr, ""), IDCANCEL);
+  driver.AnswerNextMessageBox(IDOK);  // "File not found."
+  EXPECT_EQ(run(TRUE, nullptr, dir / "projects/missing.jpg"), IDCANCEL);
+  EXPECT_EQ(run(FALSE, "untitled.fac", "face.fac"), IDOK);  // relative: in the folder shown
+  const std::string named = dir / "projects/anna.fac";
+  EXPECT_EQ(run(FALSE, named.c_str(), named), IDOK);  // a folder in the name wins
+  EXPECT_EQ(run(TRUE, nullptr, ""), IDCANCEL);
+  EXPECT_EQ(folders, (std::vector<std::string>{cwd, cwd, dir / "photos", dir / "photos", dir / "photos",
+                                               dir / "projects", dir / "projects"}));
 }

@@ -181,8 +181,9 @@ TEST_F(TemplateTest, NewDocumentFrameTitleAndRecentFilesAfterFourOpens) {
   std::vector<std::string> texts;
   std::vector<UINT> ids;
   for (const auto& i : file) texts.push_back(i.text), ids.push_back(i.id);
-  std::vector<std::string> wantTexts = {"&New", "", "&1 C:\\p\\two.fac", "&2 C:\\p\\four.fac", "&3 C:\\p\\three.fac",
-                                        "&4 C:\\p\\one.fac", "", "E&xit"};
+  // shown as POSIX paths, whatever form they came in
+  std::vector<std::string> wantTexts = {"&New", "", "&1 /p/two.fac", "&2 /p/four.fac", "&3 /p/three.fac",
+                                        "&4 /p/one.fac", "", "E&xit"};
   std::vector<UINT> wantIds = {57600, 0, 57616, 57617, 57618, 57619, 0, 57665};
   EXPECT_EQ(texts, wantTexts);
   EXPECT_EQ(ids, wantIds);
@@ -193,16 +194,16 @@ TEST_F(TemplateTest, NewDocumentFrameTitleAndRecentFilesAfterFourOpens) {
   int opened = doc->opened;
   EXPECT_TRUE(driver.ChooseMenu(frame->m_hWnd, 57618));
   EXPECT_EQ(doc->opened, opened + 1);
-  EXPECT_EQ(doc->GetPathName(), "C:\\p\\three.fac");
+  EXPECT_EQ(doc->GetPathName(), "/p/three.fac");
   file = driver.MenuItems(frame->m_hWnd, {0});
-  EXPECT_EQ(file[2].text, "&1 C:\\p\\three.fac");
+  EXPECT_EQ(file[2].text, "&1 /p/three.fac");
 
   // The list is in the settings for the next start.
   brv::RecentFileList stored(4);
   stored.ReadList();
   ASSERT_EQ(stored.GetCount(), 4);
-  EXPECT_EQ(stored[0], "C:\\p\\three.fac");
-  EXPECT_EQ(stored[3], "C:\\p\\one.fac");
+  EXPECT_EQ(stored[0], "/p/three.fac");
+  EXPECT_EQ(stored[3], "/p/one.fac");
 }
 
 TEST_F(TemplateTest, CommandLineQuotesFlagsAndFileOpen) {
@@ -235,7 +236,7 @@ TEST_F(TemplateTest, LongRecentPathsAreShortenedInTheMenu) {
   app->OnFileNew();
   app->AddToRecentFileList("C:\\projects\\clients\\2005\\march\\face.fac");
   auto file = driver.MenuItems(app->m_pMainWnd->m_hWnd, {0});
-  EXPECT_EQ(file[2].text, "&1 C:\\...\\2005\\march\\face.fac");
+  EXPECT_EQ(file[2].text, "&1 /.../2005/march/face.fac");
 }
 
 }  // namespace

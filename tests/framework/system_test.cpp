@@ -310,6 +310,89 @@ TEST_F(SettingsTest, RecentFileListKeepsNewestFirst) {
   EXPECT_TRUE(GetProfileString("Recent File List", "File4").IsEmpty());
 }
 
+// One file is one entry, whichever form its path came in; the list holds
+// POSIX paths, also where an older list held a file twice.
+TEST_F(SettingsTest, RecentFileListHoldsEachFileOnce) {
+  brv::RecentFileList list(4);
+  for (const char* p : {"/x/a.fac", "\\x\\b.fac", "C:\\x\\a.fac", "/x//b.fac"}) list.Add(p);
+  ASSERT_EQ(list.GetCount(), 2);
+  EXPECT_EQ(list[0].View(), "/x/b.fac");
+  EXPECT_EQ(list[1].View(), "/x/a.fac");
+
+  EXPECT_TRUE(WriteProfileString("Recent File List", "File1", "\\x\\c.fac"));
+  EXPECT_TRUE(WriteProfileString("Recent File List", "File2", "/x/c.fac"));
+  EXPECT_TRUE(WriteProfileString("Recent File List", "File3", "/x/d.fac"));
+  brv::RecentFileList stored(4);
+  stored.ReadList();
+  ASSERT_EQ(stored.GetCount(), 2);
+  EXPECT_EQ(stored[0].View(), "/x/c.fac");
+  EXPECT_EQ(stored[1].View(), "/x/d.fac");
+}
+
+// A file written by hand: blanks around names and values, comments and
+// lines the program does not understand, which a save keeps as they were.
+TEST_F(SettingsTest, HandWrittenFileIsTrimmedAndKeptWhole) {
+  const std::string hand =
+      "; written by hand\n"
+      "stray line before any section\n"
+      "[ Settings ]\n"
+      "  PictureEditor = /x/editor.sh  \n"
+      "# the counter\n"
+      "Count\t=\t41\n"
+      "no equals sign here\n"
+      "\n"
+      "[Recent File List]\n"
+      "File1=/a/one.fac\n"
+      "; end of list\n";
+  ::mkdir((dir_.path() + "/brivanta").c_str(), 0700);
+  {
+    std::ofstream out(brv::SettingsPath(), std::ios::binary);
+    out << hand;
+  }
+  EXPECT_EQ(GetProfileString("Settings", "PictureEditor").View(), "/x/editor.sh");
+  EXPECT_EQ(GetProfileInt("Settings", "Count", 0), 41u);
+  EXPECT_EQ(GetProfileString("Settings", "no equals sign here", "none").View(), "none");
+  EXPECT_EQ(GetProfileString("Recent File List", "File1").View(), "/a/one.fac");
+
+  EXPECT_TRUE(WriteProfileInt("Settings", "Count", 42));
+  EXPECT_TRUE(WriteProfileString("Recent File List", "File2", "  /b/two.fac"));
+  EXPECT_TRUE(WriteProfileString("New", "Key", "value"));
+  std::ifstream in(brv::SettingsPath(), std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text,
+            "; written by hand\n"
+            "stray line before any section\n"
+            "[ Settings ]\n"
+            "  PictureEditor = /x/editor.sh  \n"
+            "# the counter\n"
+            "Count=42\n"
+            "no equals sign here\n"
+            "\n"
+            "[Recent File List]\n"
+            "File1=/a/one.fac\n"
+            "File2=\\x20 /b/two.fac\n"
+            "; end of list\n"
+            "[New]\n"
+            "Key=value\n");
+  // Blanks the program wrote itself survive the trimming.
+  brv::ForgetSettings();
+  EXPECT_EQ(GetProfileString("Recent File List", "File2").View(), "  /b/two.fac");
+  EXPECT_EQ(GetProfileInt("Settings", "Count", 0), 42u);
+}
+
+// The file is read once: later lookups do not read it again, however large.
+TEST_F(SettingsTest, TheFileIsReadOnce) {
+  EXPECT_TRUE(WriteProfileString("Settings", "PictureEditor", "gimp"));
+  EXPECT_EQ(GetProfileString("Settings", "PictureEditor").View(), "gimp");
+  {
+    std::ofstream out(brv::SettingsPath(), std::ios::binary | std::ios::trunc);
+    out << "[Settings]\nPictureEditor=changed behind the program's back\n";
+  }
+  EXPECT_EQ(GetProfileString("Settings", "PictureEditor").View(), "gimp");
+  brv::ForgetSettings();
+  EXPECT_EQ(GetProfileString("Settings", "PictureEditor").View(), "changed behind the program's back");
+}
+
 }  // namespace
 
 namespace {

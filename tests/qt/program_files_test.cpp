@@ -104,6 +104,67 @@ QJsonObject ViewIn(const QJsonObject& state, const QString& name) {
   return {};
 }
 
+// Every text in the state (titles, labels, fields, boxes), at any depth.
+void CollectTexts(const QJsonValue& v, std::vector<std::string>* out) {
+  if (v.isString()) out->push_back(v.toString().toStdString());
+  if (v.isArray())
+    for (const QJsonValue& e : v.toArray()) CollectTexts(e, out);
+  if (v.isObject())
+    for (const QJsonValue& e : v.toObject()) CollectTexts(e, out);
+}
+
+// What the user sees after saving, exporting and opening through the file
+// dialogs holds POSIX paths only, and the recent files each file once.
+TEST_F(ProgramTest, PathsShownAfterTheFileDialogsArePosix) {
+  const std::string statePath = tmp / "state.json";
+  WatchProgramState(Backend(), statePath);
+  ASSERT_TRUE(Start({"--full"}, QImage()));
+  ASSERT_TRUE(FirstTickDone());
+  app->objHeadImported = 0;
+  TexturedHead();
+  const std::string out = tmp / "out";
+  std::filesystem::create_directories(out);
+  auto typeName = [&](const char* typed) {
+    Backend().ScriptDialog([&, typed](QWidget* widget) {
+      auto* dialog = qobject_cast<QFileDialog*>(widget);
+      ASSERT_NE(dialog, nullptr);
+      dialog->setDirectory(QString::fromStdString(out));
+      auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+      ASSERT_NE(name, nullptr);
+      name->setFocus();
+      name->selectAll();
+      QTest::keyClicks(name, typed);
+      QTest::keyClick(name, Qt::Key_Return);
+    });
+  };
+  typeName("anna");
+  ChooseMenu("File", "Save");
+  ASSERT_TRUE(std::filesystem::exists(out + "/anna.fac"));
+  typeName("head.the");
+  ChooseMenu("File", "Head export");
+  ASSERT_TRUE(std::filesystem::exists(out + "/head.the"));
+  typeName("anna.fac");
+  ChooseMenu("File", "Open");
+  qtsupport::PumpFor(300);
+
+  std::vector<std::string> texts;
+  CollectTexts(ReadState(statePath), &texts);
+  bool sawPath = false;
+  for (const std::string& t : texts) {
+    EXPECT_EQ(t.find('\\'), std::string::npos) << t;
+    sawPath = sawPath || t.find(out + "/anna") != std::string::npos;
+  }
+  EXPECT_TRUE(sawPath) << "the title names the project";
+  std::vector<std::string> recent;
+  for (int i = 0; i < 4; ++i)
+    if (!app->GetRecentFileName(i).IsEmpty()) recent.push_back(std::string(app->GetRecentFileName(i).View()));
+  // (earlier tests of the process may have left files of their own there)
+  ASSERT_FALSE(recent.empty());
+  EXPECT_EQ(recent[0], out + "/anna.fac");
+  for (size_t i = 0; i < recent.size(); ++i)
+    for (size_t j = i + 1; j < recent.size(); ++j) EXPECT_NE(recent[i], recent[j]);
+}
+
 TEST_F(ProgramTest, TheStateFileTellsAPlayerWhereThingsAre) {
   const std::string path = tmp / "state.json";
   WatchProgramState(Backend(), path);
