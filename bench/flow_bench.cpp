@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -26,6 +27,7 @@
 #include "framework/test_driver.h"
 #include "model/featuretables.h"
 #include "model/head.h"
+#include "model/mirror.h"
 #include "picture/clipboard_bmp_platform.h"
 #include "views/faceview.h"
 
@@ -185,5 +187,51 @@ void PointPageCompletion(benchmark::State& state) {
     state.counters["points"] = marks.photoPoints.count();
 }
 BENCHMARK(PointPageCompletion)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+
+}  // namespace
+
+namespace {
+
+// A built-in template as the steps load it: read, mirror data, the 3D
+// view's and the overlay view's rebuild and fit.
+void TemplateLoad(benchmark::State& state) {
+    Program p;
+    for (auto _ : state) p.driver.Run([&] { p.doc().LoadTHEResource(122, true); });
+}
+BENCHMARK(TemplateLoad)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The model page's mirror press on the modelled head at 1024, with the
+// views rebuilt and redrawn.
+void MirrorWithTheViews(benchmark::State& state) {
+    Program p;
+    p.markFromTheFront();
+    p.app->proMode = 1;
+    p.doc().textureSize = 1024;
+    p.driver.Run([&] { p.frame().OnCameraMode(); });
+    p.driver.Run([&] { p.frame().HideModelessDialogs(); });
+    p.driver.Run([&] { p.frame().Model(); });
+    for (auto _ : state) p.driver.Run([&] { OnMirror('R'); });
+}
+BENCHMARK(MirrorWithTheViews)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The whole flow at 4096 in a process of its own (scripts/bench.sh runs it
+// alone): the start, the photo and template, the camera step and the model
+// step; the counter is the process's peak resident memory.
+void FullFlowAt4096(benchmark::State& state) {
+    for (auto _ : state) {
+        Program p;
+        p.markFromTheFront();
+        p.app->proMode = 1;
+        p.doc().textureSize = 4096;
+        p.driver.Run([&] { p.frame().OnCameraMode(); });
+        p.driver.Run([&] { p.frame().HideModelessDialogs(); });
+        p.driver.Run([&] { p.frame().Model(); });
+        if (!p.doc().kernel3D->head->texture) state.SkipWithError("no model");
+    }
+    rusage use{};
+    getrusage(RUSAGE_SELF, &use);
+    state.counters["peak_rss_mb"] = double(use.ru_maxrss) / 1024.0;
+}
+BENCHMARK(FullFlowAt4096)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

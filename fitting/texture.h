@@ -59,3 +59,7 @@ private:
 
 // The modelling step's texture build (CMainFrame::MakeFullTexture).
 void MakeFullTexture(std::optional<unsigned> fillSeed = std::nullopt);
+
+// The seed of the fill pass of every texture built without one of its own
+// (none: the clock, as the program does); for tests.
+void SetTextureFillSeed(std::optional<unsigned> seed);

@@ -117,7 +117,7 @@ int head3::SetMinMaxOctree(bool moveToCenter) {
     if (0.75 * std::min({side.x, side.y, side.z}) < 0.00001) return 0;
     if (noTopology) return 1;
     octreeStale_ = false;  // filled here
-    return octree().fill();
+    return fillOctree();
 }
 
 // ---- defaults from the feature tables ----

@@ -6,7 +6,10 @@
 
 #include <filesystem>
 
+#include "app/ids.h"
 #include "fitting/headtophoto.h"
+#include "fitting/marks.h"
+#include "model/featuretables.h"
 #include "fitting/texture.h"
 #include "foundation/random.h"
 #include "model/octree.h"
@@ -113,4 +116,92 @@ TEST_F(PipelineShellTest, RealServicesGiveWhatTheDoublesGive) {
     // overlay view's pane is active again.
     EXPECT_EQ(Frame().layout, 2);
     EXPECT_EQ(ActivePane(), 11);
+}
+
+namespace {
+
+// What the modelling leaves on the head.
+Outcome outcomeOf(head3& h) {
+    Outcome o;
+    if (!h.texture) return o;
+    o.texture = fnv1a(h.texture->rgb.data(), h.texture->rgb.size());
+    o.uv = o.positions = 1469598103934665603ull;
+    for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t))
+        for (const auto& c : h.triangles[t].texture) {
+            double v[2] = {c.x, c.y};
+            o.uv = fnv1a(v, sizeof v, o.uv);
+        }
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v))
+        o.positions = fnv1a(&h.vertices[v].position, sizeof(vector3<double>), o.positions);
+    return o;
+}
+
+// The coded photo and the marks a user places on it, seen through a known
+// camera (the weights of the table, which the camera step sums).
+std::vector<pipeline::Mark> photoAndMarks(pipeline::Run& run) {
+    std::string scratch = (std::filesystem::temp_directory_path() / "brv_road_photo.bmp").string();
+    run.setCodedPhoto(1200, 900, scratch);
+    ProjectionCore known =
+        pipeline::Run::cameraOver(run.photoWidth(), run.photoHeight(), {60, 20, 480}, {0, 0, 0}, {0, 1, 0}, 28.0);
+    return run.realisticMarks(pipeline::Run::toPhoto(known), 5);
+}
+
+void addMarks(pipeline::Run& run, const std::vector<pipeline::Mark>& marks) {
+    head2& h = *run.photo->head;
+    for (const pipeline::Mark& m : marks) {
+        run.addPhotoPoint(m);
+        CString code;
+        double weight = 0;
+        for (int row = 0; GetFeaturePointInfo(row, &code, nullptr, &weight); ++row)
+            if (std::string(code.View()) == m.name) h.photoPoints[h.photoPoints.last()].weight = weight;
+    }
+}
+
+}  // namespace
+
+// The road of the pipeline benchmark (camera search, the frame's automatic
+// lines, the octree as the camera step leaves it, fit, texture) gives the
+// head and texture that the program's own camera and model steps give on
+// the same photo and marks.
+TEST_F(PipelineShellTest, TheBenchmarksRoadGivesTheProgramsHead) {
+    SetTextureFillSeed(7u);
+    Outcome road;
+    {
+        pipeline::Run run;
+        ASSERT_TRUE(run.loadTemplate());
+        addMarks(run, photoAndMarks(run));
+        CameraFound found;
+        ASSERT_TRUE(run.cameraSearch(&found));
+        CreateAutomaticLines(*run.photo->head, run.head(), 0, true);
+        run.connectOctreeVisibility();
+        HeadToPhotoTrafo();
+        run.services->document.state().textureSize = 256;
+        MakeFullTexture();
+        road = outcomeOf(run.head());
+    }
+    ASSERT_NE(road.texture, 0u);
+
+    ASSERT_TRUE(Start({"--full"}));
+    CFaceDoc& d = Doc();
+    d.templateId = 122;
+    d.textureSize = 256;
+    FaceApp()->proMode = 1;
+    driver.Run([&] { Frame().KillTimer(kStartTimer); });
+    driver.Run([&] { d.LoadTHEResource(122, true); });
+    Outcome program;
+    {
+        pipeline::Run run(d.kernel2D, d.kernel3D, [](const ProjectionCore&) {});
+        addMarks(run, photoAndMarks(run));
+        d.stage = 1000;
+        driver.Run([&] { Frame().OnCameraMode(); });
+        ASSERT_EQ(d.stage, 2000);
+        driver.Run([&] { Frame().HideModelessDialogs(); });
+        driver.Run([&] { Frame().Model(); });
+        ASSERT_EQ(d.stage, 2500);
+        program = outcomeOf(*d.kernel3D->head);
+    }
+    SetTextureFillSeed(std::nullopt);
+    EXPECT_EQ(program.positions, road.positions);
+    EXPECT_EQ(program.uv, road.uv);
+    EXPECT_EQ(program.texture, road.texture);
 }
