@@ -156,8 +156,6 @@ void TextureSynthesis::MakeFullTexture() {
     }
 }
 
-namespace {
-
 // The cropped photo of the last modelling step, kept while the photo's
 // bytes, its turns and flips, its crop and the texture size stay the same:
 // decoding and resizing it again gives the same picture.
@@ -171,8 +169,11 @@ struct CroppedPhoto {
     Key key;
     int32_t cropAfter[4] = {};  // the crop as the photo kernel left it
     CWinBmp picture;
+    CWinBmp half;  // n x n/2, made when first asked for
     bool valid = false;
 };
+
+namespace {
 
 CroppedPhoto& keptCroppedPhoto() {
     static CroppedPhoto kept;
@@ -181,7 +182,7 @@ CroppedPhoto& keptCroppedPhoto() {
 
 }  // namespace
 
-void TextureSynthesis::croppedPhoto(CWinBmp& out, int n) {
+CroppedPhoto* TextureSynthesis::croppedPhoto(CWinBmp& out, int n) {
     CKernel2D* k = svc::document()->photoKernel();
     // Only a photo kept as its file's bytes is known by them.
     const bool fromBytes = k->fileLength > 0 && !k->fileBytes.empty();
@@ -200,21 +201,24 @@ void TextureSynthesis::croppedPhoto(CWinBmp& out, int n) {
         out = kept.picture;
         k->left = kept.cropAfter[0], k->top = kept.cropAfter[1], k->right = kept.cropAfter[2],
         k->bottom = kept.cropAfter[3];
-        return;
+        return &kept;
     }
     kept.valid = false;
+    kept.picture = CWinBmp();
+    kept.half = CWinBmp();
     // Stored bytes that are no picture (a damaged project): the working
     // photo stands in.
     if (k->LoadOrigBmp(&out, 2, n, n) <= 0) {
         out.ResizeBilinearFrom(k->photo, n, n);
-        return;
+        return nullptr;
     }
-    if (!fromBytes) return;
+    if (!fromBytes) return nullptr;
     kept.key = key;
     kept.cropAfter[0] = k->left, kept.cropAfter[1] = k->top, kept.cropAfter[2] = k->right,
     kept.cropAfter[3] = k->bottom;
     kept.picture = out;
     kept.valid = true;
+    return &kept;
 }
 
 void TextureSynthesis::Texture_Beg(CWinBmp& W) {
@@ -231,9 +235,9 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
     const svc::FaceTables& tables = doc->tables();
 
     // 1. The cropped photo at n x n, the texture bitmap, the box, the kind of head.
-    croppedPhoto(W, n);
-    photo_ = std::make_unique<CWinBmp>(W);
-    const CWinBmp& P = *photo_;
+    kept_ = croppedPhoto(W, n);
+    if (!kept_) ownPhoto_ = std::make_unique<CWinBmp>(W);
+    const CWinBmp& P = kept_ ? kept_->picture : *ownPhoto_;
     CWinBmp T;
     T.Create(n, n, 32, true);
     vector3<double> lo(1e10, 1e10, 1e10), hi(-1e10, -1e10, -1e10);
@@ -698,12 +702,15 @@ void TextureSynthesis::Texture_End(CWinBmp& W) {
     step();
     // The cropped photo at n x n, as Texture_Beg made it (the same call on
     // the same photo kernel gives the same picture).
-    std::unique_ptr<CWinBmp> kept = std::move(photo_);
-    if (!kept || kept->GetWidth() != n || kept->GetHeight() != n) {
-        kept = std::make_unique<CWinBmp>();
-        croppedPhoto(*kept, n);
+    CroppedPhoto* kept = kept_;
+    std::unique_ptr<CWinBmp> own = std::move(ownPhoto_);
+    kept_ = nullptr;
+    if (kept && (kept->picture.GetWidth() != n || kept->picture.GetHeight() != n)) kept = nullptr;
+    if (!kept && (!own || own->GetWidth() != n || own->GetHeight() != n)) {
+        own = std::make_unique<CWinBmp>();
+        kept = croppedPhoto(*own, n);
     }
-    CWinBmp& Q = *kept;
+    const CWinBmp& Q = kept ? kept->picture : *own;
     step();
     W.ResizeBilinear(n, n / 2);
     auto record = std::make_unique<TextureImage>();
@@ -720,11 +727,14 @@ void TextureSynthesis::Texture_End(CWinBmp& W) {
         for (int j = 0; j < n; ++j)
             for (int i = 0; i < n; ++i) put(j, i, Q.GetPixel(i, j));
     } else {
-        Q.ResizeBilinear(n, n / 2);
+        // The photo at half height, kept with the cropped photo.
+        CWinBmp ownHalf;
+        CWinBmp* half = kept ? &kept->half : &ownHalf;
+        if (half->GetWidth() != n || half->GetHeight() != n / 2) half->ResizeBilinearFrom(const_cast<CWinBmp&>(Q), n, n / 2);
         for (int r = 0; r < n / 2; ++r)
             for (int i = 0; i < n; ++i) put(r, i, W.GetPixel(i, n / 2 - 1 - r));
         for (int j = 0; j < n / 2; ++j)
-            for (int i = 0; i < n; ++i) put(n / 2 + j, i, Q.GetPixel(i, j));
+            for (int i = 0; i < n; ++i) put(n / 2 + j, i, half->GetPixel(i, j));
     }
     record->rgb[0] = record->rgb[1] = record->rgb[2] = 0;
     h->texture = std::move(record);

@@ -46,12 +46,15 @@ public:
 
 private:
     bool recognisedTriangle(int t) const;
-    // The cropped photo at n x n.
-    void croppedPhoto(CWinBmp& out, int n);
+    // The cropped photo at n x n into out; the kept one (null when it is
+    // not kept).
+    struct CroppedPhoto* croppedPhoto(CWinBmp& out, int n);
     bool recognisedVertex(int v) const;
 
     std::optional<unsigned> fillSeed_;
-    std::unique_ptr<CWinBmp> photo_;  // the cropped photo at n x n, from Texture_Beg
+    // The cropped photo at n x n from Texture_Beg: the kept one, or its own.
+    struct CroppedPhoto* kept_ = nullptr;
+    std::unique_ptr<CWinBmp> ownPhoto_;
     int n_ = 0;
     bool special_ = false;
     std::vector<vector2<double>> coord_;

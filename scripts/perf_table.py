@@ -122,25 +122,25 @@ def load_results(folder):
     return out
 
 
-def next_to_head(path):
-    """The point page's Next to the textured head on the screen, as the
-    program's own run printed it."""
+def printed(path, pattern):
+    """The first number the pattern's group catches in the program's own
+    printout (milliseconds)."""
     with open(path, encoding="utf-8", errors="replace") as f:
         for line in f:
-            m = re.search(r"point page's Next to the textured head on the screen\s+(\d+(?:\.\d+)?) ms", line)
+            m = re.search(pattern, line)
             if m:
                 return float(m.group(1))
     return None
+
+
+def next_to_head(path):
+    """The point page's Next to the textured head on the screen."""
+    return printed(path, r"point page's Next to the textured head on the screen\s+(\d+(?:\.\d+)?) ms")
 
 
 def frame_drawn(path):
-    """When the program's frame was drawn, as its own run printed it."""
-    with open(path, encoding="utf-8", errors="replace") as f:
-        for line in f:
-            m = re.search(r"start to frame on the screen\s+\d+(?:\.\d+)? ms, drawn (\d+(?:\.\d+)?) ms", line)
-            if m:
-                return float(m.group(1))
-    return None
+    """When the program's frame was drawn."""
+    return printed(path, r"start to frame on the screen\s+\d+(?:\.\d+)? ms, drawn (\d+(?:\.\d+)?) ms")
 
 
 def pipeline_total(path):
