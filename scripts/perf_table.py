@@ -223,7 +223,7 @@ def table(results, today, cpu, cores, mesa, before=None, base_name=None, load=No
         lines.append("Load average (1, 5, 15 minutes) at the start and the end of the run: %s." % load)
     lines.append("")
     if before is not None:
-        lines += ["| What | Target | Before (%s) | Measured | Benchmark |" % (base_name or "base"),
+        lines += ["| What | Target | Measured | Benchmark | Before (%s) |" % (base_name or "base"),
                   "|---|---|---|---|---|"]
     else:
         lines += ["| What | Target | Measured | Benchmark |", "|---|---|---|---|"]
@@ -237,10 +237,9 @@ def table(results, today, cpu, cores, mesa, before=None, base_name=None, load=No
             verdict = " (met)" if (value <= target if unit == RATIO else value < target) else " (missed)"
         bench = ", ".join("`%s` %s" % (p[0], p[1] + (" " + p[2] if len(p) > 2 else "")) for p in parts)
         goal = "none set" if target is None else ("at most " if unit == RATIO else "under ") + show(target, unit)
-        cells = [what, goal]
+        cells = [what, goal, show(value, unit) + verdict, bench]
         if before is not None:
             cells.append(show(measure(before, parts, unit == RATIO), unit))
-        cells += [show(value, unit) + verdict, bench]
         lines.append("| " + " | ".join(cells) + " |")
     return "\n".join(lines)
 
