@@ -300,6 +300,7 @@ int CFaceDoc::LoadFACFile(CString path, bool keep) {
         tables_ = std::move(rec.tables);
     } else if (rec.sections.present) {
         files::ApplyHeadSections(rec.sections, textureSize, *kernel3D->head);
+        kernel3D->head->Changed();
     }
     head3& h = *kernel3D->head;
     h.mirrored = rec.mirrored != 0;

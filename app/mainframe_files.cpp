@@ -139,6 +139,7 @@ void CMainFrame::OnImportAge() {
     head3& h = *doc->kernel3D->head;
     for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t))
         for (vector2<double>& uv : h.triangles[t].texture) uv.y = 1.0 - uv.y;
+    h.Changed();
     doc->stage = 2000;
     if (auto* v = dynamic_cast<svc::ViewEdit3D*>(doc->GetViewEdit3D())) {
         v->displayMode = svc::ViewEdit3D::kTextured;

@@ -22,6 +22,7 @@
 #include "fitting/camera_search.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
+#include "fitting/marks.h"
 #include "foundation/numeric.h"
 #include "framework/paths.h"
 #include "model/featuretables.h"
@@ -100,28 +101,6 @@ void showMarks(CFaceDoc* doc, bool on, bool redrawNow) {
 
 CViewEdit3D* view3D(CFaceDoc* doc) { return dynamic_cast<CViewEdit3D*>(doc->GetViewEdit3D()); }
 CViewEdit2D3D* overlayView(CFaceDoc* doc) { return dynamic_cast<CViewEdit2D3D*>(doc->GetViewEdit2D3D()); }
-
-// Where a head point lies on the surface: its edit point's triangle and
-// weights, or the corner of its vertex's first triangle.
-bool surfaceOf(const generalpoint3& p, Index<triangle>* t, vector3<double>* bary) {
-    if (p.isRubber()) {
-        const extrapoint& e = p.extra.data();
-        if (e.tri == -1) return false;
-        *t = e.tri;
-        *bary = e.local;
-        return true;
-    }
-    if (p.isFixed()) {
-        const vertex& v = p.vtx.data();
-        if (v.triangles.count() == 0) return false;
-        const Index<triangle> first = v.triangles[v.triangles.first()];
-        const triangle& tr = first.data();
-        *t = first;
-        *bary = vector3<double>(tr.a == p.vtx ? 1 : 0, tr.b == p.vtx ? 1 : 0, tr.c == p.vtx ? 1 : 0);
-        return true;
-    }
-    return false;
-}
 
 }  // namespace
 
@@ -333,63 +312,14 @@ void CMainFrame::OnCameraMode() {
 void CMainFrame::CreateAutomaticLines() {
     CFaceDoc* doc = GetDoc();
     if (!doc || !doc->kernel2D->head || !doc->kernel3D->head) return;
-    head2& marks = *doc->kernel2D->head;
     head3& head = *doc->kernel3D->head;
     head.set_actual();
     auto* photoView = dynamic_cast<CViewOrig2D*>(doc->GetViewOrig2D());
-    const int group = std::abs(int(doc->photoNumber));
-    CString code, type;
-    for (int row = 0; GetFeatureLineInfo(row, &code, nullptr, &type); ++row) {
-        if (!GoodInfoCode(group, code) || type != "3333") continue;
-        dynarray<CString> names;
-        GetFeatureLinePoints(code, &names);
-        if (marks.photoLines.get(code) == -1) {
-            std::vector<vector2<double>> at;
-            for (int i = 0; i < names.size(); ++i) {
-                const Index<featurepoint2> p = marks.photoPoints.get(names[i]);
-                if (p != -1) at.push_back(marks.photoPoints[p].position);
-            }
-            // A line needs two points.
-            if (at.size() >= 2) {
-                const Index<featureline2> l = marks.photoLines.add_new(code);
-                marks.photoLines[l].n = 2;
-                for (const vector2<double>& p : at) {
-                    if (photoView) {
-                        photoView->appendPoint(p, l, false, false);
-                    } else {
-                        featureline2& line = marks.photoLines[l];
-                        const Index<linepoint2> q = line.add();
-                        line[q].position = p;
-                        line[q].kind = 1;
-                    }
-                }
-                featureline2& line = marks.photoLines[l];
-                if (line.first() != -1) line[line.first()].kind = line[line.last()].kind = 2;
-                line.closing = line.closedSpline = 0;
-            }
-        }
-        if (head.getFeatureline(code, true) == -1) {
-            std::vector<std::pair<Index<triangle>, vector3<double>>> at;
-            for (int i = 0; i < names.size(); ++i) {
-                const Index<featurepoint3> f = head.getFeaturepoint(names[i], true);
-                Index<triangle> t = -1;
-                vector3<double> bary;
-                if (f != -1 && surfaceOf(head.featurepoints[f], &t, &bary)) at.emplace_back(t, bary);
-            }
-            if (at.size() >= 2) {
-                const Index<featureline3> l = head.addFeatureline(code, true);
-                featureline3& line = head.featurelines[l];
-                line.closing = line.closedSpline = 0;
-                for (size_t i = 0; i < at.size(); ++i) {
-                    const Index<linepoint3> q = line.add();
-                    line[q].set_extrapoint(at[i].first, at[i].second, roughConversion);
-                    line[q].kind = (i == 0 || i + 1 == at.size()) ? 2 : 1;
-                    add_linepoint(q, l);
-                }
-                line.weightsComputed = 0;
-            }
-        }
-    }
+    std::function<void(Index<featureline2>, const vector2<double>&)> append;
+    if (photoView) append = [photoView](Index<featureline2> l, const vector2<double>& p) {
+        photoView->appendPoint(p, l, false, false);
+    };
+    ::CreateAutomaticLines(*doc->kernel2D->head, head, std::abs(int(doc->photoNumber)), true, append);
 }
 
 void CMainFrame::OnMedalMode() {

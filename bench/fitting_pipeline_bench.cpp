@@ -1,6 +1,8 @@
 // One photo through what the program runs on it, on the template head:
 // reading the photo, the camera search on the marked points, the automatic
-// lines, fitting the head (HeadToPhotoTrafo) and the texture. Each stage's
+// lines as the frame makes them, fitting the head (HeadToPhotoTrafo) and
+// the texture with the overlay view's visibility by rays through the
+// octree as the program has it then. Each stage's
 // time is printed, and the reprojection errors in the input photo's own
 // pixels: the RMS distance of the head's feature points to their marks and
 // the distance of the head's line points to the photo's lines, before and
@@ -162,9 +164,13 @@ int main(int argc, char** argv) {
         return fail("a second camera search found another camera");
     const double tNext = msSince(t);
 
+    // The lines as the frame makes them, and the overlay view's visibility
+    // by rays through the octree as the camera step's view rebuild left it
+    // (the fit moves the head; the texture walks that tree).
     t = Clock::now();
-    const int lines = CreateAutomaticLines(marks, run.head(), 0);
+    const int lines = CreateAutomaticLines(marks, run.head(), 0, true);
     const double tLines = msSince(t);
+    run.connectOctreeVisibility();
     Errors before = measure(run, sx, sy);
     if (before.linePoints == 0) return fail("no line joins the photo and the head: nothing to fit");
 

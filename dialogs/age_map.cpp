@@ -78,50 +78,61 @@ int fillHoles(CWinBmp& bmp, std::vector<char>* left) {
     const int w = bmp.GetWidth(), h = bmp.GetHeight();
     if (bmp.GetBitsPerPixel() != 32 || w <= 0 || h <= 0) return 0;
     if (left) left->assign(size_t(w) * h, 0);
-    auto empty = [&](int x, int y) { return bmp.GetPixel(x, y).GetA() == 0; };
-    // Sums over the seven texels of each row around every column, of the
-    // texels with alpha (red, green, blue, count); filled texels keep alpha
-    // 0, so the sweeps' order does not change what any texel takes.
-    std::vector<int> rowSum[4];
-    for (auto& s : rowSum) s.assign(size_t(w) * h, 0);
-    for (int y = 0; y < h; ++y) {
+    // Filled texels keep alpha 0 and only texels with alpha count, so what
+    // a texel takes does not depend on the order of the sweeps: one sweep
+    // in place gives what four give. The sums (red, green, blue, count)
+    // over the window of seven rows go down with the rows: each row's sums
+    // over the seven texels around every column, for the window's rows in
+    // a ring, and their total per column.
+    constexpr int kRows = 7, kHalf = 3;
+    std::vector<int> ring(size_t(kRows) * w * 4), total(size_t(w) * 4, 0);
+    auto rowSums = [&](int y, int* out) {
+        const CPixel32* row = reinterpret_cast<const CPixel32*>(bmp.GetLine(y));
         int acc[4] = {0, 0, 0, 0};
         auto add = [&](int x, int sign) {
             if (x < 0 || x >= w) return;
-            const CPixel32 p = bmp.GetPixel(x, y);
+            const CPixel32 p = row[x];
             if (p.GetA() == 0) return;
             acc[0] += sign * p.GetR();
             acc[1] += sign * p.GetG();
             acc[2] += sign * p.GetB();
             acc[3] += sign;
         };
-        for (int x = -3; x <= 2; ++x) add(x, 1);
+        for (int x = -kHalf; x < kHalf; ++x) add(x, 1);
         for (int x = 0; x < w; ++x) {
-            add(x + 3, 1);
-            for (int k = 0; k < 4; ++k) rowSum[k][size_t(y) * w + x] = acc[k];
-            add(x - 3, -1);
+            add(x + kHalf, 1);
+            for (int k = 0; k < 4; ++k) out[size_t(x) * 4 + k] = acc[k];
+            add(x - kHalf, -1);
         }
-    }
+    };
+    auto enter = [&](int y, int sign) {
+        int* sums = &ring[size_t(y % kRows) * w * 4];
+        if (sign > 0) rowSums(y, sums);
+        for (size_t i = 0; i < total.size(); ++i) total[i] += sign * sums[i];
+    };
     int unfilled = 0;
-    std::vector<CPixel32> fills;
-    std::vector<std::pair<int, int>> at;
-    for (int y = 0; y < h; ++y)
+    for (int y = 0; y < h; ++y) {
+        const bool rowInside = y >= kHalf && y <= h - 1 - kHalf;
+        if (rowInside) {
+            if (y == kHalf)
+                for (int r = 0; r < kRows; ++r) enter(r, 1);
+            else {
+                enter(y - kHalf - 1, -1);
+                enter(y + kHalf, 1);
+            }
+        }
+        CPixel32* row = reinterpret_cast<CPixel32*>(bmp.GetLine(y));
         for (int x = 0; x < w; ++x) {
-            if (!empty(x, y)) continue;
-            const bool inside = x >= 3 && x <= w - 4 && y >= 3 && y <= h - 4;
-            int s[4] = {0, 0, 0, 0};
-            if (inside)
-                for (int dy = -3; dy <= 3; ++dy)
-                    for (int k = 0; k < 4; ++k) s[k] += rowSum[k][size_t(y + dy) * w + x];
-            if (s[3] == 0) {
-                if (inside) ++unfilled;
+            if (row[x].GetA() != 0) continue;
+            const int* s = &total[size_t(x) * 4];
+            if (!rowInside || x < kHalf || x > w - 1 - kHalf || s[3] == 0) {
+                if (rowInside && x >= kHalf && x <= w - 1 - kHalf) ++unfilled;
                 if (left) (*left)[size_t(y) * w + x] = 1;
                 continue;
             }
-            fills.push_back(CPixel32(uint8_t(s[0] / s[3]), uint8_t(s[1] / s[3]), uint8_t(s[2] / s[3]), 0));
-            at.push_back({x, y});
+            row[x] = CPixel32(uint8_t(s[0] / s[3]), uint8_t(s[1] / s[3]), uint8_t(s[2] / s[3]), 0);
         }
-    for (size_t k = 0; k < fills.size(); ++k) bmp.SetPixel(at[k].first, at[k].second, fills[k]);
+    }
     return unfilled;
 }
 
@@ -251,13 +262,23 @@ void MeshWarp(const CWinBmp& picture, const std::vector<AgeNode>& nodes,
         for (int y = std::max(tris[n].y0, 0); y <= std::min(tris[n].y1, h - 1); ++y) rows[size_t(y)].push_back(int(n));
     // Containment as InsidePolygon decides it (inside or within its edge
     // band); only texels near a side need its test: the distances to the
-    // sides' lines settle the others.
+    // sides' lines settle the others. Each triangle's texels of a row are
+    // found over its own span; the writes of the row then go in the order
+    // of a scan of the row that tries the triangles in turn at each texel
+    // (a later write to the same place wins).
     constexpr double kSure = 1e-6, kBand = 0.1;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            for (int n : rows[size_t(y)]) {
-                const Tri& q = tris[size_t(n)];
-                if (x < q.x0 || x > q.x1) continue;
+    struct Write {
+        int x;
+        int at;  // target texel
+        CPixel32 p;
+    };
+    std::vector<Write> found, ordered;
+    std::vector<int> startOf(size_t(w) + 1);
+    for (int y = 0; y < h; ++y) {
+        found.clear();
+        for (int n : rows[size_t(y)]) {
+            const Tri& q = tris[size_t(n)];
+            for (int x = std::max(q.x0, 0); x <= std::min(q.x1, w - 1); ++x) {
                 const vector3<double> b = q.bary.at(x, y);
                 const double d0 = b.x * q.height[0], d1 = b.y * q.height[1], d2 = b.z * q.height[2];
                 const double nearest = std::min({d0, d1, d2});
@@ -269,8 +290,17 @@ void MeshWarp(const CWinBmp& picture, const std::vector<AgeNode>& nodes,
                     continue;
                 CPixel32 p = picture.GetPixel(x, y);
                 p.SetA(255);
-                out.SetPixel(tx, ty, p);
+                found.push_back({x, ty * w + tx, p});
             }
+        }
+        // By texel, the triangles' order kept (a counting sort).
+        std::fill(startOf.begin(), startOf.end(), 0);
+        for (const Write& f : found) ++startOf[size_t(f.x) + 1];
+        for (int x = 0; x < w; ++x) startOf[size_t(x) + 1] += startOf[size_t(x)];
+        ordered.resize(found.size());
+        for (const Write& f : found) ordered[size_t(startOf[size_t(f.x)]++)] = f;
+        for (const Write& f : ordered) out.SetPixel(f.at % w, f.at / w, f.p);
+    }
 }
 
 bool TriangleWarp(const CWinBmp& picture, const vector2<double> src[3], const vector2<double> dst[3], CWinBmp& out) {

@@ -48,6 +48,7 @@ bool HeadSnapshot::Load(head3& h) const {
         const Corners& c = triangles_[size_t(t)];
         for (int k = 0; k < 3; ++k) tr.texture[k] = c.texture[k];
     }
+    h.Changed();
     h.UpdateFeaturePoints();
     return true;
 }

@@ -15,6 +15,7 @@ void MoveByAge(head3& h, int steps) {
         vertex& x = h.vertices[v];
         x.position += x.age80 * double(steps) / 6.0;
     }
+    h.Changed();
 }
 
 void MoveByWeight(head3& h, int steps) {
@@ -23,6 +24,7 @@ void MoveByWeight(head3& h, int steps) {
         vertex& x = h.vertices[v];
         x.position += x.age30 * double(steps) / 6.0;
     }
+    h.Changed();
 }
 
 void GeometryMoved(head3& h) {
@@ -169,6 +171,7 @@ void AgePageCore::Open(head3& h, CWinBmp& ageMap, int positions[kSliderCount], s
     h.set_actual();
     for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v))
         h.vertices[v].position = h.vertices[v].loadPosition;
+    h.Changed();
     GeometryMoved(h);
     start_.Store(h);
     ageMap.Create(8, 8, 32, false);

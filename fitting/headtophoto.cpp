@@ -441,6 +441,8 @@ void HeadToPhotoTrafo() {
         for (int g = 0; g < tables.groups.size(); ++g) tables.groups[g].value += shift;
     }
 
+    h->Changed();
+
     // 5. Redraw.
     for (const char* name : {"ViewOrigPhoto", "ViewOrig2D", "ViewEdit3D", "ViewEdit2D3D"})
         if (svc::FaceView* v = doc->GetView(name)) v->redrawFlag = false;

@@ -1,6 +1,7 @@
 #include "fitting/kernel3d.h"
 
 #include <cmath>
+#include <vector>
 
 #include "seams/app.h"
 #include "fitting/gl_interface.h"
@@ -20,18 +21,26 @@ void beginList(glx::GL& gl, unsigned id) {
     gl.NewList(id, glx::kCompile);
 }
 
-void corner(glx::GL& gl, Index<vertex> v) {
-    vector3<double> n = normalvector(v);
+// The vertex normals of one build (each vertex's normal once, not once per
+// corner).
+using Normals = std::vector<vector3<double>>;
+
+void corner(glx::GL& gl, const Normals& normals, Index<vertex> v) {
+    const vector3<double>& n = normals[size_t(int(v))];
     gl.Normal3d(n.x, n.y, n.z);
     const vector3<double>& p = v.data().position;
     gl.Vertex3d(p.x, p.y, p.z);
 }
 
-void skinMaterial(glx::GL& gl, const head3& h) {
-    // A head without the skin colour is drawn in the default colour.
+// A head without the skin colour is drawn in the default colour.
+const vector3<double>& skinColour(const head3& h) {
     Index<featurecolor> c = h.colors.get("color_of_skin");
-    vector3<double> rgb = c != -1 ? static_cast<const vector3<double>&>(h.colors[c])
-                                  : static_cast<const vector3<double>&>(default_default_featurecolor());
+    return c != -1 ? static_cast<const vector3<double>&>(h.colors[c])
+                   : static_cast<const vector3<double>&>(default_default_featurecolor());
+}
+
+void skinMaterial(glx::GL& gl, const head3& h) {
+    const vector3<double>& rgb = skinColour(h);
     const float colour[4] = {float(rgb.x), float(rgb.y), float(rgb.z), 1.0f};
     const float black[4] = {0, 0, 0, 1.0f};
     gl.Materialfv(glx::kFront, glx::kAmbient, colour);
@@ -39,18 +48,18 @@ void skinMaterial(glx::GL& gl, const head3& h) {
     gl.Materialfv(glx::kFront, glx::kSpecular, black);
 }
 
-void litTriangle(glx::GL& gl, const head3& h, const triangle& t) {
+void litTriangle(glx::GL& gl, const head3& h, const Normals& normals, const triangle& t) {
     skinMaterial(gl, h);
-    for (int k = 0; k < 3; ++k) corner(gl, t.corner(k));
+    for (int k = 0; k < 3; ++k) corner(gl, normals, t.corner(k));
 }
 
-void texturedTriangle(glx::GL& gl, const triangle& t, bool blackTexel) {
+void texturedTriangle(glx::GL& gl, const Normals& normals, const triangle& t, bool blackTexel) {
     for (int k = 0; k < 3; ++k) {
         if (blackTexel)
             gl.TexCoord2d(0, 0);
         else
             gl.TexCoord2d(t.texture[k].x, t.texture[k].y);
-        corner(gl, t.corner(k));
+        corner(gl, normals, t.corner(k));
     }
 }
 
@@ -107,6 +116,22 @@ std::vector<int> CKernel3D::savedIndices() const {
     return out;
 }
 
+CKernel3D::ListInputs CKernel3D::WholeHeadListInputs() const {
+    ListInputs in;
+    in.head = head;
+    in.changeCount = head->changeCount();
+    in.mode = displayMode(doc);
+    if (in.mode != svc::ViewEdit3D::kLit && in.mode != svc::ViewEdit3D::kTextured) return in;
+    in.saved = savedIndices();
+    if (in.mode == svc::ViewEdit3D::kTextured) {
+        in.imported = svc::app().state().headImport != 0;
+    } else {
+        const vector3<double>& rgb = skinColour(*head);
+        in.skin[0] = rgb.x, in.skin[1] = rgb.y, in.skin[2] = rgb.z;
+    }
+    return in;
+}
+
 void CKernel3D::TrianglesToOpenGLBasic() {
     glx::GL& gl = glx::current();
     beginList(gl, 1);
@@ -114,12 +139,13 @@ void CKernel3D::TrianglesToOpenGLBasic() {
     const float ambient[4] = {0.2125f, 0.1275f, 0.054f, 1.0f};
     const float diffuse[4] = {0.714f, 0.4284f, 0.18144f, 1.0f};
     const float specular[4] = {0.393548f, 0.271906f, 0.166721f, 1.0f};
+    const Normals& normals = head->vertexNormals();
     for (int t = head->triangles.first(); t != -1; t = head->triangles.nextOf(t)) {
         gl.Materialfv(glx::kFront, glx::kAmbient, ambient);
         gl.Materialfv(glx::kFront, glx::kDiffuse, diffuse);
         gl.Materialfv(glx::kFront, glx::kSpecular, specular);
         gl.Materialf(glx::kFront, glx::kShininess, 25.6f);
-        for (int k = 0; k < 3; ++k) corner(gl, head->triangles[t].corner(k));
+        for (int k = 0; k < 3; ++k) corner(gl, normals, head->triangles[t].corner(k));
     }
     gl.End();
     gl.EndList();
@@ -133,15 +159,16 @@ void CKernel3D::TrianglesToOpenGL() {
         std::vector<int> saved = savedIndices();
         auto hasSaved = [&](int t) { return size_t(t) < saved.size() && saved[size_t(t)] != -1; };
         bool imported = svc::app().state().headImport != 0;
+        const Normals& normals = head->vertexNormals();
         gl.Begin(glx::kTriangles);
         for (int t = head->triangles.first(); t != -1; t = head->triangles.nextOf(t)) {
             if (hasSaved(t)) continue;
             const triangle& tr = head->triangles[t];
             if (mode == svc::ViewEdit3D::kLit) {
-                litTriangle(gl, *head, tr);
+                litTriangle(gl, *head, normals, tr);
             } else {
                 gl.Color3f(1, 1, 1);
-                texturedTriangle(gl, tr, imported && tr.group != 0);
+                texturedTriangle(gl, normals, tr, imported && tr.group != 0);
             }
         }
         gl.End();
@@ -157,12 +184,13 @@ void CKernel3D::TrianglesToOpenGLGathered() {
         bool freeTool = svc::mainFrame() && svc::mainFrame()->freeTool;
         std::vector<int> saved = savedIndices();
         fnd::chain<Index<triangle>>& g = gatheredTriangles();
+        const Normals& normals = head->vertexNormals();
         gl.Begin(glx::kTriangles);
         for (int n = g.first(); n != -1; n = g.nextOf(n)) {
             Index<triangle> t = g[n];
             const triangle& tr = head->triangles[t];
             if (mode == svc::ViewEdit3D::kLit) {
-                litTriangle(gl, *head, tr);
+                litTriangle(gl, *head, normals, tr);
                 continue;
             }
             float r = 1, gr = 1, b = 1;
@@ -182,7 +210,7 @@ void CKernel3D::TrianglesToOpenGLGathered() {
                     r = 1, gr = 0, b = 0;
             }
             gl.Color3f(r, gr, b);
-            texturedTriangle(gl, tr, false);
+            texturedTriangle(gl, normals, tr, false);
         }
         gl.End();
     }

@@ -33,6 +33,20 @@ public:
     void TrianglesToOpenGL();
     void TrianglesToOpenGLGathered();
 
+    // What TrianglesToOpenGL makes its list from besides the head's
+    // geometry (which the head's change count stands for): equal inputs
+    // make the same list.
+    struct ListInputs {
+        const head3* head = nullptr;
+        uint64_t changeCount = 0;
+        int mode = 0;
+        bool imported = false;
+        std::vector<int> saved;
+        double skin[3] = {0, 0, 0};
+        bool operator==(const ListInputs&) const = default;
+    };
+    ListInputs WholeHeadListInputs() const;
+
     head3* Head() const { return head; }
 
     svc::FaceDocument* doc;

@@ -76,36 +76,42 @@ CString PhotoMarksProblem(const head2& marks, int width, int height) {
     return text;
 }
 
-int CreateAutomaticLines(head2& marks, head3& head, int group) {
+int CreateAutomaticLines(head2& marks, head3& head, int group, bool rowsWithoutPoints,
+                         const std::function<void(Index<featureline2>, const vector2<double>&)>& append) {
     int made = 0;
     CString code, type;
     for (int i = 0; GetFeatureLineInfo(i, &code, nullptr, &type); ++i) {
         if (!GoodInfoCode(group, code) || type != CString("3333")) continue;
         dynarray<CString> names;
-        if (!GetFeatureLinePoints(code, &names)) continue;
+        if (!GetFeatureLinePoints(code, &names) && !rowsWithoutPoints) continue;
 
-        if (!photoLineNamed(marks, code)) {
+        if (marks.photoLines.get(code) == -1) {
             fnd::vector<vector2<double>> points;
             for (int k = 0; k < names.size(); ++k)
                 if (const featurepoint2* p = markNamed(marks, names[k])) points.add(p->position);
+            // A line needs two points.
             if (points.size() >= 2) {
-                Index<featureline2> l = marks.photoLines.add();
-                featureline2& line = marks.photoLines[l];
-                line.set_name(code, false);
-                line.a = 2;  // made by the program, not drawn
-                line.closing = line.closedSpline = 0;
-                // As the view appends them: the first point a node, the rest inner.
+                const Index<featureline2> l = marks.photoLines.add_new(code);
+                marks.photoLines[l].n = 2;
                 for (int k = 0; k < points.size(); ++k) {
-                    Index<linepoint2> lp = line.add();
-                    line[lp].position = points[k];
-                    line[lp].kind = k == 0 ? 2 : 1;
+                    if (append) {
+                        append(l, points[k]);
+                    } else {
+                        featureline2& line = marks.photoLines[l];
+                        const Index<linepoint2> q = line.add();
+                        line[q].position = points[k];
+                        line[q].kind = 1;
+                    }
                 }
+                // Made by the program: its ends are nodes.
+                featureline2& line = marks.photoLines[l];
+                if (line.first() != -1) line[line.first()].kind = line[line.last()].kind = 2;
+                line.closing = line.closedSpline = 0;
                 ++made;
             }
         }
 
-        Index<featureline3> placed = head.getFeatureline(code, true);
-        if (placed != -1 && head.featurelines[placed].count() > 0) continue;
+        if (head.getFeatureline(code, true) != -1) continue;
         struct Place {
             Index<triangle> t;
             vector3<double> bary;
@@ -117,18 +123,16 @@ int CreateAutomaticLines(head2& marks, head3& head, int group) {
             if (f != -1 && surfacePlace(head.featurepoints[f], &p.t, &p.bary)) places.add(p);
         }
         if (places.size() < 2) continue;
-        Index<featureline3> L = head.addFeatureline(code, true);
-        if (L == -1) continue;
+        const Index<featureline3> L = head.addFeatureline(code, true);
         featureline3& line = head.featurelines[L];
         line.closing = line.closedSpline = 0;
-        line.weightsComputed = 0;
         for (int k = 0; k < places.size(); ++k) {
-            Index<linepoint3> lp = line.add();
-            if (lp == -1) break;
-            head.featurelines[L][lp].kind = k == 0 || k == places.size() - 1 ? 2 : 1;
-            head.featurelines[L][lp].set_extrapoint(places[k].t, places[k].bary, roughConversion);
+            const Index<linepoint3> lp = line.add();
+            line[lp].set_extrapoint(places[k].t, places[k].bary, roughConversion);
+            line[lp].kind = k == 0 || k + 1 == places.size() ? 2 : 1;
             add_linepoint(lp, L);
         }
+        line.weightsComputed = 0;
         ++made;
     }
     return made;

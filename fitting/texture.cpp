@@ -7,6 +7,7 @@
 #include <memory>
 #include <numbers>
 #include <queue>
+#include <string_view>
 #include <utility>
 
 #include "seams/app.h"
@@ -155,11 +156,69 @@ void TextureSynthesis::MakeFullTexture() {
     }
 }
 
-void TextureSynthesis::croppedPhoto(CWinBmp& out, int n) {
+// The cropped photo of the last modelling step, kept while the photo's
+// bytes, its turns and flips, its crop and the texture size stay the same:
+// decoding and resizing it again gives the same picture.
+struct CroppedPhoto {
+    struct Key {
+        size_t bytesHash = 0, bytes = 0;
+        int32_t crop[7] = {};
+        int n = 0;
+        bool operator==(const Key&) const = default;
+    };
+    Key key;
+    int32_t cropAfter[4] = {};  // the crop as the photo kernel left it
+    CWinBmp picture;
+    CWinBmp half;  // n x n/2, made when first asked for
+    bool valid = false;
+};
+
+namespace {
+
+CroppedPhoto& keptCroppedPhoto() {
+    static CroppedPhoto kept;
+    return kept;
+}
+
+}  // namespace
+
+CroppedPhoto* TextureSynthesis::croppedPhoto(CWinBmp& out, int n) {
+    CKernel2D* k = svc::document()->photoKernel();
+    // Only a photo kept as its file's bytes is known by them.
+    const bool fromBytes = k->fileLength > 0 && !k->fileBytes.empty();
+    CroppedPhoto::Key key;
+    if (fromBytes) {
+        const std::string_view bytes(reinterpret_cast<const char*>(k->fileBytes.data()), k->fileBytes.size());
+        key.bytesHash = std::hash<std::string_view>()(bytes);
+        key.bytes = bytes.size();
+        const int32_t crop[7] = {k->left, k->top, k->right, k->bottom,
+                                 k->quarterTurns, k->mirrorLeftRight, k->mirrorTopBottom};
+        std::copy(crop, crop + 7, key.crop);
+        key.n = n;
+    }
+    CroppedPhoto& kept = keptCroppedPhoto();
+    if (fromBytes && kept.valid && kept.key == key) {
+        out = kept.picture;
+        k->left = kept.cropAfter[0], k->top = kept.cropAfter[1], k->right = kept.cropAfter[2],
+        k->bottom = kept.cropAfter[3];
+        return &kept;
+    }
+    kept.valid = false;
+    kept.picture = CWinBmp();
+    kept.half = CWinBmp();
     // Stored bytes that are no picture (a damaged project): the working
     // photo stands in.
-    CKernel2D* k = svc::document()->photoKernel();
-    if (k->LoadOrigBmp(&out, 2, n, n) <= 0) out.ResizeBilinearFrom(k->photo, n, n);
+    if (k->LoadOrigBmp(&out, 2, n, n) <= 0) {
+        out.ResizeBilinearFrom(k->photo, n, n);
+        return nullptr;
+    }
+    if (!fromBytes) return nullptr;
+    kept.key = key;
+    kept.cropAfter[0] = k->left, kept.cropAfter[1] = k->top, kept.cropAfter[2] = k->right,
+    kept.cropAfter[3] = k->bottom;
+    kept.picture = out;
+    kept.valid = true;
+    return &kept;
 }
 
 void TextureSynthesis::Texture_Beg(CWinBmp& W) {
@@ -176,9 +235,9 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
     const svc::FaceTables& tables = doc->tables();
 
     // 1. The cropped photo at n x n, the texture bitmap, the box, the kind of head.
-    croppedPhoto(W, n);
-    photo_ = std::make_unique<CWinBmp>(W);
-    const CWinBmp& P = *photo_;
+    kept_ = croppedPhoto(W, n);
+    if (!kept_) ownPhoto_ = std::make_unique<CWinBmp>(W);
+    const CWinBmp& P = kept_ ? kept_->picture : *ownPhoto_;
     CWinBmp T;
     T.Create(n, n, 32, true);
     vector3<double> lo(1e10, 1e10, 1e10), hi(-1e10, -1e10, -1e10);
@@ -281,6 +340,7 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
     // materials in their own layout in the upper half, painted from the photo.
     // The picture-editor texture is the photo alone, so there the layout is
     // not used (its v would leave [0, 1] when the photo takes the whole height).
+    h->Changed();
     for (int t = h->triangles.first(); t != -1; t = h->triangles.nextOf(t)) {
         triangle& tr = h->triangles[t];
         vector2<double> c[3];
@@ -307,8 +367,31 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
         auto clampHigh = [n](double v) { return std::min(n - 1, int(std::min(v, 1e9))); };
         int x0 = clampLow(minx - 1.5), x1 = clampHigh(maxx + 1.5);
         int y0 = clampLow(miny - 1.5), y1 = clampHigh(maxy + 1.5);
-        for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x) {
+        const vector2<double>&A = Tk[0], &B = Tk[1], &C = Tk[2];
+        const double det = (B.x - A.x) * (C.y - A.y) - (C.x - A.x) * (B.y - A.y);
+        // A flat triangle's coordinates are not numbers: no pixel takes it.
+        if (det == 0) continue;
+        // Along a row each coordinate is linear in x: the test below runs
+        // only where all three may pass (a pixel wider on each side).
+        const double s1 = (C.y - A.y) / det, s2 = -(B.y - A.y) / det, s0 = -(s1 + s2);
+        for (int y = y0; y < y1; ++y) {
+            double b[3];
+            barycentric(A, B, C, vector2<double>(x0, y), b);
+            double lo = x0, hi = x1 - 1;
+            for (int k = 0; k < 3; ++k) {
+                const double slope = k == 0 ? s0 : k == 1 ? s1 : s2;
+                if (std::fabs(slope) < 1e-12) {
+                    if (!(b[k] >= -0.01 - 1e-6 && b[k] <= 1.01 + 1e-6)) hi = lo - 1;
+                    continue;
+                }
+                double from = x0 + (-0.01 - b[k]) / slope, to = x0 + (1.01 - b[k]) / slope;
+                if (from > to) std::swap(from, to);
+                lo = std::max(lo, from - 1);
+                hi = std::min(hi, to + 1);
+            }
+            if (!(lo <= hi)) continue;
+            const int xs = int(std::ceil(lo)), xe = int(std::floor(hi));
+            for (int x = xs; x <= xe; ++x) {
                 double b[3];
                 barycentric(Tk[0], Tk[1], Tk[2], vector2<double>(x, y), b);
                 if (!(b[0] >= -0.01 && b[0] <= 1.01 && b[1] >= -0.01 && b[1] <= 1.01 && b[2] >= -0.01 &&
@@ -323,6 +406,7 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
                 src.SetA(uint8_t(old.GetA() + 1));
                 T.SetPixel(x, n - 1 - y, src);
             }
+        }
     }
 
     // 7. Holes take the mirrored column. Each row is on its own, so the
@@ -337,6 +421,7 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
     auto keepInRange = [&] {
         for (int t = h->triangles.first(); t != -1; t = h->triangles.nextOf(t))
             for (vector2<double>& c : h->triangles[t].texture) c = clamp01(c);
+        h->Changed();  // the texture coordinates
     };
     if (!special_) return keepInRange();
     fnd::seedRandom(1);
@@ -390,6 +475,7 @@ void TextureSynthesis::Texture_1(CWinBmp& W) {
     CWinBmp M;
     M.Create(n, n, 32, true);
     fill(M, kClearWhite);
+    const std::vector<vector3<double>>& normals = h->vertexNormals();
     for (int t = h->triangles.first(); t != -1; t = h->triangles.nextOf(t)) {
         if (!recognisedTriangle(t)) continue;
         const triangle& tr = h->triangles[t];
@@ -398,7 +484,7 @@ void TextureSynthesis::Texture_1(CWinBmp& W) {
         for (int k = 0; k < 3; ++k) {
             xs[k] = int(n * tr.texture[k].x);
             ys[k] = n - 1 - int(2 * n * tr.texture[k].y);
-            normal += normalvector(tr.corner(k));
+            normal += normals[size_t(int(tr.corner(k)))];
         }
         normal = normal * (1 / 3.0);
         uint8_t g = uint8_t(int(-125 * normal.z + 125));
@@ -616,12 +702,15 @@ void TextureSynthesis::Texture_End(CWinBmp& W) {
     step();
     // The cropped photo at n x n, as Texture_Beg made it (the same call on
     // the same photo kernel gives the same picture).
-    std::unique_ptr<CWinBmp> kept = std::move(photo_);
-    if (!kept || kept->GetWidth() != n || kept->GetHeight() != n) {
-        kept = std::make_unique<CWinBmp>();
-        croppedPhoto(*kept, n);
+    CroppedPhoto* kept = kept_;
+    std::unique_ptr<CWinBmp> own = std::move(ownPhoto_);
+    kept_ = nullptr;
+    if (kept && (kept->picture.GetWidth() != n || kept->picture.GetHeight() != n)) kept = nullptr;
+    if (!kept && (!own || own->GetWidth() != n || own->GetHeight() != n)) {
+        own = std::make_unique<CWinBmp>();
+        kept = croppedPhoto(*own, n);
     }
-    CWinBmp& Q = *kept;
+    const CWinBmp& Q = kept ? kept->picture : *own;
     step();
     W.ResizeBilinear(n, n / 2);
     auto record = std::make_unique<TextureImage>();
@@ -634,14 +723,18 @@ void TextureSynthesis::Texture_End(CWinBmp& W) {
     if (svc::app().state().pictureEditor) {
         for (int t = h->triangles.first(); t != -1; t = h->triangles.nextOf(t))
             for (auto& c : h->triangles[t].texture) c.y = 2 * c.y - 1;
+        h->Changed();
         for (int j = 0; j < n; ++j)
             for (int i = 0; i < n; ++i) put(j, i, Q.GetPixel(i, j));
     } else {
-        Q.ResizeBilinear(n, n / 2);
+        // The photo at half height, kept with the cropped photo.
+        CWinBmp ownHalf;
+        CWinBmp* half = kept ? &kept->half : &ownHalf;
+        if (half->GetWidth() != n || half->GetHeight() != n / 2) half->ResizeBilinearFrom(const_cast<CWinBmp&>(Q), n, n / 2);
         for (int r = 0; r < n / 2; ++r)
             for (int i = 0; i < n; ++i) put(r, i, W.GetPixel(i, n / 2 - 1 - r));
         for (int j = 0; j < n / 2; ++j)
-            for (int i = 0; i < n; ++i) put(n / 2 + j, i, Q.GetPixel(i, j));
+            for (int i = 0; i < n; ++i) put(n / 2 + j, i, half->GetPixel(i, j));
     }
     record->rgb[0] = record->rgb[1] = record->rgb[2] = 0;
     h->texture = std::move(record);
@@ -651,4 +744,12 @@ void TextureSynthesis::Texture_End(CWinBmp& W) {
     step();
 }
 
-void MakeFullTexture(std::optional<unsigned> fillSeed) { TextureSynthesis(fillSeed).MakeFullTexture(); }
+namespace {
+std::optional<unsigned> defaultFillSeed;
+}
+
+void SetTextureFillSeed(std::optional<unsigned> seed) { defaultFillSeed = seed; }
+
+void MakeFullTexture(std::optional<unsigned> fillSeed) {
+    TextureSynthesis(fillSeed ? fillSeed : defaultFillSeed).MakeFullTexture();
+}

@@ -46,12 +46,15 @@ public:
 
 private:
     bool recognisedTriangle(int t) const;
-    // The cropped photo at n x n.
-    void croppedPhoto(CWinBmp& out, int n);
+    // The cropped photo at n x n into out; the kept one (null when it is
+    // not kept).
+    struct CroppedPhoto* croppedPhoto(CWinBmp& out, int n);
     bool recognisedVertex(int v) const;
 
     std::optional<unsigned> fillSeed_;
-    std::unique_ptr<CWinBmp> photo_;  // the cropped photo at n x n, from Texture_Beg
+    // The cropped photo at n x n from Texture_Beg: the kept one, or its own.
+    struct CroppedPhoto* kept_ = nullptr;
+    std::unique_ptr<CWinBmp> ownPhoto_;
     int n_ = 0;
     bool special_ = false;
     std::vector<vector2<double>> coord_;
@@ -59,3 +62,7 @@ private:
 
 // The modelling step's texture build (CMainFrame::MakeFullTexture).
 void MakeFullTexture(std::optional<unsigned> fillSeed = std::nullopt);
+
+// The seed of the fill pass of every texture built without one of its own
+// (none: the clock, as the program does); for tests.
+void SetTextureFillSeed(std::optional<unsigned> seed);

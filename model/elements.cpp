@@ -11,7 +11,7 @@ const int global_no_index = -1;
 // ---- points ----
 
 void simplepoint::traf(Strafo3& t) {
-    t.apply(position, trafonum);
+    if (t.apply(position, trafonum)) headChanged();
 }
 
 const vector3<double>& generalpoint3::point() const {

@@ -78,6 +78,7 @@ int head3::LoadSaved_gatheredTriangles() {
         const triangle& tr = triangles[g[n]];
         for (int c = 0; c < 3; ++c) vertices[tr.corner(c)].position = saved[k].p[c];
     }
+    if (k) Changed();
     return k;
 }
 
@@ -186,6 +187,7 @@ bool CalculateNewPoints(head3& h, dynarray<T3DControlPoint>* controls, int centr
         for (int j = 0; j < n; ++j) move += D[j] * XformPhi(centre(j), x.position, kept[j].radius, shape);
         x.position += move;
     }
+    h.Changed();
     return true;
 }
 

@@ -241,6 +241,7 @@ void head3::traf(Strafo3& t) {
 }
 
 void head3::clear() {
+    Changed();
     regions.remove_all();
     colors.remove_all();
     areas.remove_all();

@@ -4,6 +4,7 @@
 // the shared pools; set_actual() makes a container the current one, through
 // which the element queries reach their elements.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -117,12 +118,35 @@ public:
     // far less than a fill, and several steps may come before a query.
     struct octtreeDeleter { void operator()(class octtree* t) const; };
     class octtree& octree();
-    void OctreeMoved() { octreeStale_ = true; }
+    void OctreeMoved() {
+        octreeStale_ = true;
+        Changed();
+    }
     bool octreeStale() const { return octreeStale_; }
     // The octree, filled from this head's triangles when it is not yet.
     class octtree& filledOctree() const;
     std::unique_ptr<class octtree, octtreeDeleter> octree_;
     bool octreeStale_ = false;
+    // end of those members
+
+    // members defined in head_change.cpp
+    // The change count moves on with every change that what is built from
+    // the head depends on: vertices moved, triangles made, removed or given
+    // other corners, texture coordinates or groups changed, the head read
+    // again. No two heads share a count. The octree, the vertex normals and
+    // the views' display lists keep the count they were built at and are
+    // built again only when it has moved.
+    uint64_t changeCount() const { return changeCount_; }
+    void Changed();
+    // normalvector of every vertex, by vertex slot, made once per count.
+    // The head must be the current one.
+    const std::vector<vector3<double>>& vertexNormals();
+    // Whether built (a count taken with builtAt) is this head's present
+    // count. Builds with assertions also check that the head is the same as
+    // when its count was first built from, and stop the program on a change
+    // that did not move the count.
+    bool unchangedSince(uint64_t built, const char* what) const;
+    uint64_t builtAt() const;
     // end of those members
 
     // members defined in surface.cpp, intervals.cpp, refine.cpp, gather.cpp, brush.cpp, mirror.cpp, cut.cpp
@@ -168,6 +192,17 @@ public:
     // end of those members
 
 private:
+    static uint64_t nextChangeCount();
+    uint64_t geometryFingerprint() const;
+    uint64_t changeCount_ = nextChangeCount();
+    std::vector<vector3<double>> normals_;
+    uint64_t normalsAt_ = 0;
+    uint64_t octreeAt_ = 0;  // the count of the last fill
+    int octreeEditsAt_ = -1;
+    mutable uint64_t fingerprintAt_ = 0, fingerprint_ = 0;
+    // Fills the octree unless it holds what a fill would give.
+    int fillOctree();
+
     void postset();
     // Moves this head's reserved edit point out of slot i (a file names it).
     void moveReservedFrom(int i);
@@ -206,6 +241,9 @@ public:
 
 // The current containers (null while none).
 inline head3* actual_head3 = nullptr;
+
+// The current head changed (see head3::Changed); nothing without one.
+void headChanged();
 inline head2* actual_head2 = nullptr;
 
 // Scratch points for picking and the visibility test; the current head's

@@ -272,6 +272,7 @@ int MirrorHead(head3& h, char side) {
         const vector3<double> image(-M.x, M.y, M.z);
         h.vertices[v].position = (h.vertices[v].position - shift) * (1 - w) + image * w + shift;
     }
+    h.Changed();
     progress.Close();
     return 1;
 }

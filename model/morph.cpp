@@ -89,7 +89,10 @@ void read_age_morph(int age) {
         else
             vx.age30 = target - vx.position;
     }
-    if (age <= 20) convertEditPoints(*h);
+    if (age <= 20) {
+        h->Changed();
+        convertEditPoints(*h);
+    }
 }
 
 void read_DAZ_morph() {
@@ -112,6 +115,7 @@ void read_DAZ_morph() {
     size_t k = 0;
     for (int v = h->vertices.first(); v != -1; v = h->vertices.nextOf(v), ++k)
         h->vertices[v].position = list[k] * h->scale - h->offset;
+    h->Changed();
     convertEditPoints(*h);
 }
 

@@ -17,6 +17,16 @@ double largestExtent(const vector3<double>& lo, const vector3<double>& hi) {
 double comp(const vector3<double>& v, int a) { return a == 0 ? v.x : a == 1 ? v.y : v.z; }
 double& comp(vector3<double>& v, int a) { return a == 0 ? v.x : a == 1 ? v.y : v.z; }
 
+inline void childBox(const vector3<double>& cmin, const vector3<double>& centre, const vector3<double>& cmax, int i,
+                     int j, int k, vector3<double>& childMin, vector3<double>& childMax) {
+    childMin.x = i ? centre.x : cmin.x;
+    childMax.x = i ? cmax.x : centre.x;
+    childMin.y = j ? centre.y : cmin.y;
+    childMax.y = j ? cmax.y : centre.y;
+    childMin.z = k ? centre.z : cmin.z;
+    childMax.z = k ? cmax.z : centre.z;
+}
+
 // Keeps the part of the polygon (n points) on one side of the plane
 // x_axis = value.
 void clipPlane(const double (*in)[3], int n, double (*out)[3], int& m, int axis, double value, bool keepBelow) {
@@ -57,12 +67,7 @@ bool getABCforOcttree(Index<triangle> t, vector3<double>& a, vector3<double>& b,
 
 void minmax(const vector3<double>& cmin, const vector3<double>& centre, const vector3<double>& cmax, int i, int j,
             int k, vector3<double>& childMin, vector3<double>& childMax) {
-    childMin.x = i ? centre.x : cmin.x;
-    childMax.x = i ? cmax.x : centre.x;
-    childMin.y = j ? centre.y : cmin.y;
-    childMax.y = j ? cmax.y : centre.y;
-    childMin.z = k ? centre.z : cmin.z;
-    childMax.z = k ? cmax.z : centre.z;
+    childBox(cmin, centre, cmax, i, j, k, childMin, childMax);
 }
 
 void getSections(const vector3<double>& P, const vector3<double>& d, const vector3<double>& planePoint,
@@ -80,12 +85,7 @@ octtree& head3::octree() {
     if (!octree_) octree_.reset(new octtree);
     if (octreeStale_) {
         octreeStale_ = false;
-        if (octree_->filled()) {
-            head3* was = actual_head3;
-            set_actual();
-            octree_->fill();
-            if (was && was != this) was->set_actual();
-        }
+        if (octree_->filled()) fillOctree();
     }
     return *octree_;
 }
@@ -103,98 +103,132 @@ void remove_triangle_from_octtree(Index<triangle> t) {
     if (octtree* o = current_octtree()) o->ask(t, false);
 }
 
+int octtree_rec::Triangles::count() const { return tree_ ? tree_->cellCount(cell_) : 0; }
+
+Index<triangle> octtree_rec::Triangles::operator[](int n) const {
+    const octtree_rec& c = tree_->cells_[size_t(cell_)];
+    const std::vector<int>* added = size_t(cell_) < tree_->added_.size() ? &tree_->added_[size_t(cell_)] : nullptr;
+    const int extra = added ? int(added->size()) : 0;
+    if (n < extra) return (*added)[size_t(extra - 1 - n)];
+    return tree_->tris_[size_t(c.begin_ + n - extra)];
+}
+
+int octtree::Cells::nextFrom(int c) const {
+    if (!cells_) return -1;
+    for (; size_t(c) < cells_->size(); ++c)
+        if ((*cells_)[size_t(c)].self != -1) return c;
+    return -1;
+}
+
 octtree::octtree() {
-    set_actual();
-    root_ = cells_.add();
+    cellList_.cells_ = &cells_;
+    root_ = newCell(-1);
     set_actual();
 }
 
 octtree::~octtree() {
-    if (root_ != -1) {
-        kill(root_);
-        cells_.remove_index(root_);
-        root_ = -1;
-    }
     if (actual_octtree == this) {
         actual_octtree = nullptr;
         actual_tree = -1;
-        if (Index<octtree_rec>::actual == &cells_) Index<octtree_rec>::actual = nullptr;
         if (fnd::lindex<Index<triangle>>::actual == &triangleList_) fnd::lindex<Index<triangle>>::actual = nullptr;
     }
 }
 
 void octtree::set_actual() {
-    if (root_ != -1) {
-        actual_tree = root_;
-        cells_[root_].set(root_, -1);
-    }
-    Index<octtree_rec>::actual = &cells_;
+    if (root_ != -1) actual_tree = root_;
     actual_octtree = this;
     fnd::lindex<Index<triangle>>::actual = &triangleList_;
 }
 
-std::vector<int> octtree::cellsHolding(Index<triangle> t) const {
-    if (t < 0 || t >= int(holders_.size())) return {};
-    return holders_[t];
+int octtree::newCell(int parent) {
+    const int c = int(cells_.size());
+    octtree_rec& cell = cells_.emplace_back();
+    cell.parent = parent;
+    cell.self = c;
+    cell.triangles.tree_ = this;
+    cell.triangles.cell_ = c;
+    ++cellList_.live_;
+    return c;
 }
 
-// Empties the cell and removes its subtree; the root stays as an empty cell.
-void octtree::kill(Index<octtree_rec> cell) {
-    for (int s = 0; s < 8; ++s) {
-        Index<octtree_rec> ch = cells_[cell].children[s];
-        if (ch != -1) kill(ch);
+int octtree::cellCount(int cell) const {
+    const int extra = size_t(cell) < added_.size() ? int(added_[size_t(cell)].size()) : 0;
+    return cells_[size_t(cell)].size_ + extra;
+}
+
+std::span<const int> octtree::holders(int t) const {
+    if (t < 0) return {};
+    if (!edited_.empty()) {
+        auto e = edited_.find(t);
+        if (e != edited_.end()) return e->second;
     }
-    octtree_rec& c = cells_[cell];
-    c.triangles.remove_all();
-    if (cell == root_) return;
-    Index<octtree_rec> parent = c.parent;
-    if (parent != -1)
-        for (auto& ch : cells_[parent].children)
-            if (ch == cell) ch = -1;
-    cells_.remove_index(cell);
+    if (filling_) return t == currentTriangle_ ? std::span<const int>(holderCells_).subspan(size_t(holderBegin_.back()))
+                                              : std::span<const int>();
+    if (size_t(t) + 1 >= holderBegin_.size()) return {};
+    return std::span<const int>(holderCells_).subspan(size_t(holderBegin_[size_t(t)]),
+                                                      size_t(holderBegin_[size_t(t) + 1] - holderBegin_[size_t(t)]));
+}
+
+std::vector<int>& octtree::editedHolders(int t) {
+    auto e = edited_.find(t);
+    if (e != edited_.end()) return e->second;
+    std::span<const int> from = holders(t);
+    return edited_.emplace(t, std::vector<int>(from.begin(), from.end())).first->second;
+}
+
+std::vector<int> octtree::cellsHolding(Index<triangle> t) const {
+    std::span<const int> h = holders(t);
+    return std::vector<int>(h.begin(), h.end());
 }
 
 // A cell without triangles and children leaves its parent (the root
 // stays); returns the parent when the cell went, else -1.
-Index<octtree_rec> octtree::clean(Index<octtree_rec> cell) {
+int octtree::clean(int cell) {
     if (cell == -1 || cell == root_) return -1;
-    octtree_rec& c = cells_[cell];
-    if (c.triangles.count() != 0) return -1;
-    for (auto ch : c.children)
+    octtree_rec& c = cells_[size_t(cell)];
+    if (cellCount(cell) != 0) return -1;
+    for (int ch : c.children)
         if (ch != -1) return -1;
-    Index<octtree_rec> parent = c.parent;
+    const int parent = c.parent;
     if (parent != -1)
-        for (auto& ch : cells_[parent].children)
+        for (int& ch : cells_[size_t(parent)].children)
             if (ch == cell) ch = -1;
-    cells_.remove_index(cell);
+    c.self = -1;
+    c.parent = -1;
+    --cellList_.live_;
     return parent;
 }
 
 Index<octtree_rec> octtree::childOf(Index<octtree_rec> cell, int i, int j, int k, bool create) {
-    Index<octtree_rec> ch = cells_[cell].child(i, j, k);
+    const int ch = cells_[size_t(int(cell))].child(i, j, k);
     if (ch != -1 || !create) return ch;
-    ch = cells_.add();  // may move the pool: re-read the cells below
-    cells_[ch].set(ch, cell);
-    cells_[cell].child(i, j, k) = ch;
-    return ch;
+    const int made = newCell(cell);  // may move the cells: re-read them below
+    cells_[size_t(int(cell))].children[(i * 2 + j) * 2 + k] = made;
+    return made;
 }
 
 int octtree::fill() {
     set_actual();
     // The whole tree goes at once; the root comes back as an empty cell.
-    if (root_ != -1) {
-        cells_.remove_all();
-        root_ = cells_.add();
-        set_actual();
-    }
-    for (std::vector<int>& h : holders_) h.clear();
+    cells_.clear();
+    cellList_.live_ = 0;
+    root_ = newCell(-1);
+    set_actual();
+    tris_.clear();
+    added_.clear();
+    edited_.clear();
+    holderCells_.clear();
+    holderBegin_.clear();
+    fillOrder_.clear();
+    edits_ = 0;
     filled_ = false;
 
     fnd::chain<triangle>& tris = Index<triangle>::current();
     vector3<double> lo(1e10, 1e10, 1e10), hi(-1e10, -1e10, -1e10);
     double sum = 0.0;
-    int count = 0;
+    int count = 0, slots = 0;
     for (int t = tris.first(); t != -1; t = tris.nextOf(t)) {
+        slots = std::max(slots, t + 1);
         vector3<double> a, b, c;
         if (!getABCforOcttree(t, a, b, c)) continue;
         vector3<double> tlo = fnd::min(fnd::min(a, b), c), thi = fnd::max(fnd::max(a, b), c);
@@ -210,28 +244,85 @@ int octtree::fill() {
     double h = 1.5 * largestExtent(lo, hi);
     min_ = centre - vector3<double>(h, h, h);
     max_ = centre + vector3<double>(h, h, h);
-    octtree_rec::minSizeofCube = (max_ - min_).length() / 4096.0;
+    minSize_ = octtree_rec::minSizeofCube = (max_ - min_).length() / 4096.0;
     filled_ = true;
-    for (int t = tris.first(); t != -1; t = tris.nextOf(t)) ask(t, true);
+    // The count pass: each triangle goes down the tree, which records the
+    // cells it lands in (in a row per triangle) and counts them per cell.
+    filling_ = true;
+    for (int t = tris.first(); t != -1; t = tris.nextOf(t)) {
+        currentTriangle_ = t;
+        holderBegin_.push_back(int(holderCells_.size()));
+        fillOrder_.push_back(t);
+        ask(t, true);
+    }
+    filling_ = false;
+    currentTriangle_ = -1;
+    // The fill pass: each cell's slice, the newest triangle first.
+    int at = 0;
+    for (octtree_rec& c : cells_) {
+        c.begin_ = at;
+        at += c.size_;
+        c.size_ = 0;
+    }
+    tris_.resize(size_t(at));
+    holderBegin_.push_back(int(holderCells_.size()));
+    for (size_t k = fillOrder_.size(); k-- > 0;)
+        for (int n = holderBegin_[k]; n < holderBegin_[k + 1]; ++n) {
+            octtree_rec& c = cells_[size_t(holderCells_[size_t(n)])];
+            tris_[size_t(c.begin_ + c.size_++)] = fillOrder_[k];
+        }
+    // Where each triangle's cells begin, by triangle slot.
+    std::vector<int> rows(std::move(holderBegin_));
+    holderBegin_.assign(size_t(slots) + 1, 0);
+    for (size_t k = 0; k < fillOrder_.size(); ++k)
+        holderBegin_[size_t(fillOrder_[k]) + 1] = rows[k + 1] - rows[k];
+    for (size_t k = 1; k < holderBegin_.size(); ++k) holderBegin_[k] += holderBegin_[k - 1];
+    // The rows go in slot order.
+    std::vector<int> bySlot(holderCells_.size());
+    for (size_t k = 0; k < fillOrder_.size(); ++k)
+        std::copy(holderCells_.begin() + rows[k], holderCells_.begin() + rows[k + 1],
+                  bySlot.begin() + holderBegin_[size_t(fillOrder_[k])]);
+    holderCells_.swap(bySlot);
     return 1;
 }
 
 void octtree::ask(Index<triangle> t, bool add) {
     if (t == -1 || root_ == -1) return;
     if (!add) {
-        if (t >= int(holders_.size()) || holders_[t].empty()) return;
+        if (holders(t).empty()) return;
+        ++edits_;
         std::vector<int> cells;
-        cells.swap(holders_[t]);
+        cells.swap(editedHolders(t));
         for (int cell : cells) {
-            cells_[cell].triangles.remove_data(t);
-            for (Index<octtree_rec> c = cell; c != -1;) c = clean(c);
+            unlist(cell, t);
+            for (int c = cell; c != -1;) c = clean(c);
         }
         return;
     }
     if (!filled_) return;
     vector3<double> a, b, c;
     if (!getABCforOcttree(t, a, b, c)) return;
+    if (!filling_) ++edits_;
     askPiece(t, a, b, c, 0);
+}
+
+// Takes t off the cell's list (the rest keep their order).
+void octtree::unlist(int cell, int t) {
+    if (size_t(cell) < added_.size()) {
+        std::vector<int>& a = added_[size_t(cell)];
+        auto it = std::find(a.rbegin(), a.rend(), t);
+        if (it != a.rend()) {
+            a.erase(std::next(it).base());
+            return;
+        }
+    }
+    octtree_rec& c = cells_[size_t(cell)];
+    int* from = tris_.data() + c.begin_;
+    int* to = from + c.size_;
+    int* at = std::find(from, to, t);
+    if (at == to) return;
+    std::copy(at + 1, to, at);
+    --c.size_;
 }
 
 // Large triangles are halved at the middle of their longest edge until
@@ -267,15 +358,18 @@ void octtree::askPiece(Index<triangle> t, const vector3<double>& v1, const vecto
     insert(root_, t, poly, lo, hi, kDepth, min_, max_, max_.x - min_.x, true);
 }
 
-void octtree::store(Index<octtree_rec> cell, Index<triangle> t) {
-    // holders_ lists exactly the cells that list t.
-    if (t >= int(holders_.size())) holders_.resize(std::max<size_t>(t + 1, holders_.size() * 5 / 4));
-    std::vector<int>& in = holders_[t];
-    if (std::find(in.begin(), in.end(), int(cell)) != in.end()) return;
-    commonlistindex<triangle>& l = cells_[cell].triangles;
-    l.insert_after_index(-1);
-    l[l.first()] = t;
-    in.push_back(cell);
+void octtree::store(int cell, Index<triangle> t) {
+    // A triangle is listed once per cell.
+    std::span<const int> in = holders(t);
+    if (std::find(in.begin(), in.end(), cell) != in.end()) return;
+    if (filling_) {
+        ++cells_[size_t(cell)].size_;
+        holderCells_.push_back(cell);
+        return;
+    }
+    if (added_.size() < cells_.size()) added_.resize(cells_.size());
+    added_[size_t(cell)].push_back(t);
+    editedHolders(t).push_back(cell);
 }
 
 // A triangle (or a piece of one, given as a polygon) goes to the smallest
@@ -312,51 +406,63 @@ void octtree::insert(Index<octtree_rec> cell, Index<triangle> t, const Poly& pol
         if (!oneSide) break;
         const Index<octtree_rec> ch = childOf(cell, side[0], side[1], side[2], true);
         vector3<double> lo, hi;
-        minmax(cmin, centre, cmax, side[0], side[1], side[2], lo, hi);
+        childBox(cmin, centre, cmax, side[0], side[1], side[2], lo, hi);
         cell = ch;
         cmin = lo;
         cmax = hi;
         size /= 2;
     }
-    for (int i = 0; i < 2; ++i)
-        for (int j = 0; j < 2; ++j)
-            for (int k = 0; k < 2; ++k) {
-                if ((side[0] != -1 && side[0] != i) || (side[1] != -1 && side[1] != j) ||
-                    (side[2] != -1 && side[2] != k))
-                    continue;
+    if (split && depth > 0) {
+        // The pieces of the polygon in the children it reaches: it is cut
+        // by each mid-plane it straddles in turn (x, then y, then z; the
+        // polygon lies in this cell, so no other plane cuts it), the two
+        // halves of a cut sharing what came before; the children go in
+        // the order of their slots.
+        int axes[3], cuts = 0;
+        for (int a = 0; a < 3; ++a)
+            if (side[a] == -1) axes[cuts++] = a;
+        Poly pieces[3];
+        int half[3] = {side[0], side[1], side[2]};
+        auto down = [&](auto& self, int level, const Poly& from) -> void {
+            if (level == cuts) {
+                vector3<double> plo(from.p[0][0], from.p[0][1], from.p[0][2]), phi = plo;
+                for (int q = 1; q < from.n; ++q) {
+                    const vector3<double> pq(from.p[q][0], from.p[q][1], from.p[q][2]);
+                    plo = fnd::min(plo, pq);
+                    phi = fnd::max(phi, pq);
+                }
                 vector3<double> lo, hi;
-                minmax(cmin, centre, cmax, i, j, k, lo, hi);
-                if (split && depth > 0) {
-                    // The piece of the polygon inside the child's box: the
-                    // polygon lies in this cell, so only the mid-planes it
-                    // straddles cut it.
-                    Poly a, b;
-                    const Poly* from = &poly;
-                    const int half[3] = {i, j, k};
-                    for (int axis = 0; axis < 3; ++axis) {
-                        if (side[axis] != -1) continue;
-                        Poly* to = from == &a ? &b : &a;
-                        clipPlane(from->p, from->n, to->p, to->n, axis, comp(centre, axis), half[axis] == 0);
-                        from = to;
-                        if (from->n == 0) break;
-                    }
-                    if (from->n == 0) continue;
-                    vector3<double> plo(from->p[0][0], from->p[0][1], from->p[0][2]), phi = plo;
-                    for (int q = 1; q < from->n; ++q) {
-                        const vector3<double> pq(from->p[q][0], from->p[q][1], from->p[q][2]);
-                        plo = fnd::min(plo, pq);
-                        phi = fnd::max(phi, pq);
-                    }
-                    Index<octtree_rec> ch = childOf(cell, i, j, k, true);
-                    insert(ch, t, *from, plo, phi, depth - 1, lo, hi, size / 2, true);
-                } else {
-                    if (!(bmin.x <= hi.x && bmax.x >= lo.x && bmin.y <= hi.y && bmax.y >= lo.y &&
-                          bmin.z <= hi.z && bmax.z >= lo.z))
+                childBox(cmin, centre, cmax, half[0], half[1], half[2], lo, hi);
+                const Index<octtree_rec> ch = childOf(cell, half[0], half[1], half[2], true);
+                insert(ch, t, from, plo, phi, depth - 1, lo, hi, size / 2, true);
+                return;
+            }
+            const int axis = axes[level];
+            Poly& to = pieces[level];
+            for (int h = 0; h < 2; ++h) {
+                clipPlane(from.p, from.n, to.p, to.n, axis, comp(centre, axis), h == 0);
+                if (to.n == 0) continue;
+                half[axis] = h;
+                self(self, level + 1, to);
+            }
+        };
+        down(down, 0, poly);
+    } else {
+        for (int i = 0; i < 2; ++i)
+            for (int j = 0; j < 2; ++j)
+                for (int k = 0; k < 2; ++k) {
+                    if ((side[0] != -1 && side[0] != i) || (side[1] != -1 && side[1] != j) ||
+                        (side[2] != -1 && side[2] != k))
                         continue;
-                    Index<octtree_rec> ch = childOf(cell, i, j, k, true);
+                    vector3<double> lo, hi;
+                    childBox(cmin, centre, cmax, i, j, k, lo, hi);
+                    if (!(bmin.x <= hi.x && bmax.x >= lo.x && bmin.y <= hi.y && bmax.y >= lo.y && bmin.z <= hi.z &&
+                          bmax.z >= lo.z))
+                        continue;
+                    const Index<octtree_rec> ch = childOf(cell, i, j, k, true);
                     insert(ch, t, poly, bmin, bmax, depth, lo, hi, size / 2, false);
                 }
-            }
+    }
     clean(cell);
 }
 
@@ -547,15 +653,19 @@ template <class Ranking>
 void octtree::walk(Index<octtree_rec> cell, const vector3<double>& cmin, const vector3<double>& cmax,
                    const cubeSection& in, const cubeSection& out, Ranking& r) const {
     if (++walkSteps_ > kMaxWalkSteps) return;
-    const octtree_rec& c = cells_[cell];
+    const octtree_rec& c = cells_[size_t(int(cell))];
+    // Newest first: the triangles added since the fill, then the slice.
+    const std::vector<int>* added = size_t(int(cell)) < added_.size() ? &added_[size_t(int(cell))] : nullptr;
+    const int extra = added ? int(added->size()) : 0, total = extra + c.size_;
+    const int* slice = tris_.data() + c.begin_;
     // The cell's triangles are fetched together, then their corners, so
     // that the memory waits overlap (picking runs on every mouse move).
     constexpr int kBatch = 16;
     int batch[kBatch];
     const triangle* tris[kBatch];
-    for (int n = c.triangles.first(); n != -1;) {
+    for (int n = 0; n < total;) {
         int m = 0;
-        for (; n != -1 && m < kBatch; n = c.triangles.nextOf(n)) batch[m++] = c.triangles[n];
+        for (; n < total && m < kBatch; ++n) batch[m++] = n < extra ? (*added)[size_t(extra - 1 - n)] : slice[n - extra];
         for (int k = 0; k < m; ++k) {
             tris[k] = &Index<triangle>(batch[k]).data();
             __builtin_prefetch(tris[k]);
@@ -587,16 +697,16 @@ void octtree::walk(Index<octtree_rec> cell, const vector3<double>& cmin, const v
     octant(in.p, oi);
     octant(out.p, oo);
     if (oi[0] == oo[0] && oi[1] == oo[1] && oi[2] == oo[2]) {
-        Index<octtree_rec> ch = c.children[(oi[0] * 2 + oi[1]) * 2 + oi[2]];
+        const int ch = c.children[(oi[0] * 2 + oi[1]) * 2 + oi[2]];
         if (ch != -1) {
             vector3<double> lo, hi;
-            minmax(cmin, centre, cmax, oi[0], oi[1], oi[2], lo, hi);
+            childBox(cmin, centre, cmax, oi[0], oi[1], oi[2], lo, hi);
             walk(ch, lo, hi, in, out, r);
         }
         return;
     }
-    for (Index<octtree_rec> ch : c.children)
-        if (ch != -1) __builtin_prefetch(&cells_[ch]);
+    for (int ch : c.children)
+        if (ch != -1) __builtin_prefetch(&cells_[size_t(ch)]);
     bool valid[3];
     double ts[3];
     getSections(P, d, centre, valid, ts);
@@ -611,10 +721,10 @@ void octtree::walk(Index<octtree_rec> cell, const vector3<double>& cmin, const v
         if (!(pts[k].t < r.bound())) return;
         int o[3];
         octant((pts[k].p + pts[k + 1].p) / 2.0, o);
-        Index<octtree_rec> ch = c.children[(o[0] * 2 + o[1]) * 2 + o[2]];
+        const int ch = c.children[(o[0] * 2 + o[1]) * 2 + o[2]];
         if (ch == -1) continue;
         vector3<double> lo, hi;
-        minmax(cmin, centre, cmax, o[0], o[1], o[2], lo, hi);
+        childBox(cmin, centre, cmax, o[0], o[1], o[2], lo, hi);
         walk(ch, lo, hi, pts[k], pts[k + 1], r);
     }
 }

@@ -8,28 +8,48 @@
 // and triangles).
 
 #include <functional>
+#include <span>
+#include <unordered_map>
 #include <vector>
 
 #include "model/elements.h"
 
+class octtree;
+
+// One cell of the tree. The cells of a tree lie in one flat array and each
+// lists its triangles as a slice of one flat array of triangle indices
+// (filled by a count pass and then a fill pass), so a fill allocates
+// nothing once the arrays have grown.
 class octtree_rec {
 public:
-    explicit octtree_rec(int self = -1) { set(self, -1); }
-    void set(Index<octtree_rec> self_, Index<octtree_rec> parent_) {
-        self = self_;
-        parent = parent_;
-    }
-    bool operator==(const octtree_rec& o) const { return self == o.self; }
-
-    Index<octtree_rec>& child(int i, int j, int k) { return children[(i * 2 + j) * 2 + k]; }
-
     // Cells whose edge is below twice this are not divided (set by fill).
     static inline double minSizeofCube = 0.0;
 
-    Index<octtree_rec> children[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
-    Index<octtree_rec> parent = -1;
-    Index<octtree_rec> self = -1;
-    commonlistindex<triangle> triangles;  // newest first
+    // The triangles stored at the cell, newest first; n runs from first()
+    // with nextOf(n) to -1.
+    class Triangles {
+    public:
+        int first() const { return count() > 0 ? 0 : -1; }
+        int nextOf(int n) const { return n + 1 < count() ? n + 1 : -1; }
+        int count() const;
+        Index<triangle> operator[](int n) const;
+
+    private:
+        friend class octtree;
+        const octtree* tree_ = nullptr;
+        int cell_ = -1;
+    };
+
+    Index<octtree_rec> child(int i, int j, int k) const { return children[(i * 2 + j) * 2 + k]; }
+
+    int children[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
+    int parent = -1;
+    int self = -1;  // -1 once the cell is gone
+    Triangles triangles;
+
+private:
+    friend class octtree;
+    int begin_ = 0, size_ = 0;  // its slice of the tree's triangle array
 };
 
 // A point where a ray enters or leaves a cell.
@@ -73,15 +93,35 @@ public:
     Index<triangle> getnearest(const vector3<double>& P, const vector3<double>& d, vector3<double>* bary,
                                vector3<double>* hit = nullptr, const TriangleFilter* accept = nullptr) const;
 
+    // The live cells, walked as a chain: from first() with nextOf(c) to -1.
+    class Cells {
+    public:
+        int first() const { return nextFrom(0); }
+        int nextOf(int c) const { return nextFrom(c + 1); }
+        int count() const { return live_; }
+        const octtree_rec& operator[](int c) const { return (*cells_)[size_t(c)]; }
+
+    private:
+        friend class octtree;
+        int nextFrom(int c) const;
+        const std::vector<octtree_rec>* cells_ = nullptr;
+        int live_ = 0;
+    };
+
     // Inspection, for tests and benchmarks.
     Index<octtree_rec> root() const { return root_; }
-    const commonchain<octtree_rec>& cellChain() const { return cells_; }
+    const Cells& cellChain() const { return cellList_; }
     bool filled() const { return filled_; }
     double sizeThreshold() const { return sizeThreshold_; }
     // Every cell that lists t.
     std::vector<int> cellsHolding(Index<triangle> t) const;
     // Cells visited and triangles tested by the last query.
     int lastWalkSteps() const { return walkSteps_; }
+    // Raised by every triangle added or removed after a fill (a tree kept
+    // up to date by edits is not the tree a fill of the same head makes).
+    int edits() const { return edits_; }
+    // The cell size limit of this tree's last fill (the static is shared).
+    double minimalCellSize() const { return minSize_; }
 
     // A walk stops after this many cells and triangle tests, whatever the
     // head (a head thrown apart by a bad fit holds cells of thousands of
@@ -92,21 +132,27 @@ public:
     static inline octtree* actual_octtree = nullptr;
 
 private:
+    friend class octtree_rec::Triangles;
     // A piece of a triangle: a convex polygon of plain points (left
     // uninitialised: it is copied and clipped many times while filling).
     struct Poly {
         double p[12][3];
         int n = 0;
     };
-    void kill(Index<octtree_rec> cell);
-    Index<octtree_rec> clean(Index<octtree_rec> cell);
+    int newCell(int parent);
+    int clean(int cell);
     Index<octtree_rec> childOf(Index<octtree_rec> cell, int i, int j, int k, bool create);
     void askPiece(Index<triangle> t, const vector3<double>& v1, const vector3<double>& v2,
                   const vector3<double>& v3, int halvings);
     void insert(Index<octtree_rec> cell, Index<triangle> t, const Poly& poly, vector3<double> bmin,
                 vector3<double> bmax, int depth, const vector3<double>& cmin, const vector3<double>& cmax,
                 double size, bool split);
-    void store(Index<octtree_rec> cell, Index<triangle> t);
+    void store(int cell, Index<triangle> t);
+    int cellCount(int cell) const;
+    // The cells that list t (in the order it went into them).
+    std::span<const int> holders(int t) const;
+    std::vector<int>& editedHolders(int t);
+    void unlist(int cell, int t);
     // Walks the cells along the ray front to back; the ranking decides which
     // triangle is best and where the walk may stop.
     template <class Ranking>
@@ -124,16 +170,27 @@ private:
     // The ray's entry and exit of the root cube (false when it misses it).
     bool rootSection(const vector3<double>& P, const vector3<double>& d, cubeSection& in, cubeSection& out) const;
 
-    commonchain<octtree_rec> cells_;
+    std::vector<octtree_rec> cells_;
+    Cells cellList_;
+    // The cells' slices, each newest first.
+    std::vector<int> tris_;
+    // Triangles added after the fill, per cell, oldest first (they come
+    // before the cell's slice).
+    std::vector<std::vector<int>> added_;
+    // While filling, the cells that list each triangle in the order of the
+    // triangles (each triangle's cells in a row), and where each triangle's
+    // row begins (by triangle slot); edits keep their own lists.
+    std::vector<int> holderCells_, holderBegin_, fillOrder_;
+    std::unordered_map<int, std::vector<int>> edited_;
+    bool filling_ = false;
+    int currentTriangle_ = -1;
+    int edits_ = 0;
+    double minSize_ = 0.0;
     commonlistindex<triangle> triangleList_;  // always empty
     vector3<double> min_, max_;
     Index<octtree_rec> root_ = -1;
     double sizeThreshold_ = 10.0;
     bool filled_ = false;
-    // The cells that list each triangle, so a triangle leaves exactly the
-    // cells it was put into even when its vertices moved since.
-    // (indexed by triangle slot; the lists keep their room across fills).
-    std::vector<std::vector<int>> holders_;
     mutable int walkSteps_ = 0;
 };
 

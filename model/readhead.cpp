@@ -117,7 +117,7 @@ int head3::SetMinMaxOctree(bool moveToCenter) {
     if (0.75 * std::min({side.x, side.y, side.z}) < 0.00001) return 0;
     if (noTopology) return 1;
     octreeStale_ = false;  // filled here
-    return octree().fill();
+    return fillOctree();
 }
 
 // ---- defaults from the feature tables ----
@@ -239,6 +239,7 @@ bool head3::post_read(bool moveToCenter) {
     }
     if (noTopology) {
         SetMinMax(moveToCenter);
+        Changed();
         return true;
     }
     for (int t = triangles.first(); t != -1; t = triangles.nextOf(t)) add_triangle_to_vertices(t);
@@ -309,5 +310,8 @@ bool head3::post_read(bool moveToCenter) {
             if (v >= 0 && v < vertices.pool()->size() && !vertices.pool()->isFree(v)) order_trianges_of_vertex(v);
     }
     set_weights();
+    // What was put in order, repaired or dropped above changed the head
+    // (the octree may have been filled on the way, for lines laid on it).
+    Changed();
     return true;
 }

@@ -42,6 +42,7 @@ int repairVertex(Index<vertex> v, double factor) {
     // own, while each neighbour shares only one of them.
     if (averageEdgeLength(v) < factor * largest) return 0;
     v.data().position = weightpointOfNeighbours(v);
+    headChanged();
     return 1;
 }
 
@@ -84,6 +85,7 @@ int repairVertices(double factor) {
         vector3<double> sum;
         for (int k = start[v]; k < last[v]; ++k) sum += vertices[around[k]].position;
         vertices[v].position = sum / double(count[v]);
+        headChanged();
         ++moved;
         // The means that took v's old position.
         mean[v] = -1.0;
@@ -108,12 +110,7 @@ bool lineOfSpline(double t, const spline3D& s, const dynarray<vector3<double> >&
 octtree& head3::filledOctree() const {
     head3& self = const_cast<head3&>(*this);
     octtree& tree = self.octree();
-    if (!tree.filled()) {
-        head3* was = actual_head3;
-        self.set_actual();
-        tree.fill();
-        if (was && was != this) was->set_actual();
-    }
+    if (!tree.filled()) self.fillOctree();
     return tree;
 }
 

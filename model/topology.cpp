@@ -196,6 +196,7 @@ int order_trianges_of_vertex(Index<vertex> v) {
     commonlistindex<triangle>& l = V(v).triangles;
     int k = 0;
     for (int node = l.first(); node != -1; node = l.nextOf(node)) l[node] = fan[order[k++]].t;
+    headChanged();  // the normals sum the fan in its order
     return result;
 }
 
@@ -205,6 +206,7 @@ void add_triangle_to_vertex(Index<triangle> t, Index<vertex> v) {
     if (t == -1 || v == -1) return;
     commonlistindex<triangle>& l = V(v).triangles;
     if (l.index_of_data(t) == -1) l.add_data(t);
+    headChanged();
 }
 
 void add_triangle_to_vertices(Index<triangle> t) {
@@ -215,6 +217,7 @@ void add_triangle_to_vertices(Index<triangle> t) {
 void remove_triangle_from_vertex(Index<triangle> t, Index<vertex> v) {
     if (t == -1 || v == -1) return;
     V(v).triangles.remove_data(t);
+    headChanged();
 }
 
 void add_triangle_to_area(Index<triangle> t, Index<area> a) {
@@ -240,6 +243,7 @@ void add_triangle(Index<triangle> t, Index<area> a) {
 
 void remove_triangle(Index<triangle> t) {
     if (t == -1) return;
+    headChanged();
     remove_triangle_from_area(t);
     for (int k = 0; k < 3; ++k) remove_triangle_from_vertex(t, T(t).corner(k));
     remove_triangle_from_octtree(t);
@@ -584,6 +588,7 @@ int RemoveRegion(Index<region> r) {
 
 void remove_vertex(Index<vertex> v) {
     if (v == -1) return;
+    headChanged();
     // No triangle may keep a corner that names the freed slot.
     while (V(v).triangles.count() > 0) {
         Index<triangle> t = V(v).triangles[V(v).triangles.first()];
@@ -656,6 +661,7 @@ bool editPointMoves(Index<triangle> t, Index<vertex> a, Index<vertex> b, Index<t
 
 int eliminateTriangle(Index<triangle> t, Index<vertex> a, Index<vertex> b) {
     if (t == -1 || a == -1 || b == -1) return 0;
+    headChanged();
     // What cannot be carried over is found before anything changes.
     Index<triangle> to = -1;
     std::vector<EditPointMove> moves;
@@ -849,6 +855,7 @@ bool canUnifyVertex(Index<vertex> a, Index<vertex> b) {
 }
 
 int unifyVertex(Index<vertex> a, Index<vertex> b) {
+    headChanged();
     // Both edges, this one and its mirror image, are checked before
     // anything changes: a refused collapse leaves the head as it was.
     std::vector<Index<triangle>> shared, mirrorShared;

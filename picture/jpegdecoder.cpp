@@ -1,5 +1,6 @@
 #include "picture/jpegdecoder.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -125,14 +126,14 @@ void CJPEGDecoder::DecodeFromSource(CWinBmp* bmp, std::unique_ptr<CPixel32[]>&, 
 
   const bool grey = st->cinfo.jpeg_color_space == JCS_GRAYSCALE;
   if (grey) {
-    st->cinfo.out_color_space = JCS_GRAYSCALE;
     if (*pDestBPP == 0) *pDestBPP = 8;
     if (*pDestBPP != 8) *pDestBPP = 32;
   } else {
-    // CMYK and YCCK can't become this; the library says so at the start
-    st->cinfo.out_color_space = JCS_EXT_BGRX;
     *pDestBPP = 32;
   }
+  // A grey picture at 32 bits comes out as blue = green = red with alpha
+  // 255; CMYK and YCCK can't become this, the library says so at the start.
+  st->cinfo.out_color_space = grey && *pDestBPP == 8 ? JCS_GRAYSCALE : JCS_EXT_BGRX;
   jpeg_start_decompress(&st->cinfo);
 
   const int width = static_cast<int>(st->cinfo.output_width);
@@ -141,28 +142,19 @@ void CJPEGDecoder::DecodeFromSource(CWinBmp* bmp, std::unique_ptr<CPixel32[]>&, 
   bmp->Lock(false, true);
   st->lockedBmp = bmp;
 
-  JSAMPARRAY scratch = (*st->cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&st->cinfo), JPOOL_IMAGE,
-                                                      static_cast<JDIMENSION>(width) * 4, 1);
+  // The rows go straight into the bitmap's rows.
+  constexpr int kRows = 16;
+  JSAMPROW rows[kRows];
   while (st->cinfo.output_scanline < st->cinfo.output_height) {
     const int y = static_cast<int>(st->cinfo.output_scanline);
-    uint8_t* line = bmp->GetLine(y);
-    if (grey && *pDestBPP == 8) {
-      JSAMPROW row = line;
-      jpeg_read_scanlines(&st->cinfo, &row, 1);
-      continue;
-    }
-    jpeg_read_scanlines(&st->cinfo, scratch, 1);
-    const uint8_t* in = scratch[0];
-    for (int x = 0; x < width; ++x, line += 4) {
-      if (grey) {
-        line[0] = line[1] = line[2] = in[x];
-        line[3] = 255;
-      } else {
-        // blue, green, red; the alpha byte stays as created
-        line[0] = in[4 * x];
-        line[1] = in[4 * x + 1];
-        line[2] = in[4 * x + 2];
-      }
+    const int n = std::min(kRows, height - y);
+    for (int k = 0; k < n; ++k) rows[k] = bmp->GetLine(y + k);
+    const int read = static_cast<int>(jpeg_read_scanlines(&st->cinfo, rows, static_cast<JDIMENSION>(n)));
+    if (grey) continue;
+    // The colour picture's alpha byte stays as created.
+    for (int k = 0; k < read; ++k) {
+      uint8_t* line = rows[k];
+      for (int x = 0; x < width; ++x) line[4 * x + 3] = 0;
     }
   }
   jpeg_finish_decompress(&st->cinfo);

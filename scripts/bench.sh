@@ -3,57 +3,101 @@
 # Qt ones run twice: on the offscreen platform and under an X server.
 # --readme: the results are also kept as JSON and the README's performance
 # table is written from them (scripts/perf_table.py).
+# --base REV: the same benchmarks of the revision REV (built from its own
+# copy of the sources under build/bench-base) run too, each program right
+# before this tree's, and the table shows both ("before" and "after").
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 readme=0
+base=""
 args=()
-for a in "$@"; do
-  if [ "$a" = "--readme" ]; then readme=1; else args+=("$a"); fi
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --readme) readme=1 ;;
+    --base) base="$2"; shift ;;
+    --base=*) base="${1#--base=}" ;;
+    *) args+=("$1") ;;
+  esac
+  shift
 done
 set -- ${args[@]+"${args[@]}"}
 results="$root/build/bench/results"
 if [ "$readme" = 1 ]; then
   rm -rf "$results"
   mkdir -p "$results"
+  if [ -n "$base" ]; then mkdir -p "$results/before"; fi
 fi
-# The JSON copy of a program's results (only with --readme).
+# The JSON copy of a program's results (only with --readme) in folder $1.
 json() {
   if [ "$readme" = 1 ]; then
-    echo "--benchmark_out=$results/$1.json" --benchmark_out_format=json
+    echo "--benchmark_out=$1/$2.json" --benchmark_out_format=json
   fi
 }
 # The GL views render with Mesa's software rasteriser, so images agree everywhere.
 export LIBGL_ALWAYS_SOFTWARE=1
 bash "$root/scripts/setup.sh"
+configure() {
+  cmake -S "$1" -B "$2" -DCMAKE_BUILD_TYPE=Release -DBRIVANTA_TESTS=OFF -DBRIVANTA_BENCH=ON >/dev/null
+  cmake --build "$2" -j "${BRIVANTA_JOBS:-$(nproc)}"
+}
 build="$root/build/bench"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRIVANTA_TESTS=OFF -DBRIVANTA_BENCH=ON >/dev/null
-cmake --build "$build" -j "${BRIVANTA_JOBS:-$(nproc)}"
-for b in "$build"/bench/*_bench; do
-  [ -x "$b" ] || continue
-  case "$(basename "$b")" in
-    # The pipeline run takes a photo and its marks, not benchmark flags.
-    fitting_pipeline_bench) continue ;;
+configure "$root" "$build"
+builds=("$build")
+outs=("$results")
+if [ -n "$base" ]; then
+  # The base revision from its own copy of the sources (no worktree of this
+  # repository is touched).
+  src="$root/build/bench-base/src"
+  rm -rf "$src"
+  mkdir -p "$src"
+  git -C "$root" archive "$base" | tar -x -C "$src"
+  configure "$src" "$root/build/bench-base/build"
+  builds=("$root/build/bench-base/build" "$build")
+  outs=("$results/before" "$results")
+fi
+if [ "$readme" = 1 ]; then
+  { date -u +%FT%TZ; cat /proc/loadavg; } > "$results/loadavg.txt"
+fi
+# One benchmark program of build $1, its results into $2.
+run_program() {
+  local b="$1/bench/$3" out="$2" n="$3"
+  shift 3
+  [ -x "$b" ] || return 0
+  case "$n" in
     qt_*)
-      n="$(basename "$b")"
       # The program's own run prints its stages as text: kept for the table.
-      out=/dev/null
-      if [ "$readme" = 1 ]; then out="$results/$n.offscreen.txt"; fi
-      QT_QPA_PLATFORM=offscreen "$b" $(json "$n.offscreen") "$@" | tee "$out"
-      if [ "$readme" = 1 ]; then out="$results/$n.xcb.txt"; fi
-      QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" "$b" $(json "$n.xcb") "$@" | tee "$out"
+      local text=/dev/null
+      if [ "$readme" = 1 ]; then text="$out/$n.offscreen.txt"; fi
+      QT_QPA_PLATFORM=offscreen "$b" $(json "$out" "$n.offscreen") "$@" | tee "$text"
+      if [ "$readme" = 1 ]; then text="$out/$n.xcb.txt"; fi
+      QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" "$b" $(json "$out" "$n.xcb") "$@" | tee "$text"
       ;;
-    *) "$b" $(json "$(basename "$b")") "$@" ;;
+    flow_bench)
+      # The peak memory of the whole flow at 4096 is that of a process of its own.
+      "$b" $(json "$out" "$n") --benchmark_filter=-FullFlowAt4096 "$@"
+      "$b" $(json "$out" "$n.peak") --benchmark_filter=FullFlowAt4096 "$@"
+      ;;
+    *) "$b" $(json "$out" "$n") "$@" ;;
   esac
+}
+for p in "$build"/bench/*_bench; do
+  [ -x "$p" ] || continue
+  n="$(basename "$p")"
+  # The pipeline run takes a photo and its marks, not benchmark flags.
+  [ "$n" = fitting_pipeline_bench ] && continue
+  for k in "${!builds[@]}"; do run_program "${builds[$k]}" "${outs[$k]}" "$n" "$@"; done
 done
 
 # The pipeline on a position-coded photo, then on the portrait fixture: a
 # public-domain portrait that Debian ships in scikit-image's data (only the
 # package file is fetched and unpacked, nothing is installed).
-if [ "$readme" = 1 ]; then
-  "$build/bench/fitting_pipeline_bench" | tee "$results/fitting_pipeline_bench.txt"
-else
-  "$build/bench/fitting_pipeline_bench"
-fi
+for k in "${!builds[@]}"; do
+  if [ "$readme" = 1 ]; then
+    "${builds[$k]}/bench/fitting_pipeline_bench" | tee "${outs[$k]}/fitting_pipeline_bench.txt"
+  else
+    "${builds[$k]}/bench/fitting_pipeline_bench"
+  fi
+done
 fixtures="$build/fixtures"
 photo="$fixtures/astronaut.png"
 if [ ! -f "$photo" ]; then
@@ -68,10 +112,15 @@ if [ ! -f "$photo" ]; then
   rm -rf "$fixtures"/unpacked "$fixtures"/python3-skimage_*.deb
 fi
 if [ -f "$photo" ]; then
-  "$build/bench/fitting_pipeline_bench" "$photo" "$root/bench/data/astronaut_marks.txt"
+  for k in "${!builds[@]}"; do
+    "${builds[$k]}/bench/fitting_pipeline_bench" "$photo" "$root/bench/data/astronaut_marks.txt"
+  done
 fi
 
 if [ "$readme" = 1 ]; then
-  python3 "$root/scripts/perf_table.py" --results "$results" --readme "$root/README.md"
+  cat /proc/loadavg >> "$results/loadavg.txt"
+  before=()
+  if [ -n "$base" ]; then before=(--before "$results/before" --base-name "$base"); fi
+  python3 "$root/scripts/perf_table.py" --results "$results" ${before[@]+"${before[@]}"} --readme "$root/README.md"
   echo "README.md: the performance table was written from $results"
 fi

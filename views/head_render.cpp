@@ -42,7 +42,17 @@ void HeadRenderCore::buildDisplayLists(CKernel3D& kernel, bool gatheredOnly, int
     setDisplayMode(stage < 1001 ? svc::ViewEdit3D::kLit : svc::ViewEdit3D::kTextured);
     offscreen::ContextGuard g(context_.get());
     if (!g.ok() || !kernel.head) return;
-    if (!gatheredOnly) kernel.TrianglesToOpenGL();
+    if (!gatheredOnly) {
+        // List 1 is made again only when it would come out otherwise.
+        CKernel3D::ListInputs in = kernel.WholeHeadListInputs();
+        if (list1Context_ != context_->serial || !(in == list1_) ||
+            !kernel.head->unchangedSince(list1_.changeCount, "display list of the head")) {
+            in.changeCount = kernel.head->builtAt();
+            kernel.TrianglesToOpenGL();
+            list1_ = std::move(in);
+            list1Context_ = context_->serial;
+        }
+    }
     kernel.TrianglesToOpenGLGathered();
     listsMode_ = displayMode();
 }

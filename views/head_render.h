@@ -5,10 +5,10 @@
 
 #include <string>
 
+#include "fitting/kernel3d.h"
 #include "views/gl_view_core.h"
 #include "views/merged_photo.h"
 
-class CKernel3D;
 class CWinBmp;
 
 namespace svc {
@@ -78,6 +78,9 @@ private:
     svc::ViewEdit3D& view_;
     unsigned texture_ = 0;
     int listsMode_ = -1;  // the display mode the lists were last made in
+    // What list 1 was last made from, in which context.
+    CKernel3D::ListInputs list1_;
+    uint64_t list1Context_ = 0;
     ScaledPhoto scaled_;
 };
 

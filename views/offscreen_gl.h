@@ -81,10 +81,19 @@ public:
     // The view's own framebuffer.
     Framebuffer& framebuffer() { return *framebuffer_; }
 
+    // No two contexts of the process share it (display lists live in one).
+    const uint64_t serial;
+
 protected:
-    Context() : framebuffer_(std::make_unique<Framebuffer>(*this)) {}
+    Context() : serial(nextSerial()), framebuffer_(std::make_unique<Framebuffer>(*this)) {}
     // Derived destructors free the framebuffer while their context is current.
     std::unique_ptr<Framebuffer> framebuffer_;
+
+private:
+    static uint64_t nextSerial() {
+        static uint64_t last = 0;
+        return ++last;
+    }
 };
 
 // Makes a view's context: the context, or null with *error the EGL error name.

@@ -18,7 +18,14 @@ bool OverlayRenderCore::usesOwnNormal(const generalpoint3& p) const {
 void OverlayRenderCore::InitializeModelForOpenGL(CKernel3D& kernel) {
     offscreen::ContextGuard g(context_.get());
     if (!g.ok()) return;
+    // The list is made again only when it would come out otherwise.
+    if (listContext_ == context_->serial && listHead_ == kernel.head &&
+        kernel.head->unchangedSince(listCount_, "display list of the overlay"))
+        return;
     kernel.TrianglesToOpenGLBasic();
+    listHead_ = kernel.head;
+    listCount_ = kernel.head->builtAt();
+    listContext_ = context_->serial;
 }
 
 void OverlayRenderCore::setupScene() {

@@ -7,6 +7,7 @@
 
 class CKernel3D;
 class CWinBmp;
+class head3;
 
 namespace views {
 
@@ -46,6 +47,9 @@ private:
 
     ScaledPhoto scaled_;
     std::vector<uint32_t> rendered_;
+    // The head, its change count and the context list 1 was last made for.
+    const head3* listHead_ = nullptr;
+    uint64_t listCount_ = 0, listContext_ = 0;
 };
 
 }  // namespace views

@@ -6,7 +6,10 @@
 
 #include <filesystem>
 
+#include "app/ids.h"
 #include "fitting/headtophoto.h"
+#include "fitting/marks.h"
+#include "model/featuretables.h"
 #include "fitting/texture.h"
 #include "foundation/random.h"
 #include "model/octree.h"
@@ -113,4 +116,120 @@ TEST_F(PipelineShellTest, RealServicesGiveWhatTheDoublesGive) {
     // overlay view's pane is active again.
     EXPECT_EQ(Frame().layout, 2);
     EXPECT_EQ(ActivePane(), 11);
+}
+
+namespace {
+
+// What the modelling leaves on the head, in full.
+struct Modelled {
+    std::vector<vector3<double>> positions;
+    std::vector<vector2<double>> uv;
+    std::vector<unsigned char> texture;
+};
+
+Modelled modelledOf(head3& h) {
+    Modelled m;
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) m.positions.push_back(h.vertices[v].position);
+    for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t))
+        for (const auto& c : h.triangles[t].texture) m.uv.push_back(c);
+    if (h.texture) m.texture = h.texture->rgb;
+    return m;
+}
+
+// The coded photo and the marks a user places on it, seen through a known
+// camera (the weights of the table, which the camera step sums).
+std::vector<pipeline::Mark> photoAndMarks(pipeline::Run& run) {
+    std::string scratch = (std::filesystem::temp_directory_path() / "brv_road_photo.bmp").string();
+    run.setCodedPhoto(1200, 900, scratch);
+    ProjectionCore known =
+        pipeline::Run::cameraOver(run.photoWidth(), run.photoHeight(), {60, 20, 480}, {0, 0, 0}, {0, 1, 0}, 28.0);
+    return run.realisticMarks(pipeline::Run::toPhoto(known), 5);
+}
+
+void addMarks(pipeline::Run& run, const std::vector<pipeline::Mark>& marks) {
+    head2& h = *run.photo->head;
+    for (const pipeline::Mark& m : marks) {
+        run.addPhotoPoint(m);
+        CString code;
+        double weight = 0;
+        for (int row = 0; GetFeaturePointInfo(row, &code, nullptr, &weight); ++row)
+            if (std::string(code.View()) == m.name) h.photoPoints[h.photoPoints.last()].weight = weight;
+    }
+}
+
+}  // namespace
+
+// The road of the pipeline benchmark (camera search, the frame's automatic
+// lines, the octree as the camera step leaves it, fit, texture) gives the
+// head that the program's own camera and model steps give on the same photo
+// and marks, the camera laid into a view of the client the program's
+// overlay view has (its viewport is whole pixels). The textures are told:
+// the view projects the head's points for the texture through its own
+// matrices, the road through its camera.
+TEST_F(PipelineShellTest, TheBenchmarksRoadGivesTheProgramsHead) {
+    SetTextureFillSeed(7u);
+    ASSERT_TRUE(Start({"--full"}));
+    CFaceDoc& d = Doc();
+    d.templateId = 122;
+    d.textureSize = 256;
+    FaceApp()->proMode = 1;
+    driver.Run([&] { Frame().KillTimer(kStartTimer); });
+    driver.Run([&] { d.LoadTHEResource(122, true); });
+    Modelled program;
+    int client[2] = {0, 0};  // the overlay view's
+    {
+        pipeline::Run run(d.kernel2D, d.kernel3D, [](const ProjectionCore&) {});
+        addMarks(run, photoAndMarks(run));
+        d.stage = 1000;
+        driver.Run([&] { Frame().OnCameraMode(); });
+        ASSERT_EQ(d.stage, 2000);
+        driver.Run([&] { Frame().HideModelessDialogs(); });
+        // The two panes the fit asks for are there before it: the overlay
+        // view keeps one client through the fit and the texture.
+        driver.Run([&] { Frame().OnViews2(); });
+        const ProjectionCore* camera = d.GetViewEdit2D3D()->Camera();
+        client[0] = camera->clientWidth();
+        client[1] = camera->clientHeight();
+        driver.Run([&] { Frame().Model(); });
+        ASSERT_EQ(d.stage, 2500);
+        program = modelledOf(*d.kernel3D->head);
+    }
+    Stop();
+
+    Modelled road;
+    {
+        pipeline::Run run;
+        run.overlayClient[0] = client[0];
+        run.overlayClient[1] = client[1];
+        ASSERT_TRUE(run.loadTemplate());
+        addMarks(run, photoAndMarks(run));
+        CameraFound found;
+        ASSERT_TRUE(run.cameraSearch(&found));
+        CreateAutomaticLines(*run.photo->head, run.head(), 0, true);
+        run.connectOctreeVisibility();
+        HeadToPhotoTrafo();
+        run.services->document.state().textureSize = 256;
+        MakeFullTexture();
+        road = modelledOf(run.head());
+    }
+    SetTextureFillSeed(std::nullopt);
+    ASSERT_FALSE(road.texture.empty());
+    ASSERT_EQ(program.positions.size(), road.positions.size());
+    ASSERT_EQ(program.uv.size(), road.uv.size());
+    ASSERT_EQ(program.texture.size(), road.texture.size());
+    double far = 0, uvFar = 0;
+    for (size_t k = 0; k < road.positions.size(); ++k) far = std::max(far, (program.positions[k] - road.positions[k]).length());
+    for (size_t k = 0; k < road.uv.size(); ++k) uvFar = std::max(uvFar, (program.uv[k] - road.uv[k]).length());
+    size_t off = 0;
+    int worst = 0;
+    for (size_t k = 0; k < road.texture.size(); ++k) {
+        const int diff = std::abs(int(program.texture[k]) - int(road.texture[k]));
+        off += diff != 0;
+        worst = std::max(worst, diff);
+    }
+    std::printf("client %d x %d: positions %.3g apart at most, texture coordinates %.3g, %zu of %zu texture bytes differ "
+                "(by %d at most)\n",
+                client[0], client[1], far, uvFar, off, road.texture.size(), worst);
+    EXPECT_EQ(far, 0.0);
+    EXPECT_LT(uvFar, 0.05);
 }

@@ -178,6 +178,7 @@ inline void FrontalTexture(head3& h, int n, bool halfHeight) {
             tr.texture[k] = {u, halfHeight ? 0.5 + 0.5 * v : v};
         }
     }
+    h.Changed();  // as the texture synthesis leaves it
     h.texture = PatternTexture(n);
 }
 

@@ -114,13 +114,13 @@ TEST_F(Marks, AutomaticLinesFromTheMarkedPoints) {
         SCOPED_TRACE(w.line);
         const featureline2* l = photoLine(w.line);
         ASSERT_NE(l, nullptr);
-        EXPECT_EQ(l->a, 2);
+        EXPECT_EQ(l->n, 2);
         EXPECT_EQ(l->closing, 0);
         std::vector<vector2<double>> got;
         std::vector<int> kinds;
         for (int k = l->first(); k != -1; k = l->nextOf(k)) got.push_back((*l)[k].position), kinds.push_back((*l)[k].kind);
         EXPECT_EQ(got, w.points);
-        EXPECT_EQ(kinds, (std::vector<int>{2, 1, 1}));
+        EXPECT_EQ(kinds, (std::vector<int>{2, 1, 2}));
     }
     EXPECT_EQ(photoLine("top_line_of_mouth"), nullptr);
     const featureline2* kept = photoLine("top_line_of_the_right_eye");

@@ -88,9 +88,15 @@ public:
 
     // A camera laid over the working photo as the overlay view lays it.
     static ProjectionCore cameraOver(int w, int h, const vector3<double>& eye, const vector3<double>& center,
-                                     const vector3<double>& up, double fovy, double mx = 0, double my = 0) {
+                                     const vector3<double>& up, double fovy, double mx = 0, double my = 0,
+                                     int clientWidth = 0, int clientHeight = 0) {
         ProjectionCore core;
-        core.setClientSize(w - 1, h - 1);
+        // The view's client (the photo's size less one unless given): the
+        // viewport fitted into it is whole pixels.
+        if (clientWidth > 0 && clientHeight > 0)
+            core.setClientSize(clientWidth, clientHeight);
+        else
+            core.setClientSize(w - 1, h - 1);
         core.setCamera(eye, center, up, fovy);
         core.FitToPhoto(w, h, mx, my);
         return core;
@@ -204,7 +210,7 @@ public:
     // Lays the found camera over the photo in the overlay view.
     void useCamera(const CameraFound& found) {
         found_ = cameraOver(photoWidth(), photoHeight(), found.eye, found.center, found.up, found.openingAngle,
-                            found.tx, found.ty);
+                            found.tx, found.ty, overlayClient[0], overlayClient[1]);
         if (!services) {
             layCamera_(found_);
             return;
@@ -329,15 +335,21 @@ public:
         head3& h = head();
         h.set_actual();
         h.octree().fill();
-        octreeView_.core = found_;
-        octreeView_.openGL2htraf = found_.OpenGL2htraf();
-        octreeView_.cl2bmp = found_.cl2bmp_HTRAF3();
         vector3<double> lo(1e10, 1e10, 1e10), hi(-1e10, -1e10, -1e10);
         for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
             lo = fnd::min(lo, h.vertices[v].position);
             hi = fnd::max(hi, h.vertices[v].position);
         }
-        octreeView_.core.setVisibilityTolerance(0.001 * std::max({hi.x - lo.x, hi.y - lo.y, hi.z - lo.z}));
+        tolerance_ = 0.001 * std::max({hi.x - lo.x, hi.y - lo.y, hi.z - lo.z});
+        attachOctreeView();
+    }
+private:
+    void attachOctreeView() {
+        head3& h = head();
+        octreeView_.core = found_;
+        octreeView_.openGL2htraf = found_.OpenGL2htraf();
+        octreeView_.cl2bmp = found_.cl2bmp_HTRAF3();
+        octreeView_.core.setVisibilityTolerance(tolerance_);
         octreeView_.core.setSurfaceRayCast([&h](const vector3<double>& o, const vector3<double>& d, SurfaceHit* hit) {
             Index<triangle> t = h.octree().getfirst(o, d, &hit->bary, &hit->point);
             hit->triangle = t;
@@ -346,12 +358,18 @@ public:
         services->document.views["ViewEdit2D3D"] = &octreeView_;
     }
 
+public:
+
+    // The overlay view's client the camera is laid into (0: the photo's
+    // size less one).
+    int overlayClient[2] = {0, 0};
     std::unique_ptr<fakes::Services> services;  // null over real services
     std::unique_ptr<CKernel2D, MaybeOwned> photo;
     std::unique_ptr<CKernel3D, MaybeOwned> heads;
 
 private:
     std::function<void(const ProjectionCore&)> layCamera_;
+    double tolerance_ = 0;
     ProjectionCore found_;
     OctreeView octreeView_;
 };
