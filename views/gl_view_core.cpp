@@ -84,7 +84,7 @@ void GLViewCore::CalculateEyeFromAngles() {
 
 bool GLViewCore::FitToPhoto(long w, long h, double mx, double my) { return core_.FitToPhoto(w, h, mx, my); }
 
-bool GLViewCore::Zoom(const ClientRect& r, bool refinement) {
+bool GLViewCore::Zoom(const ZoomRect& r, bool refinement) {
     return core_.Zoom(r, maxViewportWidth(), maxViewportHeight(), refinement);
 }
 
@@ -99,11 +99,10 @@ bool GLViewCore::OnSize(int cx, int cy, bool refinement) {
     return first;
 }
 
-ClientRect GLViewCore::wheelRect(bool in) const {
+ZoomRect GLViewCore::wheelRect(bool in) const {
     const double k = in ? 0.4 : 0.625;
     const double cw = core_.clientWidth(), ch = core_.clientHeight();
-    return ClientRect{int(cw / 2 - k * cw - 0.5), int(ch / 2 - k * ch - 0.5), int(cw / 2 + k * cw + 0.5),
-                      int(ch / 2 + k * ch + 0.5)};
+    return ZoomRect(cw / 2 - k * cw, ch / 2 - k * ch, cw / 2 + k * cw, ch / 2 + k * ch);
 }
 
 void GLViewCore::claimProjectionCounter() {
