@@ -48,6 +48,9 @@ public:
     void ClearAllViewSettings();
     // Eye, centre and up from the base camera turned by the angles.
     void CalculateEyeFromAngles();
+    // The present camera becomes the one at zero angles (the angles 0): a
+    // turn then starts from it and keeps its distance to the head.
+    void takeCameraAsBase();
     int defaultEyeDistance = 200;
     vector3<double> baseEye{0, 0, 200}, baseCenter{0, 0, 0}, baseUp{0, 1, 0};
     double pitch = 0, yaw = 0, roll = 0;
