@@ -208,6 +208,8 @@ bool ProjectionCore::FitToPhoto(long w, long h, double mx, double my) {
     // client's shape: Zoom and OnSize read it so.
     zoom_ = v.height / ch;
     fitted_ = v;
+    photoWidth_ = w;
+    photoHeight_ = h;
     fittedExact_[0] = exactX_;
     fittedExact_[1] = exactY_;
     fittedExact_[2] = exactWidth_;
@@ -294,11 +296,20 @@ void ProjectionCore::OnSize(int cx, int cy, int maxW, int maxH, bool keepClientA
         return;
     }
     // The viewport follows the height change about the client's middle; the
-    // first size message has no earlier size to scale from.
+    // first size message has no earlier size to scale from. Once a photo is
+    // fitted it follows the photo's fit instead, which the views draw the
+    // photo with whatever the zoom: a photo that fills the client's width
+    // scales with the width, and the head stays on it.
     if (lastWindowHeight_ > 0) {
-        double k = double(cy) / lastWindowHeight_;
-        exactX_ = exactX_ * k + (cx - lastWindowWidth_ * k) / 2;
-        exactY_ *= k;
+        const double w0 = lastWindowWidth_, h0 = lastWindowHeight_;
+        double k = cy / h0;
+        if (photoWidth_ > 0 && photoHeight_ > 0) {
+            auto fit = [&](double w, double h) { return std::min((w + 1) / photoWidth_, (h + 1) / photoHeight_); };
+            k = fit(cx, cy) / fit(w0, h0);
+        }
+        // About the middle, as the wheel zooms: the two commute.
+        exactX_ = (exactX_ - w0 / 2) * k + cx / 2.0;
+        exactY_ = (exactY_ - h0 / 2) * k + cy / 2.0;
         exactWidth_ *= k;
         exactHeight_ *= k;
     }

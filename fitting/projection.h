@@ -143,8 +143,9 @@ public:
     // The factor form; its callers pass the current zoom, which recomputes
     // the viewport for the current client size.
     bool Zoom(double factor, int maxViewportWidth, int maxViewportHeight, bool keepClientAspect = false);
-    // A new client size: the viewport is scaled by the height change about
-    // the client's middle, at the same zoom.
+    // A new client size, at the same zoom: the viewport is scaled about the
+    // client's middle by the height change, or, once a photo is fitted, as
+    // the photo's fit into the client changes.
     void OnSize(int cx, int cy, int maxViewportWidth, int maxViewportHeight, bool keepClientAspect = false);
 
     // A project file's fit, restored as written.
@@ -209,6 +210,7 @@ private:
     double principalX_ = 0, principalY_ = 0;
     GLViewport fitted_;
     double fittedExact_[4] = {0, 0, 0, 0};  // x, y, width, height
+    double photoWidth_ = 0, photoHeight_ = 0;  // of the last fit
     lintraf11 photoToGL_, clientToPhoto_, photoToClient_;
     double tolerance_ = 1.0;
     int defaultMode_ = 2;

@@ -58,8 +58,9 @@ std::string Portrait(const std::string& size, const std::string& dir, std::map<s
 
 class ModelViewsTest : public FlowTest, public ::testing::WithParamInterface<Case> {
 protected:
-    // Where the view shows the fitted head's points, in photo pixels.
-    std::vector<vector2<double>> Shown(CFaceView& v) {
+    // Where the view shows the fitted head's points, in photo pixels (or in
+    // client pixels).
+    std::vector<vector2<double>> Shown(CFaceView& v, bool photoPixels = true) {
         head3& head = *Doc().kernel3D->head;
         head.set_actual();
         const htraf3<double> toClient = v.Core()->OpenGL2htraf();
@@ -70,7 +71,7 @@ protected:
             EXPECT_NE(f, -1) << name;
             if (f == -1) return {};
             const vector3<double> c = (head.featurepoints[f].point() * toClient).vec3();
-            out.push_back(toPhoto.traf(c.x, c.y));
+            out.push_back(photoPixels ? toPhoto.traf(c.x, c.y) : vector2<double>(c.x, c.y));
         }
         return out;
     }
@@ -94,12 +95,25 @@ protected:
         const std::vector<vector2<double>> overlay = Shown(Overlay()), view3D = Shown(View3D());
         ASSERT_EQ(overlay.size(), marks.size());
         ASSERT_EQ(view3D.size(), marks.size());
+        // The 3D view draws the photo behind the head fitted into its client
+        // (the merged picture): the head's points in client pixels against
+        // the marks where that picture shows them.
+        const std::vector<vector2<double>> onClient = Shown(View3D(), false);
+        const CWinBmp& picture = Doc().kernel2D->photo;
+        const CSize client = ViewsTest::ClientOf(View3D());
+        const double pw = picture.GetWidth(), ph = picture.GetHeight();
+        const double m = std::min((client.cx + 1) / pw, (client.cy + 1) / ph);
+        const int sw = int(pw * m), sh = int(ph * m);
+        const int x0 = int(((client.cx + 1) - sw) / 2.0), y0 = int(((client.cy + 1) - sh) / 2.0);
+        const double drawnEyes = eyes * sw / pw;
         for (size_t k = 0; k < marks.size(); ++k) {
             SCOPED_TRACE(kPoints[k]);
             EXPECT_LT(dist(view3D[k], overlay[k]) / eyes, 0.02);
             if (std::string(kPoints[k]) == "tip_of_the_nose") continue;
             EXPECT_LT(dist(overlay[k], marks[k]) / eyes, 0.02);
             EXPECT_LT(dist(view3D[k], marks[k]) / eyes, 0.02);
+            const vector2<double> drawn(x0 + marks[k].x * sw / pw, y0 + marks[k].y * sh / ph);
+            EXPECT_LT(dist(onClient[k], drawn) / drawnEyes, 0.02) << "off the photo drawn behind";
         }
     }
 
@@ -199,6 +213,17 @@ TEST_P(ModelViewsTest, TheHeadLiesOnThePhotoTurnsAndFits) {
     ASSERT_EQ(Doc().stage, 2500);
     ASSERT_NE(Frame().modelDialog, nullptr);
     ExpectOnPhoto("after Step 3");
+    // The pane narrower, then lower: the photo drawn behind is fitted anew,
+    // and the head goes with it.
+    {
+        const CSize was = ViewsTest::ClientOf(View3D());
+        SizePane(View3D(), was.cx - 120, was.cy);
+        ExpectOnPhoto("the pane narrower");
+        SizePane(View3D(), was.cx - 120, was.cy - 200);
+        ExpectOnPhoto("the pane lower");
+        SizePane(View3D(), was.cx, was.cy);
+        ExpectOnPhoto("the pane as it was");
+    }
 
     // Saved and opened again.
     const std::string project = tmp_.path() + "/anna.fac";
