@@ -120,20 +120,11 @@ protected:
     // The marks of the template's points through a known camera that sees
     // the face from the front, as a portrait does, a little from above.
     std::map<std::string, vector2<double>> FrontMarks() {
-        std::map<std::string, vector2<double>> marks;
         CFaceDoc& d = Doc();
         vector3<double> eye, center, up;
         CalculateEyeFromAngles({0, 0, 640}, {0, 0, 0}, {0, 1, 0}, -6 * M_PI / 180, 0, 0, &eye, &center, &up);
-        const ProjectionCore known = pipeline::Run::cameraOver(d.kernel2D->photo.GetWidth(),
-                                                                d.kernel2D->photo.GetHeight(), eye, center, up, 28.0);
-        const htraf3<double> toPhoto = known.OpenGL2htraf() * known.cl2bmp_HTRAF3();
-        head3& head = *d.kernel3D->head;
-        head.set_actual();
-        for (int k = head.featurepoints.first(); k != -1; k = head.featurepoints.nextOf(k)) {
-            const vector3<double> q = (head.featurepoints[k].point() * toPhoto).vec3();
-            marks[head.featurepoints[k].name()] = vector2<double>(q.x, q.y);
-        }
-        return marks;
+        return MarksThrough(pipeline::Run::cameraOver(d.kernel2D->photo.GetWidth(), d.kernel2D->photo.GetHeight(),
+                                                      eye, center, up, 28.0));
     }
 
     // The head's vertices as the 3D view projects them: their box, and the
