@@ -29,6 +29,8 @@ struct Case {
     bool pro;
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 const Case kCases[] = {
     {"male_easy", 1096, nullptr, false},       {"female_pro", 1097, nullptr, true},
     {"portrait_easy", 1097, "512x512", false}, {"portrait_pro", 1097, "512x600", true},
