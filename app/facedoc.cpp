@@ -20,6 +20,7 @@
 #include "model/head.h"
 #include "model/morph.h"
 #include "views/faceview.h"
+#include "views/viewedit3d.h"
 
 CFaceDoc* actdoc = nullptr;
 
@@ -330,7 +331,12 @@ void CFaceDoc::CameraView() {
         if (photoNumber > 0 || option) frame->OnViews2();
         frame->OnViews1();
     }
-    if (camera && view3D)
-        if (ProjectionCore* c3 = view3D->Camera()) c3->setCamera(camera->eye(), camera->center(), camera->up(), camera->fovy());
+    ShareCameraWith3DView(true);
     if (overlay) overlay->Redraw();
+}
+
+void CFaceDoc::ShareCameraWith3DView(bool camera) {
+    CFaceView* overlay = GetViewEdit2D3D();
+    auto* view3D = dynamic_cast<CViewEdit3D*>(GetViewEdit3D());
+    if (ProjectionCore* found = overlay ? overlay->Camera() : nullptr; found && view3D) view3D->TakeCamera(*found, camera);
 }

@@ -49,6 +49,9 @@ public:
     CKernel3D* headKernel() override { return kernel3D; }
     svc::FaceView* GetView(const char* name) override;
     void CameraView() override;
+    // The 3D view takes the overlay's principal-point offset and, with
+    // camera, its camera: the head lies on the photo there as well.
+    void ShareCameraWith3DView(bool camera);
     int LoadTHEResource() override;
     void SetTitle(const std::string& title) override;
     void SetTitle(LPCSTR title) override;

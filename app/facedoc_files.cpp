@@ -287,6 +287,7 @@ int CFaceDoc::LoadFACFile(CString path, bool keep) {
     kernel2D->head = rec.marks.release();
     kernel2D->head->set_actual();
     applySections(*this, frame, rec);
+    ShareCameraWith3DView(false);
     if (rec.hasPhoto) kernel2D->SetFileBytes(std::move(rec.photo.bytes));
     kernel2D->notes = rec.notes.c_str();
     const int32_t* v = rec.photo.values;

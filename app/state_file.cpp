@@ -9,7 +9,10 @@
 #include "app/faceapp.h"
 #include "app/mainframe.h"
 #include "framework/paths.h"
+#include "fitting/kernel2d.h"
+#include "fitting/kernel3d.h"
 #include "framework/window_state.h"
+#include "model/head.h"
 #include "views/faceview.h"
 #include "views/gl_view_core.h"
 
@@ -172,6 +175,35 @@ std::string view(CFaceView* v) {
     return out + "}";
 }
 
+// The named points: each of the head's feature points bound to its surface
+// (head space) and each mark of the photo (photo pixels), by name, so that
+// a reader can put the views' maps to the test.
+std::string points(CFaceDoc& doc) {
+    std::string out = "{\"head\":[";
+    bool first = true;
+    if (head3* h = doc.kernel3D ? doc.kernel3D->head : nullptr) {
+        h->set_actual();
+        for (int k = h->featurepoints.first(); k != -1; k = h->featurepoints.nextOf(k)) {
+            const featurepoint3& p = h->featurepoints[k];
+            if (p.vtx == -1 && (p.extra == -1 || p.extra.data().tri == -1)) continue;
+            const vector3<double> at = p.point();
+            out += (first ? "" : ",") + std::string("{\"name\":") + quoted(p.name()) + ",\"at\":[" + number(at.x) +
+                   "," + number(at.y) + "," + number(at.z) + "]}";
+            first = false;
+        }
+    }
+    out += "],\"photo\":[";
+    first = true;
+    if (head2* m = doc.kernel2D ? doc.kernel2D->head : nullptr)
+        for (int k = m->photoPoints.first(); k != -1; k = m->photoPoints.nextOf(k)) {
+            const vector2<double>& at = m->photoPoints[k].position;
+            out += (first ? "" : ",") + std::string("{\"name\":") + quoted(m->photoPoints[k].name()) + ",\"at\":[" +
+                   number(at.x) + "," + number(at.y) + "]}";
+            first = false;
+        }
+    return out + "]}";
+}
+
 std::string dialog(const OpenDialogInfo& d) {
     std::string out = "{\"kind\":" + quoted(d.kind) + ",\"title\":" + quoted(d.title) + ",\"text\":" +
                       quoted(d.text) + ",\"rect\":" + rect(d.rect) + ",\"nameEdit\":" + rect(d.nameEdit) +
@@ -219,7 +251,9 @@ std::string DescribeProgramState(const std::vector<OpenDialogInfo>& dialogs, con
                 first = false;
             }
     g_shift = POINT{0, 0};
-    out += "],\"openDialogs\":[";
+    out += "]";
+    if (doc) out += ",\"points\":" + points(*doc);
+    out += ",\"openDialogs\":[";
     for (size_t i = 0; i < dialogs.size(); ++i) out += (i ? "," : "") + dialog(dialogs[i]);
     return out + "]}";
 }

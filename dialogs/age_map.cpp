@@ -15,6 +15,7 @@
 #include "picture/anypicdecoder.h"
 #include "picture/textexception.h"
 #include "picture/winbmp.h"
+#include "seams/app.h"
 
 namespace morph {
 
@@ -198,12 +199,14 @@ std::vector<AgeNode> AgeGridNodes(head3& h, int w, int hh, int picW, int picH, i
         a.sx = a.tx = int((long long)x * w / picW);
         a.sy = a.ty = int((long long)y * hh / picH);
     }
+    const bool layout = !svc::app().state().pictureEditor;
     for (int n = 0; GetFeaturePointInfo(n, &code); ++n) {
         if (!GoodInfoCode(group, code)) continue;
         const Index<featurepoint3> f = h.getFeaturepoint(code.GetString(), false);
         if (f == -1) continue;
         int tx = 0, ty = 0;
         if (!PointTexel(h, h.featurepoints[f], tx, ty)) continue;
+        if (layout) ty = hh - 2 * ty;
         if (tx < 0 || tx >= w || ty < 0 || ty >= hh) continue;
         for (AgeNode& a : nodes)
             if (a.serial != 0 && a.name == code) {
@@ -408,6 +411,22 @@ bool BuildAgePageMap(CWinBmp& ageMap, int w, int h, const vector2<double> target
     }
     ageMap = warped;
     return true;
+}
+
+void AgeMapOnTexture(const CWinBmp& ageMap, CWinBmp& out) {
+    const int w = ageMap.GetWidth(), h = ageMap.GetHeight();
+    if (svc::app().state().pictureEditor || ageMap.GetBitsPerPixel() != 32 || w <= 0 || h <= 1) {
+        out = ageMap;
+        return;
+    }
+    out.Create(w, h, 32, false);
+    auto row = [&](int y) { return ageMap.GetLine(std::clamp(y, 0, h - 1)); };
+    for (int r = 0; r < h; ++r) {
+        const int at = std::min(r, h / 2 - 1);
+        const uint8_t *a = row(h - 2 * at - 1), *b = row(h - 2 * at);
+        uint8_t* d = out.GetLine(r);
+        for (int i = 0; i < w * 4; ++i) d[i] = uint8_t((a[i] + b[i] + 1) / 2);
+    }
 }
 
 }  // namespace morph

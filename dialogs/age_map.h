@@ -46,10 +46,18 @@ struct AgeNode {
 // the texture's w x h: source x x w / picW, y x h / picH. Each node named
 // like a feature point of the table that is bound on the head and whose
 // code fits the feature group takes that point's texel as target when it
-// lies inside the texture; the others keep their source. The texel's row is
-// used as it is in both work flows: the texture, the age map and the
-// emboss share one row order.
+// lies inside the texture; the others keep their source. In the
+// picture-editor mode the texture is the photo and the texel's row is used
+// as it is; else the face lies in the synthesised layout, which the
+// texture holds squeezed and turned over in its upper half, and the row
+// becomes h - 2 x the row: the map is the layout at full height, upright as
+// the wrinkle picture and as the DAZ-Poser export's texture picture.
 std::vector<AgeNode> AgeGridNodes(head3& h, int w, int h_, int picW, int picH, int group);
+// The age map brought to the texture's rows for the emboss: as it is in the
+// picture-editor mode; else each row r of the texture's upper half takes
+// the mean of the map's rows h - 2r - 1 and h - 2r, and the lower half (the
+// photo) the last of them, a relief without grooves.
+void AgeMapOnTexture(const CWinBmp& ageMap, CWinBmp& out);
 // The grid's triangles (table 155): node indices into AgeGridNodes' result,
 // only triangles of three usable nodes.
 std::vector<std::array<int, 3>> AgeGridTriangles(const std::vector<AgeNode>& nodes);

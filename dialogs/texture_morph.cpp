@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "dialogs/age_map.h"
 #include "picture/emboss.h"
 #include "picture/winbmp.h"
 
@@ -89,11 +90,13 @@ void BitmapToTexture(const CWinBmp& bmp, TextureImage& t) {
 
 void ModTexture(TextureImage& t, const CWinBmp& ageMap, int age) {
     if (age == 0 || t.width <= 0 || t.height <= 0 || ageMap.GetBitsPerPixel() != 32) return;
-    CWinBmp colours, result;
+    CWinBmp colours, result, relief;
     TextureToBitmap(t, colours);
     result.Create(t.width, t.height, 32, false);
     for (int y = 0; y < t.height; ++y) std::fill_n(result.GetLine(y), size_t(t.width) * 4, uint8_t(255));
-    Emboss(&ageMap, &colours, &result, kAgeAzimuth, AgeElevation(age), kAgeReliefWidth);
+    // The map holds the face as the layout lies, not as the texture keeps it.
+    AgeMapOnTexture(ageMap, relief);
+    Emboss(&relief, &colours, &result, kAgeAzimuth, AgeElevation(age), kAgeReliefWidth);
     BitmapToTexture(result, t);
 }
 

@@ -44,8 +44,9 @@ inline constexpr int kAgeReliefWidth = 3;
 // Elevation of the light for an age position: 90 - 5 x age degrees.
 double AgeElevation(int age);
 // Ageing: Emboss(age map, texture, white, azimuth, elevation, 3) replaces
-// the texture's colours; age 0 changes nothing. The age map is walked over
-// the part it shares with the texture.
+// the texture's colours; age 0 changes nothing. The age map is laid into
+// the texture's rows first (AgeMapOnTexture) and walked over the part it
+// shares with the texture.
 void ModTexture(TextureImage& t, const CWinBmp& ageMap, int age);
 
 // Texture bitmaps: 32 bits per pixel, texture row y = bitmap row y.

@@ -96,8 +96,27 @@ void ProjectionCore::setClientSize(int width, int height) {
 
 void ProjectionCore::setViewport(const GLViewport& v) {
     viewport_ = v;
-    originX_ = float(v.x);
-    originY_ = float(v.y);
+    exactX_ = v.x;
+    exactY_ = v.y;
+    exactWidth_ = v.width;
+    exactHeight_ = v.height;
+    dirty_ = true;
+}
+
+namespace {
+
+// Truncated, but a value that is a whole number but for the last bits of
+// its arithmetic is that number: coming back to a size or zoom gives back
+// the same pixels.
+int cutToPixel(double v) {
+    const double r = std::round(v);
+    return std::fabs(v - r) < 1e-6 ? int(r) : int(v);
+}
+
+}  // namespace
+
+void ProjectionCore::cutViewport() {
+    viewport_ = {cutToPixel(exactX_), cutToPixel(exactY_), cutToPixel(exactWidth_), cutToPixel(exactHeight_)};
     dirty_ = true;
 }
 
@@ -110,9 +129,20 @@ double ProjectionCore::farPlane() const { return (center_ - eye_).length() + 500
 
 matrix44<double> ProjectionCore::modelview() const { return lookAtMatrix(eye_, center_, up_); }
 
+matrix44<double> ProjectionCore::cutAdjustment() const {
+    const GLViewport& v = viewport_;
+    if (v.width <= 0 || v.height <= 0 || !(exactWidth_ > 0) || !(exactHeight_ > 0)) return I44;
+    const double sx = exactWidth_ / v.width, sy = exactHeight_ / v.height;
+    const double tx = (2 * (exactX_ - v.x) + exactWidth_) / v.width - 1;
+    const double ty = (2 * (exactY_ - v.y) + exactHeight_) / v.height - 1;
+    return matrix44<double>(sx, 0, 0, 0, 0, sy, 0, 0, 0, 0, 1, 0, tx, ty, 0, 1);
+}
+
 matrix44<double> ProjectionCore::projection() const {
-    double aspect = viewport_.height == 0 ? 1.0 : double(viewport_.width) / viewport_.height;
-    return perspectiveMatrix(fovy_, aspect, nearPlane(), farPlane());
+    double aspect = exactHeight_ > 0 && exactWidth_ > 0 ? exactWidth_ / exactHeight_
+                    : viewport_.height == 0                 ? 1.0
+                                                            : double(viewport_.width) / viewport_.height;
+    return perspectiveMatrix(fovy_, aspect, nearPlane(), farPlane()) * cutAdjustment();
 }
 
 void ProjectionCore::capture() const {
@@ -166,20 +196,24 @@ bool ProjectionCore::FitToPhoto(long w, long h, double mx, double my) {
     // rather than overflowing it.
     const double limit = 1e9;
     if (!(s * W < limit && s * H < limit && std::fabs(fx) < limit && std::fabs(fy) < limit)) return false;
-    GLViewport v;
-    v.width = int(s * W);
-    v.height = int(s * H);
-    v.x = int(fx);
-    v.y = int(fy);
-    viewport_ = v;
-    originX_ = float(fx);
-    originY_ = float(fy);
+    exactWidth_ = s * W;
+    exactHeight_ = s * H;
+    exactX_ = fx;
+    exactY_ = fy;
+    cutViewport();
+    const GLViewport& v = viewport_;
     pictureOffsetX_ = (cw - ch * w / h) / 2;
     pictureOffsetY_ = 0;
     // The zoom is the viewport height over the client height whatever the
     // client's shape: Zoom and OnSize read it so.
     zoom_ = v.height / ch;
     fitted_ = v;
+    photoWidth_ = w;
+    photoHeight_ = h;
+    fittedExact_[0] = exactX_;
+    fittedExact_[1] = exactY_;
+    fittedExact_[2] = exactWidth_;
+    fittedExact_[3] = exactHeight_;
     principalX_ = mx;
     principalY_ = my;
     photoToClient_ = h / ch >= w / cw ? bmp2cl_fitYcentX(w, h, cw, ch) : bmp2cl_fitXcentY(w, h, cw, ch);
@@ -190,69 +224,59 @@ bool ProjectionCore::FitToPhoto(long w, long h, double mx, double my) {
 }
 
 void ProjectionCore::setLinTrafos() {
-    if (fitted_.width == 0 || fitted_.height == 0 || clientHeight_ == 0) return;  // nothing fitted yet
-    lintraf11 t = gl2gl(fitted_, viewport_.x, viewport_.width, viewport_.y, viewport_.height);
+    if (!(fittedExact_[2] > 0) || !(fittedExact_[3] > 0) || clientHeight_ == 0) return;  // nothing fitted yet
+    if (!(exactWidth_ > 0) || !(exactHeight_ > 0)) return;
+    const double* f = fittedExact_;
+    lintraf11 t(lintraf1::originExtent(f[0], f[2], exactX_, exactWidth_),
+                lintraf1::originExtent(f[1], f[3], exactY_, exactHeight_));
     photoToClient_ = photoToGL_ * t * cl2gl(clientHeight_).Inv();
     clientToPhoto_ = photoToClient_.Inv();
 }
 
-bool ProjectionCore::Zoom(const ClientRect& rect, int maxW, int maxH, bool keepClientAspect) {
+bool ProjectionCore::Zoom(const ZoomRect& rect, int maxW, int maxH, bool keepClientAspect) {
     const double cw = clientWidth_, ch = clientHeight_;
-    ClientRect r = rect;
+    ZoomRect r = rect;
     double rw = r.right - r.left, rh = r.bottom - r.top;
     // A viewport fitted to an empty client has no zoom to scale.
     if (rw == 0 || rh == 0 || cw <= 0 || ch <= 0 || !(zoom_ > 0) || !std::isfinite(zoom_)) return false;
+    if (!std::isfinite(rw) || !std::isfinite(rh)) return false;
     // The client's aspect, about the rectangle's centre.
     if (rw / rh != cw / ch) {
         if (rw > rh) {
             double n = rw * ch / cw;
-            r.bottom += int((n - rh) / 2);
+            r.bottom += (n - rh) / 2;
             rh = n;
         } else {
             double n = rh * cw / ch;
-            r.left -= int((n - rw) / 2);
+            r.left -= (n - rw) / 2;
             rw = n;
         }
     }
-    // No smaller than keeps the viewport within the largest one GL allows.
-    double minW = cw * cw * zoom_ / maxW, minH = ch * ch * zoom_ / maxH;
-    if (rh <= minH || rw <= minW) {
-        if (rh / rw >= minH / minW)
-            minH = minW * rh / rw;
-        else
-            minW = minH * rw / rh;
-        r.left += int((rw - minW) / 2);
-        r.bottom += int((minH - rh) / 2);
-        rh = minH;
+    // Nothing set yet (a reset view): the viewport the zoom gives the client.
+    if (!(exactHeight_ > 0) || !(exactWidth_ > 0)) {
+        exactWidth_ = zoom_ * cw;
+        exactHeight_ = zoom_ * ch;
     }
-    const double aspect = keepClientAspect || viewport_.height == 0 ? cw / ch
-                                                                    : double(viewport_.width) / viewport_.height;
-    // The limit above holds the client's aspect; a viewport wider than the
-    // client (the photo's aspect) would still pass GL's largest, which GL
-    // then clamps while the projection does not: the rectangle grows about
-    // its centre until it fits.
-    double over = std::max(ch * aspect * zoom_ * ch / rh / maxW, zoom_ * ch * ch / rh / maxH);
+    // The viewport grows by ch / rh; it keeps its own aspect (the photo's)
+    // unless it takes the client's. A rectangle so small that the viewport
+    // would pass the largest GL allows grows about its centre until it fits.
+    auto grownWidth = [&](double s) { return keepClientAspect ? exactHeight_ * s * cw / ch : exactWidth_ * s; };
+    double over = std::max(grownWidth(ch / rh) / maxW, exactHeight_ * (ch / rh) / maxH);
     if (over > 1) {
         double grow = over * (1 + 1e-9);
         double centreX = r.left + rw / 2, centreBottom = r.bottom - rh / 2;
         rw *= grow;
         rh *= grow;
-        r.left = int(centreX - rw / 2);
-        r.bottom = int(centreBottom + rh / 2);
+        r.left = centreX - rw / 2;
+        r.bottom = centreBottom + rh / 2;
     }
-    double z = zoom_ * ch / rh;
-    double ox = z * (originX_ - r.left) / zoom_, oy = z * (originY_ - (ch - r.bottom)) / zoom_;
-    GLViewport v;
-    v.x = int(ox);
-    v.y = int(oy);
-    v.height = int(z * ch);
-    v.width = keepClientAspect || viewport_.height == 0 ? int(z * cw)
-                                                        : int(z * ch * (double(viewport_.width) / viewport_.height));
-    viewport_ = v;
-    originX_ = float(ox);
-    originY_ = float(oy);
-    zoom_ = z;
-    dirty_ = true;
+    const double s = ch / rh;
+    exactX_ = s * (exactX_ - r.left);
+    exactY_ = s * (exactY_ - (ch - r.bottom));
+    exactWidth_ = grownWidth(s);
+    exactHeight_ *= s;
+    zoom_ *= s;
+    cutViewport();
     setLinTrafos();
     return true;
 }
@@ -260,8 +284,8 @@ bool ProjectionCore::Zoom(const ClientRect& rect, int maxW, int maxH, bool keepC
 bool ProjectionCore::Zoom(double f, int maxW, int maxH, bool keepClientAspect) {
     const double cw = clientWidth_, ch = clientHeight_, z = zoom_;
     if (!(z > 0) || !std::isfinite(z) || !std::isfinite(f)) return false;
-    int ex = int(cw * (z - f) / z / 2 + 0.5), ey = int(ch * (z - f) / z / 2 + 0.5);
-    return Zoom(ClientRect{-ex, -ey, clientWidth_ + ex, clientHeight_ + ey}, maxW, maxH, keepClientAspect);
+    const double ex = cw * (z - f) / z / 2, ey = ch * (z - f) / z / 2;
+    return Zoom(ZoomRect(-ex, -ey, cw + ex, ch + ey), maxW, maxH, keepClientAspect);
 }
 
 void ProjectionCore::OnSize(int cx, int cy, int maxW, int maxH, bool keepClientAspect) {
@@ -271,12 +295,23 @@ void ProjectionCore::OnSize(int cx, int cy, int maxW, int maxH, bool keepClientA
         setClientSize(std::max(cx, 0), std::max(cy, 0));
         return;
     }
-    // The first size message has no earlier size to scale from: the origin
-    // stays where it is.
+    // The viewport follows the height change about the client's middle; the
+    // first size message has no earlier size to scale from. Once a photo is
+    // fitted it follows the photo's fit instead, which the views draw the
+    // photo with whatever the zoom: a photo that fills the client's width
+    // scales with the width, and the head stays on it.
     if (lastWindowHeight_ > 0) {
-        double k = double(cy) / lastWindowHeight_;
-        originX_ = float(originX_ * k + (cx - lastWindowWidth_ * k) / 2);
-        originY_ = float(originY_ * k);
+        const double w0 = lastWindowWidth_, h0 = lastWindowHeight_;
+        double k = cy / h0;
+        if (photoWidth_ > 0 && photoHeight_ > 0) {
+            auto fit = [&](double w, double h) { return std::min((w + 1) / photoWidth_, (h + 1) / photoHeight_); };
+            k = fit(cx, cy) / fit(w0, h0);
+        }
+        // About the middle, as the wheel zooms: the two commute.
+        exactX_ = (exactX_ - w0 / 2) * k + cx / 2.0;
+        exactY_ = (exactY_ - h0 / 2) * k + cy / 2.0;
+        exactWidth_ *= k;
+        exactHeight_ *= k;
     }
     setClientSize(cx, cy);
     Zoom(zoom_, maxW, maxH, keepClientAspect);
@@ -287,6 +322,13 @@ void ProjectionCore::OnSize(int cx, int cy, int maxW, int maxH, bool keepClientA
 void ProjectionCore::restoreFit(double mx, double my, const GLViewport& fitted, const lintraf11& photoToGL) {
     principalX_ = mx;
     principalY_ = my;
+    // The fit this view made keeps what its cut left off.
+    if (!(fitted == fitted_)) {
+        fittedExact_[0] = fitted.x;
+        fittedExact_[1] = fitted.y;
+        fittedExact_[2] = fitted.width;
+        fittedExact_[3] = fitted.height;
+    }
     fitted_ = fitted;
     photoToGL_ = photoToGL;
 }
@@ -294,8 +336,10 @@ void ProjectionCore::restoreFit(double mx, double my, const GLViewport& fitted, 
 void ProjectionCore::restoreView(const GLViewport& v, float originX, float originY, double zoom, double offsetX,
                                  double offsetY) {
     viewport_ = v;
-    originX_ = originX;
-    originY_ = originY;
+    exactX_ = originX;
+    exactY_ = originY;
+    exactWidth_ = v.width;
+    exactHeight_ = v.height;
     zoom_ = zoom;
     pictureOffsetX_ = offsetX;
     pictureOffsetY_ = offsetY;

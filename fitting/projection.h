@@ -43,6 +43,15 @@ struct ClientRect {
     int left = 0, top = 0, right = 0, bottom = 0;
 };
 
+// A rectangle to zoom to, in client pixels (y down) that need not be whole:
+// the wheel's rectangles are exact, so a notch in and one out cancel.
+struct ZoomRect {
+    double left = 0, top = 0, right = 0, bottom = 0;
+    ZoomRect() = default;
+    ZoomRect(double l, double t, double r, double b) : left(l), top(t), right(r), bottom(b) {}
+    ZoomRect(const ClientRect& r) : left(r.left), top(r.top), right(r.right), bottom(r.bottom) {}
+};
+
 struct GLViewport {
     int x = 0, y = 0, width = 0, height = 0;
     bool operator==(const GLViewport&) const = default;
@@ -101,9 +110,12 @@ public:
     int clientHeight() const { return clientHeight_; }
 
     void setViewport(const GLViewport& v);
+    // The viewport GL renders with: the exact viewport, each value cut to a
+    // whole pixel. The projection matrix carries what the cut left off, so
+    // the head lands where the exact viewport puts it.
     const GLViewport& viewport() const { return viewport_; }
-    float viewportOriginX() const { return originX_; }
-    float viewportOriginY() const { return originY_; }
+    float viewportOriginX() const { return float(exactX_); }
+    float viewportOriginY() const { return float(exactY_); }
     double zoom() const { return zoom_; }
     double pictureOffsetX() const { return pictureOffsetX_; }
     double pictureOffsetY() const { return pictureOffsetY_; }
@@ -127,12 +139,13 @@ public:
     // centre and grown so that the viewport stays within maxViewport.
     // keepClientAspect: the viewport takes the client's aspect (the frame's
     // refinement), else it keeps its own. False for an empty rectangle.
-    bool Zoom(const ClientRect& r, int maxViewportWidth, int maxViewportHeight, bool keepClientAspect = false);
+    bool Zoom(const ZoomRect& r, int maxViewportWidth, int maxViewportHeight, bool keepClientAspect = false);
     // The factor form; its callers pass the current zoom, which recomputes
     // the viewport for the current client size.
     bool Zoom(double factor, int maxViewportWidth, int maxViewportHeight, bool keepClientAspect = false);
-    // A new client size: the viewport origin follows the height change and
-    // the viewport is recomputed at the current zoom.
+    // A new client size, at the same zoom: the viewport is scaled about the
+    // client's middle by the height change, or, once a photo is fitted, as
+    // the photo's fit into the client changes.
     void OnSize(int cx, int cy, int maxViewportWidth, int maxViewportHeight, bool keepClientAspect = false);
 
     // A project file's fit, restored as written.
@@ -185,12 +198,19 @@ private:
     vector3<double> eye_{0, 0, 200}, center_{0, 0, 0}, up_{0, 1, 0};
     double fovy_ = 50.0;
     int clientWidth_ = 0, clientHeight_ = 0;
+    // Zooms and resizes scale the exact viewport; only what GL gets is cut
+    // to whole pixels, so no rounding accumulates.
     GLViewport viewport_;
-    float originX_ = 0, originY_ = 0;
+    double exactX_ = 0, exactY_ = 0, exactWidth_ = 0, exactHeight_ = 0;
+    void cutViewport();
+    // Clip coordinates of the exact viewport to those of the cut one.
+    matrix44<double> cutAdjustment() const;
     double zoom_ = 1.0;
     double pictureOffsetX_ = 0, pictureOffsetY_ = 0;
     double principalX_ = 0, principalY_ = 0;
     GLViewport fitted_;
+    double fittedExact_[4] = {0, 0, 0, 0};  // x, y, width, height
+    double photoWidth_ = 0, photoHeight_ = 0;  // of the last fit
     lintraf11 photoToGL_, clientToPhoto_, photoToClient_;
     double tolerance_ = 1.0;
     int defaultMode_ = 2;

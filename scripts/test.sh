@@ -9,6 +9,8 @@ build="$root/build/test"
 jobs="$(nproc)"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DBRIVANTA_SANITIZE=ON -DBRIVANTA_TESTS=ON >/dev/null
 cmake --build "$build" -j "$jobs"
+# The real portrait some tests use (they are skipped without it).
+bash "$root/scripts/portrait.sh" "$build/fixtures" || true
 cd "$build"
 # The Qt backend's tests (tests/qt) run under Qt's offscreen platform and
 # again under an X server started by xvfb-run, one X server at a time; both

@@ -16,6 +16,7 @@ check passed; the failures go to the standard error stream.
 
 import argparse
 import json
+import math
 import os
 import re
 import shlex
@@ -242,13 +243,18 @@ class Player:
     def click_rect(self, r):
         self.click_at((r[0] + r[2]) / 2.0, (r[1] + r[3]) / 2.0)
 
-    def drag(self, a, b):
-        self.xdo("mousemove", "--sync", str(int(round(a[0]))), str(int(round(a[1]))))
+    def drag(self, a, b, via=None):
+        at = (int(round(a[0])), int(round(a[1])))
+        self.xdo("mousemove", "--sync", str(at[0]), str(at[1]))
         self.xdo("mousedown", "1")
-        for k in range(1, 5):
-            t = k / 4.0
-            self.xdo("mousemove", "--sync", str(int(round(a[0] + (b[0] - a[0]) * t))),
-                     str(int(round(a[1] + (b[1] - a[1]) * t))))
+        for start, end in ([(a, via), (via, b)] if via else [(a, b)]):
+            for k in range(1, 5):
+                t = k / 4.0
+                to = (int(round(start[0] + (end[0] - start[0]) * t)), int(round(start[1] + (end[1] - start[1]) * t)))
+                # (--sync waits for a move, which the same pixel never gives)
+                if to != at:
+                    self.xdo("mousemove", "--sync", str(to[0]), str(to[1]))
+                at = to
         self.xdo("mouseup", "1")
 
     # ---- finding things in the state
@@ -351,6 +357,8 @@ class Player:
             if name not in self.marks:
                 raise Failure("no mark \"%s\"" % name)
             self.click_at(*self.at_photo(self.view(s, target), *self.marks[name]))
+        elif verb == "dragmarks":
+            self.drag_marks()
         elif verb == "close":
             frame = self.wait("the frame", self.frame)
             close_box(self.frame_window(frame))
@@ -389,6 +397,78 @@ class Player:
         else:
             raise Failure("unknown step " + verb)
         time.sleep(0.1)
+
+    # ---- marks
+    @staticmethod
+    def photo_points(s):
+        return {p["name"]: tuple(p["at"]) for p in s.get("points", {}).get("photo", [])}
+
+    def drag_marks(self):
+        """Each point the page placed dragged onto its mark; one without a
+        mark (hidden from the fixture's camera) clicked and deleted."""
+        for _ in range(200):
+            s = self.wait("the photo view", lambda s: s if self.view(s, "ViewOrig2D") else None)
+            points = self.photo_points(s)
+            v = self.view(s, "ViewOrig2D")
+
+            def near(n):
+                # On its mark: nearer than a drag under X moves it (a few
+                # pixels, the headless player's two).
+                (x0, y0), (x1, y1) = self.at_photo(v, *points[n]), self.at_photo(v, *self.marks[n])
+                return abs(round(x0) - round(x1)) + abs(round(y0) - round(y1)) <= 4
+
+            off = [n for n in sorted(points) if n not in self.marks or not near(n)]
+            if not off:
+                return
+            name = off[0]
+            start = points[name]
+            if name in self.marks:
+                self.drag(self.at_photo(v, *start), self.at_photo(v, *self.marks[name]))
+                # A point at the same place may be the one taken: any move will do.
+                self.wait("a point moved from \"%s\"" % name, lambda s: self.photo_points(s) != points)
+            else:
+                self.click_at(*self.at_photo(v, *start))
+                self.xdo("key", "Delete")
+                self.wait("\"%s\" deleted" % name, lambda s: name not in self.photo_points(s))
+        raise Failure("the points do not reach their marks")
+
+    # The head's eye corners, mouth corners and nose tip, the first two the
+    # outer eye corners.
+    CHECKED = ["left_corner_of_the_left_eye", "right_corner_of_the_right_eye", "right_corner_of_the_left_eye",
+               "left_corner_of_the_right_eye", "left_corner_of_the_mouth", "right_corner_of_the_mouth",
+               "tip_of_the_nose"]
+
+    @staticmethod
+    def on_photo(view, p):
+        """A head point where the view shows it, in photo pixels."""
+        m = view["headToClient"]
+        h = [p[0] * m[c] + p[1] * m[4 + c] + p[2] * m[8 + c] + m[12 + c] for c in range(4)]
+        a, bx, ay, by = view["photoToClient"]
+        return ((h[0] / h[3] - bx) / a, (h[1] / h[3] - by) / ay)
+
+    def places(self, words, s):
+        """expect onphoto VIEW TOL | sameplace VIEW1 VIEW2 TOL: the failures."""
+        same = words[1] == "sameplace"
+        # A hidden pane shows no photo to lie on (sameplace compares the maps alone).
+        views = {v["name"]: v for v in s.get("views", []) if "headToClient" in v and (same or v["visible"])}
+        names = words[2:4] if same else words[2:3]
+        tol = float(words[4 if same else 3])
+        if any(n not in views for n in names):
+            return ["no GL view among %s" % names]
+        head = {p["name"]: p["at"] for p in s.get("points", {}).get("head", [])}
+        photo = self.photo_points(s)
+        if any(n not in head or n not in photo for n in self.CHECKED):
+            return ["the head or the photo lacks a checked point"]
+        eyes = math.dist(photo[self.CHECKED[0]], photo[self.CHECKED[1]])
+        out = []
+        for k, n in enumerate(self.CHECKED):
+            if not same and n == "tip_of_the_nose":
+                continue  # where the fit leaves it
+            a = self.on_photo(views[names[0]], head[n])
+            b = self.on_photo(views[names[1]], head[n]) if same else photo[n]
+            if math.dist(a, b) / eyes > tol:
+                out.append("%s %.3f eye distances off (%s)" % (n, math.dist(a, b) / eyes, " ".join(words[1:])))
+        return out
 
     # ---- stacking
     # A desktop's window manager keeps a program's pages and boxes above the
@@ -500,6 +580,13 @@ class Player:
                 return
             self.wait("the box \"%s\"" % text,
                       lambda s: text in self.seen_boxes)
+            return
+        if what in ("onphoto", "sameplace"):
+            # The state comes when the program waits, after the step's redraws.
+            try:
+                self.wait(" ".join(words[1:]), lambda s: not self.places(words, s), timeout=10)
+            except Failure:
+                raise Failure("; ".join(self.places(words, self.state() or {})) or " ".join(words))
             return
         keys = {"stage": "stage", "template": "templateId", "layout": "layout", "view": "activeView"}
         if what in keys:

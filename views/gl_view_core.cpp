@@ -82,9 +82,38 @@ void GLViewCore::CalculateEyeFromAngles() {
     core_.setCamera(eye, center, up, core_.fovy());
 }
 
+void GLViewCore::takeCameraAsBase() {
+    pitch = yaw = roll = 0;
+    baseCenter = core_.center();
+    baseEye = core_.eye() - core_.center();
+    baseUp = core_.up();
+}
+
+namespace {
+
+// The camera turned back by the angles: the base camera that
+// CalculateEyeFromAngles turns into it.
+void turnBack(const vector3<double>& eye, const vector3<double>& center, const vector3<double>& up, double pitch,
+              double yaw, double roll, vector3<double>* baseEye, vector3<double>* baseCenter, vector3<double>* baseUp) {
+    using fnd::RotatePointAroundVector;
+    const vector3<double> Y(0, 1, 0);
+    const vector3<double> X1 = RotatePointAroundVector(vector3<double>(1, 0, 0), yaw, Y);
+    const vector3<double> Z1 =
+        RotatePointAroundVector(RotatePointAroundVector(vector3<double>(0, 0, 1), yaw, Y), pitch, X1);
+    auto back = [&](const vector3<double>& v) {
+        return RotatePointAroundVector(RotatePointAroundVector(RotatePointAroundVector(v, -roll, Z1), -pitch, X1), -yaw,
+                                       Y);
+    };
+    *baseCenter = back(center);
+    *baseEye = back(eye - center);
+    *baseUp = back(up);
+}
+
+}  // namespace
+
 bool GLViewCore::FitToPhoto(long w, long h, double mx, double my) { return core_.FitToPhoto(w, h, mx, my); }
 
-bool GLViewCore::Zoom(const ClientRect& r, bool refinement) {
+bool GLViewCore::Zoom(const ZoomRect& r, bool refinement) {
     return core_.Zoom(r, maxViewportWidth(), maxViewportHeight(), refinement);
 }
 
@@ -99,11 +128,10 @@ bool GLViewCore::OnSize(int cx, int cy, bool refinement) {
     return first;
 }
 
-ClientRect GLViewCore::wheelRect(bool in) const {
+ZoomRect GLViewCore::wheelRect(bool in) const {
     const double k = in ? 0.4 : 0.625;
     const double cw = core_.clientWidth(), ch = core_.clientHeight();
-    return ClientRect{int(cw / 2 - k * cw - 0.5), int(ch / 2 - k * ch - 0.5), int(cw / 2 + k * cw + 0.5),
-                      int(ch / 2 + k * ch + 0.5)};
+    return ZoomRect(cw / 2 - k * cw, ch / 2 - k * ch, cw / 2 + k * cw, ch / 2 + k * ch);
 }
 
 void GLViewCore::claimProjectionCounter() {
@@ -197,6 +225,10 @@ void GLViewCore::applySection(const ViewSection& s) {
     core_.setCamera(s.eye, s.center, s.up, s.fieldOfView);
     pitch = s.pitch;
     yaw = s.yaw;
+    // The roll is not kept: the camera as stored is the stored angles'
+    // turn of a base camera, from which the next turn goes on.
+    roll = 0;
+    turnBack(s.eye, s.center, s.up, pitch, yaw, 0, &baseEye, &baseCenter, &baseUp);
     core_.restoreView(s.viewport, s.panX, s.panY, s.zoom, s.offsetX, s.offsetY);
     for (int k = 0; k < 4; ++k) reserved[k] = s.reserved[k];
 }

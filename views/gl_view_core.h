@@ -48,6 +48,9 @@ public:
     void ClearAllViewSettings();
     // Eye, centre and up from the base camera turned by the angles.
     void CalculateEyeFromAngles();
+    // The present camera becomes the one at zero angles (the angles 0): a
+    // turn then starts from it and keeps its distance to the head.
+    void takeCameraAsBase();
     int defaultEyeDistance = 200;
     vector3<double> baseEye{0, 0, 200}, baseCenter{0, 0, 0}, baseUp{0, 1, 0};
     double pitch = 0, yaw = 0, roll = 0;
@@ -57,14 +60,14 @@ public:
     // refinement: the frame's refinement flag (the viewport takes the
     // client's aspect).
     bool FitToPhoto(long w, long h, double mx, double my);
-    bool Zoom(const ClientRect& r, bool refinement = false);
+    bool Zoom(const ZoomRect& r, bool refinement = false);
     bool Zoom(double factor, bool refinement = false);
     // A new client size; never renders. True for the first size message.
     bool OnSize(int cx, int cy, bool refinement = false);
     // The rectangle a wheel notch zooms to: about the client centre, half
-    // sizes 0.4 (in) or 0.625 (out) of the client, each edge moved out by a
-    // further 0.5 and truncated.
-    ClientRect wheelRect(bool in) const;
+    // sizes 0.4 (in) or 0.625 (out) of the client, not cut to whole pixels,
+    // so that a notch in and a notch out cancel.
+    ZoomRect wheelRect(bool in) const;
     void setLinTrafos() { core_.setLinTrafos(); }
     lintraf11 cl2bmp_lintraf11() const { return core_.cl2bmp_lintraf11(); }
     htraf3<double> OpenGL2htraf() const { return core_.OpenGL2htraf(); }

@@ -75,7 +75,7 @@ void CGLFaceView::DrawScene(CDC& dc) {
     if (active) ShowMarkers(true);
 }
 
-void CGLFaceView::Zoom(const ClientRect& r, bool noRedraw) {
+void CGLFaceView::Zoom(const ZoomRect& r, bool noRedraw) {
     Core()->Zoom(r, Refining());
     if (!noRedraw) DrawScene();
 }

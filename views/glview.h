@@ -18,7 +18,7 @@ public:
 
     // The viewport zoomed to a client rectangle (a zero side: only the
     // redraw), then a frame unless noRedraw.
-    void Zoom(const ClientRect& r, bool noRedraw = false);
+    void Zoom(const ZoomRect& r, bool noRedraw = false);
     void Zoom(double factor, bool noRedraw = false);
     void setLinTrafos();
     lintraf11 cl2bmp_lintraf11() override;

@@ -117,8 +117,9 @@ bool HeadRenderCore::DrawScene(const offscreen::PixelRows& dst, const CWinBmp* p
         return false;
     }
     offscreen::ContextGuard g(context_.get());
-    // The 3D view's camera opens 50 degrees.
-    if (core_.fovy() != 50.0) core_.setCamera(core_.eye(), core_.center(), core_.up(), 50.0);
+    // The camera opens as wide as its field of view says (50 degrees until
+    // the camera search hands its own over): a fixed 50 would show the head
+    // at another size than the photo behind it.
     if (!beginFrame(g)) return false;
     setupScene(12.8f);
     const int mode = displayMode();
@@ -242,10 +243,5 @@ vector3<double> HeadRenderCore::Vector2Dto3D(int dx, int dy, int freeToolDepth) 
     return RotatePointAroundVector(v, roll, Z1);
 }
 
-bool HeadRenderCore::readOpenGL(fnd::fileTB& f) {
-    if (!GLViewCore::readOpenGL(f)) return false;
-    core_.setCamera(core_.eye(), core_.center(), core_.up(), 50.0);
-    return true;
-}
 
 }  // namespace views

@@ -64,9 +64,6 @@ public:
     // pixels at zoom 1, truncated, depth along the view, turned like the head.
     vector3<double> Vector2Dto3D(int dx, int dy, int freeToolDepth) const;
 
-    // The 3D view renders and projects at 50 degrees whatever its section says.
-    bool readOpenGL(fnd::fileTB& f);
-
 protected:
     // Mode 2 takes the point's own normal when it is a vertex of a triangle.
     bool usesOwnNormal(const generalpoint3& p) const override;

@@ -44,9 +44,9 @@ int SpendThirds(int& carry, int pixels) {
     return steps;
 }
 
-ClientRect ScaledAboutCentre(CSize c, double m) {
-    const int hw = int(std::lround(m * c.cx / 2)), hh = int(std::lround(m * c.cy / 2));
-    return ClientRect{c.cx / 2 - hw, c.cy / 2 - hh, c.cx / 2 + hw, c.cy / 2 + hh};
+ZoomRect ScaledAboutCentre(CSize c, double m) {
+    const double hw = m * c.cx / 2, hh = m * c.cy / 2;
+    return ZoomRect(c.cx / 2.0 - hw, c.cy / 2.0 - hh, c.cx / 2.0 + hw, c.cy / 2.0 + hh);
 }
 
 ClientRect PannedBy(CSize c, CPoint from, CPoint to) {

@@ -45,7 +45,7 @@ int SpendThirds(int& carry, int pixels);
 
 // The client rectangle that scales a client of size c by m about its
 // centre: one step of a zoom drag.
-ClientRect ScaledAboutCentre(CSize c, double m);
+ZoomRect ScaledAboutCentre(CSize c, double m);
 
 // The client rectangle that moves the content of a client of size c with
 // a drag from one point to another: one step of a pan.

@@ -33,6 +33,7 @@ CViewEdit3D::~CViewEdit3D() = default;
 void CViewEdit3D::ClearAllViewSettings() {
     CFaceView::ClearAllViewSettings();
     freeToolDepth = 0;
+    marginX = marginY = 0;
     activeLine = -1;
     newLinePending = true;
     centralPress = true;
@@ -108,6 +109,19 @@ bool CViewEdit3D::MakePhoto(const CString& path) {
 }
 
 void CViewEdit3D::FitInView() { FitInBlock(); }
+
+void CViewEdit3D::TakeCamera(const ProjectionCore& overlay, bool camera) {
+    ProjectionCore& own = core_.core();
+    if (camera) {
+        own.setCamera(overlay.eye(), overlay.center(), overlay.up(), overlay.fovy());
+        core_.takeCameraAsBase();
+    } else {
+        own.setCamera(own.eye(), own.center(), own.up(), overlay.fovy());
+    }
+    marginX = overlay.principalX();
+    marginY = overlay.principalY();
+    FitInBlock();
+}
 
 BOOL CViewEdit3D::FitToPhoto(long width, long height, double mx, double my) {
     if (!CGLFaceView::FitToPhoto(width, height, mx, my)) return FALSE;

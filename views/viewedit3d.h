@@ -116,6 +116,13 @@ public:
     double fixedClientWidth = 0.0, fixedClientHeight = 0.0;
     // FitToPhoto over the working photo with the view's margins, then a redraw.
     void FitInBlock();
+    // What the camera search found, as the overlay holds it: its principal-
+    // point offset becomes the margins and its opening angle this view's;
+    // with camera, its eye, centre and up this view's camera at zero
+    // angles. Then the fit.
+    // So the head lies on the photo as in the overlay, and turns keep its
+    // distance.
+    void TakeCamera(const ProjectionCore& overlay, bool camera);
     void writeOpenGL(fnd::fileTB& f) override;
     void readOpenGL(fnd::fileTB& f) override;
 

@@ -147,10 +147,13 @@ protected:
     // The marks: the head's named points through the known camera, in
     // working-photo pixels.
     std::map<std::string, vector2<double>> Marks() {
+        CFaceDoc& d = Doc();
+        return MarksThrough(Camera(d.kernel2D->photo.GetWidth(), d.kernel2D->photo.GetHeight()));
+    }
+    // The same through another camera laid over the working photo.
+    std::map<std::string, vector2<double>> MarksThrough(const ProjectionCore& known) {
         std::map<std::string, vector2<double>> marks;
         CFaceDoc& d = Doc();
-        const int w = d.kernel2D->photo.GetWidth(), h = d.kernel2D->photo.GetHeight();
-        const ProjectionCore known = Camera(w, h);
         const htraf3<double> toPhoto = known.OpenGL2htraf() * known.cl2bmp_HTRAF3();
         head3& head = *d.kernel3D->head;
         head.set_actual();

@@ -39,7 +39,7 @@ int render(const FixtureShot& s, const std::string& dir) {
     CalculateEyeFromAngles({0, 0, 480}, {0, 0, 0}, {0, 1, 0}, s.pitchDegrees * M_PI / 180,
                            s.yawDegrees * M_PI / 180, 0, &eye, &center, &up);
     r.OnSize(s.width, s.height);
-    r.core().setCamera(eye, center, up, 28.0);
+    r.core().setCamera(eye, center, up, 50.0);
     r.FitToPhoto(s.width, s.height, 0, 0);
     // The templates carry no texture: the head is drawn lit, as at stage 1000.
     r.InitializeModelForOpenGL(*v.run.heads, false, false, 1000);

@@ -311,6 +311,35 @@ public:
             if (it == marks_.end()) return fail(l, "no mark \"" + name + "\"");
             CFaceView* target = view(w.size() > 2 ? w[2] : "ViewOrig2D");
             if (target) c_.driver.Click(target->m_hWnd, at(target, it->second.x, it->second.y));
+        } else if (verb == "dragmarks") {
+            // Each point the page placed dragged onto its mark; one the
+            // fixture does not mark (hidden from its camera) deleted.
+            CFaceView* target = view("ViewOrig2D");
+            head2* m = actdoc ? actdoc->kernel2D->head : nullptr;
+            if (!target || !m) return;
+            std::string last;
+            for (int guard = 0; guard < 200; ++guard) {
+                int k = m->photoPoints.first();
+                // On its mark: nearer than a drag can still move it.
+                for (; k != -1; k = m->photoPoints.nextOf(k)) {
+                    auto it = marks_.find(m->photoPoints[k].name());
+                    if (it == marks_.end()) break;
+                    const CPoint p = at(target, m->photoPoints[k].position.x, m->photoPoints[k].position.y),
+                                 q = at(target, it->second.x, it->second.y);
+                    if (std::abs(p.x - q.x) + std::abs(p.y - q.y) > 2) break;
+                }
+                if (k == -1) return;
+                last = m->photoPoints[k].name();
+                const vector2<double> from = m->photoPoints[k].position;
+                auto it = marks_.find(m->photoPoints[k].name());
+                if (it == marks_.end()) {
+                    c_.driver.Click(target->m_hWnd, at(target, from.x, from.y));
+                    c_.driver.Key(VK_DELETE);
+                } else {
+                    c_.driver.Drag(target->m_hWnd, at(target, from.x, from.y), at(target, it->second.x, it->second.y), 6);
+                }
+            }
+            fail(l, "the point \"" + last + "\" does not reach its mark");
         } else if (verb == "call") {
             auto it = hooks().find(w.at(1));
             if (it == hooks().end()) return fail(l, "no hook " + w[1]);
@@ -385,6 +414,48 @@ private:
             auto up = [](int n) { return std::to_string(n - n % 4 + 4); };
             const std::string wanted = up(client.Width()) + " " + up(client.Height());
             if (seen != wanted) fail(l, w[3] + " is \"" + seen + "\", the view " + wanted);
+            return;
+        } else if (what == "onphoto" || what == "sameplace") {
+            // onphoto VIEW TOL: the view shows the head's eye and mouth corners
+            // on their marks; sameplace VIEW1 VIEW2 TOL: the two views show the
+            // head's eye corners, nose tip and mouth corners at one place of
+            // the photo; TOL in distances of the outer eye corners.
+            const bool same = what == "sameplace";
+            if (w.size() < (same ? 5u : 4u) || !actdoc) return fail(l, "expect " + l.rest + "?");
+            CFaceView* a = actdoc->GetView(CString(w[2].c_str()));
+            CFaceView* b = same ? actdoc->GetView(CString(w[3].c_str())) : nullptr;
+            const double tol = std::atof(w[same ? 4 : 3].c_str());
+            if (!a || !a->Core() || (same && (!b || !b->Core()))) return fail(l, "no GL view " + l.rest);
+            // A hidden pane shows no photo to lie on (sameplace compares the
+            // maps alone).
+            if (!same && !brv::IsReallyVisible(a->m_hWnd)) return fail(l, str(a->viewName) + " is not shown");
+            head3& h = *actdoc->kernel3D->head;
+            head2& photo = *actdoc->kernel2D->head;
+            h.set_actual();
+            static const char* const names[] = {"left_corner_of_the_left_eye", "right_corner_of_the_right_eye",
+                                                "right_corner_of_the_left_eye", "left_corner_of_the_right_eye",
+                                                "left_corner_of_the_mouth",    "right_corner_of_the_mouth",
+                                                "tip_of_the_nose"};
+            auto onPhoto = [](CFaceView* v, const vector3<double>& p) {
+                const vector3<double> c = (p * v->Core()->OpenGL2htraf()).vec3();
+                return v->Core()->core().cl2bmp_lintraf11().traf(c.x, c.y);
+            };
+            std::vector<vector2<double>> marks, inA, inB;
+            for (const char* name : names) {
+                const Index<featurepoint3> f = h.getFeaturepoint(CString(name), true);
+                const Index<featurepoint2> p = photo.photoPoints.get(name);
+                if (f == -1 || p == -1) return fail(l, std::string("no point ") + name);
+                marks.push_back(photo.photoPoints[p].position);
+                inA.push_back(onPhoto(a, h.featurepoints[f].point()));
+                if (same) inB.push_back(onPhoto(b, h.featurepoints[f].point()));
+            }
+            const double eyes = dist(marks[0], marks[1]);
+            for (size_t k = 0; k < marks.size(); ++k) {
+                if (!same && k == 6) break;  // the nose tip is where the fit leaves it
+                const double off = dist(inA[k], same ? inB[k] : marks[k]) / eyes;
+                if (!(off <= tol))
+                    fail(l, std::string(names[k]) + " " + std::to_string(off) + " eye distances off (" + l.rest + ")");
+            }
             return;
         } else if (what == "menus") {
             for (const brv::MenuItemInfo& m : c_.driver.MenuItems(frame->m_hWnd)) seen += (seen.empty() ? "" : ",") + m.text;

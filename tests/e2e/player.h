@@ -29,6 +29,8 @@
 //   markhead [NAME]          a click in the 3D view at the figure's point NAME (the asked one)
 //   mark [NAME [VIEW]]       a click at the fixture's mark NAME (ViewOrig2D);
 //                            without NAME the point the working-photo view asks for
+//   dragmarks                every point the page placed dragged onto its mark (one
+//                            the fixture does not mark clicked and deleted)
 //   close                    the frame's close box
 //   call NAME                the test's own code registered under NAME (RegisterHook)
 //   advance MS               the fake clock moves on
@@ -51,6 +53,10 @@
 //   expect pixelsnear A B TOL [OPS...]  ImageMagick's RMSE of A against B (changed
 //                            by the convert options OPS) at most TOL (0..1)
 //   expect varied PATH       not one flat colour (standard deviation above 0.01)
+//   expect onphoto VIEW TOL  the shown view puts the head's eye and mouth corners on
+//                            their marks within TOL x the outer eye corners' distance
+//   expect sameplace V1 V2 TOL  the two views' maps put the head's eye corners, nose
+//                            tip and mouth corners at one photo pixel, within TOL so
 //   expect viewbmp VIEW PATH (in the process) PATH decodes to the view's rendering size
 //                            (its client size, each side w - w mod 4 + 4)
 

@@ -69,8 +69,8 @@ public:
         if (owned) resetModelState();
     }
 
-    bool loadTemplate() {
-        std::span<const unsigned char> bytes = brv::ResourceBytes("TEMPLATE", 122);
+    bool loadTemplate(unsigned id = 122) {
+        std::span<const unsigned char> bytes = brv::ResourceBytes("TEMPLATE", id);
         if (!bytes.data()) return false;
         fnd::fileTB f;
         if (!f.open(bytes.data(), bytes.size())) return false;

@@ -133,6 +133,9 @@ TEST_F(CloneBrushTest, SourceThenStrokeWithinTheDabSquares) {
     View3D().featureDisplay = false;
     View3D().active = false;
     Tool(1, 0);
+    // A section keeps the viewport in whole pixels: the view takes its own
+    // first, so that the fresh view's camera is exactly the view's.
+    View3D().ApplySection(View3D().Section());
     Paint(View3D());
     const Picture shown = Grab(View3D());
     views::HeadRenderCore fresh(View3D());

@@ -93,6 +93,11 @@ TEST(GLCore, GLAndTheCoreAgreeAtZoomOneAfterARectangleZoomAndAfterAPan) {
         EXPECT_NEAR(view->core().zoom(), 4.0 * fitted, 1e-12);
         render();
         ExpectGLAgrees(v, *view, is3D ? "3D, panned" : "overlay, panned");
+
+        // A wheel notch: a viewport that is no whole number of pixels.
+        ASSERT_TRUE(view->Zoom(view->wheelRect(true)));
+        render();
+        ExpectGLAgrees(v, *view, is3D ? "3D, a notch in" : "overlay, a notch in");
     }
 }
 

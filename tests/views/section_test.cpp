@@ -5,11 +5,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "foundation/filetb.h"
 #include "model/head.h"
@@ -314,6 +316,82 @@ TEST(ViewZoom, ResizeKeepsZoomAndTheCentre) {
     v.OnSize(1000, 500);
     EXPECT_EQ(v.core().viewport(), shown);
     EXPECT_DOUBLE_EQ(v.core().zoom(), zoom);
+}
+
+// Where a view puts the head and the photo: client pixels of a few head
+// points and photo pixels.
+std::vector<vector2<double>> Mapping(const views::GLViewCore& v) {
+    std::vector<vector2<double>> out;
+    const htraf3<double> toClient = v.OpenGL2htraf();
+    for (double x : {-60.0, 0.0, 60.0})
+        for (double y : {-80.0, 0.0, 80.0}) {
+            const vector3<double> c = (vector3<double>(x, y, 70) * toClient).vec3();
+            out.emplace_back(c.x, c.y);
+        }
+    for (double x : {0.0, 300.0, 655.0})
+        for (double y : {0.0, 400.0, 768.0}) out.push_back(v.core().photoToClient().traf(x, y));
+    return out;
+}
+
+// Resizes and wheel notches that come back to the size and zoom they left
+// come back to the mapping they left: nothing is lost to rounding on the way.
+TEST(ViewZoom, ResizesAndNotchesThatComeBackLeaveTheMappingAsItWas) {
+    using Steps = void (*)(views::GLViewCore&);
+    struct Case {
+        const char* name;
+        Steps steps;
+    };
+    const Case cases[] = {
+        {"width 540 -> 300 -> 540 in 2-pixel steps",
+         [](views::GLViewCore& v) {
+             for (int w = 538; w >= 300; w -= 2) v.OnSize(w, 700);
+             for (int w = 302; w <= 540; w += 2) v.OnSize(w, 700);
+         }},
+        {"height 700 -> 301 -> 700 in 3-pixel steps",
+         [](views::GLViewCore& v) {
+             for (int h = 697; h >= 301; h -= 3) v.OnSize(540, h);
+             for (int h = 304; h <= 700; h += 3) v.OnSize(540, h);
+         }},
+        {"25 notches in and out in turn",
+         [](views::GLViewCore& v) {
+             for (int k = 0; k < 25; ++k) {
+                 ASSERT_TRUE(v.Zoom(v.wheelRect(true)));
+                 ASSERT_TRUE(v.Zoom(v.wheelRect(false)));
+             }
+         }},
+        {"10 notches in, then 10 out",
+         [](views::GLViewCore& v) {
+             for (int k = 0; k < 10; ++k) ASSERT_TRUE(v.Zoom(v.wheelRect(true)));
+             for (int k = 0; k < 10; ++k) ASSERT_TRUE(v.Zoom(v.wheelRect(false)));
+         }},
+        {"notches between resizes",
+         [](views::GLViewCore& v) {
+             ASSERT_TRUE(v.Zoom(v.wheelRect(true)));
+             v.OnSize(413, 517);
+             ASSERT_TRUE(v.Zoom(v.wheelRect(true)));
+             v.OnSize(777, 611);
+             ASSERT_TRUE(v.Zoom(v.wheelRect(false)));
+             v.OnSize(540, 700);
+             ASSERT_TRUE(v.Zoom(v.wheelRect(false)));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Cores cores;
+        for (views::GLViewCore* v : {static_cast<views::GLViewCore*>(&cores.overlay), static_cast<views::GLViewCore*>(&cores.head3d)}) {
+            v->OnSize(540, 700);
+            v->core().setCamera({40, 25, 900}, {2, -3, 1}, {0, 1, 0.02}, 21.0);
+            ASSERT_TRUE(v->FitToPhoto(655, 768, 12.5, -7.25));
+            const std::vector<vector2<double>> before = Mapping(*v);
+            const double zoom = v->core().zoom();
+            c.steps(*v);
+            EXPECT_NEAR(v->core().zoom(), zoom, 1e-9 * zoom);
+            const std::vector<vector2<double>> after = Mapping(*v);
+            double worst = 0;
+            for (size_t k = 0; k < before.size(); ++k) worst = std::max(worst, dist(before[k], after[k]));
+            EXPECT_LT(worst, 0.01);
+        }
+    }
 }
 
 }  // namespace
