@@ -1,12 +1,10 @@
 #include "app/facedoc.h"
 
 #include <cstdlib>
-#include <optional>
 #include <string>
 
 #include "app/faceapp.h"
 #include "app/head_files.h"
-#include "app/isolated_check.h"
 #include "app/mainframe.h"
 #include "app/project_file.h"
 #include "app/tempfolders.h"
@@ -29,31 +27,6 @@ IMPLEMENT_DYNCREATE(CFaceDoc, CDocument)
 namespace {
 
 bool readable(const std::string& posixPath) { return fnd::IsFileExist(posixPath.c_str()) > 0; }
-
-// Whether the bytes read as a head, checked in a copy of the process: the
-// open project's head is not touched.
-bool headReads(std::span<const unsigned char> bytes) {
-    std::string why;
-    return files::CheckInIsolation(
-        [&](std::string& reason) {
-            head3 h;
-            h.set_actual();
-            svc::FaceTables tables;
-            h.tablesTarget = &tables;
-            fnd::fileTB f;
-            if (!f.open(bytes.data(), bytes.size())) return false;
-            h.read(f, true);
-            if (!f.good()) reason = "the head does not read";
-            return f.good();
-        },
-        why);
-}
-
-std::vector<unsigned char> fileBytes(const std::string& posixPath) {
-    std::string bytes, reason;
-    if (!files::ReadWholeFile(posixPath, bytes, reason)) return {};
-    return std::vector<unsigned char>(bytes.begin(), bytes.end());
-}
 
 }  // namespace
 
@@ -178,13 +151,30 @@ int CFaceDoc::LoadTHEResource(unsigned id, bool clearOverlay) {
         id = 121;
     }
     std::span<const unsigned char> bytes = brv::ResourceBytes("TEMPLATE", id);
-    std::vector<unsigned char> snapshot;
-    bool isTemplate = bytes.data() != nullptr;
-    if (!isTemplate && id == 100) {
-        // The prepared head of this run is the snapshot: it is read again.
+    std::string snapshot;
+    if (!bytes.data() && id == 100) {
+        // The prepared head of this run is the snapshot: it is read again,
+        // as a file from outside.
         std::string path = brv::PosixPath(SnapshotPath().View());
-        if (readable(path)) snapshot = fileBytes(path);
-        if (!snapshot.empty()) bytes = std::span<const unsigned char>(snapshot.data(), snapshot.size());
+        std::string reason;
+        if (readable(path) && files::ReadWholeFile(path, snapshot, reason) && !snapshot.empty()) {
+            files::HeadRead read;
+            if (!files::ParseTHE(snapshot, read, reason)) {
+                // The head would keep only part of it: the present one stays.
+                stage = 0;
+                return 1;
+            }
+            CWaitCursor wait;
+            CFaceView* overlay = GetViewEdit2D3D();
+            CFaceView* view3D = GetViewEdit3D();
+            if (clearOverlay && overlay) overlay->ClearAllViewSettings();
+            if (view3D) view3D->ClearAllViewSettings();
+            files::InstallHead(*kernel3D, std::move(read.head));
+            if (read.tablesRead) tables_ = std::move(read.tables);
+            carried.NewHead();
+            showNewHead();
+            return 1;
+        }
     }
     if (!bytes.data()) {
         for (unsigned fallback : {1u, 101u}) {
@@ -192,7 +182,6 @@ int CFaceDoc::LoadTHEResource(unsigned id, bool clearOverlay) {
             bytes = brv::ResourceBytes("TEMPLATE", fallback);
             if (bytes.data()) break;
         }
-        isTemplate = bytes.data() != nullptr;
     }
     if (!bytes.data()) {
         templateId = kept;
@@ -201,27 +190,33 @@ int CFaceDoc::LoadTHEResource(unsigned id, bool clearOverlay) {
         MessageBox(nullptr, text, "Error", MB_OK);
         return 1;
     }
-    if (!headReads(bytes)) {
-        // The head would keep only part of the template: the present one
-        // stays.
+    CWaitCursor wait;
+    // A built-in head is part of the program: read once, with no check
+    // before. Should it not read, the present head stays.
+    svc::FaceTables tables;
+    std::unique_ptr<head3> head;
+    {
+        ReadingMorphs morphs;
+        head = files::ReadTemplateBytes(bytes, tables);
+    }
+    if (!head) {
         stage = 0;
         return 1;
     }
-    CWaitCursor wait;
     CFaceView* overlay = GetViewEdit2D3D();
     CFaceView* view3D = GetViewEdit3D();
     if (clearOverlay && overlay) overlay->ClearAllViewSettings();
     if (view3D) view3D->ClearAllViewSettings();
-    fnd::fileTB f;
-    f.open(bytes.data(), bytes.size());
-    {
-        std::optional<ReadingMorphs> morphs;
-        if (isTemplate) morphs.emplace();
-        kernel3D->LoadHead(f, 1000);
-    }
+    files::InstallHead(*kernel3D, std::move(head));
+    tables_ = std::move(tables);
     carried.NewHead();
-    if (!f.good()) stage = 0;
-    kernel3D->head->BuildMirror();
+    showNewHead();
+    return 1;
+}
+
+void CFaceDoc::showNewHead() {
+    CFaceView* overlay = GetViewEdit2D3D();
+    CFaceView* view3D = GetViewEdit3D();
     if (auto* v = dynamic_cast<svc::ViewEdit3D*>(view3D)) {
         v->displayMode = svc::ViewEdit3D::kLit;
         v->InitializeModelForOpenGL();
@@ -229,7 +224,6 @@ int CFaceDoc::LoadTHEResource(unsigned id, bool clearOverlay) {
     if (view3D) view3D->FitInView();
     if (auto* v = dynamic_cast<svc::ViewEdit2D3D*>(overlay)) v->InitializeModelForOpenGL();
     if (overlay) overlay->FitInView();
-    return 1;
 }
 
 int CFaceDoc::SaveTHEResource() {

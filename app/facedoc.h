@@ -92,6 +92,8 @@ public:
     CMainFrame* Frame() const;
 
 private:
+    // The 3D view and the overlay view rebuilt and fitted over a new head.
+    void showNewHead();
     svc::FaceTables tables_;
 };
 

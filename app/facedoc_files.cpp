@@ -1,7 +1,7 @@
 // The document's project, head and OBJ files. Each reader parses the file
-// aside first (the parse layer needs no window) and takes it over only
-// once the whole file has read: a bad file shows the error and leaves the
-// open project as it was. Writers build the file in memory and save it
+// once, beside the open project (the parse layer needs no window), and the
+// document takes it over only once the whole file has read: a bad file
+// shows the error and leaves the open project as it was. Writers build the file in memory and save it
 // safely: a failed save keeps the previous file.
 
 #include <algorithm>
@@ -13,7 +13,6 @@
 #include "app/facedoc.h"
 #include "app/head_files.h"
 #include "app/ids.h"
-#include "app/isolated_check.h"
 #include "app/mainframe.h"
 #include "app/obj_export.h"
 #include "app/obj_import.h"
@@ -70,21 +69,6 @@ std::string extensionOf(const CString& path) {
 std::unique_ptr<head3> templateWithMorphs(int id, svc::FaceTables& tables, std::string& reason) {
     ReadingMorphs morphs;
     return files::LoadTemplateHead(id, tables, reason);
-}
-
-// The present head gives up its pool slots for the one a file names.
-void emptyHead(CKernel3D& k) { k.Reset(); }
-
-void emptyMarks(CKernel2D& k) {
-    delete k.head;
-    k.head = new head2();
-    k.head->set_actual();
-}
-
-void installHead(CKernel3D& k, std::unique_ptr<head3> h) {
-    delete k.head;
-    k.head = h.release();
-    k.head->set_actual();
 }
 
 // The frame's and the views' sections through their own readers, in the
@@ -234,17 +218,9 @@ int CFaceDoc::LoadFACFile(CString path, bool keep) {
     options.presentVertices = kernel3D->head->vertices.count();
     options.presentTriangles = kernel3D->head->triangles.count();
     options.loadTemplate = templateWithMorphs;
-    // The whole file is read aside first; the note back is its template.
-    if (!files::CheckInIsolation(
-            [&](std::string& why) {
-                files::ProjectRecord r;
-                if (!files::ParseProject(bytes, options, r, why)) return false;
-                why = std::to_string(r.templateId);
-                return true;
-            },
-            reason))
-        return refuse();
-    const bool ownHead = !keep || std::atoi(reason.c_str()) == 100;
+    files::ProjectRecord rec;
+    if (!files::ParseProject(bytes, options, rec, reason)) return refuse();
+    bytes = std::string();
 
     const int remembered = stage;
     photoNumber = 0;
@@ -267,16 +243,6 @@ int CFaceDoc::LoadFACFile(CString path, bool keep) {
         kernel2D->FreeStash();
         state().startPageChoice = false;
     }
-    if (ownHead) emptyHead(*kernel3D);
-    emptyMarks(*kernel2D);
-    options.decodePhoto = false;  // the refresh rebuilds the picture
-    files::ProjectRecord rec;
-    if (!files::ParseProject(bytes, options, rec, reason)) {
-        // The file read well aside: only a failure of the machine gets here.
-        FreeMemoryForNewFAC();
-        loadError(path, reason);
-        return 0;
-    }
 
     if (frame) frame->projectLoaded = 1;
     stage = rec.stage;
@@ -285,6 +251,7 @@ int CFaceDoc::LoadFACFile(CString path, bool keep) {
     kernel2D->preview = rec.preview;
     delete kernel2D->head;
     kernel2D->head = rec.marks.release();
+    kernel2D->head->settle();
     kernel2D->head->set_actual();
     applySections(*this, frame, rec);
     ShareCameraWith3DView(false);
@@ -297,7 +264,7 @@ int CFaceDoc::LoadFACFile(CString path, bool keep) {
     projectFlag = rec.projectFlag;
     textureSize = rec.textureSize;
     if (rec.head) {
-        installHead(*kernel3D, std::move(rec.head));
+        files::InstallHead(*kernel3D, std::move(rec.head));
         tables_ = std::move(rec.tables);
     } else if (rec.sections.present) {
         files::ApplyHeadSections(rec.sections, textureSize, *kernel3D->head);
@@ -317,7 +284,18 @@ int CFaceDoc::LoadFACFile(CString path, bool keep) {
             AfxGetApp()->AddToRecentFileList(path);
             SetTitle(path.GetString());
         }
-        if (kernel2D->LoadOrigBmp(&kernel2D->photo, 2, 0, 0) > 0) kernel2D->InitPicture();
+        // The photo decoded while the file was read is the picture.
+        bool rebuilt = false;
+        if (rec.photoDecoded) {
+            kernel2D->photo = rec.photoPicture;
+            rec.photoPicture = CWinBmp();
+            kernel2D->left = rec.photoCrop[0], kernel2D->top = rec.photoCrop[1];
+            kernel2D->right = rec.photoCrop[2], kernel2D->bottom = rec.photoCrop[3];
+            rebuilt = kernel2D->photo.GetWidth() > 0;
+        } else {
+            rebuilt = kernel2D->LoadOrigBmp(&kernel2D->photo, 2, 0, 0) > 0;
+        }
+        if (rebuilt) kernel2D->InitPicture();
         if (templateId == 100) SaveTHEResource();
         h.BuildMirror();
         if (frame) frame->ChangeViews(false);
@@ -402,22 +380,10 @@ namespace {
 
 using HeadParser = bool (*)(std::string_view, files::HeadRead&, std::string&);
 
-// A head file read aside, then for real in place of the present head.
-bool readHeadFile(CFaceDoc& d, const CString& path, HeadParser parse, files::HeadRead& out) {
+// A head file read beside the present head, which it replaces once read.
+bool readHeadFile(const CString& path, HeadParser parse, files::HeadRead& out) {
     std::string bytes, reason;
-    if (!files::ReadWholeFile(std::string(path.View()), bytes, reason) ||
-        !files::CheckInIsolation(
-            [&](std::string& why) {
-                files::HeadRead r;
-                return parse(bytes, r, why);
-            },
-            reason)) {
-        loadError(path, reason);
-        return false;
-    }
-    emptyHead(*d.kernel3D);
-    if (!parse(bytes, out, reason)) {
-        d.FreeMemoryForNewFAC();
+    if (!files::ReadWholeFile(std::string(path.View()), bytes, reason) || !parse(bytes, out, reason)) {
         loadError(path, reason);
         return false;
     }
@@ -425,7 +391,7 @@ bool readHeadFile(CFaceDoc& d, const CString& path, HeadParser parse, files::Hea
 }
 
 void takeHead(CFaceDoc& d, files::HeadRead& read, const CString& path, const char* extension) {
-    installHead(*d.kernel3D, std::move(read.head));
+    files::InstallHead(*d.kernel3D, std::move(read.head));
     d.carried.NewHead();
     if (read.tablesRead) d.tables() = std::move(read.tables);
     d.headName = withoutExtension(path);
@@ -437,7 +403,7 @@ void takeHead(CFaceDoc& d, files::HeadRead& read, const CString& path, const cha
 int CFaceDoc::LoadTHEFile(CString path, bool clear) {
     CWaitCursor wait;
     files::HeadRead read;
-    if (!readHeadFile(*this, path, files::ParseTHE, read)) return 0;
+    if (!readHeadFile(path, files::ParseTHE, read)) return 0;
     if (clear)
         if (CFaceView* v = GetViewEdit2D3D()) v->ClearAllViewSettings();
     if (CFaceView* v = GetViewEdit3D()) v->ClearAllViewSettings();
@@ -451,7 +417,7 @@ int CFaceDoc::LoadTHEFile(CString path, bool clear) {
 int CFaceDoc::LoadPHSFile(CString path) {
     CWaitCursor wait;
     files::HeadRead read;
-    if (!readHeadFile(*this, path, files::ParsePHS, read)) return 0;
+    if (!readHeadFile(path, files::ParsePHS, read)) return 0;
     for (CFaceView* v : {GetViewEdit3D(), GetViewEdit2D3D()})
         if (v) v->ClearAllViewSettings();
     takeHead(*this, read, path, ".phs");
@@ -478,14 +444,13 @@ int CFaceDoc::LoadXXXFile(CString path, bool withTexture) {
         loadError(path, reason);
         return 0;
     }
-    bytes.clear();
-    emptyHead(*kernel3D);
+    bytes = std::string();
     files::BuildObjHead(import);
     if (withTexture) {
         files::LoadObjTexture(std::string(path.View()), import);
         textureSize = files::kImportTextureSize;
     }
-    installHead(*kernel3D, std::move(import.head));
+    files::InstallHead(*kernel3D, std::move(import.head));
     carried.NewHead();
     tables_ = std::move(import.tables);
     headName = withoutExtension(path);

@@ -11,6 +11,7 @@
 #include "app/record_limit.h"
 #include "app/safe_save.h"
 #include "app/text_lines.h"
+#include "fitting/kernel3d.h"
 #include "model/model_io.h"
 
 namespace files {
@@ -45,6 +46,14 @@ int cornerOf(const triangle& t, int v) {
 }
 
 }  // namespace
+
+void InstallHead(CKernel3D& kernel, std::unique_ptr<head3> head) {
+    delete kernel.head;
+    kernel.head = head.release();
+    // The slots the old head held are free now: the file's numbers.
+    kernel.head->settle();
+    kernel.head->set_actual();
+}
 
 // ---- .the ----
 
@@ -254,10 +263,14 @@ bool parsePHS2(Tokens& in, std::string_view bytes, HeadRead& out, std::string& r
         head3& hd = *read.head;
         fnd::fileTB none;
         hd.read_version1(none, int(nV), int(nT), pnt.data(), tri.data());
-        // Each vertex's texture coordinate goes back to its corners.
+        // Each vertex's texture coordinate goes back to its corners (the
+        // vertices follow the file's order in the chain, in whatever slots).
+        std::vector<int> serial(std::size_t(hd.vertices.pool()->size()), -1);
+        int n = 0;
+        for (int v = hd.vertices.first(); v != -1; v = hd.vertices.nextOf(v)) serial[std::size_t(v)] = n++;
         for (int t = hd.triangles.first(); t != -1; t = hd.triangles.nextOf(t)) {
             triangle& tr = hd.triangles[t];
-            for (int k = 0; k < 3; ++k) tr.texture[k] = uv[std::size_t(int(tr.corner(k)))];
+            for (int k = 0; k < 3; ++k) tr.texture[k] = uv[std::size_t(serial[std::size_t(int(tr.corner(k)))])];
         }
         hd.post_read(true);
         hd.status = 1;

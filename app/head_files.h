@@ -11,7 +11,12 @@
 #include "model/head.h"
 #include "seams/app.h"
 
+class CKernel3D;
+
 namespace files {
+
+// The head kernel takes a head read aside in place of its own, which goes.
+void InstallHead(CKernel3D& kernel, std::unique_ptr<head3> head);
 
 // A head read from a file, with the tables its file held.
 struct HeadRead {

@@ -1,11 +1,15 @@
 #include "app/project_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "app/model_scope.h"
 #include "app/record_limit.h"
@@ -236,6 +240,8 @@ bool decodePhoto(Reader& r, ProjectRecord& rec, const char* section) {
     if (w < 1 || h < 1 || (png && w == 1 && h == 1 && !pngOfOnePixel))
         return r.refuse(format("%s: the photo bytes do not decode", section));
     rec.photoDecoded = true;
+    const int32_t crop[4] = {scratch.left, scratch.top, scratch.right, scratch.bottom};
+    std::copy(crop, crop + 4, rec.photoCrop);
     return true;
 }
 
@@ -505,17 +511,23 @@ std::unique_ptr<head3> LoadTemplateHead(int templateId, svc::FaceTables& tables,
         reason = "no such built-in template";
         return nullptr;
     }
+    auto head = ReadTemplateBytes(bytes, tables);
+    if (!head) reason = format("built-in template %d does not read", id);
+    return head;
+}
+
+std::unique_ptr<head3> ReadTemplateBytes(std::span<const unsigned char> bytes, svc::FaceTables& tables) {
+    CurrentModelScope scope;
     auto head = std::make_unique<head3>();
     fnd::fileTB f;
     f.open(bytes.data(), bytes.size());
-    head->tablesTarget = &tables;
+    svc::FaceTables read;
+    head->tablesTarget = &read;
     head->read(f, true);
     head->tablesTarget = nullptr;
-    if (!f.good()) {
-        reason = format("built-in template %d does not read", id);
-        return nullptr;
-    }
+    if (!f.good()) return nullptr;
     head->BuildMirror();
+    tables = std::move(read);
     return head;
 }
 
@@ -558,18 +570,45 @@ bool ParseProject(std::string_view bytes, const ProjectParseOptions& options, Pr
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason) {
-    std::ifstream in(brv::PosixPath(path), std::ios::binary);
-    if (!in) {
+    // Opened without waiting, so that a pipe or device is seen before any
+    // read can block on it.
+    const int fd = ::open(brv::PosixPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         reason = std::strerror(errno);
         return false;
     }
-    std::ostringstream s;
-    s << in.rdbuf();
-    if (in.bad()) {
-        reason = "the file cannot be read";
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        reason = std::strerror(errno);
         return false;
     }
-    bytes = std::move(s).str();
+    if (!S_ISREG(st.st_mode)) {
+        reason = "not a regular file";
+        return false;
+    }
+    if (st.st_size < 0 || uint64_t(st.st_size) > kMaxFileBytes) {
+        reason = format("%lld bytes: more than a file of the program holds", (long long)st.st_size);
+        return false;
+    }
+    // No more than the file held when it was opened.
+    std::string read(std::size_t(st.st_size), '\0');
+    std::size_t got = 0;
+    while (got < read.size()) {
+        const ssize_t n = ::read(fd, read.data() + got, read.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            reason = std::strerror(errno);
+            return false;
+        }
+        if (n == 0) break;
+        got += std::size_t(n);
+    }
+    read.resize(got);
+    bytes = std::move(read);
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,6 +69,7 @@ struct ProjectRecord {
     HeadSections sections;  // kept-state reads: for the present head
     bool photoDecoded = false;
     CWinBmp photoPicture;
+    int32_t photoCrop[4] = {};  // left, top, right, bottom as the decoding kept them
     bool oldLayout = false;
     int workingWidth = 0, workingHeight = 0;  // old layout: the working size
 };
@@ -93,6 +95,10 @@ std::string DateString();
 using TemplateLoader =
     std::function<std::unique_ptr<head3>(int templateId, svc::FaceTables& tables, std::string& reason)>;
 std::unique_ptr<head3> LoadTemplateHead(int templateId, svc::FaceTables& tables, std::string& reason);
+// A head in the model text format from a built-in resource, read once beside
+// the present head (which stays current), marked unmirrored; null when it
+// does not read, with tables untouched.
+std::unique_ptr<head3> ReadTemplateBytes(std::span<const unsigned char> bytes, svc::FaceTables& tables);
 
 struct ProjectParseOptions {
     bool keep = false;  // kept-state read: merges into the present project
@@ -105,11 +111,9 @@ struct ProjectParseOptions {
 };
 
 // The record read from the bytes; false with a reason naming the section
-// ("section 20: 3145728 texture bytes expected, 1000 left").
-// The heads it reads (template, marks) take the pool slots their files
-// name: no head or marks holding those slots may live meanwhile. The
-// document checks a file first with CheckInIsolation, then gives up its
-// own head and marks and parses for real.
+// ("section 20: 3145728 texture bytes expected, 1000 left"). The heads it
+// reads (template, marks) are made beside the open project's, which they
+// do not touch.
 bool ParseProject(std::string_view bytes, const ProjectParseOptions& options, ProjectRecord& out,
                   std::string& reason);
 bool ReadProjectFile(const std::string& path, const ProjectParseOptions& options, ProjectRecord& out,
@@ -142,7 +146,13 @@ bool WriteProject(const ProjectRecord& record, const ProjectWriteInputs& in, std
 bool SaveProject(const std::string& path, const ProjectRecord& record, const ProjectWriteInputs& in,
                  std::string& reason);
 
-// Reads a whole file; false with the system's reason.
+// The largest file the readers take: a project with the largest texture
+// and a photo of the largest picture fits.
+inline constexpr uint64_t kMaxFileBytes = uint64_t(1) << 30;
+
+// Reads a whole regular file, no more than it held when opened; false with
+// the system's reason, for anything that is not a regular file, and for
+// one above kMaxFileBytes.
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason);
 
 }  // namespace files

@@ -14,6 +14,7 @@
 #include "framework/system.h"
 #include "model/head.h"
 #include "picture/anypicdecoder.h"
+#include "picture/picdecoder.h"
 #include "picture/png.h"
 #include "picture/textexception.h"
 
@@ -88,11 +89,14 @@ int LoadBMP(fnd::fileTB& f, CWinBmp& bmp) {
     uint32_t bits = static_cast<uint32_t>(word);
     int w = static_cast<int>(bits & kWidthMask);
     bool skip = bits & kSkipBit;
-    if (h < 0) {
+    f.setMode(bits & kBinaryBit ? "b" : "t");
+    // Checked as a picture from a file is, and against the bytes left (each
+    // pixel takes four at least), before anything is made for it.
+    if (h < 0 || !PLPictureSizeOk(uint64_t(w), uint64_t(h)) ||
+        (uint64_t(w) * uint64_t(h) * (skip ? 2 : 1) + (skip ? uint64_t(h) : 0)) * 4 > f.remaining()) {
         f.fail();
         return 0;
     }
-    f.setMode(bits & kBinaryBit ? "b" : "t");
     // The pixels are gathered before the bitmap is made, so a header that
     // promises more than the stream holds costs no more memory than the
     // stream itself and leaves bmp untouched.

@@ -9,6 +9,7 @@
 #include "seams/app.h"
 #include "seams/dialogs.h"
 #include "foundation/pools.h"
+#include "foundation/utility.h"
 #include "model/featuretables.h"
 #include "model/model_io.h"
 #include "model/morph.h"
@@ -488,20 +489,59 @@ void head3::readTables(fileTB& f, svc::FaceTables& tables, const int (&counts)[3
 }
 
 bool head3::readLists(fileTB& f) {
-    read_elements_all(f, vertices);
+    auto numbers = std::make_unique<StoredNumbers>();
+    fnd::temporaryChange<StoredNumbers*> logging(readingNumbers, numbers.get());
+    SlotMap vs, ts, es, ps, ls, cs, as, rs;
+    read_elements_all(f, vertices, vs);
     svc::progress().Step(2);
-    read_elements_all(f, triangles);
-    read_elements_all(f, extrapoints, [this](int i) {
-        if (i == 0 || i == 1) return false;  // the work points' slots
+    read_elements_all(f, triangles, ts);
+    read_elements_all(f, extrapoints, es, [this](int i) {
+        // The work points' slots stay theirs; a file that names them gets
+        // others.
+        if (i == 0 || i == 1) return false;
         moveReservedFrom(i);
         return true;
     });
-    read_elements_all(f, featurepoints);
-    read_elements_all(f, featurelines);
-    read_elements_all(f, colors);
-    read_elements_all(f, areas);
-    read_elements_all(f, regions);
-    return f.good();
+    read_elements_all(f, featurepoints, ps);
+    read_elements_all(f, featurelines, ls);
+    read_elements_all(f, colors, cs);
+    read_elements_all(f, areas, as);
+    read_elements_all(f, regions, rs);
+    if (!f.good()) return false;
+    // The stored references become slots; one to an element the file does
+    // not hold fails the read.
+    bool held = true;
+    auto point = [&](generalpoint3& g) { held = held && es.translate(g.extra) && vs.translate(g.vtx); };
+    for (int k = vertices.first(); k != -1 && held; k = vertices.nextOf(k)) held = vs.translate(vertices[k].mirror);
+    for (int k = triangles.first(); k != -1 && held; k = triangles.nextOf(k)) {
+        triangle& t = triangles[k];
+        held = ts.translate(t.mirror) && ts.translate(t.quadPartner) && vs.translate(t.a) && vs.translate(t.b) &&
+               vs.translate(t.c);
+    }
+    for (int k = extrapoints.first(); k != -1 && held; k = extrapoints.nextOf(k))
+        held = es.translate(extrapoints[k].mirror) && ts.translate(extrapoints[k].tri);
+    for (int k = featurepoints.first(); k != -1 && held; k = featurepoints.nextOf(k)) {
+        held = ps.translate(featurepoints[k].mirror);
+        point(featurepoints[k]);
+    }
+    for (int k = featurelines.first(); k != -1 && held; k = featurelines.nextOf(k)) {
+        featureline3& l = featurelines[k];
+        held = ls.translate(l.mirror);
+        for (int j = l.first(); j != -1 && held; j = l.nextOf(j)) point(l[j]);
+    }
+    for (int k = areas.first(); k != -1 && held; k = areas.nextOf(k))
+        held = as.translate(areas[k].link) && ts.translate(areas[k].triangles);
+    for (int k = regions.first(); k != -1 && held; k = regions.nextOf(k)) {
+        region& r = regions[k];
+        held = rs.translate(r.mirror) && cs.translate(r.colour) && ls.translate(r.borderLine) &&
+               as.translate(r.areas) && ls.translate(r.lines) && ps.translate(r.points);
+    }
+    if (!held) f.fail();
+    if (!f.good()) return false;
+    SlotMap* maps[8] = {&vs, &ts, &es, &ps, &ls, &cs, &as, &rs};
+    for (int k = 0; k < 8; ++k) numbers->lists[k] = maps[k]->take();
+    stored_ = std::move(numbers);
+    return true;
 }
 
 void head3::moveReservedFrom(int i) {
@@ -656,9 +696,17 @@ void head2::read_version2(fileTB& f) {
     f >> valid >> params[0] >> params[1] >> params[2] >> params[3];
     read_pure_nameof_instance(f, word);
     for (int k = 0; k < 4; ++k) read_count_line(f);
-    read_elements_all(f, photoPoints);
-    read_elements_all(f, overlayPoints);
-    read_elements_all(f, photoLines);
-    read_elements_all(f, overlayLines);
-    if (!f.good()) valid = 0;
+    auto numbers = std::make_unique<StoredNumbers>();
+    fnd::temporaryChange<StoredNumbers*> logging(readingNumbers, numbers.get());
+    SlotMap maps[4];
+    read_elements_all(f, photoPoints, maps[0]);
+    read_elements_all(f, overlayPoints, maps[1]);
+    read_elements_all(f, photoLines, maps[2]);
+    read_elements_all(f, overlayLines, maps[3]);
+    if (!f.good()) {
+        valid = 0;
+        return;
+    }
+    for (int k = 0; k < 4; ++k) numbers->lists[k] = maps[k].take();
+    stored_ = std::move(numbers);
 }

@@ -15,6 +15,8 @@
 
 using fnd::commonchain_of_named_instance;
 
+struct StoredNumbers;
+
 // The head's texture picture: width x height RGB bytes, rows in order.
 struct TextureImage {
     int width = 0;
@@ -63,6 +65,11 @@ public:
     void read_version2(fileTB& f);
     // Empties every element chain (the reserved edit points stay).
     void clear();
+    // Right after reading beside another head, which has gone since: the
+    // elements move into the slots their file named where those are free
+    // now, and every reference follows, so that the head is numbered as
+    // its file. The work points go back to slots 0 and 1 when free.
+    void settle();
 
     // Where a read puts the file's tables (null: the document's), so that a
     // head can be read beside the open project without touching it.
@@ -204,6 +211,8 @@ private:
     int fillOctree();
 
     void postset();
+    // The numbers of the last read, for settle().
+    std::unique_ptr<StoredNumbers> stored_;
     // Moves this head's reserved edit point out of slot i (a file names it).
     void moveReservedFrom(int i);
     bool readLists(fileTB& f);
@@ -229,6 +238,8 @@ public:
     void set_actual();
     void write(fileTB& f) const;
     void read_version2(fileTB& f);
+    // As head3::settle.
+    void settle();
 
     int valid = 0;
     commonchain_of_named_instance<featurepoint2> photoPoints;
@@ -237,6 +248,9 @@ public:
     commonchain_of_named_instance<featureline2> overlayLines;
     int integer = 3;
     double params[4] = {2.2, 6.0, 3.69, 13.5};
+
+private:
+    std::unique_ptr<StoredNumbers> stored_;
 };
 
 // The current containers (null while none).

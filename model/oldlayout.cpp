@@ -23,11 +23,19 @@ head3& head3::read_version1(fileTB& f, int nV, int nT, const PNT* pnt, const TRI
     std::set<int> vertexSlots;
     if (!pnt || !tri) {
         fnd::temporaryChange<bool> phs(readFromPHS, true);
-        read_records(f, vertices, nV, anyIndex, [&](const vertex&, int s) { return vertexSlots.insert(s).second; });
+        SlotMap vs, ts;
+        read_records(f, vertices, nV, vs, anyIndex, [](const vertex&, int) { return true; });
+        read_records(f, triangles, nT, ts, anyIndex, [](const triangle&, int) { return true; });
         // A corner must be one of the vertices just read.
-        read_records(f, triangles, nT, anyIndex, [&](const triangle& t, int) {
-            return vertexSlots.count(t.a) && vertexSlots.count(t.b) && vertexSlots.count(t.c);
-        });
+        for (int t = triangles.first(); t != -1 && f.good(); t = triangles.nextOf(t))
+            if (!vs.translate(triangles[t].a) || !vs.translate(triangles[t].b) || !vs.translate(triangles[t].c) ||
+                triangles[t].a == -1 || triangles[t].b == -1 || triangles[t].c == -1)
+                f.fail();
+        if (f.good()) {
+            stored_ = std::make_unique<StoredNumbers>();
+            stored_->lists[0] = vs.take();
+            stored_->lists[1] = ts.take();
+        }
     } else {
         // Array entries keep their own index as slot where it is free; a
         // slot that another head holds gives the entry any free one, so a
@@ -64,6 +72,10 @@ head3& head3::read_version1(fileTB& f, int nV, int nT, const PNT* pnt, const TRI
             int q = triangles[s].quadPartner;
             triangles[s].quadPartner = q >= 0 && q < nT ? triangleSlot[std::size_t(q)] : -1;
         }
+        stored_ = std::make_unique<StoredNumbers>();
+        for (int i = 0; i < nV; ++i) stored_->lists[0].emplace_back(i, vertexSlot[std::size_t(i)]);
+        for (int i = 0; i < nT; ++i)
+            if (triangleSlot[std::size_t(i)] != -1) stored_->lists[1].emplace_back(i, triangleSlot[std::size_t(i)]);
     }
     prepost_read();
     return *this;

@@ -174,7 +174,9 @@ fileTB& operator>>(fileTB& f, featureline3& l) {
     get3(f, l.weightPoint);
     read_count_line(f);
     fnd::chain<linepoint3>& points = l;
-    read_elements_all(f, points);
+    SlotMap map;
+    read_elements_all(f, points, map);
+    if (readingNumbers && f.good()) readingNumbers->linePoints.emplace_back(int(self), map.take());
     for (int k = points.first(); k != -1; k = points.nextOf(k)) points[k].line = self;
     Index<featureline3>::active = self;
     return f;
@@ -331,11 +333,15 @@ fileTB& operator<<(fileTB& f, const featureline2& l) {
     return f;
 }
 fileTB& operator>>(fileTB& f, featureline2& l) {
+    const int self = Index<featureline2>::active;
     l.read_nameof_instance(f, featureline2::word);
     f >> l.a >> l.closing >> l.closedSpline >> l.n >> l.splineType;
     read_count_line(f);
     fnd::chain<linepoint2>& points = l;
-    read_elements_all(f, points);
+    SlotMap map;
+    read_elements_all(f, points, map);
+    if (readingNumbers && f.good()) readingNumbers->linePoints.emplace_back(self, map.take());
+    Index<featureline2>::active = self;
     return f;
 }
 void featureline2::write(fileTB& f, const int& index) const {

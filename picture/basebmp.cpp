@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "picture/membmp.h"
+#include "picture/picdecoder.h"
 #include "picture/picfilter.h"
 #include "picture/textexception.h"
 
@@ -37,7 +38,9 @@ int64_t CBaseBmp::packedRowBytes(int width, uint16_t bitsPerPixel) {
 void CBaseBmp::checkSize(int width, int height, uint16_t bitsPerPixel, int64_t lineBytes) {
   bool depthOk = bitsPerPixel == 1 || bitsPerPixel == 4 || bitsPerPixel == 8 || bitsPerPixel == 16 ||
                  bitsPerPixel == 24 || bitsPerPixel == 32;
-  if (width < 0 || height < 0 || !depthOk || lineBytes * height > kMaxPixelBytes)
+  // Rows cost a pointer each, whatever their width.
+  if (width < 0 || height < 0 || !depthOk || !PLBitmapSizeOk(uint64_t(width), uint64_t(height)) ||
+      lineBytes * height > kMaxPixelBytes)
     throw CTextException(PL_ERR_NO_MEMORY, "Out of memory creating bitmap.");
 }
 

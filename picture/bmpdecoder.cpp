@@ -236,8 +236,9 @@ void CBmpDecoder::DecodeFromSource(CWinBmp* bmp, std::unique_ptr<CPixel32[]>& pa
 
   const bool rle = (bc == 4 || bc == 8) && info.compression != 0;
   const int64_t fileLineBytes = ((int64_t(info.width) * bc + 31) / 32) * 4;
-  // Uncompressed rows must all be there before the bitmap is made.
-  if (!rle && fileLineBytes * info.height > source->GetBytesLeft()) endOfFile();
+  // Uncompressed rows must all be there before the bitmap is made (the
+  // product of a huge width and height would not fit in 64 bits).
+  if (!rle && fileLineBytes > source->GetBytesLeft() / info.height) endOfFile();
 
   int destBPP = *pDestBPP;
   destBPP = (bc <= 8 && (destBPP == 0 || destBPP == 8)) ? 8 : 32;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "picture/picsource.h"
+#include "picture/picture_state.h"
 #include "picture/winbmp.h"
 
 CPicDecoder::~CPicDecoder() { PLSetTraceFile(nullptr); }
@@ -46,6 +47,17 @@ void CPicDecoder::trace(int level, const char* fmt, ...) {
   va_start(args, fmt);
   PLVTrace(level, fmt, args);
   va_end(args);
+}
+
+bool PLBitmapSizeOk(uint64_t width, uint64_t height) {
+  const uint64_t most = GetPictureState().maxPixels;
+  width = width ? width : 1;
+  height = height ? height : 1;
+  return width <= most && height <= most && width * height <= most;
+}
+
+bool PLPictureSizeOk(uint64_t width, uint64_t height) {
+  return (width == 0) == (height == 0) && PLBitmapSizeOk(width, height);
 }
 
 void CPicDecoder::checkPictureSize(int64_t width, int64_t height) {

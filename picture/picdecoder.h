@@ -24,12 +24,13 @@
 class CWinBmp;
 class CPicSource;
 
-// The largest picture a decoder makes: 2^27 pixels (512 MiB at 32 bits per
-// pixel), more than the photo of any camera.
-constexpr uint64_t PL_MAX_PICTURE_PIXELS = uint64_t(1) << 27;
-inline bool PLPictureSizeOk(uint64_t width, uint64_t height) {
-  return width <= PL_MAX_PICTURE_PIXELS && height <= PL_MAX_PICTURE_PIXELS && width * height <= PL_MAX_PICTURE_PIXELS;
-}
+// Whether a picture of that size may be made: at most the picture state's
+// pixels (2^27 unless set lower), and a side of 0 pixels only with the
+// other one 0 too.
+bool PLPictureSizeOk(uint64_t width, uint64_t height);
+// Whether a bitmap of that size may be held: as above, a side of 0 counted
+// as 1 (its rows or columns still cost).
+bool PLBitmapSizeOk(uint64_t width, uint64_t height);
 class CProgressNotification;
 
 class CPicDecoder : public CPLObject {

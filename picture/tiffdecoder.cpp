@@ -132,23 +132,25 @@ void CTIFFDecoder::decodeRGBA(CWinBmp* bmp, int* pDestBPP) {
   const uint32_t width = img.width, height = img.height;
   if (!PLPictureSizeOk(width, height)) raiseError(PL_ERR_NO_MEMORY, "Out of memory allocating TIFF buffer.");
   createBitmap(bmp, width, height, 32, img.alpha != 0);
-  std::vector<uint32_t> raster;
-  try {
-    raster.resize(static_cast<size_t>(width) * height);
-  } catch (const std::bad_alloc&) {
-    raiseError(PL_ERR_NO_MEMORY, "Out of memory allocating TIFF buffer.");
-  }
-  if (width > 0 && height > 0 && !TIFFRGBAImageGet(&img, raster.data(), width, height))
-    raiseError(PL_ERR_WRONG_SIGNATURE, "%s", errorText);
-
+  if (width == 0 || height == 0) return;
+  // libtiff fills the raster bottom row first, as the bitmap keeps its rows
+  // (32-bit rows need no padding): it is read straight into the bitmap and
+  // turned into pixels in place, with no second picture in memory.
   bmp->Lock(false, true);
-  for (uint32_t y = 0; y < height; ++y) {
-    const uint32_t* in = raster.data() + static_cast<size_t>(height - 1 - y) * width;
-    for (uint32_t x = 0; x < width; ++x)
-      bmp->SetPixel(static_cast<int>(x), static_cast<int>(y),
-                    CPixel32(TIFFGetR(in[x]), TIFFGetG(in[x]), TIFFGetB(in[x]), TIFFGetA(in[x])));
+  struct Unlocker {
+    CWinBmp* b;
+    ~Unlocker() { b->Unlock(); }
+  } unlocker{bmp};
+  uint8_t* bits = bmp->GetLine(static_cast<int>(height - 1));
+  if (!TIFFRGBAImageGet(&img, reinterpret_cast<uint32_t*>(bits), width, height))
+    raiseError(PL_ERR_WRONG_SIGNATURE, "%s", errorText);
+  const size_t pixels = static_cast<size_t>(width) * height;
+  for (size_t i = 0; i < pixels; ++i) {
+    uint32_t v;
+    std::memcpy(&v, bits + 4 * i, 4);
+    const CPixel32 p(TIFFGetR(v), TIFFGetG(v), TIFFGetB(v), TIFFGetA(v));
+    std::memcpy(bits + 4 * i, &p, 4);
   }
-  bmp->Unlock();
 }
 
 void CTIFFDecoder::decodeLoColor(CWinBmp* bmp, int* pDestBPP) {

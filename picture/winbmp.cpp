@@ -6,6 +6,7 @@
 
 #include "framework/resources.h"
 #include "picture/bmp_platform.h"
+#include "picture/picdecoder.h"
 #include "picture/textexception.h"
 
 namespace {
@@ -108,6 +109,8 @@ void CWinBmp::CreateFromDIB(const uint8_t* packed, size_t size) {
   uint16_t bpp = header.biBitCount;
   if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
     throw CTextException(PL_ERR_FORMAT, "Decoding bmp: Illegal bpp value.");
+  if (!PLPictureSizeOk(uint64_t(header.biWidth), uint64_t(header.biHeight)))
+    throw CTextException(PL_ERR_NO_MEMORY, "Out of memory creating bitmap.");
   // Rows and palette sizes from width, height and depth; biClrUsed is ignored.
   size_t palBytes = paletteBytes(bpp);
   size_t rowsBytes = size_t(LineBytes(header.biWidth, bpp)) * size_t(header.biHeight);

@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# Builds the decoders' fuzz targets with clang (libFuzzer, AddressSanitizer,
+# Builds the readers' fuzz targets with clang (libFuzzer, AddressSanitizer,
 # UndefinedBehaviorSanitizer) in their own build folder and runs each for a
-# short time, a few at once. Any finding fails the script.
-#   FUZZ_SECONDS  seconds per target (20)
-#   FUZZ_JOBS     targets run at once (6, at most the number of cores)
+# short time, a few at once, twice: with the plain settings and with value
+# profiles and no growing length limit (-use_value_profile=1 -len_control=0,
+# which reach deeper comparisons). Every run starts from small files of each
+# format and the worst inputs found so far (tests/fuzz/regressions/<target>);
+# it may take at most 256 MB and 25 s an input. Any finding fails the script.
+#   FUZZ_SECONDS  seconds per target and setting (20)
+#   FUZZ_JOBS     runs at once (6, at most the number of cores)
 #   FUZZ_BUILD    build folder (build/fuzz)
+#   FUZZ_BUILD_JOBS  jobs of the build (the number of cores)
+#   FUZZ_ONLY     the targets to run (all when empty)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$root/scripts/setup.sh"
@@ -13,7 +19,7 @@ seconds="${FUZZ_SECONDS:-20}"
 cores="$(nproc)"
 jobs="${FUZZ_JOBS:-$((cores < 6 ? cores : 6))}"
 targets=(inflate_fuzz png_fuzz jpeg_fuzz tiff_fuzz gif_fuzz tga_fuzz pcx_fuzz pgm_fuzz pict_fuzz metafile_fuzz
-  bmp_fuzz anypic_fuzz bmppic_fuzz icon_fuzz layout_fuzz)
+  bmp_fuzz anypic_fuzz bmppic_fuzz icon_fuzz layout_fuzz daz_fuzz featuretable_fuzz settings_fuzz)
 # The file formats of the application, with longer inputs.
 file_targets=(fac_fuzz the_fuzz phs_fuzz obj_fuzz)
 
@@ -21,7 +27,7 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DBRIVANTA_SANITIZE=ON -DBRIVANTA_FUZZ=ON -DBRIVANTA_TESTS=OFF \
   -DCMAKE_C_FLAGS="-fsanitize=fuzzer-no-link" -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" >/dev/null
-cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" "${file_targets[@]}" file_seeds
+cmake --build "$build" -j "${FUZZ_BUILD_JOBS:-$(nproc)}" --target "${targets[@]}" "${file_targets[@]}" file_seeds
 
 # Seeds: small valid files of each format, so that the fuzzers start deep.
 seeds="$build/seeds"
@@ -69,6 +75,17 @@ rm -f "$seeds/bmp.tmp"
 for pair in 0:every_control.txt 0:preview_301.txt 1:app_menu.txt 2:app_accelerators.txt; do
   { printf "\\x0${pair%%:*}"; cat "$root/tests/framework/data/${pair#*:}"; } >"$seeds/layout_fuzz/${pair#*:}"
 done
+# launch fields of DAZ Studio, the feature tables (the first byte: how they
+# are read), a settings file
+printf '"C:\\Brivanta\\brivanta.exe" DAZStudio,2.0,anna,M3,x:SkinFace:Lip:EyeSocket:SkinHead,"' >"$seeds/daz_fuzz/a.txt"
+for f in "$root"/resources/FEATURES/*.txt; do
+  { printf '\x11'; cat "$f"; } >"$seeds/featuretable_fuzz/$(basename "$f")"
+done
+printf '[Settings]\r\nCount=12\r\n[Recent File List]\r\nFile1=C:\\a b\\x.fac\r\n; note\r\n' >"$seeds/settings_fuzz/a.ini"
+# The worst inputs found so far.
+for t in "${targets[@]}" "${file_targets[@]}"; do
+  if [[ -d "$root/tests/fuzz/regressions/$t" ]]; then cp "$root/tests/fuzz/regressions/$t"/* "$seeds/$t/"; fi
+done
 python3 - "$seeds" <<'PY'
 import struct, sys, zlib
 seeds = sys.argv[1]
@@ -87,38 +104,45 @@ emf = head + emr(39, 1, 0, 0xFF00, 0) + emr(37, 1) + emr(43, 5, 5, 40, 30) + emr
 open(f"{seeds}/metafile_fuzz/b.emf", "wb").write(b"\1" + emf)
 PY
 
-# Each target fuzzes for the given time; its log stays in the build folder.
-export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1"
+# Each target fuzzes for the given time in each setting; its log stays in the
+# build folder.
+# A small quarantine of freed memory, so that the memory limit measures the
+# readers rather than the sanitizer.
+export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1:quarantine_size_mb=16"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 status=0
 run() {
-  local t="$1" corpus="$build/corpus/$1" max_len=8192
+  local t="$1" setting="$2" corpus="$build/corpus/$1.$2" max_len=8192 extra=()
   [[ " ${file_targets[*]} " == *" $t "* ]] && max_len=65536
+  [[ "$setting" == profile ]] && extra=(-use_value_profile=1 -len_control=0)
   mkdir -p "$corpus" "$build/findings/$1"
-  "$build/tests/fuzz/$t" "$corpus" "$seeds/$t" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2560 \
-    -max_len="$max_len" -close_fd_mask=1 -artifact_prefix="$build/findings/$1/" >"$build/$t.log" 2>&1
+  "$build/tests/fuzz/$t" "$corpus" "$seeds/$t" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=256 \
+    -malloc_limit_mb=256 -max_len="$max_len" -close_fd_mask=1 -artifact_prefix="$build/findings/$1/$2-" \
+    "${extra[@]}" >"$build/$t.$setting.log" 2>&1
 }
+report() {
+  if ! wait "$1"; then
+    echo "FINDING in $2:"; tail -n 60 "$build/$2.log"; status=1
+  else
+    echo "$2: $(grep -Eo 'Done [0-9]+ runs.*' "$build/$2.log" | tail -n 1)"
+  fi
+}
+runs=()
+for t in "${targets[@]}" "${file_targets[@]}"; do
+  if [[ -n "${FUZZ_ONLY:-}" && " $FUZZ_ONLY " != *" $t "* ]]; then continue; fi
+  runs+=("$t.plain" "$t.profile")
+done
 pids=()
 names=()
-for t in "${targets[@]}" "${file_targets[@]}"; do
-  run "$t" &
+for r in "${runs[@]}"; do
+  run "${r%.*}" "${r##*.}" &
   pids+=($!)
-  names+=("$t")
+  names+=("$r")
   if ((${#pids[@]} >= jobs)); then
-    if ! wait "${pids[0]}"; then
-      echo "FINDING in ${names[0]}:"; tail -n 60 "$build/${names[0]}.log"; status=1
-    else
-      echo "${names[0]}: $(grep -Eo 'Done [0-9]+ runs.*' "$build/${names[0]}.log" | tail -n 1)"
-    fi
+    report "${pids[0]}" "${names[0]}"
     pids=("${pids[@]:1}")
     names=("${names[@]:1}")
   fi
 done
-for i in "${!pids[@]}"; do
-  if ! wait "${pids[$i]}"; then
-    echo "FINDING in ${names[$i]}:"; tail -n 60 "$build/${names[$i]}.log"; status=1
-  else
-    echo "${names[$i]}: $(grep -Eo 'Done [0-9]+ runs.*' "$build/${names[$i]}.log" | tail -n 1)"
-  fi
-done
+for i in "${!pids[@]}"; do report "${pids[$i]}" "${names[$i]}"; done
 exit "$status"

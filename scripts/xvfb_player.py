@@ -393,7 +393,17 @@ class Player:
         elif verb == "expect":
             self.expect(words, rest)
         elif verb == "menu":
-            raise Failure("menu commands are not played under X")
+            # No menu open (one the state file still shows would take the
+            # click meant for the new one), the popup opened from the bar,
+            # the item chosen: the menu closes.
+            popup, item = menu_item(words[1])
+            no_menu = lambda s: not self.open_dialog(s, "menu")
+            bar = self.wait("the menu bar and no menu open",
+                            lambda s: no_menu(s) and self.open_dialog(s, "menubar"))
+            self.click_button(bar, popup, "the menu bar")
+            menu = self.wait("the menu " + popup, lambda s: self.open_dialog(s, "menu", popup))
+            self.click_button(menu, item, "the menu " + popup)
+            self.wait("the menu %s closed" % popup, no_menu)
         else:
             raise Failure("unknown step " + verb)
         time.sleep(0.1)
@@ -469,6 +479,20 @@ class Player:
             if math.dist(a, b) / eyes > tol:
                 out.append("%s %.3f eye distances off (%s)" % (n, math.dist(a, b) / eyes, " ".join(words[1:])))
         return out
+
+    @staticmethod
+    def open_dialog(s, kind, title=None):
+        for d in s.get("openDialogs", []):
+            if d["kind"] == kind and (title is None or d["title"] == title):
+                return d
+        return None
+
+    def click_button(self, dialog, text, where):
+        for b in dialog["buttons"]:
+            if b["text"] == text:
+                self.click_rect(b["rect"])
+                return
+        raise Failure("%s has no item \"%s\"" % (where, text))
 
     # ---- stacking
     # A desktop's window manager keeps a program's pages and boxes above the
@@ -642,6 +666,28 @@ class Player:
 
 KEYS = {"RETURN": "Return", "ESCAPE": "Escape", "TAB": "Tab", "SPACE": "space", "DELETE": "Delete",
         "BACK": "BackSpace", "LEFT": "Left", "RIGHT": "Right", "UP": "Up", "DOWN": "Down"}
+
+
+def menu_item(command):
+    """The popup and the item text of a frame command (a number or a name of
+    app/ids.h) in the frame's menu."""
+    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+    if not command.isdigit():
+        with open(os.path.join(root, "app", "ids.h"), encoding="utf-8") as f:
+            found = re.search(r"\b%s = (\d+);" % re.escape(command), f.read())
+        if not found:
+            raise Failure("unknown command " + command)
+        command = found.group(1)
+    popup = None
+    with open(os.path.join(root, "resources", "MENU", "128.txt"), encoding="utf-8") as f:
+        for line in f:
+            words = shlex.split(line, comments=True)
+            if words[:1] == ["popup"]:
+                popup = words[1]
+            elif words[:2] == ["item", command]:
+                # the key after a tab (written \t in the file) is no part of the item's text
+                return popup, words[2].replace("\\t", "\t").split("\t")[0]
+    raise Failure("no menu item for command " + command)
 
 
 def read_marks(base):

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/fsuid.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,6 +23,7 @@
 #include "document_fixture.h"
 #include "files_fixture.h"
 #include "shell_fixture.h"
+#include "tests/support/child_processes.h"
 #include "tests/support/project_dump.h"
 
 namespace fs = std::filesystem;
@@ -158,6 +160,7 @@ TEST_F(DocumentFilesTest, AKeptStateFileRestoresTheModelledHead) {
 // project as it was.
 TEST_F(DocumentFilesTest, BadFilesLeaveTheOpenProjectAsItWas) {
     ASSERT_TRUE(Start());
+    const int children = testsupport::ChildProcessesMade();
     driver.Run([&] { MakeProject(Doc(), 2500, 100, 4); });
     const std::string good100 = dir() + "/good100.fac";
     ASSERT_EQ(save(good100), 1);
@@ -217,10 +220,13 @@ TEST_F(DocumentFilesTest, BadFilesLeaveTheOpenProjectAsItWas) {
     }
     EXPECT_EQ(dump(), before);
     EXPECT_EQ(Doc().GetTitle(), title);
+    // Read in the program's own process: no copy of it was made.
+    EXPECT_EQ(testsupport::ChildProcessesMade(), children);
 }
 
 TEST_F(DocumentFilesTest, BadHeadFilesLeaveTheOpenProjectAsItWas) {
     ASSERT_TRUE(Start());
+    const int children = testsupport::ChildProcessesMade();
     driver.Run([&] { MakeProject(Doc(), 2500, 121, 4); });
     const std::string the = dir() + "/h.the", phs = dir() + "/h.phs";
     driver.Run([&] {
@@ -275,6 +281,48 @@ TEST_F(DocumentFilesTest, BadHeadFilesLeaveTheOpenProjectAsItWas) {
         if (!c.reason.empty()) EXPECT_EQ(b[0], "Wrong file: " + path + "!\n" + c.reason + "/Error");
     }
     EXPECT_EQ(Doc().headName, CString((dir() + "/h").c_str()));
+    EXPECT_EQ(testsupport::ChildProcessesMade(), children);
+}
+
+// A pipe, a device or a folder is no project or head: refused at once,
+// with nothing read from it.
+TEST_F(DocumentFilesTest, OnlyRegularFilesAreRead) {
+    ASSERT_TRUE(Start());
+    driver.Run([&] { MakeProject(Doc(), 2500, 121, 4); });
+    const std::string before = dump();
+    for (const char* name : {"pipe.fac", "pipe.the", "pipe.phs", "pipe.obj"})
+        ASSERT_EQ(mkfifo((dir() + "/" + name).c_str(), 0600), 0);
+    fs::create_directory(dir() + "/folder.fac");
+    struct Case {
+        std::string path;
+        std::function<int(CFaceDoc&, const CString&)> read;
+    } cases[] = {
+        {dir() + "/pipe.fac", [](CFaceDoc& d, const CString& p) { return d.LoadFACFile(p, false); }},
+        {dir() + "/pipe.fac", [](CFaceDoc& d, const CString& p) { return d.LoadFACFile(p, true); }},
+        {"/dev/zero", [](CFaceDoc& d, const CString& p) { return d.LoadFACFile(p, false); }},
+        {dir() + "/folder.fac", [](CFaceDoc& d, const CString& p) { return d.LoadFACFile(p, false); }},
+        {dir() + "/pipe.the", [](CFaceDoc& d, const CString& p) { return d.LoadTHEFile(p, true); }},
+        {dir() + "/pipe.phs", [](CFaceDoc& d, const CString& p) { return d.LoadPHSFile(p); }},
+        {dir() + "/pipe.obj", [](CFaceDoc& d, const CString& p) { return d.LoadXXXFile(p, true); }},
+        {dir() + "/pipe.fac", [](CFaceDoc& d, const CString& p) { return int(d.GetFileMainInfo(p, nullptr)); }},
+    };
+    int k = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(k++) + " " + c.path);
+        driver.Backend().Reset();
+        int r = 1;
+        driver.Run([&] { r = c.read(Doc(), CString(c.path.c_str())); });
+        EXPECT_EQ(r, 0);
+        EXPECT_EQ(dump(), before);
+        // The kept state only beeps; the preview shows nothing.
+        auto b = boxes(driver.Backend());
+        if (k == 2 || k == 8) {
+            EXPECT_TRUE(b.empty());
+            continue;
+        }
+        ASSERT_EQ(b.size(), 1u);
+        EXPECT_EQ(b[0], "Wrong file: " + c.path + "!\nnot a regular file/Error");
+    }
 }
 
 TEST_F(DocumentFilesTest, HeadFilesReplaceTheHead) {

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <fstream>
 
-#include "app/isolated_check.h"
 #include "picture/anypicdecoder.h"
 #include "app/model_scope.h"
 #include "app/obj_export.h"

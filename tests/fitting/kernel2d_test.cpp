@@ -498,6 +498,12 @@ TEST_F(BitmapStreamTest, SizesBeyondTheStreamFailAndLeaveTheBitmap) {
         {"short rows", "-2147483520 20\n", 128 * 19 * 4},  // 128 wide, one row missing
         {"huge", "-1073741825 1000000000\n", 64},            // 2^30 - 1 wide, 10^9 high
         {"negative height", "-2147483520 -5\n", 64},
+        // Pictures in files are checked as pictures from disk: no side of 0
+        // beside one that is not (a row still costs), nothing above the
+        // pixel limit.
+        {"no width, 10^9 rows", "-2147483648 1000000000\n", 64},
+        {"128 wide, no rows", "-2147483520 0\n", 64},
+        {"65536 x 65536", "-2147418112 65536\n", 64},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -584,6 +584,102 @@ TEST_F(ModelText, FeatureSetSectionRoundTrip) {
               text);
 }
 
+// A file's numbers only name its elements: they may lie anywhere, a number
+// far beyond the records costs no slots, and the work points' numbers are
+// a file's like any other.
+TEST_F(ModelText, StoredNumbersAreNamesNotSlots) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> edits;
+    };
+    const Case cases[] = {
+        {"region 999999",
+         {{"\n\t\t\t2 \tth::AnatomicalRegion::mouth \n\t\t\t\t-1 \t2 ",
+           "\n\t\t\t999999 \tth::AnatomicalRegion::mouth \n\t\t\t\t-1 \t999999 "}}},
+        {"vertex 700000",
+         {{"\n\t\t\t5 -1 0.000000", "\n\t\t\t700000 -1 0.000000"},
+          {"\t5 2 0 \t", "\t700000 2 0 \t"},
+          {"\t0 2 5 \t", "\t0 2 700000 \t"}}},
+        {"edit point 1",
+         {{"\n\t\t\t4 \t-1 \t3", "\n\t\t\t1 \t-1 \t3"},
+          {"\t-1 \t-1 \t4 -1 0.5", "\t-1 \t-1 \t1 -1 0.5"},
+          {"\t2 \t4 -1 \t1.0", "\t2 \t1 -1 \t1.0"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string text = kTinyText;
+        for (const auto& [from, to] : c.edits) {
+            size_t at = text.find(from);
+            ASSERT_NE(at, std::string::npos) << from;
+            text.replace(at, from.size(), to);
+        }
+        for (bool assemble : {false, true}) {
+            std::string once;
+            {
+                head3 h;
+                ASSERT_TRUE(readText(h, text, assemble));
+                EXPECT_EQ(h.vertices.count(), 3);
+                Index<region> mouth = h.regions.get("mouth");
+                ASSERT_NE(mouth, -1);
+                EXPECT_EQ(h.regions[mouth].mirror, mouth);
+                if (!assemble) EXPECT_EQ(h.regions[mouth].points.count(), 2);
+                // Slots near what the file holds, not near its numbers.
+                for (int size : {h.vertices.pool()->size(), h.extrapoints.pool()->size(), h.regions.pool()->size()})
+                    EXPECT_LT(size, 1000);
+                once = written([&](fileTB& f) { h.write(f); });
+            }
+            // What it wrote reads back to the same text.
+            head3 back;
+            ASSERT_TRUE(readText(back, once, assemble));
+            EXPECT_EQ(written([&](fileTB& f) { back.write(f); }), once);
+        }
+    }
+}
+
+// A head read while another holds the slots its file names takes other
+// slots and leaves the other as it was; once the other has gone it moves
+// into its file's numbers and writes its file again, byte for byte.
+TEST_F(ModelText, AHeadReadsBesideAnotherAndSettlesIntoItsNumbers) {
+    auto open = std::make_unique<head3>();
+    ASSERT_TRUE(readText(*open, kTinyText, true));
+    const std::string openText = written([&](fileTB& f) { open->write(f); });
+    auto beside = std::make_unique<head3>();
+    ASSERT_TRUE(readText(*beside, kTinyText));
+    EXPECT_EQ(written([&](fileTB& f) { open->write(f); }), openText);
+    EXPECT_NE(written([&](fileTB& f) { beside->write(f); }), kTinyText);
+    open.reset();
+    beside->settle();
+    EXPECT_EQ(written([&](fileTB& f) { beside->write(f); }), kTinyText);
+    // The work points are back in slots 0 and 1.
+    EXPECT_EQ(beside->reserved.first(), 0);
+    EXPECT_EQ(beside->reserved.last(), 1);
+
+    // The same for the feature set of the photo.
+    std::string text;
+    {
+        head2 set;
+        set.photoPoints.add_new("a");
+        set.overlayPoints.add_new("b");
+        Index<featureline2> l = set.photoLines.add_new("brow");
+        for (int k = 0; k < 3; ++k) set.photoLines[l].add();
+        text = written([&](fileTB& f) { set.write(f); });
+    }
+    auto holder = std::make_unique<head2>();
+    fileTB f;
+    f.open(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+    holder->read_version2(f);
+    ASSERT_TRUE(f.good());
+    head2 marks;
+    fileTB g;
+    g.open(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+    marks.read_version2(g);
+    ASSERT_TRUE(g.good());
+    EXPECT_NE(written([&](fileTB& w) { marks.write(w); }), text);
+    holder.reset();
+    marks.settle();
+    EXPECT_EQ(written([&](fileTB& w) { marks.write(w); }), text);
+}
+
 TEST_F(ModelText, FeatureSetIndexMinusTwoTakesTheFirstFreeSlot) {
     head2 holder;  // holds slots 0 and 1 of the point pool
     holder.photoPoints.add_new("a");

@@ -392,6 +392,9 @@ TEST(BmpDecoder, Refusals) {
       {"rows cut short", truncated, 11, eof},
       {"huge width", bmp({.width = 0x7FFFFFFF, .height = 1, .bitCount = 8, .pixels = {1, 2, 3, 4}}), 11, eof},
       {"huge height", bmp({.width = 1, .height = 0x40000000, .bitCount = 32, .pixels = {1, 2, 3, 4}}), 11, eof},
+      // Their row bytes times their rows pass 2^63.
+      {"huge width and height", bmp({.width = 0x7FFFFFFF, .height = 0x7FFFFFFF, .bitCount = 32, .pixels = {1, 2, 3, 4}}),
+       11, eof},
       {"huge RLE picture", bmp({.width = 0x10000, .height = 0x10000, .bitCount = 8, .compression = 1,
                                 .clrUsed = 2, .palette = rampPalette(2), .pixels = {0, 1}}),
        10, "Out of memory creating bitmap."},
