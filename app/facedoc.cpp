@@ -76,6 +76,23 @@ CFaceView* CFaceDoc::GetViewEdit2D3D() { return GetView(CString("ViewEdit2D3D"))
 CFaceView* CFaceDoc::GetViewEdit3D() { return GetView(CString("ViewEdit3D")); }
 
 void CFaceDoc::SetTitle(const std::string& title) { SetTitle(title.c_str()); }
+
+CString CFaceDoc::ProposedName() const {
+    std::string name(projectName.View());
+    if (name.empty() || name == "Untitled") name = std::string(GetTitle().View());
+    if (size_t slash = name.find_last_of("\\/"); slash != std::string::npos) name.erase(0, slash + 1);
+    if (size_t dot = name.find_last_of('.'); dot != std::string::npos) name.erase(dot);
+    return name.empty() ? CString("Untitled") : CString(name.c_str());
+}
+
+bool CFaceDoc::HasDrawnLines() const {
+    const head2* marks = kernel2D ? kernel2D->head : nullptr;
+    if (!marks) return false;
+    for (const auto* lines : {&marks->photoLines, &marks->overlayLines})
+        for (int l = lines->first(); l != -1; l = lines->nextOf(l))
+            if ((*lines)[l].n != 2) return true;
+    return false;
+}
 void CFaceDoc::SetTitle(LPCSTR title) { CDocument::SetTitle(title); }
 
 // ---------------------------------------------------------------- photo
@@ -100,7 +117,7 @@ int CFaceDoc::LoadPicFile(CString path) {
         SetTitle(title);
         for (CFaceView* v : {GetViewOrigPhoto(), GetViewOrig2D()})
             if (v) v->FitInView();
-        if (frame && kernel2D->abandoned) frame->CancelRefinement();
+        if (frame) frame->CancelRefinement();
         return 1;
     }
     stage = 1000;
@@ -114,6 +131,9 @@ int CFaceDoc::LoadPicFile(CString path) {
         size_t slash = base.find_last_of("\\/");
         if (slash != std::string::npos) base.erase(0, slash + 1);
         uniqueName += ("_" + base).c_str();
+        // A new project: its name is the photo's (the title), not the one
+        // of the project opened before.
+        if (keptPhotoNumber < 1) projectName = "Untitled";
         photoNumber = std::abs(photoNumber);
         if (photoNumber > 0) {
             if (CFaceView* v = GetViewEdit2D3D()) {

@@ -81,6 +81,11 @@ public:
     // The stored preview of a project file for the open dialog (one white
     // pixel before version 2.005); false when the file does not read.
     bool GetFileMainInfo(CString path, CWinBmp* preview);
+    // The same for any caller: the file's first kPreviewFirstRead bytes, and
+    // more (up to kPreviewMostRead) only while the preview lies beyond them.
+    static bool ReadPreview(const std::string& path, CWinBmp& preview);
+    static constexpr std::size_t kPreviewFirstRead = std::size_t(96) << 10;
+    static constexpr std::size_t kPreviewMostRead = std::size_t(24) << 20;
     int SaveTHEFile(CString path, const char* mode);
     int LoadTHEFile(CString path, bool clear);
     int SavePHSFile2(CString path);
@@ -90,6 +95,14 @@ public:
     int LoadOBJFile(CString path);
 
     CMainFrame* Frame() const;
+
+    // The name a dialog proposes for this document: its project name, else
+    // its title (a new photo's name), without folder and extension;
+    // "Untitled" when it has none.
+    CString ProposedName() const;
+    // Whether the photo marks hold a line the user drew (one the program
+    // made is of kind 2).
+    bool HasDrawnLines() const;
 
 private:
     // The 3D view and the overlay view rebuilt and fitted over a new head.

@@ -554,18 +554,8 @@ void CMainFrame::OnTimer(UINT_PTR id) {
     } else if (app.pictureEditor) {
         doc->LoadPicFile("");
     } else if (faceApp && !faceApp->commandFile.IsEmpty()) {
-        CString path = faceApp->commandFile;
-        doc->LoadFACFile(path, false);
-        std::string name(path.View());
-        size_t dot = name.find_last_of('.');
-        size_t slash = name.find_last_of("\\/");
-        std::string withoutExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash)
-                                           ? name.substr(0, dot)
-                                           : name;
-        std::string base = slash == std::string::npos ? withoutExtension : withoutExtension.substr(slash + 1);
-        doc->projectName = withoutExtension.c_str();
-        doc->uniqueName = (std::string(fnd::randstring()) + "_" + base).c_str();
-        NextFunction(12);
+        // Named only when it has read: a missing file leaves the new project.
+        OpenProject(faceApp->commandFile, 12);
     } else {
         OnImportPic();
     }

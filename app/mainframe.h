@@ -96,6 +96,13 @@ public:
     // Pages and palettes.
     void HideToolDialogs();
     void HideModelessDialogs();
+    // The step pages open now (each its layout, 0 when closed), and those
+    // opened again after a command that was cancelled or failed.
+    struct StepPages {
+        UINT point = 0, curve = 0, model = 0, age = 0;
+    };
+    StepPages OpenStepPages() const;
+    void RestoreStepPages(const StepPages& pages);
     // Deletes a page whose window is gone: at once, or after the page's own
     // running handler has returned.
     void ForgetPage(CWnd* page);
@@ -156,12 +163,16 @@ public:
     // Files and exports.
     void OnFileNew();
     void OnImportPic();
-    void OnImportAge();
+    // The head OBJ in place of a photo; false when none was read.
+    bool OnImportAge();
     void OnImportTHE();
     void OnFileSaveTHE();
     void OnFileOpenFAC();
     void OnFileSaveFAC();
     void OnMruFile(UINT id);
+    // A project file opened as the user opens one: on success the document
+    // is named after it and the step code goes to NextFunction.
+    bool OpenProject(const CString& path, int code);
     void OnExportPhoto();
     void OnModifyPic();
     void OnNotes();

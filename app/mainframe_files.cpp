@@ -53,13 +53,6 @@ std::string baseName(const std::string& p) {
     return slash == std::string::npos ? s : s.substr(slash + 1);
 }
 
-// The name a save dialog proposes: the document's name without folder and
-// extension ("Untitled" when it has none).
-CString ProposedName(const CString& name) {
-    std::string n = baseName(std::string(name.View()));
-    return n.empty() ? CString("Untitled") : CString(n.c_str());
-}
-
 }  // namespace
 
 void CMainFrame::OpenModelPage() {
@@ -70,7 +63,11 @@ void CMainFrame::OpenModelPage() {
 }
 
 void CMainFrame::OnFileNew() {
-    if (CFaceDoc* doc = GetDoc()) doc->FreeMemoryForNewFAC();
+    CFaceDoc* doc = GetDoc();
+    if (!doc) return;
+    // No page may work on the project that goes.
+    HideModelessDialogs();
+    doc->FreeMemoryForNewFAC();
 }
 
 // ---------------------------------------------------------------- photo and head import
@@ -78,8 +75,20 @@ void CMainFrame::OnFileNew() {
 void CMainFrame::OnImportPic() {
     CFaceDoc* doc = GetDoc();
     if (!doc) return;
-    if (CFaceApp* app = FaceApp()) app->objHeadImported = 0;
-    svc::app().state().headImport = 0;
+    CFaceApp* app = FaceApp();
+    svc::AppState& state = svc::app().state();
+    // What a cancelled or failed command gives back: the head-import mode
+    // and the pages that were open.
+    const int keptImported = app ? app->objHeadImported : 0;
+    const int32_t keptTables = state.headImport;
+    const StepPages pages = OpenStepPages();
+    auto giveBack = [&] {
+        if (app) app->objHeadImported = keptImported;
+        state.headImport = keptTables;
+        RestoreStepPages(pages);
+    };
+    if (app) app->objHeadImported = 0;
+    state.headImport = 0;
     HideModelessDialogs();
     OnViews4();
     ActivateView(Pane(1, 0));
@@ -92,11 +101,12 @@ void CMainFrame::OnImportPic() {
         // The document moves to stage 1000 itself once the kernel holds a
         // confirmed picture; an abandoned load keeps what it left.
         doc->LoadPicFile(dialog.GetPathName());
+        if (doc->kernel2D->abandoned || doc->kernel2D->decodeFailed) giveBack();
         NextFunction(11);
         return;
     }
     if (doc->photoNumber < 1) {
-        OnImportAge();
+        if (!OnImportAge()) giveBack();
         return;
     }
     // A refinement photo was asked for: the project goes back as it was.
@@ -108,9 +118,9 @@ void CMainFrame::OnImportPic() {
     OpenModelPage();
 }
 
-void CMainFrame::OnImportAge() {
+bool CMainFrame::OnImportAge() {
     CFaceDoc* doc = GetDoc();
-    if (!doc) return;
+    if (!doc) return false;
     CFaceApp* app = FaceApp();
     // The head tables are read while the head is loaded; a cancelled or
     // failed import leaves the mode as it was, so a project opened or saved
@@ -121,6 +131,7 @@ void CMainFrame::OnImportAge() {
     auto keep = [&] {
         if (app) app->objHeadImported = keptImported;
         state.headImport = keptTables;
+        return false;
     };
     if (app) app->objHeadImported = 1;
     state.headImport = 1;
@@ -150,6 +161,7 @@ void CMainFrame::OnImportAge() {
     ActivateView(Pane(0, 1));
     OnViews1();
     OnProperties();
+    return true;
 }
 
 void CMainFrame::OnImportTHE() {
@@ -186,7 +198,8 @@ void CMainFrame::OnImportTHE() {
 void CMainFrame::OnFileSaveTHE() {
     CFaceDoc* doc = GetDoc();
     if (!doc) return;
-    CString name = ProposedName(doc->headName);
+    std::string head = baseName(std::string(doc->headName.View()));
+    CString name = head.empty() ? CString("Untitled") : CString(head.c_str());
     name += ".the";
     CFileDialog dialog(FALSE, nullptr, name, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
                        "THE (*.the)|*.the|Quorin OBJ (*.obj)|*.obj|DAZ-Poser OBJ (*.obj)|*.obj|"
@@ -223,19 +236,27 @@ void nameProject(CFaceDoc& doc, const CString& path) {
 
 }  // namespace
 
+bool CMainFrame::OpenProject(const CString& path, int code) {
+    CFaceDoc* doc = GetDoc();
+    // The reader closes the pages once the file has read; a file that does
+    // not read leaves the project, its names and its page as they were.
+    if (!doc || !doc->LoadFACFile(path, false)) return false;
+    nameProject(*doc, path);
+    NextFunction(code);
+    return true;
+}
+
 void CMainFrame::OnFileOpenFAC() {
     CFaceDoc* doc = GetDoc();
     if (!doc) return;
-    HideModelessDialogs();
+    // The pages stay until a file has been read: Cancel keeps the work.
     CImagePreviewFileDlg dialog(TRUE, "*.fac", nullptr, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY,
                        "Dremolix fájlok (*.fac)|*.fac|Minden fájl (*.*)|*.*||", this);
     if (dialog.DoModal() != IDOK) return;
     CString path = dialog.GetPathName();
     const std::string ext = extensionOf(path);
     if (ext == "fac") {
-        if (!doc->LoadFACFile(path, false)) return;
-        nameProject(*doc, path);
-        NextFunction(12);
+        OpenProject(path, 12);
         return;
     }
     int read = 0;
@@ -246,6 +267,7 @@ void CMainFrame::OnFileOpenFAC() {
     else
         read = doc->LoadXXXFile(path, true);  // OBJ, or the error naming the extension
     if (!read) return;
+    HideModelessDialogs();
     doc->stage = 0;
     doc->templateId = 100;
     OnViews2A();
@@ -263,9 +285,7 @@ void CMainFrame::OnFileOpenFAC() {
 void CMainFrame::OnFileSaveFAC() {
     CFaceDoc* doc = GetDoc();
     if (!doc) return;
-    CString current = doc->projectName;
-    if (current.IsEmpty() || current == "Untitled") current = doc->GetTitle();
-    std::string name(ProposedName(current).View());
+    std::string name(doc->ProposedName().View());
     name = name.substr(0, name.find('_'));
     if (name.empty()) name = "Untitled";
     CFaceApp* app = FaceApp();
@@ -278,20 +298,19 @@ void CMainFrame::OnFileSaveFAC() {
         doc->SaveOBJFile(path, 4);
         return;
     }
+    if (!doc->SaveFACFile(path, "b", false)) return;
+    // Saved as: the project goes by the file's name, in the window's title too.
     doc->projectName = withoutExtension(std::string(path.View())).c_str();
-    doc->SaveFACFile(path, "b", false);
+    doc->SetTitle(path.GetString());
 }
 
 void CMainFrame::OnMruFile(UINT id) {
     CFaceDoc* doc = GetDoc();
     CFaceApp* app = FaceApp();
     if (!doc || !app) return;
-    HideModelessDialogs();
     CString path = app->GetRecentFileName(int(id - ID_FILE_MRU_FILE1));
     if (path.IsEmpty()) return;
-    if (!doc->LoadFACFile(path, false)) return;
-    nameProject(*doc, path);
-    NextFunction(13);
+    OpenProject(path, 13);
 }
 
 // ---------------------------------------------------------------- pictures
@@ -299,9 +318,7 @@ void CMainFrame::OnMruFile(UINT id) {
 void CMainFrame::OnExportPhoto() {
     CFaceDoc* doc = GetDoc();
     if (!doc) return;
-    CString current = doc->projectName;
-    if (current.IsEmpty() || current == "Untitled") current = doc->GetTitle();
-    CFileDialog dialog(FALSE, "*.bmp", ProposedName(current), OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+    CFileDialog dialog(FALSE, "*.bmp", doc->ProposedName(), OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
                        "Orig (*.bmp)|*.bmp|Cropped (*.bmp)|*.bmp|Rect (*.bmp)|*.bmp|Texture (*.bmp)|*.bmp|"
                        "Texture Full(*.bmp)|*.bmp|Texture 512 (*.bmp)|*.bmp||",
                        this);

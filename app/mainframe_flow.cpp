@@ -121,6 +121,25 @@ void CMainFrame::togglePage(Page*& page, Make make, UINT layoutId) {
     if (isOpen(page)) page->ShowWindow(SW_SHOW);
 }
 
+CMainFrame::StepPages CMainFrame::OpenStepPages() const {
+    auto layout = [](auto* page) -> UINT { return isOpen(page) ? page->m_nIDTemplate : 0u; };
+    StepPages p;
+    p.point = layout(pointDialog);
+    p.curve = layout(curveDialog);
+    p.model = layout(modelDialog);
+    p.age = layout(ageDialog);
+    return p;
+}
+
+void CMainFrame::RestoreStepPages(const StepPages& p) {
+    if (p.model && !isOpen(modelDialog)) ShowModelPage();
+    if (p.curve && !isOpen(curveDialog))
+        togglePage(curveDialog, [] { return new CDlgFeatures3(UINT(IDD_FEATURES3)); }, p.curve);
+    if (p.point && !isOpen(pointDialog))
+        togglePage(pointDialog, [] { return new CDlgFeatures2(UINT(IDD_FEATURES2)); }, p.point);
+    if (p.age && !isOpen(ageDialog)) togglePage(ageDialog, [] { return new CDlgAge(UINT(IDD_AGE)); }, p.age);
+}
+
 // ---------------------------------------------------------------- step codes
 
 void CMainFrame::NextFunction(int code, int) {

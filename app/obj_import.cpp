@@ -376,6 +376,9 @@ void BuildObjHead(ObjImport& in) {
     h.read_version1(none, int(in.vertices.size()), int(in.triangles.size()), in.vertices.data(),
                     in.triangles.data());
     h.status = 1;
+    // A head from a file is a template like the built-in head: the photo
+    // textures it (texture synthesis runs on heads of this flag only).
+    h.secondFlag = 1;
     h.post_read(true);
     for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) h.vertices[v].loadPosition = h.vertices[v].position;
     h.SetMinMaxOctree(false);

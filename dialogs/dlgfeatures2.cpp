@@ -168,13 +168,17 @@ BOOL CDlgFeatures2::OnInitDialog() {
                 if (CFaceView* v3 = d->GetViewEdit3D()) v3->Redraw();
         }
     }
-    // Lines of an earlier curve step are drawn again after the points.
+    // The lines the program made from the points are made again after the
+    // points have moved; the lines the user drew stay his.
     if (d && d->kernel2D->head) {
         head2& marks = *d->kernel2D->head;
         CString code;
-        for (int row = 0; GetFeatureLineInfo(row, &code); ++row)
-            for (Index<featureline2> l = marks.photoLines.get(code); l != -1; l = marks.photoLines.get(code))
-                marks.photoLines.remove(l);
+        for (int row = 0; GetFeatureLineInfo(row, &code); ++row) {
+            std::vector<Index<featureline2>> made;
+            for (int l = marks.photoLines.first(); l != -1; l = marks.photoLines.nextOf(l))
+                if (marks.photoLines[l].n == 2 && marks.photoLines.name_is(l, code)) made.push_back(l);
+            for (Index<featureline2> l : made) marks.photoLines.remove(l);
+        }
     }
     pages::SelectTool(f, false);
     if (pictureEditor()) {

@@ -211,12 +211,9 @@ void CDlgLaserSize::OnCancel() {
 void CDlgLaserSize::OnExport() {
     CFaceDoc* d = doc();
     if (!d) return;
-    std::string name(d->projectName.View());
-    if (name.empty()) name = "Untitled";
-    if (size_t slash = name.find_last_of('\\'); slash != std::string::npos) name.erase(0, slash + 1);
-    if (size_t dot = name.find_last_of('.'); dot != std::string::npos) name.erase(dot);
+    const CString name = d->ProposedName();
     // A new file must be allowed: the name is where the head is written.
-    CFileDialog dialog(FALSE, "*.obj", name.c_str(), OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, "OBJ (*.obj)|*.obj||",
+    CFileDialog dialog(FALSE, "*.obj", name, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, "OBJ (*.obj)|*.obj||",
                        this);
     if (dialog.DoModal() != IDOK) return;
     d->SaveOBJFile(dialog.GetPathName(), 2);

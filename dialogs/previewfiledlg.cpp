@@ -7,7 +7,8 @@
 #include <iterator>
 #include <vector>
 
-#include "app/project_file.h"
+#include "app/facedoc.h"
+#include "framework/paths.h"
 #include "picture/anypicdecoder.h"
 #include "picture/png.h"
 #include "picture/textexception.h"
@@ -136,6 +137,6 @@ void CImagePreviewFileDlg::OnFileNameChange() {
     CString path = GetPathName();
     if (path.IsEmpty() || !m_preview.m_hWnd) return;
     CWinBmp bmp;
-    if (!files::GetFileMainInfo(std::string(path.View()), bmp) || bmp.GetWidth() <= 0 || bmp.GetHeight() <= 0) return;
+    if (!CFaceDoc::ReadPreview(std::string(path.View()), bmp) || bmp.GetWidth() <= 0 || bmp.GetHeight() <= 0) return;
     m_preview.Show(bmp);
 }

@@ -1,8 +1,10 @@
 // Message boxes, file dialogs and the clipboard of the Qt backend.
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLineEdit>
 #include <QMenu>
@@ -230,6 +232,15 @@ int QtBackend::RunFileDialog(FileDialogSession& session) {
     std::string p = Encode(path);
     I.Defer([&session, p] { session.Select(p); });
   });
+  // A name typed into the name box selects that file as a click in the
+  // list does (the preview follows it).
+  if (auto* name = dlg.findChild<QLineEdit*>("fileNameEdit"))
+    QObject::connect(name, &QLineEdit::textEdited, &dlg, [&](const QString& text) {
+      QFileInfo typed(QDir(dlg.directory()).filePath(text));
+      if (text.isEmpty() || !typed.isFile()) return;
+      std::string p = Encode(typed.absoluteFilePath());
+      I.Defer([&session, p] { session.Select(p); });
+    });
   // The layout's child dialog beside the file list: the window's surface
   // seen through a panel of the child's size.
   TopWindow* host = I.Top(session.Window());

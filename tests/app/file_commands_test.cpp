@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "app/ids.h"
@@ -376,4 +377,149 @@ TEST_F(FileCommandsTest, TheExpertMenuIsBuiltOnceAndGoesWithAWrongPassword) {
     EXPECT_EQ(plusMenus(), 0);
     login("62917035");
     EXPECT_EQ(plusMenus(), 1);
+}
+
+namespace {
+
+std::string windowText(HWND w) {
+    CString text;
+    CWnd::FromHandle(w)->GetWindowText(text);
+    return std::string(text.View());
+}
+
+}  // namespace
+
+TEST_F(FileCommandsTest, DialogsProposeTheDocumentsName) {
+    ASSERT_TRUE(start());
+    driver.Run([&] { MakeProject(Doc(), 1000, 121, 512); });
+    const std::string p2 = dir() + "/p2.fac";
+    driver.Run([&] { ASSERT_TRUE(Doc().SaveFACFile(p2.c_str(), "b", false)); });
+    answer(1, p2);
+    run(&CMainFrame::OnFileOpenFAC);
+    ASSERT_EQ(Doc().projectName, CString((dir() + "/p2").c_str()));
+
+    // A new photo makes a new project, named after the photo.
+    std::ofstream(dir() + "/front101.bmp", std::ios::binary) << files::BmpBytes(filestest::FilesTest::picture(300, 200));
+    answer(1, dir() + "/front101.bmp");
+    driver.OnNextModal([this](HWND d) { driver.ClickControl(brv::HeadlessDriver::FindControl(d, IDOK)); });
+    run(&CMainFrame::OnImportPic);
+    ASSERT_EQ(Doc().stage, 1000);
+    struct Case {
+        const char* what;
+        void (CMainFrame::*command)();
+        int filter;
+        const char* proposed;
+    } cases[] = {
+        {"project save", &CMainFrame::OnFileSaveFAC, 1, "front101"},
+        {"photo export", &CMainFrame::OnExportPhoto, 1, "front101"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        answer(c.filter, "");
+        run(c.command);
+        EXPECT_EQ(proposed, c.proposed);
+    }
+
+    // Saved as: the window's title and the next proposal take the new name.
+    const std::string saved = dir() + "/second_2.fac";
+    answer(1, saved);
+    run(&CMainFrame::OnFileSaveFAC);
+    ASSERT_TRUE(fs::exists(saved));
+    EXPECT_EQ(windowText(FrameWnd()).find(saved), 0u) << windowText(FrameWnd());
+    answer(1, "");
+    run(&CMainFrame::OnFileSaveFAC);
+    EXPECT_EQ(proposed, "second");
+    // A save that fails renames nothing.
+    const std::string before = windowText(FrameWnd());
+    answer(1, dir() + "/no/such/folder/x.fac");
+    run(&CMainFrame::OnFileSaveFAC);
+    EXPECT_EQ(windowText(FrameWnd()), before);
+    EXPECT_EQ(Doc().projectName, CString((dir() + "/second_2").c_str()));
+}
+
+TEST_F(FileCommandsTest, TheModelPagesExportProposesTheDocumentsName) {
+    ASSERT_TRUE(start());
+    driver.Run([&] {
+        MakeProject(Doc(), 2500, 121, 16);
+        Doc().projectName = "Untitled";
+        Doc().SetTitle("front101");
+        Frame().ShowModelPage();
+    });
+    HWND page = brv::HeadlessDriver::FindDialog(IDD_MODEL);
+    ASSERT_NE(page, nullptr);
+    answer(1, "");
+    driver.ClickControl(brv::HeadlessDriver::FindControl(page, 1122));
+    EXPECT_EQ(proposed, "front101");
+    EXPECT_EQ(extension, "*.obj");
+    // The project's own name once it has one.
+    Doc().projectName = (dir() + "/anna.x").c_str();
+    answer(1, "");
+    driver.ClickControl(brv::HeadlessDriver::FindControl(page, 1122));
+    EXPECT_EQ(proposed, "anna");
+    EXPECT_NE(brv::HeadlessDriver::FindDialog(IDD_MODEL), nullptr);
+}
+
+TEST_F(FileCommandsTest, AProjectThatDoesNotReadNamesNothing) {
+    const std::string missing = dir() + "/missing.fac";
+    ASSERT_TRUE(Start({"--full", missing}));
+    const CString name = Doc().projectName, unique = Doc().uniqueName, title = Doc().GetTitle();
+    driver.AdvanceClock(400);
+    driver.Pump();
+    EXPECT_EQ(boxes(driver.Backend()).size(), 1u);
+    EXPECT_EQ(Doc().projectName, name);
+    EXPECT_EQ(Doc().uniqueName, unique);
+    EXPECT_EQ(Doc().GetTitle(), title);
+    EXPECT_EQ(Doc().stage, 0);
+}
+
+TEST_F(FileCommandsTest, ACancelledOrFailedOpenKeepsTheModelPage) {
+    ASSERT_TRUE(start());
+    driver.Run([&] {
+        MakeProject(Doc(), 2500, 121, 16);
+        Frame().ShowModelPage();
+    });
+    ASSERT_NE(brv::HeadlessDriver::FindDialog(IDD_MODEL), nullptr);
+    const std::string kept = DumpDocument(Doc());
+    std::ofstream(dir() + "/bad.fac") << "    3.530 2500 no project";
+    std::ofstream(dir() + "/bad.obj") << "no head\n";
+    struct Case {
+        const char* what;
+        std::string path;  // "" Cancel
+        std::size_t boxes;
+    } cases[] = {{"cancelled", "", 0}, {"a project that does not read", dir() + "/bad.fac", 1},
+                 {"a head that does not read", dir() + "/bad.obj", 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        driver.Backend().Reset();
+        answer(c.path.empty() ? 1 : 2, c.path);
+        run(&CMainFrame::OnFileOpenFAC);
+        EXPECT_NE(brv::HeadlessDriver::FindDialog(IDD_MODEL), nullptr);
+        EXPECT_NE(Frame().modelDialog, nullptr);
+        EXPECT_EQ(DumpDocument(Doc()), kept);
+        EXPECT_EQ(boxes(driver.Backend()).size(), c.boxes);
+    }
+}
+
+TEST_F(FileCommandsTest, NewClosesTheStepPages) {
+    ASSERT_TRUE(start());
+    struct Case {
+        const char* what;
+        std::function<void()> command;
+    } cases[] = {
+        {"Ctrl+N", [this] { driver.Key('N', MK_CONTROL); }},
+        {"File > New", [this] { ASSERT_TRUE(driver.ChooseMenu(FrameWnd(), ID_FILE_NEW)); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        driver.Run([&] {
+            MakeProject(Doc(), 2500, 121, 16);
+            Frame().ShowModelPage();
+        });
+        ASSERT_NE(brv::HeadlessDriver::FindDialog(IDD_MODEL), nullptr);
+        c.command();
+        driver.Pump();
+        EXPECT_EQ(Doc().stage, 0);
+        EXPECT_EQ(brv::HeadlessDriver::FindDialog(IDD_MODEL), nullptr);
+        EXPECT_EQ(Frame().modelDialog, nullptr);
+    }
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "flow_fixture.h"
 #include "tests/support/model_invariants.h"
 
@@ -194,4 +196,48 @@ TEST_F(FlowCancelTest, BackToTheStartPageKeepsTheOrientationOfTheRecord) {
     EXPECT_EQ(differ, 0);
     EXPECT_EQ(k.quarterTurns, 0);
     EXPECT_EQ(Check(), std::vector<std::string>{});
+}
+
+TEST_F(FlowCancelTest, CancelledNewPhotoGivesThePageBack) {
+    ASSERT_TRUE(LoadPhoto(photo_, StartChoices{}));
+    const auto marks = Marks();
+    EXPECT_EQ(PlaceAskedPoints(marks), 3);
+    const int points = Doc().kernel2D->head->photoPoints.count();
+    const std::vector<uint8_t> bytes = Doc().kernel2D->FileBytes();
+    const std::string other = MakePhoto(800, 600, "wizard:");
+    const std::string broken = tmp_.path() + "/broken.jpg";
+    std::ofstream(broken) << "no picture";
+    struct Case {
+        const char* what;
+        std::function<void()> answers;
+    } cases[] = {
+        {"start page left by Escape",
+         [&] {
+             driver.OnNextFileDialog([&](brv::FileDialogSession& s) { return s.Accept(other) ? IDOK : IDCANCEL; });
+             driver.OnNextModal([this](HWND) { driver.Key(VK_ESCAPE); });
+         }},
+        {"photo and head dialogs cancelled",
+         [&] {
+             driver.OnNextFileDialog([](brv::FileDialogSession&) { return IDCANCEL; });
+             driver.OnNextFileDialog([](brv::FileDialogSession&) { return IDCANCEL; });
+         }},
+        {"a file that is no picture",
+         [&] {
+             driver.OnNextFileDialog([&](brv::FileDialogSession& s) { return s.Accept(broken) ? IDOK : IDCANCEL; });
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_NE(Page(IDD_FEATURES2), nullptr);
+        c.answers();
+        driver.Run([&] { Frame().SendMessage(WM_COMMAND, ID_IMPORT_PIC, 0); });
+        driver.Pump();
+        EXPECT_EQ(Doc().stage, 1000);
+        EXPECT_NE(Page(IDD_FEATURES2), nullptr);
+        EXPECT_NE(Frame().pointDialog, nullptr);
+        EXPECT_EQ(Doc().kernel2D->head->photoPoints.count(), points);
+        EXPECT_EQ(Doc().kernel2D->FileBytes(), bytes);
+        EXPECT_EQ(App().objHeadImported, 0);
+        EXPECT_EQ(Check(), std::vector<std::string>{});
+    }
 }

@@ -154,8 +154,8 @@ INSTANTIATE_TEST_SUITE_P(Smoke, XvfbSmoke, ::testing::Values("smoke_full", "smok
 INSTANTIATE_TEST_SUITE_P(Flows, ScenarioTest,
                          ::testing::Values("start_full", "start_picture_editor", "start_picture_editor_empty",
                                            "start_daz", "full_male", "full_female", "picture_editor_flow", "daz_m3",
-                                           "daz_v4", "daz_other", "imported_head", "model_views",
-                                           "step2_again"),
+                                           "daz_v4", "daz_other", "imported_head", "imported_head_project",
+                                           "model_views", "step2_again"),
                          [](const auto& info) { return std::string(info.param); });
 
 // Every scenario file reads, the waiting ones too.
