@@ -360,13 +360,17 @@ TEST_F(ProgramX11Test, PictureEditorModeOnAPhotoPutByXclip) {
   ASSERT_EQ(s["stage"].toInt(), 1000);
   EXPECT_EQ(s["activeView"].toString().toStdString(), "ViewOrig2D");
   QTest::qWait(300);
-  // The X server shows the photo where the view's map puts it.
+  // The X server shows the photo where the view's map puts it, beside the
+  // point page above it.
   QImage screen = Screen("xprogram_picture_editor");
   QJsonObject marks = View(s, "ViewOrig2D");
   QJsonArray r = marks["rect"].toArray(), m = marks["photoToClient"].toArray();
-  for (QPoint p : {QPoint(100, 100), QPoint(512, 384), QPoint(900, 650)}) {
+  const QRect page = RectOf(Page(s, 328)["rect"].toArray());
+  ASSERT_FALSE(page.isEmpty());
+  for (QPoint p : {QPoint(700, 100), QPoint(512, 384), QPoint(900, 650)}) {
     int sx = r[0].toInt() + int(m[0].toDouble() * (p.x() + 0.5) + m[1].toDouble());
     int sy = r[1].toInt() + int(m[2].toDouble() * (p.y() + 0.5) + m[3].toDouble());
+    ASSERT_FALSE(page.contains(sx, sy)) << p.x() << "," << p.y();
     QRgb got = screen.pixel(sx, sy), want = photo.pixel(p);
     EXPECT_LE(std::abs(qRed(got) - qRed(want)), 2) << p.x() << "," << p.y();
     EXPECT_LE(std::abs(qGreen(got) - qGreen(want)), 2) << p.x() << "," << p.y();
