@@ -1,6 +1,7 @@
 #include "dialogs/dlgprogress.h"
 
 #include "app/ids.h"
+#include "framework/backend.h"
 #include "framework/window_state.h"
 
 namespace {
@@ -88,13 +89,23 @@ BOOL CDlgProgress::OnInitDialog() {
 void CDlgProgress::PostNcDestroy() {}
 
 void CDlgProgress::pump() {
+    // Every waiting message but the paints: those of the other windows wait
+    // for the end of the operation (their last pixels stay on the screen).
+    auto next = [](MSG* msg) {
+        return ::PeekMessage(msg, nullptr, 0, WM_PAINT - 1, PM_NOREMOVE) ||
+               ::PeekMessage(msg, nullptr, WM_PAINT + 1, ~0u, PM_NOREMOVE);
+    };
     MSG msg;
-    while (m_hWnd && ::PeekMessage(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
-        if (msg.message == WM_QUIT || !::PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) break;
+    while (m_hWnd && next(&msg)) {
+        if (msg.message == WM_QUIT || !::PeekMessage(&msg, msg.hwnd, msg.message, msg.message, PM_REMOVE)) break;
         bool mine = m_hWnd && (msg.hwnd == m_hWnd || IsChild(CWnd::FromHandle(msg.hwnd)));
         if (isInput(msg.message) && !mine) continue;
         if (mine && ::IsDialogMessage(m_hWnd, &msg)) continue;
         ::TranslateMessage(&msg);
         ::DispatchMessage(&msg);
     }
+    // This window paints itself, and the desktop shows it.
+    for (int guard = 0; m_hWnd && guard < 1000 && ::PeekMessage(&msg, m_hWnd, WM_PAINT, WM_PAINT, PM_REMOVE); ++guard)
+        ::DispatchMessage(&msg);
+    if (m_hWnd) brv::CurrentBackend().ShowWhileBusy(m_hWnd);
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The one shared progress window: a bar, the running operation's caption
 // and a Stop button the operation polls through Step. Its window exists
-// from Open to Close. While it is open only paint, timers and the Stop
-// button reach the program: other input is dropped (a click beeps).
+// from Open to Close. While it is open only its own paint, timers and the
+// Stop button reach the program: other input is dropped (a click beeps),
+// other windows keep their last picture until the operation ends.
 
 #include <string>
 

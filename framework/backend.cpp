@@ -63,6 +63,7 @@ void HeadlessBackend::Reset() {
   exitCode_.reset();
   cursor_ = nullptr;
   presents_ = presentsNow_ = 0;
+  busyShows_.clear();
   metrics_ = ScreenMetrics();
   WriteClipboard(ClipboardContents());
 }

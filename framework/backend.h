@@ -109,6 +109,10 @@ class Backend {
   // Pixels of the top-level window's surface changed inside rect (client
   // coordinates); with now they must be on the screen when this returns.
   virtual void Present(HWND topLevel, const RECT& rect, bool now) {}
+  // A long operation runs on the program's thread and has just painted
+  // topLevel (its progress window): that window's pixels, and the last ones
+  // of every other window, reach the screen now. No input is delivered.
+  virtual void ShowWhileBusy(HWND topLevel) {}
   // Whether interactive controls are native widgets of the backend. Then the
   // backend follows ControlCreated/Changed/Destroyed, and input the
   // framework's control objects leave to Default() goes back to it through
@@ -202,10 +206,13 @@ class HeadlessBackend : public Backend {
   // How many times a surface was presented (now: with the now flag).
   int PresentCount() const { return presents_; }
   int PresentNowCount() const { return presentsNow_; }
+  // The windows ShowWhileBusy brought to the screen, in order.
+  const std::vector<HWND>& BusyShows() const { return busyShows_; }
   void SetMetrics(const ScreenMetrics& metrics) { metrics_ = metrics; }
 
   ScreenMetrics Metrics() override { return metrics_; }
   void Present(HWND topLevel, const RECT& rect, bool now) override;
+  void ShowWhileBusy(HWND topLevel) override { busyShows_.push_back(topLevel); }
   void SetCursor(brv::gdi::IconTag* cursor) override { cursor_ = cursor; }
   bool WaitForInput(HWND modalWindow, uint64_t wakeTick) override;
   int RunFileDialog(FileDialogSession& session) override;
@@ -239,6 +246,7 @@ class HeadlessBackend : public Backend {
   brv::gdi::IconTag* cursor_ = nullptr;
   int presents_ = 0;
   int presentsNow_ = 0;
+  std::vector<HWND> busyShows_;
   ScreenMetrics metrics_;
 };
 

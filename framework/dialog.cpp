@@ -77,8 +77,11 @@ BOOL CreateDialogWindows(CWnd* object, const DialogLayout& layout, CWnd* parent,
     parentHwnd = owner;
     CRect area(0, 0, CurrentBackend().Metrics().screenWidth, CurrentBackend().Metrics().screenHeight);
     if (owner && IsReallyVisible(owner)) CWnd::FromHandle(owner)->GetWindowRect(&area);
-    x = area.left + (area.Width() - w) / 2;
-    y = area.top + (area.Height() - h) / 2;
+    CPoint at = KeepInside(CRect(CPoint(area.left + (area.Width() - w) / 2, area.top + (area.Height() - h) / 2),
+                                 CSize(w, h)),
+                           CRect(0, 0, CurrentBackend().Metrics().screenWidth, CurrentBackend().Metrics().screenHeight));
+    x = at.x;
+    y = at.y;
   } else {
     parentHwnd = parent->m_hWnd;
   }
@@ -151,7 +154,6 @@ LRESULT DialogProc(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
       else if (!f && !inside && message == WM_ACTIVATE) ::SetFocus(h);
       return 0;
     }
-    case WM_NCHITTEST: return HTCLIENT;
     default: return ::DefWindowProc(h, message, wParam, lParam);
   }
 }

@@ -30,6 +30,26 @@ struct PendingChar {
   bool sys = false;
 } g_pendingChar;
 
+// A child window dragged by its title bar, and where the pointer holds it
+// (the pointer's screen point less the window's top-left).
+struct ChildDrag {
+  HWND window = nullptr;
+  POINT grab{};
+} g_drag;
+
+bool HasCaptionAsChild(HWND h) {
+  WindowRecord* r = Record(h);
+  return r && r->IsChild() && (r->style & WS_CAPTION) == WS_CAPTION;
+}
+
+void DragTo(POINT screen) {
+  WindowRecord* r = Record(g_drag.window);
+  if (!r || !r->parent) return;
+  CPoint at(screen.x - g_drag.grab.x, screen.y - g_drag.grab.y);
+  CWnd::FromHandle(r->parent)->ScreenToClient(&at);
+  CWnd::FromHandle(g_drag.window)->SetWindowPos(nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 UINT MouseKeyFlags() {
   const auto& k = State().keys;
   UINT f = 0;
@@ -163,6 +183,20 @@ bool Convert(const RawInput& in, MSG* out) {
   if (in.kind == RawInput::kButtonDown) SetKey(kButtonKey[button], true);
   if (in.kind == RawInput::kButtonUp) SetKey(kButtonKey[button], false);
 
+  if (g_drag.window) {
+    // Windows' move loop: the pointer moves the window and nothing else.
+    if (!Record(g_drag.window)) {
+      g_drag = {};
+    } else {
+      if (in.kind == RawInput::kMouseMove || in.kind == RawInput::kButtonUp) DragTo(in.screen);
+      if (in.kind == RawInput::kButtonUp && !((s.keys[VK_LBUTTON] | s.keys[VK_RBUTTON] | s.keys[VK_MBUTTON]) & 0x80)) {
+        g_drag = {};
+        s.pressed = nullptr;
+      }
+      return false;
+    }
+  }
+
   bool client = true;
   HWND target = nullptr;
   if (in.target && Record(in.target))
@@ -205,6 +239,19 @@ bool Convert(const RawInput& in, MSG* out) {
       if (!Record(target)) return false;
       Send(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(static_cast<unsigned>(hit), message));
       if (!Record(target) || !client) return false;
+      if (button == 0 && HasCaptionAsChild(target) &&
+          Send(target, WM_NCHITTEST, 0, MAKELPARAM(static_cast<unsigned>(in.screen.x), static_cast<unsigned>(in.screen.y))) ==
+              HTCAPTION) {
+        // Its title bar: it comes to the top of its siblings and follows
+        // the pointer until the button is released.
+        if (!Record(target)) return false;
+        CWnd::FromHandle(target)->SetWindowPos(&CWnd::wndTop, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        CRect w;
+        CWnd::FromHandle(target)->GetWindowRect(&w);
+        g_drag = {target, POINT{in.screen.x - w.left, in.screen.y - w.top}};
+        s.lastClick.valid = false;
+        return false;
+      }
       if (result == MA_ACTIVATEANDEAT || result == MA_NOACTIVATEANDEAT) {
         s.lastClick.valid = false;
         return false;
@@ -428,7 +475,19 @@ LRESULT DefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MOUSEWHEEL:
       if (r->IsChild() && r->parent) return Send(r->parent, WM_MOUSEWHEEL, wParam, lParam);
       return 0;
-    case WM_NCHITTEST: return HTCLIENT;
+    case WM_NCHITTEST: {
+      // A child window's frame and title bar are its own (a top-level
+      // window's belong to the desktop).
+      if (!HasCaptionAsChild(window)) return HTCLIENT;
+      POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      CRect w;
+      CWnd::FromHandle(window)->GetWindowRect(&w);
+      CRect in = NonClientInsets(*r);
+      CRect inner(w.left + in.left, w.top + in.top, w.right - in.right, w.bottom - in.bottom);
+      if (inner.PtInRect(p)) return HTCLIENT;
+      CRect bar(inner.left, inner.top - CurrentBackend().Metrics().caption, inner.right, inner.top);
+      return bar.PtInRect(p) ? HTCAPTION : HTBORDER;
+    }
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam)) {
         HWND focus = State().focus;

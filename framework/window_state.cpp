@@ -52,6 +52,15 @@ CRect NonClientInsets(const WindowRecord& r) {
   return in;
 }
 
+CPoint KeepInside(const CRect& window, const CRect& area) {
+  int x = window.left, y = window.top;
+  if (x + window.Width() > area.right) x = area.right - window.Width();
+  if (x < area.left) x = area.left;
+  if (y + window.Height() > area.bottom) y = area.bottom - window.Height();
+  if (y < area.top) y = area.top;
+  return CPoint(x, y);
+}
+
 namespace {
 
 // The client area's top-left in the top-level window's client coordinates.

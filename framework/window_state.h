@@ -254,6 +254,10 @@ CRect ClientOnSurface(HWND window);
 CRect WindowOnSurface(HWND window);
 // The non-client insets of a window (left, top, right, bottom).
 CRect NonClientInsets(const WindowRecord& r);
+// Where a window's rectangle goes so that it lies inside area, or, when it
+// is larger, so that its top-left corner does (as Windows keeps a centred
+// window's caption on the screen).
+CPoint KeepInside(const CRect& window, const CRect& area);
 // What of the window's client area (or whole rectangle) is visible, in
 // surface pixels.
 Region VisibleRegion(HWND window, bool clipChildren);

@@ -146,6 +146,7 @@ inline constexpr int HTTRANSPARENT = -1;
 inline constexpr int HTNOWHERE = 0;
 inline constexpr int HTCLIENT = 1;
 inline constexpr int HTCAPTION = 2;
+inline constexpr int HTBORDER = 18;
 inline constexpr int HTSYSMENU = 3;
 inline constexpr int HTMENU = 5;
 inline constexpr int HTCLOSE = 20;

@@ -11,6 +11,8 @@
 
 namespace brv {
 
+void InvalidateWindow(HWND h, const RECT* rect, bool erase, bool allChildren);  // paint.cpp
+
 void MainWindowGone(CWnd* window);  // app.cpp
 
 namespace {
@@ -91,14 +93,12 @@ void InsertTopLevel(HWND h) {
   tl.insert(pos, h);
 }
 
-// Invalidates what a child covered in its parent.
+// Invalidates what a child covered: in its parent and in every window
+// under it there, even where the parent clips its children (a page over
+// the views leaves no picture of itself on them).
 void ExposeInParent(const WindowRecord& r) {
   if (!r.IsChild() || !(r.style & WS_VISIBLE)) return;
-  if (WindowRecord* p = Record(r.parent)) {
-    CRect in = NonClientInsets(*p);
-    (void)in;
-    CWnd::FromHandle(p->handle)->InvalidateRect(&r.rect, TRUE);
-  }
+  if (WindowRecord* p = Record(r.parent)) InvalidateWindow(p->handle, &r.rect, true, true);
 }
 
 void NotifyBackend(WindowRecord& r, unsigned what) {
@@ -785,21 +785,25 @@ BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, U
 void CWnd::CenterWindow(CWnd* alternateOwner) {
   WindowRecord* r = Record(m_hWnd);
   if (!r) return;
-  CRect area;
-  CWnd* around = alternateOwner;
+  CRect around, area;
+  CWnd* owner = alternateOwner;
   if (r->IsChild()) {
     FromHandle(r->parent)->GetClientRect(&area);
+    around = area;
   } else {
-    if (!around) around = FromHandle(r->owner);
+    if (!owner) owner = FromHandle(r->owner);
     ScreenMetrics m = CurrentBackend().Metrics();
-    if (around && around->IsWindowVisible() && !around->IsIconic())
-      around->GetWindowRect(&area);
+    area = CRect(0, 0, m.screenWidth, m.screenHeight);
+    if (owner && owner->IsWindowVisible() && !owner->IsIconic())
+      owner->GetWindowRect(&around);
     else
-      area = CRect(0, 0, m.screenWidth, m.screenHeight);
+      around = area;
   }
-  int x = area.left + (area.Width() - r->rect.Width()) / 2;
-  int y = area.top + (area.Height() - r->rect.Height()) / 2;
-  SetWindowPos(nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  CPoint at = KeepInside(CRect(CPoint(around.left + (around.Width() - r->rect.Width()) / 2,
+                                       around.top + (around.Height() - r->rect.Height()) / 2),
+                                r->rect.Size()),
+                          area);
+  SetWindowPos(nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // ---------------------------------------------------------------- state

@@ -20,6 +20,7 @@
 #include <QWheelEvent>
 #include <QWindow>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -141,8 +142,29 @@ void TopWindow::closeEvent(QCloseEvent* event) {
   // The program decides: WM_CLOSE through the system command; the window
   // goes only when the program destroys it.
   event->ignore();
-  if (impl_->TopEnabled(window_)) ::PostMessage(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
+  if (impl_->TopEnabled(window_)) {
+    ::PostMessage(window_, WM_SYSCOMMAND, SC_CLOSE, 0);
+  } else if (impl_->busy) {
+    // A long operation runs: the request is answered when it ends.
+    auto& held = impl_->heldCloses;
+    if (std::find(held.begin(), held.end(), window_) == held.end()) held.push_back(window_);
+  }
 }
+
+namespace {
+
+// The frame around a client the desktop placed: the window is no longer
+// maximised once the desktop moved or sized it (as SetWindowPos leaves it),
+// so its restored frame and caption lie around what the desktop shows.
+CRect RestoredInsets(WindowRecord& r) {
+  DWORD style = r.style;
+  r.style &= ~DWORD(WS_MAXIMIZE);
+  CRect in = NonClientInsets(r);
+  r.style = style;
+  return in;
+}
+
+}  // namespace
 
 void TopWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
@@ -155,13 +177,14 @@ void TopWindow::resizeEvent(QResizeEvent* event) {
     if (!t || !r) return;
     QRect want = impl->WidgetGeometry(h);
     if (want.size() == t->size()) return;
-    // The window manager sized the window: the frame follows.
-    CRect in = NonClientInsets(*r);
+    // The window manager sized the window: the frame follows, its client
+    // exactly what the desktop shows.
+    CRect in = RestoredInsets(*r);
+    int x = t->x() - in.left;
+    int y = t->y() + t->MenuHeight() - in.top;
     int w = t->width() + in.left + in.right;
     int hh = t->height() - t->MenuHeight() + in.top + in.bottom;
-    bool maximised = (r->style & WS_MAXIMIZE) != 0;
-    CWnd::FromHandle(h)->SetWindowPos(nullptr, 0, 0, w, hh, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    if (maximised && Record(h)) CWnd::FromHandle(h)->ModifyStyle(0, WS_MAXIMIZE);
+    CWnd::FromHandle(h)->SetWindowPos(nullptr, x, y, w, hh, SWP_NOZORDER | SWP_NOACTIVATE);
   });
 }
 
@@ -176,7 +199,7 @@ void TopWindow::moveEvent(QMoveEvent* event) {
     if (!t || !r || !t->isVisible()) return;
     QRect want = impl->WidgetGeometry(h);
     if (want.topLeft() == t->pos()) return;
-    CRect in = NonClientInsets(*r);
+    CRect in = RestoredInsets(*r);
     int x = t->x() - in.left;
     int y = t->y() + t->MenuHeight() - in.top;
     t->applying = true;
@@ -288,10 +311,15 @@ void QtBackendImpl::ApplyVisibility(TopWindow* t) {
     ApplyGeometry(t);
     t->show();
     if (State().active == t->Window()) {
-      t->raise();
+      Restack(t);
       t->activateWindow();
+    } else if (WindowRecord* owner = Record(r->owner)) {
+      // A window comes above its owner even when it is not made active.
+      if (TopWindow* o = Top(owner->handle); o && o->isVisible()) RaiseOwnedBy(owner->handle);
+      RaiseTopmost();
+    } else {
+      RaiseTopmost();
     }
-    RaiseTopmost();
   } else {
     t->hide();
   }
@@ -307,6 +335,28 @@ void QtBackendImpl::RaiseTopmost() {
     TopWindow* t = Top(h);
     if (r && t && (r->exStyle & WS_EX_TOPMOST) && t->isVisible() && !t->embedded) t->raise();
   }
+}
+
+void QtBackendImpl::RaiseOwnedBy(HWND owner) {
+  // Bottom first, so that the framework's order among them is kept.
+  const std::vector<HWND> order = State().topLevels;  // topmost first
+  for (auto it = order.rbegin(); it != order.rend(); ++it) {
+    WindowRecord* r = Record(*it);
+    TopWindow* t = Top(*it);
+    if (!r || !t || r->owner != owner || *it == owner || !t->isVisible() || t->embedded) continue;
+    t->raise();
+    RaiseOwnedBy(*it);
+  }
+}
+
+void QtBackendImpl::Restack(TopWindow* t) {
+  // Without a window manager nothing keeps an owned window above its owner
+  // or a box above the window it belongs to.
+  t->raise();
+  RaiseOwnedBy(t->Window());
+  RaiseTopmost();
+  for (const QPointer<QWidget>& d : openDialogs)
+    if (d && d->isVisible()) d->raise();
 }
 
 void QtBackendImpl::SyncFocus() {
@@ -810,11 +860,17 @@ void QtBackend::WindowChanged(HWND window, unsigned what) {
   if (what & kWindowText) t->setWindowTitle(QString::fromUtf8(r->text.c_str()));
   if (what & (kWindowVisibility | kWindowStyle)) I.ApplyVisibility(t);
   if ((what & kWindowZOrder) && State().active == window && t->isVisible() && !t->embedded) {
-    t->raise();
+    I.Restack(t);
     t->activateWindow();
-    I.RaiseTopmost();
   }
-  if ((what & kWindowEnabled) && I.TopEnabled(window)) I.DrainInput(window);
+  if ((what & kWindowEnabled) && I.TopEnabled(window)) {
+    I.DrainInput(window);
+    auto held = std::find(I.heldCloses.begin(), I.heldCloses.end(), window);
+    if (held != I.heldCloses.end()) {
+      I.heldCloses.erase(held);
+      ::PostMessage(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    }
+  }
   if (what & kWindowFocus) I.SyncFocus();
 }
 
@@ -824,6 +880,7 @@ void QtBackend::WindowDestroyed(HWND top) {
   if (it == I.tops.end()) return;
   TopWindow* t = it->second;
   I.tops.erase(it);
+  I.heldCloses.erase(std::remove(I.heldCloses.begin(), I.heldCloses.end(), top), I.heldCloses.end());
   for (auto c = I.controls.begin(); c != I.controls.end();) {
     if (t->isAncestorOf(c->second)) {
       for (auto o = I.controlOf.begin(); o != I.controlOf.end();)
@@ -848,6 +905,28 @@ void QtBackend::Present(HWND top, const RECT& rect, bool now) {
     v->repaint(area);
   else
     v->update(area);
+}
+
+void QtBackend::ShowWhileBusy(HWND top) {
+  QtBackendImpl& I = *impl_;
+  TopWindow* t = I.Top(top);
+  if (!t || I.busy) return;
+  ++I.busy;
+  // Mapping, exposure, the pending repaints of every window (from the
+  // pixels they have) and of the native controls; input stays queued.
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  QWindow* w = t->windowHandle();
+  if (t->isVisible() && w && !w->isExposed()) {
+    // Just shown: its first picture waits for the X server's exposure.
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    while (!w->isExposed() && std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+  }
+  if (t->isVisible() && w && w->isExposed()) t->repaint();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  --I.busy;
 }
 
 void QtBackend::SetCursor(brv::gdi::IconTag* cursor) {

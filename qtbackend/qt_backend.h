@@ -73,6 +73,7 @@ class QtBackend : public Backend {
   void WindowChanged(HWND window, unsigned what) override;
   void WindowDestroyed(HWND topLevel) override;
   void Present(HWND topLevel, const RECT& rect, bool now) override;
+  void ShowWhileBusy(HWND topLevel) override;
   bool HostsNativeControls() const override { return true; }
   void ControlCreated(HWND control) override;
   void ControlChanged(HWND control) override;

@@ -121,6 +121,11 @@ class QtBackendImpl {
   QTimer* wake = nullptr;
   QPointer<QWidget> cursorWidget;  // the surface under the pointer
   bool waitCursor = false;
+  // Inside ShowWhileBusy: the desktop's events other than input are handled.
+  int busy = 0;
+  // Close requests that came while a long operation kept the window
+  // disabled: delivered once it takes input again.
+  std::vector<HWND> heldCloses;
 
   std::function<void()> idleHook;
   std::vector<QPointer<QWidget>> openDialogs;  // Qt's own modal boxes
@@ -159,6 +164,10 @@ class QtBackendImpl {
   void SyncFocus();
   // Keeps the topmost windows above the others.
   void RaiseTopmost();
+  // Raises the window, then what must stay above it: the windows it owns,
+  // the topmost ones and Qt's own boxes.
+  void Restack(TopWindow* t);
+  void RaiseOwnedBy(HWND owner);
   void SyncAllControls(HWND topLevel);
   void RebuildMenu(TopWindow* t);
   void FillMenu(QMenu* menu, HMENU model, HWND frame);

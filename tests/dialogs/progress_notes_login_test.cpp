@@ -125,6 +125,29 @@ TEST_F(ProgressTest, OtherInputWaitsOutTheOperation) {
     EXPECT_EQ(f.ActiveFaceView(), Doc().GetViewEdit3D());
 }
 
+// Each step paints the progress window and hands it to the desktop; the
+// frame, invalid meanwhile, keeps its last picture until the operation ends.
+TEST_F(ProgressTest, StepsPaintOnlyTheProgressWindow) {
+    CWnd* view = &Frame();
+    ASSERT_TRUE(view->IsWindowVisible());
+    driver.Run([&] { progress->Open(0, 10, CString("Searching perspective"), false); });
+    HWND w = Window();
+    ASSERT_NE(w, nullptr);
+    driver.Backend().Reset();
+    driver.Run([&] {
+        view->Invalidate();
+        ::InvalidateRect(w, nullptr, TRUE);
+        progress->Step(1);
+        EXPECT_TRUE(brv::Record(w)->invalid.IsRectEmpty()) << "the progress window waits for its paint";
+        EXPECT_FALSE(brv::Record(view->m_hWnd)->invalid.IsRectEmpty()) << "the frame painted during the operation";
+        progress->Step(2);
+    });
+    EXPECT_EQ(driver.Backend().BusyShows(), (std::vector<HWND>{w, w}));
+    driver.Run([&] { progress->Close(); });
+    driver.Pump();
+    EXPECT_TRUE(brv::Record(view->m_hWnd)->invalid.IsRectEmpty());  // painted once it ended
+}
+
 namespace {
 struct Ticker : CWnd {
     int ticks = 0;

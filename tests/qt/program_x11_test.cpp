@@ -16,10 +16,12 @@
 #include <QTest>
 #include <QWidget>
 
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -31,6 +33,7 @@
 // Xlib last: its macros clash with Qt's names.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace {
 
@@ -87,6 +90,86 @@ QImage CodedPhoto(int w, int h) {
     for (int x = 0; x < w; ++x) image.setPixel(x, y, qRgb(x * 255 / (w - 1), y * 255 / (h - 1), 0x80));
   return image;
 }
+
+
+// The X server's own view of the screen and of the top-level windows (no
+// window manager: the program's windows are the root's children).
+struct XScreen {
+  XScreen() : d(XOpenDisplay(nullptr)) {}
+  ~XScreen() {
+    if (d) XCloseDisplay(d);
+  }
+  XScreen(const XScreen&) = delete;
+  XScreen& operator=(const XScreen&) = delete;
+  QImage Grab() {
+    Window root = DefaultRootWindow(d);
+    XWindowAttributes a;
+    XGetWindowAttributes(d, root, &a);
+    XImage* x = XGetImage(d, root, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
+    if (!x) return {};
+    QImage out(a.width, a.height, QImage::Format_RGB32);
+    for (int y = 0; y < a.height; ++y)
+      for (int i = 0; i < a.width; ++i) out.setPixel(i, y, static_cast<QRgb>(XGetPixel(x, i, y)) | 0xFF000000u);
+    XDestroyImage(x);
+    return out;
+  }
+  // The mapped top-level windows of that size, where they are.
+  std::vector<QRect> Mapped(QSize size) {
+    std::vector<QRect> found;
+    Window root = DefaultRootWindow(d), parent = 0, *children = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(d, root, &root, &parent, &children, &n)) return found;
+    for (unsigned i = 0; i < n; ++i) {
+      XWindowAttributes a;
+      if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable && a.width == size.width() &&
+          a.height == size.height())
+        found.emplace_back(a.x, a.y, a.width, a.height);
+    }
+    if (children) XFree(children);
+    return found;
+  }
+  // The mapped top-level window of that title (0: none).
+  unsigned long Named(const char* title) {
+    Window root = DefaultRootWindow(d), parent = 0, *children = nullptr, found = 0;
+    unsigned n = 0;
+    if (!XQueryTree(d, root, &root, &parent, &children, &n)) return 0;
+    for (unsigned i = 0; i < n && !found; ++i) {
+      XWindowAttributes a;
+      char* name = nullptr;
+      if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable && XFetchName(d, children[i], &name) &&
+          name) {
+        if (std::string(name) == title) found = children[i];
+        XFree(name);
+      }
+    }
+    if (children) XFree(children);
+    return found;
+  }
+  // The place of a top-level window in the stacking order (higher: above).
+  int StackIndex(unsigned long window) {
+    Window root = DefaultRootWindow(d), parent = 0, *children = nullptr;
+    unsigned n = 0;
+    int at = -1;
+    if (!XQueryTree(d, root, &root, &parent, &children, &n)) return at;
+    for (unsigned i = 0; i < n; ++i)
+      if (children[i] == window) at = static_cast<int>(i);
+    if (children) XFree(children);
+    return at;
+  }
+  Display* d;
+};
+
+// Of the pixels inside r (a sample of every 4th), the share that is not black.
+double NotBlack(const QImage& image, QRect r) {
+  r &= image.rect();
+  int all = 0, lit = 0;
+  for (int y = r.top(); y <= r.bottom(); y += 4)
+    for (int x = r.left(); x <= r.right(); x += 4, ++all)
+      if ((image.pixel(x, y) & 0xFFFFFF) != 0) ++lit;
+  return all ? double(lit) / all : 0;
+}
+
+QRect RectOf(const QJsonArray& r) { return QRect(QPoint(r[0].toInt(), r[1].toInt()), QPoint(r[2].toInt() - 1, r[3].toInt() - 1)); }
 
 class ProgramX11Test : public ::testing::Test {
  protected:
@@ -197,6 +280,69 @@ class ProgramX11Test : public ::testing::Test {
     return image;
   }
 
+  // The picture-editor mode on the coded photo: the point page open.
+  QJsonObject StartOnPhoto() {
+    std::string png = dir / "photo.png";
+    EXPECT_TRUE(CodedPhoto(1024, 768).save(QString::fromStdString(png)));
+    EXPECT_EQ(RunTool("sh", {"-c", QString::fromStdString("xclip -selection clipboard -t image/png -i '" + png +
+                                                           "' >/dev/null 2>&1")}),
+              0);
+    Launch({});
+    return WaitState(
+        [](const QJsonObject& s) { return s["stage"].toInt() == 1000 && !Page(s, 328).isEmpty(); },
+        "the point page");
+  }
+  static QJsonObject Page(const QJsonObject& s, int layout) {
+    for (const QJsonValue& w : s["windows"].toArray())
+      if (w.toObject()["layout"].toInt() == layout && w.toObject()["visible"].toBool()) return w.toObject();
+    for (const QJsonValue& w : s["windows"].toArray())
+      for (const QJsonValue& d : w.toObject()["dialogs"].toArray())
+        if (d.toObject()["layout"].toInt() == layout && d.toObject()["visible"].toBool()) return d.toObject();
+    return {};
+  }
+  static QJsonObject Control(const QJsonObject& s, int id) {
+    for (const QJsonValue& w : s["windows"].toArray())
+      for (const QJsonValue& c : w.toObject()["controls"].toArray())
+        if (c.toObject()["id"].toInt() == id && c.toObject()["visible"].toBool()) return c.toObject();
+    return {};
+  }
+  // Three marks on the photo where a face's eyes and mouth would be.
+  QJsonObject PlaceMarks(QJsonObject s) {
+    for (QPointF p : {QPointF(380, 330), QPointF(640, 330), QPointF(512, 560)}) {
+      const int before = s["points"].toObject()["photo"].toArray().size();
+      QJsonObject v = View(s, "ViewOrig2D");
+      QJsonArray r = v["rect"].toArray(), m = v["photoToClient"].toArray();
+      int x = r[0].toInt() + int(m[0].toDouble() * p.x() + m[1].toDouble());
+      int y = r[1].toInt() + int(m[2].toDouble() * p.y() + m[3].toDouble());
+      EXPECT_EQ(RunTool("xdotool", {"mousemove", QString::number(x), QString::number(y), "click", "1"}), 0);
+      s = WaitState([&](const QJsonObject& s) { return s["points"].toObject()["photo"].toArray().size() > before; }, "a mark");
+    }
+    return s;
+  }
+  // Where the overlay view shows each head point, less where it shows the
+  // point's mark, in photo pixels: what stays when the head stays on the photo.
+  static std::map<std::string, QPointF> HeadOffPhoto(const QJsonObject& s) {
+    std::map<std::string, QPointF> off;
+    QJsonObject v = View(s, "ViewEdit2D3D");
+    QJsonArray m = v["headToClient"].toArray(), p = v["photoToClient"].toArray();
+    if (m.size() != 16 || p.size() != 4) return off;
+    std::map<std::string, QPointF> photo;
+    for (const QJsonValue& q : s["points"].toObject()["photo"].toArray())
+      photo[q["name"].toString().toStdString()] = QPointF(q["at"][0].toDouble(), q["at"][1].toDouble());
+    for (const QJsonValue& q : s["points"].toObject()["head"].toArray()) {
+      auto it = photo.find(q["name"].toString().toStdString());
+      if (it == photo.end()) continue;
+      double h[4];
+      for (int c = 0; c < 4; ++c)
+        h[c] = q["at"][0].toDouble() * m[c].toDouble() + q["at"][1].toDouble() * m[4 + c].toDouble() +
+               q["at"][2].toDouble() * m[8 + c].toDouble() + m[12 + c].toDouble();
+      if (h[3] == 0) continue;
+      QPointF shown((h[0] / h[3] - p[1].toDouble()) / p[0].toDouble(), (h[1] / h[3] - p[3].toDouble()) / p[2].toDouble());
+      off[it->first] = shown - it->second;
+    }
+    return off;
+  }
+
   TempDir dir;
   QProcess program;
 };
@@ -214,13 +360,17 @@ TEST_F(ProgramX11Test, PictureEditorModeOnAPhotoPutByXclip) {
   ASSERT_EQ(s["stage"].toInt(), 1000);
   EXPECT_EQ(s["activeView"].toString().toStdString(), "ViewOrig2D");
   QTest::qWait(300);
-  // The X server shows the photo where the view's map puts it.
+  // The X server shows the photo where the view's map puts it, beside the
+  // point page above it.
   QImage screen = Screen("xprogram_picture_editor");
   QJsonObject marks = View(s, "ViewOrig2D");
   QJsonArray r = marks["rect"].toArray(), m = marks["photoToClient"].toArray();
-  for (QPoint p : {QPoint(100, 100), QPoint(512, 384), QPoint(900, 650)}) {
+  const QRect page = RectOf(Page(s, 328)["rect"].toArray());
+  ASSERT_FALSE(page.isEmpty());
+  for (QPoint p : {QPoint(700, 100), QPoint(512, 384), QPoint(900, 650)}) {
     int sx = r[0].toInt() + int(m[0].toDouble() * (p.x() + 0.5) + m[1].toDouble());
     int sy = r[1].toInt() + int(m[2].toDouble() * (p.y() + 0.5) + m[3].toDouble());
+    ASSERT_FALSE(page.contains(sx, sy)) << p.x() << "," << p.y();
     QRgb got = screen.pixel(sx, sy), want = photo.pixel(p);
     EXPECT_LE(std::abs(qRed(got) - qRed(want)), 2) << p.x() << "," << p.y();
     EXPECT_LE(std::abs(qGreen(got) - qGreen(want)), 2) << p.x() << "," << p.y();
@@ -346,6 +496,167 @@ TEST_F(ProgramX11Test, FullModeThroughXInput) {
   s = WaitState([](const QJsonObject& s) { return !Dialog(s).isEmpty(); }, "the close question again");
   ClickButton(Dialog(s), "Yes");
   EXPECT_EQ(WaitEnd(), 0);
+}
+
+// The step after the point page's Next runs on the program's thread for a
+// while (three long operations). All along the screen keeps the frame's
+// picture and shows one progress window, painted; a close request made
+// meanwhile is answered after it, with the question above the frame.
+TEST_F(ProgramX11Test, TheLongStepKeepsTheScreenPaintedAndAsksTheCloseAfterIt) {
+  QJsonObject s = PlaceMarks(StartOnPhoto());
+  const QRect client = RectOf(Frame(s)["client"].toArray());
+  const unsigned long frame = FrameWindow(s);
+  XScreen x;
+  ASSERT_NE(x.d, nullptr);
+  QTest::qWait(300);
+  const double lit = NotBlack(x.Grab(), client);
+  ASSERT_GT(lit, 0.5) << "the frame is not on the screen before the step";
+  QJsonObject next = Control(s, 1141);
+  ASSERT_FALSE(next.isEmpty());
+  ClickAt(next["rect"].toArray());
+  const QRgb face = qRgb(212, 208, 200);
+  int shots = 0, withProgress = 0, unpainted = 0;
+  bool asked = false, savedBlack = false;
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < 120000 && program.state() == QProcess::Running && State()["stage"].toInt() != 2500) {
+    QImage shot = x.Grab();
+    std::vector<QRect> progress = x.Mapped(QSize(314, 63));
+    ++shots;
+    EXPECT_LE(progress.size(), 1u) << "shot " << shots;
+    for (const QRect& r : progress) {
+      int faces = 0, all = 0;
+      for (int yy = r.top(); yy <= r.bottom(); ++yy)
+        for (int xx = r.left(); xx <= r.right(); ++xx, ++all) faces += shot.pixel(xx, yy) == face;
+      if (faces <= all / 2) {
+        // Mapped, its first picture not yet at the X server.
+        ++unpainted;
+        continue;
+      }
+      const double now = NotBlack(shot, client);
+      EXPECT_GE(now, lit * 0.8) << "shot " << shots << " is black";
+      if (now < lit * 0.8 && !savedBlack) savedBlack = !qtsupport::Save(shot, "xprogram_long_step_black").empty();
+      if (++withProgress == 2) {
+        qtsupport::Save(shot, "xprogram_long_step");
+        CloseRequest(frame);
+        asked = true;
+      }
+    }
+    QTest::qWait(100);
+  }
+  ASSERT_EQ(State()["stage"].toInt(), 2500);
+  EXPECT_GE(withProgress, 2) << "of " << shots << " shots";
+  // Each of the three operations opens its window once.
+  EXPECT_LE(unpainted, 3) << "shots of a progress window not painted";
+  ASSERT_TRUE(asked);
+  s = WaitState([](const QJsonObject& s) { return !Dialog(s).isEmpty(); }, "the close question");
+  EXPECT_EQ(Dialog(s)["text"].toString().toStdString(), "Do you really want to close this program?");
+  unsigned long box = 0;
+  QElapsedTimer w;
+  w.start();
+  while (w.elapsed() < 20000 && !(box = x.Named("Warning"))) QTest::qWait(50);
+  ASSERT_NE(box, 0u);
+  QTest::qWait(300);
+  EXPECT_GT(x.StackIndex(box), x.StackIndex(frame)) << "the question is under the frame";
+  ClickButton(Dialog(s), "No");
+  s = WaitState([](const QJsonObject& s) { return Dialog(s).isEmpty(); }, "the question answered");
+  EXPECT_EQ(program.state(), QProcess::Running);
+  program.kill();
+}
+
+// The frame sized by the desktop, on the point page and on the model page:
+// the views fill the client as they did maximised, no unpainted strip
+// remains at the right or the bottom, and the head stays on the photo; back
+// at the first size every view's map is the first one.
+TEST_F(ProgramX11Test, TheResizedFrameFillsItsClient) {
+  QJsonObject s = PlaceMarks(StartOnPhoto());
+  XScreen x;
+  ASSERT_NE(x.d, nullptr);
+  const unsigned long frame = FrameWindow(s);
+  auto viewsEdge = [](const QJsonObject& s) {
+    QPoint edge(INT_MIN, INT_MIN);
+    for (const QJsonValue& v : s["views"].toArray())
+      if (v["visible"].toBool()) {
+        QJsonArray r = v["rect"].toArray();
+        if (r[2].toInt() - r[0].toInt() > 0 && r[3].toInt() - r[1].toInt() > 0)
+          edge = QPoint(std::max(edge.x(), r[2].toInt()), std::max(edge.y(), r[3].toInt()));
+      }
+    return edge;
+  };
+  for (int page : {328, 329}) {
+    if (page == 329) {
+      ClickAt(Control(s, 1141)["rect"].toArray());
+      s = WaitState([](const QJsonObject& s) { return s["stage"].toInt() == 2500 && !Page(s, 329).isEmpty(); },
+                    "the model page");
+      QTest::qWait(500);
+      s = State();
+    }
+    SCOPED_TRACE(page);
+    const QJsonArray client0 = Frame(s)["client"].toArray();
+    const QPoint edge0 = viewsEdge(s);
+    const QPoint gap0(client0[2].toInt() - edge0.x(), client0[3].toInt() - edge0.y());
+    const auto off0 = HeadOffPhoto(s);
+    const QJsonArray views0 = s["views"].toArray();
+    QByteArray geometry;
+    ASSERT_EQ(RunTool("xdotool", {"getwindowgeometry", "--shell", QString::number(frame)}, &geometry), 0);
+    QMap<QString, int> g;
+    for (const QByteArray& line : geometry.split('\n'))
+      if (line.contains('=')) g[QString(line.split('=')[0])] = line.split('=')[1].toInt();
+    const QSize first(g["WIDTH"], g["HEIGHT"]);
+    for (QSize size : {QSize(700, 500), QSize(1000, 800), QSize(2000, 1500), first}) {
+      SCOPED_TRACE(size.width());
+      const int menu = first.height() - (client0[3].toInt() - client0[1].toInt());
+      EXPECT_EQ(RunTool("xdotool", {"windowsize", QString::number(frame), QString::number(size.width()),
+                                    QString::number(size.height())}),
+                0);
+      s = WaitState(
+          [&](const QJsonObject& s) {
+            QJsonArray c = Frame(s)["client"].toArray();
+            return c[2].toInt() - c[0].toInt() == size.width() && c[3].toInt() - c[1].toInt() == size.height() - menu;
+          },
+          "the new client size");
+      QTest::qWait(500);
+      s = State();
+      const QJsonArray c = Frame(s)["client"].toArray();
+      const QPoint edge = viewsEdge(s);
+      EXPECT_EQ(c[2].toInt() - edge.x(), gap0.x());
+      EXPECT_EQ(c[3].toInt() - edge.y(), gap0.y());
+      // Between the views and the client's edges (the splitter's border),
+      // where the screen shows it: painted, no white of a fresh surface.
+      QImage shot = x.Grab();
+      const QRect inside = RectOf(c) & shot.rect();
+      int white = 0, all = 0;
+      for (int yy = inside.top(); yy <= inside.bottom(); ++yy)
+        for (int xx = inside.left(); xx <= inside.right(); ++xx)
+          if (xx >= c[2].toInt() - gap0.x() || yy >= c[3].toInt() - gap0.y()) {
+            ++all;
+            white += (shot.pixel(xx, yy) & 0xFFFFFF) == 0xFFFFFF;
+          }
+      EXPECT_EQ(white, 0) << "of " << all << " border pixels";
+      if (size == QSize(1000, 800)) qtsupport::Save(shot, "xprogram_resized_" + std::to_string(page));
+      const auto off = HeadOffPhoto(s);
+      EXPECT_EQ(off.size(), off0.size());
+      for (const auto& [name, d] : off0)
+        if (off.count(name)) {
+          EXPECT_NEAR(off.at(name).x(), d.x(), 1.0) << name;
+          EXPECT_NEAR(off.at(name).y(), d.y(), 1.0) << name;
+        }
+    }
+    // Back at the first size: the views' maps are the first ones.
+    for (const QJsonValue& v0 : views0) {
+      if (!v0["visible"].toBool()) continue;
+      QJsonObject v = View(s, v0["name"].toString());
+      EXPECT_EQ(v["rect"].toArray(), v0["rect"].toArray()) << v0["name"].toString().toStdString();
+      for (const char* map : {"photoToClient", "headToClient"}) {
+        QJsonArray a = v0[map].toArray(), b = v[map].toArray();
+        ASSERT_EQ(a.size(), b.size());
+        for (int i = 0; i < a.size(); ++i)
+          EXPECT_NEAR(b[i].toDouble(), a[i].toDouble(), 1e-6 * std::max(1.0, std::abs(a[i].toDouble())))
+              << v0["name"].toString().toStdString() << " " << map << "[" << i << "]";
+      }
+    }
+  }
+  program.kill();
 }
 
 // The picture library's clipboard over the X clipboard, in this process:
