@@ -46,6 +46,9 @@ class ProgramStyle : public QProxyStyle {
     if (hint == SH_DialogButtonBox_ButtonsHaveIcons) return 0;
     // A released Alt selects the menu bar, mnemonics or not, as on Windows.
     if (hint == SH_MenuBar_AltKeyNavigation) return 1;
+    // An open menu whose items have no mnemonics finds them by their first
+    // letters.
+    if (hint == SH_Menu_KeyboardSearch) return 1;
     return QProxyStyle::styleHint(hint, option, widget, data);
   }
   void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,

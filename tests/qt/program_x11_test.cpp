@@ -283,8 +283,9 @@ TEST_F(ProgramX11Test, PictureEditorModeWithAnEmptyClipboard) {
   EXPECT_EQ(WaitEnd(), 0);
 }
 
-// The full mode driven by real X input: F6 moves to the next pane, the close
-// box's No keeps the program, Yes ends it.
+// The full mode driven by real X input: F6 moves to the next pane, F10 and
+// the arrows reach the menus, the close box's No keeps the program, Yes
+// ends it.
 TEST_F(ProgramX11Test, FullModeThroughXInput) {
   Launch({"--full"});
   // During the start's 3 s pause the splash is on the screen, drawn: the
@@ -378,6 +379,17 @@ TEST_F(ProgramX11Test, FullModeThroughXInput) {
   EXPECT_EQ(RunTool("xdotool", {"key", "F6"}), 0);
   s = WaitState([&](const QJsonObject& s) { return s["activeView"].toString() != active; }, "the next pane");
   EXPECT_NE(s["activeView"].toString(), active);
+  // The menus by the keyboard, though their items have no mnemonics: F10
+  // selects the bar, Right goes to "View", Down opens it, the first letters
+  // find "Full screen", Enter runs it.
+  for (const char* key : {"F10", "Right", "Down"}) EXPECT_EQ(RunTool("xdotool", {"key", key}), 0);
+  s = WaitState([](const QJsonObject& s) { return !Open(s, "menu").isEmpty(); }, "the menu opened by keys");
+  Screen("xprogram_menu_by_keys");
+  EXPECT_EQ(RunTool("xdotool", {"type", "--delay", "50", "Fu"}), 0);
+  EXPECT_EQ(RunTool("xdotool", {"key", "Return"}), 0);
+  s = WaitState([](const QJsonObject& s) { return s["layout"].toInt() == 1 && Open(s, "menu").isEmpty(); },
+                "layout 1 chosen by keys");
+  EXPECT_EQ(s["layout"].toInt(), 1);
   unsigned long frame = FrameWindow(s);
   CloseRequest(frame);
   s = WaitState([](const QJsonObject& s) { return !Dialog(s).isEmpty(); }, "the close question");
