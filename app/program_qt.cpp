@@ -56,6 +56,9 @@ int RunBrivantaUnderQt(int argc, char** argv) {
     const char* state = std::getenv("BRIVANTA_STATE_FILE");
     if (state && *state) WatchProgramState(backend, state);
     int code = RunBrivanta(argc, argv, backend);
+    // An end through the backend may have been caught on the way (a menu's
+    // handler): its code is the program's.
+    if (backend.Exited()) code = backend.ExitCode();
     WatchProgramState(backend, "");
     return code;
 }

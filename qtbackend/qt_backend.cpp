@@ -15,6 +15,8 @@
 #include <QProxyStyle>
 #include <QScreen>
 #include <QStyleFactory>
+#include <QStyleOption>
+#include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
@@ -33,20 +35,6 @@
 
 namespace brv {
 
-bool DisplayAvailable() {
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-    const char* v = std::getenv(name);
-    if (v && *v) return true;
-  }
-  return false;
-}
-
-int CheckDisplay() {
-  if (DisplayAvailable()) return 0;
-  std::fprintf(stderr, "No display: run under xvfb-run or set DISPLAY.\n");
-  return 2;
-}
-
 namespace {
 
 // Fusion, with the buttons of dialog button boxes in the Windows order.
@@ -57,7 +45,28 @@ class ProgramStyle : public QProxyStyle {
                 QStyleHintReturn* data) const override {
     if (hint == SH_DialogButtonLayout) return QDialogButtonBox::WinLayout;
     if (hint == SH_DialogButtonBox_ButtonsHaveIcons) return 0;
+    // A released Alt selects the menu bar, mnemonics or not, as on Windows.
+    if (hint == SH_MenuBar_AltKeyNavigation) return 1;
+    // An open menu whose items have no mnemonics finds them by their first
+    // letters.
+    if (hint == SH_Menu_KeyboardSearch) return 1;
     return QProxyStyle::styleHint(hint, option, widget, data);
+  }
+  void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                   const QWidget* widget) const override {
+    QProxyStyle::drawControl(element, option, painter, widget);
+    // Fusion marks a focused push button as it marks the default one; the
+    // keyboard's focus gets the dotted rectangle inside, as on Windows.
+    if (element == CE_PushButton && (option->state & State_HasFocus) && (option->state & State_KeyboardFocusChange))
+      DrawFocusCue(painter, option->rect.adjusted(4, 4, -5, -5));
+  }
+  static void DrawFocusCue(QPainter* painter, const QRect& r) {
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, false);
+    painter->setPen(QPen(Qt::black, 1, Qt::DotLine));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(r);
+    painter->restore();
   }
 };
 
@@ -362,9 +371,12 @@ void QtBackendImpl::Restack(TopWindow* t) {
 void QtBackendImpl::SyncFocus() {
   HWND f = State().focus;
   if (!f) return;
+  SyncDefaultButtons(TopLevelOf(f));
   auto c = controls.find(f);
   if (c != controls.end()) {
-    if (!c->second->hasFocus() && c->second->isVisible()) c->second->setFocus(Qt::OtherFocusReason);
+    Qt::FocusReason reason = keyboardInput ? Qt::TabFocusReason : Qt::OtherFocusReason;
+    if (!c->second->hasFocus() && c->second->isVisible()) c->second->setFocus(reason);
+    if (keyboardInput) ShowFocusCue(c->second);
     return;
   }
   if (TopWindow* t = TopOf(f)) {
@@ -412,6 +424,7 @@ void QtBackendImpl::PostMouse(HWND top, HWND target, int kind, QPoint surface, c
   if (kind == RawInput::kButtonDown || kind == RawInput::kButtonUp) {
     in.button = ButtonIndex(event->button());
     if (in.button < 0) return;
+    keyboardInput = false;
     in.doubleClick = event->type() == QEvent::MouseButtonDblClick;
   }
   if (TopWindow* t = Top(top); t && cursorWidget != t->View()) {
@@ -440,6 +453,7 @@ bool QtBackendImpl::PostKey(HWND target, const QKeyEvent* event, bool down) {
     top = TopLevelOf(f);
   }
   if (top && (!TopEnabled(top) || draining.count(top))) return true;
+  if (down) keyboardInput = true;
   RawInput in;
   in.kind = down ? RawInput::kKeyDown : RawInput::kKeyUp;
   in.key = VirtualKeyOf(event->key(), event->modifiers());
@@ -458,6 +472,8 @@ bool QtBackendImpl::PostKey(HWND target, const QKeyEvent* event, bool down) {
     in.text = ch;
   }
   PostInput(in);
+  // F10 alone selects the menu bar when it is released, as on Windows.
+  if (in.key == VK_F1 + 9 && !down && !in.shift && !in.control && !in.alt && top) SelectMenuBar(top);
   return true;
 }
 
@@ -665,6 +681,7 @@ QtBackend::QtBackend(int& argc, char** argv) : impl_(std::make_unique<QtBackendI
     I.app = new QApplication(argc, argv);
     I.ownsApp = true;
   }
+  AllowClipboardPictures();
   QApplication::setStyle(new ProgramStyle);
   QFont font("Liberation Sans");
   font.setPixelSize(11);
@@ -691,6 +708,9 @@ QtBackend::~QtBackend() {
   delete I.wake;
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   if (I.waitCursor) QApplication::restoreOverrideCursor();
+  // Qt's pool threads (large picture conversions) are joined now rather
+  // than left to end on their own while the process ends.
+  QThreadPool::globalInstance()->waitForDone();
   if (I.ownsApp) delete I.app;
 }
 
@@ -711,6 +731,7 @@ void QtBackend::Reset() {
   I.pending.clear();
   I.deferred.clear();
   I.sliderPaged.clear();
+  I.keyboardInput = false;
   I.exited = false;
   I.exitCode = 0;
   if (I.waitCursor) SetWaitCursor(false);
@@ -783,7 +804,9 @@ void QtBackend::Sleep(DWORD milliseconds) {
   if (impl_->sleepLimitMs) milliseconds = std::min(milliseconds, impl_->sleepLimitMs);
   auto start = std::chrono::steady_clock::now();
   auto end = start + std::chrono::milliseconds(milliseconds);
-  auto settle = start + std::chrono::milliseconds(std::min<DWORD>(milliseconds, 500));
+  // A loaded machine may expose a window late: it is waited for as long as
+  // the sleep lasts.
+  auto settle = end;
   // The framework's pending paints first: what was shown is drawn.
   PaintAllNow();
   auto exposed = [this] {
@@ -797,6 +820,8 @@ void QtBackend::Sleep(DWORD milliseconds) {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   }
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  // What is on the screen now is what the state file shows while asleep.
+  impl_->Idle();
   std::this_thread::sleep_until(end);
 }
 
@@ -1006,9 +1031,9 @@ void QtBackend::Exit(int code) {
   impl_->exited = true;
   impl_->exitCode = code;
   State().exited = true;
-  if (impl_->testMode) throw ProgramExit{code};
-  std::fflush(nullptr);
-  std::exit(code);
+  // Unwound to the program's entry, which returns: Qt's teardown then runs,
+  // and with it the hand-over of the clipboard to a clipboard manager.
+  throw ProgramExit{code};
 }
 
 }  // namespace brv

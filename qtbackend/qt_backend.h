@@ -25,8 +25,10 @@ class QImage;
 
 namespace brv {
 
-// Whether a window system can be reached: DISPLAY, WAYLAND_DISPLAY or
-// QT_QPA_PLATFORM is set.
+// Whether Qt's platform will start: the platforms QT_QPA_PLATFORM names (or
+// Qt's default) have a plugin, and the X server opens or the Wayland
+// compositor answers. Where Qt's default fails and the other window system
+// answers, QT_QPA_PLATFORM is set to that one.
 bool DisplayAvailable();
 // Prints "No display: run under xvfb-run or set DISPLAY." to the standard
 // error stream and returns 2 when there is no display; 0 otherwise.
@@ -96,8 +98,9 @@ class QtBackend : public Backend {
   std::vector<QtDialogInfo> OpenDialogs() const;
 
   // ---- for tests and benchmarks
-  // Test mode: Exit throws brv::ProgramExit instead of ending the process;
-  // a wait that sees nothing for `idleLimitMs` and a message box, file
+  // Exit throws brv::ProgramExit, in every mode: the process ends by
+  // returning from its entry (Qt's teardown hands the clipboard over).
+  // Test mode: a wait that sees nothing for `idleLimitMs` and a message box, file
   // dialog or modal dialog without a script fail (recorded in Failures) and
   // end as cancelled instead of waiting for a person.
   void SetTestMode(bool on, int idleLimitMs = 10000);
@@ -127,7 +130,7 @@ class QtBackend : public Backend {
   // Handles everything pending: Qt events, the deferred work and the
   // framework's messages, until nothing is left (or the limit passes).
   void Pump(int limitMs = 2000);
-  // The exit code once the program ended through Exit (test mode).
+  // The exit code once the program ended through Exit.
   int ExitCode() const;
   bool Exited() const;
 

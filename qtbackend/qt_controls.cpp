@@ -368,7 +368,7 @@ void QtBackendImpl::SyncControl(HWND h) {
       b->setText(Text(r->text));
     }
     if (auto* push = qobject_cast<QPushButton*>(w)) {
-      push->setDefault(type == BS_DEFPUSHBUTTON);
+      push->setDefault(ShowsDefault(h));
       if (d && d->bitmap) {
         QPixmap picture = PixmapOf(d->bitmap);
         push->setIcon(QIcon(picture));

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QImageReader>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -46,6 +47,15 @@ QWidget* DialogParent(QtBackendImpl& impl) {
 constexpr int64_t kClipboardSide = 16384;
 
 }  // namespace
+
+void AllowClipboardPictures() {
+  // Qt's image reader refuses pictures above 128 MB decoded; the largest
+  // the clipboard may carry, at 16 bits a channel with alpha (8 bytes a
+  // pixel, how Qt decodes a 16-bit PNG), is let through.
+  constexpr int64_t kLargestMegabytes = kClipboardSide * kClipboardSide * 8 / (1024 * 1024);
+  if (QImageReader::allocationLimit() != 0 && QImageReader::allocationLimit() < kLargestMegabytes)
+    QImageReader::setAllocationLimit(static_cast<int>(kLargestMegabytes));
+}
 
 // ---------------------------------------------------------------- message boxes
 

@@ -162,6 +162,18 @@ class QtBackendImpl {
   void ApplyFlags(TopWindow* t);
   void ApplyVisibility(TopWindow* t);
   void SyncFocus();
+  // ---- keyboard (qt_keyboard.cpp)
+  // The last input was a key: the focus it moves shows its cue, as on
+  // Windows once the keyboard is used in a window.
+  bool keyboardInput = false;
+  void ShowFocusCue(QWidget* focused);
+  // A focused push button shows the default border in its dialog; else the
+  // dialog's default button does.
+  bool ShowsDefault(HWND button) const;
+  void SyncDefaultButtons(HWND topLevel);
+  // F10: the menu bar of the window is selected, its first menu lit, as a
+  // released Alt selects it.
+  bool SelectMenuBar(HWND topLevel);
   // Keeps the topmost windows above the others.
   void RaiseTopmost();
   // Raises the window, then what must stay above it: the windows it owns,
@@ -197,6 +209,9 @@ class QtBackendImpl {
 UINT VirtualKeyOf(int qtKey, Qt::KeyboardModifiers modifiers);
 // The Windows character a Qt key event types (0: none).
 UINT CharacterOf(const QKeyEvent* event);
+
+// Qt's image reader takes the largest picture the clipboard may carry.
+void AllowClipboardPictures();
 
 // A surface's pixels as a QImage over the buffer (no copy).
 QImage ImageOver(Surface& surface);

@@ -1,9 +1,12 @@
 // The clipboard through the Qt backend: pictures as packed 32-bit bottom-up
 // DIBs and text, both ways, in the process (both platforms) and with another
 // X client (xclip, under an X server); a picture above 16384 x 16384 counts
-// as none.
+// as none, one up to that size is taken (Qt's image reader limit raised).
+#include <QBuffer>
 #include <QClipboard>
+#include <QFile>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QProcess>
 #include <QTest>
 
@@ -127,6 +130,82 @@ TEST_F(ClipboardTest, WithAnotherXClient) {
   std::vector<std::string> log = Backend().LogLines();
   ASSERT_FALSE(log.empty());
   EXPECT_NE(log.back().find("16385 x 2"), std::string::npos);
+}
+
+// Large pictures as PNG files: a plain field with a few coded pixels (the
+// corners and the middle), 8 or 16 bits a channel.
+struct LargePicture {
+  const char* what;
+  int width, height;
+  QImage::Format format;
+  int bitDepth;  // as the PNG header says
+};
+
+const LargePicture kLargePictures[] = {
+    {"8000 x 6000, 8 bits", 8000, 6000, QImage::Format_RGB32, 8},
+    {"5000 x 5000, 16 bits", 5000, 5000, QImage::Format_RGBX64, 16},
+};
+
+std::vector<QPoint> CodedPoints(int w, int h) {
+  return {QPoint(0, 0), QPoint(w - 1, 0), QPoint(0, h - 1), QPoint(w - 1, h - 1), QPoint(w / 2, h / 3)};
+}
+
+QRgb CodedColour(int i) { return qRgb(40 * i + 10, 250 - 30 * i, 17 * i); }
+
+QByteArray LargePng(const LargePicture& p) {
+  QImage image(p.width, p.height, p.format);
+  image.fill(QColor(90, 120, 150));
+  std::vector<QPoint> at = CodedPoints(p.width, p.height);
+  for (size_t i = 0; i < at.size(); ++i) image.setPixelColor(at[i], QColor(CodedColour(static_cast<int>(i))));
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  EXPECT_TRUE(image.save(&buffer, "PNG"));
+  // The header's bit depth, so that the case is what it says.
+  EXPECT_GE(png.size(), 25);
+  if (png.size() >= 25) EXPECT_EQ(static_cast<unsigned char>(png[24]), p.bitDepth) << p.what;
+  return png;
+}
+
+// Whether the DIB holds the picture's size and its coded pixels.
+std::string DibMatches(const std::vector<uint8_t>& dib, const LargePicture& p) {
+  brv::Surface s;
+  if (!brv::DecodePackedDib(dib.data(), dib.size(), &s)) return "no picture";
+  if (s.Width() != p.width || s.Height() != p.height)
+    return std::to_string(s.Width()) + " x " + std::to_string(s.Height());
+  std::vector<QPoint> at = CodedPoints(p.width, p.height);
+  for (size_t i = 0; i < at.size(); ++i) {
+    QRgb want = CodedColour(static_cast<int>(i)) & 0xFFFFFF;
+    if (s.Pixel(at[i].x(), at[i].y()) != want) return "pixel " + std::to_string(i) + " differs";
+  }
+  if (s.Pixel(p.width / 3, p.height / 2) != (qRgb(90, 120, 150) & 0xFFFFFF)) return "the field differs";
+  return "";
+}
+
+TEST_F(ClipboardTest, QtsReaderTakesWhatTheClipboardMayCarry) {
+  Backend();
+  for (const LargePicture& p : kLargePictures) {
+    QImage back = QImage::fromData(LargePng(p), "PNG");
+    EXPECT_EQ(back.size(), QSize(p.width, p.height)) << p.what;
+  }
+}
+
+TEST_F(ClipboardTest, LargePicturesFromAnotherXClient) {
+  if (!qtsupport::OnX11()) GTEST_SKIP() << "needs an X server";
+  TempDir dir;
+  for (const LargePicture& p : kLargePictures) {
+    const std::string path = dir / "large.png";
+    {
+      QByteArray png = LargePng(p);
+      QFile f(QString::fromStdString(path));
+      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+      f.write(png);
+    }
+    QProcess::execute("xclip", {"-selection", "clipboard", "-t", "image/png", "-i", QString::fromStdString(path)});
+    std::string why = "never read";
+    qtsupport::WaitFor([&] { return (why = DibMatches(brv::ClipboardDib(), p)).empty(); }, 20000);
+    EXPECT_EQ(why, "") << p.what;
+  }
 }
 
 }  // namespace

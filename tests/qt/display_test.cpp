@@ -1,5 +1,7 @@
-// Without DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM the program says how
-// to run it and ends with 2; with one of them it starts.
+// Where Qt's platform cannot start (nothing set, an X server that is not
+// there, a Wayland socket nobody listens on, a platform Qt has no plugin
+// for) the program says how to run it and ends with 2 instead of Qt's abort;
+// where one can, it starts.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -9,6 +11,8 @@
 
 #include <string>
 #include <vector>
+
+#include "tests/framework/temp_dir.h"
 
 extern char** environ;
 
@@ -24,8 +28,11 @@ Outcome RunProbe(const std::vector<std::string>& extra) {
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     std::string v = *e;
-    if (v.rfind("DISPLAY=", 0) == 0 || v.rfind("WAYLAND_DISPLAY=", 0) == 0 || v.rfind("QT_QPA_PLATFORM=", 0) == 0)
-      continue;
+    bool display = false;
+    for (const char* name : {"DISPLAY=", "WAYLAND_DISPLAY=", "WAYLAND_SOCKET=", "QT_QPA_PLATFORM=",
+                             "XDG_SESSION_TYPE=", "XDG_RUNTIME_DIR="})
+      display = display || v.rfind(name, 0) == 0;
+    if (display) continue;
     env.push_back(v);
   }
   env.insert(env.end(), extra.begin(), extra.end());
@@ -52,16 +59,66 @@ Outcome RunProbe(const std::vector<std::string>& extra) {
   close(pipeFd[0]);
   int status = 0;
   waitpid(pid, &status, 0);
-  out.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  out.code = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
   return out;
 }
+
+const char kNoDisplay[] = "No display: run under xvfb-run or set DISPLAY.\n";
 
 TEST(DisplayTest, WithoutADisplayTheProgramSaysSoAndEndsWith2) {
   Outcome none = RunProbe({});
   EXPECT_EQ(none.code, 2);
-  EXPECT_EQ(none.err, "No display: run under xvfb-run or set DISPLAY.\n");
+  EXPECT_EQ(none.err, kNoDisplay);
   Outcome offscreen = RunProbe({"QT_QPA_PLATFORM=offscreen"});
   EXPECT_EQ(offscreen.code, 0) << offscreen.err;
+}
+
+TEST(DisplayTest, AWindowSystemThatIsNotThereIsNoDisplay) {
+  // A runtime folder with no compositor's socket in it.
+  TempDir folder;
+  const std::string runtime = "XDG_RUNTIME_DIR=" + folder.path();
+  struct Case {
+    const char* what;
+    std::vector<std::string> env;
+  };
+  const Case cases[] = {
+      {"a stale DISPLAY", {"DISPLAY=:999"}},
+      {"xcb asked, its server not there", {"QT_QPA_PLATFORM=xcb", "DISPLAY=:999"}},
+      {"a Wayland display without a compositor", {"WAYLAND_DISPLAY=wayland-9", runtime}},
+      {"a Wayland session without a compositor", {"XDG_SESSION_TYPE=wayland", "WAYLAND_DISPLAY=wayland-9", runtime}},
+      {"Wayland asked, no compositor", {"QT_QPA_PLATFORM=wayland", "WAYLAND_DISPLAY=wayland-9", runtime}},
+      {"a Wayland display without a runtime folder", {"WAYLAND_DISPLAY=wayland-0"}},
+      {"a platform Qt does not know", {"QT_QPA_PLATFORM=bogus"}},
+      {"a platform list of unknown ones", {"QT_QPA_PLATFORM=bogus;nothing:arg=1"}},
+  };
+  for (const Case& c : cases) {
+    Outcome out = RunProbe(c.env);
+    EXPECT_EQ(out.code, 2) << c.what << ": " << out.err;
+    EXPECT_EQ(out.err, kNoDisplay) << c.what;
+  }
+}
+
+TEST(DisplayTest, AWindowSystemThatAnswersStarts) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> env;
+  };
+  std::vector<Case> cases = {
+      {"the first of a list unknown, the next one there", {"QT_QPA_PLATFORM=bogus;offscreen"}},
+      {"a platform with arguments", {"QT_QPA_PLATFORM=offscreen:size=640x480"}},
+  };
+  // Under an X server: its display, and a Wayland session without a
+  // compositor (or without Qt's plugin for it) beside an X server that answers.
+  if (const char* display = std::getenv("DISPLAY"); display && *display) {
+    const std::string d = std::string("DISPLAY=") + display;
+    cases.push_back({"the X server's display", {d}});
+    cases.push_back({"xcb asked", {"QT_QPA_PLATFORM=xcb", d}});
+    cases.push_back({"a Wayland session beside an X server", {"XDG_SESSION_TYPE=wayland", "WAYLAND_DISPLAY=wayland-9", d}});
+  }
+  for (const Case& c : cases) {
+    Outcome out = RunProbe(c.env);
+    EXPECT_EQ(out.code, 0) << c.what << ": " << out.err;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The program's files through Qt's file dialogs, and the state file an
 // outside player reads, with the program's objects in the test's process
 // (offscreen, and again under an X server).
+#include <functional>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -98,6 +100,29 @@ QJsonObject ReadState(const std::string& path, int* sequence = nullptr) {
   return doc.object()["state"].toObject();
 }
 
+// The state file as it is now; false while there is none (or it is torn).
+bool StateNow(const std::string& path, QJsonObject* state, int* sequence) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(s.str()));
+  if (!doc.isObject()) return false;
+  *sequence = doc.object()["sequence"].toInt();
+  *state = doc.object()["state"].toObject();
+  return true;
+}
+
+// The state once the program wrote one that meets cond (pumping meanwhile);
+// the last one read when none did within the time.
+QJsonObject WaitForState(const std::string& path, const std::function<bool(const QJsonObject&, int)>& cond,
+                         int* sequence = nullptr) {
+  QJsonObject state;
+  int seq = 0;
+  qtsupport::WaitFor([&] { return StateNow(path, &state, &seq) && cond(state, seq); }, 30000);
+  if (sequence) *sequence = seq;
+  return state;
+}
+
 QJsonObject ViewIn(const QJsonObject& state, const QString& name) {
   for (const QJsonValue& v : state["views"].toArray())
     if (v.toObject()["name"].toString() == name) return v.toObject();
@@ -171,9 +196,10 @@ TEST_F(ProgramTest, TheStateFileTellsAPlayerWhereThingsAre) {
   const QImage photo = CodedPhoto(1024, 768);
   ASSERT_TRUE(Start({}, photo));
   ASSERT_TRUE(FirstTickDone());
-  qtsupport::PumpFor(200);
   int sequence = 0;
-  QJsonObject state = ReadState(path, &sequence);
+  QJsonObject state = WaitForState(
+      path, [](const QJsonObject& s, int) { return s["stage"].toInt() == 1000 && s["layout"].toInt() == 1; },
+      &sequence);
   EXPECT_EQ(state["stage"].toInt(), 1000);
   EXPECT_EQ(state["layout"].toInt(), 1);
   EXPECT_EQ(state["activeView"].toString().toStdString(), "ViewOrig2D");
@@ -211,21 +237,36 @@ TEST_F(ProgramTest, TheStateFileTellsAPlayerWhereThingsAre) {
   ReadState(path, &again);
   EXPECT_EQ(again, sequence);
   qtsupport::Run([&] { Frame().OnViews4b(); });
-  qtsupport::PumpFor(200);
-  state = ReadState(path, &again);
+  state = WaitForState(path, [&](const QJsonObject& s, int n) { return n > sequence && s["layout"].toInt() == 4; },
+                       &again);
   EXPECT_GT(again, sequence);
   EXPECT_EQ(state["layout"].toInt(), 4);
 
-  // An open message box is in the file with its buttons, where they are.
+  // An open message box is in the file with its buttons, where they are:
+  // the box is answered once the file shows it.
   QJsonObject seen;
+  auto boxShown = [](const QJsonObject& s) {
+    for (const QJsonValue& d : s["openDialogs"].toArray())
+      if (d.toObject()["kind"].toString() == "message") return true;
+    return false;
+  };
+  bool answered = false;
   Backend().ScriptDialog([&](QWidget* box) {
-    QTimer::singleShot(400, box, [&, box] {
-      seen = ReadState(path);
+    auto* poll = new QTimer(box);
+    QObject::connect(poll, &QTimer::timeout, box, [&, box, poll] {
+      QJsonObject now;
+      int n = 0;
+      if (!StateNow(path, &now, &n) || !boxShown(now)) return;
+      poll->stop();
+      seen = now;
+      answered = true;
       QTest::mouseClick(ButtonOf(box, "No"), Qt::LeftButton);
     });
+    poll->start(50);
   });
   Backend().TopWidget(FrameWnd())->close();
-  qtsupport::PumpFor(700);
+  ASSERT_TRUE(qtsupport::WaitFor([&] { return answered; }, 30000)) << "the file never showed the box";
+  qtsupport::Pump();
   QJsonArray open;
   for (const QJsonValue& d : seen["openDialogs"].toArray())
     if (d.toObject()["kind"].toString() != "menubar") open.append(d);
