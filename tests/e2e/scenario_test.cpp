@@ -130,13 +130,14 @@ TEST_P(XvfbSmoke, PlaysUnderX) {
     x.config = work + "/config";
     x.out = work + "/out";
     if (editor) WriteEditor(x.out);
-    std::string command = "xvfb-run -a -s '-screen 0 1280x1024x24' timeout 180 python3 '" +
+    std::string command = "xvfb-run -a -s '-screen 0 1280x1024x24' timeout 540 python3 '" +
                           std::string(BRIVANTA_SOURCE_DIR) + "/scripts/xvfb_player.py' --program '" +
                           BRIVANTA_PROGRAM + "' --scenario '" + std::string(BRIVANTA_SOURCE_DIR) +
                           "/tests/e2e/scenarios/" + GetParam() + ".txt' --fixtures '" + headless.fixtures +
                           "' --work '" + work + "'";
-    // Qt on the X server, not the offscreen platform of other tests.
-    command = "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY " + command;
+    // Qt on the X server, not the offscreen platform of other tests; each
+    // step waits for its state as long as a loaded machine needs.
+    command = "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY BRIVANTA_PLAYER_STEP_TIMEOUT=240 " + command;
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     for (const std::string& e : e2e::CheckFiles(s, x)) ADD_FAILURE() << "under X: " << e;
     for (const std::string& e : e2e::CompareRuns(s, headless, x)) ADD_FAILURE() << e;
