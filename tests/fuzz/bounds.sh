@@ -8,7 +8,7 @@
 #   BOUNDS_SECONDS  seconds an input may take (1)
 #   BOUNDS_MB       megabytes a run may take at its peak (256)
 #   BOUNDS_SOLO     slowest inputs of each target read again alone, with
-#                   their own peak (3)
+#                   their own time, processor time and peak (3)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build="${FUZZ_BUILD:-$root/build/fuzz}"
@@ -67,10 +67,13 @@ for t in "${targets[@]}"; do
   # The slowest few alone: their own time and peak.
   alone=""
   while read -r ms file; do
-    /usr/bin/time -f '%M' -o "$work/solo.rss" "$exe" -timeout="$seconds" -rss_limit_mb="$mb" \
+    /usr/bin/time -f '%U %S %M' -o "$work/solo.rss" "$exe" -timeout="$seconds" -rss_limit_mb="$mb" \
       -malloc_limit_mb="$mb" -close_fd_mask=1 "$file" >"$work/solo.log" 2>&1 || status=1
     again=$(sed -n 's/^Executed .* in \([0-9]*\) ms$/\1/p' "$work/solo.log")
-    alone+=" ${again:-?}ms/$(($(tail -n 1 "$work/solo.rss") / 1024))MB"
+    read -r user sys kb < <(tail -n 1 "$work/solo.rss")
+    # the whole process's processor time, start-up included: on a busy
+    # machine the clock time of an input says less
+    alone+=" ${again:-?}ms/cpu$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')s/$((kb / 1024))MB"
   done < <(head -n "$solo" "$work/$t.times")
   printf '%-18s %7d %9s %-40s %8d%s\n' "$t" "$inputs" "${worst:-?}" "$(basename "${slowest:-?}")" \
     $((peak / 1024)) "$alone"
