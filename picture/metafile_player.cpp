@@ -57,40 +57,65 @@ CPixel32 fromColorRef(uint32_t c) {
   return CPixel32(static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c >> 16), 255);
 }
 
-// Drawing into the bitmap, every access clipped to it.
+// Drawing into the bitmap, every access clipped to it. The work a picture
+// may take (pixels written, polygon edges met on the rows) is a few times
+// its own pixels, so that a small file cannot keep the decoder drawing for
+// long.
 class Canvas {
  public:
-  explicit Canvas(CWinBmp* bmp) : m_Bmp(bmp), m_W(bmp ? bmp->GetWidth() : 0), m_H(bmp ? bmp->GetHeight() : 0) {}
+  explicit Canvas(CWinBmp* bmp)
+      : m_Bmp(bmp), m_W(bmp ? bmp->GetWidth() : 0), m_H(bmp ? bmp->GetHeight() : 0),
+        m_Budget(kWorkBase + kWorkPerPixel * int64_t(m_W) * m_H) {}
+
+  static constexpr int64_t kWorkBase = int64_t(1) << 24;
+  static constexpr int64_t kWorkPerPixel = 16;
 
   void Plot(int x, int y, CPixel32 c) {
     if (x >= 0 && y >= 0 && x < m_W && y < m_H) reinterpret_cast<CPixel32*>(m_Bmp->GetLine(y))[x] = c;
   }
 
   // Pixels whose centres lie inside the polygons (several rings), by the
-  // even-odd or the winding rule.
+  // even-odd or the winding rule. Only the edges that span a row are looked
+  // at on it, so a ring of many points costs its rows, not rows x points.
   void FillPolygons(const std::vector<std::vector<Point>>& rings, CPixel32 c, bool winding) {
-    if (!m_Bmp) return;
-    double minY = 1e300, maxY = -1e300;
-    for (const auto& r : rings)
-      for (const Point& p : r) {
-        minY = std::min(minY, p.y);
-        maxY = std::max(maxY, p.y);
+    if (!m_Bmp || m_H <= 0) return;
+    struct Edge {
+      Point a, b;
+      double top, bottom;
+    };
+    std::vector<Edge> edges;
+    for (const auto& r : rings) {
+      Spend(int64_t(r.size()));
+      for (size_t i = 0; i < r.size(); ++i) {
+        const Point& a = r[i];
+        const Point& b = r[(i + 1) % r.size()];
+        if (!std::isfinite(a.y) || !std::isfinite(b.y) || a.y == b.y) continue;
+        edges.push_back({a, b, std::min(a.y, b.y), std::max(a.y, b.y)});
       }
-    if (minY > maxY) return;
-    const int y0 = toPixel(std::floor(minY), 0, m_H - 1);
+    }
+    if (edges.empty()) return;
+    std::sort(edges.begin(), edges.end(), [](const Edge& l, const Edge& r) { return l.top < r.top; });
+    const int y0 = toPixel(std::floor(edges.front().top), 0, m_H - 1);
+    double maxY = edges.front().bottom;
+    for (const Edge& e : edges) maxY = std::max(maxY, e.bottom);
     const int y1 = toPixel(std::ceil(maxY), 0, m_H - 1);
+    std::vector<const Edge*> active;
     std::vector<std::pair<double, int>> xs;
+    size_t next = 0;
     for (int y = y0; y <= y1; ++y) {
       const double sy = y + 0.5;
+      // An edge spans the row when one end lies at or above its centre and
+      // the other below.
+      while (next < edges.size() && edges[next].top <= sy) active.push_back(&edges[next++]);
+      std::erase_if(active, [sy](const Edge* e) { return e->bottom <= sy; });
+      if (active.empty() && next == edges.size()) break;
+      Spend(int64_t(active.size()) + 1);
       xs.clear();
-      for (const auto& r : rings) {
-        for (size_t i = 0; i < r.size(); ++i) {
-          const Point& a = r[i];
-          const Point& b = r[(i + 1) % r.size()];
-          if ((a.y <= sy) == (b.y <= sy)) continue;
-          const double x = a.x + (sy - a.y) * (b.x - a.x) / (b.y - a.y);
-          xs.push_back({x, b.y > a.y ? 1 : -1});
-        }
+      for (const Edge* e : active) {
+        const Point& a = e->a;
+        const Point& b = e->b;
+        const double x = a.x + (sy - a.y) * (b.x - a.x) / (b.y - a.y);
+        if (!std::isnan(x)) xs.push_back({x, b.y > a.y ? 1 : -1});
       }
       std::sort(xs.begin(), xs.end());
       int wind = 0;
@@ -135,6 +160,7 @@ class Canvas {
     int err = dx + dy;
     const int half = (width - 1) / 2;
     for (;;) {
+      Spend(int64_t(width) * width);
       for (int ty = 0; ty < width; ++ty)
         for (int tx = 0; tx < width; ++tx) Plot(x0 - half + tx, y0 - half + ty, c);
       if (x0 == x1 && y0 == y1) break;
@@ -162,6 +188,7 @@ class Canvas {
     for (int y = y0; y < y1; ++y) {
       const double v = (y + 0.5 - dy) / dh;
       if (v < 0 || v >= 1) continue;
+      Spend(int64_t(x1 - x0) + 1);
       const int sy = std::min(sh - 1, static_cast<int>(v * sh));
       for (int x = x0; x < x1; ++x) {
         const double u = (x + 0.5 - dx) / dw;
@@ -175,6 +202,7 @@ class Canvas {
   void FillSpan(int y, double xa, double xb, CPixel32 c) {
     const int x0 = toPixel(std::ceil(xa - 0.5), 0, m_W);
     const int x1 = toPixel(std::ceil(xb - 0.5), 0, m_W);
+    Spend(x1 > x0 ? int64_t(x1 - x0) : 0);
     CPixel32* line = reinterpret_cast<CPixel32*>(m_Bmp->GetLine(y));
     for (int x = x0; x < x1; ++x) line[x] = c;
   }
@@ -203,8 +231,16 @@ class Canvas {
     return std::isfinite(a.x) && std::isfinite(a.y) && std::isfinite(b.x) && std::isfinite(b.y);
   }
 
+  void Spend(int64_t work) {
+    m_Work += work;
+    if (m_Work > m_Budget)
+      throw CTextException(PL_ERR_FORMAT, "Decoder error: the metafile draws more than its picture can hold.\n");
+  }
+
   CWinBmp* m_Bmp;
   int m_W, m_H;
+  int64_t m_Budget;
+  int64_t m_Work = 0;
 };
 
 // A device-independent bitmap inside a record, checked against the record.

@@ -7,6 +7,11 @@
 # format and the worst inputs found so far (tests/fuzz/regressions/<target>);
 # it may take at most 256 MB and 25 s an input. Any finding fails the script.
 #   FUZZ_SECONDS  seconds per target and setting (20)
+#   FUZZ_PROFILE_SECONDS  seconds of the value-profile setting (FUZZ_SECONDS)
+#   FUZZ_TIMEOUT  seconds an input may take (25; long runs on a quiet machine: 1)
+#   FUZZ_MAX_LEN  longest input (8192 for pictures, 65536 for the files)
+#   FUZZ_SLOW     inputs taking this many seconds or more are kept as slow
+#                 units in the findings folder, without failing (10)
 #   FUZZ_JOBS     runs at once (6, at most the number of cores)
 #   FUZZ_BUILD    build folder (build/fuzz)
 #   FUZZ_BUILD_JOBS  jobs of the build (the number of cores)
@@ -16,6 +21,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$root/scripts/setup.sh"
 build="${FUZZ_BUILD:-$root/build/fuzz}"
 seconds="${FUZZ_SECONDS:-20}"
+profile_seconds="${FUZZ_PROFILE_SECONDS:-$seconds}"
 cores="$(nproc)"
 jobs="${FUZZ_JOBS:-$((cores < 6 ? cores : 6))}"
 targets=(inflate_fuzz png_fuzz jpeg_fuzz tiff_fuzz gif_fuzz tga_fuzz pcx_fuzz pgm_fuzz pict_fuzz metafile_fuzz
@@ -112,12 +118,15 @@ export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1:quarantine_size_
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 status=0
 run() {
-  local t="$1" setting="$2" corpus="$build/corpus/$1.$2" max_len=8192 extra=()
+  local t="$1" setting="$2" corpus="$build/corpus/$1.$2" max_len=8192 extra=() time="$seconds"
   [[ " ${file_targets[*]} " == *" $t "* ]] && max_len=65536
-  [[ "$setting" == profile ]] && extra=(-use_value_profile=1 -len_control=0)
+  max_len="${FUZZ_MAX_LEN:-$max_len}"
+  [[ "$setting" == profile ]] && extra=(-use_value_profile=1 -len_control=0) && time="$profile_seconds"
   mkdir -p "$corpus" "$build/findings/$1"
-  "$build/tests/fuzz/$t" "$corpus" "$seeds/$t" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=256 \
-    -malloc_limit_mb=256 -max_len="$max_len" -close_fd_mask=1 -artifact_prefix="$build/findings/$1/$2-" \
+  "$build/tests/fuzz/$t" "$corpus" "$seeds/$t" -max_total_time="$time" -timeout="${FUZZ_TIMEOUT:-25}" \
+    -rss_limit_mb=256 -malloc_limit_mb=256 -max_len="$max_len" -close_fd_mask=1 -print_final_stats=1 \
+    -report_slow_units="${FUZZ_SLOW:-10}" \
+    -artifact_prefix="$build/findings/$1/$2-" \
     "${extra[@]}" >"$build/$t.$setting.log" 2>&1
 }
 report() {
@@ -128,9 +137,11 @@ report() {
   fi
 }
 runs=()
+chosen=()
 for t in "${targets[@]}" "${file_targets[@]}"; do
   if [[ -n "${FUZZ_ONLY:-}" && " $FUZZ_ONLY " != *" $t "* ]]; then continue; fi
   runs+=("$t.plain" "$t.profile")
+  chosen+=("$t")
 done
 pids=()
 names=()
@@ -145,4 +156,10 @@ for r in "${runs[@]}"; do
   fi
 done
 for i in "${!pids[@]}"; do report "${pids[$i]}" "${names[$i]}"; done
+# Every input kept (seeds, regressions, what the runs added) read once more,
+# one at a time, within the same limits; the slowest of each target shown.
+if ((${#chosen[@]})); then
+  BOUNDS_SECONDS="${FUZZ_TIMEOUT:-25}" FUZZ_BUILD="$build" BOUNDS_SOLO=1 \
+    bash "$root/tests/fuzz/bounds.sh" "${chosen[@]}" || status=1
+fi
 exit "$status"

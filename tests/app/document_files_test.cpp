@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 #include <sys/fsuid.h>
 #include <sys/resource.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <cstdio>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -282,6 +286,98 @@ TEST_F(DocumentFilesTest, BadHeadFilesLeaveTheOpenProjectAsItWas) {
     }
     EXPECT_EQ(Doc().headName, CString((dir() + "/h").c_str()));
     EXPECT_EQ(testsupport::ChildProcessesMade(), children);
+}
+
+// Flipped bits all through a project, a head and a PHS file, and counts
+// blown up: each read either takes the whole file or leaves the open
+// project byte for byte as it was, with one box, in the program's own
+// process.
+TEST_F(DocumentFilesTest, FlippedBitsAndInflatedCountsLeaveTheProjectOrReadWhole) {
+    ASSERT_TRUE(Start());
+    const int children = testsupport::ChildProcessesMade();
+    driver.Run([&] { MakeProject(Doc(), 2500, 121, 4, 120); });
+    const std::string fac = dir() + "/good.fac", the = dir() + "/good.the", phs = dir() + "/good.phs";
+    ASSERT_EQ(save(fac), 1);
+    driver.Run([&] {
+        ASSERT_EQ(Doc().SaveTHEFile(the.c_str(), "b"), 1);
+        ASSERT_EQ(Doc().SavePHSFile2(phs.c_str()), 1);
+    });
+    auto read = [&](const std::string& path) {
+        int r = 0;
+        const std::string ext = fs::path(path).extension().string();
+        driver.Run([&] {
+            r = ext == ".fac" ? Doc().LoadFACFile(path.c_str(), false)
+                : ext == ".the" ? Doc().LoadTHEFile(path.c_str(), true)
+                                : Doc().LoadPHSFile(path.c_str());
+        });
+        return r;
+    };
+    // The count in front of a word, multiplied.
+    auto inflated = [](std::string s, const std::string& word, const char* factor) {
+        std::size_t at = s.find(word);
+        if (at == std::string::npos) return std::string();
+        std::size_t digits = at;
+        while (digits > 0 && (s[digits - 1] == ' ' || s[digits - 1] == '\t')) --digits;
+        std::size_t end = digits;
+        while (digits > 0 && std::isdigit(static_cast<unsigned char>(s[digits - 1]))) --digits;
+        if (digits == end) return std::string();
+        return s.insert(end, factor);
+    };
+    int refused = 0, taken = 0;
+    for (const std::string& good : {fac, the, phs}) {
+        SCOPED_TRACE(good);
+        const std::string bytes = readFile(good);
+        const std::string bad = dir() + "/bad" + fs::path(good).extension().string();
+        ASSERT_EQ(read(good), 1);
+        const std::string before = dump();
+        std::vector<std::string> versions;
+        // About 60 flips spread over the file, each of another bit.
+        const std::size_t step = std::max<std::size_t>(1, bytes.size() / 60);
+        for (std::size_t at = 0, k = 0; at < bytes.size(); at += step, ++k) {
+            std::string flipped = bytes;
+            flipped[at] = char(flipped[at] ^ (1 << (k % 8)));
+            versions.push_back(flipped);
+        }
+        for (const char* word : {"of::Vertex", "of::Triangle", "of::AnatomicalRegion", "of::TxtCoordinate"}) {
+            std::string s = inflated(bytes, word, "0000");
+            if (!s.empty()) versions.push_back(s);
+        }
+        for (std::size_t k = 0; k < versions.size(); ++k) {
+            SCOPED_TRACE(k);
+            writeFile(bad, versions[k]);
+            driver.Backend().Reset();
+            if (read(bad) == 1) {
+                // A flip in a number may still make a whole file: it is taken
+                // whole, and the good file brings the project back.
+                ++taken;
+                ASSERT_EQ(read(good), 1);
+                ASSERT_EQ(dump(), before);
+                continue;
+            }
+            ++refused;
+            EXPECT_EQ(dump(), before);
+            auto b = boxes(driver.Backend());
+            ASSERT_EQ(b.size(), 1u);
+            EXPECT_EQ(b[0].rfind("Wrong file: " + bad + "!\n", 0), 0u) << b[0];
+        }
+    }
+    std::printf("  %d refused, %d read whole\n", refused, taken);
+    EXPECT_GT(refused, 35);
+    EXPECT_GT(taken, 0);
+    EXPECT_EQ(testsupport::ChildProcessesMade(), children);
+}
+
+// The count of child processes the tests above rely on sees a process
+// started through the C library (so that an unchanged count means none).
+TEST(ChildProcessCount, SeesAProcessStarted) {
+    const int before = testsupport::ChildProcessesMade();
+    pid_t pid = 0;
+    char program[] = "true";
+    char* argv[] = {program, nullptr};
+    ASSERT_EQ(posix_spawnp(&pid, "true", nullptr, nullptr, argv, environ), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(testsupport::ChildProcessesMade(), before + 1);
 }
 
 // A pipe, a device or a folder is no project or head: refused at once,

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "picture/metafile_player.h"
 #include "picture/textexception.h"
@@ -356,3 +359,132 @@ TEST(MetafileDecoder, CoordinatesFarOutsideThePictureAreClipped)
 }
 
 } // namespace
+
+namespace {
+
+struct Vertex {
+	double x, y;
+};
+
+// The winding number of the point about the rings, by summing the angles
+// each edge turns through (independent of the decoder's scan lines).
+int WindingNumber(const std::vector<std::vector<Vertex>> &rings, double px, double py)
+{
+	double turn = 0;
+	for (const auto &r : rings)
+		for (size_t i = 0; i < r.size(); ++i) {
+			const Vertex &a = r[i], &b = r[(i + 1) % r.size()];
+			turn += std::atan2((a.x - px) * (b.y - py) - (a.y - py) * (b.x - px),
+			                   (a.x - px) * (b.x - px) + (a.y - py) * (b.y - py));
+		}
+	return (int)std::lround(turn / (2 * M_PI));
+}
+
+// How far the point lies from the nearest edge.
+double EdgeDistance(const std::vector<std::vector<Vertex>> &rings, double px, double py)
+{
+	double best = 1e300;
+	for (const auto &r : rings)
+		for (size_t i = 0; i < r.size(); ++i) {
+			const Vertex &a = r[i], &b = r[(i + 1) % r.size()];
+			const double dx = b.x - a.x, dy = b.y - a.y;
+			double t = ((px - a.x) * dx + (py - a.y) * dy) / (dx * dx + dy * dy);
+			t = std::clamp(t, 0.0, 1.0);
+			best = std::min(best, std::hypot(a.x + t * dx - px, a.y + t * dy - py));
+		}
+	return best;
+}
+
+} // namespace
+
+// Filled polygons cover the pixels whose centres lie inside, by the fill
+// mode's rule: a star whose middle the even-odd rule leaves out, rings with
+// a hole, a ring of many points, one reaching past the picture.
+TEST(MetafileDecoder, PolygonsCoverThePixelsWhoseCentresLieInside)
+{
+	std::vector<Vertex> star, many;
+	for (int i = 0; i < 5; ++i) {
+		const double a = -M_PI / 2 + i * 4 * M_PI / 5;
+		star.push_back({40 + 35 * std::cos(a), 40 + 35 * std::sin(a)});
+	}
+	for (int i = 0; i < 600; ++i) {
+		const double a = 2 * M_PI * i / 600, r = 25 + 10 * std::sin(7 * a);
+		many.push_back({std::round(40 + r * std::cos(a)), std::round(40 + r * std::sin(a))});
+	}
+	for (Vertex &v : star)
+		v = {std::round(v.x), std::round(v.y)};
+	const std::vector<Vertex> outer = {{5, 5}, {75, 5}, {75, 75}, {5, 75}};
+	const std::vector<Vertex> inner = {{20, 20}, {20, 60}, {60, 60}, {60, 20}};   // turned the other way
+	const std::vector<Vertex> inner2 = {{20, 20}, {60, 20}, {60, 60}, {20, 60}};   // turned the same way
+	struct Case {
+		const char *name;
+		std::vector<std::vector<Vertex>> rings;
+		bool winding;
+	} cases[] = {
+	    {"star, even-odd", {star}, false},
+	    {"star, winding", {star}, true},
+	    {"hole turned back, winding", {outer, inner}, true},
+	    {"hole turned the same way, even-odd", {outer, inner2}, false},
+	    {"hole turned the same way, winding", {outer, inner2}, true},
+	    {"600 points", {many}, false},
+	    {"past the picture", {{{-30, 10}, {120, 30}, {40, 110}}}, false},
+	};
+	for (const Case &c : cases) {
+		SCOPED_TRACE(c.name);
+		EmfWriter e(80, 80);
+		e.Record(37, {0x80000008});   // stock null pen
+		e.Record(39, {1, 0, red, 0});
+		e.Record(37, {1});
+		e.Record(19, {c.winding ? 2u : 1u});
+		Bytes tail;
+		size_t points = 0;
+		for (const auto &r : c.rings) {
+			Put32(tail, (uint32_t)r.size());
+			points += r.size();
+		}
+		for (const auto &r : c.rings)
+			for (const Vertex &v : r) {
+				Put16(tail, (int)v.x);
+				Put16(tail, (int)v.y);
+			}
+		e.Record(91, {0, 0, 0, 0, (uint32_t)c.rings.size(), (uint32_t)points}, tail);   // polypolygon16
+		CWinBmp bmp = Decode(e.Finish(), ".emf");
+		ASSERT_EQ(bmp.GetWidth(), 80);
+		ASSERT_EQ(bmp.GetHeight(), 80);
+		int checked = 0, wrong = 0;
+		for (int y = 0; y < 80; ++y)
+			for (int x = 0; x < 80; ++x) {
+				if (EdgeDistance(c.rings, x + 0.5, y + 0.5) < 0.01)
+					continue;
+				const int n = WindingNumber(c.rings, x + 0.5, y + 0.5);
+				const bool inside = c.winding ? n != 0 : (n & 1) != 0;
+				++checked;
+				if (bmp.GetPixel(x, y) != (inside ? Red : White) && ++wrong <= 5)
+					ADD_FAILURE() << x << "," << y << " winding " << n;
+			}
+		EXPECT_GT(checked, 6000);
+		EXPECT_EQ(wrong, 0);
+	}
+}
+
+// A small file of many shapes that each cover the picture can't keep the
+// decoder drawing without end: past sixteen times the picture's pixels (and
+// a few million besides) the picture is refused; a picture drawn over a few
+// times still decodes.
+TEST(MetafileDecoder, MetafilesThatDrawFarMoreThanThePictureAreRefused)
+{
+	auto covered = [](int times) {
+		EmfWriter e(2000, 1000);
+		e.Record(37, {0x80000008});
+		e.Record(39, {1, 0, red, 0});
+		e.Record(37, {1});
+		for (int i = 0; i < times; ++i)
+			e.Record(43, {0, 0, 1999, 999});
+		return e.Finish();
+	};
+	CWinBmp bmp = Decode(covered(8), ".emf");
+	ASSERT_EQ(bmp.GetWidth(), 2000);
+	EXPECT_EQ(bmp.GetPixel(1000, 500), Red);
+	// 2000 x 1000 x 16 + 2^24: about 24 coverings; 60 take a file of 1.6 KB.
+	EXPECT_EQ(DecodeErrorAs(covered(60), ".emf"), PL_ERR_FORMAT);
+}
