@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <memory>
 #include <numbers>
@@ -674,17 +676,30 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
                 }
     };
     transpose(true);
-    auto at = [&](int x, int y) -> CPixel32& { return cols[size_t(x) * n + y]; };
+    // The 32 neighbours as offsets in the column-major copy; blue and red
+    // are summed together in two 16-bit lanes of one word (38 x 255 fits),
+    // which gives the very sums channel by channel.
+    ptrdiff_t neighbours[32];
+    int count = 0;
+    for (const auto& d : kDirections)
+        for (int s = 1; s <= 4; ++s) neighbours[count++] = ptrdiff_t(d[0] * s) * n + d[1] * s;
+    static_assert(sizeof(CPixel32) == sizeof(uint32_t));
+    auto word = [](const CPixel32& p) {
+        uint32_t u;
+        std::memcpy(&u, &p, sizeof u);
+        return u;  // blue, green, red, alpha from the lowest byte up
+    };
     auto smooth = [&](int x, int y) {
-        CPixel32 p = at(x, y);
-        if (p.GetA() != 50) return;
-        int r = 6 * p.GetR(), g = 6 * p.GetG(), b = 6 * p.GetB();
-        for (const auto& d : kDirections)
-            for (int s = 1; s <= 4; ++s) {
-                CPixel32 q = at(x + d[0] * s, y + d[1] * s);
-                r += q.GetR(), g += q.GetG(), b += q.GetB();
-            }
-        at(x, y) = CPixel32(uint8_t(r / 38), uint8_t(g / 38), uint8_t(b / 38), 50);
+        CPixel32* c = &cols[size_t(x) * n + y];
+        if (c->GetA() != 50) return;
+        const uint32_t own = word(*c);
+        uint32_t blueRed = 6 * (own & 0x00FF00FFu), green = 6 * (own >> 8 & 0xFFu);
+        for (ptrdiff_t o : neighbours) {
+            const uint32_t q = word(c[o]);
+            blueRed += q & 0x00FF00FFu;
+            green += q >> 8 & 0xFFu;
+        }
+        *c = CPixel32(uint8_t((blueRed >> 16) / 38), uint8_t(green / 38), uint8_t((blueRed & 0xFFFFu) / 38), 50);
     };
     for (int x = n / 2; x <= n - 9; ++x)
         for (int y = 8; y <= n - 9; ++y) smooth(x, y);

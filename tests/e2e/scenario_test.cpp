@@ -17,6 +17,7 @@
 
 #include "app/facedoc.h"
 #include "fitting/kernel3d.h"
+#include "fitting/texture.h"
 #include "model/head.h"
 #include "tests/e2e/player.h"
 #include "tests/e2e/scenario_support.h"
@@ -327,4 +328,37 @@ TEST(ScenarioFile, FromTheEnvironment) {
         std::filesystem::copy(root.path(), std::getenv("E2E_KEEP"), std::filesystem::copy_options::recursive |
                                                                         std::filesystem::copy_options::overwrite_existing);
     }
+}
+
+// With BRIVANTA_EXPORT_DUMP=DIR each flow is played under a fixed texture
+// fill seed in DIR/../play/NAME (the same folders each time, so that the
+// files that name them agree) and what it wrote is copied to DIR/NAME:
+// two such folders from two builds are compared by scripts/export_compare.py.
+TEST(ExportDump, FlowsIntoTheFolderGiven) {
+    const char* dump = std::getenv("BRIVANTA_EXPORT_DUMP");
+    if (!dump || !*dump) GTEST_SKIP() << "BRIVANTA_EXPORT_DUMP not set";
+    namespace fs = std::filesystem;
+    const fs::path into = fs::absolute(dump);
+    const fs::path play = into.parent_path() / "play";
+    SetTextureFillSeed(7u);
+    for (const char* name : {"start_full", "start_picture_editor", "full_male", "full_female", "picture_editor_flow",
+                             "daz_m3", "daz_v4", "daz_other", "imported_head", "model_views", "step2_again"}) {
+        SCOPED_TRACE(name);
+        e2e::Scenario s;
+        ASSERT_TRUE(Read(name, s));
+        std::error_code ec;
+        fs::remove_all(play / name, ec);
+        fs::remove_all(into / name, ec);
+        e2e::Folders f = Prepare(s, (play / name).string());
+        ASSERT_NO_FATAL_FAILURE(MakeFixtures(s, f));
+        for (const std::string& e : e2e::Play(s, f)) ADD_FAILURE() << e;
+        const std::pair<std::string, std::string> kept[] = {
+            {f.out, "out"}, {f.daz, "daz"}, {f.tmp + "/fmtmp", "fmtmp"}, {f.fixtures, "fixtures"}};
+        for (const auto& [from, to] : kept)
+            if (fs::is_directory(from)) {
+                fs::create_directories(into / name / to);
+                fs::copy(from, into / name / to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+            }
+    }
+    SetTextureFillSeed(std::nullopt);
 }
