@@ -76,6 +76,7 @@ CFaceView* CFaceDoc::GetViewEdit2D3D() { return GetView(CString("ViewEdit2D3D"))
 CFaceView* CFaceDoc::GetViewEdit3D() { return GetView(CString("ViewEdit3D")); }
 
 void CFaceDoc::SetTitle(const std::string& title) { SetTitle(title.c_str()); }
+void CFaceDoc::SetTitle(LPCSTR title) { CDocument::SetTitle(title); }
 
 CString CFaceDoc::ProposedName() const {
     std::string name(projectName.View());
@@ -93,7 +94,6 @@ bool CFaceDoc::HasDrawnLines() const {
             if ((*lines)[l].n != 2) return true;
     return false;
 }
-void CFaceDoc::SetTitle(LPCSTR title) { CDocument::SetTitle(title); }
 
 // ---------------------------------------------------------------- photo
 

@@ -65,9 +65,10 @@ void CMainFrame::OpenModelPage() {
 void CMainFrame::OnFileNew() {
     CFaceDoc* doc = GetDoc();
     if (!doc) return;
-    // No page may work on the project that goes.
+    // No page may work on the project that goes, and no name stays with it.
     HideModelessDialogs();
     doc->FreeMemoryForNewFAC();
+    doc->SetTitle("Untitled");
 }
 
 // ---------------------------------------------------------------- photo and head import

@@ -513,12 +513,16 @@ TEST_F(FileCommandsTest, NewClosesTheStepPages) {
         SCOPED_TRACE(c.what);
         driver.Run([&] {
             MakeProject(Doc(), 2500, 121, 16);
+            Doc().projectName = (dir() + "/anna").c_str();
+            Doc().SetTitle((dir() + "/anna.fac").c_str());
             Frame().ShowModelPage();
         });
         ASSERT_NE(brv::HeadlessDriver::FindDialog(IDD_MODEL), nullptr);
         c.command();
         driver.Pump();
         EXPECT_EQ(Doc().stage, 0);
+        EXPECT_EQ(Doc().ProposedName(), CString("Untitled"));
+        EXPECT_EQ(windowText(FrameWnd()).find("anna"), std::string::npos) << windowText(FrameWnd());
         EXPECT_EQ(brv::HeadlessDriver::FindDialog(IDD_MODEL), nullptr);
         EXPECT_EQ(Frame().modelDialog, nullptr);
     }
