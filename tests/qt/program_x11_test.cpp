@@ -204,7 +204,9 @@ class ProgramX11Test : public ::testing::Test {
     env.insert("LSAN_OPTIONS", QString::fromStdString("suppressions=" + (dir / "lsan.txt") + ":print_suppressions=0"));
     program.setProcessEnvironment(env);
     program.setProcessChannelMode(QProcess::ForwardedChannels);
-    program.start(BRIVANTA_PROGRAM, args);
+    // Another build of the program (a Release one) when named.
+    const char* other = std::getenv("BRIVANTA_X_PROGRAM");
+    program.start(other && *other ? QString(other) : QString(BRIVANTA_PROGRAM), args);
     ASSERT_TRUE(program.waitForStarted(10000));
   }
 
@@ -603,7 +605,7 @@ TEST_F(ProgramX11Test, TheResizedFrameFillsItsClient) {
     for (const QByteArray& line : geometry.split('\n'))
       if (line.contains('=')) g[QString(line.split('=')[0])] = line.split('=')[1].toInt();
     const QSize first(g["WIDTH"], g["HEIGHT"]);
-    for (QSize size : {QSize(700, 500), QSize(1000, 800), QSize(2000, 1500), first}) {
+    for (QSize size : {QSize(700, 500), QSize(400, 300), QSize(1000, 800), QSize(2000, 1500), first}) {
       SCOPED_TRACE(size.width());
       const int menu = first.height() - (client0[3].toInt() - client0[1].toInt());
       EXPECT_EQ(RunTool("xdotool", {"windowsize", QString::number(frame), QString::number(size.width()),
@@ -622,17 +624,22 @@ TEST_F(ProgramX11Test, TheResizedFrameFillsItsClient) {
       EXPECT_EQ(c[2].toInt() - edge.x(), gap0.x());
       EXPECT_EQ(c[3].toInt() - edge.y(), gap0.y());
       // Between the views and the client's edges (the splitter's border),
-      // where the screen shows it: painted, no white of a fresh surface.
+      // where the screen shows it: no line of it left white as a fresh
+      // surface is (a page over it may show white pixels of its own).
       QImage shot = x.Grab();
       const QRect inside = RectOf(c) & shot.rect();
-      int white = 0, all = 0;
-      for (int yy = inside.top(); yy <= inside.bottom(); ++yy)
-        for (int xx = inside.left(); xx <= inside.right(); ++xx)
-          if (xx >= c[2].toInt() - gap0.x() || yy >= c[3].toInt() - gap0.y()) {
-            ++all;
-            white += (shot.pixel(xx, yy) & 0xFFFFFF) == 0xFFFFFF;
-          }
-      EXPECT_EQ(white, 0) << "of " << all << " border pixels";
+      int whiteLines = 0;
+      for (int xx = std::max(inside.left(), c[2].toInt() - gap0.x()); xx <= inside.right(); ++xx) {
+        int white = 0;
+        for (int yy = inside.top(); yy <= inside.bottom(); ++yy) white += (shot.pixel(xx, yy) & 0xFFFFFF) == 0xFFFFFF;
+        whiteLines += white > inside.height() / 2;
+      }
+      for (int yy = std::max(inside.top(), c[3].toInt() - gap0.y()); yy <= inside.bottom(); ++yy) {
+        int white = 0;
+        for (int xx = inside.left(); xx <= inside.right(); ++xx) white += (shot.pixel(xx, yy) & 0xFFFFFF) == 0xFFFFFF;
+        whiteLines += white > inside.width() / 2;
+      }
+      EXPECT_EQ(whiteLines, 0) << "white lines at the right or the bottom";
       if (size == QSize(1000, 800)) qtsupport::Save(shot, "xprogram_resized_" + std::to_string(page));
       const auto off = HeadOffPhoto(s);
       EXPECT_EQ(off.size(), off0.size());
