@@ -17,6 +17,7 @@
 #include <QWidget>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -550,6 +551,8 @@ TEST_F(ProgramX11Test, TheLongStepKeepsTheScreenPaintedAndAsksTheCloseAfterIt) {
   EXPECT_GE(withProgress, 2) << "of " << shots << " shots";
   // Each of the three operations opens its window once.
   EXPECT_LE(unpainted, 3) << "shots of a progress window not painted";
+  std::printf("%d shots during the step: %d with the progress window painted, %d before its first picture\n", shots,
+              withProgress, unpainted);
   ASSERT_TRUE(asked);
   s = WaitState([](const QJsonObject& s) { return !Dialog(s).isEmpty(); }, "the close question");
   EXPECT_EQ(Dialog(s)["text"].toString().toStdString(), "Do you really want to close this program?");
