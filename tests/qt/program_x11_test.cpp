@@ -17,6 +17,7 @@
 #include <QWidget>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -204,7 +205,9 @@ class ProgramX11Test : public ::testing::Test {
     env.insert("LSAN_OPTIONS", QString::fromStdString("suppressions=" + (dir / "lsan.txt") + ":print_suppressions=0"));
     program.setProcessEnvironment(env);
     program.setProcessChannelMode(QProcess::ForwardedChannels);
-    program.start(BRIVANTA_PROGRAM, args);
+    // Another build of the program (a Release one) when named.
+    const char* other = std::getenv("BRIVANTA_X_PROGRAM");
+    program.start(other && *other ? QString(other) : QString(BRIVANTA_PROGRAM), args);
     ASSERT_TRUE(program.waitForStarted(10000));
   }
 
@@ -605,6 +608,8 @@ TEST_F(ProgramX11Test, TheLongStepKeepsTheScreenPaintedAndAsksTheCloseAfterIt) {
   EXPECT_GE(withProgress, 2) << "of " << shots << " shots";
   // Each of the three operations opens its window once.
   EXPECT_LE(unpainted, 3) << "shots of a progress window not painted";
+  std::printf("%d shots during the step: %d with the progress window painted, %d before its first picture\n", shots,
+              withProgress, unpainted);
   ASSERT_TRUE(asked);
   s = WaitState([](const QJsonObject& s) { return !Dialog(s).isEmpty(); }, "the close question");
   EXPECT_EQ(Dialog(s)["text"].toString().toStdString(), "Do you really want to close this program?");
@@ -660,7 +665,7 @@ TEST_F(ProgramX11Test, TheResizedFrameFillsItsClient) {
     for (const QByteArray& line : geometry.split('\n'))
       if (line.contains('=')) g[QString(line.split('=')[0])] = line.split('=')[1].toInt();
     const QSize first(g["WIDTH"], g["HEIGHT"]);
-    for (QSize size : {QSize(700, 500), QSize(1000, 800), QSize(2000, 1500), first}) {
+    for (QSize size : {QSize(700, 500), QSize(400, 300), QSize(1000, 800), QSize(2000, 1500), first}) {
       SCOPED_TRACE(size.width());
       const int menu = first.height() - (client0[3].toInt() - client0[1].toInt());
       EXPECT_EQ(RunTool("xdotool", {"windowsize", QString::number(frame), QString::number(size.width()),
@@ -679,17 +684,22 @@ TEST_F(ProgramX11Test, TheResizedFrameFillsItsClient) {
       EXPECT_EQ(c[2].toInt() - edge.x(), gap0.x());
       EXPECT_EQ(c[3].toInt() - edge.y(), gap0.y());
       // Between the views and the client's edges (the splitter's border),
-      // where the screen shows it: painted, no white of a fresh surface.
+      // where the screen shows it: no line of it left white as a fresh
+      // surface is (a page over it may show white pixels of its own).
       QImage shot = x.Grab();
       const QRect inside = RectOf(c) & shot.rect();
-      int white = 0, all = 0;
-      for (int yy = inside.top(); yy <= inside.bottom(); ++yy)
-        for (int xx = inside.left(); xx <= inside.right(); ++xx)
-          if (xx >= c[2].toInt() - gap0.x() || yy >= c[3].toInt() - gap0.y()) {
-            ++all;
-            white += (shot.pixel(xx, yy) & 0xFFFFFF) == 0xFFFFFF;
-          }
-      EXPECT_EQ(white, 0) << "of " << all << " border pixels";
+      int whiteLines = 0;
+      for (int xx = std::max(inside.left(), c[2].toInt() - gap0.x()); xx <= inside.right(); ++xx) {
+        int white = 0;
+        for (int yy = inside.top(); yy <= inside.bottom(); ++yy) white += (shot.pixel(xx, yy) & 0xFFFFFF) == 0xFFFFFF;
+        whiteLines += white > inside.height() / 2;
+      }
+      for (int yy = std::max(inside.top(), c[3].toInt() - gap0.y()); yy <= inside.bottom(); ++yy) {
+        int white = 0;
+        for (int xx = inside.left(); xx <= inside.right(); ++xx) white += (shot.pixel(xx, yy) & 0xFFFFFF) == 0xFFFFFF;
+        whiteLines += white > inside.width() / 2;
+      }
+      EXPECT_EQ(whiteLines, 0) << "white lines at the right or the bottom";
       if (size == QSize(1000, 800)) qtsupport::Save(shot, "xprogram_resized_" + std::to_string(page));
       const auto off = HeadOffPhoto(s);
       EXPECT_EQ(off.size(), off0.size());
