@@ -90,28 +90,34 @@ bool Fetch(Atom target, std::vector<unsigned char>* data, Atom* type) {
 std::vector<unsigned char> g_saved;
 Atom g_savedTarget = None, g_savedType = None;
 
-void Serve(const XSelectionRequestEvent& r) {
+// Tells the requestor its request is answered in `property` (None: refused).
+void Answer(const XSelectionRequestEvent& r, Atom property) {
   XSelectionEvent reply{};
   reply.type = SelectionNotify;
   reply.requestor = r.requestor;
   reply.selection = r.selection;
   reply.target = r.target;
   reply.time = r.time;
-  reply.property = None;
+  reply.property = property;
+  XSendEvent(g_display, r.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&reply));
+}
+
+void Serve(const XSelectionRequestEvent& r) {
+  Atom answered = None;
   Atom property = r.property == None ? r.target : r.property;
   if (r.selection == A("CLIPBOARD") && g_savedTarget != None) {
     if (r.target == A("TARGETS")) {
       Atom targets[] = {A("TARGETS"), g_savedTarget};
       XChangeProperty(g_display, r.requestor, property, XA_ATOM, 32, PropModeReplace,
                       reinterpret_cast<unsigned char*>(targets), 2);
-      reply.property = property;
+      answered = property;
     } else if (r.target == g_savedTarget) {
       XChangeProperty(g_display, r.requestor, property, g_savedType, 8, PropModeReplace, g_saved.data(),
                       static_cast<int>(g_saved.size()));
-      reply.property = property;
+      answered = property;
     }
   }
-  XSendEvent(g_display, r.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&reply));
+  Answer(r, answered);
   XFlush(g_display);
 }
 
@@ -141,14 +147,7 @@ void Save(const XSelectionRequestEvent& r) {
       break;
     }
   }
-  XSelectionEvent reply{};
-  reply.type = SelectionNotify;
-  reply.requestor = r.requestor;
-  reply.selection = r.selection;
-  reply.target = r.target;
-  reply.time = r.time;
-  reply.property = ok ? r.property : None;
-  XSendEvent(g_display, r.requestor, False, NoEventMask, reinterpret_cast<XEvent*>(&reply));
+  Answer(r, ok ? r.property : None);
   if (ok) XSetSelectionOwner(g_display, A("CLIPBOARD"), g_window, CurrentTime);
   XFlush(g_display);
 }
