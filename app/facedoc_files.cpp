@@ -4,12 +4,7 @@
 // shows the error and leaves the open project as it was. Writers build the file in memory and save it
 // safely: a failed save keeps the previous file.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cctype>
 #include <cstdlib>
 #include <string>
@@ -354,43 +349,13 @@ int CFaceDoc::LoadFACFile(CString path, bool keep) {
 // Files of the older layout go through the one reader, which takes both.
 int CFaceDoc::LoadFACFileOLD(CString path) { return LoadFACFile(path, false); }
 
-namespace {
-
-// The first bytes of a regular file, at most limit; whole: the file ended
-// before the limit.
-bool readFileStart(const std::string& path, std::size_t limit, std::string& bytes, bool& whole) {
-    const int fd = ::open(brv::PosixPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) return false;
-    std::string read(std::size_t(std::min<uint64_t>(uint64_t(st.st_size), limit)), '\0');
-    std::size_t got = 0;
-    while (got < read.size()) {
-        const ssize_t n = ::read(fd, read.data() + got, read.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) break;
-        got += std::size_t(n);
-    }
-    read.resize(got);
-    whole = got < limit;
-    bytes = std::move(read);
-    return true;
-}
-
-}  // namespace
-
 bool CFaceDoc::ReadPreview(const std::string& path, CWinBmp& preview) {
     // The header and the preview open the file: no more of it is read than
     // they take, however large the project.
     std::string bytes;
     for (std::size_t limit = kPreviewFirstRead;; limit = std::min(limit * 4, kPreviewMostRead)) {
         bool whole = false;
-        if (!readFileStart(path, limit, bytes, whole)) return false;
+        if (!files::ReadFileStart(path, limit, bytes, whole)) return false;
         if (files::GetFileMainInfo(std::string_view(bytes), preview)) return true;
         if (whole || limit >= kPreviewMostRead) return false;
     }

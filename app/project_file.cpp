@@ -569,7 +569,13 @@ bool ParseProject(std::string_view bytes, const ProjectParseOptions& options, Pr
     return ok;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason) {
+namespace {
+
+// The bytes of a regular file, no more than it held when it was opened and at
+// most limit of them. A larger file is refused when only the whole file will
+// do (before anything is read), else cut at limit; whole: nothing was cut.
+bool readRegularFile(const std::string& path, uint64_t limit, bool wholeOnly, std::string& bytes, bool& whole,
+                     std::string& reason) {
     // Opened without waiting, so that a pipe or device is seen before any
     // read can block on it.
     const int fd = ::open(brv::PosixPath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -590,12 +596,12 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& rea
         reason = "not a regular file";
         return false;
     }
-    if (st.st_size < 0 || uint64_t(st.st_size) > kMaxFileBytes) {
+    whole = st.st_size >= 0 && uint64_t(st.st_size) <= limit;
+    if (st.st_size < 0 || (wholeOnly && !whole)) {
         reason = format("%lld bytes: more than a file of the program holds", (long long)st.st_size);
         return false;
     }
-    // No more than the file held when it was opened.
-    std::string read(std::size_t(st.st_size), '\0');
+    std::string read(std::size_t(std::min<uint64_t>(uint64_t(st.st_size), limit)), '\0');
     std::size_t got = 0;
     while (got < read.size()) {
         const ssize_t n = ::read(fd, read.data() + got, read.size() - got);
@@ -610,6 +616,18 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& rea
     read.resize(got);
     bytes = std::move(read);
     return true;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason) {
+    bool whole = false;
+    return readRegularFile(path, kMaxFileBytes, true, bytes, whole, reason);
+}
+
+bool ReadFileStart(const std::string& path, std::size_t limit, std::string& bytes, bool& whole) {
+    std::string reason;
+    return readRegularFile(path, limit, false, bytes, whole, reason);
 }
 
 bool ReadProjectFile(const std::string& path, const ProjectParseOptions& options, ProjectRecord& out,

@@ -154,5 +154,8 @@ inline constexpr uint64_t kMaxFileBytes = uint64_t(1) << 30;
 // the system's reason, for anything that is not a regular file, and for
 // one above kMaxFileBytes.
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason);
+// The first bytes of a regular file, at most limit; whole: the file held no
+// more than they.
+bool ReadFileStart(const std::string& path, std::size_t limit, std::string& bytes, bool& whole);
 
 }  // namespace files

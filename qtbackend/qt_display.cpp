@@ -112,7 +112,7 @@ bool PlatformStarts(const std::string& entry) {
   if (name.empty() || !HasPlugin(name == "wayland-egl" ? "wayland-egl" : name)) return false;
   if (name == "xcb") return XServerOpens();
   if (name == "wayland" || name == "wayland-egl") return CompositorAnswers();
-  // The platforms without a window system (offscreen, minimal, vnc...).
+  // The platforms that need no display server (offscreen, minimal, vnc...).
   return true;
 }
 
