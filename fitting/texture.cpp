@@ -16,6 +16,8 @@
 #include "seams/dialogs.h"
 #include "fitting/kernel2d.h"
 #include "foundation/random.h"
+#include "picture/membmp.h"
+#include "picture/pixelstore.h"
 #include "picture/textexception.h"
 #include "model/head.h"
 #include "seams/views.h"
@@ -104,25 +106,52 @@ const int kDirections[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {-1, -1
 
 }  // namespace
 
-void BMP_SetPixel(CWinBmp& bmp, double x, double y, CPixel32 c) {
+namespace {
+
+// The pixels BMP_SetPixel sets on a w x h bitmap, each given to put(x, y).
+template <class Put>
+void pointPixels(int w, int h, double x, double y, Put&& put) {
     int ix = int(x), iy = int(y);
-    if (ix < 0 || iy < 0 || ix >= bmp.GetWidth() || iy >= bmp.GetHeight()) return;
-    bmp.SetPixel(ix, iy, c);
-    bool fx = x != double(ix) && ix + 1 < bmp.GetWidth();
-    bool fy = y != double(iy) && iy + 1 < bmp.GetHeight();
-    if (fx) bmp.SetPixel(ix + 1, iy, c);
-    if (fy) bmp.SetPixel(ix, iy + 1, c);
-    if (fx && fy) bmp.SetPixel(ix + 1, iy + 1, c);
+    if (ix < 0 || iy < 0 || ix >= w || iy >= h) return;
+    put(ix, iy);
+    bool fx = x != double(ix) && ix + 1 < w;
+    bool fy = y != double(iy) && iy + 1 < h;
+    if (fx) put(ix + 1, iy);
+    if (fy) put(ix, iy + 1);
+    if (fx && fy) put(ix + 1, iy + 1);
 }
 
-void BMP_Line(CWinBmp& bmp, int x0, int y0, int x1, int y1, CPixel32 c) {
+// The pixels BMP_Line sets.
+template <class Put>
+void linePixels(int w, int h, int x0, int y0, int x1, int y1, Put&& put) {
     int k = std::max(std::abs(x1 - x0), std::abs(y1 - y0));
     if (k == 0) {
-        BMP_SetPixel(bmp, x0, y0, c);
+        pointPixels(w, h, x0, y0, put);
         return;
     }
     for (int i = 0; i <= k; ++i)
-        BMP_SetPixel(bmp, x0 + double(i) * (x1 - x0) / k, y0 + double(i) * (y1 - y0) / k, c);
+        pointPixels(w, h, x0 + double(i) * (x1 - x0) / k, y0 + double(i) * (y1 - y0) / k, put);
+}
+
+// A vector of count values whose block, when it is large, comes in huge
+// pages: it is touched first here.
+template <class T>
+std::vector<T> largeVector(size_t count, T value) {
+    std::vector<T> v;
+    v.reserve(count);
+    pixelstore::adviseHugePages(v.data(), v.capacity() * sizeof(T));
+    v.assign(count, value);
+    return v;
+}
+
+}  // namespace
+
+void BMP_SetPixel(CWinBmp& bmp, double x, double y, CPixel32 c) {
+    pointPixels(bmp.GetWidth(), bmp.GetHeight(), x, y, [&](int px, int py) { bmp.SetPixel(px, py, c); });
+}
+
+void BMP_Line(CWinBmp& bmp, int x0, int y0, int x1, int y1, CPixel32 c) {
+    linePixels(bmp.GetWidth(), bmp.GetHeight(), x0, y0, x1, y1, [&](int px, int py) { bmp.SetPixel(px, py, c); });
 }
 
 bool TextureSynthesis::recognisedTriangle(int t) const {
@@ -184,7 +213,7 @@ CroppedPhoto& keptCroppedPhoto() {
 
 }  // namespace
 
-CroppedPhoto* TextureSynthesis::croppedPhoto(CWinBmp& out, int n) {
+CroppedPhoto* TextureSynthesis::croppedPhoto(CWinBmp& own, int n) {
     CKernel2D* k = svc::document()->photoKernel();
     // Only a photo kept as its file's bytes is known by them.
     const bool fromBytes = k->fileLength > 0 && !k->fileBytes.empty();
@@ -200,7 +229,6 @@ CroppedPhoto* TextureSynthesis::croppedPhoto(CWinBmp& out, int n) {
     }
     CroppedPhoto& kept = keptCroppedPhoto();
     if (fromBytes && kept.valid && kept.key == key) {
-        out = kept.picture;
         k->left = kept.cropAfter[0], k->top = kept.cropAfter[1], k->right = kept.cropAfter[2],
         k->bottom = kept.cropAfter[3];
         return &kept;
@@ -210,15 +238,15 @@ CroppedPhoto* TextureSynthesis::croppedPhoto(CWinBmp& out, int n) {
     kept.half = CWinBmp();
     // Stored bytes that are no picture (a damaged project): the working
     // photo stands in.
-    if (k->LoadOrigBmp(&out, 2, n, n) <= 0) {
-        out.ResizeBilinearFrom(k->photo, n, n);
+    if (k->LoadOrigBmp(fromBytes ? &kept.picture : &own, 2, n, n) <= 0) {
+        kept.picture = CWinBmp();
+        own.ResizeBilinearFrom(k->photo, n, n);
         return nullptr;
     }
     if (!fromBytes) return nullptr;
     kept.key = key;
     kept.cropAfter[0] = k->left, kept.cropAfter[1] = k->top, kept.cropAfter[2] = k->right,
     kept.cropAfter[3] = k->bottom;
-    kept.picture = out;
     kept.valid = true;
     return &kept;
 }
@@ -237,11 +265,13 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
     const svc::FaceTables& tables = doc->tables();
 
     // 1. The cropped photo at n x n, the texture bitmap, the box, the kind of head.
-    kept_ = croppedPhoto(W, n);
-    if (!kept_) ownPhoto_ = std::make_unique<CWinBmp>(W);
+    ownPhoto_ = std::make_unique<CWinBmp>();
+    kept_ = croppedPhoto(*ownPhoto_, n);
+    if (kept_) ownPhoto_.reset();
     const CWinBmp& P = kept_ ? kept_->picture : *ownPhoto_;
-    CWinBmp T;
-    T.Create(n, n, 32, true);
+    // The texture is painted in W itself.
+    W.Create(n, n, 32, true);
+    CWinBmp& T = W;
     vector3<double> lo(1e10, 1e10, 1e10), hi(-1e10, -1e10, -1e10);
     int recognised = 0;
     for (int v = h->vertices.first(); v != -1; v = h->vertices.nextOf(v)) {
@@ -258,7 +288,7 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
     struct Depth {
         double vertex = -1.0, z = -1e10;
     };
-    std::vector<Depth> depth(size_t(std::max(PW, 0)) * size_t(std::max(PH, 0)));
+    std::vector<Depth> depth = largeVector(size_t(std::max(PW, 0)) * size_t(std::max(PH, 0)), Depth{});
     double frontHeight = 0;
     for (int v = h->vertices.first(); v != -1; v = h->vertices.nextOf(v))
         if (std::abs(h->vertices[v].loadPosition.z - hi.z) <= 1e-8) {
@@ -416,7 +446,6 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
     for (int y = 0; y < n; ++y)
         for (int x = 0; x < n; ++x)
             if (T.GetPixel(x, y).GetA() == 0) T.SetPixel(x, y, T.GetPixel(n - 1 - x, y));
-    W = T;
     step();
 
     // 8. Repair of the special head's unset corners.
@@ -474,9 +503,9 @@ void TextureSynthesis::Texture_1(CWinBmp& W) {
     const int n = W.GetWidth();
     head3* h = actual_head3;
     if (!h || n <= 0) return;
-    CWinBmp M;
-    M.Create(n, n, 32, true);
-    fill(M, kClearWhite);
+    // The mask's grey, one byte a pixel (255: clear).
+    std::vector<uint8_t> M = largeVector(size_t(n) * n, uint8_t(255));
+    auto mask = [&](int x, int y) -> uint8_t& { return M[size_t(y) * n + x]; };
     const std::vector<vector3<double>>& normals = h->vertexNormals();
     for (int t = h->triangles.first(); t != -1; t = h->triangles.nextOf(t)) {
         if (!recognisedTriangle(t)) continue;
@@ -489,32 +518,26 @@ void TextureSynthesis::Texture_1(CWinBmp& W) {
             normal += normals[size_t(int(tr.corner(k)))];
         }
         normal = normal * (1 / 3.0);
-        uint8_t g = uint8_t(int(-125 * normal.z + 125));
-        CPixel32 c(g, g, g, 0);
-        BMP_Line(M, xs[0], ys[0], xs[1], ys[1], c);
-        BMP_Line(M, xs[1], ys[1], xs[2], ys[2], c);
-        BMP_Line(M, xs[0], ys[0], xs[2], ys[2], c);
+        const uint8_t g = uint8_t(int(-125 * normal.z + 125));
+        auto put = [&](int x, int y) { mask(x, y) = g; };
+        linePixels(n, n, xs[0], ys[0], xs[1], ys[1], put);
+        linePixels(n, n, xs[1], ys[1], xs[2], ys[2], put);
+        linePixels(n, n, xs[0], ys[0], xs[2], ys[2], put);
     }
-    for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x) {
-            uint8_t r = M.GetPixel(x, y).GetR();
-            if (r != 255 && r >= 101) M.SetPixel(x, y, kClearWhite);
-        }
+    for (uint8_t& r : M)
+        if (r != 255 && r >= 101) r = 255;
     for (int by = 0; by + 16 <= n; by += 16)
         for (int bx = 0; bx + 16 <= n; bx += 16) {
             int dark = 0;
             for (int y = by; y < by + 16; ++y)
-                for (int x = bx; x < bx + 16; ++x) dark += M.GetPixel(x, y).GetR() <= 254;
+                for (int x = bx; x < bx + 16; ++x) dark += mask(x, y) <= 254;
             if (dark < 129)
-                for (int y = by; y < by + 16; ++y)
-                    for (int x = bx; x < bx + 16; ++x) M.SetPixel(x, y, kClearWhite);
+                for (int y = by; y < by + 16; ++y) std::fill_n(&mask(bx, y), 16, uint8_t(255));
         }
     for (int y = 0; y < n; ++y)
         for (int x = 0; x < n; ++x) {
-            CPixel32 m = M.GetPixel(x, y), w = W.GetPixel(x, y);
-            m.SetA(100);
+            CPixel32 w = W.GetPixel(x, y);
             w.SetA(100);
-            M.SetPixel(x, y, m);
             W.SetPixel(x, y, w);
         }
     // Down each column from the top, and up from the bottom, the pixels are
@@ -531,7 +554,7 @@ void TextureSynthesis::Texture_1(CWinBmp& W) {
                 CPixel32 w = W.GetPixel(x, y);
                 w.SetA(0);
                 W.SetPixel(x, y, w);
-                if (M.GetPixel(x, y).GetR() < 100) done[size_t(x)] = 1, --remaining;
+                if (mask(x, y) < 100) done[size_t(x)] = 1, --remaining;
             }
     };
     clearFrom(0, n, 1);
@@ -661,7 +684,7 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
     // The smoothing runs down the columns, in place; on a column-major copy
     // the same order of work reads memory in sequence. The copies go in
     // tiles, which keeps both sides in the cache.
-    std::vector<CPixel32> cols(size_t(n) * n);
+    std::vector<CPixel32> cols = largeVector(size_t(n) * n, CPixel32(0, 0, 0, 0));
     constexpr int kTile = 64;
     auto transpose = [&](bool toColumns) {
         for (int y0 = 0; y0 < n; y0 += kTile)
@@ -727,10 +750,9 @@ void TextureSynthesis::Texture_End(CWinBmp& W) {
     }
     const CWinBmp& Q = kept ? kept->picture : *own;
     step();
-    W.ResizeBilinear(n, n / 2);
     auto record = std::make_unique<TextureImage>();
     record->width = record->height = n;
-    record->rgb.assign(size_t(n) * n * 3, 0);
+    record->rgb = largeVector(size_t(n) * n * 3, static_cast<unsigned char>(0));
     auto put = [&](int row, int col, CPixel32 p) {
         unsigned char* d = &record->rgb[(size_t(row) * n + col) * 3];
         d[0] = p.GetR(), d[1] = p.GetG(), d[2] = p.GetB();
@@ -742,12 +764,14 @@ void TextureSynthesis::Texture_End(CWinBmp& W) {
         for (int j = 0; j < n; ++j)
             for (int i = 0; i < n; ++i) put(j, i, Q.GetPixel(i, j));
     } else {
+        CMemBmp layout;
+        layout.ResizeBilinearFrom(W, n, n / 2);
         // The photo at half height, kept with the cropped photo.
         CWinBmp ownHalf;
         CWinBmp* half = kept ? &kept->half : &ownHalf;
         if (half->GetWidth() != n || half->GetHeight() != n / 2) half->ResizeBilinearFrom(const_cast<CWinBmp&>(Q), n, n / 2);
         for (int r = 0; r < n / 2; ++r)
-            for (int i = 0; i < n; ++i) put(r, i, W.GetPixel(i, n / 2 - 1 - r));
+            for (int i = 0; i < n; ++i) put(r, i, layout.GetPixel(i, n / 2 - 1 - r));
         for (int j = 0; j < n / 2; ++j)
             for (int i = 0; i < n; ++i) put(n / 2 + j, i, half->GetPixel(i, j));
     }

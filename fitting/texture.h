@@ -46,9 +46,9 @@ public:
 
 private:
     bool recognisedTriangle(int t) const;
-    // The cropped photo at n x n into out; the kept one (null when it is
-    // not kept).
-    struct CroppedPhoto* croppedPhoto(CWinBmp& out, int n);
+    // The cropped photo at n x n: the kept one, or null when it is not kept
+    // and then made in own.
+    struct CroppedPhoto* croppedPhoto(CWinBmp& own, int n);
     bool recognisedVertex(int v) const;
 
     std::optional<unsigned> fillSeed_;

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "picture/pixelstore.h"
 #include "picture/textexception.h"
 
 CMemBmp::CMemBmp() { Create(16, 16, 8, false); }
@@ -23,7 +24,7 @@ void CMemBmp::AllocateStorage(int width, int height, uint16_t bitsPerPixel) {
   int64_t rowBytes = packedRowBytes(width, bitsPerPixel);
   checkSize(width, height, bitsPerPixel, rowBytes);
   size_t bytes = size_t(rowBytes) * size_t(height);
-  m_pBits = new (std::nothrow) uint8_t[bytes > 0 ? bytes : 1]();
+  m_pBits = pixelstore::allocateZeroed(bytes);
   m_pLineArray = new (std::nothrow) uint8_t*[height > 0 ? height : 1];
   if (bitsPerPixel <= 8) m_pPal = new (std::nothrow) CPixel32[size_t(1) << bitsPerPixel];
   if (!m_pBits || !m_pLineArray || (bitsPerPixel <= 8 && !m_pPal)) {
@@ -33,7 +34,7 @@ void CMemBmp::AllocateStorage(int width, int height, uint16_t bitsPerPixel) {
 }
 
 void CMemBmp::FreeStorage() {
-  delete[] m_pBits;
+  pixelstore::release(m_pBits);
   delete[] m_pLineArray;
   delete[] m_pPal;
   m_pBits = nullptr;

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "picture/basebmp.h"
 #include "picture/membmp.h"
+#include "picture/pixelstore.h"
 #include "picture/textexception.h"
 
 namespace {
@@ -156,18 +159,24 @@ void CPicResizeFilter::Apply(CBaseBmp* src, CBaseBmp* dst) const {
   dst->Create(nw, nh, src->GetBitsPerPixel(), src->HasAlpha());
   LockPair lock(src, dst);
 
-  // The mid picture keeps bytes between the passes.
+  // The mid picture keeps bytes between the passes; a pass that only copies
+  // leaves the source's rows as they are.
   const Taps horizontal = nonZero(contributions(w, nw, m_Kernel));
   const bool copyRows = isIdentity(horizontal, w, nw);
-  std::vector<CPixel32> mid(size_t(nw) * size_t(h));
+  std::unique_ptr<uint8_t, void (*)(uint8_t*)> midBlock(nullptr, pixelstore::release);
+  if (!copyRows) {
+    midBlock.reset(pixelstore::allocateZeroed(sizeof(CPixel32) * size_t(nw) * size_t(h)));
+    if (!midBlock) throw std::bad_alloc();
+  }
+  CPixel32* const mid = reinterpret_cast<CPixel32*>(midBlock.get());
+  auto midRow = [&](int y) {
+    return copyRows ? reinterpret_cast<const CPixel32*>(src->GetLine(y)) : mid + size_t(y) * nw;
+  };
   for (int y = 0; y < h; ++y) {
     if (m_Callback && !m_Callback(double(y) / h * 50, m_Context)) return;
+    if (copyRows) continue;
     const CPixel32* row = reinterpret_cast<const CPixel32*>(src->GetLine(y));
-    CPixel32* out = mid.data() + size_t(y) * nw;
-    if (copyRows) {
-      std::copy(row, row + nw, out);
-      continue;
-    }
+    CPixel32* out = mid + size_t(y) * nw;
     for (int x = 0; x < nw; ++x) {
       double b = 0, g = 0, r = 0, a = 0;
       for (int k = horizontal.start[size_t(x)]; k < horizontal.start[size_t(x) + 1]; ++k) {
@@ -188,7 +197,7 @@ void CPicResizeFilter::Apply(CBaseBmp* src, CBaseBmp* dst) const {
     if (m_Callback && !m_Callback(50 + double(y) / nh * 50, m_Context)) return;
     std::fill(acc.begin(), acc.end(), 0.0);
     for (int k = vertical.start[size_t(y)]; k < vertical.start[size_t(y) + 1]; ++k) {
-      const CPixel32* row = mid.data() + size_t(vertical.index[size_t(k)]) * nw;
+      const CPixel32* row = midRow(vertical.index[size_t(k)]);
       const double wk = vertical.weight[size_t(k)];
       double* s = acc.data();
       for (int x = 0; x < nw; ++x, s += 4) {

@@ -7,6 +7,7 @@
 #include "framework/resources.h"
 #include "picture/bmp_platform.h"
 #include "picture/picdecoder.h"
+#include "picture/pixelstore.h"
 #include "picture/textexception.h"
 
 namespace {
@@ -51,7 +52,7 @@ void CWinBmp::AllocateStorage(int width, int height, uint16_t bitsPerPixel) {
   int64_t lineBytes = (packedRowBytes(width, bitsPerPixel) + 3) & ~int64_t(3);
   checkSize(width, height, bitsPerPixel, lineBytes);
   size_t total = sizeof(PLBitmapInfoHeader) + paletteBytes(bitsPerPixel) + size_t(lineBytes) * size_t(height);
-  m_pBMI = new (std::nothrow) uint8_t[total]();
+  m_pBMI = pixelstore::allocateZeroed(total);
   m_pLineArray = new (std::nothrow) uint8_t*[height > 0 ? height : 1];
   if (!m_pBMI || !m_pLineArray) {
     FreeStorage();
@@ -68,7 +69,7 @@ void CWinBmp::AllocateStorage(int width, int height, uint16_t bitsPerPixel) {
 }
 
 void CWinBmp::FreeStorage() {
-  delete[] m_pBMI;
+  pixelstore::release(m_pBMI);
   delete[] m_pLineArray;
   m_pBMI = nullptr;
   m_pBits = nullptr;
