@@ -681,31 +681,17 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
                     columnOpen[size_t(x + i)] = blendColumn(x + i, y, x + i + dx, y + dy, K[i]);
         }
     }
-    // The smoothing runs down the columns, in place; on a column-major copy
-    // the same order of work reads memory in sequence. The copies go in
-    // tiles, which keeps both sides in the cache.
-    std::vector<CPixel32> cols = largeVector(size_t(n) * n, CPixel32(0, 0, 0, 0));
-    constexpr int kTile = 64;
-    auto transpose = [&](bool toColumns) {
-        for (int y0 = 0; y0 < n; y0 += kTile)
-            for (int x0 = 0; x0 < n; x0 += kTile)
-                for (int y = y0; y < std::min(y0 + kTile, n); ++y) {
-                    CPixel32* row = reinterpret_cast<CPixel32*>(W.GetLine(y));
-                    for (int x = x0; x < std::min(x0 + kTile, n); ++x)
-                        if (toColumns)
-                            cols[size_t(x) * n + y] = row[x];
-                        else
-                            row[x] = cols[size_t(x) * n + y];
-                }
-    };
-    transpose(true);
-    // The 32 neighbours as offsets in the column-major copy; blue and red
+    // The smoothing runs down the columns, in place, in W's own rows (one
+    // block, a fixed step from row to row).
+    CPixel32* const top = reinterpret_cast<CPixel32*>(W.GetLine(0));
+    const ptrdiff_t rowStep = reinterpret_cast<CPixel32*>(W.GetLine(1)) - top;
+    // The 32 neighbours as offsets in the rows; blue and red
     // are summed together in two 16-bit lanes of one word (38 x 255 fits),
     // which gives the very sums channel by channel.
     ptrdiff_t neighbours[32];
     int count = 0;
     for (const auto& d : kDirections)
-        for (int s = 1; s <= 4; ++s) neighbours[count++] = ptrdiff_t(d[0] * s) * n + d[1] * s;
+        for (int s = 1; s <= 4; ++s) neighbours[count++] = ptrdiff_t(d[1] * s) * rowStep + d[0] * s;
     static_assert(sizeof(CPixel32) == sizeof(uint32_t));
     auto word = [](const CPixel32& p) {
         uint32_t u;
@@ -713,7 +699,7 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
         return u;  // blue, green, red, alpha from the lowest byte up
     };
     auto smooth = [&](int x, int y) {
-        CPixel32* c = &cols[size_t(x) * n + y];
+        CPixel32* c = top + ptrdiff_t(y) * rowStep + x;
         if (c->GetA() != 50) return;
         const uint32_t own = word(*c);
         uint32_t blueRed = 6 * (own & 0x00FF00FFu), green = 6 * (own >> 8 & 0xFFu);
@@ -728,7 +714,6 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
         for (int y = 8; y <= n - 9; ++y) smooth(x, y);
     for (int x = n / 2; x >= 9; --x)
         for (int y = 8; y <= n - 9; ++y) smooth(x, y);
-    transpose(false);
     step();
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "fake_bmp_platform.h"
@@ -59,6 +60,29 @@ TEST(WinBmp, CreateZeroFillsAndSetsGreyRampAndHeader) {
   EXPECT_EQ(h->biBitCount, 32);
   EXPECT_EQ(h->biCompression, 0u);
   EXPECT_EQ(bmp.GetMemorySize(), 40 + 7 * 4 * 5 + sizeof(CWinBmp));
+}
+
+// Blocks come back from the allocator written; small ones from the heap,
+// large ones (huge pages) from the kernel: every new bitmap is zero.
+template <class Bmp>
+void expectFreshBitmapsZero() {
+  for (int side : {5, 64, 1600, 2100}) {
+    SCOPED_TRACE(side);
+    for (int round = 0; round < 2; ++round) {
+      Bmp bmp;
+      bmp.Create(side, side, 32, true);
+      for (int y = 0; y < side; ++y) {
+        const uint8_t* row = bmp.GetLine(y);
+        ASSERT_TRUE(std::all_of(row, row + size_t(side) * 4, [](uint8_t b) { return b == 0; })) << "row " << y;
+      }
+      for (int y = 0; y < side; ++y) std::memset(bmp.GetLine(y), 0xA5, size_t(side) * 4);
+    }
+  }
+}
+
+TEST(WinBmp, EveryNewBitmapIsZeroWhateverItsSize) {
+  expectFreshBitmapsZero<CWinBmp>();
+  expectFreshBitmapsZero<CMemBmp>();
 }
 
 TEST(WinBmp, RowZeroIsTheTopRowStoredLast) {
