@@ -245,11 +245,19 @@ class ProgramX11Test : public ::testing::Test {
     ADD_FAILURE() << "the state file never showed the open menu";
     return State();
   }
-  // Waits (up to 60 s: the start pauses 3 s) until the state file shows cond.
+  // How long a state may take to come: a sanitized build on a loaded machine
+  // takes minutes over a step the release build does in a second.
+  // BRIVANTA_PLAYER_STEP_TIMEOUT (seconds) sets it, as for the players.
+  static qint64 StepDeadlineMs() {
+    const char* v = getenv("BRIVANTA_PLAYER_STEP_TIMEOUT");
+    const double seconds = v && atof(v) > 0 ? atof(v) : 300.0;
+    return qint64(seconds * 1000);
+  }
+  // Waits until the state file shows cond (a failure only when it never does).
   QJsonObject WaitState(const std::function<bool(const QJsonObject&)>& cond, const char* what) {
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < 60000) {
+    while (t.elapsed() < StepDeadlineMs()) {
       QJsonObject s = State();
       if (!s.isEmpty() && cond(s)) return s;
       if (program.state() == QProcess::NotRunning) break;
@@ -300,7 +308,7 @@ class ProgramX11Test : public ::testing::Test {
     return out.split('\n').front().toULong();
   }
   int WaitEnd() {
-    EXPECT_TRUE(program.waitForFinished(30000));
+    EXPECT_TRUE(program.waitForFinished(int(StepDeadlineMs())));
     return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
   }
   QImage Screen(const std::string& name) {
@@ -450,7 +458,7 @@ TEST_F(ProgramX11Test, FullModeThroughXInput) {
   QImage shot;
   QElapsedTimer t;
   t.start();
-  while (t.elapsed() < 60000 && program.state() == QProcess::Running) {
+  while (t.elapsed() < StepDeadlineMs() && program.state() == QProcess::Running) {
     int before = 0;
     QJsonObject now = State(&before);
     splash = Window(now, kAboutBox);
@@ -496,7 +504,7 @@ TEST_F(ProgramX11Test, FullModeThroughXInput) {
     EXPECT_EQ(RunTool("xdotool", {"key", "Return"}), 0);
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < 30000 && State()["stage"].toInt() != 1000) {
+    while (t.elapsed() < StepDeadlineMs() && State()["stage"].toInt() != 1000) {
       for (const QJsonValue& w : State()["windows"].toArray())
         if (w.toObject()["layout"].toInt() == 232 && w.toObject()["visible"].toBool())
           for (const QJsonValue& c : w.toObject()["controls"].toArray())
@@ -579,7 +587,7 @@ TEST_F(ProgramX11Test, TheLongStepKeepsTheScreenPaintedAndAsksTheCloseAfterIt) {
   bool asked = false, savedBlack = false;
   QElapsedTimer t;
   t.start();
-  while (t.elapsed() < 120000 && program.state() == QProcess::Running && State()["stage"].toInt() != 2500) {
+  while (t.elapsed() < StepDeadlineMs() && program.state() == QProcess::Running && State()["stage"].toInt() != 2500) {
     QImage shot = x.Grab();
     std::vector<QRect> progress = x.Mapped(QSize(314, 63));
     ++shots;
@@ -616,7 +624,7 @@ TEST_F(ProgramX11Test, TheLongStepKeepsTheScreenPaintedAndAsksTheCloseAfterIt) {
   unsigned long box = 0;
   QElapsedTimer w;
   w.start();
-  while (w.elapsed() < 20000 && !(box = x.Named("Warning"))) QTest::qWait(50);
+  while (w.elapsed() < StepDeadlineMs() && !(box = x.Named("Warning"))) QTest::qWait(50);
   ASSERT_NE(box, 0u);
   QTest::qWait(300);
   EXPECT_GT(x.StackIndex(box), x.StackIndex(frame)) << "the question is under the frame";
