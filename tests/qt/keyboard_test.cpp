@@ -2,7 +2,7 @@
 // Tab shows its cue (a click's does not), the default border follows a
 // focused push button and goes back to the dialog's default button, and F10
 // or a released Alt select the menu bar, whose menus the arrows and Enter
-// then run.
+// then run; Alt+F6 moves between the frame and its dialog.
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -146,6 +146,29 @@ TEST_F(KeyboardTest, F10AndAltSelectTheMenuBar) {
     qtsupport::Pump();
     EXPECT_EQ(frame->layout, 1);
     EXPECT_FALSE(Bar()->hasFocus());
+  }
+}
+
+// Alt+F6 with real Qt key events: from the frame to its modeless dialog,
+// whose controls then have Qt's focus too, and back.
+TEST_F(KeyboardTest, AltF6MovesBetweenTheFrameAndItsDialog) {
+  HWND dialog = OpenControls();
+  ASSERT_NE(dialog, nullptr);
+  qtsupport::Run([&] { ::SetFocus(::GetDlgItem(dialog, IDCANCEL)); });
+  qtsupport::Run([&] { frame->SetActiveWindow(); });
+  qtsupport::Pump();
+  ASSERT_EQ(::GetActiveWindow(), fh);
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    qtsupport::KeyClick(fh, Qt::Key_F6, Qt::AltModifier);
+    EXPECT_EQ(::GetActiveWindow(), dialog);
+    EXPECT_EQ(::GetFocus(), ::GetDlgItem(dialog, IDCANCEL)) << "the focus goes back where it was";
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), Push(dialog, IDCANCEL));
+    EXPECT_FALSE(Bar()->hasFocus()) << "Alt with another key does not select the menu bar";
+    qtsupport::KeyClick(dialog, Qt::Key_F6, Qt::AltModifier);
+    EXPECT_EQ(::GetActiveWindow(), fh);
+    EXPECT_NE(::GetParent(::GetFocus()), dialog);
   }
 }
 
