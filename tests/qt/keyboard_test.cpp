@@ -17,25 +17,8 @@ namespace {
 
 using qtsupport::Backend;
 
-class KeyboardTest : public qtsupport::QtTest {
+class KeyboardTest : public qtapp::FrameTest {
  protected:
-  void SetUp() override {
-    QtTest::SetUp();
-    qtapp::InstallLayouts();
-    app = std::make_unique<qtapp::TestApp>();
-    qtsupport::Run([&] { ASSERT_TRUE(app->InitInstance()); });
-    frame = app->Frame();
-    ASSERT_NE(frame, nullptr);
-    fh = frame->m_hWnd;
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(qtsupport::WindowOf(fh)));
-    qtsupport::Pump();
-  }
-  void TearDown() override {
-    ResetWindows();
-    app.reset();
-    QtTest::TearDown();
-  }
-  QMenuBar* Bar() { return Backend().TopWidget(fh)->findChild<QMenuBar*>(); }
   HWND OpenControls() {
     qtsupport::ChooseMenu(Bar(), "Windows", "Controls");
     HWND dialog = frame->controls ? frame->controls->m_hWnd : nullptr;
@@ -54,10 +37,6 @@ class KeyboardTest : public qtsupport::QtTest {
     }
     return ::GetFocus() == ::GetDlgItem(dialog, id);
   }
-
-  std::unique_ptr<qtapp::TestApp> app;
-  qtapp::AppFrame* frame = nullptr;
-  HWND fh = nullptr;
 };
 
 TEST_F(KeyboardTest, TabShowsTheFocusCueAndMovesTheDefaultBorder) {
@@ -170,6 +149,30 @@ TEST_F(KeyboardTest, AltF6MovesBetweenTheFrameAndItsDialog) {
     EXPECT_EQ(::GetActiveWindow(), fh);
     EXPECT_NE(::GetParent(::GetFocus()), dialog);
   }
+}
+
+// F10 with the keys at a push button of a child page inside the frame (the
+// model page's place): the bar is selected and stays so while the key-up
+// reaches the button.
+TEST_F(KeyboardTest, F10FromAChildPagesButtonSelectsTheMenuBar) {
+  brv::SetResourceOverlay("DIALOG", 4100,
+                          "dialog 4100 IDD_PAGE \"Page\" 120 60 child caption visible\n"
+                          "button 1122 \"Export\" 5 40 50 14 tabstop\n"
+                          "button 1 \"OK\" 65 40 50 14 default tabstop\n");
+  brv::ForgetParsedLayouts();
+  CDialog page(4100, frame);
+  qtsupport::Run([&] { ASSERT_TRUE(page.Create(4100, frame)); });
+  qtsupport::Pump();
+  ASSERT_TRUE(TabTo(page.m_hWnd, 1122));
+  qtsupport::KeyClick(fh, Qt::Key_F10);
+  qtsupport::Pump();
+  EXPECT_TRUE(Bar()->hasFocus());
+  EXPECT_EQ(Bar()->activeAction(), Bar()->actions().front());
+  qtsupport::KeyClick(fh, Qt::Key_Escape);
+  qtsupport::Pump();
+  EXPECT_FALSE(Bar()->hasFocus());
+  EXPECT_EQ(::GetFocus(), ::GetDlgItem(page.m_hWnd, 1122));
+  qtsupport::Run([&] { page.DestroyWindow(); });
 }
 
 }  // namespace

@@ -436,6 +436,7 @@ class ProgramX11Test : public ::testing::Test {
   // F10 or a released Alt, arrows to the item of the menu, Enter.
   void MenuByKeys(const char* select, const QString& menu, const QString& item) {
     QJsonObject s = Press(select, [](const QJsonObject& s) { return !Lit(Open(s, "menubar")).isEmpty(); }, "the menu bar selected");
+    if (HasFailure()) Screen(std::string("xprogram_easy_menu_") + select);
     for (int k = 0; k < 6 && Lit(Open(s, "menubar")) != menu; ++k) {
       const QString was = Lit(Open(s, "menubar"));
       s = Press("Right", [&](const QJsonObject& s) { return Lit(Open(s, "menubar")) != was; }, "the next menu");
@@ -455,214 +456,35 @@ class ProgramX11Test : public ::testing::Test {
 };
 
 // A push button's keyboard focus cue in a screenshot: the dotted rectangle
-// 4 pixels inside its edges, black dots with gaps between them along its
-// top and left lines.
+// inside its edges, rows and columns of short black dots with gaps between
+// them (the button's text makes no such line).
 bool HasDottedCue(const QImage& shot, QRect button) {
-  const QRect cue = button.adjusted(4, 4, -5, -5);
-  auto dots = [&](QPoint from, QPoint step, int n) {
-    int black = 0, runs = 0;
-    bool was = false;
+  const QRect in = button.adjusted(2, 2, -2, -2);
+  auto dotted = [&](QPoint from, QPoint step, int n) {
+    int black = 0, runs = 0, run = 0, longest = 0;
     for (int i = 0; i < n; ++i) {
       const QPoint p = from + step * i;
       const bool b = shot.valid(p) && (shot.pixel(p) & 0xFFFFFF) == 0;
       black += b;
-      runs += b && !was;
-      was = b;
+      run = b ? run + 1 : 0;
+      runs += run == 1;
+      longest = std::max(longest, run);
     }
-    // Dots, not a line: many black runs, each short.
-    return runs >= n / 5 && black <= n * 2 / 3;
+    return runs >= n / 4 && longest <= 2;
   };
-  return cue.width() > 10 && cue.height() > 6 && dots(cue.topLeft(), QPoint(1, 0), cue.width()) &&
-         dots(cue.topLeft(), QPoint(0, 1), cue.height()) && dots(cue.bottomLeft(), QPoint(1, 0), cue.width());
-}
-
-TEST_F(ProgramX11Test, PictureEditorModeOnAPhotoPutByXclip) {
-  std::string png = dir / "photo.png";
-  const QImage photo = CodedPhoto(1024, 768);
-  ASSERT_TRUE(photo.save(QString::fromStdString(png)));
-  // xclip stays the clipboard's owner in the background.
-  ASSERT_EQ(RunTool("sh", {"-c", QString::fromStdString("xclip -selection clipboard -t image/png -i '" + png +
-                                                         "' >/dev/null 2>&1")}),
-            0);
-  Launch({});
-  QJsonObject s = WaitState([](const QJsonObject& s) { return s["stage"].toInt() == 1000; }, "stage 1000");
-  ASSERT_EQ(s["stage"].toInt(), 1000);
-  EXPECT_EQ(s["activeView"].toString().toStdString(), "ViewOrig2D");
-  QTest::qWait(300);
-  // The X server shows the photo where the view's map puts it, beside the
-  // point page above it.
-  QImage screen = Screen("xprogram_picture_editor");
-  QJsonObject marks = View(s, "ViewOrig2D");
-  QJsonArray r = marks["rect"].toArray(), m = marks["photoToClient"].toArray();
-  const QRect page = RectOf(Page(s, 328)["rect"].toArray());
-  ASSERT_FALSE(page.isEmpty());
-  for (QPoint p : {QPoint(700, 100), QPoint(512, 384), QPoint(900, 650)}) {
-    int sx = r[0].toInt() + int(m[0].toDouble() * (p.x() + 0.5) + m[1].toDouble());
-    int sy = r[1].toInt() + int(m[2].toDouble() * (p.y() + 0.5) + m[3].toDouble());
-    ASSERT_FALSE(page.contains(sx, sy)) << p.x() << "," << p.y();
-    QRgb got = screen.pixel(sx, sy), want = photo.pixel(p);
-    EXPECT_LE(std::abs(qRed(got) - qRed(want)), 2) << p.x() << "," << p.y();
-    EXPECT_LE(std::abs(qGreen(got) - qGreen(want)), 2) << p.x() << "," << p.y();
-    EXPECT_EQ(qBlue(got), 0x80);
-  }
-  // A wheel notch over the photo zooms it by 1.25 about the pointer.
-  const double zoom = m[0].toDouble();
-  QJsonArray vr = marks["rect"].toArray();
-  EXPECT_EQ(RunTool("xdotool", {"mousemove", QString::number((vr[0].toInt() + vr[2].toInt()) / 2),
-                                QString::number((vr[1].toInt() + vr[3].toInt()) / 2), "click", "4"}),
-            0);
-  s = WaitState([&](const QJsonObject& s) { return View(s, "ViewOrig2D")["photoToClient"][0].toDouble() != zoom; },
-                "the zoom");
-  EXPECT_NEAR(View(s, "ViewOrig2D")["photoToClient"][0].toDouble(), zoom * 1.25, 1e-6);
-  // The close box asks while the point page is open beside the frame; Yes
-  // ends the program with 0.
-  CloseRequest(FrameWindow(s));
-  s = WaitState([](const QJsonObject& s) { return !Dialog(s).isEmpty(); }, "the close question");
-  EXPECT_EQ(Dialog(s)["text"].toString().toStdString(), "Do you really want to close this program?");
-  ClickButton(Dialog(s), "Yes");
-  EXPECT_EQ(WaitEnd(), 0);
-}
-
-TEST_F(ProgramX11Test, PictureEditorModeWithAnEmptyClipboard) {
-  ASSERT_EQ(RunTool("sh", {"-c", "printf '' | xclip -selection clipboard >/dev/null 2>&1"}), 0);
-  Launch({});
-  QJsonObject s = WaitState([](const QJsonObject& s) { return !Dialog(s).isEmpty(); }, "a message box");
-  QJsonObject box = Dialog(s);
-  EXPECT_EQ(box["text"].toString().toStdString(), "Wrong picture size");
-  EXPECT_EQ(box["title"].toString().toStdString(), "Error");
-  ClickButton(box, "OK");
-  EXPECT_EQ(WaitEnd(), 0);
-}
-
-// The full mode driven by real X input: F6 moves to the next pane, F10 and
-// the arrows reach the menus, the close box's No keeps the program, Yes
-// ends it.
-TEST_F(ProgramX11Test, FullModeThroughXInput) {
-  Launch({"--full"});
-  // During the start's 3 s pause the splash is on the screen, drawn: the
-  // program handles nothing then, yet the X server has its pixels. The
-  // state file shows the splash while the pause lasts; a screen read while
-  // the file still shows it (the same write) saw the pause.
-  QJsonObject splash;
-  int during = -1;
-  QImage shot;
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < 60000 && program.state() == QProcess::Running) {
-    int before = 0;
-    QJsonObject now = State(&before);
-    splash = Window(now, kAboutBox);
-    if (splash.isEmpty()) {
-      if (during >= 0 || !Frame(now).isEmpty()) break;  // the pause is over
-      QTest::qWait(20);
-      continue;
-    }
-    QImage screen = Screen("xprogram_splash");
-    int after = 0;
-    State(&after);
-    if (after == before) {
-      shot = screen;
-      break;
-    }
-    during = before;
-  }
-  ASSERT_FALSE(splash.isEmpty() && shot.isNull() && during < 0) << "the state file never showed the splash";
-  if (!shot.isNull()) {
-    QJsonArray r = splash["client"].toArray();
-    QSet<QRgb> colours;
-    for (int y = r[1].toInt(); y < r[3].toInt(); y += 2)
-      for (int x = r[0].toInt(); x < r[2].toInt(); x += 2) colours.insert(shot.pixel(x, y));
-    EXPECT_GT(colours.size(), 20) << "the splash is blank";
-  } else {
-    // The machine was too slow to read the screen within the pause.
-    RecordProperty("splash", "the pause ended before the screen was read");
-  }
-  QJsonObject s = WaitState(
-      [](const QJsonObject& s) { return s["layout"].toInt() == 1 && s["activeView"].toString() == "ViewOrig2D"; },
-      "the first tick");
-  ASSERT_FALSE(Frame(s).isEmpty());
-  // The start asks for a photo: its path typed into the dialog. Whatever
-  // comes up then (the start page) goes on with its "Next >>".
-  const std::string png = dir / "photo.png";
-  ASSERT_TRUE(CodedPhoto(1024, 768).save(QString::fromStdString(png)));
-  QTest::qWait(500);
-  QJsonObject box = Dialog(State());
-  if (!box.isEmpty() && box["kind"].toString() == "file") {
-    Screen("xprogram_photo_dialog");
-    ClickAt(box["nameEdit"].toArray());
-    EXPECT_EQ(RunTool("xdotool", {"type", "--delay", "20", QString::fromStdString(png)}), 0);
-    EXPECT_EQ(RunTool("xdotool", {"key", "Return"}), 0);
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 30000 && State()["stage"].toInt() != 1000) {
-      for (const QJsonValue& w : State()["windows"].toArray())
-        if (w.toObject()["layout"].toInt() == 232 && w.toObject()["visible"].toBool())
-          for (const QJsonValue& c : w.toObject()["controls"].toArray())
-            if (c.toObject()["text"].toString() == "Next >>") ClickAt(c.toObject()["rect"].toArray());
-      QTest::qWait(300);
-    }
-    EXPECT_EQ(State()["stage"].toInt(), 1000) << "the typed photo was not taken";
-  }
-  s = State();
-  QImage screen = Screen("xprogram_full");
-  QJsonArray client = Frame(s)["client"].toArray();
-  EXPECT_GT(client[2].toInt() - client[0].toInt(), 1000);
-  // "Dual screen" from the menu: two panes.
-  s = OpenMenu("View");
-  ClickButton(Open(s, "menu"), "Dual screen");
-  s = WaitState([](const QJsonObject& s) { return s["layout"].toInt() == 2; }, "layout 2");
-  ASSERT_EQ(s["layout"].toInt(), 2);
-  // A click on the other pane shown activates it.
-  QString active = s["activeView"].toString();
-  for (const QJsonValue& v : s["views"].toArray()) {
-    QJsonArray r = v.toObject()["rect"].toArray();
-    if (v.toObject()["name"].toString() != active && r[2].toInt() - r[0].toInt() > 50 &&
-        r[3].toInt() - r[1].toInt() > 50) {
-      ClickAt(r);
-      const QString name = v.toObject()["name"].toString();
-      s = WaitState([&](const QJsonObject& s) { return s["activeView"].toString() == name; }, "the clicked pane");
-      EXPECT_EQ(s["activeView"].toString(), name);
-      break;
-    }
-  }
-  active = s["activeView"].toString();
-  // F6 moves to the next pane.
-  EXPECT_EQ(RunTool("xdotool", {"key", "F6"}), 0);
-  s = WaitState([&](const QJsonObject& s) { return s["activeView"].toString() != active; }, "the next pane");
-  EXPECT_NE(s["activeView"].toString(), active);
-  // The menus by the keyboard, though their items have no mnemonics: F10
-  // selects the bar, Right goes to "View", Down opens it, the first letters
-  // find "Full screen", Enter runs it.
-  for (const char* key : {"F10", "Right", "Down"}) EXPECT_EQ(RunTool("xdotool", {"key", key}), 0);
-  s = WaitState([](const QJsonObject& s) { return !Open(s, "menu").isEmpty(); }, "the menu opened by keys");
-  Screen("xprogram_menu_by_keys");
-  EXPECT_EQ(RunTool("xdotool", {"type", "--delay", "50", "Fu"}), 0);
-  EXPECT_EQ(RunTool("xdotool", {"key", "Return"}), 0);
-  s = WaitState([](const QJsonObject& s) { return s["layout"].toInt() == 1 && Open(s, "menu").isEmpty(); },
-                "layout 1 chosen by keys");
-  EXPECT_EQ(s["layout"].toInt(), 1);
-  unsigned long frame = FrameWindow(s);
-  CloseRequest(frame);
-  s = WaitState([](const QJsonObject& s) { return !Dialog(s).isEmpty(); }, "the close question");
-  EXPECT_EQ(Dialog(s)["title"].toString().toStdString(), "Warning");
-  ClickButton(Dialog(s), "No");
-  s = WaitState([](const QJsonObject& s) { return Dialog(s).isEmpty(); }, "the question answered");
-  QTest::qWait(300);
-  EXPECT_EQ(program.state(), QProcess::Running);
-  EXPECT_FALSE(Frame(State()).isEmpty());
-  CloseRequest(frame);
-  s = WaitState([](const QJsonObject& s) { return !Dialog(s).isEmpty(); }, "the close question again");
-  ClickButton(Dialog(s), "Yes");
-  EXPECT_EQ(WaitEnd(), 0);
+  int rows = 0, columns = 0;
+  for (int y = in.top(); y <= in.bottom(); ++y) rows += dotted(QPoint(in.left(), y), QPoint(1, 0), in.width());
+  for (int x = in.left(); x <= in.right(); ++x) columns += dotted(QPoint(x, in.top()), QPoint(0, 1), in.height());
+  return in.width() > 10 && rows >= 2 && columns >= 2;
 }
 
 // The Easy flow of the full mode from the keyboard alone, but for the marks
 // on the photo: the photo's name typed into the file dialog, the start
 // page's choices by Tab and the arrows, Enter for its Next; after the marks
 // Alt+F6 brings the point page back, Tab and Space run its Next; the model
-// page comes with the focus on its first slider, which the arrows move; the
-// menus by F10 or Alt and the arrows; Alt+F6 between the view and the model
-// page, Enter on its OK ends the program.
+// page comes with the focus on its first slider, which the arrows move;
+// Alt+F6 to the view, the menus by F10 or Alt and the arrows, Alt+F6 back
+// to the model page, Enter on its Exit ends the program.
 TEST_F(ProgramX11Test, TheEasyFlowFromTheKeyboard) {
   const std::string png = dir / "photo.png";
   ASSERT_TRUE(CodedPhoto(1024, 768).save(QString::fromStdString(png)));
@@ -727,24 +549,26 @@ TEST_F(ProgramX11Test, TheEasyFlowFromTheKeyboard) {
   const QImage shot = Screen("xprogram_easy_keyboard_focus");
   EXPECT_TRUE(HasDottedCue(shot, RectOf(Control(s, 1122)["rect"].toArray()))) << "no focus cue on the focused button";
   EXPECT_FALSE(HasDottedCue(shot, RectOf(Control(s, 1141)["rect"].toArray()))) << "a cue on a button without the focus";
-  // The textured head on the photo: the photo's colours in the overlay view.
+  // The textured head on the photo in the 3D view: the photo's colours and
+  // the head's shading.
   {
     QSet<QRgb> colours;
-    const QRect v = RectOf(View(s, "ViewEdit2D3D")["rect"].toArray()) & shot.rect();
+    const QRect v = RectOf(View(s, "ViewEdit3D")["rect"].toArray()) & shot.rect();
     for (int y = v.top(); y <= v.bottom(); y += 3)
       for (int x = v.left(); x <= v.right(); x += 3) colours.insert(shot.pixel(x, y));
-    EXPECT_GT(colours.size(), 200) << "the overlay view shows no textured head";
+    EXPECT_GT(colours.size(), 200) << "the 3D view shows no textured head";
   }
 
-  // The menus: F10 and View > Full screen, a released Alt and View > Dual screen.
+  // Alt+F6 to the frame's view; the menus from there: F10 and View > Full
+  // screen, a released Alt and View > Dual screen; Alt+F6 back to the page,
+  // where the focus was.
+  s = Press("alt+F6", [](const QJsonObject& s) { return Focused(s).page != kModel; }, "the view by Alt+F6");
+  ASSERT_FALSE(HasFailure());
   MenuByKeys("F10", "View", "Full screen");
   s = WaitState([](const QJsonObject& s) { return s["layout"].toInt() == 1; }, "layout 1 by keys");
   MenuByKeys("alt", "View", "Dual screen");
   s = WaitState([](const QJsonObject& s) { return s["layout"].toInt() == 2; }, "layout 2 by keys");
   ASSERT_FALSE(HasFailure());
-  // Alt+F6 to the view and back to the page, where the focus was.
-  if (Focused(s).page == kModel)
-    s = Press("alt+F6", [](const QJsonObject& s) { return Focused(s).page != kModel; }, "the view by Alt+F6");
   s = Press("alt+F6", [](const QJsonObject& s) { return Focused(s).page == kModel; }, "the model page by Alt+F6");
   ASSERT_FALSE(HasFailure());
   EXPECT_EQ(Focused(s).id, 1122);
