@@ -20,7 +20,7 @@ std::unique_ptr<ProgramStateFile>& stateFile() {
 std::vector<OpenDialogInfo> openDialogs(const brv::QtBackend& backend) {
     std::vector<OpenDialogInfo> out;
     for (const brv::QtDialogInfo& d : backend.OpenDialogs()) {
-        OpenDialogInfo info{d.kind, d.title, d.text, d.rect, {}, d.nameEdit};
+        OpenDialogInfo info{d.kind, d.title, d.text, d.rect, {}, d.nameEdit, d.nameEditFocused};
         for (const auto& b : d.buttons) info.buttons.push_back({b.text, b.rect, b.isDefault});
         out.push_back(std::move(info));
     }

@@ -95,7 +95,8 @@ std::string control(HWND h) {
     std::string out = "{\"id\":" + std::to_string(r.id) + ",\"kind\":" + quoted(kindOf(r)) +
                       ",\"rect\":" + rect(screenClient(h)) + ",\"text\":" + quoted(r.text) +
                       ",\"visible\":" + (brv::IsReallyVisible(h) ? "true" : "false") +
-                      ",\"enabled\":" + (brv::IsReallyEnabled(h) ? "true" : "false");
+                      ",\"enabled\":" + (brv::IsReallyEnabled(h) ? "true" : "false") +
+                      ",\"focused\":" + (::GetFocus() == h ? "true" : "false");
     if (r.control) {
         if (auto* b = dynamic_cast<const brv::ButtonData*>(r.control.get()))
             out += ",\"checked\":" + std::to_string(b->check);
@@ -136,7 +137,8 @@ std::string window(HWND h) {
     std::string out = "{\"layout\":" + std::to_string(r.dialogTemplate) + ",\"title\":" + quoted(r.text) +
                       ",\"rect\":" + rect(whole) + ",\"client\":" + rect(screenClient(h)) +
                       ",\"visible\":" + (brv::IsReallyVisible(h) ? "true" : "false") +
-                      ",\"enabled\":" + (brv::IsReallyEnabled(h) ? "true" : "false") + ",\"dialogs\":[";
+                      ",\"enabled\":" + (brv::IsReallyEnabled(h) ? "true" : "false") +
+                      ",\"active\":" + (::GetActiveWindow() == h ? "true" : "false") + ",\"dialogs\":[";
     // The child dialogs (the model page, the age dialog) by their layouts.
     bool first = true;
     for (HWND c : r.children) {
@@ -207,6 +209,7 @@ std::string points(CFaceDoc& doc) {
 std::string dialog(const OpenDialogInfo& d) {
     std::string out = "{\"kind\":" + quoted(d.kind) + ",\"title\":" + quoted(d.title) + ",\"text\":" +
                       quoted(d.text) + ",\"rect\":" + rect(d.rect) + ",\"nameEdit\":" + rect(d.nameEdit) +
+                      ",\"nameEditFocused\":" + (d.nameEditFocused ? "true" : "false") +
                       ",\"buttons\":[";
     for (size_t i = 0; i < d.buttons.size(); ++i)
         out += (i ? "," : "") + std::string("{\"text\":") + quoted(d.buttons[i].text) +

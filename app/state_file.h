@@ -27,6 +27,7 @@ struct OpenDialogInfo {
     };
     std::vector<Button> buttons;
     RECT nameEdit{};
+    bool nameEditFocused = false;
 };
 
 // How far the window system shows a top-level window from where the

@@ -99,7 +99,14 @@ bool IsRadio(const WindowRecord& r) {
 
 void SetButtonCheck(HWND h, int check) {
   ButtonData* b = ControlOf<ButtonData>(h);
-  if (!b || b->check == check) return;
+  if (!b) return;
+  // Tab comes into a radio group at its checked button, as Windows'
+  // buttons do it: the check carries the tab stop.
+  if (WindowRecord* r = Record(h); r && IsRadio(*r)) {
+    if (check) r->style |= WS_TABSTOP;
+    else r->style &= ~DWORD(WS_TABSTOP);
+  }
+  if (b->check == check) return;
   b->check = check;
   CWnd::FromHandle(h)->Invalidate();
   ControlChanged(h);

@@ -144,6 +144,62 @@ void ActivateTopLevel(HWND top, UINT how) {
   CurrentBackend().WindowChanged(top, kWindowZOrder);
 }
 
+// Alt+F6: the activation moves among a program's windows as Windows moves it
+// between an editor and its Find box: the root owner, the captioned child
+// windows inside it (pages that float over the frame) and the top-level
+// windows it owns, in the order they were made; hidden and disabled ones
+// are passed over.
+void AddCaptionedChildren(HWND h, std::vector<HWND>& members) {
+  WindowRecord* r = Record(h);
+  if (!r) return;
+  for (HWND c : r->children) {
+    if (!IsReallyVisible(c) || !IsReallyEnabled(c)) continue;
+    if (HasCaptionAsChild(c))
+      members.push_back(c);
+    else
+      AddCaptionedChildren(c, members);
+  }
+}
+
+HWND RootOwner(HWND h) {
+  HWND top = TopLevelOf(h);
+  for (WindowRecord* r = Record(top); r && r->owner && Record(r->owner); r = Record(r->owner)) top = r->owner;
+  return top;
+}
+
+void ActivateNextOwnedWindow(HWND from, bool previous) {
+  WindowingState& s = State();
+  HWND root = RootOwner(from);
+  if (!Record(root) || !IsReallyVisible(root) || !IsReallyEnabled(root)) return;
+  std::vector<HWND> members{root};
+  AddCaptionedChildren(root, members);
+  std::vector<HWND> owned;
+  for (HWND t : s.topLevels)
+    if (t != root && RootOwner(t) == root && IsReallyVisible(t) && IsReallyEnabled(t)) owned.push_back(t);
+  std::sort(owned.begin(), owned.end());  // handles grow with each window made
+  for (HWND t : owned) {
+    members.push_back(t);
+    AddCaptionedChildren(t, members);
+  }
+  if (members.size() < 2) return;
+  // Where the focus is now: the innermost member that holds it.
+  size_t at = 0;
+  HWND focus = s.focus ? s.focus : s.active;
+  for (size_t i = 0; i < members.size(); ++i)
+    if (focus && (focus == members[i] || CWnd::FromHandle(members[i])->IsChild(CWnd::FromHandle(focus)))) at = i;
+  size_t n = members.size();
+  HWND next = members[previous ? (at + n - 1) % n : (at + 1) % n];
+  CWnd* w = CWnd::FromHandle(next);
+  if (Record(next)->IsChild()) {
+    w->SetWindowPos(&CWnd::wndTop, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (Record(next)) ::SetFocus(next);  // a dialog hands it to its control
+  } else if (s.active != next) {
+    w->SetActiveWindow();  // its WM_ACTIVATE puts the focus inside
+  } else {
+    ::SetFocus(next);
+  }
+}
+
 // Turns queued input into its message; false when it was swallowed.
 bool Convert(const RawInput& in, MSG* out) {
   WindowingState& s = State();
@@ -493,6 +549,9 @@ LRESULT DefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         HWND focus = State().focus;
         if (!focus || TopLevelOf(focus) != window) ::SetFocus(window);
       }
+      return 0;
+    case WM_SYSKEYDOWN:
+      if (wParam == VK_F6 && (lParam & (LPARAM(1) << 29))) ActivateNextOwnedWindow(window, GetKeyState(VK_SHIFT) < 0);
       return 0;
     case WM_GETTEXTLENGTH: return static_cast<LRESULT>(r->text.size());
     case WM_SETTEXT:

@@ -201,6 +201,8 @@ inline constexpr UINT VK_SUBTRACT = 0x6D;
 inline constexpr UINT VK_DECIMAL = 0x6E;
 inline constexpr UINT VK_DIVIDE = 0x6F;
 inline constexpr UINT VK_F1 = 0x70;
+inline constexpr UINT VK_F6 = 0x75;
+inline constexpr UINT VK_F10 = 0x79;
 inline constexpr UINT VK_F24 = 0x87;
 
 // Window styles.

@@ -473,7 +473,7 @@ bool QtBackendImpl::PostKey(HWND target, const QKeyEvent* event, bool down) {
   }
   PostInput(in);
   // F10 alone selects the menu bar when it is released, as on Windows.
-  if (in.key == VK_F1 + 9 && !down && !in.shift && !in.control && !in.alt && top) SelectMenuBar(top);
+  if (in.key == VK_F10 && !down && !in.shift && !in.control && !in.alt && top) SelectMenuBar(top);
   return true;
 }
 

@@ -49,6 +49,7 @@ struct QtDialogInfo {
   };
   std::vector<Button> buttons;
   RECT nameEdit{};  // a file dialog's name field
+  bool nameEditFocused = false;  // typing goes there
 };
 
 class QtBackend : public Backend {

@@ -121,7 +121,10 @@ std::vector<QtDialogInfo> QtBackend::OpenDialogs() const {
       info.text = box->text().toStdString();
     } else {
       info.kind = "file";
-      if (auto* name = d->findChild<QLineEdit*>("fileNameEdit")) info.nameEdit = ScreenRect(name);
+      if (auto* name = d->findChild<QLineEdit*>("fileNameEdit")) {
+        info.nameEdit = ScreenRect(name);
+        info.nameEditFocused = name->hasFocus() && d->isActiveWindow();
+      }
     }
     for (QPushButton* b : d->findChildren<QPushButton*>()) {
       if (!b->isVisible()) continue;
@@ -130,26 +133,27 @@ std::vector<QtDialogInfo> QtBackend::OpenDialogs() const {
     out.push_back(std::move(info));
   }
   // The menu bars and an open menu: where their items are.
-  auto items = [](QWidget* w, const QList<QAction*>& actions, auto geometry, QtDialogInfo& info) {
+  // The lit item is the default one: Enter runs it.
+  auto items = [](QWidget* w, const QList<QAction*>& actions, auto geometry, QAction* lit, QtDialogInfo& info) {
     for (QAction* a : actions) {
       if (a->isSeparator() || !a->isVisible()) continue;
       QRect g = geometry(a);
       if (g.isEmpty()) continue;
       QPoint o = w->mapToGlobal(g.topLeft());
       info.buttons.push_back({a->text().remove('&').section('\t', 0, 0).toStdString(),
-                              RECT{o.x(), o.y(), o.x() + g.width(), o.y() + g.height()}, false});
+                              RECT{o.x(), o.y(), o.x() + g.width(), o.y() + g.height()}, a == lit});
     }
   };
   for (auto& [h, t] : impl_->tops) {
     QMenuBar* bar = t->Bar();
     if (!bar || !bar->isVisible() || !t->isVisible()) continue;
     QtDialogInfo info{"menubar", t->windowTitle().toStdString(), "", ScreenRect(bar), {}, {}};
-    items(bar, bar->actions(), [bar](QAction* a) { return bar->actionGeometry(a); }, info);
+    items(bar, bar->actions(), [bar](QAction* a) { return bar->actionGeometry(a); }, bar->activeAction(), info);
     out.push_back(std::move(info));
   }
   if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
     QtDialogInfo info{"menu", menu->title().remove('&').toStdString(), "", ScreenRect(menu), {}, {}};
-    items(menu, menu->actions(), [menu](QAction* a) { return menu->actionGeometry(a); }, info);
+    items(menu, menu->actions(), [menu](QAction* a) { return menu->actionGeometry(a); }, menu->activeAction(), info);
     out.push_back(std::move(info));
   }
   return out;

@@ -53,28 +53,16 @@ bool Logged(const std::string& line) {
   return false;
 }
 
-class AppTest : public qtsupport::QtTest {
+class AppTest : public qtapp::FrameTest {
  protected:
   void SetUp() override {
-    QtTest::SetUp();
-    qtapp::InstallLayouts();
     qtapp::Folder() = files.path();
-    app = std::make_unique<qtapp::TestApp>();
-    qtsupport::Run([&] { ASSERT_TRUE(app->InitInstance()); });
-    frame = app->Frame();
-    ASSERT_NE(frame, nullptr);
-    fh = frame->m_hWnd;
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(qtsupport::WindowOf(fh)));
-    qtsupport::Pump();
-    Log().clear();
+    FrameTest::SetUp();
   }
   void TearDown() override {
-    ResetWindows();
-    app.reset();
+    FrameTest::TearDown();
     qtapp::Folder().clear();
-    QtTest::TearDown();
   }
-  QMenuBar* Bar() { return Backend().TopWidget(fh)->findChild<QMenuBar*>(); }
   void ChooseMenu(const QString& menu, const QString& item) { qtsupport::ChooseMenu(Bar(), menu, item); }
   CPoint Middle(HWND h) {
     CRect r;
@@ -83,9 +71,6 @@ class AppTest : public qtsupport::QtTest {
   }
 
   TempDir files;
-  std::unique_ptr<qtapp::TestApp> app;
-  qtapp::AppFrame* frame = nullptr;
-  HWND fh = nullptr;
 };
 
 TEST_F(AppTest, FrameShowsItsSurfaceAndMenu) {

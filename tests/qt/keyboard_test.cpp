@@ -2,7 +2,7 @@
 // Tab shows its cue (a click's does not), the default border follows a
 // focused push button and goes back to the dialog's default button, and F10
 // or a released Alt select the menu bar, whose menus the arrows and Enter
-// then run.
+// then run; Alt+F6 moves between the frame and its dialog.
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -17,25 +17,8 @@ namespace {
 
 using qtsupport::Backend;
 
-class KeyboardTest : public qtsupport::QtTest {
+class KeyboardTest : public qtapp::FrameTest {
  protected:
-  void SetUp() override {
-    QtTest::SetUp();
-    qtapp::InstallLayouts();
-    app = std::make_unique<qtapp::TestApp>();
-    qtsupport::Run([&] { ASSERT_TRUE(app->InitInstance()); });
-    frame = app->Frame();
-    ASSERT_NE(frame, nullptr);
-    fh = frame->m_hWnd;
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(qtsupport::WindowOf(fh)));
-    qtsupport::Pump();
-  }
-  void TearDown() override {
-    ResetWindows();
-    app.reset();
-    QtTest::TearDown();
-  }
-  QMenuBar* Bar() { return Backend().TopWidget(fh)->findChild<QMenuBar*>(); }
   HWND OpenControls() {
     qtsupport::ChooseMenu(Bar(), "Windows", "Controls");
     HWND dialog = frame->controls ? frame->controls->m_hWnd : nullptr;
@@ -54,10 +37,6 @@ class KeyboardTest : public qtsupport::QtTest {
     }
     return ::GetFocus() == ::GetDlgItem(dialog, id);
   }
-
-  std::unique_ptr<qtapp::TestApp> app;
-  qtapp::AppFrame* frame = nullptr;
-  HWND fh = nullptr;
 };
 
 TEST_F(KeyboardTest, TabShowsTheFocusCueAndMovesTheDefaultBorder) {
@@ -147,6 +126,53 @@ TEST_F(KeyboardTest, F10AndAltSelectTheMenuBar) {
     EXPECT_EQ(frame->layout, 1);
     EXPECT_FALSE(Bar()->hasFocus());
   }
+}
+
+// Alt+F6 with real Qt key events: from the frame to its modeless dialog,
+// whose controls then have Qt's focus too, and back.
+TEST_F(KeyboardTest, AltF6MovesBetweenTheFrameAndItsDialog) {
+  HWND dialog = OpenControls();
+  ASSERT_NE(dialog, nullptr);
+  qtsupport::Run([&] { ::SetFocus(::GetDlgItem(dialog, IDCANCEL)); });
+  qtsupport::Run([&] { frame->SetActiveWindow(); });
+  qtsupport::Pump();
+  ASSERT_EQ(::GetActiveWindow(), fh);
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    qtsupport::KeyClick(fh, Qt::Key_F6, Qt::AltModifier);
+    EXPECT_EQ(::GetActiveWindow(), dialog);
+    EXPECT_EQ(::GetFocus(), ::GetDlgItem(dialog, IDCANCEL)) << "the focus goes back where it was";
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), Push(dialog, IDCANCEL));
+    EXPECT_FALSE(Bar()->hasFocus()) << "Alt with another key does not select the menu bar";
+    qtsupport::KeyClick(dialog, Qt::Key_F6, Qt::AltModifier);
+    EXPECT_EQ(::GetActiveWindow(), fh);
+    EXPECT_NE(::GetParent(::GetFocus()), dialog);
+  }
+}
+
+// F10 with the keys at a push button of a child page inside the frame (the
+// model page's place): the bar is selected and stays so while the key-up
+// reaches the button.
+TEST_F(KeyboardTest, F10FromAChildPagesButtonSelectsTheMenuBar) {
+  brv::SetResourceOverlay("DIALOG", 4100,
+                          "dialog 4100 IDD_PAGE \"Page\" 120 60 child caption visible\n"
+                          "button 1122 \"Export\" 5 40 50 14 tabstop\n"
+                          "button 1 \"OK\" 65 40 50 14 default tabstop\n");
+  brv::ForgetParsedLayouts();
+  CDialog page(4100, frame);
+  qtsupport::Run([&] { ASSERT_TRUE(page.Create(4100, frame)); });
+  qtsupport::Pump();
+  ASSERT_TRUE(TabTo(page.m_hWnd, 1122));
+  qtsupport::KeyClick(fh, Qt::Key_F10);
+  qtsupport::Pump();
+  EXPECT_TRUE(Bar()->hasFocus());
+  EXPECT_EQ(Bar()->activeAction(), Bar()->actions().front());
+  qtsupport::KeyClick(fh, Qt::Key_Escape);
+  qtsupport::Pump();
+  EXPECT_FALSE(Bar()->hasFocus());
+  EXPECT_EQ(::GetFocus(), ::GetDlgItem(page.m_hWnd, 1122));
+  qtsupport::Run([&] { page.DestroyWindow(); });
 }
 
 }  // namespace

@@ -263,8 +263,13 @@ class ProgramX11Test : public ::testing::Test {
       if (program.state() == QProcess::NotRunning) break;
       QTest::qWait(100);
     }
-    ADD_FAILURE() << "the state file never showed " << what;
-    return State();
+    const QJsonObject s = State();
+    std::string shown;
+    for (const QJsonValue& w : s["windows"].toArray())
+      shown += " " + std::to_string(w["layout"].toInt()) + (w["active"].toBool() ? "(active)" : "");
+    ADD_FAILURE() << "the state file never showed " << what << "; stage " << s["stage"].toInt() << ", windows" << shown
+                  << ", focus " << Focused(s).id << " in " << Focused(s).page;
+    return s;
   }
   // The innermost open window of that kind (message and file: a box).
   static QJsonObject Open(const QJsonObject& s, const QString& kind) {
@@ -382,9 +387,110 @@ class ProgramX11Test : public ::testing::Test {
     return off;
   }
 
+  // The focused control: its id and the layout of the window or page it is in.
+  struct Focus {
+    int id = 0, page = 0;
+    bool operator==(const Focus&) const = default;
+  };
+  static Focus Focused(const QJsonObject& s) {
+    for (const QJsonValue& w : s["windows"].toArray()) {
+      const QJsonArray cs = w["controls"].toArray();
+      for (int i = 0; i < cs.size(); ++i) {
+        if (!cs[i]["focused"].toBool()) continue;
+        // Child pages list their controls inside their window's.
+        int page = w["layout"].toInt();
+        const QJsonArray pages = w["dialogs"].toArray();
+        for (const QJsonValue& d : pages) {
+          const QRect c = RectOf(d["client"].toArray()), r = RectOf(cs[i]["rect"].toArray());
+          if (d["visible"].toBool() && c.contains(r)) page = d["layout"].toInt();
+        }
+        return {cs[i]["id"].toInt(), page};
+      }
+    }
+    return {};
+  }
+  // A key as xdotool names it, then the state it leads to.
+  QJsonObject Press(const char* key, const std::function<bool(const QJsonObject&)>& cond, const char* what) {
+    EXPECT_EQ(RunTool("xdotool", {"key", key}), 0) << key;
+    return WaitState(cond, what);
+  }
+  // Tab until the control has the focus.
+  QJsonObject TabTo(int id) {
+    QJsonObject s = State();
+    for (int k = 0; k < 30 && Focused(s).id != id && !HasFailure(); ++k) {
+      const Focus was = Focused(s);
+      s = Press("Tab", [&](const QJsonObject& s) { return !(Focused(s) == was); }, "the next tab stop");
+    }
+    EXPECT_EQ(Focused(s).id, id) << "Tab never reached " << id;
+    return s;
+  }
+  // An arrow key until the control is checked.
+  QJsonObject ArrowTo(int id, const char* key) {
+    QJsonObject s = State();
+    for (int k = 0; k < 8 && Control(s, id)["checked"].toInt() != 1 && !HasFailure(); ++k) {
+      const Focus was = Focused(s);
+      s = Press(key, [&](const QJsonObject& s) { return !(Focused(s) == was); }, "the next radio button");
+    }
+    EXPECT_EQ(Control(s, id)["checked"].toInt(), 1) << key << " never reached " << id;
+    return s;
+  }
+  // The lit item of an open menu or of the menu bar (empty: none).
+  static QString Lit(const QJsonObject& d) {
+    for (const QJsonValue& b : d["buttons"].toArray())
+      if (b["default"].toBool()) return b["text"].toString();
+    return {};
+  }
+  // Its place (-1: none); two items may have one text.
+  static int LitAt(const QJsonObject& d) {
+    const QJsonArray items = d["buttons"].toArray();
+    for (int i = 0; i < items.size(); ++i)
+      if (items[i]["default"].toBool()) return i;
+    return -1;
+  }
+  // F10 or a released Alt, arrows to the item of the menu, Enter.
+  void MenuByKeys(const char* select, const QString& menu, const QString& item) {
+    QJsonObject s = Press(select, [](const QJsonObject& s) { return !Lit(Open(s, "menubar")).isEmpty(); }, "the menu bar selected");
+    if (HasFailure()) Screen(std::string("xprogram_easy_menu_") + select);
+    for (int k = 0; k < 6 && Lit(Open(s, "menubar")) != menu; ++k) {
+      const int was = LitAt(Open(s, "menubar"));
+      s = Press("Right", [&](const QJsonObject& s) { return LitAt(Open(s, "menubar")) != was; }, "the next menu");
+    }
+    ASSERT_EQ(Lit(Open(s, "menubar")), menu);
+    s = Press("Down", [](const QJsonObject& s) { return !Lit(Open(s, "menu")).isEmpty(); }, "the menu open");
+    for (int k = 0; k < 15 && Lit(Open(s, "menu")) != item; ++k) {
+      const int was = LitAt(Open(s, "menu"));
+      s = Press("Down", [&](const QJsonObject& s) { return LitAt(Open(s, "menu")) != was; }, "the next item");
+    }
+    ASSERT_EQ(Lit(Open(s, "menu")), item);
+    Press("Return", [](const QJsonObject& s) { return Open(s, "menu").isEmpty(); }, "the menu closed");
+  }
+
   TempDir dir;
   QProcess program;
 };
+
+// A push button's keyboard focus cue in a screenshot: the dotted rectangle
+// inside its edges, rows and columns of short black dots with gaps between
+// them (the button's text makes no such line).
+bool HasDottedCue(const QImage& shot, QRect button) {
+  const QRect in = button.adjusted(2, 2, -2, -2);
+  auto dotted = [&](QPoint from, QPoint step, int n) {
+    int black = 0, runs = 0, run = 0, longest = 0;
+    for (int i = 0; i < n; ++i) {
+      const QPoint p = from + step * i;
+      const bool b = shot.valid(p) && (shot.pixel(p) & 0xFFFFFF) == 0;
+      black += b;
+      run = b ? run + 1 : 0;
+      runs += run == 1;
+      longest = std::max(longest, run);
+    }
+    return runs >= n / 4 && longest <= 2;
+  };
+  int rows = 0, columns = 0;
+  for (int y = in.top(); y <= in.bottom(); ++y) rows += dotted(QPoint(in.left(), y), QPoint(1, 0), in.width());
+  for (int x = in.left(); x <= in.right(); ++x) columns += dotted(QPoint(x, in.top()), QPoint(0, 1), in.height());
+  return in.width() > 10 && rows >= 2 && columns >= 2;
+}
 
 TEST_F(ProgramX11Test, PictureEditorModeOnAPhotoPutByXclip) {
   std::string png = dir / "photo.png";
@@ -563,6 +669,106 @@ TEST_F(ProgramX11Test, FullModeThroughXInput) {
   CloseRequest(frame);
   s = WaitState([](const QJsonObject& s) { return !Dialog(s).isEmpty(); }, "the close question again");
   ClickButton(Dialog(s), "Yes");
+  EXPECT_EQ(WaitEnd(), 0);
+}
+
+// The Easy flow of the full mode from the keyboard alone, but for the marks
+// on the photo: the photo's name typed into the file dialog, the start
+// page's choices by Tab and the arrows, Enter for its Next; after the marks
+// Alt+F6 brings the point page back, Tab and Space run its Next; the model
+// page comes with the focus on its first slider, which the arrows move;
+// Alt+F6 to the view, the menus by F10 or Alt and the arrows, Alt+F6 back
+// to the model page, Tab round to its Exit, Enter ends the program.
+TEST_F(ProgramX11Test, TheEasyFlowFromTheKeyboard) {
+  const std::string png = dir / "photo.png";
+  ASSERT_TRUE(CodedPhoto(1024, 768).save(QString::fromStdString(png)));
+  Launch({"--full"});
+  QJsonObject s = WaitState([](const QJsonObject& s) { return Dialog(s)["nameEditFocused"].toBool(); },
+                            "the photo dialog with the keys");
+  ASSERT_FALSE(HasFailure());
+  EXPECT_EQ(RunTool("xdotool", {"type", "--delay", "20", QString::fromStdString(png)}), 0);
+  constexpr int kStart = 232, kPoints = 245, kModel = 309;
+  s = Press("Return", [](const QJsonObject& s) { return !Page(s, kStart).isEmpty() && Focused(s).page == kStart; },
+            "the start page with the focus");
+  ASSERT_FALSE(HasFailure());
+  // Female, 512 x 512, the check box on and off again, Enter for Next.
+  int sex = 1096;
+  for (int id : {1096, 1097, 1159})
+    if (Control(s, id)["checked"].toInt() == 1) sex = id;
+  s = TabTo(sex);
+  s = ArrowTo(1097, "Down");
+  ASSERT_FALSE(HasFailure());
+  int texture = 1152;
+  for (int id : {1152, 1153, 1156, 1157})
+    if (Control(s, id)["checked"].toInt() == 1) texture = id;
+  s = TabTo(texture);
+  s = ArrowTo(1152, "Up");
+  s = TabTo(1115);
+  ASSERT_FALSE(HasFailure());
+  const int checked = Control(s, 1115)["checked"].toInt();
+  s = Press("space", [&](const QJsonObject& s) { return Control(s, 1115)["checked"].toInt() != checked; }, "the check box");
+  s = Press("space", [&](const QJsonObject& s) { return Control(s, 1115)["checked"].toInt() == checked; },
+            "the check box back");
+  s = Press("Return", [](const QJsonObject& s) { return s["stage"].toInt() == 1000 && Focused(s).page == kPoints; },
+            "the point page with the focus");
+  ASSERT_FALSE(HasFailure());
+  EXPECT_TRUE(Page(s, kStart).isEmpty());
+  EXPECT_TRUE(Page(s, kPoints)["active"].toBool());
+
+  // The marks by the mouse: the frame is active, its view has the keys.
+  s = PlaceMarks(s);
+  ASSERT_FALSE(HasFailure());
+  EXPECT_NE(Focused(s).page, kPoints);
+  EXPECT_FALSE(Page(s, kPoints)["active"].toBool());
+  s = Press("alt+F6",
+            [](const QJsonObject& s) { return Focused(s).page == kPoints && Page(s, kPoints)["active"].toBool(); },
+            "the point page by Alt+F6");
+  s = TabTo(1141);
+  ASSERT_FALSE(HasFailure());
+  s = Press("space", [](const QJsonObject& s) { return s["stage"].toInt() == 2500 && !Page(s, kModel).isEmpty(); },
+            "the model page");
+  ASSERT_FALSE(HasFailure());
+  // Shown on creation, the page has the focus on its first tab stop.
+  s = WaitState([](const QJsonObject& s) { return Focused(s).page == kModel; }, "the model page with the focus");
+  ASSERT_FALSE(HasFailure());
+  EXPECT_EQ(Focused(s).id, 1087);
+  const int age = Control(s, 1087)["pos"].toInt();
+  s = Press("Right", [&](const QJsonObject& s) { return Control(s, 1087)["pos"].toInt() == age + 1; },
+            "the age slider moved");
+  s = TabTo(1122);
+  ASSERT_FALSE(HasFailure());
+  EXPECT_EQ(Focused(s).page, kModel);
+  QTest::qWait(300);  // the X server shows the last picture
+  s = State();
+  const QImage shot = Screen("xprogram_easy_keyboard_focus");
+  EXPECT_TRUE(HasDottedCue(shot, RectOf(Control(s, 1122)["rect"].toArray()))) << "no focus cue on the focused button";
+  EXPECT_FALSE(HasDottedCue(shot, RectOf(Control(s, 1141)["rect"].toArray()))) << "a cue on a button without the focus";
+  // The textured head on the photo in the 3D view: the photo's colours and
+  // the head's shading.
+  {
+    QSet<QRgb> colours;
+    const QRect v = RectOf(View(s, "ViewEdit3D")["rect"].toArray()) & shot.rect();
+    for (int y = v.top(); y <= v.bottom(); y += 3)
+      for (int x = v.left(); x <= v.right(); x += 3) colours.insert(shot.pixel(x, y));
+    EXPECT_GT(colours.size(), 200) << "the 3D view shows no textured head";
+  }
+
+  // Alt+F6 to the frame's view; the menus from there: F10 and View > Full
+  // screen, a released Alt and View > Dual screen; Alt+F6 back to the page,
+  // where the focus was.
+  s = Press("alt+F6", [](const QJsonObject& s) { return Focused(s).page != kModel; }, "the view by Alt+F6");
+  ASSERT_FALSE(HasFailure());
+  MenuByKeys("F10", "View", "Full screen");
+  s = WaitState([](const QJsonObject& s) { return s["layout"].toInt() == 1; }, "layout 1 by keys");
+  MenuByKeys("alt", "View", "Dual screen");
+  s = WaitState([](const QJsonObject& s) { return s["layout"].toInt() == 2; }, "layout 2 by keys");
+  ASSERT_FALSE(HasFailure());
+  s = Press("alt+F6", [](const QJsonObject& s) { return Focused(s).page == kModel; }, "the model page by Alt+F6");
+  ASSERT_FALSE(HasFailure());
+  EXPECT_EQ(Focused(s).id, 1122);
+  s = TabTo(1141);
+  ASSERT_FALSE(HasFailure());
+  EXPECT_EQ(RunTool("xdotool", {"key", "Return"}), 0);
   EXPECT_EQ(WaitEnd(), 0);
 }
 

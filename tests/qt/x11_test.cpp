@@ -34,25 +34,16 @@ QImage ScreenShot(const std::string& path) {
   return QImage(QString::fromStdString(path)).convertToFormat(QImage::Format_RGB32);
 }
 
-class X11Test : public qtsupport::QtTest {
+class X11Test : public qtapp::FrameTest {
  protected:
   void SetUp() override {
-    QtTest::SetUp();
+    qtsupport::Backend();  // the platform it runs on
     if (!qtsupport::OnX11()) GTEST_SKIP() << "needs an X server";
-    qtapp::InstallLayouts();
-    app = std::make_unique<qtapp::TestApp>();
-    qtsupport::Run([&] { ASSERT_TRUE(app->InitInstance()); });
-    frame = app->Frame();
-    ASSERT_NE(frame, nullptr);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(qtsupport::WindowOf(*frame)));
-    QTest::qWaitForWindowActive(qtsupport::WindowOf(*frame));
+    FrameTest::SetUp();
+    if (HasFatalFailure()) return;
+    QTest::qWaitForWindowActive(qtsupport::WindowOf(fh));
     qtsupport::PumpFor(100);
     Log().clear();
-  }
-  void TearDown() override {
-    ResetWindows();
-    app.reset();
-    QtTest::TearDown();
   }
   // The screen point of a window's client point, as X knows it.
   static QStringList At(HWND window, CPoint client) {
@@ -61,8 +52,6 @@ class X11Test : public qtsupport::QtTest {
     return {QString::number(p.x), QString::number(p.y)};
   }
 
-  std::unique_ptr<qtapp::TestApp> app;
-  qtapp::AppFrame* frame = nullptr;
   TempDir dir;
 };
 
