@@ -284,13 +284,7 @@ void CDlgCrop::OnLButtonUp(UINT, CPoint point) {
 }
 
 BOOL CDlgCrop::PreTranslateMessage(MSG* msg) {
-    CPoint screen;
-    // The icons take the mouse themselves: their hints are shown from here.
-    if (pages::MouseMoveOver(this, msg, &screen) && msg->hwnd != m_hWnd) {
-        CPoint client = screen;
-        ScreenToClient(&client);
-        OnMouseMove(UINT(msg->wParam), client);
-    }
+    pages::ForwardMouseMove(this, msg);
     return CDialog::PreTranslateMessage(msg);
 }
 
@@ -300,9 +294,7 @@ void CDlgCrop::showHint(const CString& text) {
 }
 
 void CDlgCrop::OnIcon(UINT id) {
-    CWnd* icon = GetDlgItem(int(id));
-    if (!icon || !icon->IsWindowVisible()) return;
-    icons_.Blink(int(id));
+    if (!pages::IconClicked(this, icons_, id)) return;
     CMainFrame* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
     CFaceApp* app = FaceApp();
     switch (id) {

@@ -16,13 +16,6 @@ CMainFrame* frame() { return dynamic_cast<CMainFrame*>(AfxGetMainWnd()); }
 
 }  // namespace
 
-bool IconClicked(CDialog* page, const IconBar& bar, UINT id) {
-    CWnd* icon = page->GetDlgItem(int(id));
-    if (!icon || !icon->IsWindowVisible()) return false;
-    bar.Blink(int(id));
-    return true;
-}
-
 void FeatureIconCommand(int command) {
     CMainFrame* f = frame();
     CFaceApp* app = FaceApp();
@@ -55,15 +48,6 @@ void FeatureIconCommand(int command) {
             if (app) app->OnShortAbout(true);
             break;
         default: break;
-    }
-}
-
-void ForwardMouseMove(CWnd* page, const MSG* msg) {
-    CPoint screen;
-    if (MouseMoveOver(page, msg, &screen) && msg->hwnd != page->m_hWnd) {
-        CPoint client = screen;
-        page->ScreenToClient(&client);
-        page->OnMouseMove(UINT(msg->wParam), client);
     }
 }
 
