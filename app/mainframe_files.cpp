@@ -31,10 +31,7 @@ std::string extensionOf(const CString& path) { return fnd::SplitPath(path.View()
 }  // namespace
 
 void CMainFrame::OpenModelPage() {
-    if (modelPageOpener)
-        modelPageOpener(*this);
-    else if (!(modelDialog && modelDialog->m_hWnd))
-        ShowModelPage();
+    if (!(modelDialog && modelDialog->m_hWnd)) ShowModelPage();
 }
 
 void CMainFrame::OnFileNew() {

@@ -363,10 +363,6 @@ void CMainFrame::OnMedalMode() {
 }
 
 void CMainFrame::ShowModelPage() {
-    if (modelPageOpener) {
-        OpenModelPage();
-        return;
-    }
     const UINT layoutId = svc::app().state().pictureEditor ? IDD_MODELPS : IDD_MODEL;
     togglePage(modelDialog, [] { return new CDlgLaserSize(UINT(IDD_MODEL)); }, layoutId);
 }
