@@ -4,10 +4,10 @@
 #include <string>
 
 #include "app/faceapp.h"
-#include "app/head_files.h"
+#include "document/head_files.h"
 #include "app/mainframe.h"
-#include "app/project_file.h"
-#include "app/tempfolders.h"
+#include "document/project_file.h"
+#include "document/tempfolders.h"
 #include "fitting/camera_search.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"

@@ -5,7 +5,7 @@
 
 #include "app/faceapp.h"
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "dialogs/dlgage.h"
 #include "dialogs/dlgbrushselect.h"
 #include "dialogs/dlgcrop.h"

@@ -7,10 +7,10 @@
 
 #include "app/faceapp.h"
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
-#include "app/picture_bytes.h"
-#include "app/safe_save.h"
+#include "document/picture_bytes.h"
+#include "document/safe_save.h"
 #include "dialogs/dlglasersize.h"
 #include "dialogs/dlglogin.h"
 #include "dialogs/dlgmakebmp.h"

@@ -8,9 +8,9 @@
 
 #include "app/faceapp.h"
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
-#include "app/picture_bytes.h"
+#include "document/picture_bytes.h"
 #include "fitting/kernel2d.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "app/faceapp.h"
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
 #include "dialogs/dlgrefine.h"
 #include "dialogs/photo_exchange_page.h"

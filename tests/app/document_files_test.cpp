@@ -19,11 +19,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/head_files.h"
-#include "app/obj_import.h"
-#include "app/picture_bytes.h"
-#include "app/project_file.h"
-#include "app/safe_save.h"
+#include "document/head_files.h"
+#include "document/obj_import.h"
+#include "document/picture_bytes.h"
+#include "document/project_file.h"
+#include "document/safe_save.h"
 #include "document_fixture.h"
 #include "files_fixture.h"
 #include "shell_fixture.h"

@@ -9,7 +9,7 @@
 #include <functional>
 #include <sstream>
 
-#include "app/ids.h"
+#include "document/ids.h"
 #include "document_fixture.h"
 #include "framework/filedialog.h"
 #include "shell_fixture.h"

@@ -18,9 +18,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/head_files.h"
-#include "app/project_file.h"
-#include "app/safe_save.h"
+#include "document/head_files.h"
+#include "document/project_file.h"
+#include "document/safe_save.h"
 #include "tests/app/files_fixture.h"
 #include "tests/support/watched_disk.h"
 

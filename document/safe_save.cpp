@@ -1,4 +1,4 @@
-#include "app/safe_save.h"
+#include "document/safe_save.h"
 
 #include <dirent.h>
 #include <fcntl.h>
