@@ -8,10 +8,10 @@
 #include <optional>
 
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
-#include "app/project_file.h"
-#include "app/tempfolders.h"
+#include "document/project_file.h"
+#include "document/tempfolders.h"
 #include "dialogs/dlgprogress.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"

@@ -4,14 +4,15 @@
 #include <string>
 
 #include "app/faceapp.h"
-#include "app/head_files.h"
+#include "document/head_files.h"
 #include "app/mainframe.h"
-#include "app/project_file.h"
-#include "app/tempfolders.h"
+#include "document/project_file.h"
+#include "document/tempfolders.h"
 #include "fitting/camera_search.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "foundation/numeric.h"
+#include "foundation/path_parts.h"
 #include "framework/paths.h"
 #include "framework/resources.h"
 #include "model/featuretables.h"
@@ -81,8 +82,7 @@ void CFaceDoc::SetTitle(LPCSTR title) { CDocument::SetTitle(title); }
 CString CFaceDoc::ProposedName() const {
     std::string name(projectName.View());
     if (name.empty() || name == "Untitled") name = std::string(GetTitle().View());
-    if (size_t slash = name.find_last_of("\\/"); slash != std::string::npos) name.erase(0, slash + 1);
-    if (size_t dot = name.find_last_of('.'); dot != std::string::npos) name.erase(dot);
+    name = fnd::SplitPath(name).base;
     return name.empty() ? CString("Untitled") : CString(name.c_str());
 }
 
@@ -125,12 +125,7 @@ int CFaceDoc::LoadPicFile(CString path) {
         if (v) v->FitInView();
     if (taken) {
         uniqueName = fnd::randstring();
-        std::string base(path.View());
-        size_t dot = base.find_last_of('.');
-        if (dot != std::string::npos) base.erase(dot);
-        size_t slash = base.find_last_of("\\/");
-        if (slash != std::string::npos) base.erase(0, slash + 1);
-        uniqueName += ("_" + base).c_str();
+        uniqueName += ("_" + fnd::SplitPath(path.View()).base).c_str();
         // A new project: its name is the photo's (the title), not the one
         // of the project opened before.
         if (keptPhotoNumber < 1) projectName = "Untitled";

@@ -5,21 +5,21 @@
 // safely: a failed save keeps the previous file.
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <string>
 
 #include "app/faceapp.h"
 #include "app/facedoc.h"
-#include "app/head_files.h"
-#include "app/ids.h"
+#include "document/head_files.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
-#include "app/obj_export.h"
-#include "app/obj_import.h"
-#include "app/project_file.h"
+#include "document/obj_export.h"
+#include "document/obj_import.h"
+#include "document/project_file.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "foundation/numeric.h"
+#include "foundation/path_parts.h"
 #include "framework/paths.h"
 #include "model/head.h"
 #include "model/morph.h"
@@ -44,25 +44,7 @@ void saveError(const CString& path, const std::string& reason) {
     MessageBox(nullptr, text, "Error", MB_OK);
 }
 
-// The path up to its last "." (the whole path when the name has none).
-CString withoutExtension(const CString& path) {
-    std::string p(path.View());
-    std::size_t dot = p.find_last_of('.');
-    std::size_t slash = p.find_last_of("\\/");
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) p.erase(dot);
-    return p.c_str();
-}
-
-// The extension after the last ".", lower-case ("" without one).
-std::string extensionOf(const CString& path) {
-    std::string p(path.View());
-    std::size_t dot = p.find_last_of('.');
-    std::size_t slash = p.find_last_of("\\/");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    std::string e = p.substr(dot + 1);
-    for (char& c : e) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return e;
-}
+CString withoutExtension(const CString& path) { return fnd::SplitPath(path.View()).WithoutExtension().c_str(); }
 
 // Template heads as the document reads them: with the morphs of the
 // built-in templates.
@@ -448,7 +430,7 @@ int CFaceDoc::LoadPHSFile(CString path) {
 
 int CFaceDoc::LoadXXXFile(CString path, bool withTexture) {
     CWaitCursor wait;
-    const std::string extension = extensionOf(path);
+    const std::string extension = fnd::SplitPath(path.View()).LowerExtension();
     if (extension != "obj") {
         loadError(path, extension.empty() ? "no extension" : "no head reader for \"." + extension + "\"");
         return 0;

@@ -5,7 +5,7 @@
 
 #include "app/faceapp.h"
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "dialogs/dlgage.h"
 #include "dialogs/dlgbrushselect.h"
 #include "dialogs/dlgcrop.h"
@@ -371,21 +371,6 @@ void CMainFrame::HideToolDialogs() {
     freeTool = 0;
 }
 
-void CMainFrame::HideModelessDialogs() {
-    HideToolDialogs();
-    auto close = [this](auto*& page) {
-        if (!page || !page->m_hWnd) return;
-        CWnd* p = page;
-        page = nullptr;
-        destroyPage(p);
-    };
-    close(curveDialog);
-    close(pointDialog);
-    close(headPrepDialog);
-    close(modelDialog);
-    close(ageDialog);
-}
-
 // ---------------------------------------------------------------- tools
 
 bool CMainFrame::toolChangeAllowed() {
@@ -463,18 +448,6 @@ void CMainFrame::OnFreeTool() {
     freeTool = 1;
     if (!m_dlgFreeTool) m_dlgFreeTool = new CDlgFreeTool(this);
     if (m_dlgFreeTool->Create(IDD_DLGFREETOOL, this)) m_dlgFreeTool->ShowWindow(SW_SHOW);
-}
-
-void CMainFrame::OnFeatureToolHead() {
-    if (!toolChangeAllowed()) return;
-    CDlgHeadFeatures::Toggle(*this);
-    if (pointDialog && pointDialog->m_hWnd) {
-        CWnd* p = pointDialog;
-        pointDialog = nullptr;
-        destroyPage(p);
-    }
-    OnViews4();
-    if (CFaceDoc* doc = GetDoc()) ActivateView(doc->GetViewEdit3D());
 }
 
 void CMainFrame::OnUndo() {

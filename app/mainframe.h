@@ -178,10 +178,9 @@ public:
     void OnNotes();
     void OnSuperMenu();
     void OnStat();
-    // The model page over an opened stage-2500 project; tests count the
-    // openings through the opener in place of the page.
+    // The model page over an opened stage-2500 project (nothing while it is
+    // open).
     void OpenModelPage();
-    static inline std::function<void(CMainFrame&)> modelPageOpener;
 
     // The four kinds of pane, in the order the layouts refit them.
     enum PaneKind { kOrigPhoto, kOrig2D, kEdit3D, kEdit2D3D };

@@ -3,15 +3,14 @@
 // what the frame and the views do afterwards. The formats are the
 // document's.
 
-#include <cctype>
 #include <string>
 
 #include "app/faceapp.h"
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
-#include "app/picture_bytes.h"
-#include "app/safe_save.h"
+#include "document/picture_bytes.h"
+#include "document/safe_save.h"
 #include "dialogs/dlglasersize.h"
 #include "dialogs/dlglogin.h"
 #include "dialogs/dlgmakebmp.h"
@@ -20,46 +19,19 @@
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "foundation/numeric.h"
+#include "foundation/path_parts.h"
 #include "framework/filedialog.h"
 #include "model/head.h"
 #include "views/faceview.h"
 
 namespace {
 
-std::string lower(std::string s) {
-    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-// The extension after the last "." of the file name, lower-case.
-std::string extensionOf(const CString& path) {
-    std::string p(path.View());
-    std::size_t dot = p.find_last_of('.');
-    std::size_t slash = p.find_last_of("\\/");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-    return lower(p.substr(dot + 1));
-}
-
-std::string withoutExtension(const std::string& p) {
-    std::size_t dot = p.find_last_of('.');
-    std::size_t slash = p.find_last_of("\\/");
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) return p.substr(0, dot);
-    return p;
-}
-
-std::string baseName(const std::string& p) {
-    std::string s = withoutExtension(p);
-    std::size_t slash = s.find_last_of("\\/");
-    return slash == std::string::npos ? s : s.substr(slash + 1);
-}
+std::string extensionOf(const CString& path) { return fnd::SplitPath(path.View()).LowerExtension(); }
 
 }  // namespace
 
 void CMainFrame::OpenModelPage() {
-    if (modelPageOpener)
-        modelPageOpener(*this);
-    else if (!(modelDialog && modelDialog->m_hWnd))
-        ShowModelPage();
+    if (!(modelDialog && modelDialog->m_hWnd)) ShowModelPage();
 }
 
 void CMainFrame::OnFileNew() {
@@ -199,7 +171,7 @@ void CMainFrame::OnImportTHE() {
 void CMainFrame::OnFileSaveTHE() {
     CFaceDoc* doc = GetDoc();
     if (!doc) return;
-    std::string head = baseName(std::string(doc->headName.View()));
+    std::string head = fnd::SplitPath(doc->headName.View()).base;
     CString name = head.empty() ? CString("Untitled") : CString(head.c_str());
     name += ".the";
     CFileDialog dialog(FALSE, nullptr, name, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
@@ -230,9 +202,9 @@ namespace {
 // The project's names after it was opened: the document's name and the
 // unique name of its temporary files.
 void nameProject(CFaceDoc& doc, const CString& path) {
-    std::string p(path.View());
-    doc.projectName = withoutExtension(p).c_str();
-    doc.uniqueName = (std::string(fnd::randstring()) + "_" + baseName(p)).c_str();
+    const fnd::PathParts parts = fnd::SplitPath(path.View());
+    doc.projectName = parts.WithoutExtension().c_str();
+    doc.uniqueName = (std::string(fnd::randstring()) + "_" + parts.base).c_str();
 }
 
 }  // namespace
@@ -301,7 +273,7 @@ void CMainFrame::OnFileSaveFAC() {
     }
     if (!doc->SaveFACFile(path, "b", false)) return;
     // Saved as: the project goes by the file's name, in the window's title too.
-    doc->projectName = withoutExtension(std::string(path.View())).c_str();
+    doc->projectName = fnd::SplitPath(path.View()).WithoutExtension().c_str();
     doc->SetTitle(path.GetString());
 }
 

@@ -10,13 +10,14 @@
 
 #include "app/faceapp.h"
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
-#include "app/tempfolders.h"
+#include "document/tempfolders.h"
 #include "dialogs/dlgage.h"
 #include "dialogs/dlgcrop.h"
 #include "dialogs/dlgfeatures2.h"
 #include "dialogs/dlgfeatures3.h"
+#include "dialogs/dlgheadfeatures.h"
 #include "dialogs/dlglasersize.h"
 #include "dialogs/dlgprogress.h"
 #include "fitting/camera_search.h"
@@ -111,6 +112,15 @@ bool CMainFrame::closeOpenPage(Page*& page) {
     page = nullptr;
     destroyPage(p);
     return true;
+}
+
+void CMainFrame::HideModelessDialogs() {
+    HideToolDialogs();
+    closeOpenPage(curveDialog);
+    closeOpenPage(pointDialog);
+    closeOpenPage(headPrepDialog);
+    closeOpenPage(modelDialog);
+    closeOpenPage(ageDialog);
 }
 
 template <class Page, class Make>
@@ -249,8 +259,7 @@ void CMainFrame::FeatureToolPhoto() {
                 std::remove(brv::PosixPath(side).c_str());
             }
     }
-    for (CFaceView* v : {doc->GetViewOrig2D(), doc->GetViewEdit3D()})
-        if (v && !v->CanChangeTool(true)) return;
+    if (!toolChangeAllowed()) return;
     UINT layoutId = IDD_FEATURES2;
     if (doc->templateId == 100 && !refining)
         layoutId = IDD_FEATURES4;
@@ -265,8 +274,7 @@ void CMainFrame::FeatureToolPhotoEx() {
     CFaceDoc* doc = GetDoc();
     if (!doc) return;
     HideModelessDialogs();
-    for (CFaceView* v : {doc->GetViewOrig2D(), doc->GetViewEdit3D()})
-        if (v && !v->CanChangeTool(true)) return;
+    if (!toolChangeAllowed()) return;
     togglePage(curveDialog, [] { return new CDlgFeatures3(UINT(IDD_FEATURES3)); }, IDD_FEATURES3);
 }
 
@@ -355,10 +363,6 @@ void CMainFrame::OnMedalMode() {
 }
 
 void CMainFrame::ShowModelPage() {
-    if (modelPageOpener) {
-        OpenModelPage();
-        return;
-    }
     const UINT layoutId = svc::app().state().pictureEditor ? IDD_MODELPS : IDD_MODEL;
     togglePage(modelDialog, [] { return new CDlgLaserSize(UINT(IDD_MODEL)); }, layoutId);
 }
@@ -489,14 +493,19 @@ void CMainFrame::OnProperties() {
     togglePage(pointDialog, [] { return new CDlgFeatures2(UINT(IDD_FEATURES2)); }, IDD_FEATURES2);
 }
 
+void CMainFrame::OnFeatureToolHead() {
+    if (!toolChangeAllowed()) return;
+    CDlgHeadFeatures::Toggle(*this);
+    closeOpenPage(pointDialog);
+    OnViews4();
+    if (CFaceDoc* doc = GetDoc()) ActivateView(doc->GetViewEdit3D());
+}
+
 void CMainFrame::OnAge() {
-    if (pointDialog) {
-        CWnd* p = pointDialog;
+    // A point page made but never opened goes too.
+    if (!closeOpenPage(pointDialog)) {
+        delete pointDialog;
         pointDialog = nullptr;
-        if (p->m_hWnd)
-            destroyPage(p);
-        else
-            delete p;
     }
     togglePage(ageDialog, [] { return new CDlgAge(UINT(IDD_AGE)); }, IDD_AGE);
 }

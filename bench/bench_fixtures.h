@@ -18,7 +18,7 @@
 #include "app/faceapp.h"
 #include "app/facedoc.h"
 #include "app/mainframe.h"
-#include "app/tempfolders.h"
+#include "document/tempfolders.h"
 #include "fitting/headtophoto.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"

@@ -13,10 +13,10 @@
 
 #include "app/faceapp.h"
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
-#include "app/picture_bytes.h"
-#include "app/tempfolders.h"
+#include "document/picture_bytes.h"
+#include "document/tempfolders.h"
 #include "bench/bench_fixtures.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"

@@ -11,13 +11,13 @@
 #include <memory>
 #include <string>
 
-#include "app/head_files.h"
-#include "app/model_scope.h"
-#include "app/obj_export.h"
-#include "app/obj_import.h"
-#include "app/picture_bytes.h"
-#include "app/project_file.h"
-#include "app/safe_save.h"
+#include "document/head_files.h"
+#include "document/model_scope.h"
+#include "document/obj_export.h"
+#include "document/obj_import.h"
+#include "document/picture_bytes.h"
+#include "document/project_file.h"
+#include "document/safe_save.h"
 #include "fitting/kernel2d.h"
 #include "model/head.h"
 

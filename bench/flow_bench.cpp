@@ -18,9 +18,9 @@
 
 #include "app/faceapp.h"
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
-#include "app/tempfolders.h"
+#include "document/tempfolders.h"
 #include "bench/bench_fixtures.h"
 #include "dialogs/dlgcrop.h"
 #include "dialogs/dlgfeatures2.h"

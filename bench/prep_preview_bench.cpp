@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/project_file.h"
+#include "document/project_file.h"
 #include "dialogs/previewfiledlg.h"
 #include "framework/test_driver.h"
 #include "picture/clipboard_bmp_platform.h"

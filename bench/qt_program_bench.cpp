@@ -34,7 +34,7 @@
 #include "dialogs/dlgfeatures2.h"
 #include "dialogs/dlgfeatures3.h"
 #include "dialogs/dlglasersize.h"
-#include "app/tempfolders.h"
+#include "document/tempfolders.h"
 #include "bench/bench_fixtures.h"
 #include "fitting/camera_search.h"
 #include "fitting/headtophoto.h"

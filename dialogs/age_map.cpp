@@ -6,7 +6,7 @@
 #include <fstream>
 #include <new>
 
-#include "app/tempfolders.h"
+#include "document/tempfolders.h"
 #include "dialogs/texture_morph.h"
 #include "framework/resources.h"
 #include "framework/system.h"

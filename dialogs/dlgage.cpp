@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
 #include "dialogs/dlgset.h"
 #include "fitting/kernel3d.h"

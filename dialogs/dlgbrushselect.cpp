@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"

@@ -8,9 +8,9 @@
 
 #include "app/faceapp.h"
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
-#include "app/picture_bytes.h"
+#include "document/picture_bytes.h"
 #include "fitting/kernel2d.h"
 
 namespace {
@@ -284,13 +284,7 @@ void CDlgCrop::OnLButtonUp(UINT, CPoint point) {
 }
 
 BOOL CDlgCrop::PreTranslateMessage(MSG* msg) {
-    CPoint screen;
-    // The icons take the mouse themselves: their hints are shown from here.
-    if (pages::MouseMoveOver(this, msg, &screen) && msg->hwnd != m_hWnd) {
-        CPoint client = screen;
-        ScreenToClient(&client);
-        OnMouseMove(UINT(msg->wParam), client);
-    }
+    pages::ForwardMouseMove(this, msg);
     return CDialog::PreTranslateMessage(msg);
 }
 
@@ -300,9 +294,7 @@ void CDlgCrop::showHint(const CString& text) {
 }
 
 void CDlgCrop::OnIcon(UINT id) {
-    CWnd* icon = GetDlgItem(int(id));
-    if (!icon || !icon->IsWindowVisible()) return;
-    icons_.Blink(int(id));
+    if (!pages::IconClicked(this, icons_, id)) return;
     CMainFrame* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
     CFaceApp* app = FaceApp();
     switch (id) {

@@ -6,7 +6,7 @@
 
 #include "app/faceapp.h"
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
 #include "dialogs/feature_pages.h"
 #include "dialogs/head_completion.h"

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
 
 BEGIN_MESSAGE_MAP(CDlgFreeTool, CDialog)

@@ -5,7 +5,7 @@
 // mode for it, "Get next" walks the missing ones.
 // The main frame owns it and deletes it once its window is gone.
 
-#include "app/ids.h"
+#include "document/ids.h"
 #include "framework/ui.h"
 #include "views/page_links.h"
 

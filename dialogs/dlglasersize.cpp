@@ -5,7 +5,7 @@
 
 #include "app/faceapp.h"
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
 #include "dialogs/dlgrefine.h"
 #include "dialogs/photo_exchange_page.h"
@@ -60,7 +60,7 @@ END_MESSAGE_MAP()
 CDlgLaserSize::CDlgLaserSize(CWnd* parent) : CDlgLaserSize(IDD_MODEL, parent) {}
 
 CDlgLaserSize::CDlgLaserSize(UINT layout, CWnd* parent)
-    : CDialog(layout, parent), core_(layout == IDD_MODEL) {
+    : CDialog(layout, parent), core_(layout == IDD_MODEL), icons_(this, kIcons, kIconHints) {
     if (CFaceDoc* d = doc()) d->stage = 2500;
     if (CViewEdit3D* v = view3D()) v->displayMode = svc::ViewEdit3D::kTextured;
 }
@@ -281,13 +281,9 @@ void CDlgLaserSize::PostNcDestroy() {
 // ---- icon bar
 
 int CDlgLaserSize::IconAt(CPoint client) const {
-    for (int id : kIcons) {
-        CWnd* icon = GetDlgItem(id);
-        // A hidden icon leaves an empty place that does nothing.
-        if (!icon || !icon->IsWindowVisible()) continue;
-        if (childRect(*this, icon).PtInRect(client)) return id;
-    }
-    return 0;
+    // A hidden icon leaves an empty place that does nothing.
+    ClientToScreen(&client);
+    return icons_.IconAt(client);
 }
 
 void CDlgLaserSize::InvertIcon(int id) {
@@ -332,14 +328,9 @@ void CDlgLaserSize::OnLButtonDown(UINT flags, CPoint point) {
 void CDlgLaserSize::OnIconClicked(UINT id) { Press(int(id)); }
 
 void CDlgLaserSize::OnMouseMove(UINT flags, CPoint point) {
-    CString hint;
-    if (int id = IconAt(point))
-        for (int k = 0; k < kIconCount; ++k)
-            if (kIcons[k] == id) hint.LoadString(kIconHints[k]);
-    if (hint != m_Hint) {
-        m_Hint = hint;
-        SetDlgItemText(1140, m_Hint);
-    }
+    CPoint screen = point;
+    ClientToScreen(&screen);
+    if (icons_.Hover(screen, m_Hint, keptHint_, hintShown_)) SetDlgItemText(1140, m_Hint);
     CDialog::OnMouseMove(flags, point);
 }
 

@@ -8,6 +8,7 @@
 // window is gone.
 
 #include "dialogs/morph_pages.h"
+#include "dialogs/page_icons.h"
 #include "framework/ui.h"
 
 class CFaceDoc;
@@ -90,4 +91,7 @@ private:
     morph::ModelPageCore core_;
     CSliderCtrl m_Sliders[morph::kSliderCount];
     int pressed_ = 0;
+    pages::IconBar icons_;
+    CString keptHint_;
+    bool hintShown_ = false;
 };

@@ -1,6 +1,6 @@
 #include "dialogs/dlglogin.h"
 
-#include "app/ids.h"
+#include "document/ids.h"
 
 BEGIN_MESSAGE_MAP(CDlgLogin, CDialog)
 END_MESSAGE_MAP()

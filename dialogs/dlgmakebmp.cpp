@@ -1,9 +1,9 @@
 #include "dialogs/dlgmakebmp.h"
 
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
-#include "app/tempfolders.h"
+#include "document/tempfolders.h"
 #include "framework/paths.h"
 #include "views/faceview.h"
 

@@ -1,7 +1,7 @@
 #include "dialogs/dlgnotes.h"
 
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "fitting/kernel2d.h"
 #include "framework/datetime.h"
 

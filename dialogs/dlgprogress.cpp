@@ -1,6 +1,6 @@
 #include "dialogs/dlgprogress.h"
 
-#include "app/ids.h"
+#include "document/ids.h"
 #include "framework/backend.h"
 #include "framework/window_state.h"
 

@@ -1,6 +1,6 @@
 #include "dialogs/dlgrefine.h"
 
-#include "app/ids.h"
+#include "document/ids.h"
 
 BEGIN_MESSAGE_MAP(CDlgRefine, CDialog)
   ON_BN_CLICKED(3, OnCanc)

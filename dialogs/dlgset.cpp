@@ -1,7 +1,7 @@
 #include "dialogs/dlgset.h"
 
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
 #include "fitting/kernel3d.h"
 #include "model/head.h"

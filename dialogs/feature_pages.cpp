@@ -4,7 +4,7 @@
 
 #include "app/faceapp.h"
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
 #include "views/faceview.h"
 
@@ -15,13 +15,6 @@ namespace {
 CMainFrame* frame() { return dynamic_cast<CMainFrame*>(AfxGetMainWnd()); }
 
 }  // namespace
-
-bool IconClicked(CDialog* page, const IconBar& bar, UINT id) {
-    CWnd* icon = page->GetDlgItem(int(id));
-    if (!icon || !icon->IsWindowVisible()) return false;
-    bar.Blink(int(id));
-    return true;
-}
 
 void FeatureIconCommand(int command) {
     CMainFrame* f = frame();
@@ -55,15 +48,6 @@ void FeatureIconCommand(int command) {
             if (app) app->OnShortAbout(true);
             break;
         default: break;
-    }
-}
-
-void ForwardMouseMove(CWnd* page, const MSG* msg) {
-    CPoint screen;
-    if (MouseMoveOver(page, msg, &screen) && msg->hwnd != page->m_hWnd) {
-        CPoint client = screen;
-        page->ScreenToClient(&client);
-        page->OnMouseMove(UINT(msg->wParam), client);
     }
 }
 

@@ -14,19 +14,10 @@ class CMainFrame;
 
 namespace pages {
 
-// A click on an icon of the bar: false when the icon is not shown, else it
-// blinks and true.
-bool IconClicked(CDialog* page, const IconBar& bar, UINT id);
-
 // The icon commands the feature pages share, by their order on the bars:
 // 0 save, 1 notes, 2 and 3 the rectangle zooms, 4 fit, 5 move, 6 the manual,
 // 7 the film, 8 about. Nothing for any other number.
 void FeatureIconCommand(int command);
-
-// Mouse movement over one of the page's controls goes to the page's own
-// OnMouseMove (in its client coordinates): the icons take the mouse
-// themselves and their hints are shown from there.
-void ForwardMouseMove(CWnd* page, const MSG* msg);
 
 // Each view back at the first row with nothing selected; fitted when fit.
 void RestartViews(std::initializer_list<CFaceView*> views, bool fit);

@@ -6,8 +6,18 @@
 
 namespace pages {
 
+IconBar::IconBar(CDialog* page, int first, int last, UINT hintBase) : page_(page) {
+    for (int id = first; id <= last; ++id) {
+        icons_.push_back(id);
+        hints_.push_back(hintBase + UINT(id - first));
+    }
+}
+
+IconBar::IconBar(CDialog* page, std::span<const int> icons, std::span<const UINT> hints)
+    : page_(page), icons_(icons.begin(), icons.end()), hints_(hints.begin(), hints.end()) {}
+
 int IconBar::IconAt(CPoint screen) const {
-    for (int id = first_; id <= last_; ++id) {
+    for (int id : icons_) {
         CWnd* icon = page_->GetDlgItem(id);
         if (!icon || !icon->IsWindowVisible()) continue;
         CRect r;
@@ -19,7 +29,8 @@ int IconBar::IconAt(CPoint screen) const {
 
 CString IconBar::Hint(int icon) const {
     CString text;
-    text.LoadString(hintBase_ + UINT(icon - first_));
+    for (std::size_t k = 0; k < icons_.size() && k < hints_.size(); ++k)
+        if (icons_[k] == icon) text.LoadString(hints_[k]);
     return text;
 }
 
@@ -84,6 +95,22 @@ bool MouseMoveOver(const CWnd* page, const MSG* msg, CPoint* screen) {
     ::ClientToScreen(msg->hwnd, &p);
     *screen = p;
     return true;
+}
+
+bool IconClicked(CDialog* page, const IconBar& bar, UINT id) {
+    CWnd* icon = page->GetDlgItem(int(id));
+    if (!icon || !icon->IsWindowVisible()) return false;
+    bar.Blink(int(id));
+    return true;
+}
+
+void ForwardMouseMove(CWnd* page, const MSG* msg) {
+    CPoint screen;
+    if (MouseMoveOver(page, msg, &screen) && msg->hwnd != page->m_hWnd) {
+        CPoint client = screen;
+        page->ScreenToClient(&client);
+        page->OnMouseMove(UINT(msg->wParam), client);
+    }
 }
 
 }  // namespace pages

@@ -3,6 +3,9 @@
 // (from the string table) takes the page's hint line while the mouse rests
 // on one, and which blink inverted for 300 ms when clicked before acting.
 
+#include <span>
+#include <vector>
+
 #include "framework/ui.h"
 #include "picture/winbmp.h"
 
@@ -11,8 +14,9 @@ namespace pages {
 class IconBar {
 public:
     // Icons first..last; the hint of icon i is string hintBase + i - first.
-    IconBar(CDialog* page, int first, int last, UINT hintBase)
-        : page_(page), first_(first), last_(last), hintBase_(hintBase) {}
+    IconBar(CDialog* page, int first, int last, UINT hintBase);
+    // The icons listed, each with its hint string.
+    IconBar(CDialog* page, std::span<const int> icons, std::span<const UINT> hints);
 
     // The visible icon under the screen point, or 0.
     int IconAt(CPoint screen) const;
@@ -28,8 +32,8 @@ public:
 
 private:
     CDialog* page_;
-    int first_, last_;
-    UINT hintBase_;
+    std::vector<int> icons_;
+    std::vector<UINT> hints_;
 };
 
 // A PICFILES picture decoded at 32 bits; false (out untouched) when the
@@ -42,5 +46,14 @@ void ClosePage(CWnd* page);
 // Whether the message is mouse movement over the page or one of its
 // controls; its screen position.
 bool MouseMoveOver(const CWnd* page, const MSG* msg, CPoint* screen);
+
+// A click on an icon of the bar: false when the icon is not shown, else it
+// blinks and true.
+bool IconClicked(CDialog* page, const IconBar& bar, UINT id);
+
+// Mouse movement over one of the page's controls goes to the page's own
+// OnMouseMove (in its client coordinates): the icons take the mouse
+// themselves and their hints are shown from there.
+void ForwardMouseMove(CWnd* page, const MSG* msg);
 
 }  // namespace pages

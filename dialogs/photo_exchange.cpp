@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/picture_bytes.h"
-#include "app/safe_save.h"
-#include "app/tempfolders.h"
+#include "document/picture_bytes.h"
+#include "document/safe_save.h"
+#include "document/tempfolders.h"
 #include "framework/settings.h"
 #include "framework/shell.h"
 #include "framework/system.h"

@@ -8,6 +8,7 @@
 
 #include "seams/app.h"
 #include "seams/dialogs.h"
+#include "foundation/path_parts.h"
 #include "framework/file.h"
 #include "framework/paths.h"
 #include "framework/resources.h"
@@ -27,14 +28,6 @@ constexpr uint32_t kWidthMask = 0x3FFFFFFFu;
 bool isPngSignature(const std::vector<uint8_t>& b) {
     static const uint8_t sig[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     return b.size() >= 8 && std::memcmp(b.data(), sig, 8) == 0;
-}
-
-// Everything after the last folder separator, up to the last dot.
-CString baseName(const CString& path) {
-    int cut = std::max(path.ReverseFind('\\'), path.ReverseFind('/'));
-    CString name = path.Mid(cut + 1);
-    int dot = name.ReverseFind('.');
-    return dot >= 0 ? name.Left(dot) : name;
 }
 
 struct FileReadError {};
@@ -199,7 +192,7 @@ int CKernel2D::LoadPicFile(CString path) {
         return 0;
     }
     svc::CropSettings s;
-    const CString name = baseName(kept);
+    const CString name = fnd::SplitPath(kept.View()).base.c_str();
     const std::string keptName = doc ? doc->state().name : std::string();
     if (doc) doc->state().name = std::string(name.View());
     if (!app.pictureEditor) {

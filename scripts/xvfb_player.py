@@ -672,10 +672,10 @@ KEYS = {"RETURN": "Return", "ESCAPE": "Escape", "TAB": "Tab", "SPACE": "space", 
 
 def menu_item(command):
     """The popup and the item text of a frame command (a number or a name of
-    app/ids.h) in the frame's menu."""
+    document/ids.h) in the frame's menu."""
     root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
     if not command.isdigit():
-        with open(os.path.join(root, "app", "ids.h"), encoding="utf-8") as f:
+        with open(os.path.join(root, "document", "ids.h"), encoding="utf-8") as f:
             found = re.search(r"\b%s = (\d+);" % re.escape(command), f.read())
         if not found:
             raise Failure("unknown command " + command)

@@ -5,7 +5,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "app/tempfolders.h"
+#include "document/tempfolders.h"
 #include "framework/cstring.h"
 #include "framework/system.h"
 #include "picture/picencoder.h"

@@ -16,7 +16,7 @@
 #include "framework/ui.h"
 #include "seams/views.h"
 #include "views/photo_map.h"
-#include "views/view_section.h"
+#include "document/view_section.h"
 
 class CFaceDoc;
 class CMainFrame;

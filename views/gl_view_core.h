@@ -12,7 +12,7 @@
 #include "fitting/projection.h"
 #include "foundation/filetb.h"
 #include "views/offscreen_gl.h"
-#include "views/view_section.h"
+#include "document/view_section.h"
 
 class generalpoint3;
 class head3;

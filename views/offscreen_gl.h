@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "document/view_section.h"
+
 namespace offscreen {
 
 // Pixels 0x00RRGGBB, rows top down, `stride` pixels from one row to the next
@@ -26,8 +28,9 @@ struct PixelRows {
     bool empty() const { return !top || width <= 0 || height <= 0; }
 };
 
-// Without a context GL allows no larger viewport than this.
-inline constexpr int kDefaultMaxViewport = 16384;
+// Without a context GL allows no larger viewport than the project file's
+// sections take.
+inline constexpr int kDefaultMaxViewport = views::kStoredMaxViewport;
 
 class Context;
 

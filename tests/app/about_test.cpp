@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ids.h"
+#include "document/ids.h"
 #include "shell_fixture.h"
 
 class AboutTest : public ShellTest {

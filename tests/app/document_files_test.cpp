@@ -19,16 +19,17 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/head_files.h"
-#include "app/obj_import.h"
-#include "app/picture_bytes.h"
-#include "app/project_file.h"
-#include "app/safe_save.h"
+#include "document/head_files.h"
+#include "document/obj_import.h"
+#include "document/picture_bytes.h"
+#include "document/project_file.h"
+#include "document/safe_save.h"
 #include "document_fixture.h"
 #include "files_fixture.h"
 #include "shell_fixture.h"
 #include "tests/support/child_processes.h"
 #include "tests/support/project_dump.h"
+#include "tests/support/watched_disk.h"
 
 namespace fs = std::filesystem;
 
@@ -104,8 +105,6 @@ TEST_F(DocumentFilesTest, AProjectComesBackWithEverythingItHeld) {
 }
 
 TEST_F(DocumentFilesTest, AStage2500ProjectAsksForTheModelPageAndShowsTheTexture) {
-    int opened = 0;
-    CMainFrame::modelPageOpener = [&](CMainFrame&) { ++opened; };
     ASSERT_TRUE(Start());
     driver.Run([&] { MakeProject(Doc(), 2500, 121, 4); });
     const std::string path = dir() + "/p.fac";
@@ -116,17 +115,21 @@ TEST_F(DocumentFilesTest, AStage2500ProjectAsksForTheModelPageAndShowsTheTexture
     EXPECT_EQ(preview.GetWidth(), 128);
     EXPECT_EQ(preview.GetHeight(), 128 * 768 / 913);
     EXPECT_FALSE(Doc().GetFileMainInfo((dir() + "/none.fac").c_str(), &preview));
+    ASSERT_EQ(Frame().OpenStepPages().model, 0u);
     ASSERT_EQ(load(path), 1);
-    EXPECT_EQ(opened, 1);
+    EXPECT_NE(Frame().OpenStepPages().model, 0u);
     auto* v3 = dynamic_cast<svc::ViewEdit3D*>(Doc().GetViewEdit3D());
     ASSERT_NE(v3, nullptr);
     EXPECT_EQ(v3->displayMode, svc::ViewEdit3D::kTextured);
     EXPECT_EQ(Frame().layout, 2);
-    // A kept-state file merges without the page.
+    // A kept-state file merges without the page, and shows the texture
+    // itself.
     ASSERT_EQ(save(dir() + "/u.fac", true), 1);
+    driver.Run([&] { Frame().HideModelessDialogs(); });
+    v3->displayMode = svc::ViewEdit3D::kLit;
     ASSERT_EQ(load(dir() + "/u.fac", true), 1);
-    EXPECT_EQ(opened, 1);
-    CMainFrame::modelPageOpener = nullptr;
+    EXPECT_EQ(Frame().OpenStepPages().model, 0u);
+    EXPECT_EQ(v3->displayMode, svc::ViewEdit3D::kTextured);
 }
 
 TEST_F(DocumentFilesTest, AKeptStateFileRestoresTheModelledHead) {
@@ -510,16 +513,17 @@ TEST_F(DocumentFilesTest, AnObjExportIsReplacedWholeOrNotAtAll) {
         {2, {"anna.obj", "anna.bmp", "bumpmap.bmp"}, "anna.obj"},
     };
     const std::string anna = dir() + "/anna.obj";
+    testsupport::WatchedDisk disk;
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.variant) + " " + c.failing);
         for (const std::string& name : c.set) writeFile(dir() + "/" + name, "old " + name);
         driver.Backend().Reset();
-        files::safesave_testing::SetObserver([&](const std::string& target, std::size_t, std::size_t) {
+        disk.onPiece = [&](const std::string& target, std::size_t, std::size_t) {
             return target == dir() + "/" + c.failing ? ENOSPC : 0;
-        });
+        };
         int r = 1;
         driver.Run([&] { r = Doc().SaveOBJFile(anna.c_str(), c.variant); });
-        files::safesave_testing::Reset();
+        disk.onPiece = nullptr;
         EXPECT_EQ(r, 0);
         const std::string message = "Cannot save " + dir() + "/" + c.failing + "!\nNo space left on device/Error";
         EXPECT_EQ(boxes(driver.Backend()), std::vector<std::string>{message});

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/facedoc.h"
-#include "app/picture_bytes.h"
+#include "document/picture_bytes.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "files_fixture.h"

@@ -9,7 +9,7 @@
 #include <functional>
 #include <sstream>
 
-#include "app/ids.h"
+#include "document/ids.h"
 #include "document_fixture.h"
 #include "framework/filedialog.h"
 #include "shell_fixture.h"
@@ -282,22 +282,20 @@ TEST_F(FileCommandsTest, PhotoImportOkCancelAndTheHeadInstead) {
     EXPECT_EQ(Frame().layout, 1);
 
     // Cancel during a refinement: the project as it was, the model page again.
-    int pages = 0;
-    CMainFrame::modelPageOpener = [&](CMainFrame&) { ++pages; };
+    ASSERT_EQ(Frame().OpenStepPages().model, 0u);
     Doc().photoNumber = 1;
     Doc().refineMode = 2;
     Frame().refining = 1;
     Doc().stage = 2000;
     answer(1, "");
     run(&CMainFrame::OnImportPic);
-    CMainFrame::modelPageOpener = nullptr;
     EXPECT_EQ(App().objHeadImported, 0);
     EXPECT_EQ(svc::app().state().headImport, 0);
     EXPECT_EQ(Doc().photoNumber, 0);
     EXPECT_EQ(Doc().refineMode, 0);
     EXPECT_EQ(Frame().refining, 0);
     EXPECT_EQ(Doc().stage, 2500);
-    EXPECT_EQ(pages, 1);
+    EXPECT_NE(Frame().OpenStepPages().model, 0u);
 }
 
 TEST_F(FileCommandsTest, PhotoAndTextureExportsByImageMagick) {

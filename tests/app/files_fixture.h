@@ -12,9 +12,9 @@
 #include <functional>
 #include <string>
 
-#include "app/picture_bytes.h"
-#include "app/model_scope.h"
-#include "app/project_file.h"
+#include "document/picture_bytes.h"
+#include "document/model_scope.h"
+#include "document/project_file.h"
 #include "fitting/kernel2d.h"
 #include "framework/backend.h"
 #include "picture/winbmp.h"

@@ -10,7 +10,7 @@
 #include <map>
 #include <string>
 
-#include "app/ids.h"
+#include "document/ids.h"
 #include "dialogs/dlgcrop.h"
 #include "dialogs/dlgfeatures2.h"
 #include "dialogs/dlgfeatures3.h"

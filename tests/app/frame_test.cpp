@@ -6,7 +6,7 @@
 
 #include <type_traits>
 
-#include "app/ids.h"
+#include "document/ids.h"
 #include "dialogs/dlgage.h"
 #include "dialogs/dlgbrushselect.h"
 #include "dialogs/dlgcrop.h"

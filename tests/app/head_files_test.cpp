@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "app/head_files.h"
-#include "app/model_scope.h"
+#include "document/head_files.h"
+#include "document/model_scope.h"
 #include "tests/app/files_fixture.h"
 #include "tests/support/test_meshes.h"
 

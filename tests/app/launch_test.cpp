@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "app/faceapp.h"
-#include "app/tempfolders.h"
+#include "document/tempfolders.h"
 #include "tests/framework/temp_dir.h"
 
 namespace fs = std::filesystem;

@@ -5,10 +5,10 @@
 #include <fstream>
 
 #include "picture/anypicdecoder.h"
-#include "app/model_scope.h"
-#include "app/obj_export.h"
-#include "app/obj_import.h"
-#include "app/safe_save.h"
+#include "document/model_scope.h"
+#include "document/obj_export.h"
+#include "document/obj_import.h"
+#include "document/safe_save.h"
 #include "tests/app/files_fixture.h"
 #include "tests/support/test_meshes.h"
 

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "app/ids.h"
+#include "document/ids.h"
 #include "fitting/headtophoto.h"
 #include "fitting/marks.h"
 #include "model/featuretables.h"

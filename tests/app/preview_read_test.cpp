@@ -10,8 +10,8 @@
 #include <string>
 
 #include "app/facedoc.h"
-#include "app/ids.h"
-#include "app/project_file.h"
+#include "document/ids.h"
+#include "document/project_file.h"
 #include "files_fixture.h"
 #include "shell_fixture.h"
 

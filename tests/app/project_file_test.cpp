@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/model_scope.h"
-#include "app/safe_save.h"
-#include "app/project_file.h"
+#include "document/model_scope.h"
+#include "document/safe_save.h"
+#include "document/project_file.h"
 #include "fitting/kernel2d.h"
 #include "tests/app/files_fixture.h"
 

@@ -18,14 +18,25 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/head_files.h"
-#include "app/project_file.h"
-#include "app/safe_save.h"
+#include "document/head_files.h"
+#include "document/project_file.h"
+#include "document/safe_save.h"
 #include "tests/app/files_fixture.h"
+#include "tests/support/watched_disk.h"
 
 namespace {
 
 using filestest::FilesTest;
+
+// The saves go to a watched disk, back to the plain behaviour between cases.
+testsupport::WatchedDisk& watchedDisk() {
+    static testsupport::WatchedDisk watched;
+    return watched;
+}
+void resetDisk() {
+    watchedDisk().onPiece = nullptr;
+    watchedDisk().unnamed = true;
+}
 
 std::vector<std::string> listing(const std::string& dir) {
     std::vector<std::string> out;
@@ -184,18 +195,18 @@ TEST_F(SafeSaveTest, ReadOnlyFolderKeepsTheOldFile) {
 // same file; everything else in the folder stays.
 TEST_F(SafeSaveTest, LeftoversOfTheSameFileGoAtTheNextSave) {
     // A save still running holds its temporary: a second save leaves it.
-    files::safesave_testing::SetUnnamedTemporaries(false);
+    watchedDisk().unnamed = false;
     bool stopped = false;
-    files::safesave_testing::SetObserver([&](const std::string&, std::size_t, std::size_t) {
+    watchedDisk().onPiece = [&](const std::string&, std::size_t, std::size_t) {
         if (!stopped) {
             stopped = true;
             raise(SIGSTOP);
         }
         return 0;
-    });
+    };
     int readEnd = -1;
     Child running(startChild([&] { return saved(path, "running"); }, readEnd));
-    files::safesave_testing::Reset();
+    resetDisk();
     int status = 0;
     ASSERT_EQ(waitpid(running.pid, &status, WUNTRACED), running.pid);
     ASSERT_TRUE(WIFSTOPPED(status));
@@ -233,7 +244,7 @@ class AsNobodyTest : public FilesTest {
 protected:
     void SetUp() override {
         FilesTest::SetUp();
-        files::safesave_testing::Reset();
+        resetDisk();
         if (getuid() != 0) GTEST_SKIP() << "acting as nobody needs the superuser";
         dir = tempDir();
         chmod(dir.c_str(), 0755);
@@ -241,7 +252,7 @@ protected:
             GTEST_SKIP() << "nobody cannot reach " << dir;
     }
     void TearDown() override {
-        files::safesave_testing::Reset();
+        resetDisk();
         if (!dir.empty()) std::system(("chmod -R u+rwx " + dir + " && rm -rf " + dir).c_str());
         FilesTest::TearDown();
     }
@@ -441,9 +452,9 @@ TEST_F(AsNobodyTest, AFullDiskKeepsTheOldFileAndHoldsNoSpace) {
             how = "injected";
         const std::string p = file(disk + "/p.fac", old, 0644);
         if (how == "injected")
-            files::safesave_testing::SetObserver([](const std::string&, std::size_t written, std::size_t) {
+            watchedDisk().onPiece = [](const std::string&, std::size_t written, std::size_t) {
                 return written > 65536 ? ENOSPC : 0;
-            });
+            };
         if (!becomeNobody()) return "cannot become nobody";
         struct statvfs before, after;
         statvfs(disk.c_str(), &before);
@@ -483,16 +494,16 @@ pid_t startStoppingSave(const std::function<std::string()>& save, std::size_t st
             signal(SIGTERM, SIG_DFL);
             signal(SIGINT, SIG_DFL);
             if (!becomeNobody()) return "cannot become nobody";
-            files::safesave_testing::SetUnnamedTemporaries(unnamed);
+            watchedDisk().unnamed = unnamed;
             bool stopped = false;
-            files::safesave_testing::SetObserver(
+            watchedDisk().onPiece = 
                 [&stopped, stopAt](const std::string&, std::size_t written, std::size_t) {
                     if (!stopped && written >= stopAt) {
                         stopped = true;
                         raise(SIGSTOP);
                     }
                     return 0;
-                });
+                };
             return save();
         },
         readEnd);

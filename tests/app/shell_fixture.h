@@ -13,7 +13,7 @@
 #include "app/faceapp.h"
 #include "app/facedoc.h"
 #include "app/mainframe.h"
-#include "app/tempfolders.h"
+#include "document/tempfolders.h"
 #include "fitting/kernel2d.h"
 #include "framework/filedialog.h"
 #include "fitting/kernel3d.h"

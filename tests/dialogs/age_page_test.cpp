@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/tempfolders.h"
+#include "document/tempfolders.h"
 #include "dialogs/age_map.h"
 #include "dialogs/morph_pages.h"
 #include "dialogs/region_morph.h"

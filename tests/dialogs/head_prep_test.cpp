@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/head_files.h"
-#include "app/ids.h"
+#include "document/head_files.h"
+#include "document/ids.h"
 #include "dialogs/dlgheadfeatures.h"
 #include "model/featuretables.h"
 #include "model/topology.h"

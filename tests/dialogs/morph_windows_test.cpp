@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ids.h"
+#include "document/ids.h"
 #include "dialogs/dlgage.h"
 #include "dialogs/dlglasersize.h"
 #include "dialogs/dlgrefine.h"

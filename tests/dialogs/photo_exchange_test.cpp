@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/tempfolders.h"
+#include "document/tempfolders.h"
 #include "framework/backend.h"
 #include "framework/settings.h"
 #include "model/featuretables.h"

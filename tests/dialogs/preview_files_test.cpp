@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ids.h"
-#include "app/project_file.h"
-#include "app/tempfolders.h"
+#include "document/ids.h"
+#include "document/project_file.h"
+#include "document/tempfolders.h"
 #include "dialogs/dlgmakebmp.h"
 #include "dialogs/previewfiledlg.h"
 #include "framework/paths.h"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ids.h"
+#include "document/ids.h"
 #include "dialogs/dlglogin.h"
 #include "dialogs/dlgnotes.h"
 #include "dialogs/dlgprogress.h"

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <functional>
 
-#include "app/ids.h"
+#include "document/ids.h"
 #include "dialogs/dlgcrop.h"
 #include "fitting/kernel2d.h"
 #include "tests/app/shell_fixture.h"

@@ -12,9 +12,9 @@
 #include <memory>
 #include <sstream>
 
-#include "app/model_scope.h"
-#include "app/obj_export.h"
-#include "app/project_file.h"
+#include "document/model_scope.h"
+#include "document/obj_export.h"
+#include "document/project_file.h"
 #include "fitting/projection.h"
 #include "seams/app.h"
 #include "framework/resources.h"

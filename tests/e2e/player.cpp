@@ -18,7 +18,7 @@
 
 #include "app/faceapp.h"
 #include "app/facedoc.h"
-#include "app/ids.h"
+#include "document/ids.h"
 #include "app/mainframe.h"
 #include "dialogs/dlgprogress.h"
 #include "fitting/kernel2d.h"
@@ -28,7 +28,7 @@
 #include "framework/settings.h"
 #include "model/featuretables.h"
 #include "seams/app.h"
-#include "app/project_file.h"
+#include "document/project_file.h"
 #include "tests/support/project_dump.h"
 #include "tests/e2e/fixtures.h"
 #include "tests/support/fresh_process.h"

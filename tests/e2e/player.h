@@ -15,7 +15,7 @@
 //   answer yes|no|ok|cancel  the next message box's answer
 //   file PATH [filter N] | file cancel   the next file dialog's answer
 //   modal ... end            the lines between run in the next modal dialog
-//   menu ID                  a menu command (number or a name of app/ids.h's table below)
+//   menu ID                  a menu command (number or a name of document/ids.h's table below)
 //   button DIALOG CONTROL    a click on a control (DIALOG: layout number or frame;
 //                            inside modal: button CONTROL)
 //   slider DIALOG CONTROL P  the slider's thumb dragged to P

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/project_file.h"
+#include "document/project_file.h"
 #include "seams/app.h"
 
 inline void FilesFuzzInit() { svc::app().state().pictureEditor = 0; }

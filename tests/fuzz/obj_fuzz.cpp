@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/obj_import.h"
+#include "document/obj_import.h"
 #include "tests/fuzz/files_fuzz_support.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)

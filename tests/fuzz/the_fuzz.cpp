@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/head_files.h"
+#include "document/head_files.h"
 #include "tests/fuzz/files_fuzz_support.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)

@@ -17,7 +17,7 @@
 #include "app/faceapp.h"
 #include "app/facedoc.h"
 #include "app/mainframe.h"
-#include "app/tempfolders.h"
+#include "document/tempfolders.h"
 #include "dialogs/dlgage.h"
 #include "dialogs/dlgcrop.h"
 #include "dialogs/dlgfeatures2.h"

@@ -37,7 +37,7 @@
 #include "app/mainframe.h"
 #include "app/program_qt.h"
 #include "app/state_file.h"
-#include "app/tempfolders.h"
+#include "document/tempfolders.h"
 #include "dialogs/dlgfeatures2.h"
 #include "dialogs/dlglasersize.h"
 #include "dialogs/dlgprogress.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/project_file.h"
+#include "document/project_file.h"
 
 class CKernel2D;
 class CFaceDoc;

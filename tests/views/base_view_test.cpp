@@ -8,7 +8,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/ids.h"
+#include "document/ids.h"
 #include "model/featuretables.h"
 #include "tests/views/view_host.h"
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/tempfolders.h"
+#include "document/tempfolders.h"
 #include "framework/backend.h"
 #include "picture/winbmp.h"
 

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "app/ids.h"
+#include "document/ids.h"
 #include "tests/views/view_host.h"
 
 namespace {

@@ -10,7 +10,6 @@
 // that arrive during a save take effect once it is finished.
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -45,15 +44,5 @@ public:
     SignalHold(const SignalHold&) = delete;
     SignalHold& operator=(const SignalHold&) = delete;
 };
-
-namespace safesave_testing {
-// Called after each piece written with the target (POSIX form), the bytes
-// written so far and the file's size; a result other than 0 fails the write
-// with that error number.
-void SetObserver(std::function<int(const std::string& target, std::size_t written, std::size_t size)> observer);
-// false: temporaries with names, as on file systems without unnamed ones.
-void SetUnnamedTemporaries(bool unnamed);
-void Reset();
-}  // namespace safesave_testing
 
 }  // namespace files

@@ -1,4 +1,4 @@
-#include "app/safe_save.h"
+#include "document/safe_save.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -15,22 +15,13 @@
 #include <string>
 
 #include "framework/paths.h"
+#include "seams/disk.h"
 
 namespace files {
 
 namespace {
 
-struct Settings {
-    std::function<int(const std::string&, std::size_t, std::size_t)> observer;
-    bool unnamed = true;
-};
-
-Settings& settings() {
-    static Settings s;
-    return s;
-}
-
-// Big files are written in pieces so that the observer sees them grow.
+// Big files are written in pieces so that a watched disk sees them grow.
 constexpr std::size_t kPiece = std::size_t(1) << 20;
 
 std::string folderOf(const std::string& path) {
@@ -131,11 +122,9 @@ bool writeAll(int fd, const std::string& target, std::string_view bytes, int& er
             return false;
         }
         done += std::size_t(n);
-        if (settings().observer) {
-            if (int injected = settings().observer(target, done, size)) {
-                error = injected;
-                return false;
-            }
+        if (int injected = svc::saveDisk().PieceWritten(target, done, size)) {
+            error = injected;
+            return false;
         }
     }
     return true;
@@ -182,7 +171,7 @@ public:
         if (exists_ && ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) return failed(reason, errno);
 
         removeLeftovers(folder_, name_);
-        return fill(settings().unnamed, reason);
+        return fill(svc::saveDisk().UnnamedTemporaries(), reason);
     }
 
     bool commit(std::string& reason) {
@@ -379,13 +368,5 @@ bool SafeSaveAll(const SaveSet& set, std::string* failed, std::string* reason) {
 bool SafeSave(const std::string& path, std::string_view bytes, std::string* reason, const SaveOptions& options) {
     return saveAll({{path, bytes}}, options, nullptr, reason);
 }
-
-namespace safesave_testing {
-void SetObserver(std::function<int(const std::string&, std::size_t, std::size_t)> observer) {
-    settings().observer = std::move(observer);
-}
-void SetUnnamedTemporaries(bool unnamed) { settings().unnamed = unnamed; }
-void Reset() { settings() = Settings(); }
-}  // namespace safesave_testing
 
 }  // namespace files

@@ -1,4 +1,4 @@
-#include "app/tempfolders.h"
+#include "document/tempfolders.h"
 
 #include <dirent.h>
 #include <fcntl.h>

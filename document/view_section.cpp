@@ -1,4 +1,4 @@
-#include "views/view_section.h"
+#include "document/view_section.h"
 
 #include <cmath>
 

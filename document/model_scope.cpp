@@ -1,4 +1,4 @@
-#include "app/model_scope.h"
+#include "document/model_scope.h"
 
 namespace files {
 

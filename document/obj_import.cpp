@@ -1,4 +1,4 @@
-#include "app/obj_import.h"
+#include "document/obj_import.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -9,12 +9,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/c_format.h"
-#include "app/model_scope.h"
-#include "app/obj_export.h"
-#include "app/project_file.h"
-#include "app/record_limit.h"
-#include "app/text_lines.h"
+#include "document/c_format.h"
+#include "document/model_scope.h"
+#include "document/obj_export.h"
+#include "document/project_file.h"
+#include "document/record_limit.h"
+#include "document/text_lines.h"
 #include "framework/paths.h"
 #include "picture/anypicdecoder.h"
 #include "picture/png.h"

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/view_sections.h"
+#include "document/view_sections.h"
 #include "model/head.h"
 #include "picture/winbmp.h"
 #include "seams/app.h"

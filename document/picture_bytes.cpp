@@ -1,4 +1,4 @@
-#include "app/picture_bytes.h"
+#include "document/picture_bytes.h"
 
 #include <vector>
 

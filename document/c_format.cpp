@@ -1,4 +1,4 @@
-#include "app/c_format.h"
+#include "document/c_format.h"
 
 #include <locale.h>
 

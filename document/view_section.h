@@ -7,9 +7,12 @@
 
 #include "fitting/projection.h"
 #include "foundation/filetb.h"
-#include "views/offscreen_gl.h"
 
 namespace views {
+
+// The largest viewport side a section takes where no GL context gives its
+// own limit.
+inline constexpr int kStoredMaxViewport = 16384;
 
 struct ViewSection {
     vector3<double> eye{0, 0, 200}, center{0, 0, 0}, up{0, 1, 0};
@@ -25,8 +28,8 @@ struct ViewSection {
     // False, *this unchanged and the stream failed, for a value that is not
     // finite, a zoom outside (0, 1e4], a viewport size outside
     // 0..maxViewport or an offset beyond 1e7.
-    bool read(fnd::fileTB& f, int maxViewportWidth = offscreen::kDefaultMaxViewport,
-              int maxViewportHeight = offscreen::kDefaultMaxViewport);
+    bool read(fnd::fileTB& f, int maxViewportWidth = kStoredMaxViewport,
+              int maxViewportHeight = kStoredMaxViewport);
     bool operator==(const ViewSection&) const = default;
 };
 
@@ -37,8 +40,8 @@ struct OverlaySection {
     lintraf11 photoToGL;
 
     void write(fnd::fileTB& f) const;
-    bool read(fnd::fileTB& f, int maxViewportWidth = offscreen::kDefaultMaxViewport,
-              int maxViewportHeight = offscreen::kDefaultMaxViewport);
+    bool read(fnd::fileTB& f, int maxViewportWidth = kStoredMaxViewport,
+              int maxViewportHeight = kStoredMaxViewport);
     bool operator==(const OverlaySection& o) const {
         return principalX == o.principalX && principalY == o.principalY && fitted == o.fitted &&
                photoToGL.x.a == o.photoToGL.x.a && photoToGL.x.b == o.photoToGL.x.b &&

@@ -1,11 +1,11 @@
-#include "app/obj_export.h"
+#include "document/obj_export.h"
 
 #include <cmath>
 #include <cstdlib>
 
-#include "app/c_format.h"
-#include "app/picture_bytes.h"
-#include "app/safe_save.h"
+#include "document/c_format.h"
+#include "document/picture_bytes.h"
+#include "document/safe_save.h"
 #include "framework/datetime.h"
 #include "picture/textexception.h"
 #include "picture/winbmp.h"

@@ -1,4 +1,4 @@
-#include "app/record_limit.h"
+#include "document/record_limit.h"
 
 #include "model/head.h"
 

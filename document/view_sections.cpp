@@ -1,4 +1,4 @@
-#include "app/view_sections.h"
+#include "document/view_sections.h"
 
 namespace files {
 

@@ -1,4 +1,4 @@
-#include "app/project_file.h"
+#include "document/project_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/model_scope.h"
-#include "app/record_limit.h"
-#include "app/safe_save.h"
+#include "document/model_scope.h"
+#include "document/record_limit.h"
+#include "document/safe_save.h"
 #include "fitting/kernel2d.h"
 #include "framework/datetime.h"
 #include "framework/paths.h"

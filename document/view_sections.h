@@ -1,10 +1,10 @@
 #pragma once
 // The display state that the main frame and the four views keep in a
-// project file, as plain values. The views' sections are the views' own
-// (views/view_section.h); the frame's is here.
+// project file, as plain values. The views' sections are in
+// document/view_section.h; the frame's is here.
 
 #include "foundation/filetb.h"
-#include "views/view_section.h"
+#include "document/view_section.h"
 
 namespace files {
 

@@ -1,4 +1,4 @@
-#include "app/head_files.h"
+#include "document/head_files.h"
 
 #include <cmath>
 #include <cstdarg>
@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/model_scope.h"
-#include "app/project_file.h"
-#include "app/record_limit.h"
-#include "app/safe_save.h"
-#include "app/text_lines.h"
+#include "document/model_scope.h"
+#include "document/project_file.h"
+#include "document/record_limit.h"
+#include "document/safe_save.h"
+#include "document/text_lines.h"
 #include "fitting/kernel3d.h"
 #include "model/model_io.h"
 
