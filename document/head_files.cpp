@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "document/c_format.h"
 #include "document/model_scope.h"
 #include "document/project_file.h"
 #include "document/record_limit.h"
@@ -17,16 +18,6 @@
 namespace files {
 
 namespace {
-
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* fmt, ...) {
-    char buf[512];
-    va_list ap;
-    va_start(ap, fmt);
-    std::vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    return buf;
-}
 
 bool onlyLayoutLeft(const fnd::fileTB& f, std::string_view bytes) {
     std::size_t left = f.remaining();
@@ -87,7 +78,7 @@ bool ParseTHE(std::string_view bytes, HeadRead& out, std::string& reason) {
         if (!f.good()) {
             reason = "the head does not read";
         } else if (!onlyLayoutLeft(f, bytes)) {
-            reason = format("%zu bytes after the head", f.remaining());
+            reason = cformat("%zu bytes after the head", f.remaining());
         } else {
             read.tablesRead = head3Version > 2;
             read.head->BuildMirror();
@@ -187,17 +178,17 @@ bool parsePHS2(Tokens& in, std::string_view bytes, HeadRead& out, std::string& r
         return false;
     }
     if (nV < 0 || nT < 0 || nV > maxStoredCount || nT > maxStoredCount) {
-        reason = format("header: %ld vertices and %ld triangles", nV, nT);
+        reason = cformat("header: %ld vertices and %ld triangles", nV, nT);
         return false;
     }
     if (w < 0 || h < 0 || w > kMaxTextureSize || h > kMaxTextureSize || (w == 0) != (h == 0)) {
-        reason = format("header: texture of %ld x %ld", w, h);
+        reason = cformat("header: texture of %ld x %ld", w, h);
         return false;
     }
     // Least line lengths: vertex 12, triangle 8, pixel 7 bytes.
     const int64_t least = int64_t(nV) * 12 + int64_t(nT) * 8 + int64_t(w) * h * 7;
     if (least > int64_t(bytes.size())) {
-        reason = format("header: %ld vertices, %ld triangles and %ld x %ld pixels cannot fit in %zu bytes", nV, nT, w,
+        reason = cformat("header: %ld vertices, %ld triangles and %ld x %ld pixels cannot fit in %zu bytes", nV, nT, w,
                         h, bytes.size());
         return false;
     }
@@ -209,7 +200,7 @@ bool parsePHS2(Tokens& in, std::string_view bytes, HeadRead& out, std::string& r
         bool good = in.integer(s) && s == i;
         for (double& d : v) good = good && in.number(d);
         if (!good) {
-            reason = format("line %d: vertex %ld expected", in.line(), i);
+            reason = cformat("line %d: vertex %ld expected", in.line(), i);
             return false;
         }
         head3::PNT& p = pnt[std::size_t(i)];
@@ -222,12 +213,12 @@ bool parsePHS2(Tokens& in, std::string_view bytes, HeadRead& out, std::string& r
         long s = -1, c[3] = {-1, -1, -1};
         bool good = in.integer(s) && s == i && in.integer(c[0]) && in.integer(c[1]) && in.integer(c[2]);
         if (!good) {
-            reason = format("line %d: triangle %ld expected", in.line(), i);
+            reason = cformat("line %d: triangle %ld expected", in.line(), i);
             return false;
         }
         for (long x : c)
             if (x < 0 || x >= nV) {
-                reason = format("line %d: vertex %ld of %ld", in.line(), x, nV);
+                reason = cformat("line %d: vertex %ld of %ld", in.line(), x, nV);
                 return false;
             }
         tri[std::size_t(i)] = {{int(c[0]), int(c[1]), int(c[2]), -1, -1, -1, 0, 0, -1}};
@@ -240,20 +231,20 @@ bool parsePHS2(Tokens& in, std::string_view bytes, HeadRead& out, std::string& r
         for (long c = 0; c < w; c += 32) {
             long rr = -1, cc = -1;
             if (!in.integer(rr) || !in.integer(cc) || rr != r || cc != c) {
-                reason = format("line %d: texture row %ld, column %ld expected", in.line(), r, c);
+                reason = cformat("line %d: texture row %ld, column %ld expected", in.line(), r, c);
                 return false;
             }
             for (long x = c; x < std::min(w, c + 32); ++x) {
                 unsigned char rgb[3];
                 if (!in.hexColour(rgb)) {
-                    reason = format("line %d: colour of pixel %ld of row %ld expected", in.line(), x, r);
+                    reason = cformat("line %d: colour of pixel %ld of row %ld expected", in.line(), x, r);
                     return false;
                 }
                 std::copy(rgb, rgb + 3, texture->rgb.begin() + (std::size_t(r) * w + x) * 3);
             }
         }
     if (!in.atEnd()) {
-        reason = format("line %d: more after the texture", in.line());
+        reason = cformat("line %d: more after the texture", in.line());
         return false;
     }
     HeadRead read;
@@ -303,12 +294,12 @@ bool parsePHS1(Tokens& in, std::string_view bytes, HeadRead& out, std::string& r
             }
         }
         if (!good) {
-            reason = format("line %d: %s record expected", in.line(), i < nV ? "vertex" : "triangle");
+            reason = cformat("line %d: %s record expected", in.line(), i < nV ? "vertex" : "triangle");
             return false;
         }
     }
     if (!in.atEnd()) {
-        reason = format("line %d: more after the triangles", in.line());
+        reason = cformat("line %d: more after the triangles", in.line());
         return false;
     }
     HeadRead read;
@@ -339,7 +330,7 @@ bool ParsePHS(std::string_view bytes, HeadRead& out, std::string& reason) {
     }
     if (version == 2) return parsePHS2(in, bytes, out, reason);
     if (version == 1) return parsePHS1(in, bytes, out, reason);
-    reason = format("version %ld", version);
+    reason = cformat("version %ld", version);
     return false;
 }
 

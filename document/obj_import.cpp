@@ -101,6 +101,19 @@ int findName(const fnd::dynarray<Row>& rows, const std::string& lower) {
     return -1;
 }
 
+// The row of that lower-case name, added when the table has none.
+template <class Row>
+int findOrAddName(fnd::dynarray<Row>& rows, const std::string& lower) {
+    int found = findName(rows, lower);
+    if (found < 0) {
+        Row row;
+        setName(row.name, lower);
+        rows.add(row);
+        found = rows.size() - 1;
+    }
+    return found;
+}
+
 bool containsLower(const char* name, const std::string& word) {
     return lowered(name).find(lowered(word)) != std::string::npos;
 }
@@ -275,28 +288,12 @@ bool ParseObj(std::string_view bytes, const svc::AppState& app, ObjImport& out, 
                 std::string joined = std::string(tb.groups[group].name) + "~g " + lowered(name);
                 setName(tb.groups[group].name, joined);
             } else {
-                std::string lower = lowered(name);
-                int found = findName(tb.groups, lower);
-                if (found < 0) {
-                    svc::GroupRow row;
-                    setName(row.name, lower);
-                    tb.groups.add(row);
-                    found = tb.groups.size() - 1;
-                }
-                group = found;
+                group = findOrAddName(tb.groups, lowered(name));
             }
         } else if (keyword(l, "usemtl")) {
             Tokens t(rest(l, 6));
             std::string_view word = t.next();
-            std::string lower = word.empty() ? std::string(" ") : lowered(word);
-            int found = findName(tb.materials, lower);
-            if (found < 0) {
-                svc::MaterialRow row;
-                setName(row.name, lower);
-                tb.materials.add(row);
-                found = tb.materials.size() - 1;
-            }
-            material = found;
+            material = findOrAddName(tb.materials, word.empty() ? std::string(" ") : lowered(word));
         }
         previousWasGroup = isGroup;
     }

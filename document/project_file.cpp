@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "document/c_format.h"
 #include "document/model_scope.h"
 #include "document/record_limit.h"
 #include "document/safe_save.h"
@@ -28,16 +29,6 @@ constexpr const char* kSeparator = "==========";
 
 bool validStage(int stage) { return stage == 0 || stage == 1000 || stage == 2000 || stage == 2500; }
 
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* fmt, ...) {
-    char buf[512];
-    va_list ap;
-    va_start(ap, fmt);
-    std::vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    return buf;
-}
-
 // The reading side: a memory stream, the first reason given, and checks of
 // counts against what is left.
 class Reader {
@@ -53,13 +44,13 @@ public:
     // Whether the stream is still good; else the reason is the section's.
     bool ok(const char* section) {
         if (f.good()) return true;
-        return refuse(format("%s: the file ends or does not read there", section));
+        return refuse(cformat("%s: the file ends or does not read there", section));
     }
     // Whether count values of the given least sizes can still follow.
     bool fits(const char* section, int64_t count, int binaryBytes, const char* what) {
         int64_t least = count * (f.text() ? 2 : binaryBytes);
         if (count >= 0 && least <= int64_t(std::min<std::size_t>(f.remaining(), INT64_MAX))) return true;
-        return refuse(format("%s: %lld %s expected, %zu bytes left", section, (long long)count, what, f.remaining()));
+        return refuse(cformat("%s: %lld %s expected, %zu bytes left", section, (long long)count, what, f.remaining()));
     }
     // Nothing but layout may follow a text section, nothing at all a binary one.
     bool atEnd(const char* after) {
@@ -73,7 +64,7 @@ public:
         } else if (left == 0) {
             return true;
         }
-        return refuse(format("%zu bytes after %s", left, after));
+        return refuse(cformat("%zu bytes after %s", left, after));
     }
     fnd::fileTB f;
 
@@ -110,7 +101,7 @@ bool readViews(Reader& r, ProjectRecord& rec) {
         // A damaged section fails the stream.
         rec.views[i].read(r.f);
         if (i == kViewEdit2D3D) rec.overlay.read(r.f);
-        if (!r.ok(format("section 9 (%s)", kViewNames[i]).c_str())) return false;
+        if (!r.ok(cformat("section 9 (%s)", kViewNames[i]).c_str())) return false;
     }
     return true;
 }
@@ -148,7 +139,7 @@ bool readNotes(Reader& r, ProjectRecord& rec, const char* section) {
 
 bool checkTextureSize(Reader& r, int size) {
     if (size >= 1 && size <= kMaxTextureSize) return true;
-    return r.refuse(format("section 14: texture size %d outside 1..%d", size, kMaxTextureSize));
+    return r.refuse(cformat("section 14: texture size %d outside 1..%d", size, kMaxTextureSize));
 }
 
 // Template 100 keeps its whole head in the file.
@@ -158,7 +149,7 @@ bool readOwnHead(Reader& r, ProjectRecord& rec, const char* section) {
     rec.head->tablesTarget = &rec.tables;
     rec.head->read(r.f, rec.stage == 1000);
     rec.head->tablesTarget = nullptr;
-    if (!r.f.good()) return r.refuse(format("%s: the head of template 100 does not read", section));
+    if (!r.f.good()) return r.refuse(cformat("%s: the head of template 100 does not read", section));
     return true;
 }
 
@@ -167,30 +158,30 @@ bool readHeadSections(Reader& r, ProjectRecord& rec, int64_t nV, int64_t nT, int
     const int64_t texBytes = ts * ts * 3;
     HeadSections& s = rec.sections;
     auto name = [&] {
-        return format("template %d (%lld vertices, %lld triangles)", templateId, (long long)nV, (long long)nT);
+        return cformat("template %d (%lld vertices, %lld triangles)", templateId, (long long)nV, (long long)nT);
     };
     if (!r.f.text()) {
         const int64_t need18 = nV * 3 * 4, need19 = nT * 12 * 4;
         const int64_t left = int64_t(r.f.remaining());
         if (left < need18)
-            return r.refuse(format("section 18: %lld vertex bytes expected for %s, %lld left", (long long)need18,
+            return r.refuse(cformat("section 18: %lld vertex bytes expected for %s, %lld left", (long long)need18,
                                    name().c_str(), (long long)left));
         if (left - need18 < need19)
-            return r.refuse(format("section 19: %lld triangle bytes expected for %s, %lld left", (long long)need19,
+            return r.refuse(cformat("section 19: %lld triangle bytes expected for %s, %lld left", (long long)need19,
                                    name().c_str(), (long long)(left - need18)));
         const int64_t forTexture = left - need18 - need19;
         if (forTexture < texBytes)
-            return r.refuse(format("section 20: %lld texture bytes expected, %lld left", (long long)texBytes,
+            return r.refuse(cformat("section 20: %lld texture bytes expected, %lld left", (long long)texBytes,
                                    (long long)forTexture));
         if (forTexture > texBytes)
-            return r.refuse(format("section 20: %lld bytes after the texture of %lld x %lld for %s",
+            return r.refuse(cformat("section 20: %lld bytes after the texture of %lld x %lld for %s",
                                    (long long)(forTexture - texBytes), (long long)ts, (long long)ts,
                                    name().c_str()));
     } else {
         // Text: each number takes at least two bytes.
         const int64_t least = (nV * 3 + nT * 12 + texBytes) * 2;
         if (least > int64_t(r.f.remaining()))
-            return r.refuse(format("sections 18-20: %lld values expected for %s and a texture of %lld x %lld, "
+            return r.refuse(cformat("sections 18-20: %lld values expected for %s and a texture of %lld x %lld, "
                                    "%zu bytes left",
                                    (long long)(nV * 3 + nT * 12 + texBytes), name().c_str(), (long long)ts,
                                    (long long)ts, r.f.remaining()));
@@ -209,7 +200,7 @@ bool readHeadSections(Reader& r, ProjectRecord& rec, int64_t nV, int64_t nT, int
     }
     if (!r.ok("section 20")) return false;
     s.present = true;
-    return r.atEnd(format("the texture of %s", name().c_str()).c_str());
+    return r.atEnd(cformat("the texture of %s", name().c_str()).c_str());
 }
 
 // The photo as the document rebuilds it: decoded, turned, mirrored and
@@ -225,11 +216,11 @@ bool decodePhoto(Reader& r, ProjectRecord& rec, const char* section) {
     try {
         // Bytes that are no picture rebuild nothing (width 0).
         if (scratch.LoadOrigBmp(&rec.photoPicture, 2, 0, 0) <= 0)
-            return r.refuse(format("%s: the photo bytes do not decode", section));
+            return r.refuse(cformat("%s: the photo bytes do not decode", section));
     } catch (const CTextException& e) {
-        return r.refuse(format("%s: the photo bytes do not decode (%s)", section, e.GetErrorText()));
+        return r.refuse(cformat("%s: the photo bytes do not decode (%s)", section, e.GetErrorText()));
     } catch (...) {
-        return r.refuse(format("%s: the photo bytes do not decode", section));
+        return r.refuse(cformat("%s: the photo bytes do not decode", section));
     }
     // The PNG decoder reports a file it cannot read by a 1 x 1 picture.
     const auto& b = rec.photo.bytes;
@@ -238,7 +229,7 @@ bool decodePhoto(Reader& r, ProjectRecord& rec, const char* section) {
                          b[21] == 0 && b[22] == 0;
     int w = rec.photoPicture.GetWidth(), h = rec.photoPicture.GetHeight();
     if (w < 1 || h < 1 || (png && w == 1 && h == 1 && !pngOfOnePixel))
-        return r.refuse(format("%s: the photo bytes do not decode", section));
+        return r.refuse(cformat("%s: the photo bytes do not decode", section));
     rec.photoDecoded = true;
     const int32_t crop[4] = {scratch.left, scratch.top, scratch.right, scratch.bottom};
     std::copy(crop, crop + 4, rec.photoCrop);
@@ -253,7 +244,7 @@ bool readHeader(Reader& r, ProjectRecord& rec, double& version) {
     fnd::istring type, separator;
     r.f >> type >> separator;
     if (!r.ok("header")) return false;
-    if (!validStage(rec.stage)) return r.refuse(format("header: stage %d is none of 0, 1000, 2000, 2500", rec.stage));
+    if (!validStage(rec.stage)) return r.refuse(cformat("header: stage %d is none of 0, 1000, 2000, 2500", rec.stage));
     rec.typeCode = type.str();
     return true;
 }
@@ -274,7 +265,7 @@ bool parseCurrent(Reader& r, const ProjectParseOptions& options, ProjectRecord& 
     if (!keep && rec.templateId != 100) {
         std::string why;
         rec.head = options.loadTemplate ? options.loadTemplate(rec.templateId, rec.tables, why) : nullptr;
-        if (!rec.head) return r.refuse(format("section 6: template %d: %s", rec.templateId, why.c_str()));
+        if (!rec.head) return r.refuse(cformat("section 6: template %d: %s", rec.templateId, why.c_str()));
     }
     r.f.setMode("b");
     if (!readMarks(r, rec, "section 7 (marks)")) return false;
@@ -314,7 +305,7 @@ bool parseInto(std::string_view bytes, const ProjectParseOptions& options, Proje
     if (!readHeader(r, rec, version)) return false;
     // Versions are stored through single precision: 3.405 reads as 3.4049999.
     if (version < 3.4 - 1e-4) {
-        if (!(version > 2.9 + 1e-4)) return r.refuse(format("version %.3f is older than 2.905", rec.version));
+        if (!(version > 2.9 + 1e-4)) return r.refuse(cformat("version %.3f is older than 2.905", rec.version));
         return parseOld(r, options, rec);
     }
     return parseCurrent(r, options, rec);
@@ -374,7 +365,7 @@ bool parseOld(Reader& r, const ProjectParseOptions& options, ProjectRecord& rec)
     if (rec.templateId != 100) {
         std::string why;
         rec.head = options.loadTemplate ? options.loadTemplate(rec.templateId, rec.tables, why) : nullptr;
-        if (!rec.head) return r.refuse(format("item 2: template %d: %s", rec.templateId, why.c_str()));
+        if (!rec.head) return r.refuse(cformat("item 2: template %d: %s", rec.templateId, why.c_str()));
     }
     r.f.setMode("b");
     if (!readMarks(r, rec, "item 3 (marks)")) return false;
@@ -404,7 +395,7 @@ bool parseOld(Reader& r, const ProjectParseOptions& options, ProjectRecord& rec)
         int k = 0;
         r.f >> k;
         if (!r.ok("item 11")) return false;
-        if (k < 0 || k > 65536) return r.refuse(format("item 11: table side %d", k));
+        if (k < 0 || k > 65536) return r.refuse(cformat("item 11: table side %d", k));
         if (!dropValues<unsigned char>(r, "item 11", int64_t(k) * k, 1)) return false;
         for (int pass = 0; pass < 2; ++pass) {
             int m = 0;
@@ -512,7 +503,7 @@ std::unique_ptr<head3> LoadTemplateHead(int templateId, svc::FaceTables& tables,
         return nullptr;
     }
     auto head = ReadTemplateBytes(bytes, tables);
-    if (!head) reason = format("built-in template %d does not read", id);
+    if (!head) reason = cformat("built-in template %d does not read", id);
     return head;
 }
 
@@ -598,7 +589,7 @@ bool readRegularFile(const std::string& path, uint64_t limit, bool wholeOnly, st
     }
     whole = st.st_size >= 0 && uint64_t(st.st_size) <= limit;
     if (st.st_size < 0 || (wholeOnly && !whole)) {
-        reason = format("%lld bytes: more than a file of the program holds", (long long)st.st_size);
+        reason = cformat("%lld bytes: more than a file of the program holds", (long long)st.st_size);
         return false;
     }
     std::string read(std::size_t(std::min<uint64_t>(uint64_t(st.st_size), limit)), '\0');
@@ -668,11 +659,11 @@ bool WriteProject(const ProjectRecord& rec, const ProjectWriteInputs& in, std::s
     const head3* head = in.head ? in.head : rec.head.get();
     const svc::FaceTables* tables = in.tables ? in.tables : &rec.tables;
     if (!validStage(rec.stage)) {
-        reason = format("stage %d is none of 0, 1000, 2000, 2500", rec.stage);
+        reason = cformat("stage %d is none of 0, 1000, 2000, 2500", rec.stage);
         return false;
     }
     if (rec.textureSize < 1 || rec.textureSize > kMaxTextureSize) {
-        reason = format("texture size %d outside 1..%d", rec.textureSize, kMaxTextureSize);
+        reason = cformat("texture size %d outside 1..%d", rec.textureSize, kMaxTextureSize);
         return false;
     }
     if ((rec.stage == 2500 || rec.templateId == 100) && !head) {
@@ -683,7 +674,7 @@ bool WriteProject(const ProjectRecord& rec, const ProjectWriteInputs& in, std::s
     const std::size_t texBytes = std::size_t(rec.textureSize) * rec.textureSize * 3;
     if (rec.stage == 2500 && (!head->texture || head->texture->width != rec.textureSize ||
                               head->texture->height != rec.textureSize || head->texture->rgb.size() < texBytes)) {
-        reason = format("the head has no texture of %d x %d", rec.textureSize, rec.textureSize);
+        reason = cformat("the head has no texture of %d x %d", rec.textureSize, rec.textureSize);
         return false;
     }
 
