@@ -30,7 +30,7 @@
 #include "framework/test_driver.h"
 #include "tests/framework/temp_dir.h"
 #include "tests/qt/qt_support.h"
-#include "tests/qt/test_app.h"
+#include "tests/qt/frame_fixture.h"
 
 namespace {
 

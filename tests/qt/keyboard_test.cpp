@@ -11,7 +11,7 @@
 #include <QWindow>
 
 #include "tests/qt/qt_support.h"
-#include "tests/qt/test_app.h"
+#include "tests/qt/frame_fixture.h"
 
 namespace {
 

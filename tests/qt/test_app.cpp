@@ -4,9 +4,6 @@
 #include <fstream>
 #include <sstream>
 
-#include <QMenuBar>
-#include <QTest>
-
 #include "framework/layout_parser.h"
 #include "framework/resources.h"
 
@@ -382,28 +379,5 @@ void InstallLayouts() {
   brv::SetResourceOverlay("ICON", 130, PlainIco(0xFF0000));
   brv::ForgetParsedLayouts();
 }
-
-// ---------------------------------------------------------------- fixture
-
-void FrameTest::SetUp() {
-  QtTest::SetUp();
-  InstallLayouts();
-  app = std::make_unique<TestApp>();
-  qtsupport::Run([&] { ASSERT_TRUE(app->InitInstance()); });
-  frame = app->Frame();
-  ASSERT_NE(frame, nullptr);
-  fh = frame->m_hWnd;
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(qtsupport::WindowOf(fh)));
-  qtsupport::Pump();
-  Log().clear();
-}
-
-void FrameTest::TearDown() {
-  ResetWindows();
-  app.reset();
-  QtTest::TearDown();
-}
-
-QMenuBar* FrameTest::Bar() { return qtsupport::Backend().TopWidget(fh)->findChild<QMenuBar*>(); }
 
 }  // namespace qtapp

@@ -10,9 +10,6 @@
 #include <vector>
 
 #include "framework/ui.h"
-#include "tests/qt/qt_support.h"
-
-class QMenuBar;
 
 namespace qtapp {
 
@@ -126,18 +123,5 @@ class TestApp : public CWinApp {
 // Lays the application's layouts (menu, keys, dialogs, pictures) over the
 // resources.
 void InstallLayouts();
-
-// The tests' fixture: the application started on a fresh windowing state,
-// its frame shown, the log empty.
-class FrameTest : public qtsupport::QtTest {
- protected:
-  void SetUp() override;
-  void TearDown() override;
-  QMenuBar* Bar();
-
-  std::unique_ptr<TestApp> app;
-  AppFrame* frame = nullptr;
-  HWND fh = nullptr;
-};
 
 }  // namespace qtapp
