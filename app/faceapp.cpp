@@ -7,12 +7,12 @@
 #include <cstring>
 #include <optional>
 
-#include "app/facedoc.h"
-#include "document/ids.h"
+#include "document/facedoc.h"
 #include "app/mainframe.h"
+#include "dialogs/dlgprogress.h"
+#include "document/ids.h"
 #include "document/project_file.h"
 #include "document/tempfolders.h"
-#include "dialogs/dlgprogress.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "framework/backend.h"
@@ -90,8 +90,11 @@ END_MESSAGE_MAP()
 
 CFaceApp::CFaceApp()
     : CWinApp("Brivanta"),
+      version(state().version),
       pictureEditorMode(state().pictureEditor),
       dazMode(state().dazMode),
+      proMode(state().proMode),
+      objHeadImported(state().objHeadImported),
       languageId(state().language) {
     g_faceApp = this;
     version = 5.0;
@@ -316,7 +319,7 @@ CString CFaceApp::Statistics() {
     double side = std::max({hi.x - lo.x, hi.y - lo.y, hi.z - lo.z});
     vector3<double> eye(0, 0, 200);
     double fovy = 50;
-    if (CFaceView* v = doc->GetViewEdit2D3D())
+    if (CFaceView* v = doc->GetViewEdit2D3D<CFaceView>())
         if (ProjectionCore* c = v->Camera()) eye = c->eye(), fovy = c->fovy();
     int id = skinTriangles ? doc->templateId : 0;
     CString text;

@@ -37,13 +37,15 @@ public:
     int ExitInstance() override;
     BOOL OnIdle(LONG count) override;
     void EndProgram(int code) override;
+    std::string DazFigureName() const override { return std::string(dazFigure.View()); }
+    std::string DazObjectName() const override { return std::string(dazName.View()); }
 
-    double version = 5.0;
     // The seam's state under the names of the application.
+    double& version;
     int32_t& pictureEditorMode;
     int32_t& dazMode;
-    int proMode = 0;          // 1 "Pro": step 2 shows the feature-curve page
-    int objHeadImported = 0;  // 1 after a head came from an OBJ file
+    int32_t& proMode;          // 1 "Pro": step 2 shows the feature-curve page
+    int32_t& objHeadImported;  // 1 after a head came from an OBJ file
     int16_t& languageId;
     void* resourceModule = nullptr;
     int settingsWord = 0;
@@ -61,7 +63,7 @@ public:
     CString TempFolder() const;
 
     void OnAppAbout();
-    void OnAppAboutShort();
+    void OnAppAboutShort() override;
     void OnWEB();
     void OnMail();
     void OnMruDummy(UINT id);
@@ -70,7 +72,7 @@ public:
     CString OnShortAbout(bool show);
     // True when the desktop took the link.
     bool GotoURL(const char* url);
-    void Help(int, const char* kind);
+    void Help(int, const char* kind) override;
     CString GetRecentFileName(int n);
 
     // The DAZ fields into the seam's keywords.

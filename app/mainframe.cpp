@@ -4,8 +4,7 @@
 #include <climits>
 
 #include "app/faceapp.h"
-#include "app/facedoc.h"
-#include "document/ids.h"
+#include "document/facedoc.h"
 #include "dialogs/dlgage.h"
 #include "dialogs/dlgbrushselect.h"
 #include "dialogs/dlgcrop.h"
@@ -15,6 +14,7 @@
 #include "dialogs/dlgheadfeatures.h"
 #include "dialogs/dlglasersize.h"
 #include "dialogs/dlgnotes.h"
+#include "document/ids.h"
 #include "fitting/headtophoto.h"
 #include "fitting/texture.h"
 #include "foundation/filetb.h"
@@ -113,6 +113,7 @@ END_MESSAGE_MAP()
 
 CMainFrame::CMainFrame() {
     svc::setMainFrame(this);
+    svc::setWorkFlow(this);
     svc::setStartPage(&StartPageService());
 }
 
@@ -128,6 +129,7 @@ CMainFrame::~CMainFrame() {
     delete m_dlgFreeTool;
     delete m_dlgBrushSelect;
     if (svc::detail::mainFrame == this) svc::setMainFrame(nullptr);
+    if (svc::detail::workFlow == this) svc::setWorkFlow(nullptr);
     if (svc::detail::startPage == &StartPageService()) svc::setStartPage(nullptr);
 }
 
@@ -140,8 +142,17 @@ CFaceView* CMainFrame::Pane(int row, int col) const {
 
 CFaceView* CMainFrame::ActiveFaceView() const { return dynamic_cast<CFaceView*>(GetActiveView()); }
 
-void CMainFrame::ActivateView(CFaceView* view) {
-    if (view) SetActiveView(view);
+void CMainFrame::ActivateView(svc::FaceView* view) {
+    if (auto* pane = dynamic_cast<CFaceView*>(view)) SetActiveView(pane);
+}
+
+void CMainFrame::SendCommand(unsigned id) { SendMessage(WM_COMMAND, id, 0); }
+
+void CMainFrame::DisableUndoItems() {
+    if (CMenu* menu = GetMenu()) {
+        menu->EnableMenuItem(ID_UNDO, MF_BYCOMMAND | MF_GRAYED | MF_DISABLED);
+        menu->EnableMenuItem(ID_REDO, MF_BYCOMMAND | MF_GRAYED | MF_DISABLED);
+    }
 }
 
 const CRuntimeClass* CMainFrame::PaneClass(PaneKind kind) const {
@@ -227,7 +238,8 @@ void CMainFrame::sizePanes(int activeRow, int activeCol, bool singleRow, bool si
 void CMainFrame::refitAll() {
     CFaceDoc* doc = GetDoc();
     if (!doc) return;
-    for (CFaceView* v : {doc->GetViewOrigPhoto(), doc->GetViewOrig2D(), doc->GetViewEdit3D(), doc->GetViewEdit2D3D()})
+    for (CFaceView* v : {doc->GetViewOrigPhoto<CFaceView>(), doc->GetViewOrig2D<CFaceView>(),
+                         doc->GetViewEdit3D<CFaceView>(), doc->GetViewEdit2D3D<CFaceView>()})
         if (v) v->FitInView();
 }
 
@@ -328,6 +340,21 @@ void CMainFrame::deleteLater(CWnd* page) {
     if (!deletePosted_ && m_hWnd) deletePosted_ = PostMessage(WM_DELETE_PAGES) != FALSE;
 }
 
+namespace {
+// The page while its window exists, as the interface the views call.
+template <class Calls, class Page>
+Calls* openPage(Page* page) {
+    if (!page || !::IsWindow(page->m_hWnd)) return nullptr;
+    return dynamic_cast<Calls*>(static_cast<CWnd*>(page));
+}
+}  // namespace
+
+svc::PointPage* CMainFrame::OpenPointPage() const { return openPage<svc::PointPage>(pointDialog); }
+svc::CurvePage* CMainFrame::OpenCurvePage() const { return openPage<svc::CurvePage>(curveDialog); }
+svc::PrepPage* CMainFrame::OpenPrepPage() const { return openPage<svc::PrepPage>(headPrepDialog); }
+svc::FreeToolPalette* CMainFrame::FreeToolPaletteMade() const { return m_dlgFreeTool; }
+svc::BrushPalette* CMainFrame::BrushPaletteMade() const { return m_dlgBrushSelect; }
+
 void CMainFrame::ForgetPage(CWnd* page) {
     // Called as the page's window goes: its own messages are still running.
     if (page && forgetPointer(page)) deleteLater(page);
@@ -376,7 +403,7 @@ void CMainFrame::HideToolDialogs() {
 bool CMainFrame::toolChangeAllowed() {
     CFaceDoc* doc = GetDoc();
     if (!doc) return true;
-    for (CFaceView* v : {doc->GetViewOrig2D(), doc->GetViewEdit3D()})
+    for (CFaceView* v : {doc->GetViewOrig2D<CFaceView>(), doc->GetViewEdit3D<CFaceView>()})
         if (v && !v->CanChangeTool(true)) return false;
     return true;
 }
@@ -408,8 +435,8 @@ void CMainFrame::OnSpline() {
     CFaceView* active = ActiveFaceView();
     if (active && !active->featureDisplay)
         if (CFaceDoc* doc = GetDoc())
-            for (CFaceView* v :
-                 {doc->GetViewOrigPhoto(), doc->GetViewOrig2D(), doc->GetViewEdit3D(), doc->GetViewEdit2D3D()})
+            for (CFaceView* v : {doc->GetViewOrigPhoto<CFaceView>(), doc->GetViewOrig2D<CFaceView>(),
+                                 doc->GetViewEdit3D<CFaceView>(), doc->GetViewEdit2D3D<CFaceView>()})
                 if (v) {
                     v->featureDisplay = true;
                     if (v->m_hWnd) v->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
@@ -431,7 +458,7 @@ void CMainFrame::OnClone() {
     if (!m_dlgBrushSelect) m_dlgBrushSelect = new CDlgBrushSelect(this);
     if (m_dlgBrushSelect->Create(IDD_BRUSHSELECT, this)) m_dlgBrushSelect->ShowWindow(SW_SHOW);
     if (CFaceDoc* doc = GetDoc())
-        if (auto* v = dynamic_cast<CViewEdit3D*>(doc->GetViewEdit3D())) v->cloneState = -1;
+        if (auto* v = doc->GetViewEdit3D<CViewEdit3D>()) v->cloneState = -1;
 }
 
 void CMainFrame::OnFreeTool() {
@@ -480,7 +507,7 @@ void CMainFrame::OnUpdateCommandUI(CCmdUI* ui) {
             break;
         case ID_CURVE_PAGE: ui->SetCheck(curveDialog && curveDialog->m_hWnd); break;
         case ID_BACK_PICTURE: {
-            CFaceView* overlay = doc ? doc->GetViewEdit2D3D() : nullptr;
+            CFaceView* overlay = doc ? doc->GetViewEdit2D3D<CFaceView>() : nullptr;
             ui->SetCheck(overlay && overlay->ShowsBackground());
             break;
         }
@@ -497,7 +524,8 @@ void CMainFrame::OnUpdateCommandUI(CCmdUI* ui) {
             ui->Enable(stage > 1000);
             break;
         case ID_COLOURED: {
-            CFaceView* v = doc ? (stage > 2500 ? doc->GetViewEdit3D() : doc->GetViewOrig2D()) : nullptr;
+            CFaceView* v =
+                doc ? (stage > 2500 ? doc->GetViewEdit3D<CFaceView>() : doc->GetViewOrig2D<CFaceView>()) : nullptr;
             ui->SetCheck(v && !v->PlainColour());
             ui->Enable(stage > 0);
             break;
@@ -518,7 +546,7 @@ void CMainFrame::OnTimer(UINT_PTR id) {
     KillTimer(kStartTimer);
     CFaceDoc* doc = GetDoc();
     if (!doc) return;
-    ActivateView(doc->GetViewOrig2D());
+    ActivateView(doc->GetViewOrig2D<CFaceView>());
     OnViews1();
     const svc::AppState& app = svc::app().state();
     CFaceApp* faceApp = FaceApp();

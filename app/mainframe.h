@@ -1,8 +1,8 @@
 #pragma once
 // The main frame: the 2 x 2 splitter with the four views, the pane layouts,
-// the tool state every view obeys, the step pages and palettes it owns, and
-// the command table of the program. It is also the svc::MainFrame of the
-// model and fitting code.
+// the step pages and palettes it owns, and the command table of the program.
+// It is the svc::MainFrame the layers below see (with the tool state every
+// view obeys) and the svc::WorkFlow the step pages send their codes to.
 
 #include <functional>
 #include <vector>
@@ -10,9 +10,9 @@
 #include "framework/toolbar.h"
 #include "framework/ui.h"
 #include "seams/app.h"
+#include "views/faceview.h"
 
 class CFaceDoc;
-class CFaceView;
 class CDlgBrushSelect;
 class CDlgAge;
 class CDlgCrop;
@@ -39,19 +39,12 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 
-class CMainFrame : public CFrameWnd, public svc::MainFrame {
+class CMainFrame : public CFrameWnd, public svc::MainFrame, public svc::WorkFlow {
     DECLARE_DYNCREATE(CMainFrame)
 public:
     CMainFrame();
     ~CMainFrame() override;
 
-    // Tool state (see the views): tool 0 placing with toolMode as sub-mode,
-    // 1 Select, 2 Zoom, 3 and 4 rectangle zoom, 5 Move.
-    int tool = 1;
-    int previousTool = 1;
-    int toolMode = 0;
-    int previousToolMode = 0;
-    int layout = 4;  // 1, 2 or 4 panes
     CToolBar m_wndToolBar;
     CToolBar m_wndToolBar2;
     CFaceSplitter m_wndSplitter;
@@ -63,26 +56,25 @@ public:
     CDlgLaserSize* modelDialog = nullptr;
     CDlgHeadFeatures* headPrepDialog = nullptr;
     CDlgFreeTool* m_dlgFreeTool = nullptr;
-    // Set while a project file is being read.
-    int projectLoaded = 0;
-    // A refinement with a new photo is under way.
-    int refining = 0;
-    // The view that keeps the activation (the feature-curve page locks one);
-    // the view that was active last.
-    CFaceView* lockedView = nullptr;
-    CFaceView* lastActiveView = nullptr;
 
     CFaceDoc* GetDoc() const;
     // The splitter's panes: null before the splitter exists.
     CFaceView* Pane(int row, int col) const;
     // The active view as a face view (null when none).
-    CFaceView* ActiveFaceView() const;
+    CFaceView* ActiveFaceView() const override;
     // Makes the view active (its pane too).
-    void ActivateView(CFaceView* view);
+    void ActivateView(svc::FaceView* view) override;
 
     // svc::MainFrame
     void Model() override;
     void OnViews2() override;
+    svc::PointPage* OpenPointPage() const override;
+    svc::CurvePage* OpenCurvePage() const override;
+    svc::PrepPage* OpenPrepPage() const override;
+    svc::FreeToolPalette* FreeToolPaletteMade() const override;
+    svc::BrushPalette* BrushPaletteMade() const override;
+    void SendCommand(unsigned id) override;
+    void DisableUndoItems() override;
 
     // Creation, sizing, closing.
     BOOL PreCreateWindow(CREATESTRUCT& cs) override;
@@ -95,7 +87,7 @@ public:
 
     // Pages and palettes.
     void HideToolDialogs();
-    void HideModelessDialogs();
+    void HideModelessDialogs() override;
     // The step pages open now (each its layout, 0 when closed), and those
     // opened again after a command that was cancelled or failed.
     struct StepPages {
@@ -105,45 +97,45 @@ public:
     void RestoreStepPages(const StepPages& pages);
     // Deletes a page whose window is gone: at once, or after the page's own
     // running handler has returned.
-    void ForgetPage(CWnd* page);
+    void ForgetPage(CWnd* page) override;
 
     // The frame's section of the project file: client width and height.
-    void writeOpenGL(fnd::fileTB& f) const;
-    void readOpenGL(fnd::fileTB& f);
+    void writeOpenGL(fnd::fileTB& f) const override;
+    void readOpenGL(fnd::fileTB& f) override;
 
     // Layouts.
-    void OnViews1();
-    void OnViews2A();
+    void OnViews1() override;
+    void OnViews2A() override;
     void OnViews2B();
     void OnViews4();
     void OnViews4b();
-    void ChangeViews(bool start);
+    void ChangeViews(bool start) override;
 
     // Tool state and view commands.
-    void OnSelect();
+    void OnSelect() override;
     void OnZoom();
-    void OnRectZoom();
-    void OnRectZoom2();
-    void OnMove();
-    void OnFitZoom();
+    void OnRectZoom() override;
+    void OnRectZoom2() override;
+    void OnMove() override;
+    void OnFitZoom() override;
     void OnSpline();
-    void OnClone();
-    void OnFreeTool();
+    void OnClone() override;
+    void OnFreeTool() override;
     void OnFeatureToolHead();
     void OnUndo();
     void OnFunction(UINT id);
     void OnUpdateCommandUI(CCmdUI* ui);
 
     // Work flow.
-    void NextFunction(int code, int unused = 0);
+    void NextFunction(int code, int unused = 0) override;
     void OnStartWork();
-    void OnPhotoMode();
-    void OnCameraMode();
+    void OnPhotoMode() override;
+    void OnCameraMode() override;
     void OnMedalMode();
     void OnBackPicture();
     void OnCrop();
     void OnProperties();
-    void OnAge();
+    void OnAge() override;
     void OnPictFromOther();
     void OnPictFromTemp();
     void FeatureToolPhoto();
@@ -151,12 +143,10 @@ public:
     void CreateAutomaticLines();
     // Step 3's model page: the model page's own opener when one is
     // installed, else a page on its layout (opened, or closed when open).
-    void ShowModelPage();
-    // The project a refinement keeps to go back to ("$23_4.tmp").
-    static CString KeptStatePath();
+    void ShowModelPage() override;
     // A refinement whose new photo was not taken (its photo dialog or start
     // page cancelled): the modelled project and its model page again.
-    void CancelRefinement();
+    void CancelRefinement() override;
     void HeadToPhotoTrafo();
     void MakeFullTexture();
 
@@ -175,12 +165,12 @@ public:
     bool OpenProject(const CString& path, int code);
     void OnExportPhoto();
     void OnModifyPic();
-    void OnNotes();
+    void OnNotes() override;
     void OnSuperMenu();
-    void OnStat();
+    void OnStat() override;
     // The model page over an opened stage-2500 project (nothing while it is
     // open).
-    void OpenModelPage();
+    void OpenModelPage() override;
 
     // The four kinds of pane, in the order the layouts refit them.
     enum PaneKind { kOrigPhoto, kOrig2D, kEdit3D, kEdit2D3D };

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/faceapp.h"
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "document/ids.h"
 #include "app/mainframe.h"
 #include "document/picture_bytes.h"
@@ -125,11 +125,11 @@ bool CMainFrame::OnImportAge() {
         for (vector2<double>& uv : h.triangles[t].texture) uv.y = 1.0 - uv.y;
     h.Changed();
     doc->stage = 2000;
-    if (auto* v = dynamic_cast<svc::ViewEdit3D*>(doc->GetViewEdit3D())) {
+    if (auto* v = doc->GetViewEdit3D<svc::ViewEdit3D>()) {
         v->displayMode = svc::ViewEdit3D::kTextured;
         v->InitializeModelForOpenGL();
     }
-    if (CFaceView* v = doc->GetViewEdit3D()) v->Redraw();
+    if (CFaceView* v = doc->GetViewEdit3D<CFaceView>()) v->Redraw();
     OnViews4();
     ActivateView(Pane(0, 1));
     OnViews1();
@@ -157,13 +157,13 @@ void CMainFrame::OnImportTHE() {
     if (!read) return;
     doc->templateId = 100;
     doc->stage = 0;
-    if (auto* v = dynamic_cast<svc::ViewEdit3D*>(doc->GetViewEdit3D())) {
+    if (auto* v = doc->GetViewEdit3D<svc::ViewEdit3D>()) {
         v->displayMode = svc::ViewEdit3D::kLit;
         v->InitializeModelForOpenGL();
     }
-    if (CFaceView* v = doc->GetViewEdit3D()) v->FitInView();
-    if (auto* v = dynamic_cast<svc::ViewEdit2D3D*>(doc->GetViewEdit2D3D())) v->InitializeModelForOpenGL();
-    if (CFaceView* v = doc->GetViewEdit2D3D()) v->FitInView();
+    if (CFaceView* v = doc->GetViewEdit3D<CFaceView>()) v->FitInView();
+    if (auto* v = doc->GetViewEdit2D3D<svc::ViewEdit2D3D>()) v->InitializeModelForOpenGL();
+    if (CFaceView* v = doc->GetViewEdit2D3D<CFaceView>()) v->FitInView();
 }
 
 // ---------------------------------------------------------------- head export
@@ -244,15 +244,15 @@ void CMainFrame::OnFileOpenFAC() {
     doc->stage = 0;
     doc->templateId = 100;
     OnViews2A();
-    ActivateView(doc->GetViewEdit3D());
+    ActivateView(doc->GetViewEdit3D<CFaceView>());
     OnViews1();
-    if (auto* v = dynamic_cast<svc::ViewEdit3D*>(doc->GetViewEdit3D())) {
+    if (auto* v = doc->GetViewEdit3D<svc::ViewEdit3D>()) {
         v->displayMode = 6;
         v->InitializeModelForOpenGL();
     }
-    if (CFaceView* v = doc->GetViewEdit3D()) v->FitInView();
-    if (auto* v = dynamic_cast<svc::ViewEdit2D3D*>(doc->GetViewEdit2D3D())) v->InitializeModelForOpenGL();
-    if (CFaceView* v = doc->GetViewEdit2D3D()) v->FitInView();
+    if (CFaceView* v = doc->GetViewEdit3D<CFaceView>()) v->FitInView();
+    if (auto* v = doc->GetViewEdit2D3D<svc::ViewEdit2D3D>()) v->InitializeModelForOpenGL();
+    if (CFaceView* v = doc->GetViewEdit2D3D<CFaceView>()) v->FitInView();
 }
 
 void CMainFrame::OnFileSaveFAC() {
@@ -351,7 +351,7 @@ void CMainFrame::OnExportPhoto() {
 void CMainFrame::OnModifyPic() {
     CFaceDoc* doc = GetDoc();
     if (!doc) return;
-    ActivateView(doc->GetViewEdit3D());
+    ActivateView(doc->GetViewEdit3D<CFaceView>());
     OnViews1();
     CDlgMakeBmp(this, doc).DoModal();
 }

@@ -9,10 +9,8 @@
 #include <vector>
 
 #include "app/faceapp.h"
-#include "app/facedoc.h"
-#include "document/ids.h"
+#include "document/facedoc.h"
 #include "app/mainframe.h"
-#include "document/tempfolders.h"
 #include "dialogs/dlgage.h"
 #include "dialogs/dlgcrop.h"
 #include "dialogs/dlgfeatures2.h"
@@ -20,6 +18,8 @@
 #include "dialogs/dlgheadfeatures.h"
 #include "dialogs/dlglasersize.h"
 #include "dialogs/dlgprogress.h"
+#include "document/ids.h"
+#include "document/tempfolders.h"
 #include "fitting/camera_search.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
@@ -88,7 +88,8 @@ bool isOpen(Page* page) {
 }
 
 void showMarks(CFaceDoc* doc, bool on, bool redrawNow) {
-    for (CFaceView* v : {doc->GetViewOrigPhoto(), doc->GetViewOrig2D(), doc->GetViewEdit3D(), doc->GetViewEdit2D3D()})
+    for (CFaceView* v : {doc->GetViewOrigPhoto<CFaceView>(), doc->GetViewOrig2D<CFaceView>(),
+                         doc->GetViewEdit3D<CFaceView>(), doc->GetViewEdit2D3D<CFaceView>()})
         if (v) {
             v->featureDisplay = on;
             if (v->m_hWnd) {
@@ -100,8 +101,8 @@ void showMarks(CFaceDoc* doc, bool on, bool redrawNow) {
         }
 }
 
-CViewEdit3D* view3D(CFaceDoc* doc) { return dynamic_cast<CViewEdit3D*>(doc->GetViewEdit3D()); }
-CViewEdit2D3D* overlayView(CFaceDoc* doc) { return dynamic_cast<CViewEdit2D3D*>(doc->GetViewEdit2D3D()); }
+CViewEdit3D* view3D(CFaceDoc* doc) { return doc->GetViewEdit3D<CViewEdit3D>(); }
+CViewEdit2D3D* overlayView(CFaceDoc* doc) { return doc->GetViewEdit2D3D<CViewEdit2D3D>(); }
 
 }  // namespace
 
@@ -212,7 +213,7 @@ void CMainFrame::OnPhotoMode() {
     closeOpenPage(curveDialog);
     doc->stage = 1000;
     if (CViewEdit3D* v = view3D(doc)) v->InitializeModelForOpenGL();
-    ActivateView(doc->GetViewOrig2D());
+    ActivateView(doc->GetViewOrig2D<CFaceView>());
     if (!refining) {
         if (doc->templateId == 100) {
             ChangeViews(false);
@@ -221,7 +222,7 @@ void CMainFrame::OnPhotoMode() {
             OnViews1();
         }
     } else {
-        ActivateView(doc->GetViewEdit2D3D());
+        ActivateView(doc->GetViewEdit2D3D<CFaceView>());
         OnViews2B();
         OnViews1();
         if (CViewEdit2D3D* o = overlayView(doc)) o->FitInView2();
@@ -243,7 +244,7 @@ void CMainFrame::FeatureToolPhoto() {
                 doc->templateId = 100;
                 doc->LoadXXXFile(CString(exchange.c_str()), true);
                 doc->SaveTHEResource();
-                ActivateView(doc->GetViewOrig2D());
+                ActivateView(doc->GetViewOrig2D<CFaceView>());
                 ChangeViews(false);
                 OnViews2A();
             } else if (faceApp->dazFigure == "M3") {
@@ -341,7 +342,7 @@ void CMainFrame::CreateAutomaticLines() {
     if (!doc || !doc->kernel2D->head || !doc->kernel3D->head) return;
     head3& head = *doc->kernel3D->head;
     head.set_actual();
-    auto* photoView = dynamic_cast<CViewOrig2D*>(doc->GetViewOrig2D());
+    auto* photoView = doc->GetViewOrig2D<CViewOrig2D>();
     std::function<void(Index<featureline2>, const vector2<double>&)> append;
     if (photoView) append = [photoView](Index<featureline2> l, const vector2<double>& p) {
         photoView->appendPoint(p, l, false, false);
@@ -390,7 +391,7 @@ void CMainFrame::Model() {
     } else {
         doc->kernel2D->LoadOrigPhoto();
         doc->stage = 2500;
-        if (CFaceView* photo = doc->GetViewOrigPhoto()) {
+        if (CFaceView* photo = doc->GetViewOrigPhoto<CFaceView>()) {
             photo->FitInView();
             photo->ClearAllViewSettings();
             photo->Redraw();
@@ -453,7 +454,7 @@ void CMainFrame::OnBackPicture() {
     {
         CWaitCursor wait;
         k.InitPicture();
-        for (CFaceView* v : {doc->GetViewOrigPhoto(), doc->GetViewOrig2D()})
+        for (CFaceView* v : {doc->GetViewOrigPhoto<CFaceView>(), doc->GetViewOrig2D<CFaceView>()})
             if (v) {
                 v->FitInView();
                 v->Redraw();
@@ -495,10 +496,10 @@ void CMainFrame::OnProperties() {
 
 void CMainFrame::OnFeatureToolHead() {
     if (!toolChangeAllowed()) return;
-    CDlgHeadFeatures::Toggle(*this);
+    CDlgHeadFeatures::Toggle(headPrepDialog, this, GetDoc());
     closeOpenPage(pointDialog);
     OnViews4();
-    if (CFaceDoc* doc = GetDoc()) ActivateView(doc->GetViewEdit3D());
+    if (CFaceDoc* doc = GetDoc()) ActivateView(doc->GetViewEdit3D<CFaceView>());
 }
 
 void CMainFrame::OnAge() {
@@ -512,17 +513,11 @@ void CMainFrame::OnAge() {
 
 // ---------------------------------------------------------------- refinement
 
-CString CMainFrame::KeptStatePath() {
-    CString path;
-    path.Format("%s%s_%c.tmp", files::TempFolder().c_str(), "$23", '4');
-    return path;
-}
-
 void CMainFrame::OnPictFromOther() {
     CFaceDoc* doc = GetDoc();
     if (!doc || doc->stage != 2500) return;
     // What a cancelled or abandoned refinement goes back to.
-    doc->SaveFACFile(KeptStatePath(), "b", true);
+    doc->SaveFACFile(CFaceDoc::KeptStatePath(), "b", true);
     if (doc->photoNumber <= 0) doc->kernel2D->SaveOrigPhoto();
     doc->photoNumber += 1;
     doc->refineMode = 2;
@@ -538,7 +533,7 @@ void CMainFrame::CancelRefinement() {
     doc->refineMode = 0;
     if (doc->photoNumber == 0) doc->kernel2D->LoadOrigPhoto();
     doc->stage = 2500;
-    for (CFaceView* v : {doc->GetViewOrigPhoto(), doc->GetViewOrig2D()})
+    for (CFaceView* v : {doc->GetViewOrigPhoto<CFaceView>(), doc->GetViewOrig2D<CFaceView>()})
         if (v) v->FitInView();
     if (!isOpen(modelDialog)) ShowModelPage();
 }
@@ -549,7 +544,7 @@ void CMainFrame::OnPictFromTemp() {
     CViewEdit3D* v3 = view3D(doc);
     if (!v3 || !doc->kernel3D->head) return;
     CWaitCursor wait;
-    doc->SaveFACFile(KeptStatePath(), "b", true);
+    doc->SaveFACFile(CFaceDoc::KeptStatePath(), "b", true);
     ActivateView(v3);
     head3& head = *doc->kernel3D->head;
     head.set_actual();
@@ -603,11 +598,11 @@ void CMainFrame::OnPictFromTemp() {
     doc->CameraView();
     ChangeViews(true);
     OnViews2();
-    for (CFaceView* v : {doc->GetViewOrigPhoto(), doc->GetViewOrig2D()})
+    for (CFaceView* v : {doc->GetViewOrigPhoto<CFaceView>(), doc->GetViewOrig2D<CFaceView>()})
         if (v) v->ClearAllViewSettings();
     v3->InitializeModelForOpenGL();
     if (CViewEdit2D3D* o = overlayView(doc)) o->FitInView2();
-    for (CFaceView* v : {doc->GetViewOrigPhoto(), doc->GetViewOrig2D()})
+    for (CFaceView* v : {doc->GetViewOrigPhoto<CFaceView>(), doc->GetViewOrig2D<CFaceView>()})
         if (v) {
             v->FitInView();
             v->Redraw();

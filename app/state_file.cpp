@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "app/faceapp.h"
 #include "app/mainframe.h"
 #include "framework/paths.h"
@@ -248,7 +248,8 @@ std::string DescribeProgramState(const std::vector<OpenDialogInfo>& dialogs, con
     first = true;
     g_shift = shift && frame && frame->m_hWnd ? shift(frame->m_hWnd) : POINT{0, 0};
     if (doc && frame && frame->m_hWnd)
-        for (CFaceView* v : {doc->GetViewOrigPhoto(), doc->GetViewOrig2D(), doc->GetViewEdit2D3D(), doc->GetViewEdit3D()})
+        for (CFaceView* v : {doc->GetViewOrigPhoto<CFaceView>(), doc->GetViewOrig2D<CFaceView>(),
+                             doc->GetViewEdit2D3D<CFaceView>(), doc->GetViewEdit3D<CFaceView>()})
             if (v && v->m_hWnd) {
                 out += (first ? "" : ",") + view(v);
                 first = false;

@@ -16,7 +16,7 @@
 #include <system_error>
 
 #include "app/faceapp.h"
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "app/mainframe.h"
 #include "document/tempfolders.h"
 #include "fitting/headtophoto.h"

@@ -17,7 +17,7 @@
 #include <memory>
 
 #include "app/faceapp.h"
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "document/ids.h"
 #include "app/mainframe.h"
 #include "document/tempfolders.h"

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "app/faceapp.h"
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "app/mainframe.h"
 #include "dialogs/dlgfeatures2.h"
 #include "dialogs/dlgfeatures3.h"
@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
   CFaceDoc* doc = actdoc;
   // The first tick loads the clipboard photo; it is presented at the end.
   while (doc->stage != 1000 && Ms(Clock::now() - paused) < 10000) backend.Pump(20);
-  CFaceView* marks = doc->GetViewOrig2D();
+  CFaceView* marks = doc->GetViewOrig2D<CFaceView>();
   marks->UpdateWindow();
   backend.Present(frame->m_hWnd, RECT{0, 0, 1, 1}, true);
   auto presented = Clock::now();
@@ -148,8 +148,8 @@ int main(int argc, char** argv) {
     std::printf("%s: head of %d triangles, textured: %s\n", platform.c_str(), head.triangles.count(),
                 head.texture ? "yes" : "no");
   }
-  auto* v3 = dynamic_cast<CViewEdit3D*>(doc->GetViewEdit3D());
-  auto* overlay = dynamic_cast<CViewEdit2D3D*>(doc->GetViewEdit2D3D());
+  auto* v3 = doc->GetViewEdit3D<CViewEdit3D>();
+  auto* overlay = doc->GetViewEdit2D3D<CViewEdit2D3D>();
   v3->InitializeModelForOpenGL();
   overlay->InitializeModelForOpenGL();
   v3->defaultEyeDistance = 400;

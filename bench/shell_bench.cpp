@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "app/faceapp.h"
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "app/mainframe.h"
 #include "document/tempfolders.h"
 #include "bench/bench_fixtures.h"
@@ -69,7 +69,8 @@ void LayoutOneFourTwo(benchmark::State& state) {
     state.counters["client_h"] = client.Height();
     if (doc.kernel3D->head->vertices.count() == 0) state.SkipWithError("no template head");
     long paintsBefore = 0;
-    for (CFaceView* v : {doc.GetViewOrigPhoto(), doc.GetViewOrig2D(), doc.GetViewEdit3D(), doc.GetViewEdit2D3D()})
+    for (CFaceView* v : {doc.GetViewOrigPhoto<CFaceView>(), doc.GetViewOrig2D<CFaceView>(),
+                         doc.GetViewEdit3D<CFaceView>(), doc.GetViewEdit2D3D<CFaceView>()})
         paintsBefore += v->paints;
     for (auto _ : state) {
         driver.Run([&] {
@@ -82,7 +83,8 @@ void LayoutOneFourTwo(benchmark::State& state) {
         });
     }
     long paints = -paintsBefore;
-    for (CFaceView* v : {doc.GetViewOrigPhoto(), doc.GetViewOrig2D(), doc.GetViewEdit3D(), doc.GetViewEdit2D3D()})
+    for (CFaceView* v : {doc.GetViewOrigPhoto<CFaceView>(), doc.GetViewOrig2D<CFaceView>(),
+                         doc.GetViewEdit3D<CFaceView>(), doc.GetViewEdit2D3D<CFaceView>()})
         paints += v->paints;
     state.counters["paints_per_switch"] = double(paints) / double(state.iterations());
     benchfix::StopProgram(driver, app);

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "bench/bench_fixtures.h"
 #include "app/mainframe.h"
 #include "fitting/camera_search.h"
@@ -52,10 +52,10 @@ struct Scene {
     Scene() {
         if (benchfix::OwnFolder("/tmp/brv_views_bench_XXXXXX").empty()) return;
         if (!benchfix::OpenFrame(doc, frame)) return;
-        v3 = dynamic_cast<CViewEdit3D*>(doc->GetViewEdit3D());
-        overlay = dynamic_cast<CViewEdit2D3D*>(doc->GetViewEdit2D3D());
-        photoView = dynamic_cast<CViewOrigPhoto*>(doc->GetViewOrigPhoto());
-        marksView = dynamic_cast<CViewOrig2D*>(doc->GetViewOrig2D());
+        v3 = doc->GetViewEdit3D<CViewEdit3D>();
+        overlay = doc->GetViewEdit2D3D<CViewEdit2D3D>();
+        photoView = doc->GetViewOrigPhoto<CViewOrigPhoto>();
+        marksView = doc->GetViewOrig2D<CViewOrig2D>();
         if (!v3 || !overlay || !photoView || !marksView || !v3->core().hasGL()) return;
 
         doc->templateId = 122;

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "bench/bench_fixtures.h"
 #include "app/mainframe.h"
 #include "dialogs/dlgbrushselect.h"
@@ -50,7 +50,7 @@ struct Scene {
     Scene() {
         if (benchfix::OwnFolder("/tmp/brv_views_edit_bench_XXXXXX").empty()) return;
         if (!benchfix::OpenFrame(doc, frame)) return;
-        v3 = dynamic_cast<CViewEdit3D*>(doc->GetViewEdit3D());
+        v3 = doc->GetViewEdit3D<CViewEdit3D>();
         if (!v3 || !v3->core().hasGL()) return;
         doc->templateId = 122;
         doc->LoadTHEResource(122, true);

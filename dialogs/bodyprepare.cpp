@@ -1,12 +1,12 @@
 #include "dialogs/bodyprepare.h"
 
-#include "app/facedoc.h"
-#include "app/mainframe.h"
+#include "document/facedoc.h"
 #include "dialogs/head_completion.h"
 #include "fitting/kernel3d.h"
 #include "model/featuretables.h"
 #include "model/head.h"
 #include "model/topology.h"
+#include "seams/app.h"
 #include "views/faceview.h"
 #include "views/viewedit3d.h"
 
@@ -14,11 +14,10 @@ namespace {
 
 constexpr UINT kFlashTimer = 1;
 
-CMainFrame* mainFrame() { return dynamic_cast<CMainFrame*>(AfxGetMainWnd()); }
 
 head3* headOf(CFaceDoc* doc) { return doc && doc->kernel3D ? doc->kernel3D->head : nullptr; }
 
-CFaceView* view3D(CFaceDoc* doc) { return doc ? doc->GetViewEdit3D() : nullptr; }
+CFaceView* view3D(CFaceDoc* doc) { return doc ? doc->GetViewEdit3D<CFaceView>() : nullptr; }
 
 }  // namespace
 
@@ -152,7 +151,7 @@ void BodyPrepareDialog::ChooseNextPoint() {
         if (kind == 0) continue;
         Index<featurepoint3> p = h->getFeaturepoint(code, false);
         if (p == -1 || h->featurepoints[p].used == 1) continue;
-        if (CMainFrame* frame = mainFrame()) {
+        if (svc::MainFrame* frame = svc::mainFrame()) {
             frame->toolMode = 6;
             frame->tool = 0;
         }
@@ -210,7 +209,7 @@ void BodyPrepareDialog::OnShowWindow(BOOL show, UINT status) {
 
 void BodyPrepareDialog::OnDestroy() {
     KillTimer(kFlashTimer);
-    if (CMainFrame* frame = mainFrame()) {
+    if (svc::MainFrame* frame = svc::mainFrame()) {
         frame->toolMode = 0;
         frame->tool = 0;
     }

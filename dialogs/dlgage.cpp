@@ -2,18 +2,17 @@
 
 #include <string>
 
-#include "app/facedoc.h"
-#include "document/ids.h"
-#include "app/mainframe.h"
+#include "document/facedoc.h"
 #include "dialogs/dlgset.h"
+#include "document/ids.h"
 #include "fitting/kernel3d.h"
 #include "foundation/numeric.h"
 #include "model/head.h"
+#include "seams/app.h"
 #include "views/viewedit3d.h"
 
 namespace {
 constexpr int kSliderIds[morph::kSliderCount] = {1087, 1102, 1103, 1090};
-CMainFrame* mainFrame() { return dynamic_cast<CMainFrame*>(AfxGetMainWnd()); }
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CDlgAge, CDialog)
@@ -42,7 +41,7 @@ head3* CDlgAge::head() const {
 
 CViewEdit3D* CDlgAge::view3D() const {
     CFaceDoc* d = doc();
-    return d ? dynamic_cast<CViewEdit3D*>(d->GetViewEdit3D()) : nullptr;
+    return d ? d->GetViewEdit3D<CViewEdit3D>() : nullptr;
 }
 
 void CDlgAge::DoDataExchange(CDataExchange* dx) {
@@ -128,7 +127,7 @@ void CDlgAge::OnDots() {
     CDialog::OnCancel();
     DestroyWindow();
     if (d) d->stage = 2000;
-    SendStep(9);
+    svc::sendStep(9);
 }
 
 void CDlgAge::OnOK() {
@@ -166,10 +165,6 @@ void CDlgAge::OnCancel() {
     svc::app().EndProgram(0);
 }
 
-void CDlgAge::SendStep(int code) {
-    if (CMainFrame* frame = mainFrame()) frame->NextFunction(code);
-}
-
 void CDlgAge::PostNcDestroy() {
-    if (CMainFrame* frame = mainFrame()) frame->ForgetPage(this);
+    if (svc::MainFrame* frame = svc::mainFrame()) frame->ForgetPage(this);
 }

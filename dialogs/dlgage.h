@@ -36,8 +36,6 @@ protected:
     void DoDataExchange(CDataExchange* dx) override;
     void PostNcDestroy() override;
     void OnHScroll(UINT code, UINT position, CScrollBar* control) override;
-    // Sends a work-flow code to the frame (after the page's window is gone).
-    virtual void SendStep(int code);
     DECLARE_MESSAGE_MAP()
 
 private:

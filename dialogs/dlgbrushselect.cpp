@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "document/ids.h"
-#include "app/mainframe.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "model/head.h"
+#include "seams/app.h"
 #include "views/viewedit3d.h"
 #include "views/vieworigphoto.h"
 
@@ -62,6 +62,11 @@ void CDlgBrushSelect::SetBrush() {
     strength = palette::StrengthOf(sliders.transparency);
     brush.Set(2 * brushSize, strength, RGBColor{}, true);
     DrawPreView();
+}
+
+const CBrush2& CDlgBrushSelect::ReadBrush() {
+    SetBrush();
+    return brush;
 }
 
 void CDlgBrushSelect::DrawPreView() {
@@ -119,27 +124,27 @@ void CDlgBrushSelect::OnOther() {
         MessageBox(text, "Error", MB_OK);
         return;
     }
-    if (auto* v = dynamic_cast<CViewEdit3D*>(actdoc->GetViewEdit3D()); v && v->cloneSourceView &&
+    if (auto* v = actdoc->GetViewEdit3D<CViewEdit3D>(); v && v->cloneSourceView &&
                                                                         v->cloneSourceView->IsViewOrigPhoto()) {
         v->cloneState = -1;
         v->cloneSourceView = nullptr;
     }
-    if (CFaceView* p = actdoc->GetViewOrigPhoto(); p && p->m_hWnd) p->RedrawWindow();
-    if (auto* v = dynamic_cast<CViewEdit3D*>(actdoc->GetViewEdit3D()); v && v->m_hWnd) v->DrawScene();
+    if (CFaceView* p = actdoc->GetViewOrigPhoto<CFaceView>(); p && p->m_hWnd) p->RedrawWindow();
+    if (auto* v = actdoc->GetViewEdit3D<CViewEdit3D>(); v && v->m_hWnd) v->DrawScene();
 }
 
 void CDlgBrushSelect::OnOK() { DestroyWindow(); }
 void CDlgBrushSelect::OnCancel() { DestroyWindow(); }
 
 void CDlgBrushSelect::OnDestroy() {
-    if (auto* f = dynamic_cast<CMainFrame*>(AfxGetMainWnd())) {
+    if (svc::MainFrame* f = svc::mainFrame()) {
         f->tool = 1;
         f->toolMode = 0;
     }
     if (actdoc && actdoc->kernel2D && kept.GetWidth() > 0) actdoc->kernel2D->photo = kept;
     if (actdoc) {
-        if (auto* v = dynamic_cast<CViewEdit3D*>(actdoc->GetViewEdit3D()); v && v->m_hWnd) v->DrawScene();
-        if (CFaceView* p = actdoc->GetViewOrigPhoto(); p && p->m_hWnd) p->FitInView();
+        if (auto* v = actdoc->GetViewEdit3D<CViewEdit3D>(); v && v->m_hWnd) v->DrawScene();
+        if (CFaceView* p = actdoc->GetViewOrigPhoto<CFaceView>(); p && p->m_hWnd) p->FitInView();
     }
     CDialog::OnDestroy();
 }

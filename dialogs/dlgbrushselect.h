@@ -3,14 +3,18 @@
 // brush mask, the mirror switch and "Load Other". The 3D view reads its
 // brush; the main frame owns it and deletes it once its window is gone.
 
-#include "dialogs/brush_palette.h"
 #include "framework/ui.h"
 #include "model/brush.h"
 #include "picture/winbmp.h"
+#include "seams/dialogs.h"
+#include "views/brush_palette.h"
 
-class CDlgBrushSelect : public CDialog {
+class CDlgBrushSelect : public CDialog, public svc::BrushPalette {
 public:
     explicit CDlgBrushSelect(CWnd* parent = nullptr);
+
+    // svc::BrushPalette: SetBrush, then the brush.
+    const CBrush2& ReadBrush() override;
 
     // The slider ranges and positions from the head's texture, then the
     // brush (and the kept copy of the working picture).

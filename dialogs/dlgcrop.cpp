@@ -6,12 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "app/faceapp.h"
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "document/ids.h"
-#include "app/mainframe.h"
 #include "document/picture_bytes.h"
 #include "fitting/kernel2d.h"
+#include "seams/app.h"
 
 namespace {
 
@@ -100,7 +99,7 @@ void CDlgCrop::init(CWinBmp* photo, int** results, head3* head) {
         name = doc->state().name.c_str();
         doc->photoNumber = -std::abs(int(doc->photoNumber));
     }
-    if (CFaceApp* app = FaceApp()) app->proMode = 0;
+    if (svc::hasApp()) svc::app().state().proMode = 0;
 }
 
 int CDlgCrop::DoModal(CWinBmp* photo, svc::CropSettings* s, head3* head) {
@@ -122,7 +121,7 @@ void CDlgCrop::end(int result) {
         return;
     }
     DestroyWindow();
-    if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd())) frame->ForgetPage(this);
+    if (svc::MainFrame* frame = svc::mainFrame()) frame->ForgetPage(this);
 }
 
 void CDlgCrop::OnCancel() { end(IDCANCEL); }
@@ -137,7 +136,7 @@ void CDlgCrop::DoDataExchange(CDataExchange* dx) {
     CDialog::DoDataExchange(dx);
     DDX_Radio(dx, 1096, figure);
     DDX_Radio(dx, 1152, texture);
-    if (CFaceApp* app = FaceApp()) DDX_Check(dx, 1115, app->proMode);
+    if (svc::hasApp()) DDX_Check(dx, 1115, svc::app().state().proMode);
     DDX_Text(dx, 1114, name);
     DDX_Text(dx, 1140, hint);
 }
@@ -193,10 +192,9 @@ BOOL CDlgCrop::OnInitDialog() {
     SetDlgItemText(1096, "Michael 3");
     SetDlgItemText(1097, "Victoria 4");
     if (photoNumber != 0) hide({1096, 1097, 1120, 1159, 1098, 1158, 1115});
-    CFaceApp* app = FaceApp();
-    if (daz && app && app->dazFigure == "Other") {
+    if (daz && svc::hasApp() && svc::app().DazFigureName() == "Other") {
         hide({1115});
-        app->proMode = 1;
+        svc::app().state().proMode = 1;
     }
     layOut();
     hint.Empty();
@@ -295,8 +293,8 @@ void CDlgCrop::showHint(const CString& text) {
 
 void CDlgCrop::OnIcon(UINT id) {
     if (!pages::IconClicked(this, icons_, id)) return;
-    CMainFrame* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
-    CFaceApp* app = FaceApp();
+    svc::MainFrame* frame = svc::mainFrame();
+    svc::FaceApp& app = svc::app();
     switch (id) {
         case 370: quarterTurn(true); break;
         case 371: quarterTurn(false); break;
@@ -306,13 +304,13 @@ void CDlgCrop::OnIcon(UINT id) {
             if (frame) frame->OnNotes();
             break;
         case 375:
-            if (app) app->Help(0, "pdf");
+            app.Help(0, "pdf");
             break;
         case 376:
-            if (app) app->Help(0, "wmv");
+            app.Help(0, "wmv");
             break;
         case 377:
-            if (app) app->OnShortAbout(true);
+            app.OnAppAboutShort();
             break;
         case 378: littleTurn(true); break;
         case 379: littleTurn(false); break;
@@ -401,8 +399,8 @@ void CDlgCrop::littleTurn(bool left) {
 void CDlgCrop::OnOK() {
     UpdateData(TRUE);
     CFaceDoc* doc = actdoc;
-    CFaceApp* app = FaceApp();
-    const svc::AppState& state = svc::app().state();
+    svc::AppState& state = svc::app().state();
+    const std::string dazFigure = svc::app().DazFigureName();
     if (photo_ && photo_->GetWidth() > 0 && photo_->GetHeight() > 0) {
         const int w = photo_->GetWidth(), h = photo_->GetHeight();
         if (smallTurn && doc) {
@@ -442,15 +440,15 @@ void CDlgCrop::OnOK() {
             doc->projectFlag = figure == 0 ? 1 : 0;
             doc->templateId = doc->projectFlag == 1 ? 101 : 102;
         }
-        if (state.dazMode && app) {
-            if (app->dazFigure == "M3") doc->templateId = 101;
-            if (app->dazFigure == "V4") doc->templateId = 102;
+        if (state.dazMode && svc::hasApp()) {
+            if (dazFigure == "M3") doc->templateId = 101;
+            if (dazFigure == "V4") doc->templateId = 102;
         }
         if (state.pictureEditor) doc->templateId = 122;
         static const int sizes[4] = {512, 1024, 2048, 4096};
         doc->textureSize = sizes[std::clamp(texture, 0, 3)];
-        if (app && ((state.dazMode && app->dazFigure == "Other") || (!state.dazMode && doc->templateId == 100)))
-            app->proMode = 1;
+        if (svc::hasApp() && ((state.dazMode && dazFigure == "Other") || (!state.dazMode && doc->templateId == 100)))
+            state.proMode = 1;
         doc->state().name = std::string(name.View());
         doc->DeleteAllUndoFiles();
     }
@@ -461,9 +459,8 @@ void CDlgCrop::OnOK() {
 void CDlgCrop::OnBack() {
     if (actdoc) actdoc->DeleteAllUndoFiles();
     *results_[0] = -99;
-    CMainFrame* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
     end(IDCANCEL);
-    if (frame) frame->NextFunction(2);
+    svc::sendStep(2);
 }
 
 void CDlgCrop::OnBrowse() {

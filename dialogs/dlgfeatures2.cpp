@@ -4,17 +4,16 @@
 #include <cmath>
 #include <vector>
 
-#include "app/faceapp.h"
-#include "app/facedoc.h"
-#include "document/ids.h"
-#include "app/mainframe.h"
+#include "document/facedoc.h"
 #include "dialogs/feature_pages.h"
 #include "dialogs/head_completion.h"
+#include "document/ids.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "model/featuretables.h"
 #include "model/head.h"
 #include "model/topology.h"
+#include "seams/app.h"
 #include "views/faceview.h"
 #include "views/viewedit2d3d.h"
 #include "views/viewedit3d.h"
@@ -36,8 +35,7 @@ struct PointRow {
 std::vector<PointRow> pointRows() {
     svc::AppState& app = svc::app().state();
     const int32_t keptImport = app.headImport;
-    CFaceApp* faceApp = FaceApp();
-    if (faceApp && faceApp->objHeadImported) app.headImport = 1;
+    if (app.objHeadImported) app.headImport = 1;
     struct Restore {
         svc::AppState& app;
         int32_t kept;
@@ -99,10 +97,10 @@ CDlgFeatures2::CDlgFeatures2(UINT templateId, CWnd* parent)
     : CDialog(templateId, parent), icons_(this, 380, 388, 61232) {}
 
 CFaceDoc* CDlgFeatures2::doc() const { return actdoc; }
-CMainFrame* CDlgFeatures2::frame() const { return dynamic_cast<CMainFrame*>(AfxGetMainWnd()); }
+svc::MainFrame* CDlgFeatures2::frame() const { return svc::mainFrame(); }
 bool CDlgFeatures2::refining() const { return frame() && frame()->refining; }
 bool CDlgFeatures2::template100() const { return doc() && doc()->templateId == 100; }
-bool CDlgFeatures2::importedHead() const { return FaceApp() && FaceApp()->objHeadImported; }
+bool CDlgFeatures2::importedHead() const { return svc::app().state().objHeadImported != 0; }
 bool CDlgFeatures2::pictureEditor() const { return svc::app().state().pictureEditor != 0; }
 int CDlgFeatures2::group() const { return doc() ? std::abs(int(doc()->photoNumber)) : 0; }
 
@@ -124,7 +122,7 @@ void CDlgFeatures2::UpdateControls() {
 
 void CDlgFeatures2::emptySelections() {
     if (!doc()) return;
-    for (CFaceView* v : {doc()->GetViewOrig2D(), doc()->GetViewEdit3D()})
+    for (CFaceView* v : {doc()->GetViewOrig2D<CFaceView>(), doc()->GetViewEdit3D<CFaceView>()})
         if (v) v->selection.clear();
 }
 
@@ -147,11 +145,11 @@ BOOL CDlgFeatures2::OnInitDialog() {
     figureValue = 1;
     proValue = 0;
     CFaceDoc* d = doc();
-    CMainFrame* f = frame();
+    svc::MainFrame* f = frame();
     if (d) {
         emptySelections();
-        if (auto* photo = dynamic_cast<CViewOrig2D*>(d->GetViewOrig2D())) photo->featurePlacing = true;
-        for (CFaceView* v : {d->GetViewOrigPhoto(), d->GetViewOrig2D()})
+        if (auto* photo = d->GetViewOrig2D<CViewOrig2D>()) photo->featurePlacing = true;
+        for (CFaceView* v : {d->GetViewOrigPhoto<CFaceView>(), d->GetViewOrig2D<CFaceView>()})
             if (v) {
                 v->ClearAllViewSettings();
                 v->FitInView();
@@ -159,13 +157,13 @@ BOOL CDlgFeatures2::OnInitDialog() {
     }
     singlePass = !(template100() && !refining());
     if (!refining()) {
-        pages::PlaceOverFrame(this, f, !singlePass);
+        pages::PlaceOverFrame(this, !singlePass);
         if (singlePass) {
             previewLoaded = preview.CreateRes(205);
         } else {
             previewLoaded = pages::LoadPicture(217, preview) && pages::LoadPicture(211, preview2);
             if (d)
-                if (CFaceView* v3 = d->GetViewEdit3D()) v3->Redraw();
+                if (CFaceView* v3 = d->GetViewEdit3D<CFaceView>()) v3->Redraw();
         }
     }
     // The lines the program made from the points are made again after the
@@ -193,10 +191,10 @@ BOOL CDlgFeatures2::OnInitDialog() {
     }
     if (refining()) {
         hide({1096, 1097});
-        if (d && f) f->ActivateView(d->GetViewEdit2D3D());
+        if (d && f) f->ActivateView(d->GetViewEdit2D3D<CFaceView>());
     } else if (importedHead()) {
         if (d)
-            if (CFaceView* v3 = d->GetViewEdit3D()) {
+            if (CFaceView* v3 = d->GetViewEdit3D<CFaceView>()) {
                 v3->featureDisplay = true;
                 if (f) f->ActivateView(v3);
             }
@@ -222,7 +220,7 @@ void CDlgFeatures2::GetNextFeatureIfNeed() {
 void CDlgFeatures2::getNextOnPhoto() {
     StopFlash();
     CFaceDoc* d = doc();
-    CMainFrame* f = frame();
+    svc::MainFrame* f = frame();
     if (!d || !d->kernel2D->head || !d->kernel3D->head) return;
     head2& marks = *d->kernel2D->head;
     head3& head = *d->kernel3D->head;
@@ -241,8 +239,8 @@ void CDlgFeatures2::getNextOnPhoto() {
         const bool onHead = !singlePass && (h % 2 == 1);
         const PointRow& r = rows[size_t(row)];
         if (!GoodInfoCode(g, r.code) || r.kind != 3 || !missing(r, onHead)) continue;
-        CFaceView* photo = d->GetViewOrig2D();
-        CFaceView* v3 = d->GetViewEdit3D();
+        CFaceView* photo = d->GetViewOrig2D<CFaceView>();
+        CFaceView* v3 = d->GetViewEdit3D<CFaceView>();
         CFaceView* target = onHead ? v3 : photo;
         if (f) {
             f->lockedView = target;
@@ -268,7 +266,7 @@ void CDlgFeatures2::getNextOnPhoto() {
     walkStep = -1;
     PutPointsAutomatically();
     emptySelections();
-    for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit3D()})
+    for (CFaceView* v : {d->GetViewOrig2D<CFaceView>(), d->GetViewEdit3D<CFaceView>()})
         if (v) {
             v->currentRow = 0;
             v->Redraw();
@@ -339,7 +337,7 @@ void CDlgFeatures2::PutPointsAutomatically() {
 void CDlgFeatures2::getNextOnHead() {
     StopFlash();
     CFaceDoc* d = doc();
-    CMainFrame* f = frame();
+    svc::MainFrame* f = frame();
     if (!d || !d->kernel3D->head) return;
     head3& head = *d->kernel3D->head;
     const std::vector<PointRow> rows = pointRows();
@@ -352,9 +350,9 @@ void CDlgFeatures2::getNextOnHead() {
             f->toolMode = 6;
             f->tool = 0;
         }
-        if (CFaceView* v3 = d->GetViewEdit3D()) v3->currentRow = -1;
+        if (CFaceView* v3 = d->GetViewEdit3D<CFaceView>()) v3->currentRow = -1;
         // The click places the asked point, not the table's first row.
-        if (auto* v3 = dynamic_cast<CViewEdit3D*>(d->GetViewEdit3D())) v3->pendingCode = int(row);
+        if (auto* v3 = d->GetViewEdit3D<CViewEdit3D>()) v3->pendingCode = int(row);
         StartFlash();
         return;
     }
@@ -389,7 +387,7 @@ void CDlgFeatures2::getNextOnHead() {
             bindByRay(head, r.code, r.weight, at, vector3<double>(0, 0, -1), extent * 0.01);
         }
     }
-    if (CFaceView* v3 = d->GetViewEdit3D()) {
+    if (CFaceView* v3 = d->GetViewEdit3D<CFaceView>()) {
         v3->selection.clear();
         v3->Redraw();
     }
@@ -440,14 +438,14 @@ void CDlgFeatures2::StartFlash() {
     markerRadius = 2;
     CString side;
     if (d) {
-        CFaceView* active = frame() ? frame()->ActiveFaceView() : nullptr;
+        CFaceView* active = pages::ActiveView();
         CString name;
-        if (active && active == d->GetViewOrig2D() && active->currentRow >= 0 &&
+        if (active && active == d->GetViewOrig2D<CFaceView>() && active->currentRow >= 0 &&
             GetFeaturePointInfo(singlePass ? active->currentRow : active->currentRow, nullptr, nullptr, nullptr,
                                 nullptr, nullptr, nullptr, nullptr, nullptr, &name)) {
             hint = name;
             side.LoadString(61230);
-        } else if (active && active == d->GetViewEdit3D() && active->currentRow >= 0 &&
+        } else if (active && active == d->GetViewEdit3D<CFaceView>() && active->currentRow >= 0 &&
                    GetFeaturePointInfo(active->currentRow, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                        nullptr, nullptr, &name)) {
             hint = name;
@@ -515,7 +513,7 @@ void CDlgFeatures2::paintPreview(CDC& dc, const CWinBmp& picture, int left, int 
         dc.Ellipse(x - 3, y - 3, x + 4, y + 4);
     }
     if (flashing) {
-        CFaceView* v = second ? d->GetViewEdit3D() : d->GetViewOrig2D();
+        CFaceView* v = second ? d->GetViewEdit3D<CFaceView>() : d->GetViewOrig2D<CFaceView>();
         const int row = v ? v->currentRow : -1;
         if (row >= 0 && size_t(row) < rows.size()) {
             const PointRow& r = rows[size_t(row)];
@@ -583,16 +581,16 @@ void CDlgFeatures2::OnPaint() {
 // ---------------------------------------------------------------- buttons
 
 void CDlgFeatures2::OnSelect() {
-    CMainFrame* f = frame();
+    svc::MainFrame* f = frame();
     if (!f) return;
     f->lockedView = nullptr;
     f->toolMode = 0;
     f->tool = 1;
-    if (CFaceView* active = f->ActiveFaceView(); active && active->IsViewEdit3D()) active->featureDisplay = true;
+    if (CFaceView* active = pages::ActiveView(); active && active->IsViewEdit3D()) active->featureDisplay = true;
 }
 
 void CDlgFeatures2::OnGetAll() {
-    if (CFaceDoc* d = doc()) pages::RestartViews({d->GetViewOrig2D(), d->GetViewEdit3D()}, false);
+    if (CFaceDoc* d = doc()) pages::RestartViews({d->GetViewOrig2D<CFaceView>(), d->GetViewEdit3D<CFaceView>()}, false);
     GetNextFeatureIfNeed();
 }
 
@@ -611,10 +609,10 @@ void CDlgFeatures2::OnClear() {
             if (Index<featurepoint3> p = head->getFeaturepoint(r.code, false); p != -1) RemoveFeaturepoint(p);
     }
     if (importedHead()) {
-        if (CFaceView* v3 = d->GetViewEdit3D()) v3->featureDisplay = true;
+        if (CFaceView* v3 = d->GetViewEdit3D<CFaceView>()) v3->featureDisplay = true;
         PutPointAutomatically();
     }
-    for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit3D()})
+    for (CFaceView* v : {d->GetViewOrig2D<CFaceView>(), d->GetViewEdit3D<CFaceView>()})
         if (v) {
             v->selection.clear();
             v->Redraw();
@@ -630,7 +628,7 @@ void CDlgFeatures2::OnUndo() {
 void CDlgFeatures2::OnNext() {
     UpdateData(TRUE);
     CFaceDoc* d = doc();
-    CMainFrame* f = frame();
+    svc::MainFrame* f = frame();
     if (!d) return;
     long photoSum = 0, headSum = 0;
     int placedOnHead = 0;
@@ -645,7 +643,7 @@ void CDlgFeatures2::OnNext() {
         }
     if (importedHead()) {
         if (placedOnHead > 10) {
-            if (CFaceView* v3 = d->GetViewEdit3D()) v3->featureDisplay = false;
+            if (CFaceView* v3 = d->GetViewEdit3D<CFaceView>()) v3->featureDisplay = false;
             emptySelections();
             pages::ClosePage(this);
             d->stage = 2500;
@@ -666,7 +664,7 @@ void CDlgFeatures2::OnNext() {
     emptySelections();
     if (pictureEditor()) {
         d->projectFlag = figureValue == 0 ? 1 : 0;
-        if (CFaceApp* app = FaceApp()) app->proMode = proValue;
+        if (svc::hasApp()) svc::app().state().proMode = proValue;
         d->ageSlider = ageSlider;
         d->weightSlider = weightSlider;
         d->templateId = 122;
@@ -674,12 +672,12 @@ void CDlgFeatures2::OnNext() {
     d->DeleteAllUndoFiles();
     pages::ClosePage(this);
     d->stage = 1000;
-    if (f) f->NextFunction(4);
+    svc::sendStep(4);
 }
 
 void CDlgFeatures2::OnBack() {
     CFaceDoc* d = doc();
-    CMainFrame* f = frame();
+    svc::MainFrame* f = frame();
     if (!d) return;
     if (!refining()) {
         pages::LeavePage(this, 5);
@@ -688,7 +686,7 @@ void CDlgFeatures2::OnBack() {
     d->DeleteAllUndoFiles();
     // The modelled project as the refinement found it; without the kept
     // file the document stays as it is.
-    const CString kept = CMainFrame::KeptStatePath();
+    const CString kept = CFaceDoc::KeptStatePath();
     const std::string posix = brv::PosixPath(std::string(kept.View()));
     if (fnd::IsFileExist(posix.c_str()) > 0) {
         d->LoadTHEResource(unsigned(d->templateId), true);
@@ -709,9 +707,9 @@ BOOL CDlgFeatures2::DestroyWindow() {
     KillTimer(kFlashTimer);
     pages::SelectTool(frame(), false);
     if (CFaceDoc* d = doc()) {
-        pages::RestartViews({d->GetViewOrig2D(), d->GetViewEdit3D()}, true);
-        if (auto* photo = dynamic_cast<CViewOrig2D*>(d->GetViewOrig2D())) photo->featurePlacing = false;
-        if (auto* overlay = dynamic_cast<CViewEdit2D3D*>(d->GetViewEdit2D3D())) {
+        pages::RestartViews({d->GetViewOrig2D<CFaceView>(), d->GetViewEdit3D<CFaceView>()}, true);
+        if (auto* photo = d->GetViewOrig2D<CViewOrig2D>()) photo->featurePlacing = false;
+        if (auto* overlay = d->GetViewEdit2D3D<CViewEdit2D3D>()) {
             overlay->SetMerged(false);
             overlay->featureDisplay = false;
         }

@@ -8,17 +8,19 @@
 #include "dialogs/page_icons.h"
 #include "framework/ui.h"
 #include "picture/winbmp.h"
-#include "views/page_links.h"
+#include "seams/dialogs.h"
 
 class CFaceDoc;
-class CMainFrame;
+namespace svc {
+class MainFrame;
+}
 class head3;
 
-class CDlgFeatures2 : public CDialog, public views::PointPageCalls {
+class CDlgFeatures2 : public CDialog, public svc::PointPage {
 public:
     explicit CDlgFeatures2(UINT templateId = 245, CWnd* parent = nullptr);
 
-    // views::PointPageCalls
+    // svc::PointPage
     void RefreshLists() override;
     void UpdateControls() override;
     void GetNextFeatureIfNeed() override;
@@ -66,7 +68,7 @@ protected:
 
 private:
     CFaceDoc* doc() const;
-    CMainFrame* frame() const;
+    svc::MainFrame* frame() const;
     bool refining() const;
     bool template100() const;
     bool importedHead() const;

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/facedoc.h"
-#include "app/mainframe.h"
+#include "document/facedoc.h"
 #include "dialogs/feature_pages.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "model/featuretables.h"
 #include "model/head.h"
+#include "seams/app.h"
 #include "views/faceview.h"
 
 namespace {
@@ -59,7 +59,7 @@ CDlgFeatures3::CDlgFeatures3(UINT templateId, CWnd* parent)
     : CDialog(templateId, parent), icons_(this, 390, 399, 61241) {}
 
 CFaceDoc* CDlgFeatures3::doc() const { return actdoc; }
-CMainFrame* CDlgFeatures3::frame() const { return dynamic_cast<CMainFrame*>(AfxGetMainWnd()); }
+svc::MainFrame* CDlgFeatures3::frame() const { return svc::mainFrame(); }
 
 void CDlgFeatures3::DoDataExchange(CDataExchange* dx) {
     CDialog::DoDataExchange(dx);
@@ -79,8 +79,8 @@ void CDlgFeatures3::Redraw() {
 
 BOOL CDlgFeatures3::OnInitDialog() {
     CDialog::OnInitDialog();
-    CMainFrame* f = frame();
-    pages::PlaceOverFrame(this, f, true);
+    svc::MainFrame* f = frame();
+    pages::PlaceOverFrame(this, true);
     pages::LoadPicture(236, preview1);
     pages::LoadPicture(235, preview2);
     pages::LoadPicture(221, key1);
@@ -89,7 +89,7 @@ BOOL CDlgFeatures3::OnInitDialog() {
     flashing = flashPhase = false;
     pages::SelectTool(f, false);
     if (CFaceDoc* d = doc())
-        for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit2D3D()})
+        for (CFaceView* v : {d->GetViewOrig2D<CFaceView>(), d->GetViewEdit2D3D<CFaceView>()})
             if (v) {
                 v->currentRow = 0;
                 v->featureDisplay = true;
@@ -105,7 +105,7 @@ BOOL CDlgFeatures3::OnInitDialog() {
 void CDlgFeatures3::GetNextFeatureIfNeed() {
     StopFlash();
     CFaceDoc* d = doc();
-    CMainFrame* f = frame();
+    svc::MainFrame* f = frame();
     if (!d || !d->kernel2D->head || !d->kernel3D->head) return;
     head2& marks = *d->kernel2D->head;
     head3& head = *d->kernel3D->head;
@@ -126,7 +126,7 @@ void CDlgFeatures3::GetNextFeatureIfNeed() {
         }
         if (r.type[onHead ? 3 : 1] == '0' || r.type[0] == '1') continue;
         walk = e + 1;
-        CFaceView* target = onHead ? d->GetViewEdit2D3D() : d->GetViewOrig2D();
+        CFaceView* target = onHead ? d->GetViewEdit2D3D<CFaceView>() : d->GetViewOrig2D<CFaceView>();
         if (f) {
             f->lockedView = target;
             f->ActivateView(target);
@@ -137,25 +137,25 @@ void CDlgFeatures3::GetNextFeatureIfNeed() {
         return;
     }
     hint.Empty();
-    pages::RestartViews({d->GetViewOrig2D(), d->GetViewEdit2D3D()}, false);
+    pages::RestartViews({d->GetViewOrig2D<CFaceView>(), d->GetViewEdit2D3D<CFaceView>()}, false);
     pages::SelectTool(f, true);
-    if (CFaceView* overlay = d->GetViewEdit2D3D()) overlay->featureDisplay = true;
+    if (CFaceView* overlay = d->GetViewEdit2D3D<CFaceView>()) overlay->featureDisplay = true;
     if (CWnd* all = GetDlgItem(1139)) {
         all->ShowWindow(SW_SHOW);
         all->EnableWindow(TRUE);
     }
-    for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit2D3D()})
+    for (CFaceView* v : {d->GetViewOrig2D<CFaceView>(), d->GetViewEdit2D3D<CFaceView>()})
         if (v) v->Redraw();
     if (m_hWnd) UpdateData(FALSE);
 }
 
 void CDlgFeatures3::ListControlCheck(int row) {
-    if (CMainFrame* f = frame()) {
+    if (svc::MainFrame* f = frame()) {
         f->toolMode = 1;
         f->tool = 0;
     }
     if (CFaceDoc* d = doc())
-        for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit2D3D()})
+        for (CFaceView* v : {d->GetViewOrig2D<CFaceView>(), d->GetViewEdit2D3D<CFaceView>()})
             if (v) v->currentRow = row;
 }
 
@@ -163,12 +163,11 @@ void CDlgFeatures3::StartFlash() {
     flashPhase = false;
     CString name, side;
     CFaceDoc* d = doc();
-    CMainFrame* f = frame();
-    CFaceView* active = f ? f->ActiveFaceView() : nullptr;
+    CFaceView* active = pages::ActiveView();
     if (d && active) {
         if (GetFeatureLineInfo(active->currentRow, nullptr, nullptr, nullptr, &name)) {
             hint = name;
-            side.LoadString(active == d->GetViewOrig2D() ? 61230 : 61231);
+            side.LoadString(active == d->GetViewOrig2D<CFaceView>() ? 61230 : 61231);
         }
     }
     if (m_hWnd) SetTimer(kFlashTimer, 400, nullptr);
@@ -213,11 +212,10 @@ void CDlgFeatures3::PaintedPreviews(CWinBmp& first, CWinBmp& second) const {
             colourWhere(second, key2, r, CPixel32(255, 160, 160, 0));
     }
     if (flashing && flashPhase) {
-        CMainFrame* f = frame();
-        CFaceView* active = f ? f->ActiveFaceView() : nullptr;
-        CFaceView* photo = d->GetViewOrig2D();
+        CFaceView* active = pages::ActiveView();
+        CFaceView* photo = d->GetViewOrig2D<CFaceView>();
         const bool onPhoto = active == photo;
-        CFaceView* v = onPhoto ? photo : d->GetViewEdit2D3D();
+        CFaceView* v = onPhoto ? photo : d->GetViewEdit2D3D<CFaceView>();
         const int row = v ? v->currentRow : -1;
         if (row >= 0 && size_t(row) < rows.size())
             colourWhere(onPhoto ? first : second, onPhoto ? key1 : key2, rows[size_t(row)], CPixel32(0, 0, 255, 0));
@@ -237,7 +235,8 @@ void CDlgFeatures3::OnPaint() {
 
 void CDlgFeatures3::OnGetAll() {
     walk = 0;
-    if (CFaceDoc* d = doc()) pages::RestartViews({d->GetViewOrig2D(), d->GetViewEdit2D3D()}, false);
+    if (CFaceDoc* d = doc())
+        pages::RestartViews({d->GetViewOrig2D<CFaceView>(), d->GetViewEdit2D3D<CFaceView>()}, false);
     GetNextFeatureIfNeed();
 }
 
@@ -251,7 +250,7 @@ void CDlgFeatures3::OnClear() {
         for (Index<featureline2> l = marks.overlayLines.get(r.code); l != -1; l = marks.overlayLines.get(r.code))
             marks.overlayLines.remove(l);
     }
-    for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit2D3D()})
+    for (CFaceView* v : {d->GetViewOrig2D<CFaceView>(), d->GetViewEdit2D3D<CFaceView>()})
         if (v) {
             v->featureDisplay = true;
             v->Redraw();
@@ -265,7 +264,7 @@ void CDlgFeatures3::OnUndo() {
     flashPhase = false;
     if (pages::UndoKeepsStep(this)) {
         CFaceDoc* d = doc();
-        for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit2D3D()})
+        for (CFaceView* v : {d->GetViewOrig2D<CFaceView>(), d->GetViewEdit2D3D<CFaceView>()})
             if (v) {
                 v->featureDisplay = true;
                 v->Redraw();
@@ -277,12 +276,12 @@ void CDlgFeatures3::OnUndo() {
 }
 
 void CDlgFeatures3::OnNext() {
-    if (CMainFrame* f = frame()) f->refining = 0;
+    if (svc::MainFrame* f = frame()) f->refining = 0;
     pages::LeavePage(this, 7);
 }
 
 void CDlgFeatures3::OnBack() {
-    if (CMainFrame* f = frame()) f->refining = refiningAtOpen;
+    if (svc::MainFrame* f = frame()) f->refining = refiningAtOpen;
     pages::LeavePage(this, 8);
 }
 
@@ -290,13 +289,14 @@ BOOL CDlgFeatures3::DestroyWindow() {
     if (!m_hWnd) return FALSE;
     KillTimer(kFlashTimer);
     pages::SelectTool(frame(), true);
-    if (CFaceDoc* d = doc()) pages::RestartViews({d->GetViewOrig2D(), d->GetViewEdit2D3D()}, true);
+    if (CFaceDoc* d = doc())
+        pages::RestartViews({d->GetViewOrig2D<CFaceView>(), d->GetViewEdit2D3D<CFaceView>()}, true);
     return CDialog::DestroyWindow();
 }
 
 void CDlgFeatures3::OnDestroy() {
     if (CFaceDoc* d = doc())
-        if (CFaceView* overlay = d->GetViewEdit2D3D()) overlay->defaultEyeDistance = 200;
+        if (CFaceView* overlay = d->GetViewEdit2D3D<CFaceView>()) overlay->defaultEyeDistance = 200;
     CDialog::OnDestroy();
 }
 
@@ -314,10 +314,10 @@ BOOL CDlgFeatures3::PreTranslateMessage(MSG* msg) {
 void CDlgFeatures3::OnIcon(UINT id) {
     if (!pages::IconClicked(this, icons_, id)) return;
     if (id == 392) {
-        if (CMainFrame* f = frame()) {
+        if (svc::MainFrame* f = frame()) {
             f->lockedView = nullptr;
             if (CFaceDoc* d = doc())
-                for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit2D3D()})
+                for (CFaceView* v : {d->GetViewOrig2D<CFaceView>(), d->GetViewEdit2D3D<CFaceView>()})
                     if (v) v->featureDisplay = true;
             f->OnSelect();
         }

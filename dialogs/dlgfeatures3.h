@@ -7,16 +7,18 @@
 #include "dialogs/page_icons.h"
 #include "framework/ui.h"
 #include "picture/winbmp.h"
-#include "views/page_links.h"
+#include "seams/dialogs.h"
 
 class CFaceDoc;
-class CMainFrame;
+namespace svc {
+class MainFrame;
+}
 
-class CDlgFeatures3 : public CDialog, public views::CurvePageCalls {
+class CDlgFeatures3 : public CDialog, public svc::CurvePage {
 public:
     explicit CDlgFeatures3(UINT templateId = 308, CWnd* parent = nullptr);
 
-    // views::CurvePageCalls
+    // svc::CurvePage
     void RefreshLists() override;
     void Redraw() override;
     void GetNextFeatureIfNeed() override;
@@ -59,7 +61,7 @@ protected:
 
 private:
     CFaceDoc* doc() const;
-    CMainFrame* frame() const;
+    svc::MainFrame* frame() const;
     int previewLeft() const;
     CString keptHint_;
     bool iconHint_ = false;

@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "document/ids.h"
-#include "app/mainframe.h"
+#include "seams/app.h"
 
 BEGIN_MESSAGE_MAP(CDlgFreeTool, CDialog)
 ON_WM_HSCROLL()
@@ -23,6 +23,12 @@ void CDlgFreeTool::DoDataExchange(CDataExchange* dx) {
     DDX_Slider(dx, 1087, radius);
     DDX_Radio(dx, 1128, mode);
     if (actdoc) DDX_Check(dx, 1158, actdoc->mirrorTool);
+}
+
+void CDlgFreeTool::ReadValues(int& radiusOut, int& shapeOut) {
+    if (m_hWnd) UpdateData(TRUE);
+    radiusOut = radius;
+    shapeOut = mode;
 }
 
 void CDlgFreeTool::InitDialog() {
@@ -55,7 +61,7 @@ BOOL CDlgFreeTool::OnInitDialog() {
         if (auto* button = dynamic_cast<CButton*>(GetDlgItem(1128 + k)))
             button->SetBitmap(static_cast<HBITMAP>(pictures[k].GetSafeHandle()));
     }
-    if (auto* f = dynamic_cast<CMainFrame*>(AfxGetMainWnd())) f->freeTool = 1;
+    if (svc::MainFrame* f = svc::mainFrame()) f->freeTool = 1;
     UpdateData(FALSE);
     SetPos();
     return TRUE;
@@ -84,7 +90,7 @@ void CDlgFreeTool::OnCancel() { DestroyWindow(); }
 
 void CDlgFreeTool::OnDestroy() {
     for (CBitmap& b : pictures) b.DeleteObject();
-    if (auto* f = dynamic_cast<CMainFrame*>(AfxGetMainWnd())) {
+    if (svc::MainFrame* f = svc::mainFrame()) {
         f->tool = 1;
         f->toolMode = 0;
         f->freeTool = 0;

@@ -4,10 +4,14 @@
 // the mode; the main frame owns it and deletes it once its window is gone.
 
 #include "framework/ui.h"
+#include "seams/dialogs.h"
 
-class CDlgFreeTool : public CDialog {
+class CDlgFreeTool : public CDialog, public svc::FreeToolPalette {
 public:
     explicit CDlgFreeTool(CWnd* parent = nullptr);
+
+    // svc::FreeToolPalette: the controls read back first while the window exists.
+    void ReadValues(int& radiusOut, int& shapeOut) override;
 
     BOOL OnInitDialog() override;
     // Radius 10 of 0..25, a tick every 2.

@@ -2,18 +2,17 @@
 
 #include <algorithm>
 
-#include "app/facedoc.h"
-#include "app/mainframe.h"
+#include "document/facedoc.h"
 #include "fitting/kernel3d.h"
 #include "model/featuretables.h"
 #include "model/head.h"
 #include "model/topology.h"
+#include "seams/app.h"
 #include "views/faceview.h"
 #include "views/viewedit3d.h"
 
 namespace {
 
-CMainFrame* mainFrame() { return dynamic_cast<CMainFrame*>(AfxGetMainWnd()); }
 
 head3* headOf(CFaceDoc* doc) { return doc && doc->kernel3D ? doc->kernel3D->head : nullptr; }
 
@@ -131,13 +130,12 @@ CDlgHeadFeatures::CDlgHeadFeatures(UINT templateId, CWnd* parent) : CDialog(temp
 // The document given, while it is still the program's one.
 CFaceDoc* CDlgHeadFeatures::doc() const { return m_pDoc == actdoc ? m_pDoc : actdoc; }
 
-void CDlgHeadFeatures::Toggle(CMainFrame& frame) {
-    if (!frame.headPrepDialog) frame.headPrepDialog = new CDlgHeadFeatures(&frame, frame.GetDoc());
-    CDlgHeadFeatures* d = frame.headPrepDialog;
-    if (d->m_hWnd)
-        d->DestroyWindow();
+void CDlgHeadFeatures::Toggle(CDlgHeadFeatures*& page, CWnd* frame, CFaceDoc* doc) {
+    if (!page) page = new CDlgHeadFeatures(frame, doc);
+    if (page->m_hWnd)
+        page->DestroyWindow();
     else
-        d->Create(IDD_HEADFEATURES, &frame);
+        page->Create(IDD_HEADFEATURES, frame);
 }
 
 CHeadFeatureList* CDlgHeadFeatures::List(int id) {
@@ -154,7 +152,7 @@ CHeadFeatureList* CDlgHeadFeatures::VisibleList() {
 BOOL CDlgHeadFeatures::OnInitDialog() {
     CDialog::OnInitDialog();
     walking = busy = false;
-    if (CMainFrame* frame = mainFrame()) {
+    if (auto* frame = dynamic_cast<CWnd*>(svc::mainFrame())) {
         CRect client, mine;
         frame->GetClientRect(&client);
         frame->ClientToScreen(&client);
@@ -251,7 +249,7 @@ void CDlgHeadFeatures::GetNextFeatureIfNeed() {
 LRESULT CDlgHeadFeatures::OnChoose(WPARAM listId, LPARAM item) {
     CFaceDoc* d = doc();
     head3* h = headOf(d);
-    CFaceView* view = d ? d->GetViewEdit3D() : nullptr;
+    CFaceView* view = d ? d->GetViewEdit3D<CFaceView>() : nullptr;
     CHeadFeatureList* list = List(int(listId));
     if (!view || !list || (listId != kPointList && listId != kCurveList)) return 0;
     view->selection.clear();
@@ -273,12 +271,12 @@ LRESULT CDlgHeadFeatures::OnChoose(WPARAM listId, LPARAM item) {
 LRESULT CDlgHeadFeatures::OnStartPlacing(WPARAM listId, LPARAM item) {
     CHeadFeatureList* list = List(int(listId));
     if (!list || item < 0 || item >= list->GetItemCount()) return 0;
-    if (CMainFrame* frame = mainFrame()) {
+    if (svc::MainFrame* frame = svc::mainFrame()) {
         frame->toolMode = listId == kPointList ? 6 : listId == kCurveList ? 7 : 8;
         frame->tool = 0;
     }
     CFaceDoc* d = doc();
-    if (CFaceView* view = d ? d->GetViewEdit3D() : nullptr) {
+    if (CFaceView* view = d ? d->GetViewEdit3D<CFaceView>() : nullptr) {
         view->currentRow = int(list->GetItemData(int(item)));
         if (auto* v3 = dynamic_cast<CViewEdit3D*>(view)) v3->pendingCode = view->currentRow;
     }
@@ -289,7 +287,7 @@ LRESULT CDlgHeadFeatures::OnStartPlacing(WPARAM listId, LPARAM item) {
 LRESULT CDlgHeadFeatures::OnWithdraw(WPARAM listId, LPARAM item) {
     CFaceDoc* d = doc();
     head3* h = headOf(d);
-    CFaceView* view = d ? d->GetViewEdit3D() : nullptr;
+    CFaceView* view = d ? d->GetViewEdit3D<CFaceView>() : nullptr;
     CHeadFeatureList* list = List(int(listId));
     if (!list || item < 0 || item >= list->GetItemCount() || (listId != kPointList && listId != kCurveList))
         return 0;
@@ -324,12 +322,13 @@ void CDlgHeadFeatures::OnDestroy() {
         if (list.m_hWnd) list.SetImageList(nullptr, LVSIL_STATE);
         list.stateImages.DeleteImageList();
     }
-    if (CMainFrame* frame = mainFrame()) {
+    if (svc::MainFrame* frame = svc::mainFrame()) {
         frame->toolMode = 0;
         frame->tool = 1;
     }
     if (CFaceDoc* d = doc())
-        for (CFaceView* v : {d->GetViewOrig2D(), d->GetViewEdit3D(), d->GetViewEdit2D3D()}) {
+        for (CFaceView* v :
+             {d->GetViewOrig2D<CFaceView>(), d->GetViewEdit3D<CFaceView>(), d->GetViewEdit2D3D<CFaceView>()}) {
             if (v) v->currentRow = 0;
             if (auto* v3 = dynamic_cast<CViewEdit3D*>(v)) v3->pendingCode = 0;
         }

@@ -7,10 +7,9 @@
 
 #include "document/ids.h"
 #include "framework/ui.h"
-#include "views/page_links.h"
+#include "seams/dialogs.h"
 
 class CFaceDoc;
-class CMainFrame;
 class CDlgHeadFeatures;
 
 // A report list that owns its state images and keeps the user's clicks and
@@ -30,7 +29,7 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 
-class CDlgHeadFeatures : public CDialog, public views::PrepPageCalls {
+class CDlgHeadFeatures : public CDialog, public svc::PrepPage {
 public:
     // Messages from the lists: wParam the list's id, lParam the item.
     static constexpr UINT kChoose = 100;
@@ -43,9 +42,9 @@ public:
     CDlgHeadFeatures(CWnd* parent, CFaceDoc* doc);
     explicit CDlgHeadFeatures(UINT templateId = IDD_HEADFEATURES, CWnd* parent = nullptr);
 
-    // The frame's "Head preparing": made when absent, closed when open,
-    // otherwise opened.
-    static void Toggle(CMainFrame& frame);
+    // The frame's "Head preparing": the frame's page made when absent (over
+    // the document), closed when open, otherwise opened.
+    static void Toggle(CDlgHeadFeatures*& page, CWnd* frame, CFaceDoc* doc);
 
     BOOL OnInitDialog() override;
     void RefreshLists() override;

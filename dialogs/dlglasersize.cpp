@@ -3,19 +3,18 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/faceapp.h"
-#include "app/facedoc.h"
-#include "document/ids.h"
-#include "app/mainframe.h"
+#include "document/facedoc.h"
 #include "dialogs/dlgrefine.h"
-#include "dialogs/photo_exchange_page.h"
 #include "dialogs/dlgset.h"
+#include "dialogs/photo_exchange_page.h"
+#include "document/ids.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "foundation/numeric.h"
 #include "framework/filedialog.h"
 #include "model/head.h"
 #include "model/mirror.h"
+#include "seams/app.h"
 #include "views/viewedit3d.h"
 
 namespace {
@@ -23,7 +22,6 @@ namespace {
 constexpr UINT kIconTimer = 7;
 constexpr int kSliderIds[morph::kSliderCount] = {1087, 1102, 1103, 1090};
 
-CMainFrame* mainFrame() { return dynamic_cast<CMainFrame*>(AfxGetMainWnd()); }
 
 // The rectangle of a child in the dialog's client coordinates.
 CRect childRect(const CWnd& dialog, CWnd* child) {
@@ -82,7 +80,7 @@ head3* CDlgLaserSize::head() const {
 
 CViewEdit3D* CDlgLaserSize::view3D() const {
     CFaceDoc* d = doc();
-    return d ? dynamic_cast<CViewEdit3D*>(d->GetViewEdit3D()) : nullptr;
+    return d ? d->GetViewEdit3D<CViewEdit3D>() : nullptr;
 }
 
 morph::ModelPageDocument CDlgLaserSize::pageDocument() const {
@@ -243,13 +241,13 @@ void CDlgLaserSize::OnBack() {
     CFaceDoc* d = doc();
     DestroyWindow();
     if (d) d->stage = 2000;
-    SendStep(8);
+    svc::sendStep(8);
 }
 
 void CDlgLaserSize::OnBack2() {
     BackToStart();
     DestroyWindow();
-    SendStep(16);
+    svc::sendStep(16);
 }
 
 void CDlgLaserSize::OnRefine() {
@@ -263,19 +261,15 @@ void CDlgLaserSize::OnRefine() {
     refine.DoModal();
     if (result == 1) {
         DestroyWindow();
-        SendStep(23);
+        svc::sendStep(23);
     } else if (result == 2) {
         DestroyWindow();
-        SendStep(22);
+        svc::sendStep(22);
     }
 }
 
-void CDlgLaserSize::SendStep(int code) {
-    if (CMainFrame* frame = mainFrame()) frame->NextFunction(code);
-}
-
 void CDlgLaserSize::PostNcDestroy() {
-    if (CMainFrame* frame = mainFrame()) frame->ForgetPage(this);
+    if (svc::MainFrame* frame = svc::mainFrame()) frame->ForgetPage(this);
 }
 
 // ---- icon bar
@@ -354,12 +348,12 @@ BOOL CDlgLaserSize::PreTranslateMessage(MSG* msg) {
 }
 
 void CDlgLaserSize::IconAction(int id) {
-    CMainFrame* frame = mainFrame();
+    svc::MainFrame* frame = svc::mainFrame();
     CFaceDoc* d = doc();
     head3* h = head();
     switch (id) {
         case 400:
-            if (frame) frame->SendMessage(WM_COMMAND, ID_FILE_SAVE_FAC, 0);
+            if (frame) frame->SendCommand(ID_FILE_SAVE_FAC);
             break;
         case 401:
             if (CViewEdit3D* v = view3D()) {
@@ -377,22 +371,22 @@ void CDlgLaserSize::IconAction(int id) {
             break;
         case 404:
         case 405:
-            if (auto* app = dynamic_cast<CFaceApp*>(AfxGetApp())) app->Help(0, id == 404 ? "pdf" : "wmv");
+            svc::app().Help(0, id == 404 ? "pdf" : "wmv");
             break;
         case 406:
             if (frame) frame->OnStat();
             break;
         case 407:
-            if (frame) frame->SendMessage(WM_COMMAND, ID_RECT_ZOOM, 0);
+            if (frame) frame->SendCommand(ID_RECT_ZOOM);
             break;
         case 408:
-            if (frame) frame->SendMessage(WM_COMMAND, ID_RECT_ZOOM2, 0);
+            if (frame) frame->SendCommand(ID_RECT_ZOOM2);
             break;
         case 409:
-            if (frame) frame->SendMessage(WM_COMMAND, ID_FIT_ZOOM, 0);
+            if (frame) frame->SendCommand(ID_FIT_ZOOM);
             break;
         case 410:
-            if (frame) frame->SendMessage(WM_COMMAND, ID_MOVE, 0);
+            if (frame) frame->SendCommand(ID_MOVE);
             break;
         case 411:
             if (frame) frame->OnClone();

@@ -66,8 +66,6 @@ protected:
     void OnTimer(UINT_PTR id) override;
     void OnPaint() override;
     void OnIconClicked(UINT id);
-    // Sends a work-flow code to the frame (after the page's window is gone).
-    virtual void SendStep(int code);
     DECLARE_MESSAGE_MAP()
 
 private:

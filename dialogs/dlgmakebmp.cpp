@@ -1,10 +1,11 @@
 #include "dialogs/dlgmakebmp.h"
 
-#include "app/facedoc.h"
+#include "document/facedoc.h"
+#include "dialogs/feature_pages.h"
 #include "document/ids.h"
-#include "app/mainframe.h"
 #include "document/tempfolders.h"
 #include "framework/paths.h"
+#include "seams/app.h"
 #include "views/faceview.h"
 
 CDlgMakeBmp::CDlgMakeBmp(CWnd* parent, CFaceDoc* doc) : CDialog(IDD_MAKEBMP, parent), m_pDoc(doc) {}
@@ -36,8 +37,7 @@ void CDlgMakeBmp::OnOK() {
     UpdateData(FALSE);
     showCounter();
     UpdateWindow();
-    auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
-    if (CFaceView* view = frame ? frame->ActiveFaceView() : nullptr) view->MakePhoto(FileName(m_counter));
+    if (CFaceView* view = pages::ActiveView()) view->MakePhoto(FileName(m_counter));
     ++m_counter;
 }
 

@@ -1,6 +1,6 @@
 #include "dialogs/dlgnotes.h"
 
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "document/ids.h"
 #include "fitting/kernel2d.h"
 #include "framework/datetime.h"

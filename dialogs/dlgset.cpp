@@ -1,10 +1,10 @@
 #include "dialogs/dlgset.h"
 
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "document/ids.h"
-#include "app/mainframe.h"
 #include "fitting/kernel3d.h"
 #include "model/head.h"
+#include "seams/app.h"
 
 BEGIN_MESSAGE_MAP(CDlgSet, CDialog)
   ON_WM_HSCROLL()
@@ -99,7 +99,7 @@ void CDlgSet::OKK() {
 void CDlgSet::OnCancel() {
     OKK();
     if (m_hWnd) ShowWindow(SW_HIDE);
-    if (CMainFrame* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd())) {
+    if (svc::MainFrame* frame = svc::mainFrame()) {
         frame->tool = 1;
         frame->toolMode = 0;
     }

@@ -2,26 +2,19 @@
 
 #include <algorithm>
 
-#include "app/faceapp.h"
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "document/ids.h"
-#include "app/mainframe.h"
+#include "seams/app.h"
 #include "views/faceview.h"
 
 namespace pages {
 
-namespace {
-
-CMainFrame* frame() { return dynamic_cast<CMainFrame*>(AfxGetMainWnd()); }
-
-}  // namespace
-
 void FeatureIconCommand(int command) {
-    CMainFrame* f = frame();
-    CFaceApp* app = FaceApp();
+    svc::MainFrame* f = svc::mainFrame();
+    svc::FaceApp& app = svc::app();
     switch (command) {
         case 0:
-            if (f) f->SendMessage(WM_COMMAND, ID_FILE_SAVE_FAC, 0);
+            if (f) f->SendCommand(ID_FILE_SAVE_FAC);
             break;
         case 1:
             if (f) f->OnNotes();
@@ -39,13 +32,13 @@ void FeatureIconCommand(int command) {
             if (f) f->OnMove();
             break;
         case 6:
-            if (app) app->Help(0, "pdf");
+            app.Help(0, "pdf");
             break;
         case 7:
-            if (app) app->Help(0, "wmv");
+            app.Help(0, "wmv");
             break;
         case 8:
-            if (app) app->OnShortAbout(true);
+            app.OnAppAboutShort();
             break;
         default: break;
     }
@@ -60,14 +53,20 @@ void RestartViews(std::initializer_list<CFaceView*> views, bool fit) {
         }
 }
 
-void SelectTool(CMainFrame* frame, bool unlock) {
+void SelectTool(svc::MainFrame* frame, bool unlock) {
     if (!frame) return;
     frame->tool = 1;
     frame->toolMode = 0;
     if (unlock) frame->lockedView = nullptr;
 }
 
-void PlaceOverFrame(CWnd* page, CWnd* frame, bool centred) {
+CFaceView* ActiveView() {
+    svc::MainFrame* f = svc::mainFrame();
+    return dynamic_cast<CFaceView*>(f ? f->ActiveFaceView() : nullptr);
+}
+
+void PlaceOverFrame(CWnd* page, bool centred) {
+    auto* frame = dynamic_cast<CWnd*>(svc::mainFrame());
     if (!frame) return;
     CRect client;
     frame->GetClientRect(&client);
@@ -99,15 +98,14 @@ int PreviewGap(const CWnd* page, const CWinBmp& first, const CWinBmp& second) {
 bool UndoKeepsStep(const CWnd* page) {
     CFaceDoc* d = actdoc;
     const int stage = d ? d->stage : 0;
-    if (CMainFrame* f = frame()) f->SendMessage(WM_COMMAND, ID_UNDO, 0);
+    if (svc::MainFrame* f = svc::mainFrame()) f->SendCommand(ID_UNDO);
     return d && d->stage == stage && page->m_hWnd;
 }
 
 void LeavePage(CWnd* page, int code) {
-    CMainFrame* f = frame();
     if (CFaceDoc* d = actdoc) d->DeleteAllUndoFiles();
     ClosePage(page);
-    if (f) f->NextFunction(code);
+    svc::sendStep(code);
 }
 
 }  // namespace pages

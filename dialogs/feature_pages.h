@@ -10,7 +10,10 @@
 #include "picture/winbmp.h"
 
 class CFaceView;
-class CMainFrame;
+
+namespace svc {
+class MainFrame;
+}
 
 namespace pages {
 
@@ -24,11 +27,14 @@ void RestartViews(std::initializer_list<CFaceView*> views, bool fit);
 
 // The frame's select tool (nothing when there is no frame); with unlock no
 // view stays locked either.
-void SelectTool(CMainFrame* frame, bool unlock);
+void SelectTool(svc::MainFrame* frame, bool unlock);
+
+// The frame's active view (null without a frame or an active view).
+CFaceView* ActiveView();
 
 // The page at the top of the frame's client area: 2 pixels in from its left
 // edge, or centred (31 pixels left of it).
-void PlaceOverFrame(CWnd* page, CWnd* frame, bool centred);
+void PlaceOverFrame(CWnd* page, bool centred);
 
 // The hint line of the row to place: the side to place it on and the
 // skip text follow; the kept hint is that line.

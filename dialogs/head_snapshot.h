@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "dialogs/morph_state.h"
+#include "document/morph_state.h"
 #include "model/head.h"
 
 class HeadSnapshot {

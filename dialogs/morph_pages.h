@@ -14,7 +14,7 @@
 #include <span>
 
 #include "dialogs/head_snapshot.h"
-#include "dialogs/morph_state.h"
+#include "document/morph_state.h"
 #include "dialogs/region_morph.h"
 #include "dialogs/texture_morph.h"
 #include "model/head.h"

@@ -1,8 +1,8 @@
 #include "dialogs/page_icons.h"
 
-#include "app/mainframe.h"
 #include "framework/resources.h"
 #include "picture/anypicdecoder.h"
+#include "seams/app.h"
 
 namespace pages {
 
@@ -83,7 +83,7 @@ bool LoadPicture(unsigned id, CWinBmp& out) {
 
 void ClosePage(CWnd* page) {
     if (!page) return;
-    CMainFrame* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
+    svc::MainFrame* frame = svc::mainFrame();
     if (page->m_hWnd) page->DestroyWindow();
     if (frame) frame->ForgetPage(page);
 }

@@ -1,18 +1,17 @@
 #include "dialogs/photo_exchange_page.h"
 
-#include "app/faceapp.h"
-#include "app/facedoc.h"
-#include "app/mainframe.h"
+#include "document/facedoc.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "model/featuretables.h"
 #include "model/head.h"
 #include "picture/winbmp.h"
+#include "seams/app.h"
 #include "views/viewedit3d.h"
 
 bool BackPhsh(CFaceDoc& doc, ExchangeResult* result) {
-    CViewEdit3D* view = dynamic_cast<CViewEdit3D*>(doc.GetViewEdit3D());
-    CMainFrame* frame = FaceApp() ? FaceApp()->Frame() : nullptr;
+    CViewEdit3D* view = doc.GetViewEdit3D<CViewEdit3D>();
+    svc::MainFrame* frame = svc::mainFrame();
     if (frame && view) frame->ActivateView(view);
     // The picture has the client's size, so that the points projected into
     // the client are its pixels.

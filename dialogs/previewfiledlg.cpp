@@ -7,7 +7,7 @@
 #include <iterator>
 #include <vector>
 
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "framework/paths.h"
 #include "picture/anypicdecoder.h"
 #include "picture/png.h"

@@ -171,12 +171,18 @@ bool SavePHSFile2(const std::string& path, const head3& head, std::string& reaso
 
 namespace {
 
-bool parsePHS2(Tokens& in, std::string_view bytes, HeadRead& out, std::string& reason) {
-    long nV = 0, nT = 0, w = 0, h = 0;
-    if (!in.integer(nV) || !in.integer(nT) || !in.integer(w) || !in.integer(h)) {
+// The sizes a PHS 2 file gives: vertices, triangles, texture width and height.
+struct Phs2Sizes {
+    long vertices = 0, triangles = 0, width = 0, height = 0;
+};
+
+// The header's four counts, within the limits and within the file's size.
+bool phs2Header(Tokens& in, std::size_t size, Phs2Sizes& n, std::string& reason) {
+    if (!in.integer(n.vertices) || !in.integer(n.triangles) || !in.integer(n.width) || !in.integer(n.height)) {
         reason = "header: four counts expected after the version";
         return false;
     }
+    const long nV = n.vertices, nT = n.triangles, w = n.width, h = n.height;
     if (nV < 0 || nT < 0 || nV > maxStoredCount || nT > maxStoredCount) {
         reason = cformat("header: %ld vertices and %ld triangles", nV, nT);
         return false;
@@ -187,13 +193,19 @@ bool parsePHS2(Tokens& in, std::string_view bytes, HeadRead& out, std::string& r
     }
     // Least line lengths: vertex 12, triangle 8, pixel 7 bytes.
     const int64_t least = int64_t(nV) * 12 + int64_t(nT) * 8 + int64_t(w) * h * 7;
-    if (least > int64_t(bytes.size())) {
+    if (least > int64_t(size)) {
         reason = cformat("header: %ld vertices, %ld triangles and %ld x %ld pixels cannot fit in %zu bytes", nV, nT, w,
-                        h, bytes.size());
+                        h, size);
         return false;
     }
-    std::vector<head3::PNT> pnt(static_cast<std::size_t>(nV));
-    std::vector<vector2<double>> uv(static_cast<std::size_t>(nV));
+    return true;
+}
+
+// Each vertex: its serial number, position and texture coordinate.
+bool phs2Vertices(Tokens& in, long nV, std::vector<head3::PNT>& pnt, std::vector<vector2<double>>& uv,
+                  std::string& reason) {
+    pnt.resize(static_cast<std::size_t>(nV));
+    uv.resize(static_cast<std::size_t>(nV));
     for (long i = 0; i < nV; ++i) {
         long s = -1;
         double v[5];
@@ -208,7 +220,12 @@ bool parsePHS2(Tokens& in, std::string_view bytes, HeadRead& out, std::string& r
         for (int k = 0; k < 3; ++k) p.v[k] = float(v[k]);
         uv[std::size_t(i)] = vector2<double>(v[3], 1 - v[4]);
     }
-    std::vector<head3::TRI> tri(static_cast<std::size_t>(nT));
+    return true;
+}
+
+// Each triangle: its serial number and three vertices of the file.
+bool phs2Triangles(Tokens& in, long nV, long nT, std::vector<head3::TRI>& tri, std::string& reason) {
+    tri.resize(static_cast<std::size_t>(nT));
     for (long i = 0; i < nT; ++i) {
         long s = -1, c[3] = {-1, -1, -1};
         bool good = in.integer(s) && s == i && in.integer(c[0]) && in.integer(c[1]) && in.integer(c[2]);
@@ -223,10 +240,15 @@ bool parsePHS2(Tokens& in, std::string_view bytes, HeadRead& out, std::string& r
             }
         tri[std::size_t(i)] = {{int(c[0]), int(c[1]), int(c[2]), -1, -1, -1, 0, 0, -1}};
     }
-    auto texture = std::make_unique<TextureImage>();
-    texture->width = int(w);
-    texture->height = int(h);
-    texture->rgb.resize(std::size_t(w) * h * 3);
+    return true;
+}
+
+// The texture's rows in lines of 32 pixels, each line led by its row and
+// column, then nothing more.
+bool phs2Texture(Tokens& in, long w, long h, TextureImage& texture, std::string& reason) {
+    texture.width = int(w);
+    texture.height = int(h);
+    texture.rgb.resize(std::size_t(w) * h * 3);
     for (long r = 0; r < h; ++r)
         for (long c = 0; c < w; c += 32) {
             long rr = -1, cc = -1;
@@ -240,32 +262,45 @@ bool parsePHS2(Tokens& in, std::string_view bytes, HeadRead& out, std::string& r
                     reason = cformat("line %d: colour of pixel %ld of row %ld expected", in.line(), x, r);
                     return false;
                 }
-                std::copy(rgb, rgb + 3, texture->rgb.begin() + (std::size_t(r) * w + x) * 3);
+                std::copy(rgb, rgb + 3, texture.rgb.begin() + (std::size_t(r) * w + x) * 3);
             }
         }
     if (!in.atEnd()) {
         reason = cformat("line %d: more after the texture", in.line());
         return false;
     }
+    return true;
+}
+
+bool parsePHS2(Tokens& in, std::string_view bytes, HeadRead& out, std::string& reason) {
+    Phs2Sizes n;
+    std::vector<head3::PNT> pnt;
+    std::vector<vector2<double>> uv;
+    std::vector<head3::TRI> tri;
+    auto texture = std::make_unique<TextureImage>();
+    if (!phs2Header(in, bytes.size(), n, reason) || !phs2Vertices(in, n.vertices, pnt, uv, reason) ||
+        !phs2Triangles(in, n.vertices, n.triangles, tri, reason) ||
+        !phs2Texture(in, n.width, n.height, *texture, reason))
+        return false;
     HeadRead read;
     {
         CurrentModelScope scope;
         read.head = std::make_unique<head3>();
         head3& hd = *read.head;
         fnd::fileTB none;
-        hd.read_version1(none, int(nV), int(nT), pnt.data(), tri.data());
+        hd.read_version1(none, int(n.vertices), int(n.triangles), pnt.data(), tri.data());
         // Each vertex's texture coordinate goes back to its corners (the
         // vertices follow the file's order in the chain, in whatever slots).
         std::vector<int> serial(std::size_t(hd.vertices.pool()->size()), -1);
-        int n = 0;
-        for (int v = hd.vertices.first(); v != -1; v = hd.vertices.nextOf(v)) serial[std::size_t(v)] = n++;
+        int k = 0;
+        for (int v = hd.vertices.first(); v != -1; v = hd.vertices.nextOf(v)) serial[std::size_t(v)] = k++;
         for (int t = hd.triangles.first(); t != -1; t = hd.triangles.nextOf(t)) {
             triangle& tr = hd.triangles[t];
-            for (int k = 0; k < 3; ++k) tr.texture[k] = uv[std::size_t(serial[std::size_t(int(tr.corner(k)))])];
+            for (int c = 0; c < 3; ++c) tr.texture[c] = uv[std::size_t(serial[std::size_t(int(tr.corner(c)))])];
         }
         hd.post_read(true);
         hd.status = 1;
-        if (w > 0) hd.texture = std::move(texture);
+        if (n.width > 0) hd.texture = std::move(texture);
     }
     out = std::move(read);
     return true;

@@ -193,13 +193,11 @@ bool ScanTriangles(std::string_view text, std::vector<ObjCorner>& corners, std::
     return true;
 }
 
-bool ParseObj(std::string_view bytes, const svc::AppState& app, ObjImport& out, std::string& reason) {
-    out = ObjImport();
-    reason.clear();
-    // A byte-order mark is no part of the first line.
+namespace {
+
+// The bytes as whole lines; a byte-order mark is no part of the first.
+std::vector<std::string_view> objLines(std::string_view bytes) {
     if (bytes.substr(0, 3) == std::string_view("\xEF\xBB\xBF", 3)) bytes.remove_prefix(3);
-    // Split into whole lines once; the first pass counts vertices, texture
-    // coordinates and triangles so that forward numbers can be checked.
     std::vector<std::string_view> lines;
     for (std::size_t at = 0; at < bytes.size();) {
         std::size_t nl = bytes.find('\n', at);
@@ -207,98 +205,146 @@ bool ParseObj(std::string_view bytes, const svc::AppState& app, ObjImport& out, 
         lines.push_back(bytes.substr(at, end - at));
         at = end + 1;
     }
-    long totalV = 0, totalT = 0, totalTriangles = 0;
+    return lines;
+}
+
+// The file's vertices, texture coordinates and triangles in all, so that
+// forward numbers can be checked.
+struct ObjTotals {
+    long vertices = 0, textures = 0, triangles = 0;
+};
+
+ObjTotals countObj(const std::vector<std::string_view>& lines) {
+    ObjTotals n;
     for (std::string_view raw : lines) {
         std::string_view l = trimmed(raw);
-        if (keyword(l, "v")) ++totalV;
-        else if (keyword(l, "vt")) ++totalT;
+        if (keyword(l, "v")) ++n.vertices;
+        else if (keyword(l, "vt")) ++n.textures;
         else if (keyword(l, "f"))
-            totalTriangles += long(std::max<std::size_t>(cornerCount(withoutComment(rest(l, 1))), 2) - 2);
+            n.triangles += long(std::max<std::size_t>(cornerCount(withoutComment(rest(l, 1))), 2) - 2);
     }
-    // The program's own head files must read back what it takes in.
-    for (auto [count, what] : {std::pair{totalV, "vertices"}, std::pair{totalTriangles, "triangles"}})
-        if (count > maxStoredCount) {
-            reason = RecordLimitReason(std::string("obj: ") + std::to_string(count) + " " + what);
+    return n;
+}
+
+// The lines read one by one into the import: the group and material in
+// force, and whether the line before was a group (a group line that follows
+// one joins it).
+class ObjReader {
+public:
+    ObjReader(ObjImport& out, const ObjTotals& totals) : out_(out), tb_(out.tables), totals_(totals) {}
+
+    // False with the reason on a line the import cannot take.
+    bool read(std::string_view l, std::string& why) {
+        const bool isGroup = keyword(l, "g");
+        bool good = true;
+        if (keyword(l, "v"))
+            good = vertex(l, why);
+        else if (keyword(l, "vt"))
+            good = textureRow(l, why);
+        else if (keyword(l, "f"))
+            good = face(l, why);
+        else if (isGroup)
+            groupLine(l);
+        else if (keyword(l, "usemtl"))
+            material_ = findOrAddName(tb_.materials, materialName(l));
+        previousWasGroup_ = isGroup;
+        return good;
+    }
+
+private:
+    bool vertex(std::string_view l, std::string& why) {
+        Tokens t(withoutComment(rest(l, 1)));
+        double x, y, z;
+        if (!t.number(x) || !t.number(y) || !t.number(z)) {
+            why = "vertex of fewer than three numbers";
             return false;
         }
-    out.vertices.reserve(std::size_t(totalV));
-
-    svc::FaceTables& tb = out.tables;
-    int group = 0, material = 0;
-    bool previousWasGroup = false;
-    std::vector<ObjCorner> corners;
-    std::vector<std::array<int, 3>> fan;
-    auto refuse = [&](int line, const std::string& why) {
-        reason = cformat("obj line %d: %s", line, why.c_str());
-        out = ObjImport();
-        return false;
-    };
-    for (std::size_t n = 0; n < lines.size(); ++n) {
-        const int lineNo = int(n) + 1;
-        std::string_view l = trimmed(lines[n]);
-        bool isGroup = keyword(l, "g");
-        if (keyword(l, "v")) {
-            Tokens t(withoutComment(rest(l, 1)));
-            double x, y, z;
-            if (!t.number(x) || !t.number(y) || !t.number(z)) return refuse(lineNo, "vertex of fewer than three numbers");
-            head3::PNT p{};
-            p.v[0] = float(x), p.v[1] = float(y), p.v[2] = float(z);
-            out.vertices.push_back(p);
-        } else if (keyword(l, "vt")) {
-            Tokens t(withoutComment(rest(l, 2)));
-            double u, v = 0;
-            if (!t.number(u)) return refuse(lineNo, "texture coordinate without a number");
-            if (!t.atEnd() && !t.number(v)) return refuse(lineNo, "texture coordinate that is no number");
-            svc::TxtCoordinateRow row;
-            row.u = u, row.v = v;
-            tb.txtCoordinates.add(row);
-        } else if (keyword(l, "f")) {
-            std::string why;
-            if (!ScanTriangles(withoutComment(rest(l, 1)), corners, fan, why)) return refuse(lineNo, why);
-            const long soFarV = long(out.vertices.size()), soFarT = tb.txtCoordinates.size();
-            std::vector<int> vi(corners.size()), ti(corners.size());
-            for (std::size_t k = 0; k < corners.size(); ++k) {
-                long v = corners[k].vertex, index = v >= 1 ? v - 1 : v + soFarV;
-                long limit = v >= 1 ? totalV : soFarV;
-                if (v == 0 || index < 0 || index >= limit)
-                    return refuse(lineNo, cformat("vertex %ld of %ld", v, limit));
-                vi[k] = int(index);
-                long t = corners[k].texture, tIndex = t >= 1 ? t - 1 : t + soFarT;
-                long tLimit = t >= 1 ? totalT : soFarT;
-                // A number outside the table means no row.
-                ti[k] = t != 0 && tIndex >= 0 && tIndex < tLimit ? int(tIndex) : -1;
-            }
-            const int firstIndex = int(out.triangles.size());
-            for (std::size_t f = 0; f < fan.size(); ++f) {
-                head3::TRI tri{};
-                for (int k = 0; k < 3; ++k) {
-                    tri.v[k] = vi[std::size_t(fan[f][k])];
-                    tri.v[3 + k] = ti[std::size_t(fan[f][k])];
-                }
-                tri.v[6] = group;
-                tri.v[7] = material;
-                tri.v[8] = -1;
-                out.triangles.push_back(tri);
-            }
-            if (fan.size() == 2) out.triangles[std::size_t(firstIndex)].v[8] = firstIndex + 1;
-        } else if (isGroup) {
-            std::string name(l.size() > 1 ? rest(l, 1) : std::string_view(" "));
-            if (name.empty()) name = " ";
-            if (previousWasGroup && group < tb.groups.size()) {
-                std::string joined = std::string(tb.groups[group].name) + "~g " + lowered(name);
-                setName(tb.groups[group].name, joined);
-            } else {
-                group = findOrAddName(tb.groups, lowered(name));
-            }
-        } else if (keyword(l, "usemtl")) {
-            Tokens t(rest(l, 6));
-            std::string_view word = t.next();
-            material = findOrAddName(tb.materials, word.empty() ? std::string(" ") : lowered(word));
-        }
-        previousWasGroup = isGroup;
+        head3::PNT p{};
+        p.v[0] = float(x), p.v[1] = float(y), p.v[2] = float(z);
+        out_.vertices.push_back(p);
+        return true;
     }
 
-    // The chosen group and materials by the keywords.
+    bool textureRow(std::string_view l, std::string& why) {
+        Tokens t(withoutComment(rest(l, 2)));
+        double u, v = 0;
+        if (!t.number(u)) {
+            why = "texture coordinate without a number";
+            return false;
+        }
+        if (!t.atEnd() && !t.number(v)) {
+            why = "texture coordinate that is no number";
+            return false;
+        }
+        svc::TxtCoordinateRow row;
+        row.u = u, row.v = v;
+        tb_.txtCoordinates.add(row);
+        return true;
+    }
+
+    // The face's fan of triangles; its vertex numbers must name vertices of
+    // the file, its texture numbers outside the table mean no row.
+    bool face(std::string_view l, std::string& why) {
+        if (!ScanTriangles(withoutComment(rest(l, 1)), corners_, fan_, why)) return false;
+        const long soFarV = long(out_.vertices.size()), soFarT = tb_.txtCoordinates.size();
+        std::vector<int> vi(corners_.size()), ti(corners_.size());
+        for (std::size_t k = 0; k < corners_.size(); ++k) {
+            long v = corners_[k].vertex, index = v >= 1 ? v - 1 : v + soFarV;
+            long limit = v >= 1 ? totals_.vertices : soFarV;
+            if (v == 0 || index < 0 || index >= limit) {
+                why = cformat("vertex %ld of %ld", v, limit);
+                return false;
+            }
+            vi[k] = int(index);
+            long t = corners_[k].texture, tIndex = t >= 1 ? t - 1 : t + soFarT;
+            long tLimit = t >= 1 ? totals_.textures : soFarT;
+            ti[k] = t != 0 && tIndex >= 0 && tIndex < tLimit ? int(tIndex) : -1;
+        }
+        const int firstIndex = int(out_.triangles.size());
+        for (std::size_t f = 0; f < fan_.size(); ++f) {
+            head3::TRI tri{};
+            for (int k = 0; k < 3; ++k) {
+                tri.v[k] = vi[std::size_t(fan_[f][k])];
+                tri.v[3 + k] = ti[std::size_t(fan_[f][k])];
+            }
+            tri.v[6] = group_;
+            tri.v[7] = material_;
+            tri.v[8] = -1;
+            out_.triangles.push_back(tri);
+        }
+        if (fan_.size() == 2) out_.triangles[std::size_t(firstIndex)].v[8] = firstIndex + 1;
+        return true;
+    }
+
+    void groupLine(std::string_view l) {
+        std::string name(l.size() > 1 ? rest(l, 1) : std::string_view(" "));
+        if (name.empty()) name = " ";
+        if (previousWasGroup_ && group_ < tb_.groups.size()) {
+            std::string joined = std::string(tb_.groups[group_].name) + "~g " + lowered(name);
+            setName(tb_.groups[group_].name, joined);
+        } else {
+            group_ = findOrAddName(tb_.groups, lowered(name));
+        }
+    }
+
+    static std::string materialName(std::string_view l) {
+        Tokens t(rest(l, 6));
+        std::string_view word = t.next();
+        return word.empty() ? std::string(" ") : lowered(word);
+    }
+
+    ObjImport& out_;
+    svc::FaceTables& tb_;
+    const ObjTotals& totals_;
+    int group_ = 0, material_ = 0;
+    bool previousWasGroup_ = false;
+    std::vector<ObjCorner> corners_;
+    std::vector<std::array<int, 3>> fan_;
+};
+
+// The head group and the face, lip and eye-socket materials the keywords
+// choose (the first row when none matches); blanks in the names become "_".
+void chooseRows(svc::FaceTables& tb, const svc::AppState& app) {
     tb.headGroup = tb.faceMaterial = tb.lipMaterial = tb.eyeSocketMaterial = -1;
     const std::string headWord = lowered(app.headGroupKeyword);
     for (int i = 0; i < tb.groups.size(); ++i) {
@@ -325,16 +371,17 @@ bool ParseObj(std::string_view bytes, const svc::AppState& app, ObjImport& out, 
         underscoreBlanks(tb.groups[i].name);
     }
     for (int i = 0; i < tb.materials.size(); ++i) underscoreBlanks(tb.materials[i].name);
+}
 
-    // Scaled to 100 on the box's largest edge, centred on the used vertices.
+// Scaled to 100 on the box's largest edge, centred on the used vertices;
+// false with the reason when there is nothing to scale.
+bool scaleToHundred(ObjImport& out, std::string& reason) {
     if (out.vertices.empty()) {
         reason = "obj: no vertices";
-        out = ObjImport();
         return false;
     }
     if (out.triangles.empty()) {
         reason = "obj: no faces";
-        out = ObjImport();
         return false;
     }
     float lo[3], hi[3];
@@ -344,7 +391,6 @@ bool ParseObj(std::string_view bytes, const svc::AppState& app, ObjImport& out, 
     double edge = std::max({double(hi[0]) - lo[0], double(hi[1]) - lo[1], double(hi[2]) - lo[2]});
     if (!(edge > 0) || !std::isfinite(edge) || !std::isfinite(100 / edge)) {
         reason = "obj: the vertices have no extent";
-        out = ObjImport();
         return false;
     }
     const double s = 100 / edge;
@@ -360,6 +406,37 @@ bool ParseObj(std::string_view bytes, const svc::AppState& app, ObjImport& out, 
         for (int k = 0; k < 3; ++k) p.v[k] = float(p.v[k] * s - c[k]);
     out.offset = vector3<double>(c[0], c[1], c[2]);
     out.scale = s;
+    return true;
+}
+
+}  // namespace
+
+bool ParseObj(std::string_view bytes, const svc::AppState& app, ObjImport& out, std::string& reason) {
+    out = ObjImport();
+    reason.clear();
+    const std::vector<std::string_view> lines = objLines(bytes);
+    const ObjTotals totals = countObj(lines);
+    // The program's own head files must read back what it takes in.
+    for (auto [count, what] : {std::pair{totals.vertices, "vertices"}, std::pair{totals.triangles, "triangles"}})
+        if (count > maxStoredCount) {
+            reason = RecordLimitReason(std::string("obj: ") + std::to_string(count) + " " + what);
+            return false;
+        }
+    out.vertices.reserve(std::size_t(totals.vertices));
+    ObjReader reader(out, totals);
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        std::string why;
+        if (!reader.read(trimmed(lines[n]), why)) {
+            reason = cformat("obj line %d: %s", int(n) + 1, why.c_str());
+            out = ObjImport();
+            return false;
+        }
+    }
+    chooseRows(out.tables, app);
+    if (!scaleToHundred(out, reason)) {
+        out = ObjImport();
+        return false;
+    }
     return true;
 }
 

@@ -352,6 +352,65 @@ bool dropStrings(Reader& r, const char* section, int n) {
     return r.ok(section);
 }
 
+// Items 4 to 6 of the older layout: the settings no reader keeps.
+bool dropOldSettings(Reader& r) {
+    {
+        long l[4];
+        int i;
+        double d[4];
+        r.f >> l[0] >> l[1] >> l[2] >> l[3] >> i >> d[0] >> d[1] >> d[2] >> d[3];
+        if (!r.ok("item 4")) return false;
+    }
+    ModeCount list;
+    if (!readModeCount(r, "item 5", list)) return false;
+    if (!dropValues<int>(r, "item 5", int64_t(list.count) * (list.extra ? 2 : 1), 4)) return false;
+    if (!dropValues<double>(r, "item 6", 6, 4) || !dropStrings(r, "item 6", 3)) return false;
+    int i;
+    double d[2];
+    r.f >> i >> d[0] >> d[1];
+    return r.ok("item 6");
+}
+
+// Item 11 of the older layout: two strings, two ints, a square table of
+// bytes and two lists of ints.
+bool dropOldTables(Reader& r) {
+    if (!dropStrings(r, "item 11", 2) || !dropValues<int>(r, "item 11", 2, 4)) return false;
+    int k = 0;
+    r.f >> k;
+    if (!r.ok("item 11")) return false;
+    if (k < 0 || k > 65536) return r.refuse(cformat("item 11: table side %d", k));
+    if (!dropValues<unsigned char>(r, "item 11", int64_t(k) * k, 1)) return false;
+    for (int pass = 0; pass < 2; ++pass) {
+        int m = 0;
+        r.f >> m;
+        if (!r.ok("item 11")) return false;
+        if (!dropValues<int>(r, "item 11", m, 4)) return false;
+    }
+    return true;
+}
+
+// Item 12 of the older layout: a table of rows when its flag is set.
+bool dropOldRows(Reader& r) {
+    int table = 0;
+    r.f >> table;
+    if (!r.ok("item 12")) return false;
+    if (table == 0) return true;
+    ModeCount rows;
+    if (!readModeCount(r, "item 12", rows)) return false;
+    int columns = 0;
+    r.f >> columns;
+    if (!r.ok("item 12")) return false;
+    if (!dropValues<int>(r, "item 12", rows.extra ? columns : 0, 4)) return false;
+    if (!r.fits("item 12", rows.count, 4, "rows")) return false;
+    for (int i = 0; i < rows.count && r.f.good(); ++i) {
+        int e;
+        double d;
+        if (rows.extra) r.f >> e;
+        r.f >> d;
+    }
+    return r.ok("item 12");
+}
+
 bool parseOld(Reader& r, const ProjectParseOptions& options, ProjectRecord& rec) {
     rec.oldLayout = true;
     rec.projectFlag = 0;
@@ -368,63 +427,12 @@ bool parseOld(Reader& r, const ProjectParseOptions& options, ProjectRecord& rec)
         if (!rec.head) return r.refuse(cformat("item 2: template %d: %s", rec.templateId, why.c_str()));
     }
     r.f.setMode("b");
-    if (!readMarks(r, rec, "item 3 (marks)")) return false;
-    {
-        long l[4];
-        int i;
-        double d[4];
-        r.f >> l[0] >> l[1] >> l[2] >> l[3] >> i >> d[0] >> d[1] >> d[2] >> d[3];
-        if (!r.ok("item 4")) return false;
-    }
-    ModeCount list;
-    if (!readModeCount(r, "item 5", list)) return false;
-    if (!dropValues<int>(r, "item 5", int64_t(list.count) * (list.extra ? 2 : 1), 4)) return false;
-    if (!dropValues<double>(r, "item 6", 6, 4) || !dropStrings(r, "item 6", 3)) return false;
-    {
-        int i;
-        double d[2];
-        r.f >> i >> d[0] >> d[1];
-        if (!r.ok("item 6")) return false;
-    }
+    if (!readMarks(r, rec, "item 3 (marks)") || !dropOldSettings(r)) return false;
     if (!readViews(r, rec)) return false;
     if (!readPhotoBytes(r, rec, "item 8")) return false;
     if (!dropValues<double>(r, "item 9", 38, 4)) return false;
     if (!readNotes(r, rec, "item 10")) return false;
-    if (!dropStrings(r, "item 11", 2) || !dropValues<int>(r, "item 11", 2, 4)) return false;
-    {
-        int k = 0;
-        r.f >> k;
-        if (!r.ok("item 11")) return false;
-        if (k < 0 || k > 65536) return r.refuse(cformat("item 11: table side %d", k));
-        if (!dropValues<unsigned char>(r, "item 11", int64_t(k) * k, 1)) return false;
-        for (int pass = 0; pass < 2; ++pass) {
-            int m = 0;
-            r.f >> m;
-            if (!r.ok("item 11")) return false;
-            if (!dropValues<int>(r, "item 11", m, 4)) return false;
-        }
-    }
-    {
-        int table = 0;
-        r.f >> table;
-        if (!r.ok("item 12")) return false;
-        if (table != 0) {
-            ModeCount rows;
-            if (!readModeCount(r, "item 12", rows)) return false;
-            int columns = 0;
-            r.f >> columns;
-            if (!r.ok("item 12")) return false;
-            if (!dropValues<int>(r, "item 12", rows.extra ? columns : 0, 4)) return false;
-            if (!r.fits("item 12", rows.count, 4, "rows")) return false;
-            for (int i = 0; i < rows.count && r.f.good(); ++i) {
-                int e;
-                double d;
-                if (rows.extra) r.f >> e;
-                r.f >> d;
-            }
-            if (!r.ok("item 12")) return false;
-        }
-    }
+    if (!dropOldTables(r) || !dropOldRows(r)) return false;
     {
         CWinBmp working;
         if (!LoadBMP(r.f, working)) return r.refuse("item 13: the bitmap does not read");
@@ -655,9 +663,11 @@ bool GetFileMainInfo(const std::string& path, CWinBmp& preview) {
 
 // ---- writing ----
 
-bool WriteProject(const ProjectRecord& rec, const ProjectWriteInputs& in, std::string& bytes, std::string& reason) {
-    const head3* head = in.head ? in.head : rec.head.get();
-    const svc::FaceTables* tables = in.tables ? in.tables : &rec.tables;
+namespace {
+
+// What a project of the record's stage and template must carry: a head
+// within the record limits, at 2500 with its texture.
+bool writable(const ProjectRecord& rec, const head3* head, std::string& reason) {
     if (!validStage(rec.stage)) {
         reason = cformat("stage %d is none of 0, 1000, 2000, 2500", rec.stage);
         return false;
@@ -677,7 +687,36 @@ bool WriteProject(const ProjectRecord& rec, const ProjectWriteInputs& in, std::s
         reason = cformat("the head has no texture of %d x %d", rec.textureSize, rec.textureSize);
         return false;
     }
+    return true;
+}
 
+// The modelled head's part: vertex positions, the triangles' texture and
+// further points, and the texture's pixels.
+void writeModelledHead(fnd::fileTB& f, const head3& head, std::size_t texBytes) {
+    for (int v = head.vertices.first(); v != -1; v = head.vertices.nextOf(v)) {
+        const vector3<double>& p = head.vertices[v].position;
+        f << p.x << p.y << p.z;
+    }
+    for (int t = head.triangles.first(); t != -1; t = head.triangles.nextOf(t)) {
+        const triangle& tr = head.triangles[t];
+        for (const vector2<double>* p :
+             {&tr.texture[0], &tr.texture[1], &tr.texture[2], &tr.further[0], &tr.further[1], &tr.further[2]})
+            f << p->x << p->y;
+    }
+    if (f.text()) {
+        for (std::size_t i = 0; i < texBytes; ++i) f << head.texture->rgb[i];
+    } else {
+        f.writeBlock(head.texture->rgb.data(), texBytes);
+    }
+}
+
+}  // namespace
+
+bool WriteProject(const ProjectRecord& rec, const ProjectWriteInputs& in, std::string& bytes, std::string& reason) {
+    const head3* head = in.head ? in.head : rec.head.get();
+    const svc::FaceTables* tables = in.tables ? in.tables : &rec.tables;
+    if (!writable(rec, head, reason)) return false;
+    const std::size_t texBytes = std::size_t(rec.textureSize) * rec.textureSize * 3;
     bytes.clear();
     if (rec.stage == 2500) bytes.reserve(texBytes + (1u << 20) + rec.photo.bytes.size());
     CurrentModelScope scope;
@@ -721,23 +760,7 @@ bool WriteProject(const ProjectRecord& rec, const ProjectWriteInputs& in, std::s
     const unsigned char zeros[kReservedBytes] = {};
     f.writeBlock(zeros, sizeof zeros);
     if (rec.templateId == 100) head->write(f, tables);
-    if (rec.stage == 2500) {
-        for (int v = head->vertices.first(); v != -1; v = head->vertices.nextOf(v)) {
-            const vector3<double>& p = head->vertices[v].position;
-            f << p.x << p.y << p.z;
-        }
-        for (int t = head->triangles.first(); t != -1; t = head->triangles.nextOf(t)) {
-            const triangle& tr = head->triangles[t];
-            for (const vector2<double>* p : {&tr.texture[0], &tr.texture[1], &tr.texture[2], &tr.further[0],
-                                             &tr.further[1], &tr.further[2]})
-                f << p->x << p->y;
-        }
-        if (f.text()) {
-            for (std::size_t i = 0; i < texBytes; ++i) f << head->texture->rgb[i];
-        } else {
-            f.writeBlock(head->texture->rgb.data(), texBytes);
-        }
-    }
+    if (rec.stage == 2500) writeModelledHead(f, *head, texBytes);
     if (!f.good()) {
         reason = "the project could not be written";
         return false;

@@ -1,10 +1,19 @@
 #pragma once
-// What the model and fitting code use of the views. The real views implement
-// these interfaces; tests use the fakes in tests/support/.
+// What the layers below the views use of them: the model and fitting code
+// their transforms and redraws, the document its views' names, fits, poses,
+// cameras and sections of the project file. The real views implement these
+// interfaces; tests use the fakes in tests/support/.
+
+#include <string_view>
 
 #include "foundation/vecmath.h"
 
+class ProjectionCore;
 class generalpoint3;
+
+namespace fnd {
+class fileTB;
+}
 
 namespace svc {
 
@@ -28,6 +37,27 @@ public:
         redrawFlag = false;
         Redraw();
     }
+
+    // The name by which the document finds the view: "ViewOrigPhoto",
+    // "ViewOrig2D", "ViewEdit2D3D" or "ViewEdit3D".
+    virtual std::string_view ViewName() const { return {}; }
+    // Back to the view's start: no selection, no rubber figures, no zoom.
+    virtual void ClearAllViewSettings() {}
+    // Fits the picture or the head into the pane.
+    virtual void FitInView() {}
+    // The pose of the head back to its start (the GL views).
+    virtual void ResetPose() {}
+    // The camera of a GL view (null for the photo views).
+    virtual ProjectionCore* Camera() { return nullptr; }
+    // The GL views' fit of their viewport over a photo of that size with
+    // the principal point moved by (mx, my); non-zero when fitted.
+    virtual int FitToPhoto(long width, long height, double mx, double my) { return 0; }
+    // The GL views' linear transforms computed anew from their camera.
+    virtual void setLinTrafos() {}
+    // The view's section of the project file. A damaged section fails the
+    // stream and leaves the view as it was.
+    virtual void writeOpenGL(fnd::fileTB& f) {}
+    virtual void readOpenGL(fnd::fileTB& f) {}
 };
 
 // The head-over-photo view.
@@ -49,6 +79,9 @@ public:
     // Rebuild the head display lists; onlyGathered rebuilds the gathered part only.
     virtual void InitializeModelForOpenGL(int onlyGathered = 0, int second = 0) = 0;
     int displayMode = kLit;
+    // What the camera search found, as the overlay holds it: its principal-
+    // point offset and opening angle, with camera its eye, centre and up.
+    virtual void TakeCamera(const ProjectionCore& overlay, bool camera) {}
 };
 
 }  // namespace svc

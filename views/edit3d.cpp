@@ -11,10 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "app/faceapp.h"
-#include "app/facedoc.h"
-#include "app/mainframe.h"
-#include "dialogs/dlgheadfeatures.h"
+#include "document/facedoc.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "foundation/spline.h"
@@ -23,9 +20,10 @@
 #include "model/head.h"
 #include "model/intervals.h"
 #include "model/topology.h"
+#include "seams/app.h"
+#include "seams/dialogs.h"
 #include "views/lines2d.h"
 #include "views/mark_edit.h"
-#include "views/page_links.h"
 #include "views/surface_marks.h"
 #include "views/viewedit3d.h"
 
@@ -77,10 +75,10 @@ bool CViewEdit3D::ProjectPoint(const vector3<double>& p, int mode, vector2<doubl
 }
 
 void CViewEdit3D::PagesRefresh() {
-    if (views::PointPageCalls* p = PointPage()) {
+    if (svc::PointPage* p = PointPage()) {
         p->RefreshLists();
         p->GetNextFeatureIfNeed();
-    } else if (views::PrepPageCalls* t = views::OpenPrepPage(Frame())) {
+    } else if (svc::PrepPage* t = Frame() ? Frame()->OpenPrepPage() : nullptr) {
         t->RefreshLists();
         t->GetNextFeatureIfNeed();
     }
@@ -248,9 +246,9 @@ bool CViewEdit3D::appendPoint(const vector2<double>& p, Index<featureline3> l, b
 
 void CViewEdit3D::OnLButtonDown(UINT flags, CPoint point) {
     if (activatingClick) return;
-    CMainFrame* frame = Frame();
+    svc::MainFrame* frame = Frame();
     const int tool = Tool(), mode = ToolMode();
-    const bool templatePage = frame && frame->headPrepDialog && frame->headPrepDialog->m_hWnd;
+    const bool templatePage = frame && frame->OpenPrepPage();
     if (mode != 4) {
         if (templatePage ? locked : (locked && Stage() != 2500)) return;
     }
@@ -396,7 +394,7 @@ void CViewEdit3D::OnLButtonDown(UINT flags, CPoint point) {
                     BackToSelect();
                     pendingCode = 0;
                     PagesRefresh();
-                    if (views::CurvePageCalls* cp = CurvePage()) {
+                    if (svc::CurvePage* cp = CurvePage()) {
                         cp->RefreshLists();
                         cp->GetNextFeatureIfNeed();
                     }
@@ -521,9 +519,9 @@ void CViewEdit3D::OnLButtonDown(UINT flags, CPoint point) {
 }
 
 void CViewEdit3D::OnMouseMove(UINT flags, CPoint point) {
-    CMainFrame* frame = Frame();
+    svc::MainFrame* frame = Frame();
     const int tool = Tool(), mode = ToolMode(), stage = Stage();
-    const bool templatePage = frame && frame->headPrepDialog && frame->headPrepDialog->m_hWnd;
+    const bool templatePage = frame && frame->OpenPrepPage();
     if (stage == 1000 && !templatePage && !(tool == 1 && mode == 0)) {
         CFaceView::OnMouseMove(flags, point);
         return;
@@ -590,7 +588,7 @@ void CViewEdit3D::OnMouseMove(UINT flags, CPoint point) {
                         DrawScene();
                     }
                 }
-            } else if (views::PointPageCalls* page = PointPage(); page && stage < 2000) {
+            } else if (svc::PointPage* page = PointPage(); page && stage < 2000) {
                 const IndexSelector old = selection.size() == 1 ? selection[0] : IndexSelector{};
                 SelectItem(point, 8, false);
                 if (!selection.empty() && (old.kind != 8 || old.index != selection[0].index)) {
@@ -633,7 +631,7 @@ void CViewEdit3D::OnLButtonUp(UINT, CPoint point) {
     if ((tool == 3 || tool == 4) && wasPressed) views::ReleaseRectangle(*this, tool, point, c);
     if (tool >= 2 && tool <= 5) views::PreviousTool(Frame());
     centralPress = true;
-    const bool imported = FaceApp() && FaceApp()->objHeadImported != 0;
+    const bool imported = svc::app().state().objHeadImported != 0;
     if (Stage() == 2500 && !imported && mode != 4 && mode != 5) {
         BackToSelect();
         locked = true;

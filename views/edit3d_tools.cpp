@@ -3,15 +3,14 @@
 
 #include <cmath>
 
-#include "app/facedoc.h"
-#include "app/mainframe.h"
-#include "dialogs/dlgbrushselect.h"
-#include "dialogs/dlgfreetool.h"
+#include "document/facedoc.h"
 #include "fitting/kernel3d.h"
 #include "model/brush.h"
 #include "model/gather.h"
 #include "model/head.h"
 #include "model/octree.h"
+#include "seams/app.h"
+#include "views/brush_palette.h"
 #include "views/surface_marks.h"
 #include "views/viewedit3d.h"
 #include "views/vieworigphoto.h"
@@ -36,12 +35,8 @@ bool CViewEdit3D::MirrorTool() const {
 
 CViewEdit3D::ToolValues CViewEdit3D::Palettes() {
     ToolValues v;
-    CMainFrame* f = Frame();
-    if (f && f->m_dlgFreeTool) {
-        if (f->m_dlgFreeTool->m_hWnd) f->m_dlgFreeTool->UpdateData(TRUE);
-        v.radius = f->m_dlgFreeTool->radius;
-        v.shape = f->m_dlgFreeTool->mode;
-    }
+    svc::MainFrame* f = Frame();
+    if (svc::FreeToolPalette* made = f ? f->FreeToolPaletteMade() : nullptr) made->ReadValues(v.radius, v.shape);
     return v;
 }
 
@@ -127,7 +122,7 @@ void CViewEdit3D::ClonePress(UINT flags, CPoint point) {
         cloneLastTriangle = e.tri;
         cloneLastPainted = vector2<double>(u, v);
         DrawScene();
-        if (CFaceView* p = GetDocument()->GetViewOrigPhoto(); p && p->m_hWnd) p->RedrawWindow();
+        if (CFaceView* p = GetDocument()->GetViewOrigPhoto<CFaceView>(); p && p->m_hWnd) p->RedrawWindow();
         return;
     }
     if (cloneState == 0) {
@@ -142,10 +137,9 @@ void CViewEdit3D::ClonePress(UINT flags, CPoint point) {
     }
     itemDrag = true;
     GetDocument()->CheckPoint(32);
-    CMainFrame* f = Frame();
-    if (f && f->m_dlgBrushSelect) {
-        f->m_dlgBrushSelect->SetBrush();
-        painter_.brush = f->m_dlgBrushSelect->brush;
+    svc::MainFrame* f = Frame();
+    if (svc::BrushPalette* made = f ? f->BrushPaletteMade() : nullptr) {
+        painter_.brush = made->ReadBrush();
     } else if (!painter_.brush.isSet()) {
         const palette::BrushSliders s = palette::BrushPaletteStart(h->texture.get());
         painter_.brush.Set(2 * palette::BrushSizeOf(s.size), s.strength, RGBColor{}, true);
@@ -153,7 +147,7 @@ void CViewEdit3D::ClonePress(UINT flags, CPoint point) {
     CloneDab(u, v, w);
     if (!ReuploadTexture()) return;
     DrawScene();
-    if (auto* p = dynamic_cast<CViewOrigPhoto*>(GetDocument()->GetViewOrigPhoto())) p->DrawCloneRubber();
+    if (auto* p = GetDocument()->GetViewOrigPhoto<CViewOrigPhoto>()) p->DrawCloneRubber();
 }
 
 void CViewEdit3D::CloneMove(UINT flags, CPoint point) {
@@ -168,7 +162,7 @@ void CViewEdit3D::CloneMove(UINT flags, CPoint point) {
     cloneLastTriangle = e.tri;
     if (!ReuploadTexture()) return;
     DrawScene();
-    if (auto* p = dynamic_cast<CViewOrigPhoto*>(GetDocument()->GetViewOrigPhoto())) p->DrawCloneRubber();
+    if (auto* p = GetDocument()->GetViewOrigPhoto<CViewOrigPhoto>()) p->DrawCloneRubber();
 }
 
 // ---------------------------------------------------------------- free tool

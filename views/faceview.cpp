@@ -3,16 +3,16 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/facedoc.h"
-#include "app/mainframe.h"
+#include "document/facedoc.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "model/elements.h"
 #include "model/head.h"
 #include "picture/winbmp.h"
+#include "seams/app.h"
+#include "seams/dialogs.h"
 #include "views/gl_view_core.h"
 #include "views/lines2d.h"
-#include "views/page_links.h"
 #include "views/viewedit3d.h"
 
 IMPLEMENT_DYNAMIC(CFaceView, CView)
@@ -43,19 +43,26 @@ CFaceView::~CFaceView() = default;
 
 CFaceDoc* CFaceView::GetDocument() const { return static_cast<CFaceDoc*>(m_pDocument); }
 
-CMainFrame* CFaceView::Frame() const {
+svc::MainFrame* CFaceView::Frame() const {
     CFaceDoc* d = GetDocument();
-    if (CMainFrame* f = d ? d->Frame() : nullptr) return f;
-    return m_hWnd ? dynamic_cast<CMainFrame*>(GetParentFrame()) : nullptr;
+    if (svc::MainFrame* f = d ? d->Frame() : nullptr) return f;
+    return m_hWnd ? dynamic_cast<svc::MainFrame*>(GetParentFrame()) : nullptr;
 }
 
 CViewEdit3D* CFaceView::View3D() const {
     CFaceDoc* d = GetDocument();
-    return d ? dynamic_cast<CViewEdit3D*>(d->GetViewEdit3D()) : nullptr;
+    return d ? d->GetViewEdit3D<CViewEdit3D>() : nullptr;
 }
 
-views::PointPageCalls* CFaceView::PointPage() const { return views::OpenPointPage(Frame()); }
-views::CurvePageCalls* CFaceView::CurvePage() const { return views::OpenCurvePage(Frame()); }
+svc::PointPage* CFaceView::PointPage() const {
+    svc::MainFrame* f = Frame();
+    return f ? f->OpenPointPage() : nullptr;
+}
+
+svc::CurvePage* CFaceView::CurvePage() const {
+    svc::MainFrame* f = Frame();
+    return f ? f->OpenCurvePage() : nullptr;
+}
 
 head2* CFaceView::Marks() const {
     CFaceDoc* d = GetDocument();
@@ -83,17 +90,17 @@ int CFaceView::FeatureGroup() const {
 }
 
 int CFaceView::Tool() const {
-    CMainFrame* f = Frame();
+    svc::MainFrame* f = Frame();
     return f ? f->tool : 1;
 }
 
 int CFaceView::ToolMode() const {
-    CMainFrame* f = Frame();
+    svc::MainFrame* f = Frame();
     return f ? f->toolMode : 0;
 }
 
 void CFaceView::BackToSelect() {
-    if (CMainFrame* f = Frame()) {
+    if (svc::MainFrame* f = Frame()) {
         f->tool = 1;
         f->toolMode = 0;
     }
@@ -185,15 +192,15 @@ void CFaceView::OnActivateView(BOOL activate, CView* activated, CView* deactivat
     if (activate && activated == this) {
         ShowMarkers(true);
         active = true;
-        CMainFrame* f = Frame();
+        svc::MainFrame* f = Frame();
         if (activated != deactivated && f) {
             if (f->lastActiveView != this) newlyActivated = true;
             f->lastActiveView = this;
             const int mode = f->toolMode;
             if (!featureDisplay && mode >= 1 && mode <= 3) {
                 CFaceDoc* d = GetDocument();
-                CFaceView* views[4] = {d->GetViewOrigPhoto(), d->GetViewOrig2D(), d->GetViewEdit3D(),
-                                       d->GetViewEdit2D3D()};
+                CFaceView* views[4] = {d->GetViewOrigPhoto<CFaceView>(), d->GetViewOrig2D<CFaceView>(),
+                                       d->GetViewEdit3D<CFaceView>(), d->GetViewEdit2D3D<CFaceView>()};
                 for (CFaceView* v : views)
                     if (v) v->featureDisplay = true;
                 for (CFaceView* v : views)
@@ -205,7 +212,7 @@ void CFaceView::OnActivateView(BOOL activate, CView* activated, CView* deactivat
 }
 
 int CFaceView::OnMouseActivate(CWnd* topLevel, UINT hitTest, UINT message) {
-    CMainFrame* f = Frame();
+    svc::MainFrame* f = Frame();
     if (f && f->lockedView && f->lockedView != this) {
         Beep();
         return MA_ACTIVATEANDEAT;
@@ -218,31 +225,32 @@ int CFaceView::OnMouseActivate(CWnd* topLevel, UINT hitTest, UINT message) {
 }
 
 BOOL CFaceView::OnNextPaneCmd(UINT id) {
-    CMainFrame* f = Frame();
+    svc::MainFrame* f = Frame();
     if (f && f->lockedView == this) {
         Beep();
         return FALSE;
     }
-    if (!f || f->layout == 1) return FALSE;
-    CView* start = f->GetActiveView();
+    auto* window = dynamic_cast<CFrameWnd*>(f);
+    if (!window || f->layout == 1) return FALSE;
+    CView* start = window->GetActiveView();
     // One round at most: a pane with an empty client is passed over; with
     // none to show, the active view stays.
     BOOL result = TRUE;
     for (int k = 0; k < 4; ++k) {
         result = CView::OnNextPaneCmd(id) && result;
-        CView* now = f->GetActiveView();
+        CView* now = window->GetActiveView();
         if (!now) break;
         CRect r;
         now->GetClientRect(&r);
         if (r.Width() > 0 && r.Height() > 0) return result;
     }
-    if (start && f->GetActiveView() != start) {
+    if (start && window->GetActiveView() != start) {
         int row = 0, col = 0;
         CSplitterWnd* splitter = CView::GetParentSplitter(start, TRUE);
         if (splitter && splitter->IsChildPane(start, &row, &col))
             splitter->SetActivePane(row, col);
         else
-            f->SetActiveView(start);
+            window->SetActiveView(start);
     }
     return FALSE;
 }
@@ -376,11 +384,11 @@ BOOL CFaceView::CanChangeTool(bool clearSelection) {
         return FALSE;
     }
     currentRow = 0;
-    if (views::CurvePageCalls* c = CurvePage()) {
+    if (svc::CurvePage* c = CurvePage()) {
         c->RefreshLists();
         c->RestartSearch();
     }
-    if (views::PointPageCalls* p = PointPage()) p->RefreshLists();
+    if (svc::PointPage* p = PointPage()) p->RefreshLists();
     if (clearSelection && !selection.empty()) {
         if (featureDisplay) DrawSelectedItems(false);
         rubberSplineShown = rubberRectShown = false;

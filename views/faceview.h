@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "document/view_section.h"
 #include "fitting/projection.h"
 #include "foundation/chain.h"
 #include "foundation/filetb.h"
@@ -16,10 +17,8 @@
 #include "framework/ui.h"
 #include "seams/views.h"
 #include "views/photo_map.h"
-#include "document/view_section.h"
 
 class CFaceDoc;
-class CMainFrame;
 class CViewEdit3D;
 class CWinBmp;
 class featureline2;
@@ -28,9 +27,13 @@ class head3;
 
 namespace views {
 class GLViewCore;
-class PointPageCalls;
-class CurvePageCalls;
 }  // namespace views
+
+namespace svc {
+class MainFrame;
+class PointPage;
+class CurvePage;
+}  // namespace svc
 
 class CFaceView : public CView, public virtual svc::FaceView {
     DECLARE_DYNAMIC(CFaceView)
@@ -40,12 +43,12 @@ public:
 
     CFaceDoc* GetDocument() const;
     // The main frame (null while the document has none).
-    CMainFrame* Frame() const;
+    svc::MainFrame* Frame() const;
     // The document's 3D view (null before the splitter made it).
     CViewEdit3D* View3D() const;
     // The marking pages while their windows exist.
-    views::PointPageCalls* PointPage() const;
-    views::CurvePageCalls* CurvePage() const;
+    svc::PointPage* PointPage() const;
+    svc::CurvePage* CurvePage() const;
     // The photo kernel's marks and working picture, the document's head
     // (null while there is none).
     head2* Marks() const;
@@ -106,9 +109,9 @@ public:
     long paints = 0;
 
     // ---- the view operations
-    virtual void ClearAllViewSettings();
+    void ClearAllViewSettings() override;
     // Fits the picture or the head into the pane (the base redraws).
-    virtual void FitInView();
+    void FitInView() override;
     // The four corner markers of the active pane; off paints their shapes
     // in the DC's background colour.
     virtual void ShowMarkers(bool on);
@@ -117,8 +120,8 @@ public:
     virtual BOOL CanChangeTool(bool clearSelection);
     // The view's section of the project file. A damaged section fails the
     // stream and leaves the view as it was.
-    virtual void writeOpenGL(fnd::fileTB& f);
-    virtual void readOpenGL(fnd::fileTB& f);
+    void writeOpenGL(fnd::fileTB& f) override;
+    void readOpenGL(fnd::fileTB& f) override;
     virtual BOOL DeleteSelectedItems() { return FALSE; }
     // Client pixels to picture pixels.
     virtual lintraf11 cl2bmp_lintraf11();
@@ -143,11 +146,11 @@ public:
     // The GL views' window-free part (null for the photo views).
     virtual views::GLViewCore* Core() { return nullptr; }
     // The camera of a GL view (null for the photo views).
-    ProjectionCore* Camera();
+    ProjectionCore* Camera() override;
     // The pose of the head back to its start (GL views).
-    virtual void ResetPose();
+    void ResetPose() override;
     // The GL views' fit of their viewport over a photo.
-    virtual BOOL FitToPhoto(long width, long height, double mx, double my);
+    BOOL FitToPhoto(long width, long height, double mx, double my) override;
     // The plain-colour switch of the photo-with-marks and the 3D view.
     virtual bool PlainColour() const { return false; }
     // The overlay view shows its background picture.
@@ -162,6 +165,7 @@ public:
     bool MakePhoto(const CString& path);
 
     // svc::FaceView
+    std::string_view ViewName() const override { return viewName.View(); }
     fnd::htraf3<double> OpenGL2htraf() override;
     fnd::htraf3<double> cl2bmp_HTRAF3() override;
     void Redraw() override;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/mainframe.h"
+#include "seams/app.h"
 #include "views/client_pixels.h"
 #include "views/fast_paint.h"
 
@@ -18,7 +18,7 @@ ON_WM_MBUTTONUP()
 END_MESSAGE_MAP()
 
 bool CGLFaceView::Refining() const {
-    CMainFrame* f = Frame();
+    svc::MainFrame* f = Frame();
     return f && f->refining;
 }
 

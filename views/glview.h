@@ -20,7 +20,7 @@ public:
     // redraw), then a frame unless noRedraw.
     void Zoom(const ZoomRect& r, bool noRedraw = false);
     void Zoom(double factor, bool noRedraw = false);
-    void setLinTrafos();
+    void setLinTrafos() override;
     lintraf11 cl2bmp_lintraf11() override;
     views::ViewSection Section() const override;
     void ApplySection(const views::ViewSection& s) override;

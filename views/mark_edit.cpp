@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "app/mainframe.h"
 #include "model/elements.h"
 #include "model/featuretables.h"
+#include "seams/app.h"
 #include "views/faceview.h"
 #include "views/glview.h"
 #include "views/surface_marks.h"
@@ -54,7 +54,7 @@ ClientRect PannedBy(CSize c, CPoint from, CPoint to) {
     return ClientRect{dx, dy, c.cx + dx, c.cy + dy};
 }
 
-void PreviousTool(CMainFrame* f) {
+void PreviousTool(svc::MainFrame* f) {
     if (f) {
         f->tool = f->previousTool;
         f->toolMode = f->previousToolMode;

@@ -17,10 +17,13 @@
 
 class CFaceView;
 class CGLFaceView;
-class CMainFrame;
 class featureline2;
 class featurepoint2;
 class linepoint2;
+
+namespace svc {
+class MainFrame;
+}
 
 namespace views {
 
@@ -52,7 +55,7 @@ ZoomRect ScaledAboutCentre(CSize c, double m);
 ClientRect PannedBy(CSize c, CPoint from, CPoint to);
 
 // The frame's tool and sub-mode back to those before the present tool.
-void PreviousTool(CMainFrame* f);
+void PreviousTool(svc::MainFrame* f);
 
 // The last row of the feature-line table (lines) or of the feature-point
 // table whose code is name; current when there is none.

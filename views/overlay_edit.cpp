@@ -9,8 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/facedoc.h"
-#include "app/mainframe.h"
+#include "document/facedoc.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "foundation/spline.h"
@@ -18,9 +17,10 @@
 #include "model/featuretables.h"
 #include "model/head.h"
 #include "model/intervals.h"
+#include "seams/app.h"
+#include "seams/dialogs.h"
 #include "views/lines2d.h"
 #include "views/mark_edit.h"
-#include "views/page_links.h"
 #include "views/surface_marks.h"
 #include "views/viewedit2d3d.h"
 #include "views/viewedit3d.h"
@@ -233,7 +233,7 @@ bool CViewEdit2D3D::NameSelectedLine() {
 }
 
 void CViewEdit2D3D::CurvePageNext() {
-    if (views::CurvePageCalls* c = CurvePage()) {
+    if (svc::CurvePage* c = CurvePage()) {
         c->RefreshLists();
         c->GetNextFeatureIfNeed();
     }
@@ -454,10 +454,10 @@ void CViewEdit2D3D::OnMouseMove(UINT flags, CPoint p) {
                     }
                 }
             } else if (tool == 1) {
-                CMainFrame* f = Frame();
-                views::CurvePageCalls* curves = CurvePage();
+                svc::MainFrame* f = Frame();
+                svc::CurvePage* curves = CurvePage();
                 auto* lines = Lines2D();
-                if (curves && lines && Stage() == 2000 && f && f->GetActiveView() == this) {
+                if (curves && lines && Stage() == 2000 && f && f->ActiveFaceView() == this) {
                     const int old =
                         selection.size() == 1 && selection[0].kind == 16 ? selection[0].index : -1;
                     const std::vector<IndexSelector> kept = selection;
@@ -540,7 +540,7 @@ void CViewEdit2D3D::OnKeyDown(UINT key, UINT repeat, UINT flags) {
         if (mode == 2 || (mode == 1 && lineFinished)) {
             BackToSelect();
             currentRow = 0;
-            if (views::CurvePageCalls* c = CurvePage()) {
+            if (svc::CurvePage* c = CurvePage()) {
                 if (mode == 1) c->ClearFlashing();
                 c->RefreshLists();
                 c->GetNextFeatureIfNeed();

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/facedoc.h"
-#include "app/mainframe.h"
+#include "document/facedoc.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "model/elements.h"
 #include "model/featuretables.h"
 #include "model/head.h"
+#include "seams/app.h"
 #include "views/lines2d.h"
 
 IMPLEMENT_DYNCREATE_DOC(CViewEdit2D3D, CGLFaceView, CFaceDoc)

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <string>
 
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "model/elements.h"
@@ -95,7 +95,8 @@ bool CViewEdit3D::UploadTexture() {
 bool CViewEdit3D::MakeWinBmp(CWinBmp& bmp) {
     CFaceDoc* d = GetDocument();
     if (!d || !d->kernel3D || !core_.MakeWinBmp(bmp, *d->kernel3D, d->stage)) return false;
-    for (CFaceView* v : {d->GetViewOrigPhoto(), d->GetViewOrig2D(), d->GetViewEdit3D(), d->GetViewEdit2D3D()})
+    for (CFaceView* v : {d->GetViewOrigPhoto<CFaceView>(), d->GetViewOrig2D<CFaceView>(), d->GetViewEdit3D<CFaceView>(),
+                         d->GetViewEdit2D3D<CFaceView>()})
         if (v && v->m_hWnd) v->RedrawWindow();
     return true;
 }
@@ -103,7 +104,8 @@ bool CViewEdit3D::MakeWinBmp(CWinBmp& bmp) {
 bool CViewEdit3D::MakePhoto(const CString& path) {
     CFaceDoc* d = GetDocument();
     if (!d || !d->kernel3D || !core_.MakePhoto(std::string(path.GetString()), *d->kernel3D, d->stage)) return false;
-    for (CFaceView* v : {d->GetViewOrigPhoto(), d->GetViewOrig2D(), d->GetViewEdit3D(), d->GetViewEdit2D3D()})
+    for (CFaceView* v : {d->GetViewOrigPhoto<CFaceView>(), d->GetViewOrig2D<CFaceView>(), d->GetViewEdit3D<CFaceView>(),
+                         d->GetViewEdit2D3D<CFaceView>()})
         if (v && v->m_hWnd) v->RedrawWindow();
     return true;
 }

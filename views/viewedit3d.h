@@ -122,7 +122,7 @@ public:
     // angles. Then the fit.
     // So the head lies on the photo as in the overlay, and turns keep its
     // distance.
-    void TakeCamera(const ProjectionCore& overlay, bool camera);
+    void TakeCamera(const ProjectionCore& overlay, bool camera) override;
     void writeOpenGL(fnd::fileTB& f) override;
     void readOpenGL(fnd::fileTB& f) override;
 

@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "app/facedoc.h"
-#include "app/mainframe.h"
+#include "document/facedoc.h"
 #include "fitting/kernel2d.h"
 #include "model/elements.h"
 #include "model/featuretables.h"
 #include "model/head.h"
 #include "picture/winbmp.h"
+#include "seams/app.h"
+#include "seams/dialogs.h"
 #include "views/mark_edit.h"
-#include "views/page_links.h"
 #include "views/surface_marks.h"
 #include "views/viewedit3d.h"
 
@@ -285,7 +285,7 @@ bool CViewOrig2D::NameSelectedLine() {
 }
 
 void CViewOrig2D::CurvePageNext(bool clearFlashing) {
-    if (views::CurvePageCalls* c = CurvePage()) {
+    if (svc::CurvePage* c = CurvePage()) {
         if (clearFlashing) c->ClearFlashing();
         c->Redraw();
         c->GetNextFeatureIfNeed();
@@ -317,7 +317,7 @@ void CViewOrig2D::PlacePoint(CPoint, const vector2<double>& p, bool snap) {
     if (CViewEdit3D* v = View3D()) v->DrawActiveFeaturePoint(&shown, false);
     currentRow = 0;
     CurvePageNext(false);
-    if (views::PointPageCalls* page = PointPage()) {
+    if (svc::PointPage* page = PointPage()) {
         page->UpdateControls();
         page->GetNextFeatureIfNeed();
     }
@@ -479,7 +479,7 @@ void CViewOrig2D::OnRButtonDown(UINT flags, CPoint point) {
             const CString none;
             if (CViewEdit3D* v = View3D()) v->DrawActiveFeaturePoint(&none, false);
             CurvePageNext(false);
-            if (views::PointPageCalls* page = PointPage()) {
+            if (svc::PointPage* page = PointPage()) {
                 page->UpdateControls();
                 page->GetNextFeatureIfNeed();
             }
@@ -518,14 +518,14 @@ void CViewOrig2D::MoveSelectedItem(CPoint point) {
 void CViewOrig2D::HoverPages(CPoint point) {
     head2* m = Marks();
     if (!m) return;
-    CMainFrame* f = Frame();
-    views::PointPageCalls* points = PointPage();
-    views::CurvePageCalls* curves = CurvePage();
+    svc::MainFrame* f = Frame();
+    svc::PointPage* points = PointPage();
+    svc::CurvePage* curves = CurvePage();
     const int stage = Stage();
     int kind = 0;
     if (points && stage < 2000)
         kind = 32;
-    else if (curves && stage == 2000 && f && f->GetActiveView() == this)
+    else if (curves && stage == 2000 && f && f->ActiveFaceView() == this)
         kind = 16;
     if (!kind) return;
     const bool had = selection.size() == 1 && selection[0].kind == kind;
@@ -643,7 +643,7 @@ void CViewOrig2D::OnKeyDown(UINT key, UINT repeat, UINT flags) {
             BackToSelect();
             currentRow = 0;
             CurvePageNext(false);
-            if (views::PointPageCalls* page = PointPage()) {
+            if (svc::PointPage* page = PointPage()) {
                 page->UpdateControls();
                 page->GetNextFeatureIfNeed();
             }
@@ -668,11 +668,11 @@ BOOL CViewOrig2D::DeleteSelectedItems() {
     head2* m = Marks();
     if (!m || selection.empty()) return FALSE;
     views::RemoveSelected2D(*this, m->photoPoints);
-    if (views::CurvePageCalls* c = CurvePage()) {
+    if (svc::CurvePage* c = CurvePage()) {
         c->StopFlash();
         c->Redraw();
     }
-    if (views::PointPageCalls* p = PointPage()) {
+    if (svc::PointPage* p = PointPage()) {
         p->StopFlash();
         p->UpdateControls();
     }

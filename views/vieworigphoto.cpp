@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "app/facedoc.h"
-#include "app/mainframe.h"
+#include "document/facedoc.h"
 #include "model/head.h"
 #include "picture/winbmp.h"
+#include "seams/app.h"
 #include "views/mark_edit.h"
 #include "views/viewedit3d.h"
 
@@ -183,7 +183,7 @@ void CViewOrigPhoto::OnLButtonUp(UINT, CPoint point) {
         else
             map.zoomOut(pressPoint, point, c.cx, c.cy);
         RedrawWindow();
-        if (CMainFrame* f = Frame()) f->tool = 0;
+        if (svc::MainFrame* f = Frame()) f->tool = 0;
     }
 }
 

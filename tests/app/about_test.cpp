@@ -38,7 +38,7 @@ protected:
         d.kernel2D->top = 20;
         d.kernel2D->right = 1000;
         d.kernel2D->bottom = 700;
-        d.GetViewEdit2D3D()->Camera()->setCamera({1, 2, 3}, {0, 0, 0}, {0, 1, 0}, 30);
+        d.GetViewEdit2D3D<CFaceView>()->Camera()->setCamera({1, 2, 3}, {0, 0, 0}, {0, 1, 0}, 30);
         d.templateId = 101;
     }
 };

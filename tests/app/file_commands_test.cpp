@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "document/ids.h"
-#include "document_fixture.h"
+#include "tests/document/document_fixture.h"
 #include "framework/filedialog.h"
 #include "shell_fixture.h"
 
@@ -184,7 +184,7 @@ TEST_F(FileCommandsTest, OpenTakesProjectsAndHeadsByTheirExtension) {
         EXPECT_EQ(Doc().stage, 0);
         EXPECT_EQ(Doc().templateId, 100);
         EXPECT_EQ(Doc().headName, CString(fs::path(head).replace_extension().string().c_str()));
-        EXPECT_EQ(Frame().ActiveFaceView(), Doc().GetViewEdit3D());
+        EXPECT_EQ(Frame().ActiveFaceView(), Doc().GetViewEdit3D<CFaceView>());
     }
     EXPECT_EQ(Doc().kernel3D->head->vertices.count(), 5);
     // A file of no known kind changes nothing.
@@ -276,9 +276,9 @@ TEST_F(FileCommandsTest, PhotoImportOkCancelAndTheHeadInstead) {
     for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t))
         for (const auto& uv : h.triangles[t].texture) flipped.push_back(1.0 - uv.y);
     EXPECT_EQ(flipped, read);
-    auto* v3 = dynamic_cast<svc::ViewEdit3D*>(Doc().GetViewEdit3D());
+    auto* v3 = Doc().GetViewEdit3D<svc::ViewEdit3D>();
     EXPECT_EQ(v3->displayMode, svc::ViewEdit3D::kTextured);
-    EXPECT_EQ(Frame().ActiveFaceView(), Doc().GetViewEdit3D());
+    EXPECT_EQ(Frame().ActiveFaceView(), Doc().GetViewEdit3D<CFaceView>());
     EXPECT_EQ(Frame().layout, 1);
 
     // Cancel during a refinement: the project as it was, the model page again.

@@ -9,7 +9,7 @@
 
 namespace {
 
-CViewOrig2D& photoView() { return *dynamic_cast<CViewOrig2D*>(actdoc->GetViewOrig2D()); }
+CViewOrig2D& photoView() { return *actdoc->GetViewOrig2D<CViewOrig2D>(); }
 
 CPoint clientOf(const vector2<double>& p) {
     const vector2<double> c = photoView().map.toClient(p);

@@ -258,7 +258,7 @@ TEST_F(FrameTest, ChangeViewsSwapsTheFirstColumn) {
     EXPECT_EQ(Frame().Pane(0, 1)->viewName, "ViewEdit3D");
     EXPECT_EQ(ActivePane(), 0);
     EXPECT_EQ(refits(), (std::vector<std::string>{"ViewOrig2D", "ViewOrigPhoto"}));
-    EXPECT_EQ(Doc().GetViewOrig2D(), Frame().Pane(0, 0));
+    EXPECT_EQ(Doc().GetViewOrig2D<CFaceView>(), Frame().Pane(0, 0));
     refits().clear();
     driver.Run([&] { Frame().ChangeViews(true); });
     EXPECT_EQ(Frame().Pane(0, 0)->viewName, "ViewOrigPhoto");

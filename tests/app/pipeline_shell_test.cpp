@@ -87,7 +87,7 @@ TEST_F(PipelineShellTest, RealServicesGiveWhatTheDoublesGive) {
     driver.Run([&] { Frame().OnViews2(); });
     driver.Run([&] { Frame().m_wndSplitter.SetActivePane(0, 0); });
     ASSERT_EQ(ActivePane(), 0);
-    CFaceView* overlay = d.GetViewEdit2D3D();
+    CFaceView* overlay = d.GetViewEdit2D3D<CFaceView>();
     Outcome real;
     {
         // The found camera into the view's own (which keeps its surface
@@ -187,7 +187,7 @@ TEST_F(PipelineShellTest, TheBenchmarksRoadGivesTheProgramsHead) {
         // The two panes the fit asks for are there before it: the overlay
         // view keeps one client through the fit and the texture.
         driver.Run([&] { Frame().OnViews2(); });
-        const ProjectionCore* camera = d.GetViewEdit2D3D()->Camera();
+        const ProjectionCore* camera = d.GetViewEdit2D3D<CFaceView>()->Camera();
         client[0] = camera->clientWidth();
         client[1] = camera->clientHeight();
         driver.Run([&] { Frame().Model(); });

@@ -12,7 +12,7 @@
 #include "app/faceapp.h"
 #include "app/mainframe.h"
 #include "document/project_file.h"
-#include "document_fixture.h"
+#include "tests/document/document_fixture.h"
 #include "tests/framework/temp_dir.h"
 #include "tests/support/fresh_process.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/faceapp.h"
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "app/mainframe.h"
 #include "document/tempfolders.h"
 #include "fitting/kernel2d.h"
@@ -79,7 +79,7 @@ protected:
     CFaceDoc& Doc() { return *actdoc; }
     CMainFrame& Frame() { return *app->Frame(); }
     HWND FrameWnd() { return Frame().m_hWnd; }
-    CFaceView* View(const char* name) { return Doc().GetView(CString(name)); }
+    CFaceView* View(const char* name) { return dynamic_cast<CFaceView*>(Doc().GetView(name)); }
     // The active pane of the splitter as row * 10 + column (-1: none).
     int ActivePane() {
         int r = -1, c = -1;

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "app/faceapp.h"
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "app/mainframe.h"
 #include "dialogs/dlgprogress.h"
 #include "fitting/kernel2d.h"

@@ -14,13 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/dlgheadfeatures.h"
 #include "document/head_files.h"
 #include "document/ids.h"
-#include "dialogs/dlgheadfeatures.h"
 #include "model/featuretables.h"
 #include "model/topology.h"
+#include "seams/dialogs.h"
 #include "tests/views/view_host.h"
-#include "views/page_links.h"
 
 namespace {
 
@@ -117,7 +117,7 @@ protected:
         driver.Run([&] {
             Frame().tool = 1;
             Frame().toolMode = 0;
-            views::PrepPageCalls* page = views::OpenPrepPage(&Frame());
+            svc::PrepPage* page = Frame().OpenPrepPage();
             ASSERT_NE(page, nullptr);
             page->RefreshLists();
             page->GetNextFeatureIfNeed();
@@ -282,11 +282,11 @@ TEST_F(HeadPrepTest, ClosingResetsTheToolsAndTheCommandOpensItAgain) {
     EXPECT_EQ(Frame().toolMode, 0);
     for (CFaceView* v : AllViews()) EXPECT_EQ(v->currentRow, 0);
     EXPECT_FALSE(dialog->busy);
-    EXPECT_EQ(views::OpenPrepPage(&Frame()), nullptr);
-    driver.Run([&] { CDlgHeadFeatures::Toggle(Frame()); });
+    EXPECT_EQ(Frame().OpenPrepPage(), nullptr);
+    driver.Run([&] { CDlgHeadFeatures::Toggle(Frame().headPrepDialog, &Frame(), &Doc()); });
     ASSERT_NE(dialog->m_hWnd, nullptr);
     EXPECT_EQ(States(1031)[0], 1);
-    driver.Run([&] { CDlgHeadFeatures::Toggle(Frame()); });
+    driver.Run([&] { CDlgHeadFeatures::Toggle(Frame().headPrepDialog, &Frame(), &Doc()); });
     EXPECT_EQ(dialog->m_hWnd, nullptr);
 }
 

@@ -7,23 +7,25 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "document/ids.h"
+#include "dialogs/age_map.h"
 #include "dialogs/dlgage.h"
 #include "dialogs/dlglasersize.h"
 #include "dialogs/dlgrefine.h"
 #include "dialogs/dlgset.h"
-#include "dialogs/age_map.h"
 #include "dialogs/region_morph.h"
 #include "dialogs/texture_morph.h"
+#include "document/ids.h"
 #include "foundation/numeric.h"
 #include "framework/paths.h"
 #include "model/gather.h"
 #include "picture/picencoder.h"
 #include "tests/app/shell_fixture.h"
 #include "tests/dialogs/morph_fixture.h"
+#include "tests/support/fakes.h"
 #include "tests/support/model_invariants.h"
 #include "views/viewedit3d.h"
 
@@ -36,15 +38,6 @@ using morphtest::BitEqual;
 using morphtest::Farthest;
 using morphtest::Positions;
 
-// The pages with their work-flow codes recorded instead of sent.
-struct ModelPageWindow : CDlgLaserSize {
-    std::vector<int> steps;
-    void SendStep(int code) override { steps.push_back(code); }
-};
-struct AgePageWindow : CDlgAge {
-    std::vector<int> steps;
-    void SendStep(int code) override { steps.push_back(code); }
-};
 
 enum class Mode { kPictureEditor, kFull, kDaz };
 
@@ -55,6 +48,7 @@ protected:
             if (w && w->m_hWnd && app) driver.Run([&] { w->DestroyWindow(); });
         page.reset();
         agePage.reset();
+        steps_.reset();
         ShellTest::TearDown();
     }
 
@@ -68,7 +62,11 @@ protected:
         App().programFolder = folder.c_str();
         App().state().programFolder = folder;
         exchange = brv::PosixPath(fnd::daz3dfile(folder, App().dazMode));
+        // The pages' work-flow codes are recorded instead of run.
+        steps_.emplace();
     }
+    // The codes sent since the last page opened.
+    const std::vector<int>& Steps() const { return steps_->codes; }
     // The folder of the exchange file (the write fails without it).
     std::string ExchangeFolder() { return std::filesystem::path(exchange).parent_path().string(); }
     void MakeExchangeFolder() { std::filesystem::create_directories(ExchangeFolder()); }
@@ -90,17 +88,19 @@ protected:
         Doc().stage = 2500;
     }
     head3& Head() { return *Doc().kernel3D->head; }
-    CViewEdit3D& View3D() { return *dynamic_cast<CViewEdit3D*>(Doc().GetViewEdit3D()); }
+    CViewEdit3D& View3D() { return *Doc().GetViewEdit3D<CViewEdit3D>(); }
     std::vector<unsigned char> Texture() { return Head().texture->rgb; }
 
     void OpenPage() {
-        page = std::make_unique<ModelPageWindow>();
+        steps_->codes.clear();
+        page = std::make_unique<CDlgLaserSize>();
         driver.Run([&] { page->Open(&Frame()); });
         driver.Pump();
         ASSERT_NE(page->m_hWnd, nullptr);
     }
     void OpenAgePage() {
-        agePage = std::make_unique<AgePageWindow>();
+        steps_->codes.clear();
+        agePage = std::make_unique<CDlgAge>();
         driver.Run([&] { agePage->Open(&Frame()); });
         driver.Pump();
         ASSERT_NE(agePage->m_hWnd, nullptr);
@@ -149,8 +149,9 @@ protected:
         return ok && std::filesystem::exists(probe);
     }
 
-    std::unique_ptr<ModelPageWindow> page;
-    std::unique_ptr<AgePageWindow> agePage;
+    std::unique_ptr<CDlgLaserSize> page;
+    std::unique_ptr<CDlgAge> agePage;
+    std::optional<fakes::RecordedSteps> steps_;
     std::string exchange;
 };
 
@@ -447,7 +448,7 @@ TEST_F(MorphWindows, RefineAnswersBecomeWorkFlowCodes) {
         });
         Command(*page, 1109);
         EXPECT_EQ(placed, CPoint(corner.x + 2, corner.y + 2));
-        EXPECT_EQ(page->steps, c.steps);
+        EXPECT_EQ(Steps(), c.steps);
         EXPECT_EQ(page->m_hWnd != nullptr, c.steps.empty());
         if (page->m_hWnd) driver.Run([&] { page->DestroyWindow(); });
     }
@@ -457,7 +458,7 @@ TEST_F(MorphWindows, RefineAnswersBecomeWorkFlowCodes) {
     const int beeps = Beeps();
     Command(*page, 1109);
     EXPECT_EQ(Beeps(), beeps + 1);
-    EXPECT_TRUE(page->steps.empty());
+    EXPECT_TRUE(Steps().empty());
     EXPECT_NE(page->m_hWnd, nullptr);
 }
 
@@ -481,7 +482,7 @@ TEST_F(MorphWindows, BackButtonsRestoreTheStartStateAndSendTheirCodes) {
         Command(*page, c.button);
         EXPECT_TRUE(BitEqual(Positions(Head()), p0)) << c.button;
         EXPECT_EQ(Texture(), t0) << c.button;
-        EXPECT_EQ(page->steps, std::vector<int>{c.code});
+        EXPECT_EQ(Steps(), std::vector<int>{c.code});
         EXPECT_EQ(page->m_hWnd, nullptr);
         EXPECT_EQ(Doc().stage, c.stage);
         EXPECT_EQ(gatheredTriangles().count(), 0);
@@ -749,7 +750,7 @@ TEST_F(AgeWindow, OpensOnTheSavedPositionsAndMorphsByRegionsWithUndo) {
     driver.DragSlider(Item(*agePage, 1102), 5);
     driver.ClickControl(Item(*agePage, 1107));
     EXPECT_TRUE(BitEqual(Positions(Head()), p0));
-    EXPECT_EQ(agePage->steps, std::vector<int>{9});
+    EXPECT_EQ(Steps(), std::vector<int>{9});
     EXPECT_EQ(Doc().stage, 2000);
     EXPECT_EQ(agePage->m_hWnd, nullptr);
 }

@@ -346,7 +346,7 @@ TEST_F(PointPageTest, ImportedHeadPlacesOnTheHeadOnly) {
     // one main point after the other in table order, read from the head
     // table as the import leaves it (the clicks themselves: the e2e flow).
     svc::app().state().headImport = 1;
-    auto* v3 = dynamic_cast<CViewEdit3D*>(d.GetViewEdit3D());
+    auto* v3 = d.GetViewEdit3D<CViewEdit3D>();
     ASSERT_NE(v3, nullptr);
     for (const std::string& m : mains) {
         SCOPED_TRACE(m);

@@ -109,7 +109,7 @@ TEST_F(ProgressTest, OtherInputWaitsOutTheOperation) {
     driver.Backend().Reset();
     int goOn = -1;
     driver.Run([&] {
-        postClick(centreOf(Doc().GetViewEdit3D()->m_hWnd));
+        postClick(centreOf(Doc().GetViewEdit3D<CFaceView>()->m_hWnd));
         ::PostMessage(f.m_hWnd, WM_COMMAND, ID_ZOOM, 0);
         ::PostMessage(f.m_hWnd, WM_KEYDOWN, 'O', 0);
         postClick(centreOf(brv::HeadlessDriver::FindControl(Window(), 1026)));
@@ -121,8 +121,8 @@ TEST_F(ProgressTest, OtherInputWaitsOutTheOperation) {
     EXPECT_EQ(driver.Backend().EventsOf(brv::HeadlessBackend::Event::kBeep).size(), 1u);  // the click on the view
     driver.Run([&] { progress->Close(); });
     // Afterwards the frame takes input again.
-    driver.Click(Doc().GetViewEdit3D()->m_hWnd, CPoint(20, 20));
-    EXPECT_EQ(f.ActiveFaceView(), Doc().GetViewEdit3D());
+    driver.Click(Doc().GetViewEdit3D<CFaceView>()->m_hWnd, CPoint(20, 20));
+    EXPECT_EQ(f.ActiveFaceView(), Doc().GetViewEdit3D<CFaceView>());
 }
 
 // Each step paints the progress window and hands it to the desktop; the

@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "app/faceapp.h"
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "dialogs/photo_exchange_page.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
@@ -41,7 +41,7 @@ std::string readAll(const std::string& path) {
 // Checks made in the program's process, the model page open.
 void checkExchange(const e2e::Folders& f, const std::function<void(const std::string&)>& fail) {
     CFaceDoc& doc = *actdoc;
-    auto* view = dynamic_cast<CViewEdit3D*>(doc.GetViewEdit3D());
+    auto* view = doc.GetViewEdit3D<CViewEdit3D>();
     if (!view || !view->Core()) return fail("no 3D view");
     ExchangeResult r;
     if (!BackPhsh(doc, &r)) return fail("the hand-back failed");

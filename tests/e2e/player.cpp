@@ -17,7 +17,7 @@
 #include <sstream>
 
 #include "app/faceapp.h"
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "document/ids.h"
 #include "app/mainframe.h"
 #include "dialogs/dlgprogress.h"
@@ -190,7 +190,7 @@ public:
         CMainFrame* frame = app ? app->Frame() : nullptr;
         HWND frameWnd = frame ? frame->m_hWnd : nullptr;
         auto view = [&](const std::string& name) -> CFaceView* {
-            CFaceView* v = actdoc ? actdoc->GetView(CString(name.c_str())) : nullptr;
+            CFaceView* v = actdoc ? dynamic_cast<CFaceView*>(actdoc->GetView(name.c_str())) : nullptr;
             if (!v || !v->m_hWnd) fail(l, "no view " + name);
             return v && v->m_hWnd ? v : nullptr;
         };
@@ -252,7 +252,7 @@ public:
             while (in >> name >> vertex) headPoints_[name] = vertex;
             if (headPoints_.empty()) fail(l, "no points of the figure " + w[1]);
         } else if (verb == "markhead") {
-            auto* v3 = actdoc ? dynamic_cast<CViewEdit3D*>(actdoc->GetViewEdit3D()) : nullptr;
+            auto* v3 = actdoc ? actdoc->GetViewEdit3D<CViewEdit3D>() : nullptr;
             if (!v3 || !v3->Core() || !actdoc->kernel3D->head) return fail(l, "no 3D view");
             CString code;
             // The asked row: the view's current row, or the pending one of an imported head.
@@ -362,7 +362,7 @@ public:
 private:
     // The point table's row that the working-photo view places next.
     std::string askedPoint() {
-        CFaceView* v = actdoc ? actdoc->GetViewOrig2D() : nullptr;
+        CFaceView* v = actdoc ? actdoc->GetViewOrig2D<CFaceView>() : nullptr;
         CString code;
         if (!v || !GetFeaturePointInfo(v->currentRow, &code)) return "";
         return str(code);
@@ -406,7 +406,7 @@ private:
         } else if (what == "viewbmp") {
             // expect viewbmp VIEW PATH: the picture ImageMagick reads is the
             // view's rendering: its client size, each side w - w mod 4 + 4.
-            CFaceView* v = actdoc ? actdoc->GetView(CString(w[2].c_str())) : nullptr;
+            CFaceView* v = actdoc ? dynamic_cast<CFaceView*>(actdoc->GetView(w[2].c_str())) : nullptr;
             if (!v || !v->m_hWnd || w.size() < 4) return fail(l, "no view " + w[2]);
             CRect client;
             v->GetClientRect(&client);
@@ -422,8 +422,8 @@ private:
             // the photo; TOL in distances of the outer eye corners.
             const bool same = what == "sameplace";
             if (w.size() < (same ? 5u : 4u) || !actdoc) return fail(l, "expect " + l.rest + "?");
-            CFaceView* a = actdoc->GetView(CString(w[2].c_str()));
-            CFaceView* b = same ? actdoc->GetView(CString(w[3].c_str())) : nullptr;
+            CFaceView* a = dynamic_cast<CFaceView*>(actdoc->GetView(w[2].c_str()));
+            CFaceView* b = same ? dynamic_cast<CFaceView*>(actdoc->GetView(w[3].c_str())) : nullptr;
             const double tol = std::atof(w[same ? 4 : 3].c_str());
             if (!a || !a->Core() || (same && (!b || !b->Core()))) return fail(l, "no GL view " + l.rest);
             // A hidden pane shows no photo to lie on (sameplace compares the

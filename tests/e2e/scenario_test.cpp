@@ -15,7 +15,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "fitting/kernel3d.h"
 #include "fitting/texture.h"
 #include "model/head.h"

@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "app/faceapp.h"
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "app/mainframe.h"
 #include "document/tempfolders.h"
 #include "dialogs/dlgage.h"

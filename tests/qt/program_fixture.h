@@ -33,7 +33,7 @@
 #include <sstream>
 
 #include "app/faceapp.h"
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "app/mainframe.h"
 #include "app/program_qt.h"
 #include "app/state_file.h"
@@ -165,7 +165,7 @@ class ProgramTest : public qtsupport::QtTest {
   CMainFrame& Frame() { return *app->Frame(); }
   HWND FrameWnd() { return Frame().m_hWnd; }
   CFaceDoc& Doc() { return *actdoc; }
-  CFaceView* View(const char* name) { return Doc().GetView(CString(name)); }
+  CFaceView* View(const char* name) { return dynamic_cast<CFaceView*>(Doc().GetView(name)); }
   QMenuBar* Bar() { return Backend().TopWidget(FrameWnd())->findChild<QMenuBar*>(); }
 
   void ChooseMenu(const QString& menu, const QString& item) { qtsupport::ChooseMenu(Bar(), menu, item); }

@@ -107,6 +107,23 @@ TEST(Services, FakesRecordCalls) {
         EXPECT_EQ(row, -1);
 }
 
+// The pages' step codes reach whichever work flow is installed, in order; a
+// recorder in the frame's place hands the place back when it goes.
+TEST(Services, StepCodesGoToTheInstalledWorkFlow) {
+    svc::setWorkFlow(nullptr);
+    svc::sendStep(4);  // nowhere to go: nothing happens
+    fakes::RecordedSteps frame;
+    {
+        fakes::RecordedSteps recorder;
+        EXPECT_EQ(svc::workFlow(), &recorder);
+        for (int code : {2, 4, 7, 99}) svc::sendStep(code);
+        EXPECT_EQ(recorder.codes, (std::vector<int>{2, 4, 7, 99}));
+    }
+    EXPECT_EQ(svc::workFlow(), &frame);
+    svc::sendStep(8);
+    EXPECT_EQ(frame.codes, std::vector<int>{8});
+}
+
 TEST(Services, ScopeRestoresEverything) {
     {
         fakes::Services s;

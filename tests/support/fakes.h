@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "foundation/random.h"
 #include "seams/app.h"
 #include "seams/dialogs.h"
-#include "foundation/random.h"
 #include "seams/views.h"
 
 namespace fakes {
@@ -101,6 +101,21 @@ struct FakeMainFrame : svc::MainFrame {
     int views2Calls = 0;
     void Model() override { ++modelCalls; }
     void OnViews2() override { ++views2Calls; }
+    void writeOpenGL(fnd::fileTB&) const override {}
+    void readOpenGL(fnd::fileTB&) override {}
+};
+
+// The step codes the pages send, recorded in place of the work-flow driver
+// for the recorder's lifetime (it must end before the driver it replaced).
+struct RecordedSteps : svc::WorkFlow {
+    std::vector<int> codes;
+    svc::WorkFlow* replaced = svc::workFlow();
+
+    RecordedSteps() { svc::setWorkFlow(this); }
+    ~RecordedSteps() { svc::setWorkFlow(replaced); }
+    RecordedSteps(const RecordedSteps&) = delete;
+    RecordedSteps& operator=(const RecordedSteps&) = delete;
+    void NextFunction(int code, int) override { codes.push_back(code); }
 };
 
 struct FakeProgress : svc::Progress {

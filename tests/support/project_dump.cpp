@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "app/mainframe.h"
 #include "dialogs/dlgfeatures2.h"
 #include "dialogs/dlgfeatures3.h"
@@ -24,9 +24,9 @@
 #include "framework/window_state.h"
 #include "model/featuretables.h"
 #include "model/head.h"
+#include "seams/dialogs.h"
 #include "tests/app/shell_fixture.h"
 #include "tests/views/view_fixtures.h"
-#include "views/page_links.h"
 #include "views/viewedit2d3d.h"
 #include "views/viewedit3d.h"
 #include "views/vieworig2d.h"
@@ -99,10 +99,10 @@ protected:
         return true;
     }
 
-    CViewOrigPhoto& OrigPhoto() { return *dynamic_cast<CViewOrigPhoto*>(Doc().GetViewOrigPhoto()); }
-    CViewOrig2D& Orig2D() { return *dynamic_cast<CViewOrig2D*>(Doc().GetViewOrig2D()); }
-    CViewEdit2D3D& Overlay() { return *dynamic_cast<CViewEdit2D3D*>(Doc().GetViewEdit2D3D()); }
-    CViewEdit3D& View3D() { return *dynamic_cast<CViewEdit3D*>(Doc().GetViewEdit3D()); }
+    CViewOrigPhoto& OrigPhoto() { return *Doc().GetViewOrigPhoto<CViewOrigPhoto>(); }
+    CViewOrig2D& Orig2D() { return *Doc().GetViewOrig2D<CViewOrig2D>(); }
+    CViewEdit2D3D& Overlay() { return *Doc().GetViewEdit2D3D<CViewEdit2D3D>(); }
+    CViewEdit3D& View3D() { return *Doc().GetViewEdit3D<CViewEdit3D>(); }
     std::vector<CFaceView*> AllViews() { return {&OrigPhoto(), &Orig2D(), &View3D(), &Overlay()}; }
 
     // The frame's client area of w x h.

@@ -1,11 +1,9 @@
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 
 #include <cstdlib>
 #include <string>
 
-#include "app/faceapp.h"
 #include "document/head_files.h"
-#include "app/mainframe.h"
 #include "document/project_file.h"
 #include "document/tempfolders.h"
 #include "fitting/camera_search.h"
@@ -18,8 +16,6 @@
 #include "model/featuretables.h"
 #include "model/head.h"
 #include "model/morph.h"
-#include "views/faceview.h"
-#include "views/viewedit3d.h"
 
 CFaceDoc* actdoc = nullptr;
 
@@ -52,29 +48,22 @@ CFaceDoc::~CFaceDoc() {
     if (svc::detail::document == this) svc::setDocument(nullptr);
 }
 
-CMainFrame* CFaceDoc::Frame() const {
+svc::MainFrame* CFaceDoc::Frame() const {
     for (CView* v : m_viewList)
-        if (auto* f = dynamic_cast<CMainFrame*>(v->GetParentFrame())) return f;
-    return dynamic_cast<CMainFrame*>(AfxGetMainWnd());
+        if (auto* f = dynamic_cast<svc::MainFrame*>(v->GetParentFrame())) return f;
+    return dynamic_cast<svc::MainFrame*>(AfxGetMainWnd());
 }
 
 // ---------------------------------------------------------------- views
 
-svc::FaceView* CFaceDoc::GetView(const char* name) { return GetView(CString(name)); }
-
-CFaceView* CFaceDoc::GetView(const CString& name) {
+svc::FaceView* CFaceDoc::GetView(const char* name) {
     POSITION pos = GetFirstViewPosition();
     while (pos) {
-        auto* v = dynamic_cast<CFaceView*>(GetNextView(pos));
-        if (v && v->viewName == name) return v;
+        auto* v = dynamic_cast<svc::FaceView*>(GetNextView(pos));
+        if (v && v->ViewName() == std::string_view(name)) return v;
     }
     return nullptr;
 }
-
-CFaceView* CFaceDoc::GetViewOrigPhoto() { return GetView(CString("ViewOrigPhoto")); }
-CFaceView* CFaceDoc::GetViewOrig2D() { return GetView(CString("ViewOrig2D")); }
-CFaceView* CFaceDoc::GetViewEdit2D3D() { return GetView(CString("ViewEdit2D3D")); }
-CFaceView* CFaceDoc::GetViewEdit3D() { return GetView(CString("ViewEdit3D")); }
 
 void CFaceDoc::SetTitle(const std::string& title) { SetTitle(title.c_str()); }
 void CFaceDoc::SetTitle(LPCSTR title) { CDocument::SetTitle(title); }
@@ -99,13 +88,13 @@ bool CFaceDoc::HasDrawnLines() const {
 
 int CFaceDoc::LoadPicFile(CString path) {
     CWaitCursor wait;
-    CMainFrame* frame = Frame();
+    svc::MainFrame* frame = Frame();
     CString title = GetTitle();
     if (frame) {
         frame->ActivateView(GetViewOrig2D());
         frame->OnViews1();
     }
-    for (CFaceView* v : {GetViewOrigPhoto(), GetViewOrig2D()})
+    for (svc::FaceView* v : {GetViewOrigPhoto(), GetViewOrig2D()})
         if (v) v->ClearAllViewSettings();
     if (photoNumber < 1) SetTitle("Untitled");
     const int keptPhotoNumber = photoNumber;
@@ -115,13 +104,13 @@ int CFaceDoc::LoadPicFile(CString path) {
         // the open project as it was.
         photoNumber = std::abs(int(keptPhotoNumber));
         SetTitle(title);
-        for (CFaceView* v : {GetViewOrigPhoto(), GetViewOrig2D()})
+        for (svc::FaceView* v : {GetViewOrigPhoto(), GetViewOrig2D()})
             if (v) v->FitInView();
         if (frame) frame->CancelRefinement();
         return 1;
     }
     stage = 1000;
-    for (CFaceView* v : {GetViewOrigPhoto(), GetViewOrig2D()})
+    for (svc::FaceView* v : {GetViewOrigPhoto(), GetViewOrig2D()})
         if (v) v->FitInView();
     if (taken) {
         uniqueName = fnd::randstring();
@@ -131,7 +120,7 @@ int CFaceDoc::LoadPicFile(CString path) {
         if (keptPhotoNumber < 1) projectName = "Untitled";
         photoNumber = std::abs(photoNumber);
         if (photoNumber > 0) {
-            if (CFaceView* v = GetViewEdit2D3D()) {
+            if (svc::FaceView* v = GetViewEdit2D3D()) {
                 if (auto* overlay = dynamic_cast<svc::ViewEdit2D3D*>(v)) overlay->InitializeModelForOpenGL();
                 v->FitInView();
             }
@@ -143,7 +132,7 @@ int CFaceDoc::LoadPicFile(CString path) {
         FreeMemoryForNewFAC();
         stage = 0;
         SetTitle("Untitled");
-        for (CFaceView* v : {GetViewOrigPhoto(), GetViewOrig2D(), GetViewEdit3D(), GetViewEdit2D3D()})
+        for (svc::FaceView* v : {GetViewOrigPhoto(), GetViewOrig2D(), GetViewEdit3D(), GetViewEdit2D3D()})
             if (v) v->Redraw();
     }
     return 1;
@@ -154,6 +143,12 @@ int CFaceDoc::LoadPicFile(CString path) {
 CString CFaceDoc::SnapshotPath() const {
     CString path;
     path.Format("%sTempmen%03d.the", files::TempFolder().c_str(), 100);
+    return path;
+}
+
+CString CFaceDoc::KeptStatePath() {
+    CString path;
+    path.Format("%s%s_%c.tmp", files::TempFolder().c_str(), "$23", '4');
     return path;
 }
 
@@ -180,8 +175,8 @@ int CFaceDoc::LoadTHEResource(unsigned id, bool clearOverlay) {
                 return 1;
             }
             CWaitCursor wait;
-            CFaceView* overlay = GetViewEdit2D3D();
-            CFaceView* view3D = GetViewEdit3D();
+            svc::FaceView* overlay = GetViewEdit2D3D();
+            svc::FaceView* view3D = GetViewEdit3D();
             if (clearOverlay && overlay) overlay->ClearAllViewSettings();
             if (view3D) view3D->ClearAllViewSettings();
             files::InstallHead(*kernel3D, std::move(read.head));
@@ -218,8 +213,8 @@ int CFaceDoc::LoadTHEResource(unsigned id, bool clearOverlay) {
         stage = 0;
         return 1;
     }
-    CFaceView* overlay = GetViewEdit2D3D();
-    CFaceView* view3D = GetViewEdit3D();
+    svc::FaceView* overlay = GetViewEdit2D3D();
+    svc::FaceView* view3D = GetViewEdit3D();
     if (clearOverlay && overlay) overlay->ClearAllViewSettings();
     if (view3D) view3D->ClearAllViewSettings();
     files::InstallHead(*kernel3D, std::move(head));
@@ -230,8 +225,8 @@ int CFaceDoc::LoadTHEResource(unsigned id, bool clearOverlay) {
 }
 
 void CFaceDoc::showNewHead() {
-    CFaceView* overlay = GetViewEdit2D3D();
-    CFaceView* view3D = GetViewEdit3D();
+    svc::FaceView* overlay = GetViewEdit2D3D();
+    svc::FaceView* view3D = GetViewEdit3D();
     if (auto* v = dynamic_cast<svc::ViewEdit3D*>(view3D)) {
         v->displayMode = svc::ViewEdit3D::kLit;
         v->InitializeModelForOpenGL();
@@ -266,9 +261,9 @@ void CFaceDoc::FreeMemoryForNewFAC() {
     headName = "Untitled";
     projectName = "Untitled";
     headExtension = "";
-    for (CFaceView* v : {GetViewOrigPhoto(), GetViewOrig2D(), GetViewEdit3D(), GetViewEdit2D3D()})
+    for (svc::FaceView* v : {GetViewOrigPhoto(), GetViewOrig2D(), GetViewEdit3D(), GetViewEdit2D3D()})
         if (v) v->ClearAllViewSettings();
-    if (CMainFrame* frame = Frame()) {
+    if (svc::MainFrame* frame = Frame()) {
         frame->ActivateView(GetViewOrig2D());
         frame->OnViews1();
     }
@@ -286,8 +281,8 @@ void CFaceDoc::BrivantaType(char* code) {
 
 void CFaceDoc::CameraView() {
     CWaitCursor wait;
-    CFaceView* overlay = GetViewEdit2D3D();
-    CFaceView* view3D = GetViewEdit3D();
+    svc::FaceView* overlay = GetViewEdit2D3D();
+    svc::FaceView* view3D = GetViewEdit3D();
     if (overlay) overlay->ResetPose();
     if (view3D) view3D->ResetPose();
     head3& h = *kernel3D->head;
@@ -327,7 +322,7 @@ void CFaceDoc::CameraView() {
     stage = 2000;
     ProjectionCore* camera = overlay ? overlay->Camera() : nullptr;
     if (searched && camera) camera->setCamera(found.eye, found.center, found.up, found.openingAngle);
-    CMainFrame* frame = Frame();
+    svc::MainFrame* frame = Frame();
     const bool option = state().startPageChoice;
     if (photoNumber <= 0 && option && frame) frame->OnViews2();
     if (auto* v = dynamic_cast<svc::ViewEdit3D*>(view3D)) v->InitializeModelForOpenGL();
@@ -345,7 +340,8 @@ void CFaceDoc::CameraView() {
 }
 
 void CFaceDoc::ShareCameraWith3DView(bool camera) {
-    CFaceView* overlay = GetViewEdit2D3D();
-    auto* view3D = dynamic_cast<CViewEdit3D*>(GetViewEdit3D());
-    if (ProjectionCore* found = overlay ? overlay->Camera() : nullptr; found && view3D) view3D->TakeCamera(*found, camera);
+    svc::FaceView* overlay = GetViewEdit2D3D();
+    auto* view3D = GetViewEdit3D<svc::ViewEdit3D>();
+    if (ProjectionCore* found = overlay ? overlay->Camera() : nullptr; found && view3D)
+        view3D->TakeCamera(*found, camera);
 }

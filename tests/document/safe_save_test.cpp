@@ -21,7 +21,7 @@
 #include "document/head_files.h"
 #include "document/project_file.h"
 #include "document/safe_save.h"
-#include "tests/app/files_fixture.h"
+#include "tests/document/files_fixture.h"
 #include "tests/support/watched_disk.h"
 
 namespace {

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/brush_palette.h"
 #include "framework/paths.h"
 #include "picture/picencoder.h"
 #include "picture/winbmp.h"
 #include "tests/picture/picture_magick.h"
+#include "views/brush_palette.h"
 
 namespace {
 

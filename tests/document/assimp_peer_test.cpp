@@ -14,7 +14,7 @@
 #include "document/obj_export.h"
 #include "document/obj_import.h"
 #include "document/safe_save.h"
-#include "tests/app/files_fixture.h"
+#include "tests/document/files_fixture.h"
 #include "tests/support/test_meshes.h"
 
 namespace {

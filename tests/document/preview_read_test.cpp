@@ -9,11 +9,11 @@
 #include <fstream>
 #include <string>
 
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "document/ids.h"
 #include "document/project_file.h"
 #include "files_fixture.h"
-#include "shell_fixture.h"
+#include "tests/app/shell_fixture.h"
 
 namespace fs = std::filesystem;
 

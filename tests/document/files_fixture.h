@@ -12,8 +12,8 @@
 #include <functional>
 #include <string>
 
-#include "document/picture_bytes.h"
 #include "document/model_scope.h"
+#include "document/picture_bytes.h"
 #include "document/project_file.h"
 #include "fitting/kernel2d.h"
 #include "framework/backend.h"

@@ -1,4 +1,4 @@
-#include "dialogs/brush_palette.h"
+#include "views/brush_palette.h"
 
 #include <algorithm>
 #include <new>

@@ -8,11 +8,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/faceapp.h"
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "document/head_files.h"
 #include "document/ids.h"
-#include "app/mainframe.h"
 #include "document/obj_export.h"
 #include "document/obj_import.h"
 #include "document/project_file.h"
@@ -23,8 +21,6 @@
 #include "framework/paths.h"
 #include "model/head.h"
 #include "model/morph.h"
-#include "views/faceview.h"
-#include "views/glview.h"
 
 namespace {
 
@@ -55,7 +51,7 @@ std::unique_ptr<head3> templateWithMorphs(int id, svc::FaceTables& tables, std::
 
 // The frame's and the views' sections through their own readers, in the
 // order of the file.
-void applySections(CFaceDoc& doc, CMainFrame* frame, const files::ProjectRecord& rec) {
+void applySections(CFaceDoc& doc, svc::MainFrame* frame, const files::ProjectRecord& rec) {
     std::string bytes;
     {
         fnd::fileTB w;
@@ -76,7 +72,7 @@ void applySections(CFaceDoc& doc, CMainFrame* frame, const files::ProjectRecord&
     else
         files::FrameSection().read(r);
     for (int i = 0; i < 4; ++i) {
-        if (CFaceView* v = doc.GetView(CString(files::kViewNames[i]))) {
+        if (svc::FaceView* v = doc.GetView(files::kViewNames[i])) {
             v->readOpenGL(r);
         } else {
             files::ViewSection s;
@@ -89,7 +85,7 @@ void applySections(CFaceDoc& doc, CMainFrame* frame, const files::ProjectRecord&
 }
 
 // What the frame and the views would write, as values.
-void collectSections(CFaceDoc& doc, CMainFrame* frame, files::ProjectRecord& rec) {
+void collectSections(CFaceDoc& doc, svc::MainFrame* frame, files::ProjectRecord& rec) {
     std::string bytes;
     {
         fnd::fileTB w;
@@ -100,7 +96,7 @@ void collectSections(CFaceDoc& doc, CMainFrame* frame, files::ProjectRecord& rec
         else
             files::FrameSection().write(w);
         for (int i = 0; i < 4; ++i) {
-            if (CFaceView* v = doc.GetView(CString(files::kViewNames[i]))) {
+            if (svc::FaceView* v = doc.GetView(files::kViewNames[i])) {
                 v->writeOpenGL(w);
             } else {
                 files::ViewSection().write(w);
@@ -119,7 +115,7 @@ void collectSections(CFaceDoc& doc, CMainFrame* frame, files::ProjectRecord& rec
     }
 }
 
-void fourViews(CFaceDoc& d, CFaceView* (&out)[4]) {
+void fourViews(CFaceDoc& d, svc::FaceView* (&out)[4]) {
     out[0] = d.GetViewOrigPhoto();
     out[1] = d.GetViewOrig2D();
     out[2] = d.GetViewEdit3D();
@@ -132,8 +128,8 @@ void setDisplayMode(CFaceDoc& d, int mode) {
 
 // Rebuild and fit the 3D view and the overlay view over the present head.
 void refreshHeadViews(CFaceDoc& d) {
-    CFaceView* view3D = d.GetViewEdit3D();
-    CFaceView* overlay = d.GetViewEdit2D3D();
+    svc::FaceView* view3D = d.GetViewEdit3D();
+    svc::FaceView* overlay = d.GetViewEdit2D3D();
     if (auto* v = dynamic_cast<svc::ViewEdit3D*>(view3D)) v->InitializeModelForOpenGL();
     if (view3D) view3D->FitInView();
     if (auto* v = dynamic_cast<svc::ViewEdit2D3D*>(overlay)) v->InitializeModelForOpenGL();
@@ -182,149 +178,178 @@ int CFaceDoc::SaveFACFile(CString path, const char*, bool keep) {
     return 1;
 }
 
-int CFaceDoc::LoadFACFile(CString path, bool keep) {
-    CWaitCursor wait;
+namespace {
+
+// The whole file read and parsed beside the open project. A kept state is
+// the program's own temporary file: its failures only beep, and a missing
+// one leaves the project as it is.
+bool readProject(CFaceDoc& d, const CString& path, bool keep, files::ProjectRecord& rec) {
     std::string bytes, reason;
-    // A kept state is the program's own temporary file: its failures only
-    // beep, and a missing one leaves the project as it is.
-    auto refuse = [&] {
-        if (keep)
-            MessageBeep(MB_ICONINFORMATION);
-        else
-            loadError(path, reason);
-        return 0;
-    };
-    if (!files::ReadWholeFile(std::string(path.View()), bytes, reason)) return refuse();
     files::ProjectParseOptions options;
     options.keep = keep;
-    options.presentVertices = kernel3D->head->vertices.count();
-    options.presentTriangles = kernel3D->head->triangles.count();
+    options.presentVertices = d.kernel3D->head->vertices.count();
+    options.presentTriangles = d.kernel3D->head->triangles.count();
     options.loadTemplate = templateWithMorphs;
-    files::ProjectRecord rec;
-    if (!files::ParseProject(bytes, options, rec, reason)) return refuse();
-    bytes = std::string();
+    if (files::ReadWholeFile(std::string(path.View()), bytes, reason) &&
+        files::ParseProject(bytes, options, rec, reason))
+        return true;
+    if (keep)
+        MessageBeep(MB_ICONINFORMATION);
+    else
+        loadError(path, reason);
+    return false;
+}
 
+// A project opened anew: the pages closed, the views cleared, no title.
+void startNewProject(CFaceDoc& d, svc::MainFrame* frame) {
+    if (frame) {
+        frame->HideModelessDialogs();
+        frame->layout = 0;
+        frame->DisableUndoItems();
+    }
+    svc::FaceView* views[4];
+    fourViews(d, views);
+    for (svc::FaceView* v : views)
+        if (v) v->ClearAllViewSettings();
+    d.SetTitle("Untitled");
+    d.kernel2D->FreeStash();
+    d.state().startPageChoice = false;
+}
+
+// The record's values, marks, view sections, photo and head taken over.
+void takeProject(CFaceDoc& d, files::ProjectRecord& rec, bool keep, svc::MainFrame* frame) {
+    CKernel2D& k = *d.kernel2D;
+    d.stage = rec.stage;
+    if (keep) d.photoNumber = rec.photoNumber;
+    d.templateId = rec.templateId;
+    k.preview = rec.preview;
+    delete k.head;
+    k.head = rec.marks.release();
+    k.head->settle();
+    k.head->set_actual();
+    // Lines the user drew were drawn in the Pro flow: its curve page comes
+    // again when the steps are walked anew.
+    if (!keep && d.HasDrawnLines() && svc::hasApp()) svc::app().state().proMode = 1;
+    applySections(d, frame, rec);
+    d.ShareCameraWith3DView(false);
+    if (rec.hasPhoto) k.SetFileBytes(std::move(rec.photo.bytes));
+    k.notes = rec.notes.c_str();
+    const int32_t* v = rec.photo.values;
+    k.left = v[0], k.top = v[1], k.right = v[2], k.bottom = v[3];
+    k.quarterTurns = v[4], k.mirrorLeftRight = v[5], k.mirrorTopBottom = v[6];
+    k.loadLeft = v[7], k.loadTop = v[8], k.loadRight = v[9], k.loadBottom = v[10];
+    d.projectFlag = rec.projectFlag;
+    d.textureSize = rec.textureSize;
+    head3*& head = d.kernel3D->head;
+    if (rec.head) {
+        files::InstallHead(*d.kernel3D, std::move(rec.head));
+        d.tables() = std::move(rec.tables);
+    } else if (rec.sections.present) {
+        files::ApplyHeadSections(rec.sections, d.textureSize, *head);
+        head->Changed();
+    }
+    head->mirrored = rec.mirrored != 0;
+    // A modelled project's head is as the model page left it.
+    if (d.stage == 2500)
+        d.carried.ProjectRead(d.ageSlider, d.weightSlider);
+    else
+        d.carried.NewHead();
+}
+
+// The working picture made again: from the photo decoded while the file was
+// read, else from the photo's bytes.
+void rebuildPhoto(CKernel2D& k, files::ProjectRecord& rec) {
+    bool rebuilt = false;
+    if (rec.photoDecoded) {
+        k.photo = rec.photoPicture;
+        rec.photoPicture = CWinBmp();
+        k.left = rec.photoCrop[0], k.top = rec.photoCrop[1];
+        k.right = rec.photoCrop[2], k.bottom = rec.photoCrop[3];
+        rebuilt = k.photo.GetWidth() > 0;
+    } else {
+        rebuilt = k.LoadOrigBmp(&k.photo, 2, 0, 0) > 0;
+    }
+    if (rebuilt) k.InitPicture();
+}
+
+// A modelled project: the head settled at its stored positions, textured in
+// the 3D view, the two-pane layout and (opened by the user) the model page.
+void showModelledHead(CFaceDoc& d, svc::MainFrame* frame, bool keep) {
+    // The stored positions moved the head: its topology (a head of
+    // template 100 is read without), box and octree follow them.
+    head3& h = *d.kernel3D->head;
+    if (h.noTopology) {
+        h.noTopology = false;
+        h.post_read(true);
+    }
+    h.SetMinMaxOctree(false);
+    setDisplayMode(d, svc::ViewEdit3D::kTextured);
+    if (auto* v3 = d.GetViewEdit3D<svc::ViewEdit3D>()) v3->InitializeModelForOpenGL();
+    svc::FaceView* views[4];
+    fourViews(d, views);
+    for (svc::FaceView* each : views)
+        if (each) each->Redraw();
+    if (frame) {
+        frame->OnViews2A();
+        if (!keep) frame->OpenModelPage();
+    }
+}
+
+// The project on the screen: the photo, the head's views, the step of its
+// stage, then every view fitted and redrawn.
+void showProject(CFaceDoc& d, const CString& path, files::ProjectRecord& rec, bool keep, svc::MainFrame* frame) {
+    if (!keep) {
+        AfxGetApp()->AddToRecentFileList(path);
+        d.SetTitle(path.GetString());
+    }
+    rebuildPhoto(*d.kernel2D, rec);
+    if (d.templateId == 100) d.SaveTHEResource();
+    d.kernel3D->head->BuildMirror();
+    if (frame) frame->ChangeViews(false);
+    setDisplayMode(d, d.stage <= 1000 ? svc::ViewEdit3D::kLit : svc::ViewEdit3D::kTextured);
+    if (auto* v3 = d.GetViewEdit3D<svc::ViewEdit3D>()) v3->InitializeModelForOpenGL();
+    if (auto* vo = d.GetViewEdit2D3D<svc::ViewEdit2D3D>()) vo->InitializeModelForOpenGL();
+    if (d.stage >= 2000)
+        for (svc::FaceView* gl : {d.GetViewEdit3D(), d.GetViewEdit2D3D()})
+            if (gl) gl->setLinTrafos();
+    if (d.stage <= 1000) {
+        if (frame) frame->OnPhotoMode();
+    } else if (d.stage == 2000) {
+        if (frame) frame->OnCameraMode();
+    } else {
+        showModelledHead(d, frame, keep);
+    }
+    svc::FaceView* views[4];
+    fourViews(d, views);  // the steps may have made the photo panes anew
+    for (svc::FaceView* each : views)
+        if (each) each->FitInView();
+    if (frame) frame->projectLoaded = 0;
+    for (svc::FaceView* each : views)
+        if (each) each->Redraw();
+}
+
+}  // namespace
+
+int CFaceDoc::LoadFACFile(CString path, bool keep) {
+    CWaitCursor wait;
+    files::ProjectRecord rec;
+    if (!readProject(*this, path, keep, rec)) return 0;
     const int remembered = stage;
     photoNumber = 0;
     refineMode = 0;
-    CMainFrame* frame = Frame();
-    CFaceView* views[4];
-    fourViews(*this, views);
-    if (!keep) {
-        if (frame) {
-            frame->HideModelessDialogs();
-            frame->layout = 0;
-            if (CMenu* menu = frame->GetMenu()) {
-                menu->EnableMenuItem(ID_UNDO, MF_BYCOMMAND | MF_GRAYED | MF_DISABLED);
-                menu->EnableMenuItem(ID_REDO, MF_BYCOMMAND | MF_GRAYED | MF_DISABLED);
-            }
-        }
-        for (CFaceView* v : views)
-            if (v) v->ClearAllViewSettings();
-        SetTitle("Untitled");
-        kernel2D->FreeStash();
-        state().startPageChoice = false;
-    }
-
+    svc::MainFrame* frame = Frame();
+    if (!keep) startNewProject(*this, frame);
     if (frame) frame->projectLoaded = 1;
-    stage = rec.stage;
-    if (keep) photoNumber = rec.photoNumber;
-    templateId = rec.templateId;
-    kernel2D->preview = rec.preview;
-    delete kernel2D->head;
-    kernel2D->head = rec.marks.release();
-    kernel2D->head->settle();
-    kernel2D->head->set_actual();
-    // Lines the user drew were drawn in the Pro flow: its curve page comes
-    // again when the steps are walked anew.
-    if (!keep && HasDrawnLines())
-        if (CFaceApp* app = FaceApp()) app->proMode = 1;
-    applySections(*this, frame, rec);
-    ShareCameraWith3DView(false);
-    if (rec.hasPhoto) kernel2D->SetFileBytes(std::move(rec.photo.bytes));
-    kernel2D->notes = rec.notes.c_str();
-    const int32_t* v = rec.photo.values;
-    kernel2D->left = v[0], kernel2D->top = v[1], kernel2D->right = v[2], kernel2D->bottom = v[3];
-    kernel2D->quarterTurns = v[4], kernel2D->mirrorLeftRight = v[5], kernel2D->mirrorTopBottom = v[6];
-    kernel2D->loadLeft = v[7], kernel2D->loadTop = v[8], kernel2D->loadRight = v[9], kernel2D->loadBottom = v[10];
-    projectFlag = rec.projectFlag;
-    textureSize = rec.textureSize;
-    if (rec.head) {
-        files::InstallHead(*kernel3D, std::move(rec.head));
-        tables_ = std::move(rec.tables);
-    } else if (rec.sections.present) {
-        files::ApplyHeadSections(rec.sections, textureSize, *kernel3D->head);
-        kernel3D->head->Changed();
+    takeProject(*this, rec, keep, frame);
+    if (!keep || stage == 2500 || (stage != remembered && (stage > 1000 || remembered > 1000))) {
+        showProject(*this, path, rec, keep, frame);
+        return 1;
     }
-    head3& h = *kernel3D->head;
-    h.mirrored = rec.mirrored != 0;
-    // A modelled project's head is as the model page left it.
-    if (stage == 2500)
-        carried.ProjectRead(ageSlider, weightSlider);
-    else
-        carried.NewHead();
-
-    const bool refresh = !keep || stage == 2500 || (stage != remembered && (stage > 1000 || remembered > 1000));
-    if (refresh) {
-        if (!keep) {
-            AfxGetApp()->AddToRecentFileList(path);
-            SetTitle(path.GetString());
-        }
-        // The photo decoded while the file was read is the picture.
-        bool rebuilt = false;
-        if (rec.photoDecoded) {
-            kernel2D->photo = rec.photoPicture;
-            rec.photoPicture = CWinBmp();
-            kernel2D->left = rec.photoCrop[0], kernel2D->top = rec.photoCrop[1];
-            kernel2D->right = rec.photoCrop[2], kernel2D->bottom = rec.photoCrop[3];
-            rebuilt = kernel2D->photo.GetWidth() > 0;
-        } else {
-            rebuilt = kernel2D->LoadOrigBmp(&kernel2D->photo, 2, 0, 0) > 0;
-        }
-        if (rebuilt) kernel2D->InitPicture();
-        if (templateId == 100) SaveTHEResource();
-        h.BuildMirror();
-        if (frame) frame->ChangeViews(false);
-        fourViews(*this, views);  // the layout change made the photo panes anew
-        setDisplayMode(*this, stage <= 1000 ? svc::ViewEdit3D::kLit : svc::ViewEdit3D::kTextured);
-        if (auto* v3 = dynamic_cast<svc::ViewEdit3D*>(GetViewEdit3D())) v3->InitializeModelForOpenGL();
-        if (auto* vo = dynamic_cast<svc::ViewEdit2D3D*>(GetViewEdit2D3D())) vo->InitializeModelForOpenGL();
-        if (stage >= 2000)
-            for (CFaceView* gl : {GetViewEdit3D(), GetViewEdit2D3D()})
-                if (auto* g = dynamic_cast<CGLFaceView*>(gl)) g->setLinTrafos();
-        if (stage <= 1000) {
-            if (frame) frame->OnPhotoMode();
-        } else if (stage == 2000) {
-            if (frame) frame->OnCameraMode();
-        } else {
-            // The stored positions moved the head: its topology (a head of
-            // template 100 is read without), box and octree follow them.
-            if (h.noTopology) {
-                h.noTopology = false;
-                h.post_read(true);
-            }
-            h.SetMinMaxOctree(false);
-            setDisplayMode(*this, svc::ViewEdit3D::kTextured);
-            if (auto* v3 = dynamic_cast<svc::ViewEdit3D*>(GetViewEdit3D())) v3->InitializeModelForOpenGL();
-            for (CFaceView* each : views)
-                if (each) each->Redraw();
-            if (frame) {
-                frame->OnViews2A();
-                if (!keep) frame->OpenModelPage();
-            }
-        }
-        fourViews(*this, views);  // the steps may have made the photo panes anew
-        for (CFaceView* each : views)
-            if (each) each->FitInView();
-        if (frame) frame->projectLoaded = 0;
-        for (CFaceView* each : views)
-            if (each) each->Redraw();
-    } else {
-        if (frame) frame->projectLoaded = 0;
-        fourViews(*this, views);
-        for (CFaceView* each : views)
-            if (each) each->Redraw();
-    }
+    if (frame) frame->projectLoaded = 0;
+    svc::FaceView* views[4];
+    fourViews(*this, views);
+    for (svc::FaceView* each : views)
+        if (each) each->Redraw();
     return 1;
 }
 
@@ -403,8 +428,8 @@ int CFaceDoc::LoadTHEFile(CString path, bool clear) {
     files::HeadRead read;
     if (!readHeadFile(path, files::ParseTHE, read)) return 0;
     if (clear)
-        if (CFaceView* v = GetViewEdit2D3D()) v->ClearAllViewSettings();
-    if (CFaceView* v = GetViewEdit3D()) v->ClearAllViewSettings();
+        if (svc::FaceView* v = GetViewEdit2D3D()) v->ClearAllViewSettings();
+    if (svc::FaceView* v = GetViewEdit3D()) v->ClearAllViewSettings();
     takeHead(*this, read, path, ".the");
     kernel3D->head->BuildMirror();
     setDisplayMode(*this, svc::ViewEdit3D::kLit);
@@ -416,7 +441,7 @@ int CFaceDoc::LoadPHSFile(CString path) {
     CWaitCursor wait;
     files::HeadRead read;
     if (!readHeadFile(path, files::ParsePHS, read)) return 0;
-    for (CFaceView* v : {GetViewEdit3D(), GetViewEdit2D3D()})
+    for (svc::FaceView* v : {GetViewEdit3D(), GetViewEdit2D3D()})
         if (v) v->ClearAllViewSettings();
     takeHead(*this, read, path, ".phs");
     kernel3D->head->set_name(headName, false);
@@ -472,10 +497,8 @@ int CFaceDoc::SaveOBJFile(CString path, int variant) {
     in.notes = std::string(kernel2D->notes.View());
     in.agePicture = &agePicture;
     in.dazMode = svc::app().state().dazMode != 0;
-    if (CFaceApp* app = FaceApp()) {
-        in.objectName = std::string(app->dazName.View());
-        in.version = app->version;
-    }
+    in.objectName = svc::app().DazObjectName();
+    in.version = svc::app().state().version;
     std::string reason, failed;
     if (!files::SaveOBJFile(std::string(path.View()), in, reason, &failed)) {
         saveError(failed.c_str(), reason);

@@ -26,7 +26,7 @@
 #include "document/safe_save.h"
 #include "document_fixture.h"
 #include "files_fixture.h"
-#include "shell_fixture.h"
+#include "tests/app/shell_fixture.h"
 #include "tests/support/child_processes.h"
 #include "tests/support/project_dump.h"
 #include "tests/support/watched_disk.h"
@@ -118,7 +118,7 @@ TEST_F(DocumentFilesTest, AStage2500ProjectAsksForTheModelPageAndShowsTheTexture
     ASSERT_EQ(Frame().OpenStepPages().model, 0u);
     ASSERT_EQ(load(path), 1);
     EXPECT_NE(Frame().OpenStepPages().model, 0u);
-    auto* v3 = dynamic_cast<svc::ViewEdit3D*>(Doc().GetViewEdit3D());
+    auto* v3 = Doc().GetViewEdit3D<svc::ViewEdit3D>();
     ASSERT_NE(v3, nullptr);
     EXPECT_EQ(v3->displayMode, svc::ViewEdit3D::kTextured);
     EXPECT_EQ(Frame().layout, 2);

@@ -5,7 +5,7 @@
 
 #include "document/head_files.h"
 #include "document/model_scope.h"
-#include "tests/app/files_fixture.h"
+#include "tests/document/files_fixture.h"
 #include "tests/support/test_meshes.h"
 
 namespace {

@@ -6,11 +6,11 @@
 #include <sstream>
 #include <string>
 
-#include "app/facedoc.h"
+#include "document/facedoc.h"
 #include "document/picture_bytes.h"
+#include "files_fixture.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
-#include "files_fixture.h"
 #include "model/head.h"
 #include "tests/support/project_dump.h"
 

@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "document/model_scope.h"
-#include "document/safe_save.h"
 #include "document/project_file.h"
+#include "document/safe_save.h"
 #include "fitting/kernel2d.h"
-#include "tests/app/files_fixture.h"
+#include "tests/document/files_fixture.h"
 
 namespace {
 

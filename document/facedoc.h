@@ -3,19 +3,19 @@
 // use, the project's names, the texture size, the photo and head kernels,
 // and the way to the four views. It is also the svc::FaceDocument of the
 // model and fitting code; templateId, photoNumber and textureSize are the
-// seam's values under their own names.
+// seam's values under their own names. It knows the views and the frame
+// above it only by the seams' interfaces.
 
 #include <string>
 
-#include "dialogs/morph_state.h"
+#include "document/morph_state.h"
 #include "framework/ui.h"
 #include "picture/winbmp.h"
 #include "seams/app.h"
+#include "seams/views.h"
 
 class CKernel2D;
 class CKernel3D;
-class CFaceView;
-class CMainFrame;
 
 class CFaceDoc : public CDocument, public svc::FaceDocument {
     DECLARE_DYNCREATE(CFaceDoc)
@@ -56,13 +56,24 @@ public:
     void SetTitle(const std::string& title) override;
     void SetTitle(LPCSTR title) override;
 
-    // The view whose name equals the argument (case-sensitive); null before
-    // the splitter made the views.
-    CFaceView* GetView(const CString& name);
-    CFaceView* GetViewOrigPhoto();
-    CFaceView* GetViewOrig2D();
-    CFaceView* GetViewEdit2D3D();
-    CFaceView* GetViewEdit3D();
+    // The view of that name (case-sensitive) as the caller's class of view:
+    // null before the splitter made the views, or when it is of another.
+    template <class View = svc::FaceView>
+    View* GetViewOrigPhoto() {
+        return dynamic_cast<View*>(GetView("ViewOrigPhoto"));
+    }
+    template <class View = svc::FaceView>
+    View* GetViewOrig2D() {
+        return dynamic_cast<View*>(GetView("ViewOrig2D"));
+    }
+    template <class View = svc::FaceView>
+    View* GetViewEdit2D3D() {
+        return dynamic_cast<View*>(GetView("ViewEdit2D3D"));
+    }
+    template <class View = svc::FaceView>
+    View* GetViewEdit3D() {
+        return dynamic_cast<View*>(GetView("ViewEdit3D"));
+    }
 
     int LoadPicFile(CString path);
     int LoadTHEResource(unsigned id, bool clearOverlay);
@@ -73,6 +84,8 @@ public:
     void BrivantaType(char* code);
     // "<temporary folder>Tempmen100.the".
     CString SnapshotPath() const;
+    // The project a refinement keeps to go back to: "<temporary folder>$23_4.tmp".
+    static CString KeptStatePath();
 
     // Project and head files.
     int SaveFACFile(CString path, const char* mode, bool keep);
@@ -94,7 +107,9 @@ public:
     int SaveOBJFile(CString path, int variant);
     int LoadOBJFile(CString path);
 
-    CMainFrame* Frame() const;
+    // The frame of the document's views, else the main window, as the
+    // frame the document calls (null without one).
+    svc::MainFrame* Frame() const;
 
     // The name a dialog proposes for this document: its project name, else
     // its title (a new photo's name), without folder and extension;

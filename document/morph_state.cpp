@@ -1,4 +1,4 @@
-#include "dialogs/morph_state.h"
+#include "document/morph_state.h"
 
 namespace morph {
 

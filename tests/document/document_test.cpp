@@ -14,7 +14,7 @@
 #include "framework/resources.h"
 #include "model/featuretables.h"
 #include "model/morph.h"
-#include "shell_fixture.h"
+#include "tests/app/shell_fixture.h"
 #include "tests/support/project_dump.h"
 
 namespace {
@@ -54,10 +54,10 @@ TEST_F(DocumentTest, ViewsAreFoundByTheirExactNamesOnceTheSplitterMadeThem) {
     {
         CFaceDoc alone;
         EXPECT_EQ(alone.GetView(CString("ViewOrig2D")), nullptr);
-        EXPECT_EQ(alone.GetViewOrigPhoto(), nullptr);
-        EXPECT_EQ(alone.GetViewOrig2D(), nullptr);
-        EXPECT_EQ(alone.GetViewEdit2D3D(), nullptr);
-        EXPECT_EQ(alone.GetViewEdit3D(), nullptr);
+        EXPECT_EQ(alone.GetViewOrigPhoto<CFaceView>(), nullptr);
+        EXPECT_EQ(alone.GetViewOrig2D<CFaceView>(), nullptr);
+        EXPECT_EQ(alone.GetViewEdit2D3D<CFaceView>(), nullptr);
+        EXPECT_EQ(alone.GetViewEdit3D<CFaceView>(), nullptr);
         EXPECT_EQ(actdoc, &alone);
         EXPECT_EQ(svc::document(), &alone);
     }
@@ -69,10 +69,10 @@ TEST_F(DocumentTest, ViewsAreFoundByTheirExactNamesOnceTheSplitterMadeThem) {
         CFaceView* got;
         const char* name;
         int row, col;
-    } panes[] = {{Doc().GetViewOrigPhoto(), "ViewOrigPhoto", 0, 0},
-                 {Doc().GetViewOrig2D(), "ViewOrig2D", 1, 0},
-                 {Doc().GetViewEdit2D3D(), "ViewEdit2D3D", 1, 1},
-                 {Doc().GetViewEdit3D(), "ViewEdit3D", 0, 1}};
+    } panes[] = {{Doc().GetViewOrigPhoto<CFaceView>(), "ViewOrigPhoto", 0, 0},
+                 {Doc().GetViewOrig2D<CFaceView>(), "ViewOrig2D", 1, 0},
+                 {Doc().GetViewEdit2D3D<CFaceView>(), "ViewEdit2D3D", 1, 1},
+                 {Doc().GetViewEdit3D<CFaceView>(), "ViewEdit3D", 0, 1}};
     for (auto& p : panes) {
         ASSERT_NE(p.got, nullptr) << p.name;
         EXPECT_EQ(p.got->viewName, p.name);
@@ -225,10 +225,10 @@ TEST_F(DocumentTest, NewProjectResetsEverything) {
     d.kernel2D->SetFileBytes({1, 2, 3});
     d.kernel2D->stash.bytes = {4, 5};
     d.kernel2D->stashFree = 0;
-    ProjectionCore* camera = d.GetViewEdit2D3D()->Camera();
+    ProjectionCore* camera = d.GetViewEdit2D3D<CFaceView>()->Camera();
     camera->setCamera({1, 2, 3}, {0, 0, 0}, {0, 1, 0}, 20);
     driver.Run([&] { Frame().OnViews4(); });
-    driver.Run([&] { Frame().ActivateView(d.GetViewEdit3D()); });
+    driver.Run([&] { Frame().ActivateView(d.GetViewEdit3D<CFaceView>()); });
 
     driver.Run([&] { d.FreeMemoryForNewFAC(); });
     EXPECT_EQ(d.headName, "Untitled");
@@ -241,9 +241,9 @@ TEST_F(DocumentTest, NewProjectResetsEverything) {
     EXPECT_TRUE(d.kernel2D->FileBytes().empty());
     EXPECT_TRUE(d.kernel2D->StashFree());
     EXPECT_TRUE(d.kernel2D->stash.bytes.empty());
-    EXPECT_EQ(d.GetViewEdit2D3D()->Camera()->eye(), ProjectionCore().eye());
+    EXPECT_EQ(d.GetViewEdit2D3D<CFaceView>()->Camera()->eye(), ProjectionCore().eye());
     EXPECT_EQ(Frame().layout, 1);
-    EXPECT_EQ(Frame().ActiveFaceView(), d.GetViewOrig2D());
+    EXPECT_EQ(Frame().ActiveFaceView(), d.GetViewOrig2D<CFaceView>());
 }
 
 TEST_F(DocumentTest, PhotoNameGivesTheUniqueNameItsSuffix) {
@@ -332,8 +332,8 @@ TEST_F(DocumentTest, CameraStepFindsTheCameraOfTheMarks) {
     d.stage = 1000;
     driver.Run([&] { d.CameraView(); });
     EXPECT_EQ(d.stage, 2000);
-    CFaceView* overlay = d.GetViewEdit2D3D();
-    CFaceView* view3D = d.GetViewEdit3D();
+    CFaceView* overlay = d.GetViewEdit2D3D<CFaceView>();
+    CFaceView* view3D = d.GetViewEdit3D<CFaceView>();
     ProjectionCore* a = overlay->Camera();
     ProjectionCore* b = view3D->Camera();
     EXPECT_EQ(a->eye(), b->eye());
@@ -367,11 +367,11 @@ TEST_F(DocumentTest, CameraStepWithoutMarksStillReachesItsStage) {
     blank.Create(1024, 768, 32, false);
     d.kernel2D->photo = blank;
     d.kernel2D->InitPicture();
-    const vector3<double> eye = d.GetViewEdit2D3D()->Camera()->eye();
+    const vector3<double> eye = d.GetViewEdit2D3D<CFaceView>()->Camera()->eye();
     d.stage = 1000;
     driver.Run([&] { d.CameraView(); });
     EXPECT_EQ(d.stage, 2000);
-    EXPECT_EQ(d.GetViewEdit2D3D()->Camera()->eye(), eye);
+    EXPECT_EQ(d.GetViewEdit2D3D<CFaceView>()->Camera()->eye(), eye);
 }
 
 // A code with "@" pairs the head point under the code less its last three

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/morph_state.h"
+#include "document/morph_state.h"
 
 namespace {
 

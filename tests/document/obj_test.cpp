@@ -4,12 +4,12 @@
 #include <cstring>
 #include <fstream>
 
-#include "picture/anypicdecoder.h"
 #include "document/model_scope.h"
 #include "document/obj_export.h"
 #include "document/obj_import.h"
 #include "document/safe_save.h"
-#include "tests/app/files_fixture.h"
+#include "picture/anypicdecoder.h"
+#include "tests/document/files_fixture.h"
 #include "tests/support/test_meshes.h"
 
 namespace {
