@@ -14,8 +14,17 @@ double largestExtent(const vector3<double>& lo, const vector3<double>& hi) {
     return std::max({hi.x - lo.x, hi.y - lo.y, hi.z - lo.z});
 }
 
+// As largestExtent (the first of equal extents).
+template <class B>
+double widest(const B& b) {
+    double e = b.hi[0] - b.lo[0];
+    const double y = b.hi[1] - b.lo[1], z = b.hi[2] - b.lo[2];
+    if (e < y) e = y;
+    if (e < z) e = z;
+    return e;
+}
+
 double comp(const vector3<double>& v, int a) { return a == 0 ? v.x : a == 1 ? v.y : v.z; }
-double& comp(vector3<double>& v, int a) { return a == 0 ? v.x : a == 1 ? v.y : v.z; }
 
 inline void childBox(const vector3<double>& cmin, const vector3<double>& centre, const vector3<double>& cmax, int i,
                      int j, int k, vector3<double>& childMin, vector3<double>& childMax) {
@@ -27,27 +36,31 @@ inline void childBox(const vector3<double>& cmin, const vector3<double>& centre,
     childMax.z = k ? cmax.z : centre.z;
 }
 
-// Keeps the part of the polygon (n points) on one side of the plane
-// x_axis = value.
-void clipPlane(const double (*in)[3], int n, double (*out)[3], int& m, int axis, double value, bool keepBelow) {
-    m = 0;
-    for (int k = 0; k < n; ++k) {
-        const double* a = in[k];
-        const double* b = in[k + 1 == n ? 0 : k + 1];
-        double da = keepBelow ? value - a[axis] : a[axis] - value;
-        double db = keepBelow ? value - b[axis] : b[axis] - value;
-        if (da >= 0) {
-            out[m][0] = a[0];
-            out[m][1] = a[1];
-            out[m][2] = a[2];
-            ++m;
+// Cuts the polygon (n points) by the plane x_axis = value into the part
+// below it and the part above it, as clipping it to either side would: a
+// point on the plane goes to both, and both parts share the points where
+// the edges cross the plane.
+void splitPolygon(const double (*in)[3], int n, int axis, double value, double (*below)[3], int& nb,
+                  double (*above)[3], int& na) {
+    nb = na = 0;
+    const double* a = in[0];
+    double da = value - a[axis];
+    for (int j = 0; j < n; ++j) {
+        const double* b = in[j + 1 == n ? 0 : j + 1];
+        const double db = value - b[axis];
+        if (da >= 0) std::copy(a, a + 3, below[nb++]);
+        if (da <= 0) std::copy(a, a + 3, above[na++]);
+        const bool crossesBelow = (da >= 0) != (db >= 0), crossesAbove = (da <= 0) != (db <= 0);
+        if (crossesBelow || crossesAbove) {
+            const double s = da / (da - db);
+            double x[3];
+            for (int c = 0; c < 3; ++c) x[c] = a[c] + (b[c] - a[c]) * s;
+            x[axis] = value;
+            if (crossesBelow) std::copy(x, x + 3, below[nb++]);
+            if (crossesAbove) std::copy(x, x + 3, above[na++]);
         }
-        if ((da >= 0) != (db >= 0)) {
-            double s = da / (da - db);
-            for (int c = 0; c < 3; ++c) out[m][c] = a[c] + (b[c] - a[c]) * s;
-            out[m][axis] = value;
-            ++m;
-        }
+        a = b;
+        da = db;
     }
 }
 
@@ -199,11 +212,11 @@ int octtree::clean(int cell) {
     return parent;
 }
 
-Index<octtree_rec> octtree::childOf(Index<octtree_rec> cell, int i, int j, int k, bool create) {
-    const int ch = cells_[size_t(int(cell))].child(i, j, k);
-    if (ch != -1 || !create) return ch;
-    const int made = newCell(cell);  // may move the cells: re-read them below
-    cells_[size_t(int(cell))].children[(i * 2 + j) * 2 + k] = made;
+inline int octtree::childIn(int cell, int slot) {
+    const int ch = cells_[size_t(cell)].children[slot];
+    if (ch != -1) return ch;
+    const int made = newCell(cell);  // may move the cells: indexed again below
+    cells_[size_t(cell)].children[slot] = made;
     return made;
 }
 
@@ -220,18 +233,21 @@ int octtree::fill() {
     holderCells_.clear();
     holderBegin_.clear();
     fillOrder_.clear();
+    corners_.clear();
     edits_ = 0;
     filled_ = false;
 
+    // The corners are taken once, for the box and for the count pass.
     fnd::chain<triangle>& tris = Index<triangle>::current();
     vector3<double> lo(1e10, 1e10, 1e10), hi(-1e10, -1e10, -1e10);
     double sum = 0.0;
     int count = 0, slots = 0;
     for (int t = tris.first(); t != -1; t = tris.nextOf(t)) {
         slots = std::max(slots, t + 1);
-        vector3<double> a, b, c;
-        if (!getABCforOcttree(t, a, b, c)) continue;
-        vector3<double> tlo = fnd::min(fnd::min(a, b), c), thi = fnd::max(fnd::max(a, b), c);
+        Corners& k = corners_.emplace_back();
+        k.ok = getABCforOcttree(t, k.a, k.b, k.c);
+        if (!k.ok) continue;
+        vector3<double> tlo = fnd::min(fnd::min(k.a, k.b), k.c), thi = fnd::max(fnd::max(k.a, k.b), k.c);
         lo = fnd::min(lo, tlo);
         hi = fnd::max(hi, thi);
         sum += largestExtent(tlo, thi);
@@ -249,40 +265,45 @@ int octtree::fill() {
     // The count pass: each triangle goes down the tree, which records the
     // cells it lands in (in a row per triangle) and counts them per cell.
     filling_ = true;
-    for (int t = tris.first(); t != -1; t = tris.nextOf(t)) {
+    bool inSlotOrder = true;
+    size_t k = 0;
+    for (int t = tris.first(); t != -1; t = tris.nextOf(t), ++k) {
         currentTriangle_ = t;
+        inSlotOrder = inSlotOrder && (fillOrder_.empty() || fillOrder_.back() < t);
         holderBegin_.push_back(int(holderCells_.size()));
         fillOrder_.push_back(t);
-        ask(t, true);
+        const Corners& c = corners_[k];
+        if (c.ok) askPiece(t, c.a, c.b, c.c, 0);
     }
     filling_ = false;
     currentTriangle_ = -1;
     // The fill pass: each cell's slice, the newest triangle first.
+    cursor_.resize(cells_.size());
     int at = 0;
-    for (octtree_rec& c : cells_) {
-        c.begin_ = at;
-        at += c.size_;
-        c.size_ = 0;
+    for (size_t c = 0; c < cells_.size(); ++c) {
+        cells_[c].begin_ = cursor_[c] = at;
+        at += cells_[c].size_;
     }
     tris_.resize(size_t(at));
     holderBegin_.push_back(int(holderCells_.size()));
     for (size_t k = fillOrder_.size(); k-- > 0;)
-        for (int n = holderBegin_[k]; n < holderBegin_[k + 1]; ++n) {
-            octtree_rec& c = cells_[size_t(holderCells_[size_t(n)])];
-            tris_[size_t(c.begin_ + c.size_++)] = fillOrder_[k];
-        }
+        for (int n = holderBegin_[k]; n < holderBegin_[k + 1]; ++n)
+            tris_[size_t(cursor_[size_t(holderCells_[size_t(n)])]++)] = fillOrder_[k];
     // Where each triangle's cells begin, by triangle slot.
-    std::vector<int> rows(std::move(holderBegin_));
+    rows_.swap(holderBegin_);
     holderBegin_.assign(size_t(slots) + 1, 0);
     for (size_t k = 0; k < fillOrder_.size(); ++k)
-        holderBegin_[size_t(fillOrder_[k]) + 1] = rows[k + 1] - rows[k];
+        holderBegin_[size_t(fillOrder_[k]) + 1] = rows_[k + 1] - rows_[k];
     for (size_t k = 1; k < holderBegin_.size(); ++k) holderBegin_[k] += holderBegin_[k - 1];
-    // The rows go in slot order.
-    std::vector<int> bySlot(holderCells_.size());
-    for (size_t k = 0; k < fillOrder_.size(); ++k)
-        std::copy(holderCells_.begin() + rows[k], holderCells_.begin() + rows[k + 1],
-                  bySlot.begin() + holderBegin_[size_t(fillOrder_[k])]);
-    holderCells_.swap(bySlot);
+    // The rows go in slot order (they are so already when the triangles
+    // came in slot order).
+    if (!inSlotOrder) {
+        std::vector<int> bySlot(holderCells_.size());
+        for (size_t k = 0; k < fillOrder_.size(); ++k)
+            std::copy(holderCells_.begin() + rows_[k], holderCells_.begin() + rows_[k + 1],
+                      bySlot.begin() + holderBegin_[size_t(fillOrder_[k])]);
+        holderCells_.swap(bySlot);
+    }
     return 1;
 }
 
@@ -355,18 +376,21 @@ void octtree::askPiece(Index<triangle> t, const vector3<double>& v1, const vecto
         poly.p[k][2] = corners[k]->z;
     }
     poly.n = 3;
-    insert(root_, t, poly, lo, hi, kDepth, min_, max_, max_.x - min_.x, true);
+    insert(root_, t, poly, Box(lo, hi), kDepth, Box(min_, max_), max_.x - min_.x, true);
 }
 
 void octtree::store(int cell, Index<triangle> t) {
-    // A triangle is listed once per cell.
-    std::span<const int> in = holders(t);
-    if (std::find(in.begin(), in.end(), cell) != in.end()) return;
     if (filling_) {
+        // A triangle is listed once per cell; the cells of the triangle
+        // being filled are the last row.
+        for (size_t k = size_t(holderBegin_.back()); k < holderCells_.size(); ++k)
+            if (holderCells_[k] == cell) return;
         ++cells_[size_t(cell)].size_;
         holderCells_.push_back(cell);
         return;
     }
+    std::span<const int> in = holders(t);
+    if (std::find(in.begin(), in.end(), cell) != in.end()) return;
     if (added_.size() < cells_.size()) added_.resize(cells_.size());
     added_[size_t(cell)].push_back(t);
     editedHolders(t).push_back(cell);
@@ -376,41 +400,41 @@ void octtree::store(int cell, Index<triangle> t) {
 // cell that holds its box whole; one that straddles the middle of a cell is
 // cut by the child boxes while splitting is allowed, else given whole to
 // every child its box overlaps.
-void octtree::insert(Index<octtree_rec> cell, Index<triangle> t, const Poly& poly, vector3<double> bmin,
-                     vector3<double> bmax, int depth, const vector3<double>& cellMin, const vector3<double>& cellMax,
-                     double size, bool split) {
-    vector3<double> cmin = cellMin, cmax = cellMax, centre;
-    int side[3];
+void octtree::insert(int cell, int t, const Poly& poly, Box b, int depth, Box c, double size, bool split) {
+    // Only the first cell can cut the box: the children it goes down into
+    // hold it whole, so its extent stays the same on the way down.
+    for (int a = 0; a < 3; ++a) {
+        b.lo[a] = b.lo[a] > c.lo[a] ? b.lo[a] : c.lo[a];
+        b.hi[a] = b.hi[a] < c.hi[a] ? b.hi[a] : c.hi[a];
+    }
+    const double extent = 2 * widest(b), smallest = 2 * octtree_rec::minSizeofCube;
+    double centre[3];
+    int above, below;
     // Down through the cells that hold the box whole on one side of every
-    // mid-plane (a loop: most of a triangle's way down is this).
+    // mid-plane (a loop: most of a triangle's way down is this). The sides
+    // are bits (x the highest).
     for (;;) {
-        bmin = fnd::max(bmin, cmin);
-        bmax = fnd::min(bmax, cmax);
-        double e = largestExtent(bmin, bmax);
-        if (2 * e > size || size < 2 * octtree_rec::minSizeofCube) {
+        if (extent > size || size < smallest) {
             store(cell, t);
             return;
         }
-        centre = (cmin + cmax) / 2.0;
-        bool oneSide = true;
+        above = below = 0;
         for (int a = 0; a < 3; ++a) {
-            if (comp(bmin, a) >= comp(centre, a))
-                side[a] = 1;
-            else if (comp(bmax, a) <= comp(centre, a))
-                side[a] = 0;
-            else {
-                side[a] = -1;
-                oneSide = false;
-            }
+            centre[a] = (c.lo[a] + c.hi[a]) / 2.0;
+            above = above << 1 | int(b.lo[a] >= centre[a]);
+            below = below << 1 | int(b.hi[a] <= centre[a]);
         }
-        if (!oneSide) break;
-        const Index<octtree_rec> ch = childOf(cell, side[0], side[1], side[2], true);
-        vector3<double> lo, hi;
-        childBox(cmin, centre, cmax, side[0], side[1], side[2], lo, hi);
-        cell = ch;
-        cmin = lo;
-        cmax = hi;
+        if ((above | below) != 7) break;
+        // A box on the plane itself counts as above it.
+        cell = childIn(cell, above);
+        c = c.child(centre, above);
         size /= 2;
+    }
+    // Per axis: 1 above the mid-plane, 0 below, -1 across.
+    int side[3];
+    for (int a = 0; a < 3; ++a) {
+        const int bit = 1 << (2 - a);
+        side[a] = above & bit ? 1 : below & bit ? 0 : -1;
     }
     if (split && depth > 0) {
         // The pieces of the polygon in the children it reaches: it is cut
@@ -421,49 +445,49 @@ void octtree::insert(Index<octtree_rec> cell, Index<triangle> t, const Poly& pol
         int axes[3], cuts = 0;
         for (int a = 0; a < 3; ++a)
             if (side[a] == -1) axes[cuts++] = a;
-        Poly pieces[3];
-        int half[3] = {side[0], side[1], side[2]};
-        auto down = [&](auto& self, int level, const Poly& from) -> void {
-            if (level == cuts) {
-                vector3<double> plo(from.p[0][0], from.p[0][1], from.p[0][2]), phi = plo;
-                for (int q = 1; q < from.n; ++q) {
-                    const vector3<double> pq(from.p[q][0], from.p[q][1], from.p[q][2]);
-                    plo = fnd::min(plo, pq);
-                    phi = fnd::max(phi, pq);
-                }
-                vector3<double> lo, hi;
-                childBox(cmin, centre, cmax, half[0], half[1], half[2], lo, hi);
-                const Index<octtree_rec> ch = childOf(cell, half[0], half[1], half[2], true);
-                insert(ch, t, from, plo, phi, depth - 1, lo, hi, size / 2, true);
-                return;
-            }
-            const int axis = axes[level];
-            Poly& to = pieces[level];
-            for (int h = 0; h < 2; ++h) {
-                clipPlane(from.p, from.n, to.p, to.n, axis, comp(centre, axis), h == 0);
-                if (to.n == 0) continue;
-                half[axis] = h;
-                self(self, level + 1, to);
-            }
-        };
-        down(down, 0, poly);
+        insertPieces(cell, t, poly, axes, cuts, 0, side, depth, c, centre, size, pieces_[depth]);
     } else {
-        for (int i = 0; i < 2; ++i)
-            for (int j = 0; j < 2; ++j)
-                for (int k = 0; k < 2; ++k) {
-                    if ((side[0] != -1 && side[0] != i) || (side[1] != -1 && side[1] != j) ||
-                        (side[2] != -1 && side[2] != k))
-                        continue;
-                    vector3<double> lo, hi;
-                    childBox(cmin, centre, cmax, i, j, k, lo, hi);
-                    if (!(bmin.x <= hi.x && bmax.x >= lo.x && bmin.y <= hi.y && bmax.y >= lo.y && bmin.z <= hi.z &&
-                          bmax.z >= lo.z))
-                        continue;
-                    const Index<octtree_rec> ch = childOf(cell, i, j, k, true);
-                    insert(ch, t, poly, bmin, bmax, depth, lo, hi, size / 2, false);
-                }
+        for (int k = 0; k < 8; ++k) {
+            const int i = k >> 2, j = k >> 1 & 1, l = k & 1;
+            if ((side[0] != -1 && side[0] != i) || (side[1] != -1 && side[1] != j) || (side[2] != -1 && side[2] != l))
+                continue;
+            const Box child = c.child(centre, k);
+            if (!(b.lo[0] <= child.hi[0] && b.hi[0] >= child.lo[0] && b.lo[1] <= child.hi[1] &&
+                  b.hi[1] >= child.lo[1] && b.lo[2] <= child.hi[2] && b.hi[2] >= child.lo[2]))
+                continue;
+            const int ch = childIn(cell, k);
+            insert(ch, t, poly, b, depth, child, size / 2, false);
+        }
     }
-    clean(cell);
+    // Mostly the cell has children now; only one left empty goes.
+    const octtree_rec& r = cells_[size_t(cell)];
+    if (r.size_ == 0 && std::all_of(r.children, r.children + 8, [](int ch) { return ch == -1; })) clean(cell);
+}
+
+void octtree::insertPieces(int cell, int t, const Poly& from, const int* axes, int cuts, int level, int* half,
+                           int depth, const Box& c, const double* centre, double size, Poly (*scratch)[2]) {
+    if (level == cuts) {
+        Box b;
+        for (int a = 0; a < 3; ++a) b.lo[a] = b.hi[a] = from.p[0][a];
+        for (int q = 1; q < from.n; ++q)
+            for (int a = 0; a < 3; ++a) {
+                const double v = from.p[q][a];
+                b.lo[a] = b.lo[a] < v ? b.lo[a] : v;
+                b.hi[a] = b.hi[a] > v ? b.hi[a] : v;
+            }
+        const int k = (half[0] * 2 + half[1]) * 2 + half[2];
+        const int ch = childIn(cell, k);
+        insert(ch, t, from, b, depth - 1, c.child(centre, k), size / 2, true);
+        return;
+    }
+    const int axis = axes[level];
+    Poly(&halves)[2] = scratch[level];
+    splitPolygon(from.p, from.n, axis, centre[axis], halves[0].p, halves[0].n, halves[1].p, halves[1].n);
+    for (int h = 0; h < 2; ++h) {
+        if (halves[h].n == 0) continue;
+        half[axis] = h;
+        insertPieces(cell, t, halves[h], axes, cuts, level + 1, half, depth, c, centre, size, scratch);
+    }
 }
 
 namespace {

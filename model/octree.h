@@ -136,17 +136,36 @@ private:
     // A piece of a triangle: a convex polygon of plain points (left
     // uninitialised: it is copied and clipped many times while filling).
     struct Poly {
-        double p[12][3];
+        double p[16][3];
         int n = 0;
     };
     int newCell(int parent);
     int clean(int cell);
-    Index<octtree_rec> childOf(Index<octtree_rec> cell, int i, int j, int k, bool create);
+    // The child in slot (i * 2 + j) * 2 + k, made when missing.
+    int childIn(int cell, int slot);
     void askPiece(Index<triangle> t, const vector3<double>& v1, const vector3<double>& v2,
                   const vector3<double>& v3, int halvings);
-    void insert(Index<octtree_rec> cell, Index<triangle> t, const Poly& poly, vector3<double> bmin,
-                vector3<double> bmax, int depth, const vector3<double>& cmin, const vector3<double>& cmax,
-                double size, bool split);
+    // An axis-aligned box.
+    struct Box {
+        double lo[3], hi[3];
+        Box() = default;
+        Box(const vector3<double>& l, const vector3<double>& h) : lo{l.x, l.y, l.z}, hi{h.x, h.y, h.z} {}
+        // The child box in slot k (x the highest bit) about the centre.
+        Box child(const double* centre, int k) const {
+            Box out;
+            for (int a = 0; a < 3; ++a) {
+                const bool upper = k >> (2 - a) & 1;
+                out.lo[a] = upper ? centre[a] : lo[a];
+                out.hi[a] = upper ? hi[a] : centre[a];
+            }
+            return out;
+        }
+    };
+    void insert(int cell, int t, const Poly& poly, Box b, int depth, Box c, double size, bool split);
+    // The pieces of poly in the children of the cell c whose mid-planes of
+    // the given axes cut it.
+    void insertPieces(int cell, int t, const Poly& poly, const int* axes, int cuts, int level, int* half, int depth,
+                      const Box& c, const double* centre, double size, Poly (*scratch)[2]);
     void store(int cell, Index<triangle> t);
     int cellCount(int cell) const;
     // The cells that list t (in the order it went into them).
@@ -181,6 +200,16 @@ private:
     // triangles (each triangle's cells in a row), and where each triangle's
     // row begins (by triangle slot); edits keep their own lists.
     std::vector<int> holderCells_, holderBegin_, fillOrder_;
+    // Scratch of a fill: each triangle's corners as the tree sees them, and
+    // where each cell's slice is filled up to.
+    struct Corners {
+        vector3<double> a, b, c;
+        bool ok = false;
+    };
+    std::vector<Corners> corners_;
+    std::vector<int> cursor_, rows_;
+    // The pieces of a cut polygon, by the depth it may still be cut to.
+    Poly pieces_[5][3][2];
     std::unordered_map<int, std::vector<int>> edited_;
     bool filling_ = false;
     int currentTriangle_ = -1;

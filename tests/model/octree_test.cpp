@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "foundation/numeric.h"
@@ -65,6 +67,93 @@ void compareWithBruteForce(head3& h, int rays, unsigned seed) {
     }
     EXPECT_GT(hits, rays / 4);
     EXPECT_GT(misses, 0);
+}
+
+// The whole tree as numbers: every live cell in order with its parent,
+// children and triangles in the order a walk takes them, every triangle's
+// cells in the order it went into them, and the fill's two size limits.
+uint64_t treeFingerprint(head3& h) {
+    uint64_t f = 0xcbf29ce484222325ull;
+    auto add = [&f](uint64_t v) {
+        for (int b = 0; b < 8; ++b) f = (f ^ ((v >> (8 * b)) & 0xFF)) * 0x100000001b3ull;
+    };
+    auto addDouble = [&add](double d) {
+        uint64_t v;
+        std::memcpy(&v, &d, sizeof v);
+        add(v);
+    };
+    octtree& tree = h.octree();
+    const auto& cells = tree.cellChain();
+    add(uint64_t(cells.count()));
+    add(uint64_t(int(tree.root())));
+    for (int c = cells.first(); c != -1; c = cells.nextOf(c)) {
+        const octtree_rec& cell = cells[c];
+        add(uint64_t(c));
+        add(uint64_t(cell.parent));
+        for (int ch : cell.children) add(uint64_t(ch));
+        add(uint64_t(cell.triangles.count()));
+        for (int n = cell.triangles.first(); n != -1; n = cell.triangles.nextOf(n)) add(uint64_t(int(cell.triangles[n])));
+    }
+    for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t))
+        for (int c : tree.cellsHolding(t)) add(uint64_t(c)), add(uint64_t(t));
+    addDouble(tree.sizeThreshold());
+    addDouble(tree.minimalCellSize());
+    return f;
+}
+
+// The heads the fill is tried on: each makes its own head current.
+struct TreeCase {
+    const char* name;
+    void (*make)(head3& h);
+    int cells;
+    uint64_t fingerprint;
+};
+
+void templateHead(head3& h, unsigned number) {
+    ASSERT_TRUE(testsupport::readTemplateHead(h, number));
+    h.set_actual();
+}
+
+// A fill builds the very tree it built before its rewrite for speed
+// (the numbers were taken from that tree): the same cells in the same
+// order, each with the same triangles in the same order, so picks and
+// walks stay as they were, ties included.
+TEST_F(Octree, FillBuildsTheSameTreeAsBefore) {
+    const TreeCase cases[] = {
+        {"full template head", [](head3& h) { templateHead(h, 122); }, 130795, 14523191240849330252ull},
+        {"cube template", [](head3& h) { templateHead(h, 121); }, 65, 6761420301168534808ull},
+        {"bumpy sphere", [](head3& h) { testmesh::addShape(h, testmesh::bumpySphereShape(120, 150)); }, 172601,
+         7198061822872317671ull},
+        {"cube along the mid-planes",
+         [](head3& h) { testmesh::addShape(h, testmesh::subdividedCubeShape(8, 10.0)); }, 3615,
+         1043850515207711822ull},
+        // Long triangles are halved, and those beyond the halving limit
+        // are given whole to every child their box meets.
+        {"head thrown apart",
+         [](head3& h) {
+             testmesh::addShape(h, testmesh::bumpySphereShape(30, 40));
+             int k = 0;
+             for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v), ++k)
+                 if (k % 37 == 0) h.vertices[v].position = h.vertices[v].position * (k % 2 ? 1e5 : 1e2);
+         },
+         1793, 8915921481476549204ull},
+    };
+    services.app.state().pictureEditor = 0;
+    services.document.state().templateId = 122;
+    for (const TreeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetModelState();
+        {
+            head3 h;
+            c.make(h);
+            ASSERT_EQ(h.octree().fill(), 1);
+            EXPECT_EQ(h.octree().cellChain().count(), c.cells);
+            EXPECT_EQ(treeFingerprint(h), c.fingerprint);
+            // A second fill of the same head gives the same tree again.
+            ASSERT_EQ(h.octree().fill(), 1);
+            EXPECT_EQ(treeFingerprint(h), c.fingerprint);
+        }
+    }
 }
 
 TEST_F(Octree, ClosedSphereMatchesBruteForce) {
