@@ -10,6 +10,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <memory>
 
 #include "document/c_format.h"
 #include "document/model_scope.h"
@@ -515,11 +517,38 @@ std::unique_ptr<head3> LoadTemplateHead(int templateId, svc::FaceTables& tables,
     return head;
 }
 
+namespace {
+
+// The token indexes of the built-in templates read so far, by their bytes:
+// a built-in template is part of the program, so its text is scanned and
+// its numbers converted once (the resources laid over it in tests are not
+// kept).
+std::map<const unsigned char*, std::unique_ptr<fnd::TokenIndex>>& templateTokens() {
+    static std::map<const unsigned char*, std::unique_ptr<fnd::TokenIndex>> kept;
+    return kept;
+}
+
+const fnd::TokenIndex* builtInTokens(std::span<const unsigned char> bytes) {
+    std::size_t count = 0;
+    const brv::EmbeddedResource* all = brv::EmbeddedResources(&count);
+    const bool builtIn = std::any_of(all, all + count, [&](const brv::EmbeddedResource& r) {
+        return r.begin == bytes.data() && std::size_t(r.end - r.begin) == bytes.size();
+    });
+    if (!builtIn || !bytes.data()) return nullptr;
+    std::unique_ptr<fnd::TokenIndex>& index = templateTokens()[bytes.data()];
+    if (!index) index = std::make_unique<fnd::TokenIndex>(bytes.data(), bytes.size());
+    return index.get();
+}
+
+}  // namespace
+
+void ForgetTemplateTokens() { templateTokens().clear(); }
+
 std::unique_ptr<head3> ReadTemplateBytes(std::span<const unsigned char> bytes, svc::FaceTables& tables) {
     CurrentModelScope scope;
     auto head = std::make_unique<head3>();
     fnd::fileTB f;
-    f.open(bytes.data(), bytes.size());
+    f.open(bytes.data(), bytes.size(), builtInTokens(bytes));
     svc::FaceTables read;
     head->tablesTarget = &read;
     head->read(f, true);

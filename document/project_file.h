@@ -99,6 +99,9 @@ std::unique_ptr<head3> LoadTemplateHead(int templateId, svc::FaceTables& tables,
 // the present head (which stays current), marked unmirrored; null when it
 // does not read, with tables untouched.
 std::unique_ptr<head3> ReadTemplateBytes(std::span<const unsigned char> bytes, svc::FaceTables& tables);
+// A built-in template's text is scanned once and its tokens kept; tests can
+// have them scanned again.
+void ForgetTemplateTokens();
 
 struct ProjectParseOptions {
     bool keep = false;  // kept-state read: merges into the present project

@@ -169,6 +169,78 @@ void fileTB::writeBlock(const void* src, std::size_t n) {
     if (writerReady()) writeBytes(src, n);
 }
 
+bool fileTB::open(const unsigned char* data, std::size_t length, const TokenIndex* index) {
+    const bool ok = open(data, length);
+    if (ok && index && index->data() == data && index->length() == length) index_ = index;
+    return ok;
+}
+
+TokenIndex::TokenIndex(const unsigned char* data, std::size_t length)
+    : data_(data), length_(length), commentChar_(fileTB::commentLineChar) {
+    // A block with a 0xFF byte (which ends the data for a stream) is not
+    // indexed; the index ends before a token it cannot hold.
+    if (!data || std::memchr(data, 0xFF, length)) return;
+    fileTB f;
+    f.open(data, length);
+    std::size_t at = 0;
+    for (;;) {
+        fileTB::item = nullptr;
+        const int found = f.get();
+        // No token (only blanks were left).
+        if (!fileTB::item) break;
+        const std::size_t n = std::strlen(fileTB::item), after = std::size_t(f.cursor_ - data);
+        if (n > 1023 || after - at > 65535) break;
+        uint32_t flags = (found ? kFound : 0) | (f.atLineStart_ ? kLineStartAfter : 0);
+        uint32_t number = 0;
+        long whole;
+        float single;
+        if (parseInt32(fileTB::item, whole)) {
+            flags |= kInt;
+            number = uint32_t(int32_t(whole));
+        }
+        if (parseSingle(fileTB::item, single)) {
+            flags |= kSingle;
+            const float fromWhole = float(int32_t(number));
+            if ((flags & kInt) && std::memcmp(&fromWhole, &single, sizeof single) == 0) {
+                flags |= kSingleIsWhole;
+            } else {
+                flags |= kHoldsSingle;
+                std::memcpy(&number, &single, sizeof single);
+            }
+        }
+        tokens_.push_back(Token{uint32_t(after - at) << 16 | uint32_t(n) << 6 | flags, number});
+        at = after;
+        if (!found) break;
+    }
+    fileTB::item = fileTB::_item;
+    tokens_.shrink_to_fit();
+}
+
+bool fileTB::indexedToken(int& found) {
+    const TokenIndex& x = *index_;
+    const std::size_t k = nextToken_;
+    const bool lineStart = k ? (x.tokens_[k - 1].flags() & TokenIndex::kLineStartAfter) != 0 : true;
+    if (k >= x.tokens_.size() || std::size_t(cursor_ - begin_) != indexedAt_ || atLineStart_ != lineStart ||
+        commentLineChar != x.commentChar_) {
+        index_ = nullptr;
+        return false;
+    }
+    const TokenIndex::Token& t = x.tokens_[k];
+    const uint32_t flags = t.flags(), length = t.length();
+    const std::size_t after = indexedAt_ + t.step();
+    found = (flags & TokenIndex::kFound) != 0;
+    std::memcpy(_item, begin_ + after - (found ? 1 : 0) - length, length);
+    _item[length] = 0;
+    item = _item;
+    cursor_ = begin_ + after;
+    c = begin_[after - 1];
+    atLineStart_ = (flags & TokenIndex::kLineStartAfter) != 0;
+    lastToken_ = &t;
+    nextToken_ = k + 1;
+    indexedAt_ = after;
+    return true;
+}
+
 bool fileTB::open(const unsigned char* data, std::size_t length) {
     close();
     depth_ = 0;
@@ -179,7 +251,7 @@ bool fileTB::open(const unsigned char* data, std::size_t length) {
     reading_ = true;
     text_ = true;
     memory_ = data != nullptr;
-    cursor_ = data;
+    begin_ = cursor_ = data;
     end_ = data ? data + length : nullptr;
     good_ = data != nullptr;
     return good_;
@@ -194,7 +266,10 @@ bool fileTB::close() {
     }
     file_ = nullptr;
     sink_ = nullptr;
-    cursor_ = end_ = nullptr;
+    begin_ = cursor_ = end_ = nullptr;
+    index_ = nullptr;
+    nextToken_ = indexedAt_ = 0;
+    lastToken_ = nullptr;
     memory_ = false;
     good_ = false;
     return ok;
@@ -273,6 +348,11 @@ void fileTB::writeFormatted(const char* format, double v) {
 
 int fileTB::get() {
     if (!good_ || !text_ || !reading_) return 0;
+    lastToken_ = nullptr;
+    if (index_) {
+        int found;
+        if (indexedToken(found)) return found;
+    }
     if (!memory_) return scanToken([this] { return readChar(); }, [this](int ch) { unreadChar(ch); });
     // A block is scanned through a local cursor (the same steps as
     // readChar: 0xFF is consumed and ends the data, the end is not).
@@ -437,7 +517,13 @@ void fileTB::writeSingle(float v) {
 
 bool fileTB::textInt32(long& r) {
     if (!textToken()) return false;
-    if (parseInt32(item, r)) return true;
+    const uint32_t flags = lastToken_ ? lastToken_->flags() : 0;
+    if ((flags & TokenIndex::kInt) && !(flags & TokenIndex::kHoldsSingle)) {
+        r = int32_t(lastToken_->number);
+        return true;
+    }
+    // An indexed token is no int32 when its conversion fails.
+    if ((!lastToken_ || (flags & TokenIndex::kInt)) && parseInt32(item, r)) return true;
     good_ = false;
     return false;
 }
@@ -533,7 +619,15 @@ fileTB& fileTB::operator>>(float& v) {
     if (!readerReady()) return *this;
     if (text_) {
         if (!textToken()) return *this;
-        if (!parseSingle(item, v)) good_ = false;
+        const uint32_t flags = lastToken_ ? lastToken_->flags() : 0;
+        if (!(flags & TokenIndex::kSingle)) {
+            // An indexed token is no single when its conversion fails.
+            if (lastToken_ || !parseSingle(item, v)) good_ = false;
+        } else if (flags & TokenIndex::kHoldsSingle) {
+            std::memcpy(&v, &lastToken_->number, sizeof v);
+        } else {
+            v = float(int32_t(lastToken_->number));
+        }
     } else {
         readSingle(v);
     }

@@ -9,8 +9,10 @@
 // so readers read a whole record and test good() once at the end.
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace fnd {
 
@@ -38,6 +40,45 @@ private:
     std::string text_;
 };
 
+class fileTB;
+
+// The tokens of a read-only text block as a read stream finds them, with
+// the numbers they read as: a block read many times (a built-in template)
+// is scanned and converted once. A stream over the block that is given the
+// index takes its tokens from it while its reads keep in step with the
+// index, and scans the bytes itself from the first step out of line; either
+// way it reads what it would read without the index.
+class TokenIndex {
+public:
+    // Indexes data (not copied: it must outlive the index and every stream
+    // that uses the index).
+    TokenIndex(const unsigned char* data, std::size_t length);
+    const unsigned char* data() const { return data_; }
+    std::size_t length() const { return length_; }
+    std::size_t tokens() const { return tokens_.size(); }
+
+private:
+    friend class fileTB;
+    enum : uint32_t { kFound = 1, kLineStartAfter = 2, kInt = 4, kSingle = 8, kSingleIsWhole = 16, kHoldsSingle = 32 };
+    // Eight bytes a token: how far the stream moved (16 bits), the length
+    // of the token text (10 bits, which ends at the stream's place or, after
+    // a found token, one before: the blank that ended it) and the flags (6
+    // bits); then the number: the single's bits (kHoldsSingle), else the
+    // int32. A token that reads as both ("12", and "-35.268" as -35) keeps
+    // the int only when the single is that int converted (kSingleIsWhole).
+    struct Token {
+        uint32_t packed;
+        uint32_t number;
+        uint32_t step() const { return packed >> 16; }
+        uint32_t length() const { return packed >> 6 & 1023; }
+        uint32_t flags() const { return packed & 63; }
+    };
+    const unsigned char* data_;
+    std::size_t length_;
+    char commentChar_;
+    std::vector<Token> tokens_;
+};
+
 class fileTB {
 public:
     // Longest token; a longer run of characters is cut into several tokens.
@@ -60,6 +101,9 @@ public:
     // The block is not copied and must outlive the stream; a null block
     // leaves the stream not good.
     bool open(const unsigned char* data, std::size_t length);
+    // The same, the tokens taken from index where they keep in step (null:
+    // none; an index of another block is not used).
+    bool open(const unsigned char* data, std::size_t length, const TokenIndex* index);
     // A write stream that appends to *sink instead of a file (mode as above).
     bool open(std::string* sink, const char* mode);
     // Ends the stream. True only when it was good up to the end: for a file
@@ -73,6 +117,8 @@ public:
     bool reading() const { return reading_; }
     bool text() const { return text_; }
     bool memorySource() const { return memory_; }
+    // Whether the tokens still come from a token index.
+    bool followsIndex() const { return index_ != nullptr; }
     // Marks the stream failed; readers use it for a value out of range.
     void fail() { good_ = false; }
     // Bytes not yet read of a memory stream; SIZE_MAX for a file.
@@ -137,6 +183,7 @@ public:
     }
 
 private:
+    friend class TokenIndex;
     int readChar();     // next byte, -1 at the end of the data (0xFF too)
     void unreadChar(int ch);
     bool readBytes(void* dst, std::size_t n);
@@ -153,6 +200,9 @@ private:
     void writeInt32(long v);
     void writeSingle(float v);
     bool textToken();   // get() that clears good when there is no token
+    // get() from the index; false when the stream is out of step with it
+    // (the index is then dropped).
+    bool indexedToken(int& found);
     // The steps of get() over a character source.
     template <class Next, class Unread>
     int scanToken(Next next, Unread unread);
@@ -163,7 +213,13 @@ private:
     std::FILE* file_ = nullptr;
     std::string* sink_ = nullptr;
     const unsigned char* cursor_ = nullptr;
+    const unsigned char* begin_ = nullptr;
     const unsigned char* end_ = nullptr;
+    const TokenIndex* index_ = nullptr;
+    std::size_t nextToken_ = 0;
+    std::size_t indexedAt_ = 0;  // where the index's next token starts from
+    // The index's token that the last get() gave, null when it was scanned.
+    const TokenIndex::Token* lastToken_ = nullptr;
     bool memory_ = false;
     bool good_ = false;
     bool reading_ = false;

@@ -76,6 +76,22 @@ public:
     void add(int stored, int slot) { order_.emplace_back(stored, slot); }
     // False when a number was stored twice.
     bool seal() {
+        // Numbers that run about as far as the records (every file the
+        // program writes) are looked up directly, others by a search.
+        int largest = -1;
+        for (const auto& p : order_) largest = std::max(largest, p.first);
+        dense_.clear();
+        sorted_.clear();
+        if (largest < 4 * int(order_.size()) + 1024) {
+            dense_.assign(std::size_t(largest + 1), kNone);
+            bool twice = false;
+            for (const auto& [stored, slot] : order_) {
+                twice = twice || dense_[std::size_t(stored)] != kNone;
+                dense_[std::size_t(stored)] = slot;
+            }
+            if (!twice) return true;
+            dense_.clear();
+        }
         sorted_ = order_;
         std::sort(sorted_.begin(), sorted_.end());
         for (std::size_t k = 1; k < sorted_.size(); ++k)
@@ -86,6 +102,11 @@ public:
     // record of the list had.
     bool translate(int& x) const {
         if (x == -1) return true;
+        if (!dense_.empty() || sorted_.empty()) {
+            if (x < 0 || std::size_t(x) >= dense_.size() || dense_[std::size_t(x)] == kNone) return false;
+            x = dense_[std::size_t(x)];
+            return true;
+        }
         auto at = std::lower_bound(sorted_.begin(), sorted_.end(), std::pair<int, int>(x, INT_MIN));
         if (at == sorted_.end() || at->first != x) return false;
         x = at->second;
@@ -105,15 +126,19 @@ public:
     void clear() {
         order_.clear();
         sorted_.clear();
+        dense_.clear();
     }
     // The (stored number, slot) pairs in file order.
     Pairs take() {
         sorted_.clear();
+        dense_.clear();
         return std::move(order_);
     }
 
 private:
+    static constexpr int kNone = INT_MIN;
     Pairs order_, sorted_;
+    std::vector<int> dense_;  // slot by stored number (kNone: none)
 };
 
 // The stored number and the slot of every record of a head or a feature set,

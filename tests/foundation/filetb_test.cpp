@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -434,6 +435,127 @@ TEST(FileTBRead, TokenLimit) {
     f >> three;
     EXPECT_TRUE(f.good());
     EXPECT_EQ(three, 3);
+}
+
+// A stream that takes its tokens from an index reads what the bytes read:
+// the same values, failures, places and last characters, whatever the reads
+// ask for, also when the reader steps out of line (raw bytes, a byte-order
+// mark, a change of mode) and the stream scans on by itself.
+TEST(FileTBIndex, ReadsWhatTheBytesRead) {
+    std::string longToken(1500, 'q');
+    const std::string blocks[] = {
+        "310\n\t110.000000 788.000 66.000 107.000\n\tAllOfEditedData3D::FullHead_ 17491 \tof::vertex\n",
+        "0 -0 +7 -2147483648 2147483647 2147483648 007 1. .5 -0.000000 742.226 16777217 16777219.0 3.4028235e38 "
+        "1e39 nan -inf 0x10 12abc 9999999999999999 abc_ x~y_ 5",
+        "# header line 1\r\n#second\r\n  5\t\t#x\r\n\r\n#skip 7\r\n  #tok 9 \r\n3 ",
+        "\xEF\xBB\xBF" "12 34 5.5 ",
+        longToken + " 3 4 ",
+        "1 2 \xff 3 ",
+        "  \n\t ",
+        "",
+    };
+    // What a read gives, as text: the value, the stream's state after it,
+    // where it stands and the last character the scanner took.
+    using Script = std::function<void(fileTB&, std::vector<std::string>&)>;
+    auto state = [](fileTB& f, std::vector<std::string>& log, const std::string& what) {
+        log.push_back(what + " good " + std::to_string(f.good()) + " left " + std::to_string(f.remaining()) +
+                      " c " + std::to_string(fileTB::c));
+    };
+    auto all = [state](auto value) {
+        return Script([state, value](fileTB& f, std::vector<std::string>& log) {
+            for (int k = 0; k < 40 && f.good(); ++k) {
+                auto v = value;
+                f >> v;
+                std::ostringstream out;
+                out << +v;
+                state(f, log, out.str());
+            }
+        });
+    };
+    const std::pair<const char*, Script> scripts[] = {
+        {"ints", all(int(-7))},
+        {"longs", all(long(-7))},
+        {"singles", all(float(-7))},
+        {"doubles", all(double(-7))},
+        {"bools", all(false)},
+        {"bytes", all((unsigned char)(7))},
+        {"tokens",
+         [state](fileTB& f, std::vector<std::string>& log) {
+             for (int k = 0; k < 40; ++k) {
+                 const int found = f.get();
+                 state(f, log, std::to_string(found) + " " + fileTB::item);
+                 if (!found) break;
+             }
+         }},
+        {"strings",
+         [state](fileTB& f, std::vector<std::string>& log) {
+             for (int k = 0; k < 40 && f.good(); ++k) {
+                 char text[16] = "";
+                 istring named;
+                 if (k % 2)
+                     f >> text;
+                 else
+                     f >> named;
+                 state(f, log, std::string(text) + "|" + named.str());
+             }
+         }},
+        {"out of line",
+         [state](fileTB& f, std::vector<std::string>& log) {
+             state(f, log, "mark " + std::to_string(f.skipByteOrderMark()));
+             int a = 0, b = 0;
+             float x = 0;
+             char ch = 0;
+             f >> a;
+             state(f, log, std::to_string(a));
+             f.readBlock(&ch, 1);
+             state(f, log, std::string(1, ch));
+             f >> b >> x;
+             state(f, log, std::to_string(b) + " " + std::to_string(x));
+             f.setMode("b");
+             f.setMode("t");
+             f >> a;
+             state(f, log, std::to_string(a));
+         }},
+    };
+    for (const std::string& text : blocks) {
+        Block b(text);
+        const fnd::TokenIndex index(b.bytes.data(), b.bytes.size());
+        for (const auto& [name, script] : scripts) {
+            SCOPED_TRACE(testing::Message() << name << " over \"" << text.substr(0, 40) << "\"");
+            std::vector<std::string> plain, indexed;
+            fileTB f, g;
+            b.open(f);
+            g.open(b.bytes.data(), b.bytes.size(), &index);
+            fileTB::c = 0;
+            script(f, plain);
+            fileTB::c = 0;
+            script(g, indexed);
+            EXPECT_EQ(plain, indexed);
+        }
+    }
+    // The index is followed while the reads keep in line, and a stream over
+    // other bytes does not take it.
+    Block head(blocks[0]);
+    const fnd::TokenIndex index(head.bytes.data(), head.bytes.size());
+    EXPECT_EQ(index.tokens(), 8u);
+    fileTB f, other;
+    f.open(head.bytes.data(), head.bytes.size(), &index);
+    int version = 0;
+    f >> version;
+    EXPECT_EQ(version, 310);
+    EXPECT_TRUE(f.followsIndex());
+    char ch;
+    f.readBlock(&ch, 1);
+    f >> version;
+    EXPECT_FALSE(f.followsIndex());
+    Block copy(blocks[0]);
+    other.open(copy.bytes.data(), copy.bytes.size(), &index);
+    EXPECT_FALSE(other.followsIndex());
+    // No index over a block holding 0xFF, and none past a token too long
+    // for it.
+    Block ff(blocks[5]), big(blocks[4]);
+    EXPECT_EQ(fnd::TokenIndex(ff.bytes.data(), ff.bytes.size()).tokens(), 0u);
+    EXPECT_EQ(fnd::TokenIndex(big.bytes.data(), big.bytes.size()).tokens(), 0u);
 }
 
 TEST(FileTBRead, StringReadsAreBounded) {
