@@ -372,7 +372,7 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
     // materials in their own layout in the upper half, painted from the photo.
     // The picture-editor texture is the photo alone, so there the layout is
     // not used (its v would leave [0, 1] when the photo takes the whole height).
-    h->Changed();
+    h->TextureChanged();
     for (int t = h->triangles.first(); t != -1; t = h->triangles.nextOf(t)) {
         triangle& tr = h->triangles[t];
         vector2<double> c[3];
@@ -452,7 +452,7 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
     auto keepInRange = [&] {
         for (int t = h->triangles.first(); t != -1; t = h->triangles.nextOf(t))
             for (vector2<double>& c : h->triangles[t].texture) c = clamp01(c);
-        h->Changed();  // the texture coordinates
+        h->TextureChanged();
     };
     if (!special_) return keepInRange();
     fnd::seedRandom(1);
@@ -745,7 +745,7 @@ void TextureSynthesis::Texture_End(CWinBmp& W) {
     if (svc::app().state().pictureEditor) {
         for (int t = h->triangles.first(); t != -1; t = h->triangles.nextOf(t))
             for (auto& c : h->triangles[t].texture) c.y = 2 * c.y - 1;
-        h->Changed();
+        h->TextureChanged();
         for (int j = 0; j < n; ++j)
             for (int i = 0; i < n; ++i) put(j, i, Q.GetPixel(i, j));
     } else {

@@ -144,9 +144,15 @@ public:
     // the views' display lists keep the count they were built at and are
     // built again only when it has moved.
     uint64_t changeCount() const { return changeCount_; }
+    // The geometry count moves on with the changes of vertices and
+    // triangles alone (Changed()), not with those of texture coordinates
+    // (TextureChanged()): what is built from the shape alone (the octree,
+    // the vertex normals, a list drawn without texture) keeps it.
+    uint64_t geometryCount() const { return geometryCount_; }
     void Changed();
-    // normalvector of every vertex, by vertex slot, made once per count.
-    // The head must be the current one.
+    void TextureChanged();
+    // normalvector of every vertex, by vertex slot, made once per geometry
+    // count. The head must be the current one.
     const std::vector<vector3<double>>& vertexNormals();
     // Whether built (a count taken with builtAt) is this head's present
     // count. Builds with assertions also check that the head is the same as
@@ -154,6 +160,9 @@ public:
     // that did not move the count.
     bool unchangedSince(uint64_t built, const char* what) const;
     uint64_t builtAt() const;
+    // The same for the geometry count.
+    bool geometryUnchangedSince(uint64_t built, const char* what) const;
+    uint64_t geometryBuiltAt() const;
     // end of those members
 
     // members defined in surface.cpp, intervals.cpp, refine.cpp, gather.cpp, brush.cpp, mirror.cpp, cut.cpp
@@ -200,13 +209,17 @@ public:
 
 private:
     static uint64_t nextChangeCount();
-    uint64_t geometryFingerprint() const;
+    // What the builds are made from: with the texture coordinates and
+    // groups, or the shape alone.
+    uint64_t fingerprint(bool withTexture) const;
     uint64_t changeCount_ = nextChangeCount();
+    uint64_t geometryCount_ = changeCount_;
     std::vector<vector3<double>> normals_;
     uint64_t normalsAt_ = 0;
-    uint64_t octreeAt_ = 0;  // the count of the last fill
+    uint64_t octreeAt_ = 0;  // the geometry count of the last fill
     int octreeEditsAt_ = -1;
     mutable uint64_t fingerprintAt_ = 0, fingerprint_ = 0;
+    mutable uint64_t shapeFingerprintAt_ = 0, shapeFingerprint_ = 0;
     // Fills the octree unless it holds what a fill would give.
     int fillOctree();
 

@@ -18,13 +18,14 @@ bool OverlayRenderCore::usesOwnNormal(const generalpoint3& p) const {
 void OverlayRenderCore::InitializeModelForOpenGL(CKernel3D& kernel) {
     offscreen::ContextGuard g(context_.get());
     if (!g.ok()) return;
-    // The list is made again only when it would come out otherwise.
+    // The list is made again only when it would come out otherwise (it
+    // draws the shape alone, without texture coordinates).
     if (listContext_ == context_->serial && listHead_ == kernel.head &&
-        kernel.head->unchangedSince(listCount_, "display list of the overlay"))
+        kernel.head->geometryUnchangedSince(listCount_, "display list of the overlay"))
         return;
     kernel.TrianglesToOpenGLBasic();
     listHead_ = kernel.head;
-    listCount_ = kernel.head->builtAt();
+    listCount_ = kernel.head->geometryBuiltAt();
     listContext_ = context_->serial;
 }
 
