@@ -9,6 +9,7 @@
 #include <memory>
 #include <numbers>
 #include <queue>
+#include <span>
 #include <string_view>
 #include <utility>
 
@@ -47,11 +48,45 @@ void barycentric(const vector2<double>& a, const vector2<double>& b, const vecto
     out[2] = b2;
 }
 
+// The corners of each vertex's triangles, fan by fan and corner by corner
+// (the vertex itself among them), and every slot's position, in two plain
+// arrays: the passes over the mesh below walk them many times.
+struct MeshCorners {
+    std::vector<int> begin;  // by vertex slot, one more at the end
+    std::vector<int> corners;
+    std::vector<vector3<double>> position;  // by vertex slot
+    std::span<const int> of(int v) const {
+        return std::span<const int>(corners).subspan(size_t(begin[size_t(v)]),
+                                                     size_t(begin[size_t(v) + 1] - begin[size_t(v)]));
+    }
+};
+
+MeshCorners meshCorners(const head3& h, int slots) {
+    MeshCorners m;
+    m.begin.assign(size_t(slots) + 1, 0);
+    m.position.resize(size_t(slots));
+    for (int v = 0; v < slots; ++v) m.position[size_t(v)] = h.vertices[v].position;
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v))
+        m.begin[size_t(v) + 1] = 3 * h.vertices[v].triangles.count();
+    for (int v = 0; v < slots; ++v) m.begin[size_t(v) + 1] += m.begin[size_t(v)];
+    m.corners.resize(size_t(m.begin[size_t(slots)]));
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) {
+        const vertex& vx = h.vertices[v];
+        int* out = m.corners.data() + m.begin[size_t(v)];
+        for (auto it = vx.triangles.first(); it != -1; it = vx.triangles.nextOf(it)) {
+            const triangle& tr = h.triangles[vx.triangles[it]];
+            for (int k = 0; k < 3; ++k) *out++ = tr.corner(k);
+        }
+    }
+    return m;
+}
+
 // The photo coordinate of the nearest set vertex for every vertex slot:
 // nearest along the mesh's edges, and for a part of the mesh that holds no
 // set vertex, nearest in space. The set vertices keep their own. With no
 // set vertex at all every slot gets the photo's centre.
-std::vector<vector2<double>> nearestSetCoordinates(const head3& h, const std::vector<vector2<double>>& coord) {
+std::vector<vector2<double>> nearestSetCoordinates(const head3& h, const MeshCorners& mesh,
+                                                   const std::vector<vector2<double>>& coord) {
     const size_t n = coord.size();
     std::vector<vector2<double>> out(coord);
     std::vector<double> dist(n, HUGE_VAL);
@@ -72,18 +107,14 @@ std::vector<vector2<double>> nearestSetCoordinates(const head3& h, const std::ve
         auto [d, v] = queue.top();
         queue.pop();
         if (d > dist[size_t(v)]) continue;
-        const vertex& vx = h.vertices[v];
-        for (auto it = vx.triangles.first(); it != -1; it = vx.triangles.nextOf(it)) {
-            const triangle& tr = h.triangles[vx.triangles[it]];
-            for (int k = 0; k < 3; ++k) {
-                int c = tr.corner(k);
-                if (c < 0 || size_t(c) >= n || c == v) continue;
-                double nd = d + (h.vertices[c].position - vx.position).length();
-                if (nd < dist[size_t(c)]) {
-                    dist[size_t(c)] = nd;
-                    out[size_t(c)] = out[size_t(v)];
-                    queue.push({nd, c});
-                }
+        const vector3<double>& at = mesh.position[size_t(v)];
+        for (int c : mesh.of(v)) {
+            if (c < 0 || size_t(c) >= n || c == v) continue;
+            double nd = d + (mesh.position[size_t(c)] - at).length();
+            if (nd < dist[size_t(c)]) {
+                dist[size_t(c)] = nd;
+                out[size_t(c)] = out[size_t(v)];
+                queue.push({nd, c});
             }
         }
     }
@@ -91,7 +122,7 @@ std::vector<vector2<double>> nearestSetCoordinates(const head3& h, const std::ve
         if (size_t(v) >= n || dist[size_t(v)] != HUGE_VAL) continue;
         double best = HUGE_VAL;
         for (int s : set) {
-            double d = (h.vertices[s].position - h.vertices[v].position).length();
+            double d = (mesh.position[size_t(s)] - mesh.position[size_t(v)]).length();
             if (d < best) best = d, out[size_t(v)] = coord[size_t(s)];
         }
     }
@@ -329,32 +360,29 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
     step();
 
     // 5. Two spreading passes from set neighbours, weights 1 / d^3.
+    const MeshCorners mesh = meshCorners(*h, slots);
     for (int pass = 0; pass < 2; ++pass)
         for (int v = h->vertices.first(); v != -1; v = h->vertices.nextOf(v)) {
             if (isSet(coord_[size_t(v)])) continue;
-            const vertex& vx = h->vertices[v];
-            if (special_ && vx.loadPosition.y < frontHeight) continue;
+            if (special_ && h->vertices[v].loadPosition.y < frontHeight) continue;
+            const vector3<double>& at = mesh.position[size_t(v)];
             double W0 = 0;
             vector2<double> sum(0, 0);
             // Corners in the very same place stand for the vertex itself.
             double Wc = 0;
             vector2<double> sumc(0, 0);
-            for (auto it = vx.triangles.first(); it != -1; it = vx.triangles.nextOf(it)) {
-                const triangle& tr = h->triangles[vx.triangles[it]];
-                for (int k = 0; k < 3; ++k) {
-                    int c = tr.corner(k);
-                    if (c < 0 || size_t(c) >= coord_.size() || !isSet(coord_[size_t(c)])) continue;
-                    double d = (vx.position - h->vertices[c].position).length();
-                    if (d == 0) {
-                        Wc += 1;
-                        sumc += coord_[size_t(c)];
-                        continue;
-                    }
-                    double w = 1.0 / (d * d * d);
-                    if (!std::isfinite(w)) continue;
-                    W0 += w;
-                    sum += coord_[size_t(c)] * w;
+            for (int c : mesh.of(v)) {
+                if (c < 0 || size_t(c) >= coord_.size() || !isSet(coord_[size_t(c)])) continue;
+                double d = (at - mesh.position[size_t(c)]).length();
+                if (d == 0) {
+                    Wc += 1;
+                    sumc += coord_[size_t(c)];
+                    continue;
                 }
+                double w = 1.0 / (d * d * d);
+                if (!std::isfinite(w)) continue;
+                W0 += w;
+                sum += coord_[size_t(c)] * w;
             }
             if (Wc > 0)
                 coord_[size_t(v)] = sumc * (1.0 / Wc);
@@ -364,7 +392,7 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
     // A vertex still unset (hidden, with hidden neighbours) takes the
     // coordinate of the nearest set vertex: no corner points off the photo.
     // The special head's unset corners are mended by its repair first.
-    const std::vector<vector2<double>> nearest = nearestSetCoordinates(*h, coord_);
+    const std::vector<vector2<double>> nearest = nearestSetCoordinates(*h, mesh, coord_);
     if (!special_) coord_ = nearest;
     step();
 
@@ -642,10 +670,11 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
         }
         return left;
     };
-    // Per row of blocks, the columns with open pixels in the block's rows
-    // (pixels only close, so this stays a superset; a column whose window
-    // a block has closed is dropped at once).
-    std::vector<char> columnOpen(static_cast<size_t>(n));
+    // Per row of blocks, the columns with open pixels in the block's rows, a
+    // bit each (pixels only close, so this stays a superset; a column whose
+    // window a block has closed is dropped at once). A block visits the set
+    // bits of its twenty columns in the order a scan of them would.
+    std::vector<uint64_t> columnOpen(size_t(words) + 1, 0);
     auto windowOpen = [&](int x, int y) {
         const uint64_t* col = &open[size_t(x) * words];
         int end = std::min(y + 20, n);
@@ -658,27 +687,36 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
         }
         return false;
     };
-    // The first open column at or after x (n: none), so that a block whose
-    // twenty columns are all closed costs only its two random numbers.
-    std::vector<int> nextOpen(static_cast<size_t>(n) + 1);
+    // The open columns among x .. x + count - 1 (count at most 32), bit i
+    // for column x + i.
+    auto openAmong = [&](int x, int count) {
+        const int w = x / 64, b = x % 64;
+        uint64_t bits = columnOpen[size_t(w)] >> b;
+        if (b) bits |= columnOpen[size_t(w) + 1] << (64 - b);
+        return bits & ((uint64_t(1) << count) - 1);
+    };
+    auto close = [&](int x) { columnOpen[size_t(x / 64)] &= ~(uint64_t(1) << (x % 64)); };
+    fnd::RandomSource& random = fnd::processRandom();
     for (int y = 20; y <= n - 21; ++y) {
-        nextOpen[size_t(n)] = n;
-        for (int x = n - 1; x >= 0; --x)
-            nextOpen[size_t(x)] = (columnOpen[size_t(x)] = windowOpen(x, y)) ? x : nextOpen[size_t(x) + 1];
+        std::fill(columnOpen.begin(), columnOpen.end(), 0);
+        for (int x = 0; x < n; ++x)
+            if (windowOpen(x, y)) columnOpen[size_t(x / 64)] |= uint64_t(1) << (x % 64);
         for (int x = n / 2 + 20; x <= n - 21; ++x) {
-            int dx = rnd() % 5 - 20;
-            int dy = rnd() % 5;
-            for (int i = nextOpen[size_t(x)] - x; i < 20; ++i)
-                if (columnOpen[size_t(x + i)])
-                    columnOpen[size_t(x + i)] = blendColumn(x + i, y, x + i + dx, y + dy, K[i]);
+            int dx = random.next() % 5 - 20;
+            int dy = random.next() % 5;
+            for (uint64_t bits = openAmong(x, 20); bits; bits &= bits - 1) {
+                const int i = __builtin_ctzll(bits);
+                if (!blendColumn(x + i, y, x + i + dx, y + dy, K[i])) close(x + i);
+            }
         }
         for (int x = n / 2 - 20; x >= 11; --x) {
-            int dx = rnd() % 5 + 20;
-            int dy = rnd() % 5;
-            if (nextOpen[size_t(x) + 1] > x + 19) continue;
-            for (int i = 19; i >= 1; --i)
-                if (columnOpen[size_t(x + i)])
-                    columnOpen[size_t(x + i)] = blendColumn(x + i, y, x + i + dx, y + dy, K[i]);
+            int dx = random.next() % 5 + 20;
+            int dy = random.next() % 5;
+            for (uint64_t bits = openAmong(x + 1, 19); bits;) {
+                const int i = 63 - __builtin_clzll(bits);
+                bits &= ~(uint64_t(1) << i);
+                if (!blendColumn(x + 1 + i, y, x + 1 + i + dx, y + dy, K[i + 1])) close(x + 1 + i);
+            }
         }
     }
     // The smoothing runs down the columns, in place, in W's own rows (one
@@ -698,9 +736,16 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
         std::memcpy(&u, &p, sizeof u);
         return u;  // blue, green, red, alpha from the lowest byte up
     };
+    // Only the pixels the fill took (alpha 50) are smoothed, and smoothing
+    // keeps alpha: where they lie is known before, a bit each by column.
+    std::vector<uint64_t> filled(size_t(n) * words, 0);
+    for (int y = 0; y < n; ++y) {
+        const CPixel32* row = reinterpret_cast<const CPixel32*>(W.GetLine(y));
+        for (int x = 0; x < n; ++x)
+            if (row[x].GetA() == 50) filled[size_t(x) * words + y / 64] |= uint64_t(1) << (y % 64);
+    }
     auto smooth = [&](int x, int y) {
         CPixel32* c = top + ptrdiff_t(y) * rowStep + x;
-        if (c->GetA() != 50) return;
         const uint32_t own = word(*c);
         uint32_t blueRed = 6 * (own & 0x00FF00FFu), green = 6 * (own >> 8 & 0xFFu);
         for (ptrdiff_t o : neighbours) {
@@ -710,10 +755,20 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
         }
         *c = CPixel32(uint8_t((blueRed >> 16) / 38), uint8_t(green / 38), uint8_t((blueRed & 0xFFFFu) / 38), 50);
     };
-    for (int x = n / 2; x <= n - 9; ++x)
-        for (int y = 8; y <= n - 9; ++y) smooth(x, y);
-    for (int x = n / 2; x >= 9; --x)
-        for (int y = 8; y <= n - 9; ++y) smooth(x, y);
+    // Down column x from row 8 to row n - 9.
+    auto smoothColumn = [&](int x) {
+        const uint64_t* col = &filled[size_t(x) * words];
+        for (int w = 0; w < words; ++w) {
+            uint64_t bits = col[w];
+            if (w == 0) bits &= ~uint64_t(0) << 8;
+            const int last = n - 9 - w * 64;  // the last row's bit in this word
+            if (last < 0) break;
+            if (last < 63) bits &= (uint64_t(2) << last) - 1;
+            for (; bits; bits &= bits - 1) smooth(x, w * 64 + __builtin_ctzll(bits));
+        }
+    };
+    for (int x = n / 2; x <= n - 9; ++x) smoothColumn(x);
+    for (int x = n / 2; x >= 9; --x) smoothColumn(x);
     step();
 }
 

@@ -23,16 +23,6 @@ void RandomSource::seed_(unsigned s) {
     for (int i = 34; i < 344; ++i) next();
 }
 
-int RandomSource::next() {
-    // Ring of the last 34 words: i-31 is at pos_+3, i-3 at pos_+31.
-    // The texture fill draws millions: wraps instead of divisions.
-    const int a = pos_ + 3 < 34 ? pos_ + 3 : pos_ + 3 - 34, b = pos_ + 31 < 34 ? pos_ + 31 : pos_ + 31 - 34;
-    uint32_t v = static_cast<uint32_t>(r_[a]) + static_cast<uint32_t>(r_[b]);
-    r_[pos_] = static_cast<int32_t>(v);
-    pos_ = pos_ + 1 < 34 ? pos_ + 1 : 0;
-    return static_cast<int>(v >> 1);
-}
-
 RandomSource& processRandom() {
     static RandomSource source;
     return source;

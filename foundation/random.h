@@ -15,7 +15,15 @@ public:
     explicit RandomSource(unsigned seed = 1) { seed_(seed); }
     void seed(unsigned s) { seed_(s); }
     // Uniform in 0 .. kMax.
-    int next();
+    int next() {
+        // Ring of the last 34 words: i-31 is at pos_+3, i-3 at pos_+31.
+        // The texture fill draws millions: wraps instead of divisions.
+        const int a = pos_ + 3 < 34 ? pos_ + 3 : pos_ + 3 - 34, b = pos_ + 31 < 34 ? pos_ + 31 : pos_ + 31 - 34;
+        const uint32_t v = static_cast<uint32_t>(r_[a]) + static_cast<uint32_t>(r_[b]);
+        r_[pos_] = static_cast<int32_t>(v);
+        pos_ = pos_ + 1 < 34 ? pos_ + 1 : 0;
+        return static_cast<int>(v >> 1);
+    }
 
 private:
     void seed_(unsigned s);
