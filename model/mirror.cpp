@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <vector>
 
 #include "seams/app.h"
@@ -22,12 +23,25 @@ int head3::BuildMirror() {
 
 namespace {
 
-bool matchedMaterial(int material) {
-    svc::FaceDocument* doc = svc::document();
-    if (!doc) return false;
-    const svc::FaceTables& t = doc->tables();
-    return material == t.faceMaterial || material == t.lipMaterial || material == t.eyeSocketMaterial;
-}
+// The materials of the face, the lips and the eye sockets (none without a
+// document), taken once for a whole press.
+class MatchedMaterials {
+public:
+    MatchedMaterials() {
+        if (svc::FaceDocument* doc = svc::document()) {
+            const svc::FaceTables& t = doc->tables();
+            any_ = true;
+            face_ = t.faceMaterial, lip_ = t.lipMaterial, eyeSocket_ = t.eyeSocketMaterial;
+        }
+    }
+    bool operator()(int material) const {
+        return any_ && (material == face_ || material == lip_ || material == eyeSocket_);
+    }
+
+private:
+    bool any_ = false;
+    int face_ = 0, lip_ = 0, eyeSocket_ = 0;
+};
 
 // The triangles of the matched materials filed in a grid by the box in
 // which a mirrored position can be accepted by them, so that the search
@@ -39,9 +53,20 @@ bool matchedMaterial(int material) {
 // b, widened by 1, bound W.
 class SourceGrid {
 public:
-    explicit SourceGrid(head3& h) {
+    // A triangle a mirrored position may be found in, with what the search
+    // needs of it at hand: its corners' slots and load-time positions, and
+    // the frame bariCoord builds from the corners alone (made once here
+    // instead of once for every position tried).
+    struct Source {
+        int t;
+        int a, b, c;
+        vector3<double> V1, V2, V3, R;
+        matrix33<double> inverse;
+    };
+
+    SourceGrid(head3& h, const MatchedMaterials& matchedMaterial) {
         struct Box {
-            int t;
+            int source;
             vector3<double> lo, hi;
         };
         std::vector<Box> boxes;
@@ -50,10 +75,14 @@ public:
         for (Index<triangle> t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t)) {
             const triangle& tr = h.triangles[t];
             if (!matchedMaterial(tr.material)) continue;
-            Box b{t, {}, {}};
-            if (!acceptanceBox(h.vertices[tr.a].loadPosition, h.vertices[tr.b].loadPosition,
-                               h.vertices[tr.c].loadPosition, &b.lo, &b.hi))
-                continue;
+            Box b{int(sources_.size()), {}, {}};
+            const vector3<double>&V1 = h.vertices[tr.a].loadPosition, &V2 = h.vertices[tr.b].loadPosition,
+                                  &V3 = h.vertices[tr.c].loadPosition;
+            if (!acceptanceBox(V1, V2, V3, &b.lo, &b.hi)) continue;
+            // As bariCoord makes them.
+            const vector3<double> R = V3 + (V3 - V1) % (V3 - V2);
+            const matrix33<double> m(R - V1, R - V2, R - V3);
+            sources_.push_back(Source{t, tr.a, tr.b, tr.c, V1, V2, V3, R, m.Inv()});
             lo = fnd::min(lo, b.lo);
             hi = fnd::max(hi, b.hi);
             sizes += std::max({b.hi.x - b.lo.x, b.hi.y - b.lo.y, b.hi.z - b.lo.z});
@@ -61,39 +90,47 @@ public:
         }
         if (boxes.empty()) return;
         lo_ = lo;
-        // Cells about the size of a box, at most 64 along an axis.
-        const double cell = std::max(sizes / boxes.size(), 1e-9);
+        // Cells half the size of a box, at most 128 along an axis.
+        const double cell = std::max(sizes / boxes.size() / 2, 1e-9);
         for (int a = 0; a < 3; ++a) {
             const double span = a == 0 ? hi.x - lo.x : a == 1 ? hi.y - lo.y : hi.z - lo.z;
-            n_[a] = std::clamp(int(span / cell) + 1, 1, 64);
+            n_[a] = std::clamp(int(span / cell) + 1, 1, 128);
             step_[a] = std::max(span / n_[a], 1e-12);
         }
-        cells_.assign(size_t(n_[0]) * n_[1] * n_[2], {});
-        for (const Box& b : boxes) {
+        // Each cell's sources, in chain order: counted, then filed.
+        start_.assign(size_t(n_[0]) * n_[1] * n_[2] + 1, 0);
+        auto eachCell = [&](const Box& b, auto&& visit) {
             int from[3], to[3];
             cellRange(b.lo, from);
             cellRange(b.hi, to);
             for (int i = from[0]; i <= to[0]; ++i)
                 for (int j = from[1]; j <= to[1]; ++j)
-                    for (int k = from[2]; k <= to[2]; ++k) cells_[(size_t(i) * n_[1] + j) * n_[2] + k].push_back(b.t);
-        }
+                    for (int k = from[2]; k <= to[2]; ++k) visit((size_t(i) * n_[1] + j) * n_[2] + k);
+        };
+        for (const Box& b : boxes) eachCell(b, [&](size_t c) { ++start_[c + 1]; });
+        for (size_t c = 1; c < start_.size(); ++c) start_[c] += start_[c - 1];
+        filed_.resize(size_t(start_.back()));
+        std::vector<int> at(start_.begin(), start_.end() - 1);
+        for (const Box& b : boxes) eachCell(b, [&](size_t c) { filed_[size_t(at[c]++)] = b.source; });
     }
 
-    // The triangles whose boxes may hold W, in chain order.
-    const std::vector<int>& candidates(const vector3<double>& W) const {
-        static const std::vector<int> none;
-        if (cells_.empty()) return none;
+    const Source& source(int k) const { return sources_[size_t(k)]; }
+
+    // The sources whose boxes may hold W, in chain order.
+    std::span<const int> candidates(const vector3<double>& W) const {
+        if (filed_.empty()) return {};
         const double at[3] = {W.x - lo_.x, W.y - lo_.y, W.z - lo_.z};
         int c[3];
         for (int a = 0; a < 3; ++a) {
-            if (!(at[a] >= 0)) return none;
+            if (!(at[a] >= 0)) return {};
             c[a] = int(at[a] / step_[a]);
             if (c[a] >= n_[a]) {
-                if (at[a] > step_[a] * n_[a] * (1 + 1e-12)) return none;
+                if (at[a] > step_[a] * n_[a] * (1 + 1e-12)) return {};
                 c[a] = n_[a] - 1;
             }
         }
-        return cells_[(size_t(c[0]) * n_[1] + c[1]) * n_[2] + c[2]];
+        const size_t k = (size_t(c[0]) * n_[1] + c[1]) * n_[2] + c[2];
+        return std::span<const int>(filed_).subspan(size_t(start_[k]), size_t(start_[k + 1] - start_[k]));
     }
 
 private:
@@ -114,13 +151,14 @@ private:
         // coordinates at a bound, the third from the sum, or all three at
         // bounds within the sums.
         const double bound[2] = {-0.01, 1.01};
-        std::vector<vector3<double>> corners;
+        vector3<double> corners[32];
+        int count = 0;
         for (int i = 0; i < 2; ++i)
             for (int j = 0; j < 2; ++j)
                 for (int k = 0; k < 2; ++k) {
                     const vector3<double> b(bound[i], bound[j], bound[k]);
                     const double s = b.x + b.y + b.z;
-                    if (s >= sLo && s <= sHi) corners.push_back(b);
+                    if (s >= sLo && s <= sHi) corners[count++] = b;
                 }
         for (int free = 0; free < 3; ++free)
             for (int i = 0; i < 2; ++i)
@@ -130,12 +168,13 @@ private:
                         b[(free + 1) % 3] = bound[i];
                         b[(free + 2) % 3] = bound[j];
                         b[free] = s - bound[i] - bound[j];
-                        if (b[free] >= -0.01 && b[free] <= 1.01) corners.push_back({b[0], b[1], b[2]});
+                        if (b[free] >= -0.01 && b[free] <= 1.01) corners[count++] = {b[0], b[1], b[2]};
                     }
-        if (corners.empty()) return false;
+        if (count == 0) return false;
         *lo = vector3<double>(1e300, 1e300, 1e300);
         *hi = vector3<double>(-1e300, -1e300, -1e300);
-        for (const vector3<double>& b : corners) {
+        for (int c = 0; c < count; ++c) {
+            const vector3<double>& b = corners[c];
             const vector3<double> M = V1 * b.x + V2 * b.y + V3 * b.z;
             *lo = fnd::min(*lo, M);
             *hi = fnd::max(*hi, M);
@@ -149,27 +188,29 @@ private:
     vector3<double> lo_;
     int n_[3] = {0, 0, 0};
     double step_[3] = {1, 1, 1};
-    std::vector<std::vector<int>> cells_;
+    std::vector<int> start_, filed_;  // each cell's sources: filed_[start_[c] .. start_[c + 1])
+    std::vector<Source> sources_;
 };
 
 // The first triangle of the matched materials, all corners on one side,
 // that holds W (load-time positions); its coordinates snapped to a corner
 // when within 0.01 of it.
-Index<triangle> findSource(head3& h, const SourceGrid& grid, const vector3<double>& W, vector3<double>* bary) {
-    for (int t : grid.candidates(W)) {
-        const triangle& tr = h.triangles[t];
-        const vertex &a = h.vertices[tr.a], &b = h.vertices[tr.b], &c = h.vertices[tr.c];
-        if (a.side != b.side || a.side != c.side) continue;
-        vector3<double> k = bariCoord(a.loadPosition, b.loadPosition, c.loadPosition, W);
+Index<triangle> findSource(const std::vector<char>& sides, const SourceGrid& grid, const vector3<double>& W,
+                           vector3<double>* bary) {
+    for (int s : grid.candidates(W)) {
+        const SourceGrid::Source& q = grid.source(s);
+        const char side = sides[size_t(q.a)];
+        if (side != sides[size_t(q.b)] || side != sides[size_t(q.c)]) continue;
+        vector3<double> k = (q.R - W) * q.inverse;  // bariCoord(V1, V2, V3, W)
         if (k.x < -0.01 || k.y < -0.01 || k.z < -0.01) continue;
         if (k.x > 1.01 || k.y > 1.01 || k.z > 1.01 || k.x + k.y + k.z > 1.01) continue;
-        const vector3<double> m = a.loadPosition * k.x + b.loadPosition * k.y + c.loadPosition * k.z - W;
+        const vector3<double> m = q.V1 * k.x + q.V2 * k.y + q.V3 * k.z - W;
         if (!(std::sqrt(m * m) < 1.0)) continue;
         if (std::fabs(k.x - 1) < 0.01) k = {1, 0, 0};
         else if (std::fabs(k.y - 1) < 0.01) k = {0, 1, 0};
         else if (std::fabs(k.z - 1) < 0.01) k = {0, 0, 1};
         *bary = k;
-        return t;
+        return q.t;
     }
     return -1;
 }
@@ -230,7 +271,12 @@ int MirrorHead(head3& h, char side) {
 
     mirrorTexture(h.texture.get(), side);
 
-    const SourceGrid grid(h);
+    const MatchedMaterials matchedMaterial;
+    const SourceGrid grid(h, matchedMaterial);
+    // The vertices' sides by slot, as the search reads them (a vertex left
+    // without a source changes its side on the way).
+    std::vector<char> sides(size_t(h.vertices.pool()->size()));
+    for (int v = 0; v < int(sides.size()); ++v) sides[size_t(v)] = h.vertices[v].side;
     const int n = h.vertices.count();
     auto stepAt = [n](int index) {
         if (index == 0) return true;
@@ -248,9 +294,9 @@ int MirrorHead(head3& h, char side) {
         if (!matchedMaterial(h.triangles[vx.triangles[vx.triangles.first()]].material) || vx.side == '=') continue;
         const vector3<double> W(-vx.loadPosition.x, vx.loadPosition.y, vx.loadPosition.z);
         vector3<double> b;
-        Index<triangle> t = findSource(h, grid, W, &b);
+        Index<triangle> t = findSource(sides, grid, W, &b);
         if (t == -1) {
-            h.vertices[v].side = ' ';
+            h.vertices[v].side = sides[size_t(v)] = ' ';
             continue;
         }
         h.vertices[v].mirrorTriangle = t;
