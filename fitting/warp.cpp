@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "model/head.h"
 
@@ -64,7 +65,62 @@ double bela23Trafo::fixingWeight(double nearFixed, double nearMoving) const {
     return 2 * c * c * c - 3 * c * c + 1;
 }
 
+bela23Trafo::Bits bela23Trafo::bitsOf(const vector3<double>& p) {
+    Bits b;
+    std::memcpy(&b.x, &p.x, 8);
+    std::memcpy(&b.y, &p.y, 8);
+    std::memcpy(&b.z, &p.z, 8);
+    return b;
+}
+
 vector3<double> bela23Trafo::traf(const vector3<double>& p) const {
+    if (!prepared_.empty()) {
+        auto it = prepared_.find(bitsOf(p));
+        if (it != prepared_.end()) return it->second;
+    }
+    return moved(p);
+}
+
+void bela23Trafo::prepare(const std::vector<vector3<double>>& points) {
+    prepared_.clear();
+    prepared_.reserve(points.size());
+    const bool pairs = alpha == -2.0 && fixedCount == 0;
+    size_t k = 0;
+    for (; pairs && k + 1 < points.size(); k += 2) {
+        vector3<double> r0, r1;
+        if (!movedTwo(points[k], points[k + 1], r0, r1)) r0 = moved(points[k]), r1 = moved(points[k + 1]);
+        prepared_.emplace(bitsOf(points[k]), r0);
+        prepared_.emplace(bitsOf(points[k + 1]), r1);
+    }
+    for (; k < points.size(); ++k) prepared_.emplace(bitsOf(points[k]), moved(points[k]));
+}
+
+bool bela23Trafo::movedTwo(const vector3<double>& p0, const vector3<double>& p1, vector3<double>& r0,
+                           vector3<double>& r1) const {
+    typedef double Two __attribute__((vector_size(16)));
+    const vector3<double> q0 = mapped(p0, toPlane), q1 = mapped(p1, toPlane);
+    const Two qx = {q0.x, q1.x}, qy = {q0.y, q1.y}, qz = {q0.z, q1.z};
+    Two Dx = {0, 0}, Dy = {0, 0}, Dz = {0, 0}, W = {0, 0};
+    const Two one = {1.0, 1.0};
+    for (int k = 0; k < count; ++k) {
+        const vector3<double>& c = planePoints[k];
+        const Two dx = qx - c.x, dy = qy - c.y, dz = qz - c.z;
+        const Two s = dx * dx + dy * dy + dz * dz;
+        if (s[0] < 1e-8 || s[1] < 1e-8) return false;
+        const Two w = one / s * weights[k];
+        const vector3<double>& d = displacements[k];
+        Dx += d.x * w;
+        Dy += d.y * w;
+        Dz += d.z * w;
+        W += w;
+    }
+    const vector3<double> D0(Dx[0], Dy[0], Dz[0]), D1(Dx[1], Dy[1], Dz[1]);
+    r0 = W[0] < 1e-20 ? p0 : modify(p0, D0 * (1.0 / W[0]));
+    r1 = W[1] < 1e-20 ? p1 : modify(p1, D1 * (1.0 / W[1]));
+    return true;
+}
+
+vector3<double> bela23Trafo::moved(const vector3<double>& p) const {
     vector3<double> q = mapped(p, toPlane);
     double nearFixed = 1e10, nearMoving = 1e10;
     vector3<double> D(0, 0, 0);
@@ -100,6 +156,12 @@ void bela23TrafoHead(const trafdef22& feature, bool flatDistances, double alpha)
     htraf3<double> toPlane = flatDistances ? toPhoto * trafdef_detail::dropDepth() : toPhoto;
     Sbela23Trafo t(-1, feature.from, feature.to, feature.weights, false, toPlane, toPhoto, feature.length, alpha,
                    0.3);
+    // Every vertex moves by the same rule whatever the others do: their
+    // moves are worked out together first.
+    std::vector<vector3<double>> points;
+    head3& h = *actual_head3;
+    for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v)) points.push_back(h.vertices[v].position);
+    static_cast<bela23Trafo*>(t.trafo)->prepare(points);
     actual_head3->traf(t);
 }
 

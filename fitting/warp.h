@@ -5,6 +5,10 @@
 // are carried back into head space, so the head keeps its depth. Controls of
 // an optional fixed line do not move and hold the vertices near them.
 
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
 #include "fitting/trafdef.h"
 #include "model/trafo3.h"
 #include "foundation/use.h"
@@ -18,6 +22,9 @@ public:
                 double fixRadius);
 
     vector3<double> traf(const vector3<double>& p) const override;
+    // Works out the moves of points known beforehand (two at a time, each
+    // with the very sums traf makes for it); traf then hands them out.
+    void prepare(const std::vector<vector3<double>>& points);
 
     virtual vector3<double> setModif(const vector3<double>& a, const vector3<double>& b) const;
     virtual vector3<double> setModif(const vector3<double>& a, const vector2<double>& b) const;
@@ -38,6 +45,22 @@ public:
     htraf3<double> fromPhoto;
     int fixedCount = 0;
     int count = 0;
+
+private:
+    vector3<double> moved(const vector3<double>& p) const;
+    // Two points of the fitting's kind of warp (inverse squares, nothing
+    // fixed); false when one lies on a control point.
+    bool movedTwo(const vector3<double>& p0, const vector3<double>& p1, vector3<double>& r0,
+                  vector3<double>& r1) const;
+    struct Bits {
+        uint64_t x, y, z;
+        bool operator==(const Bits&) const = default;
+    };
+    struct BitsHash {
+        size_t operator()(const Bits& b) const { return size_t((b.x * 0x9E3779B97F4A7C15ull) ^ (b.y * 31) ^ (b.z * 7)); }
+    };
+    static Bits bitsOf(const vector3<double>& p);
+    std::unordered_map<Bits, vector3<double>, BitsHash> prepared_;
 };
 
 class Sbela23Trafo : public Strafo3 {
