@@ -192,6 +192,14 @@ void CPicResizeFilter::Apply(CBaseBmp* src, CBaseBmp* dst) const {
   }
 
   const Taps vertical = nonZero(contributions(h, nh, m_Kernel));
+  if (isIdentity(vertical, h, nh)) {
+    // One tap of weight 1 a row: the rows as they are.
+    for (int y = 0; y < nh; ++y) {
+      if (m_Callback && !m_Callback(50 + double(y) / nh * 50, m_Context)) return;
+      std::memcpy(dst->GetLine(y), midRow(y), sizeof(CPixel32) * size_t(nw));
+    }
+    return;
+  }
   std::vector<double> acc(size_t(nw) * 4);
   for (int y = 0; y < nh; ++y) {
     if (m_Callback && !m_Callback(50 + double(y) / nh * 50, m_Context)) return;
