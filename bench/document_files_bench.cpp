@@ -18,6 +18,7 @@
 #include "document/picture_bytes.h"
 #include "document/tempfolders.h"
 #include "bench/bench_fixtures.h"
+#include "bench/rebuild_counts.h"
 #include "fitting/kernel2d.h"
 #include "fitting/kernel3d.h"
 #include "framework/test_driver.h"
@@ -88,11 +89,13 @@ void DocumentOpen(benchmark::State& state) {
         d.SaveFACFile(path.c_str(), "b", false);
         d.FreeMemoryForNewFAC();
     });
+    benchfix::Rebuilds rebuilds;
     for (auto _ : state) {
         int ok = 0;
         driver.Run([&] { ok = d.LoadFACFile(path.c_str(), false); });
         if (!ok || d.stage != 2500) state.SkipWithError("the open failed");
     }
+    rebuilds.Report(state);
     benchfix::StopProgram(driver, app);
 }
 BENCHMARK(DocumentOpen)->Arg(1024)->Arg(4096)->Unit(benchmark::kMillisecond);

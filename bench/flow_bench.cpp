@@ -22,6 +22,7 @@
 #include "app/mainframe.h"
 #include "document/tempfolders.h"
 #include "bench/bench_fixtures.h"
+#include "bench/rebuild_counts.h"
 #include "dialogs/dlgcrop.h"
 #include "dialogs/dlgfeatures2.h"
 #include "fitting/kernel2d.h"
@@ -100,6 +101,7 @@ void CameraStep(benchmark::State& state) {
     Program p;
     p.markFromTheFront();
     p.app->proMode = 1;
+    benchfix::Rebuilds rebuilds;
     for (auto _ : state) {
         p.doc().stage = 1000;
         p.driver.Run([&] { p.frame().OnCameraMode(); });
@@ -109,6 +111,7 @@ void CameraStep(benchmark::State& state) {
         p.driver.Pump();
         state.ResumeTiming();
     }
+    rebuilds.Report(state);
 }
 BENCHMARK(CameraStep)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
@@ -119,6 +122,7 @@ void ModelAt1024(benchmark::State& state) {
     p.driver.Run([&] { p.frame().OnCameraMode(); });
     p.driver.Run([&] { p.frame().HideModelessDialogs(); });
     p.doc().textureSize = 1024;
+    benchfix::Rebuilds rebuilds;
     for (auto _ : state) {
         p.doc().stage = 2000;
         p.driver.Run([&] { p.frame().Model(); });
@@ -126,6 +130,7 @@ void ModelAt1024(benchmark::State& state) {
         if (p.doc().stage != 2500 || !p.doc().kernel3D->head->texture) state.SkipWithError("no model");
         state.ResumeTiming();
     }
+    rebuilds.Report(state);
 }
 BENCHMARK(ModelAt1024)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
@@ -207,7 +212,9 @@ namespace {
 // view's and the overlay view's rebuild and fit.
 void TemplateLoad(benchmark::State& state) {
     Program p;
+    benchfix::Rebuilds rebuilds;
     for (auto _ : state) p.driver.Run([&] { p.doc().LoadTHEResource(122, true); });
+    rebuilds.Report(state);
 }
 BENCHMARK(TemplateLoad)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
@@ -227,6 +234,7 @@ void MirrorWithTheViews(benchmark::State& state) {
         positions.push_back(h.vertices[v].position);
     const std::vector<unsigned char> texels = h.texture->rgb;
     int moved = 0;
+    benchfix::Rebuilds rebuilds;
     for (auto _ : state) {
         state.PauseTiming();
         size_t k = 0;
@@ -247,6 +255,7 @@ void MirrorWithTheViews(benchmark::State& state) {
         state.ResumeTiming();
     }
     state.counters["moved_vertices"] = moved;
+    rebuilds.Report(state);
 }
 BENCHMARK(MirrorWithTheViews)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 

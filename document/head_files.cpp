@@ -39,11 +39,15 @@ int cornerOf(const triangle& t, int v) {
 }  // namespace
 
 void InstallHead(CKernel3D& kernel, std::unique_ptr<head3> head) {
+    // A head read again (a template reloaded) fills the same octree.
+    head3::Builds kept;
+    if (kernel.head) kept = kernel.head->releaseBuilds();
     delete kernel.head;
     kernel.head = head.release();
     // The slots the old head held are free now: the file's numbers.
     kernel.head->settle();
     kernel.head->set_actual();
+    kernel.head->adoptBuilds(std::move(kept));
 }
 
 // ---- .the ----

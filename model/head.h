@@ -163,6 +163,34 @@ public:
     // The same for the geometry count.
     bool geometryUnchangedSince(uint64_t built, const char* what) const;
     uint64_t geometryBuiltAt() const;
+    // What a build was made from: the two counts, and hashes of the shape
+    // (vertex slots and positions with their triangle fans, triangle slots
+    // and corners) and of the triangles' texture coordinates and groups.
+    struct BuildStamp {
+        uint64_t count = 0, geometryCount = 0, shape = 0, texture = 0;
+    };
+    // The stamp of a build made now (each hash made once per count).
+    BuildStamp stampNow() const;
+    // Whether a build stamped b would come out the same now: made from the
+    // shape alone (the octree, the normals, a lit list), or from the shape
+    // and the texture coordinates (a textured list). So it is when the
+    // count has not moved (checked as geometryUnchangedSince and
+    // unchangedSince do), or when the hashes are the same: the same head
+    // read again, or a change that left what the build reads as it was.
+    bool sameGeometry(const BuildStamp& b, const char* what) const;
+    bool sameGeometryAndTexture(const BuildStamp& b, const char* what) const;
+    // The octree and the vertex normals of a head, taken before it goes
+    // (while its elements are still there), for the head that replaces it.
+    struct Builds {
+        std::unique_ptr<class octtree, octtreeDeleter> octree;
+        BuildStamp octreeStamp;
+        int octreeEdits = -1;
+        std::vector<vector3<double>> normals;
+        BuildStamp normalsStamp;
+    };
+    Builds releaseBuilds();
+    // Keeps what a head gave up when this head would build it the same.
+    void adoptBuilds(Builds&& old);
     // end of those members
 
     // members defined in surface.cpp, intervals.cpp, refine.cpp, gather.cpp, brush.cpp, mirror.cpp, cut.cpp
@@ -212,12 +240,17 @@ private:
     // What the builds are made from: with the texture coordinates and
     // groups, or the shape alone.
     uint64_t fingerprint(bool withTexture) const;
+    uint64_t textureFingerprint() const;
     uint64_t changeCount_ = nextChangeCount();
     uint64_t geometryCount_ = changeCount_;
     std::vector<vector3<double>> normals_;
-    uint64_t normalsAt_ = 0;
-    uint64_t octreeAt_ = 0;  // the geometry count of the last fill
+    BuildStamp normalsStamp_;
+    BuildStamp octreeStamp_;  // the last fill
     int octreeEditsAt_ = -1;
+    // The octree of the head this one replaced, for its first fill.
+    std::unique_ptr<class octtree, octtreeDeleter> adoptedOctree_;
+    BuildStamp adoptedStamp_;
+    mutable uint64_t shapeHashAt_ = 0, shapeHash_ = 0, textureHashAt_ = 0, textureHash_ = 0;
     mutable uint64_t fingerprintAt_ = 0, fingerprint_ = 0;
     mutable uint64_t shapeFingerprintAt_ = 0, shapeFingerprint_ = 0;
     // Fills the octree unless it holds what a fill would give.
@@ -271,6 +304,15 @@ inline head3* actual_head3 = nullptr;
 
 // The current head changed (see head3::Changed); nothing without one.
 void headChanged();
+
+// What heads had built from them since the last reset: octree fills and
+// vertex-normal computations (tests and benchmarks count the rebuilds).
+struct HeadBuildCounts {
+    long octreeFills = 0;
+    long normalSets = 0;
+};
+const HeadBuildCounts& headBuildCounts();
+void resetHeadBuildCounts();
 inline head2* actual_head2 = nullptr;
 
 // Scratch points for picking and the visibility test; the current head's

@@ -11,6 +11,7 @@
 #include "picture/winbmp.h"
 #include "seams/app.h"
 #include "seams/dialogs.h"
+#include "views/build_counts.h"
 #include "views/gl_view_core.h"
 #include "views/lines2d.h"
 #include "views/viewedit3d.h"
@@ -292,6 +293,7 @@ void CFaceView::ShowMarkers(bool on) {
 
 void CFaceView::OnDraw(CDC*) {
     ++paints;
+    views::countPaint(viewName.View());
     if (active) ShowMarkers(true);
 }
 

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "model/head.h"
 #include "model/octree.h"
+#include "views/build_counts.h"
 
 namespace views {
 namespace {
@@ -277,6 +279,54 @@ bool GLViewCore::beginFrame(offscreen::ContextGuard& guard) {
     glClearColor(c[0], c[1], c[2], c[3]);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     return true;
+}
+
+bool GLViewCore::frameWanted(const offscreen::ContextGuard& guard) const {
+    const GLViewport& v = core_.viewport();
+    return v.width > 0 && v.height > 0 && core_.clientWidth() > 0 && core_.clientHeight() > 0 && guard.ok();
+}
+
+GLViewCore::FrameInputs GLViewCore::frameInputs(const offscreen::PixelRows& dst) const {
+    FrameInputs in;
+    in.context = context_ ? context_->serial : 0;
+    in.scene = scene_;
+    in.clientWidth = core_.clientWidth();
+    in.clientHeight = core_.clientHeight();
+    in.width = dst.width;
+    in.height = dst.height;
+    in.viewport = core_.viewport();
+    const matrix44<double> projection = core_.projection(), modelview = core_.modelview();
+    std::memcpy(in.projection, projection.m, sizeof in.projection);
+    std::memcpy(in.modelview, modelview.m, sizeof in.modelview);
+    const vector3<double>& eye = core_.eye();
+    const double e[3] = {eye.x, eye.y, eye.z};
+    std::memcpy(in.eye, e, sizeof in.eye);
+    return in;
+}
+
+namespace {
+
+// The pixels a frame writes: the client's part of dst (the read-back and
+// the merged photo write no others).
+int frameSide(int client, int dst) { return std::max(0, std::min(client, dst)); }
+
+}  // namespace
+
+bool GLViewCore::reuseFrame(const FrameInputs& in, const offscreen::PixelRows& dst) {
+    if (!haveFrame_ || !(in == lastFrame_) || dst.empty()) return false;
+    const int w = frameSide(in.clientWidth, in.width), h = frameSide(in.clientHeight, in.height);
+    if (framePixels_.size() != size_t(w) * size_t(h)) return false;
+    for (int y = 0; y < h; ++y) std::copy_n(framePixels_.data() + size_t(y) * size_t(w), w, dst.row(y));
+    return true;
+}
+
+void GLViewCore::keepFrame(const FrameInputs& in, const offscreen::PixelRows& dst) {
+    countRender();
+    const int w = frameSide(in.clientWidth, in.width), h = frameSide(in.clientHeight, in.height);
+    framePixels_.resize(size_t(w) * size_t(h));
+    for (int y = 0; y < h; ++y) std::copy_n(dst.row(y), w, framePixels_.data() + size_t(y) * size_t(w));
+    lastFrame_ = in;
+    haveFrame_ = true;
 }
 
 void GLViewCore::endFrame() {

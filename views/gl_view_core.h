@@ -7,7 +7,9 @@
 // view classes own one of the derived render cores and call these from
 // their message handlers.
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "fitting/projection.h"
 #include "foundation/filetb.h"
@@ -134,12 +136,40 @@ protected:
     // Colour of the clear colour as GL floats.
     void clearColourFloats(float rgba[4]) const;
 
+    // What a frame is rendered from. A frame asked with the same inputs as
+    // the last is that frame's pixels again, copied instead of rendered.
+    struct FrameInputs {
+        uint64_t context = 0, scene = 0, photo = 0;
+        int clientWidth = 0, clientHeight = 0, width = 0, height = 0, mode = 0, flags = 0;
+        GLViewport viewport;
+        // The matrices and the eye (the light's place) bit for bit.
+        uint64_t projection[16] = {}, modelview[16] = {}, eye[3] = {};
+        bool operator==(const FrameInputs&) const = default;
+    };
+    // Whether beginFrame would render (the viewport and client not empty,
+    // the context current).
+    bool frameWanted(const offscreen::ContextGuard& guard) const;
+    // The inputs the cores share: the context and scene, the sizes, the
+    // viewport, the matrices and the eye.
+    FrameInputs frameInputs(const offscreen::PixelRows& dst) const;
+    // The last frame's pixels into dst when it was made from in (true).
+    bool reuseFrame(const FrameInputs& in, const offscreen::PixelRows& dst);
+    // The frame just rendered into dst, kept with what it was made from.
+    void keepFrame(const FrameInputs& in, const offscreen::PixelRows& dst);
+    // What the context draws changed besides the inputs (a display list, the
+    // texture, state left by another use of the context).
+    void sceneChanged() { ++scene_; }
+
     std::unique_ptr<offscreen::Context> context_;
     ProjectionCore core_;
     head3* head_ = nullptr;
     int stamp_ = -1;
     long projections_ = 0;
     bool firstSize_ = true;
+    uint64_t scene_ = 0;
+    FrameInputs lastFrame_;
+    bool haveFrame_ = false;
+    std::vector<uint32_t> framePixels_;
 };
 
 // The process-wide owner of generalpoint3::ProjCounter (reset for tests).

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "seams/app.h"
+#include "views/build_counts.h"
 #include "views/client_pixels.h"
 #include "views/fast_paint.h"
 
@@ -62,6 +63,7 @@ void CGLFaceView::DrawScene(CDC& dc) {
     const CSize c = ClientSize();
     if (c.cx <= 0 || c.cy <= 0) return;
     ++paints;
+    views::countPaint(viewName.View());
     {
         views::ClientPixels pixels(dc, c.cx, c.cy);
         // Nothing rendered (no fit yet): the background, not stale pixels.

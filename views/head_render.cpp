@@ -15,6 +15,7 @@
 #include "picture/picencoder.h"
 #include "picture/winbmp.h"
 #include "seams/views.h"
+#include "views/build_counts.h"
 
 namespace views {
 
@@ -43,17 +44,32 @@ void HeadRenderCore::buildDisplayLists(CKernel3D& kernel, bool gatheredOnly, int
     offscreen::ContextGuard g(context_.get());
     if (!g.ok() || !kernel.head) return;
     if (!gatheredOnly) {
-        // List 1 is made again only when it would come out otherwise.
+        // List 1 is made again only when it would come out otherwise: the
+        // same inputs, and the head as the list was made from (a textured
+        // list also reads the texture coordinates).
         CKernel3D::ListInputs in = kernel.WholeHeadListInputs();
-        if (list1Context_ != context_->serial || !(in == list1_) ||
-            !kernel.head->unchangedSince(list1_.changeCount, "display list of the head")) {
-            in.changeCount = kernel.head->builtAt();
+        in.head = nullptr;
+        in.changeCount = 0;
+        const head3& h = *kernel.head;
+        const bool textured = in.mode == svc::ViewEdit3D::kTextured;
+        const bool same = list1Context_ == context_->serial && in == list1_ &&
+                          (textured ? h.sameGeometryAndTexture(list1Stamp_, "display list of the head")
+                                    : h.sameGeometry(list1Stamp_, "display list of the head"));
+        if (!same) {
             kernel.TrianglesToOpenGL();
+            countWholeList();
+            sceneChanged();
             list1_ = std::move(in);
             list1Context_ = context_->serial;
         }
+        list1Stamp_ = h.stampNow();
     }
     kernel.TrianglesToOpenGLGathered();
+    countGatheredList();
+    // An empty list made again draws what the last empty one drew.
+    const bool gathered = gatheredTriangles().first() != -1;
+    if (gathered || list2Gathered_ || displayMode() != listsMode_) sceneChanged();
+    list2Gathered_ = gathered;
     listsMode_ = displayMode();
 }
 
@@ -68,6 +84,7 @@ bool HeadRenderCore::UploadTexture(CKernel3D& kernel) {
     const TextureImage& t = *kernel.head->texture;
     if (t.width <= 0 || t.height <= 0 || t.rgb.size() < size_t(t.width) * size_t(t.height) * 3) return false;
     if (texture_) glDeleteTextures(1, &texture_);
+    sceneChanged();
     glGenTextures(1, &texture_);
     glBindTexture(GL_TEXTURE_2D, texture_);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -117,12 +134,21 @@ bool HeadRenderCore::DrawScene(const offscreen::PixelRows& dst, const CWinBmp* p
         return false;
     }
     offscreen::ContextGuard g(context_.get());
+    if (!frameWanted(g)) return false;
+    const int mode = displayMode();
+    FrameInputs in = frameInputs(dst);
+    in.mode = mode;
+    const bool havePhoto = mode == 7 && scaled_.prepare(photo, core_.clientWidth(), core_.clientHeight());
+    in.photo = havePhoto ? scaled_.generation() : 0;
+    if (reuseFrame(in, dst)) {
+        endFrame();
+        return true;
+    }
     // The camera opens as wide as its field of view says (50 degrees until
     // the camera search hands its own over): a fixed 50 would show the head
     // at another size than the photo behind it.
     if (!beginFrame(g)) return false;
     setupScene(12.8f);
-    const int mode = displayMode();
     glPushMatrix();
     if (mode == 1 || mode == 2 || mode == 6 || mode == 7)
         glPolygonMode(GL_FRONT, GL_FILL);
@@ -133,14 +159,14 @@ bool HeadRenderCore::DrawScene(const offscreen::PixelRows& dst, const CWinBmp* p
     glPopMatrix();
     glFinish();
     readBack(dst);
-    if (mode == 7) refreshMerged(dst, photo);
+    if (havePhoto) refreshMerged(dst);
+    keepFrame(in, dst);
     endFrame();
     return true;
 }
 
-void HeadRenderCore::refreshMerged(const offscreen::PixelRows& dst, const CWinBmp* photo) {
+void HeadRenderCore::refreshMerged(const offscreen::PixelRows& dst) {
     const int cw = core_.clientWidth(), ch = core_.clientHeight();
-    if (!scaled_.prepare(photo, cw, ch)) return;
     const int x0 = scaled_.x0(), y0 = scaled_.y0(), sw = scaled_.width(), sh = scaled_.height();
     const int w = std::min({cw, dst.width, x0 + sw}), h = std::min({ch, dst.height, y0 + sh});
     // The clear colour, and only it, shows the photo where the photo lies.
@@ -160,6 +186,8 @@ bool HeadRenderCore::MakeWinBmp(CWinBmp& bmp, CKernel3D& kernel, int stage) {
     {
         offscreen::ContextGuard g(context_.get());
         if (!g.ok()) return false;
+        // Its own lighting stays in the context.
+        sceneChanged();
         offscreen::Framebuffer target(*context_);
         if (!target.resize(bw, bh) || target.width() != bw || target.height() != bh) {
             context_->framebuffer().bind();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "fitting/kernel3d.h"
+#include "model/head.h"
 #include "views/gl_view_core.h"
 #include "views/merged_photo.h"
 
@@ -70,14 +71,17 @@ protected:
 
 private:
     void setupScene(float shininess);
-    void refreshMerged(const offscreen::PixelRows& dst, const CWinBmp* photo);
+    // The photo (prepared) where the frame shows the clear colour.
+    void refreshMerged(const offscreen::PixelRows& dst);
 
     svc::ViewEdit3D& view_;
     unsigned texture_ = 0;
     int listsMode_ = -1;  // the display mode the lists were last made in
     // What list 1 was last made from, in which context.
     CKernel3D::ListInputs list1_;
+    head3::BuildStamp list1Stamp_;
     uint64_t list1Context_ = 0;
+    bool list2Gathered_ = false;  // the last list 2 held triangles
     ScaledPhoto scaled_;
 };
 

@@ -52,6 +52,7 @@ bool ScaledPhoto::prepare(const CWinBmp* photo, int cw, int ch) {
     const Key key{photo, pw, ph, cw, ch, pixelHash(*photo)};
     if (key == key_ && bmp_.GetWidth() > 0) return true;
     key_ = key;
+    ++generation_;
     if (pw < 9 || ph < 9) {
         copyTo32(*photo, bmp_);
         x0_ = y0_ = 0;

@@ -25,10 +25,13 @@ public:
         return (uint32_t(p.GetR()) << 16) | (uint32_t(p.GetG()) << 8) | p.GetB();
     }
     const CWinBmp& bitmap() const { return bmp_; }
+    // Raised each time the scaled copy is made anew.
+    uint64_t generation() const { return generation_; }
 
 private:
     CWinBmp bmp_;
     int x0_ = 0, y0_ = 0;
+    uint64_t generation_ = 0;
     // What the scaled copy was made from: the same photo, pixels and client
     // reuse it (a hash of the pixels costs far less than the resize).
     struct Key {

@@ -6,6 +6,7 @@
 
 #include "fitting/kernel3d.h"
 #include "model/head.h"
+#include "views/build_counts.h"
 
 namespace views {
 
@@ -18,15 +19,17 @@ bool OverlayRenderCore::usesOwnNormal(const generalpoint3& p) const {
 void OverlayRenderCore::InitializeModelForOpenGL(CKernel3D& kernel) {
     offscreen::ContextGuard g(context_.get());
     if (!g.ok()) return;
-    // The list is made again only when it would come out otherwise (it
-    // draws the shape alone, without texture coordinates).
-    if (listContext_ == context_->serial && listHead_ == kernel.head &&
-        kernel.head->geometryUnchangedSince(listCount_, "display list of the overlay"))
-        return;
-    kernel.TrianglesToOpenGLBasic();
-    listHead_ = kernel.head;
-    listCount_ = kernel.head->geometryBuiltAt();
-    listContext_ = context_->serial;
+    // The list is made again only when it would come out otherwise: it
+    // reads the head's geometry alone.
+    if (!kernel.head) return;
+    const head3& h = *kernel.head;
+    if (listContext_ != context_->serial || !h.sameGeometry(listStamp_, "display list of the overlay")) {
+        kernel.TrianglesToOpenGLBasic();
+        countOverlayList();
+        sceneChanged();
+        listContext_ = context_->serial;
+    }
+    listStamp_ = h.stampNow();
 }
 
 void OverlayRenderCore::setupScene() {
@@ -57,6 +60,15 @@ bool OverlayRenderCore::DrawScene(const offscreen::PixelRows& dst, bool drawHead
         return false;
     }
     offscreen::ContextGuard g(context_.get());
+    if (!frameWanted(g)) return false;
+    FrameInputs in = frameInputs(dst);
+    in.flags = (drawHead ? 1 : 0) | (merged ? 2 : 0);
+    const bool havePhoto = merged && scaled_.prepare(photo, core_.clientWidth(), core_.clientHeight());
+    in.photo = havePhoto ? scaled_.generation() : 0;
+    if (reuseFrame(in, dst)) {
+        endFrame();
+        return true;
+    }
     if (!beginFrame(g)) return false;
     setupScene();
     glPushMatrix();
@@ -68,14 +80,15 @@ bool OverlayRenderCore::DrawScene(const offscreen::PixelRows& dst, bool drawHead
     glPopMatrix();
     glFinish();
     if (merged)
-        refreshMerged(dst, photo);
+        refreshMerged(dst, havePhoto);
     else
         readBack(dst);
+    keepFrame(in, dst);
     endFrame();
     return true;
 }
 
-void OverlayRenderCore::refreshMerged(const offscreen::PixelRows& dst, const CWinBmp* photo) {
+void OverlayRenderCore::refreshMerged(const offscreen::PixelRows& dst, bool havePhoto) {
     const int cw = core_.clientWidth(), ch = core_.clientHeight();
     int w = std::min(cw, dst.width), h = std::min(ch, dst.height);
     if (w <= 0 || h <= 0) return;
@@ -83,7 +96,6 @@ void OverlayRenderCore::refreshMerged(const offscreen::PixelRows& dst, const CWi
     offscreen::PixelRows r{rendered_.data(), w, h, w};
     int rw = 0, rh = 0;
     context_->framebuffer().readInto(r, cw, ch, &rw, &rh);
-    const bool havePhoto = scaled_.prepare(photo, cw, ch);
     const int x0 = scaled_.x0(), y0 = scaled_.y0();
     const int sw = havePhoto ? scaled_.width() : 0, sh = havePhoto ? scaled_.height() : 0;
     for (int n = 0; n < rh; ++n) {

@@ -2,6 +2,7 @@
 // The head-over-photo view without its window: the head drawn through the
 // camera laid over the photo, the merged display, the view's section.
 
+#include "model/head.h"
 #include "views/gl_view_core.h"
 #include "views/merged_photo.h"
 
@@ -43,13 +44,14 @@ protected:
 
 private:
     void setupScene();
-    void refreshMerged(const offscreen::PixelRows& dst, const CWinBmp* photo);
+    // The render blended with the photo (when prepared).
+    void refreshMerged(const offscreen::PixelRows& dst, bool havePhoto);
 
     ScaledPhoto scaled_;
     std::vector<uint32_t> rendered_;
-    // The head, its change count and the context list 1 was last made for.
-    const head3* listHead_ = nullptr;
-    uint64_t listCount_ = 0, listContext_ = 0;
+    // What list 1 was last made from, in which context.
+    head3::BuildStamp listStamp_;
+    uint64_t listContext_ = 0;
 };
 
 }  // namespace views

@@ -3,10 +3,15 @@
 
 #include <cstring>
 #include <sstream>
+#include <tuple>
+#include <vector>
 
 #include "document/head_files.h"
 #include "document/model_scope.h"
+#include "fitting/kernel3d.h"
+#include "foundation/random.h"
 #include "framework/resources.h"
+#include "model/octree.h"
 #include "tests/document/files_fixture.h"
 #include "tests/support/test_meshes.h"
 
@@ -344,3 +349,60 @@ TEST_F(HeadFilesTest, BadHeadFilesAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+// Where random lines through the head's box first meet it by its octree:
+// triangle, barycentric weights and point, line by line.
+std::vector<std::tuple<int, vector3<double>, vector3<double>>> octreeAnswers(head3& h, unsigned seed) {
+    h.set_actual();
+    h.SetMinMax(false);
+    fnd::RandomSource r(seed);
+    auto u = [&r](double lo, double hi) { return lo + (hi - lo) * (r.next() / double(fnd::kRandomMax)); };
+    std::vector<std::tuple<int, vector3<double>, vector3<double>>> out;
+    for (int k = 0; k < 400; ++k) {
+        const vector3<double> P(u(h.boxMin.x, h.boxMax.x), u(h.boxMin.y, h.boxMax.y), u(h.boxMin.z, h.boxMax.z));
+        const vector3<double> d(u(-1, 1), u(-1, 1), u(-1, 1));
+        vector3<double> bary, hit;
+        const int t = h.octree().getfirst(P, d, &bary, &hit);
+        out.emplace_back(t, bary, hit);
+    }
+    return out;
+}
+
+}  // namespace
+
+// A head read again from the same template takes over the octree and the
+// vertex normals the head it replaces had made: no fill, no normals, and
+// the tree answers every line as a fill of the new head does. A head that
+// differs makes its own.
+TEST_F(HeadFilesTest, AHeadReadAgainKeepsTheOctreeAndNormalsItWouldMake) {
+    CKernel3D kernel(nullptr);
+    svc::FaceTables tables;
+    InstallHead(kernel, templateHead(122, tables));
+    kernel.head->set_actual();
+    ASSERT_EQ(kernel.head->SetMinMaxOctree(false), 1);
+    kernel.head->vertexNormals();
+    struct Case {
+        const char* name;
+        bool moved;
+        long builds;  // fills, and normal sets
+    } cases[] = {{"the same", false, 0}, {"again", false, 0}, {"one vertex moved", true, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<head3> next = templateHead(122, tables);
+        if (c.moved) next->vertices[next->vertices.first()].position += vector3<double>(0.5, 0, 0);
+        InstallHead(kernel, std::move(next));
+        head3& h = *kernel.head;
+        resetHeadBuildCounts();
+        ASSERT_EQ(h.SetMinMaxOctree(false), 1);
+        const std::vector<vector3<double>> normals = h.vertexNormals();
+        EXPECT_EQ(headBuildCounts().octreeFills, c.builds);
+        EXPECT_EQ(headBuildCounts().normalSets, c.builds);
+        for (int v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v))
+            ASSERT_EQ(normals[size_t(v)], normalvector(v)) << v;
+        const auto kept = octreeAnswers(h, 7);
+        h.octree().fill();
+        EXPECT_EQ(octreeAnswers(h, 7), kept);
+    }
+}

@@ -1,0 +1,209 @@
+// What each step of the work flow rebuilds, counted through the program as
+// a user drives it: octree fills, vertex-normal sets, the 3D view's and the
+// overlay's display lists and the GL frames rendered. A step builds each
+// thing at most once and only when the head it is built from changed; what
+// was kept shows what a fresh build shows.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "document/project_file.h"
+#include "flow_fixture.h"
+#include "model/mirror.h"
+#include "model/octree.h"
+#include "views/build_counts.h"
+
+namespace {
+
+struct Builds {
+    long fills = 0, normals = 0, wholeLists = 0, overlayLists = 0, renders = 0;
+    bool operator==(const Builds&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& o, const Builds& b) {
+    return o << "{fills " << b.fills << ", normals " << b.normals << ", 3D lists " << b.wholeLists
+             << ", overlay lists " << b.overlayLists << ", renders " << b.renders << "}";
+}
+
+Builds now() {
+    const views::BuildCounts& v = views::buildCounts();
+    return {headBuildCounts().octreeFills, headBuildCounts().normalSets, v.wholeLists, v.overlayLists, v.renders};
+}
+
+Builds operator-(const Builds& a, const Builds& b) {
+    return {a.fills - b.fills, a.normals - b.normals, a.wholeLists - b.wholeLists, a.overlayLists - b.overlayLists,
+            a.renders - b.renders};
+}
+
+}  // namespace
+
+class RebuildCountTest : public FlowTest {
+protected:
+    // The program with the photo loaded and the page's points placed.
+    void ToThePointPage() {
+        ASSERT_TRUE(StartProgram());
+        ShowAlone(Orig2D(), 1600, 900);
+        const std::string photo = MakePhoto();
+        ASSERT_FALSE(photo.empty());
+        StartChoices choices;
+        choices.crop = CRect(20, 10, 500, 400);
+        ASSERT_TRUE(LoadPhoto(photo, choices));
+        ASSERT_NE(Page(IDD_FEATURES2), nullptr);
+        ASSERT_EQ(PlaceAskedPoints(Marks()), 3);
+    }
+    void Next(int layout) {
+        HWND page = Page(layout);
+        ASSERT_NE(page, nullptr);
+        ClickId(page, 1141);
+        driver.Pump();
+    }
+    // The 3D view alone, painted; its pixels.
+    viewtest::Picture Shown3D() {
+        ShowAlone(View3D(), 640, 480);
+        Paint(View3D());
+        return Grab(View3D());
+    }
+    // The same frame from a new context: every list and the texture made
+    // anew, nothing kept.
+    viewtest::Picture Fresh3D() {
+        driver.Run([&] {
+            View3D().core().OnDestroy();
+            View3D().core().OnCreate();
+            View3D().InitializeModelForOpenGL();
+            View3D().UploadTexture();
+        });
+        Paint(View3D());
+        return Grab(View3D());
+    }
+    // Where rays through the 3D view's client meet the head: the hit points
+    // of a grid (a miss as a point far away).
+    std::vector<vector3<double>> Hits() {
+        std::vector<vector3<double>> out;
+        const CSize c = ViewsTest::ClientOf(View3D());
+        for (int y = 0; y < c.cy; y += 23)
+            for (int x = 0; x < c.cx; x += 19) {
+                SurfaceHit hit;
+                out.push_back(View3D().core().castRay(vector2<double>(x, y), &hit) ? hit.point
+                                                                                      : vector3<double>(1e9, 1e9, 1e9));
+            }
+        return out;
+    }
+};
+
+TEST_F(RebuildCountTest, EachStepBuildsWhatItChangedOnce) {
+    ToThePointPage();
+    const std::string project = tmp_.path() + "/p.fac";
+    struct Step {
+        const char* name;
+        std::function<void()> run;
+        Builds want;
+    } steps[] = {
+        // The template read again by the photo and the point page gives the
+        // same head: nothing is built for it twice.
+        {"camera (the template again)", [&] { Next(IDD_FEATURES2); }, {0, 0, 1, 0, 1}},
+        // The fitted, textured head: its octree, normals and lists once, for
+        // all the model page asks.
+        {"model", [&] { Next(IDD_FEATURES3); }, {1, 1, 1, 1, 3}},
+        {"mirror", [&] { driver.Run([&] { OnMirror('R'); }); }, {1, 1, 1, 0, 1}},
+        {"new project",
+         [&] {
+             driver.Run([&] {
+                 Doc().SaveFACFile(project.c_str(), "b", false);
+                 Frame().OnFileNew();
+             });
+         },
+         {0, 1, 1, 1, 0}},
+        {"project open",
+         [&] {
+             driver.OnNextFileDialog([&](brv::FileDialogSession& s) { return s.Accept(project) ? IDOK : IDCANCEL; });
+             driver.Run([&] { Frame().OnFileOpenFAC(); });
+         },
+         {1, 1, 1, 1, 4}},
+        {"template load", [&] { driver.Run([&] { Doc().LoadTHEResource(unsigned(Doc().templateId), true); }); },
+         {1, 1, 1, 1, 1}},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.name);
+        const Builds before = now();
+        s.run();
+        driver.Pump();
+        EXPECT_EQ(now() - before, s.want);
+    }
+    EXPECT_EQ(Doc().stage, 2500);
+}
+
+TEST_F(RebuildCountTest, WhatWasKeptShowsWhatAFreshBuildShows) {
+    ToThePointPage();
+    // The camera step kept the octree and the lists of the template read
+    // again; the model step kept its frames across the model page's refresh.
+    Next(IDD_FEATURES2);
+    ASSERT_EQ(Doc().stage, 2000);
+    const std::vector<vector3<double>> kept = Hits();
+    head3& h = *Doc().kernel3D->head;
+    h.set_actual();
+    // The head's tree filled anew from its own triangles.
+    h.octree().fill();
+    EXPECT_EQ(Hits(), kept);
+    const viewtest::Picture lit = Shown3D();
+    EXPECT_EQ(lit.pixels, Fresh3D().pixels);
+
+    Next(IDD_FEATURES3);
+    ASSERT_EQ(Doc().stage, 2500);
+    const viewtest::Picture textured = Shown3D();
+    EXPECT_EQ(textured.pixels, Fresh3D().pixels);
+    EXPECT_NE(textured.pixels, lit.pixels);
+}
+
+TEST_F(RebuildCountTest, ATextureOnlyChangeRebuildsTheTexturedListAlone) {
+    ToThePointPage();
+    Next(IDD_FEATURES2);
+    Next(IDD_FEATURES3);
+    ASSERT_EQ(Doc().stage, 2500);
+    head3& h = *Doc().kernel3D->head;
+    const viewtest::Picture before = Shown3D();
+    struct Case {
+        const char* name;
+        std::function<void()> change;
+        Builds want;
+    } cases[] = {
+        // Told, but nothing moved: nothing is built again.
+        {"nothing", [&] { h.Changed(); }, {0, 0, 0, 0, 0}},
+        // The texture coordinates turned about the middle: the textured
+        // list and the frame, not the octree, the normals or the overlay.
+        {"texture coordinates",
+         [&] {
+             for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t))
+                 for (vector2<double>& uv : h.triangles[t].texture) uv = vector2<double>(1 - uv.x, 1 - uv.y);
+             h.Changed();
+         },
+         {0, 0, 1, 0, 1}},
+        // And back: the first list's frame again.
+        {"texture coordinates back",
+         [&] {
+             for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t))
+                 for (vector2<double>& uv : h.triangles[t].texture) uv = vector2<double>(1 - uv.x, 1 - uv.y);
+             h.Changed();
+         },
+         {0, 0, 1, 0, 1}},
+        // One vertex moved: everything made from the geometry.
+        {"a vertex",
+         [&] {
+             h.vertices[h.vertices.first()].position += vector3<double>(0, 0, 1);
+             h.Changed();
+         },
+         {1, 1, 1, 1, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Builds was = now();
+        c.change();
+        driver.Run([&] {
+            View3D().InitializeModelForOpenGL(1);
+            Overlay().InitializeModelForOpenGL();
+        });
+        Paint(View3D());
+        EXPECT_EQ(now() - was, c.want);
+        if (std::string(c.name) == "texture coordinates back") EXPECT_EQ(Grab(View3D()).pixels, before.pixels);
+    }
+}
