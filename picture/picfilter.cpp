@@ -7,6 +7,10 @@
 #include <new>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "picture/basebmp.h"
 #include "picture/membmp.h"
 #include "picture/pixelstore.h"
@@ -68,12 +72,51 @@ std::vector<Contribution> contributions(int n, int m, const CResizeKernel& kerne
   return table;
 }
 
-uint8_t toByte(double v) {
+[[maybe_unused]] uint8_t toByte(double v) {
   v += 0.5;
   if (v <= 0) return 0;
   if (v >= 255) return 255;
   return static_cast<uint8_t>(v);
 }
+
+// A resize sum of one pixel: per channel, in memory order (blue, green,
+// red, alpha), 0 + w1 * p1 + w2 * p2 + ... in the taps' order, each product
+// and sum rounded to a double as it is made; then each channel's toByte.
+#if defined(__SSE2__)
+// Two channels a register: the same operations, lane by lane.
+struct PixelSum {
+  __m128d bg = _mm_setzero_pd(), ra = _mm_setzero_pd();
+  void add(double weight, const CPixel32& p) {
+    uint32_t bytes;
+    std::memcpy(&bytes, &p, sizeof bytes);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i x = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(bytes)), zero), zero);
+    const __m128d w = _mm_set1_pd(weight);
+    bg = _mm_add_pd(bg, _mm_mul_pd(w, _mm_cvtepi32_pd(x)));
+    ra = _mm_add_pd(ra, _mm_mul_pd(w, _mm_cvtepi32_pd(_mm_shuffle_epi32(x, 0x0E))));
+  }
+  CPixel32 pixel() const {
+    // toByte: v + 0.5 kept within 0 and 255, then truncated.
+    const __m128d half = _mm_set1_pd(0.5), lo = _mm_setzero_pd(), hi = _mm_set1_pd(255.0);
+    auto bytes = [&](__m128d v) { return _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(_mm_add_pd(v, half), lo), hi)); };
+    const __m128i all = _mm_unpacklo_epi64(bytes(bg), bytes(ra));
+    const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(all, all), _mm_setzero_si128());
+    const uint32_t v = uint32_t(_mm_cvtsi128_si32(packed));
+    return CPixel32(uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v), uint8_t(v >> 24));
+  }
+};
+#else
+struct PixelSum {
+  double b = 0, g = 0, r = 0, a = 0;
+  void add(double weight, const CPixel32& p) {
+    b += weight * p.GetB();
+    g += weight * p.GetG();
+    r += weight * p.GetR();
+    a += weight * p.GetA();
+  }
+  CPixel32 pixel() const { return CPixel32(toByte(r), toByte(g), toByte(b), toByte(a)); }
+};
+#endif
 
 // The taps of one destination sample with a weight other than 0: adding
 // 0 * p to a sum leaves its byte as it is, so they can go.
@@ -178,16 +221,10 @@ void CPicResizeFilter::Apply(CBaseBmp* src, CBaseBmp* dst) const {
     const CPixel32* row = reinterpret_cast<const CPixel32*>(src->GetLine(y));
     CPixel32* out = mid + size_t(y) * nw;
     for (int x = 0; x < nw; ++x) {
-      double b = 0, g = 0, r = 0, a = 0;
-      for (int k = horizontal.start[size_t(x)]; k < horizontal.start[size_t(x) + 1]; ++k) {
-        const CPixel32& p = row[horizontal.index[size_t(k)]];
-        const double wk = horizontal.weight[size_t(k)];
-        b += wk * p.GetB();
-        g += wk * p.GetG();
-        r += wk * p.GetR();
-        a += wk * p.GetA();
-      }
-      out[x] = CPixel32(toByte(r), toByte(g), toByte(b), toByte(a));
+      PixelSum sum;
+      for (int k = horizontal.start[size_t(x)]; k < horizontal.start[size_t(x) + 1]; ++k)
+        sum.add(horizontal.weight[size_t(k)], row[horizontal.index[size_t(k)]]);
+      out[x] = sum.pixel();
     }
   }
 
@@ -200,24 +237,17 @@ void CPicResizeFilter::Apply(CBaseBmp* src, CBaseBmp* dst) const {
     }
     return;
   }
-  std::vector<double> acc(size_t(nw) * 4);
+  std::vector<PixelSum> acc(static_cast<size_t>(nw));
   for (int y = 0; y < nh; ++y) {
     if (m_Callback && !m_Callback(50 + double(y) / nh * 50, m_Context)) return;
-    std::fill(acc.begin(), acc.end(), 0.0);
+    std::fill(acc.begin(), acc.end(), PixelSum());
     for (int k = vertical.start[size_t(y)]; k < vertical.start[size_t(y) + 1]; ++k) {
       const CPixel32* row = midRow(vertical.index[size_t(k)]);
       const double wk = vertical.weight[size_t(k)];
-      double* s = acc.data();
-      for (int x = 0; x < nw; ++x, s += 4) {
-        s[0] += wk * row[x].GetB();
-        s[1] += wk * row[x].GetG();
-        s[2] += wk * row[x].GetR();
-        s[3] += wk * row[x].GetA();
-      }
+      for (int x = 0; x < nw; ++x) acc[size_t(x)].add(wk, row[x]);
     }
     CPixel32* out = reinterpret_cast<CPixel32*>(dst->GetLine(y));
-    const double* s = acc.data();
-    for (int x = 0; x < nw; ++x, s += 4) out[x] = CPixel32(toByte(s[2]), toByte(s[1]), toByte(s[0]), toByte(s[3]));
+    for (int x = 0; x < nw; ++x) out[x] = acc[size_t(x)].pixel();
   }
 }
 
