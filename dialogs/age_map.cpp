@@ -50,7 +50,9 @@ struct Barycentric {
 // Rounds v to the nearest texel: false when that lies below 0 or at n and
 // beyond.
 bool texelOf(double v, int n, int& out) {
-    const double r = std::floor(v + 0.5);
+    // floor(r) lies in 0 .. n - 1 exactly when r does in [0, n), and there
+    // it is r truncated.
+    const double r = v + 0.5;
     if (!(r >= 0 && r < n)) return false;
     out = int(r);
     return true;
@@ -271,17 +273,40 @@ void MeshWarp(const CWinBmp& picture, const std::vector<AgeNode>& nodes,
     // (a later write to the same place wins).
     constexpr double kSure = 1e-6, kBand = 0.1;
     struct Write {
-        int x;
-        int at;  // target texel
+        int x, tx, ty;  // source and target texels
         CPixel32 p;
     };
     std::vector<Write> found, ordered;
     std::vector<int> startOf(size_t(w) + 1);
     for (int y = 0; y < h; ++y) {
         found.clear();
+        const CPixel32* source = reinterpret_cast<const CPixel32*>(picture.GetLine(y));
         for (int n : rows[size_t(y)]) {
             const Tri& q = tris[size_t(n)];
-            for (int x = std::max(q.x0, 0); x <= std::min(q.x1, w - 1); ++x) {
+            int xa = std::max(q.x0, 0), xb = std::min(q.x1, w - 1);
+            if (xa > xb) continue;
+            // The distance to each side's line changes by a fixed step a
+            // texel: the texels where it is below the band less a margin
+            // fail the test below, and are not tried. A side that runs
+            // nearly along the row narrows nothing.
+            {
+                const vector3<double> b = q.bary.at(xa, y), b1 = q.bary.at(xa + 1, y);
+                const double at[3] = {b.x * q.height[0], b.y * q.height[1], b.z * q.height[2]};
+                const double step[3] = {(b1.x - b.x) * q.height[0], (b1.y - b.y) * q.height[1],
+                                        (b1.z - b.z) * q.height[2]};
+                double lo = xa, hi = xb;
+                for (int k = 0; k < 3; ++k) {
+                    if (std::fabs(step[k]) < 1e-3) continue;
+                    const double root = xa + (-(kBand + kSure) - at[k]) / step[k];
+                    if (step[k] > 0)
+                        lo = std::max(lo, std::floor(root) - 2);
+                    else
+                        hi = std::min(hi, std::ceil(root) + 2);
+                }
+                if (lo > hi) continue;
+                xa = int(lo), xb = int(hi);
+            }
+            for (int x = xa; x <= xb; ++x) {
                 const vector3<double> b = q.bary.at(x, y);
                 const double d0 = b.x * q.height[0], d1 = b.y * q.height[1], d2 = b.z * q.height[2];
                 const double nearest = std::min({d0, d1, d2});
@@ -291,9 +316,9 @@ void MeshWarp(const CWinBmp& picture, const std::vector<AgeNode>& nodes,
                 if (!texelOf(b.x * q.dst[0].x + b.y * q.dst[1].x + b.z * q.dst[2].x, w, tx) ||
                     !texelOf(b.x * q.dst[0].y + b.y * q.dst[1].y + b.z * q.dst[2].y, h, ty))
                     continue;
-                CPixel32 p = picture.GetPixel(x, y);
+                CPixel32 p = source[x];
                 p.SetA(255);
-                found.push_back({x, ty * w + tx, p});
+                found.push_back({x, tx, ty, p});
             }
         }
         // By texel, the triangles' order kept (a counting sort).
@@ -302,7 +327,7 @@ void MeshWarp(const CWinBmp& picture, const std::vector<AgeNode>& nodes,
         for (int x = 0; x < w; ++x) startOf[size_t(x) + 1] += startOf[size_t(x)];
         ordered.resize(found.size());
         for (const Write& f : found) ordered[size_t(startOf[size_t(f.x)]++)] = f;
-        for (const Write& f : ordered) out.SetPixel(f.at % w, f.at / w, f.p);
+        for (const Write& f : ordered) out.SetPixel(f.tx, f.ty, f.p);
     }
 }
 
@@ -338,12 +363,15 @@ bool BuildAgeMap(head3& h, CWinBmp& ageMap, int group, std::span<const unsigned 
     CWinBmp pic;
     if (!DecodePicture(picture.empty() ? AgePictureBytes() : picture, pic)) return false;
     const int picW = pic.GetWidth(), picH = pic.GetHeight();
-    pic.ResizeBilinear(w, hh);
+    // Resized straight into a picture of its own, and the map handed over:
+    // no picture of the texture's size is copied.
+    CWinBmp resized;
+    resized.ResizeBilinearFrom(pic, w, hh);
     const std::vector<AgeNode> nodes = AgeGridNodes(h, w, hh, picW, picH, group);
     CWinBmp warped;
-    MeshWarp(pic, nodes, AgeGridTriangles(nodes), warped);
+    MeshWarp(resized, nodes, AgeGridTriangles(nodes), warped);
     FillHoles(warped);
-    ageMap = warped;
+    ageMap.Swap(warped);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "framework/resources.h"
 #include "picture/bmp_platform.h"
@@ -34,6 +35,20 @@ CWinBmp& CWinBmp::operator=(const CBaseBmp& other) {
 CWinBmp& CWinBmp::operator=(const CWinBmp& other) {
   CreateCopy(other);
   return *this;
+}
+
+void CWinBmp::Swap(CWinBmp& other) {
+  std::swap(m_Width, other.m_Width);
+  std::swap(m_Height, other.m_Height);
+  std::swap(m_bpp, other.m_bpp);
+  std::swap(m_pClrTab, other.m_pClrTab);
+  std::swap(m_bAlphaChannel, other.m_bAlphaChannel);
+  std::swap(m_pLineArray, other.m_pLineArray);
+  std::swap(m_LockCount, other.m_LockCount);
+  std::swap(m_DitherType, other.m_DitherType);
+  std::swap(m_DitherPaletteType, other.m_DitherPaletteType);
+  std::swap(m_pBMI, other.m_pBMI);
+  std::swap(m_pBits, other.m_pBits);
 }
 
 int CWinBmp::LineBytes(int width, uint16_t bitsPerPixel) {

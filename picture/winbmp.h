@@ -34,6 +34,8 @@ class CWinBmp : public CBaseBmp {
   ~CWinBmp() override;
   CWinBmp& operator=(const CBaseBmp& other);
   CWinBmp& operator=(const CWinBmp& other);
+  // Trades pictures with other (no pixel is copied).
+  void Swap(CWinBmp& other);
 
   size_t GetMemorySize() const override;
   // width x bpp / 8 (plus one byte for a partial 1-bit byte), rounded up to 4.

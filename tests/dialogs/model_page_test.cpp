@@ -584,3 +584,31 @@ TEST_F(ModelPage, AgeMapWarpWritesWhatTheContainmentTestGivesEveryTexel) {
 }
 
 }  // namespace
+
+namespace {
+
+// The age map the model page builds for the template head with a texture of
+// n, every byte of it, as the page has always built it (the hashes of its
+// maps before the warp tried fewer texels).
+TEST_F(ModelPage, AgeMapsAsBefore) {
+    struct Case {
+        int size;
+        uint64_t bytes;
+    } cases[] = {{256, 0x629830151d6ea088ull}, {1024, 0xc1755a622f39769eull}};
+    Load();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        GiveTexture(c.size, false);
+        CWinBmp map;
+        ASSERT_TRUE(morph::BuildAgeMap(*head, map, 0));
+        ASSERT_EQ(map.GetWidth(), c.size);
+        uint64_t hash = 1469598103934665603ull;
+        for (int y = 0; y < map.GetHeight(); ++y) {
+            const uint8_t* row = map.GetLine(y);
+            for (int i = 0; i < 4 * map.GetWidth(); ++i) hash = (hash ^ row[i]) * 1099511628211ull;
+        }
+        EXPECT_EQ(hash, c.bytes);
+    }
+}
+
+}  // namespace
