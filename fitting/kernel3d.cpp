@@ -1,5 +1,6 @@
 #include "fitting/kernel3d.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -232,14 +233,20 @@ void pmTexImage2D(unsigned long target, long level, long internalFormat, long wi
         auto reduced = std::make_unique<TextureImage>();
         reduced->width = reduced->height = 512;
         reduced->rgb.assign(512 * 512 * 3, 0);
-        for (long Y = 0; Y < 512; ++Y)
-            for (long X = 0; X < 512; ++X)
-                for (int c = 0; c < 3; ++c) {
-                    long sum = 0;
-                    for (long j = k * Y; j < k * Y + k; ++j)
-                        for (long i = k * X; i < k * X + k; ++i) sum += src[(j * width + i) * 3 + c];
-                    reduced->rgb[size_t((Y * 512 + X) * 3 + c)] = static_cast<unsigned char>(sum / k / k);
-                }
+        // Each block's sums by channel, a row of blocks at a time, going
+        // down the source rows in their order.
+        std::vector<long> sums(512 * 3);
+        for (long Y = 0; Y < 512; ++Y) {
+            std::fill(sums.begin(), sums.end(), 0L);
+            for (long j = k * Y; j < k * Y + k; ++j) {
+                const unsigned char* row = src + j * width * 3;
+                long* s = sums.data();
+                for (long X = 0; X < 512; ++X, s += 3)
+                    for (long i = 0; i < k; ++i, row += 3) s[0] += row[0], s[1] += row[1], s[2] += row[2];
+            }
+            unsigned char* out = reduced->rgb.data() + Y * 512 * 3;
+            for (size_t n = 0; n < sums.size(); ++n) out[n] = static_cast<unsigned char>(sums[n] / k / k);
+        }
         gl.TexImage2D(unsigned(target), level, internalFormat, 512, 512, border, unsigned(format), unsigned(type),
                       reduced->rgb.data());
         if (actual_head3) actual_head3->reducedTexture = std::move(reduced);

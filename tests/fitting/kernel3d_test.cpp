@@ -75,6 +75,33 @@ TEST_F(Kernel3DTest, LargeSquareTexturesAreUploadedAsBlockMeans) {
     EXPECT_EQ(u.pointer, kernel->head->reducedTexture->rgb.data());
 }
 
+// Every texel of the upload is the integer mean of its block, channel by
+// channel, whatever the block's size.
+TEST_F(Kernel3DTest, EveryUploadedTexelIsTheMeanOfItsBlock) {
+    for (int n : {1024, 2048, 4096}) {
+        SCOPED_TRACE(n);
+        fullTexture(n, [](int x, int y, int c) {
+            uint32_t v = uint32_t(x) * 2654435761u ^ uint32_t(y) * 40503u ^ uint32_t(c) * 97u;
+            return (unsigned char)((v ^ (v >> 13)) & 0xFF);
+        });
+        gl.uploads.clear();
+        upload();
+        ASSERT_EQ(gl.uploads.size(), 1u);
+        const std::vector<unsigned char>& full = kernel->head->texture->rgb;
+        const int k = n / 512;
+        int wrong = 0;
+        for (int Y = 0; Y < 512; ++Y)
+            for (int X = 0; X < 512; ++X)
+                for (int c = 0; c < 3; ++c) {
+                    long sum = 0;
+                    for (int j = 0; j < k; ++j)
+                        for (int i = 0; i < k; ++i) sum += full[(size_t(Y * k + j) * n + size_t(X * k + i)) * 3 + c];
+                    wrong += gl.uploads[0].pixels[(size_t(Y) * 512 + X) * 3 + c] != (unsigned char)(sum / (k * k));
+                }
+        EXPECT_EQ(wrong, 0);
+    }
+}
+
 TEST_F(Kernel3DTest, TexturesNotAMultipleOf512UseTheTopLeftBlock) {
     fullTexture(1000, [](int x, int y, int c) { return (unsigned char)(x * 7 + y * 3 + c); });
     upload();
