@@ -1,8 +1,10 @@
-// One photo through what the program runs on it, on the template head:
-// reading the photo, the camera search on the marked points, the automatic
-// lines as the frame makes them, fitting the head (HeadToPhotoTrafo) and
-// the texture with the overlay view's visibility by rays through the
-// octree as the program has it then. Each stage's
+// One photo through what the program runs on it, on the template head as
+// the document loads it: reading the photo, the camera search on the marked
+// points, the automatic lines as the frame makes them, fitting the head
+// (HeadToPhotoTrafo) and the texture with the overlay view's visibility by
+// rays through the octree as the program has it then; with the overlay
+// view's client the program's (tests/app/pipeline_shell_test.cpp) the
+// head and texture are the program's to the last texel. Each stage's
 // time is printed, and the reprojection errors in the input photo's own
 // pixels: the RMS distance of the head's feature points to their marks and
 // the distance of the head's line points to the photo's lines, before and
@@ -115,7 +117,7 @@ int main(int argc, char** argv) {
     const char* marksPath = argc == 3 ? argv[2] : nullptr;
 
     pipeline::Run run;
-    if (!run.loadTemplate()) return fail("the template head cannot be read");
+    if (!run.loadTemplateAsTheDocument()) return fail("the template head cannot be read");
     double sx = 1, sy = 1;  // working photo pixels to input pixels
     auto t = Clock::now();
     if (photoPath) {

@@ -76,6 +76,14 @@ public:
         if (!f.open(bytes.data(), bytes.size())) return false;
         return heads->LoadHead(f, 1000) && head().vertices.count() > 0;
     }
+    // The template as the document's template load leaves it: read, then
+    // every vertex unmarked with its load position the one read
+    // (head3::BuildMirror), which orders the texture's projections.
+    bool loadTemplateAsTheDocument(unsigned id = 122) {
+        if (!loadTemplate(id)) return false;
+        head().BuildMirror();
+        return true;
+    }
     head3& head() { return *heads->head; }
 
     // The working photo (only its size matters to the fit).
