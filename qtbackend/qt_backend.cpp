@@ -223,11 +223,14 @@ void TopWindow::changeEvent(QEvent* event) {
   HWND h = window_;
   QtBackendImpl* impl = impl_;
   // The desktop activated the window (a click on it, a key of the window
-  // manager): so does the framework.
+  // manager): so does the framework. But Qt also reports, late, the
+  // activations the program asked for itself: one the program has since
+  // moved on from is not followed.
   impl->Defer([impl, h] {
     if (!Record(h) || State().active == h || !impl->TopEnabled(h) || !IsReallyVisible(h)) return;
     TopWindow* t = impl->Top(h);
-    if (t && t->isActiveWindow()) CWnd::FromHandle(h)->SetActiveWindow();
+    if (!t || !t->isActiveWindow() || impl->ActivationOnItsWay()) return;
+    if (KeyboardFocusWithin(t)) CWnd::FromHandle(h)->SetActiveWindow();
   });
 }
 
@@ -366,6 +369,13 @@ void QtBackendImpl::Restack(TopWindow* t) {
   RaiseTopmost();
   for (const QPointer<QWidget>& d : openDialogs)
     if (d && d->isVisible()) d->raise();
+}
+
+bool QtBackendImpl::ActivationOnItsWay() const {
+  // Qt asks the window system to activate a window shown just now once the
+  // window is mapped: until then the focus is still where it was.
+  TopWindow* t = Top(State().active);
+  return t && t->isVisible() && !t->embedded && t->windowHandle() && !t->windowHandle()->isExposed();
 }
 
 void QtBackendImpl::SyncFocus() {

@@ -33,6 +33,10 @@ bool DisplayAvailable();
 // Prints "No display: run under xvfb-run or set DISPLAY." to the standard
 // error stream and returns 2 when there is no display; 0 otherwise.
 int CheckDisplay();
+// Whether the window system's keyboard focus is in that top-level widget
+// now: under X, the server's answer after every request Qt made; elsewhere,
+// Qt's active window.
+bool KeyboardFocusWithin(QWidget* topLevel);
 
 class QtBackendImpl;
 

@@ -1,9 +1,12 @@
 // Whether Qt will find a window system before Qt is started: Qt ends the
 // process with an abort when its platform cannot start, so the program
 // tries what Qt would try (the platform's plugin, the X server, the
-// Wayland compositor's socket) and says how to run it instead.
+// Wayland compositor's socket) and says how to run it instead. And, once
+// Qt runs on an X server, where the server has the keyboard focus now.
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QString>
+#include <QWidget>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -19,8 +22,9 @@
 
 #include "qtbackend/qt_backend.h"
 
-// Xlib last: its macros clash with Qt's names.
+// The X libraries last: their macros clash with Qt's names.
 #include <X11/Xlib.h>
+#include <xcb/xcb.h>
 
 namespace brv {
 
@@ -142,6 +146,31 @@ bool DisplayAvailable() {
       ::setenv("QT_QPA_PLATFORM", other, 1);
       return true;
     }
+  return false;
+}
+
+bool KeyboardFocusWithin(QWidget* top) {
+  if (!top || !top->isWindow()) return false;
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (!x11 || !x11->connection()) return top->isActiveWindow();
+  xcb_connection_t* c = x11->connection();
+  const auto window = static_cast<xcb_window_t>(top->winId());
+  // Asked on Qt's own connection: the server has handled every request Qt
+  // sent before (an activation asked for last included) when it answers.
+  xcb_get_input_focus_reply_t* focus = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
+  if (!focus) return false;
+  xcb_window_t at = focus->focus;
+  std::free(focus);
+  // The focus may sit in a window inside it.
+  for (int depth = 0; depth < 16 && at > 1; ++depth) {  // 0: none, 1: the pointer's root
+    if (at == window) return true;
+    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, at), nullptr);
+    if (!tree) return false;
+    const xcb_window_t parent = tree->parent, root = tree->root;
+    std::free(tree);
+    if (parent == root) return false;
+    at = parent;
+  }
   return false;
 }
 

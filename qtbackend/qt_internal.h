@@ -162,6 +162,9 @@ class QtBackendImpl {
   void ApplyFlags(TopWindow* t);
   void ApplyVisibility(TopWindow* t);
   void SyncFocus();
+  // The framework's active window was shown and activated, and the window
+  // system has not mapped it yet.
+  bool ActivationOnItsWay() const;
   // ---- keyboard (qt_keyboard.cpp)
   // The last input was a key: the focus it moves shows its cue, as on
   // Windows once the keyboard is used in a window.

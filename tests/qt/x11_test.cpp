@@ -1,10 +1,14 @@
 // Under a real X server only: input made by another X client (xdotool)
 // reaches the program as Windows messages, the pixels reach the server
-// (ImageMagick's import of the root window shows what the widgets show), and
-// a window shown before a blocking Sleep is on the screen during it.
+// (ImageMagick's import of the root window shows what the widgets show), a
+// window shown before a blocking Sleep is on the screen during it, and the
+// activation ends where the program put it last.
+#include <QApplication>
 #include <QProcess>
 #include <QTest>
 #include <QWidget>
+
+#include <functional>
 
 #include "tests/framework/temp_dir.h"
 #include "tests/qt/qt_support.h"
@@ -116,6 +120,54 @@ TEST_F(X11Test, AWindowShownBeforeASleepIsOnTheScreen) {
   qtsupport::Save(screen, "sleep");
   EXPECT_EQ(QColor(screen.pixel(500, 350)), QColor(200, 30, 40));
   EXPECT_EQ(QColor(screen.pixel(301, 201)), QColor(200, 30, 40));
+}
+
+// The X server hands Qt each activation the program asks for a while after
+// the request; one the program has moved on from meanwhile (the frame
+// activated as a page closes, then the next page) must not take the
+// activation back. Each case ends with the framework, Qt and the X server
+// on the page, and the framework's activation never left it on the way.
+TEST_F(X11Test, LateActivationsDoNotUndoTheLastOne) {
+  struct Case {
+    const char* what;
+    std::function<void()> steps;  // the frame's page (re)opened and active at the end
+  };
+  auto reopen = [&] {
+    if (frame->controls && frame->controls->m_hWnd) frame->controls->DestroyWindow();
+    frame->SetActiveWindow();
+    frame->OnControls();
+  };
+  auto toAndFro = [&] {
+    if (!frame->controls || !frame->controls->m_hWnd) frame->OnControls();
+    frame->controls->SetActiveWindow();
+    frame->SetActiveWindow();
+    frame->controls->SetActiveWindow();
+    frame->SetActiveWindow();
+    frame->controls->SetActiveWindow();
+  };
+  const Case cases[] = {{"a page closed, the frame, a new page shown", reopen},
+                        {"the frame and a shown page in turn", toAndFro}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (int round = 0; round < 15; ++round) {
+      SCOPED_TRACE(round);
+      qtsupport::Run(c.steps);
+      ASSERT_TRUE(frame->controls && frame->controls->m_hWnd);
+      HWND page = frame->controls->m_hWnd;
+      ASSERT_EQ(::GetActiveWindow(), page);
+      QWidget* top = Backend().TopWidget(page);
+      bool left = false;
+      const bool settled = qtsupport::WaitFor(
+          [&] {
+            left = left || ::GetActiveWindow() != page;
+            return ::GetActiveWindow() == page && QApplication::activeWindow() == top && brv::KeyboardFocusWithin(top);
+          },
+          120000);
+      EXPECT_FALSE(left) << "the framework's activation went back to the frame";
+      ASSERT_TRUE(settled) << "active: " << (::GetActiveWindow() == fh ? "the frame" : "the page") << ", Qt's "
+                           << (QApplication::activeWindow() == top ? "the page" : "another");
+    }
+  }
 }
 
 }  // namespace
