@@ -175,6 +175,26 @@ std::vector<T> largeVector(size_t count, T value) {
     return v;
 }
 
+// The pixels of the square bitmap W that pass, a bit each, column by
+// column: column x's rows y at word x * words + y / 64, bit y % 64. The
+// rows are read in order, 64 at a time into one word per column.
+template <class Pass>
+std::vector<uint64_t> columnBits(const CWinBmp& W, Pass pass) {
+    const int n = W.GetWidth(), words = (n + 63) / 64;
+    std::vector<uint64_t> out(size_t(n) * words, 0), band(static_cast<size_t>(n));
+    for (int w = 0; w < words; ++w) {
+        std::fill(band.begin(), band.end(), 0);
+        for (int y = w * 64; y < std::min(n, w * 64 + 64); ++y) {
+            const CPixel32* row = reinterpret_cast<const CPixel32*>(W.GetLine(y));
+            const uint64_t bit = uint64_t(1) << (y % 64);
+            for (int x = 0; x < n; ++x)
+                if (pass(row[x])) band[size_t(x)] |= bit;
+        }
+        for (int x = 0; x < n; ++x) out[size_t(x) * words + w] = band[size_t(x)];
+    }
+    return out;
+}
+
 }  // namespace
 
 void BMP_SetPixel(CWinBmp& bmp, double x, double y, CPixel32 c) {
@@ -433,18 +453,23 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
         if (det == 0) continue;
         // Along a row each coordinate is linear in x: the test below runs
         // only where all three may pass (a pixel wider on each side).
+        // The bounds are a pixel wider than the coordinates' lines give, so
+        // they need no exact division: what is a pixel inside is decided
+        // by the exact coordinates below.
         const double s1 = (C.y - A.y) / det, s2 = -(B.y - A.y) / det, s0 = -(s1 + s2);
+        const double slopes[3] = {s0, s1, s2}, perDet = 1 / det;
+        const double perSlope[3] = {1 / s0, 1 / s1, 1 / s2};
         for (int y = y0; y < y1; ++y) {
-            double b[3];
-            barycentric(A, B, C, vector2<double>(x0, y), b);
+            const double b1 = ((x0 - A.x) * (C.y - A.y) - (C.x - A.x) * (y - A.y)) * perDet;
+            const double b2 = ((B.x - A.x) * (y - A.y) - (x0 - A.x) * (B.y - A.y)) * perDet;
+            const double b[3] = {1 - b1 - b2, b1, b2};
             double lo = x0, hi = x1 - 1;
             for (int k = 0; k < 3; ++k) {
-                const double slope = k == 0 ? s0 : k == 1 ? s1 : s2;
-                if (std::fabs(slope) < 1e-12) {
+                if (std::fabs(slopes[k]) < 1e-12) {
                     if (!(b[k] >= -0.01 - 1e-6 && b[k] <= 1.01 + 1e-6)) hi = lo - 1;
                     continue;
                 }
-                double from = x0 + (-0.01 - b[k]) / slope, to = x0 + (1.01 - b[k]) / slope;
+                double from = x0 + (-0.01 - b[k]) * perSlope[k], to = x0 + (1.01 - b[k]) * perSlope[k];
                 if (from > to) std::swap(from, to);
                 lo = std::max(lo, from - 1);
                 hi = std::min(hi, to + 1);
@@ -634,12 +659,7 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
     // The pixels still to fill, one bit per row in each column: a block
     // visits only those, in the same order as a full scan would.
     const int words = (n + 63) / 64;
-    std::vector<uint64_t> open(size_t(n) * words, 0);
-    for (int y = 0; y < n; ++y)
-        for (int x = 0; x < n; ++x) {
-            CPixel32 p = W.GetPixel(x, y);
-            if (pureWhite(p) && p.GetA() == 0) open[size_t(x) * words + y / 64] |= uint64_t(1) << (y % 64);
-        }
+    std::vector<uint64_t> open = columnBits(W, [](CPixel32 p) { return pureWhite(p) && p.GetA() == 0; });
     // Column x, rows y to y + 19: each open pixel takes its source. True
     // when some of those pixels are still open afterwards.
     auto blendColumn = [&](int x, int y, int sx, int sy, const double* k) {
@@ -719,10 +739,14 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
             }
         }
     }
-    // The smoothing runs down the columns, in place, in W's own rows (one
-    // block, a fixed step from row to row).
-    CPixel32* const top = reinterpret_cast<CPixel32*>(W.GetLine(0));
-    const ptrdiff_t rowStep = reinterpret_cast<CPixel32*>(W.GetLine(1)) - top;
+    // The smoothing runs down the columns, in place, in a copy of W whose
+    // rows lie a little more than a power of two apart: a pixel's
+    // neighbours come from nine rows, which at a step of 4 KB would all
+    // compete for the same few lines of the cache.
+    const ptrdiff_t rowStep = n + 16;
+    std::vector<CPixel32> rows(size_t(rowStep) * size_t(n));
+    for (int y = 0; y < n; ++y) std::memcpy(&rows[size_t(y) * rowStep], W.GetLine(y), size_t(n) * sizeof(CPixel32));
+    CPixel32* const top = rows.data();
     // The 32 neighbours as offsets in the rows; blue and red
     // are summed together in two 16-bit lanes of one word (38 x 255 fits),
     // which gives the very sums channel by channel.
@@ -738,12 +762,7 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
     };
     // Only the pixels the fill took (alpha 50) are smoothed, and smoothing
     // keeps alpha: where they lie is known before, a bit each by column.
-    std::vector<uint64_t> filled(size_t(n) * words, 0);
-    for (int y = 0; y < n; ++y) {
-        const CPixel32* row = reinterpret_cast<const CPixel32*>(W.GetLine(y));
-        for (int x = 0; x < n; ++x)
-            if (row[x].GetA() == 50) filled[size_t(x) * words + y / 64] |= uint64_t(1) << (y % 64);
-    }
+    const std::vector<uint64_t> filled = columnBits(W, [](CPixel32 p) { return p.GetA() == 50; });
     auto smooth = [&](int x, int y) {
         CPixel32* c = top + ptrdiff_t(y) * rowStep + x;
         const uint32_t own = word(*c);
@@ -769,6 +788,7 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
     };
     for (int x = n / 2; x <= n - 9; ++x) smoothColumn(x);
     for (int x = n / 2; x >= 9; --x) smoothColumn(x);
+    for (int y = 0; y < n; ++y) std::memcpy(W.GetLine(y), &rows[size_t(y) * rowStep], size_t(n) * sizeof(CPixel32));
     step();
 }
 
