@@ -13,6 +13,7 @@
 #include "model/brush.h"
 #include "model/featuretables.h"
 #include "picture/anypicdecoder.h"
+#include "picture/picfilter.h"
 #include "picture/textexception.h"
 #include "picture/winbmp.h"
 #include "seams/app.h"
@@ -233,9 +234,18 @@ std::vector<std::array<int, 3>> AgeGridTriangles(const std::vector<AgeNode>& nod
 
 void MeshWarp(const CWinBmp& picture, const std::vector<AgeNode>& nodes,
               const std::vector<std::array<int, 3>>& triangles, CWinBmp& out) {
-    const int w = picture.GetWidth(), h = picture.GetHeight();
+    if (picture.GetBitsPerPixel() != 32) {
+        out.Create(picture.GetWidth(), picture.GetHeight(), 32, false);
+        return;
+    }
+    MeshWarp(
+        picture.GetWidth(), picture.GetHeight(),
+        [&picture](int y) { return reinterpret_cast<const CPixel32*>(picture.GetLine(y)); }, nodes, triangles, out);
+}
+
+void MeshWarp(int w, int h, const std::function<const CPixel32*(int)>& rowOf, const std::vector<AgeNode>& nodes,
+              const std::vector<std::array<int, 3>>& triangles, CWinBmp& out) {
     out.Create(w, h, 32, false);
-    if (picture.GetBitsPerPixel() != 32) return;
     struct Tri {
         vector2<double> src[3], dst[3];
         Barycentric bary;
@@ -280,7 +290,7 @@ void MeshWarp(const CWinBmp& picture, const std::vector<AgeNode>& nodes,
     std::vector<int> startOf(size_t(w) + 1);
     for (int y = 0; y < h; ++y) {
         found.clear();
-        const CPixel32* source = reinterpret_cast<const CPixel32*>(picture.GetLine(y));
+        const CPixel32* source = rowOf(y);
         for (int n : rows[size_t(y)]) {
             const Tri& q = tris[size_t(n)];
             int xa = std::max(q.x0, 0), xb = std::min(q.x1, w - 1);
@@ -363,13 +373,12 @@ bool BuildAgeMap(head3& h, CWinBmp& ageMap, int group, std::span<const unsigned 
     CWinBmp pic;
     if (!DecodePicture(picture.empty() ? AgePictureBytes() : picture, pic)) return false;
     const int picW = pic.GetWidth(), picH = pic.GetHeight();
-    // Resized straight into a picture of its own, and the map handed over:
-    // no picture of the texture's size is copied.
-    CWinBmp resized;
-    resized.ResizeBilinearFrom(pic, w, hh);
+    // The picture resized row by row as the warp reads it, and the map
+    // handed over: no other picture of the texture's size is made.
+    CBilinearRows resized(pic, w, hh);
     const std::vector<AgeNode> nodes = AgeGridNodes(h, w, hh, picW, picH, group);
     CWinBmp warped;
-    MeshWarp(resized, nodes, AgeGridTriangles(nodes), warped);
+    MeshWarp(w, hh, [&resized](int y) { return resized.Row(y); }, nodes, AgeGridTriangles(nodes), warped);
     FillHoles(warped);
     ageMap.Swap(warped);
     return true;

@@ -7,6 +7,7 @@
 // holes a forward warp leaves.
 
 #include <array>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "foundation/use.h"
 #include "framework/cstring.h"
 #include "model/head.h"
+#include "picture/pixel32.h"
 
 class CWinBmp;
 
@@ -67,6 +69,10 @@ std::vector<std::array<int, 3>> AgeGridTriangles(const std::vector<AgeNode>& nod
 // same barycentric combination of the triangle's targets (rounded), when
 // that lies inside. Written texels get alpha 255.
 void MeshWarp(const CWinBmp& picture, const std::vector<AgeNode>& nodes,
+              const std::vector<std::array<int, 3>>& triangles, CWinBmp& out);
+// The same over a w x h picture given row by row: rowOf(y) is row y's
+// pixels (asked for once, in the order of the rows).
+void MeshWarp(int w, int h, const std::function<const CPixel32*(int)>& rowOf, const std::vector<AgeNode>& nodes,
               const std::vector<std::array<int, 3>>& triangles, CWinBmp& out);
 // The forward warp of the age page: every texel through the affine map that
 // takes src[k] to dst[k] (weights may be negative), rounded; writes outside

@@ -18,6 +18,7 @@
 #include "fitting/kernel2d.h"
 #include "foundation/random.h"
 #include "picture/membmp.h"
+#include "picture/picfilter.h"
 #include "picture/pixelstore.h"
 #include "picture/textexception.h"
 #include "model/head.h"
@@ -251,7 +252,6 @@ struct CroppedPhoto {
     Key key;
     int32_t cropAfter[4] = {};  // the crop as the photo kernel left it
     CWinBmp picture;
-    CWinBmp half;  // n x n/2, made when first asked for
     bool valid = false;
 };
 
@@ -286,7 +286,6 @@ CroppedPhoto* TextureSynthesis::croppedPhoto(CWinBmp& own, int n) {
     }
     kept.valid = false;
     kept.picture = CWinBmp();
-    kept.half = CWinBmp();
     // Stored bytes that are no picture (a damaged project): the working
     // photo stands in.
     if (k->LoadOrigBmp(fromBytes ? &kept.picture : &own, 2, n, n) <= 0) {
@@ -824,16 +823,18 @@ void TextureSynthesis::Texture_End(CWinBmp& W) {
         for (int j = 0; j < n; ++j)
             for (int i = 0; i < n; ++i) put(j, i, Q.GetPixel(i, j));
     } else {
-        CMemBmp layout;
-        layout.ResizeBilinearFrom(W, n, n / 2);
-        // The photo at half height, kept with the cropped photo.
-        CWinBmp ownHalf;
-        CWinBmp* half = kept ? &kept->half : &ownHalf;
-        if (half->GetWidth() != n || half->GetHeight() != n / 2) half->ResizeBilinearFrom(const_cast<CWinBmp&>(Q), n, n / 2);
-        for (int r = 0; r < n / 2; ++r)
-            for (int i = 0; i < n; ++i) put(r, i, layout.GetPixel(i, n / 2 - 1 - r));
-        for (int j = 0; j < n / 2; ++j)
-            for (int i = 0; i < n; ++i) put(n / 2 + j, i, half->GetPixel(i, j));
+        // The layout and the photo at half height, resized row by row into
+        // the texture: no picture of half the texture's size is made.
+        CBilinearRows layout(W, n, n / 2);
+        for (int r = 0; r < n / 2; ++r) {
+            const CPixel32* row = layout.Row(n / 2 - 1 - r);
+            for (int i = 0; i < n; ++i) put(r, i, row[i]);
+        }
+        CBilinearRows half(Q, n, n / 2);
+        for (int j = 0; j < n / 2; ++j) {
+            const CPixel32* row = half.Row(j);
+            for (int i = 0; i < n; ++i) put(n / 2 + j, i, row[i]);
+        }
     }
     record->rgb[0] = record->rgb[1] = record->rgb[2] = 0;
     h->texture = std::move(record);

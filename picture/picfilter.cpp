@@ -251,6 +251,77 @@ void CPicResizeFilter::Apply(CBaseBmp* src, CBaseBmp* dst) const {
   }
 }
 
+struct CBilinearRows::Rows {
+  const CBaseBmp* src = nullptr;
+  int nw = 0;
+  Taps horizontal, vertical;
+  bool copyRows = false, keepRows = false;
+  // Horizontally resized source rows, source row r in slot r % slots.
+  int slots = 1;
+  std::vector<CPixel32> mid;
+  std::vector<int> midRow;
+  std::vector<PixelSum> acc;
+  std::vector<CPixel32> out;
+
+  const CPixel32* sourceRow(int r) const { return reinterpret_cast<const CPixel32*>(src->GetLine(r)); }
+  // Source row r as the horizontal pass of the resize makes it.
+  const CPixel32* middle(int r) {
+    if (copyRows) return sourceRow(r);
+    const int slot = r % slots;
+    CPixel32* m = mid.data() + size_t(slot) * size_t(nw);
+    if (midRow[size_t(slot)] != r) {
+      const CPixel32* row = sourceRow(r);
+      for (int x = 0; x < nw; ++x) {
+        PixelSum sum;
+        for (int k = horizontal.start[size_t(x)]; k < horizontal.start[size_t(x) + 1]; ++k)
+          sum.add(horizontal.weight[size_t(k)], row[horizontal.index[size_t(k)]]);
+        m[x] = sum.pixel();
+      }
+      midRow[size_t(slot)] = r;
+    }
+    return m;
+  }
+};
+
+CBilinearRows::CBilinearRows(const CBaseBmp& src, int newWidth, int newHeight) : m_Rows(std::make_unique<Rows>()) {
+  need32(&src);
+  Rows& r = *m_Rows;
+  const int w = src.GetWidth(), h = src.GetHeight();
+  const int nw = std::max(0, newWidth), nh = std::max(0, newHeight);
+  CTriangleKernel kernel(1.0);
+  r.src = &src;
+  r.nw = nw;
+  r.horizontal = nonZero(contributions(w, nw, kernel));
+  r.vertical = nonZero(contributions(h, nh, kernel));
+  r.copyRows = isIdentity(r.horizontal, w, nw);
+  r.keepRows = isIdentity(r.vertical, h, nh);
+  // A row's taps are consecutive source rows: as many slots as the most
+  // taps of a row never evict one that row still reads.
+  for (int y = 0; y < nh; ++y)
+    r.slots = std::max(r.slots, r.vertical.start[size_t(y) + 1] - r.vertical.start[size_t(y)]);
+  if (!r.copyRows) {
+    r.mid.resize(size_t(r.slots) * size_t(nw));
+    r.midRow.assign(size_t(r.slots), -1);
+  }
+  r.acc.resize(size_t(nw));
+  r.out.resize(size_t(nw));
+}
+
+CBilinearRows::~CBilinearRows() = default;
+
+const CPixel32* CBilinearRows::Row(int y) {
+  Rows& r = *m_Rows;
+  if (r.keepRows) return r.middle(y);
+  std::fill(r.acc.begin(), r.acc.end(), PixelSum());
+  for (int k = r.vertical.start[size_t(y)]; k < r.vertical.start[size_t(y) + 1]; ++k) {
+    const CPixel32* row = r.middle(r.vertical.index[size_t(k)]);
+    const double wk = r.vertical.weight[size_t(k)];
+    for (int x = 0; x < r.nw; ++x) r.acc[size_t(x)].add(wk, row[x]);
+  }
+  for (int x = 0; x < r.nw; ++x) r.out[size_t(x)] = r.acc[size_t(x)].pixel();
+  return r.out.data();
+}
+
 void CPicCropFilter::Apply(CBaseBmp* src, CBaseBmp* dst) const {
   if (appliedInPlace(src, dst)) return;
   const int w = std::max(0, m_Right - m_Left);

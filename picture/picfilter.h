@@ -3,6 +3,7 @@
 // bitmap to give a destination bitmap. Each filter overrides Apply or
 // ApplyInPlace; the base versions are defined through each other.
 #include <cstdint>
+#include <memory>
 
 #include "picture/pixel32.h"
 #include "picture/plobject.h"
@@ -57,6 +58,26 @@ class CPicResizeFilter : public CPicFilter {
   const CResizeKernel& m_Kernel;
   PLProgressCallback m_Callback;
   void* m_Context;
+};
+
+// The rows of the bilinear resize of a 32-bit bitmap to newWidth x
+// newHeight (CBaseBmp::ResizeBilinearFrom), one at a time and in any order,
+// with the same bytes; only the few horizontally resized source rows that
+// the rows asked for read are kept, not the resized picture. The source
+// must stay as it is while rows are asked for.
+class CBilinearRows {
+ public:
+  CBilinearRows(const CBaseBmp& src, int newWidth, int newHeight);
+  ~CBilinearRows();
+  CBilinearRows(const CBilinearRows&) = delete;
+  CBilinearRows& operator=(const CBilinearRows&) = delete;
+  // Row y (0 .. newHeight - 1) of the resized picture, valid until the
+  // next call.
+  const CPixel32* Row(int y);
+
+ private:
+  struct Rows;
+  std::unique_ptr<Rows> m_Rows;
 };
 
 // Parameters in the order left, right, top, bottom; the result is
