@@ -608,6 +608,7 @@ Index<triangle> octtree::getfirst(const vector3<double>& P, const vector3<double
     if (!rootSection(P, d, in, out)) return -1;
     LineRanking r{P, d};
     walkSteps_ = 0;
+    newQuery();
     walk(root_, min_, max_, in, out, r);
     if (!r.found()) return -1;
     if (bary) *bary = r.bestB;
@@ -625,6 +626,7 @@ octtree::RayHit octtree::firstOnRay(const vector3<double>& P, const vector3<doub
     if (in.t < tMin) in = cubeSection{tMin, P + u * tMin};
     RayRanking r{P, u, tMin, accept};
     walkSteps_ = 0;
+    newQuery();
     walk(root_, min_, max_, in, exit, r);
     if (r.exactTri != -1) {
         out = {r.exactTri, true, r.exactT, r.exactT, r.exactB, r.exactHit};
@@ -673,6 +675,15 @@ Index<triangle> octtree::getnearest(const vector3<double>& P, const vector3<doub
     return best->tri;
 }
 
+void octtree::newQuery() const {
+    const size_t slots = size_t(Index<triangle>::current().pool() ? Index<triangle>::current().pool()->size() : 0);
+    if (testedIn_.size() < slots) testedIn_.resize(slots, 0);
+    if (++query_ == 0) {
+        std::fill(testedIn_.begin(), testedIn_.end(), 0);
+        query_ = 1;
+    }
+}
+
 template <class Ranking>
 void octtree::walk(Index<octtree_rec> cell, const vector3<double>& cmin, const vector3<double>& cmax,
                    const cubeSection& in, const cubeSection& out, Ranking& r) const {
@@ -690,11 +701,20 @@ void octtree::walk(Index<octtree_rec> cell, const vector3<double>& cmin, const v
     for (int n = 0; n < total;) {
         int m = 0;
         for (; n < total && m < kBatch; ++n) batch[m++] = n < extra ? (*added)[size_t(extra - 1 - n)] : slice[n - extra];
+        // A triangle this query tested in an earlier cell is passed over
+        // (it still counts as a step).
         for (int k = 0; k < m; ++k) {
+            const size_t t = size_t(batch[k]);
+            if (t < testedIn_.size() && testedIn_[t] == query_) {
+                tris[k] = nullptr;
+                continue;
+            }
+            if (t < testedIn_.size()) testedIn_[t] = query_;
             tris[k] = &Index<triangle>(batch[k]).data();
             __builtin_prefetch(tris[k]);
         }
         for (int k = 0; k < m; ++k) {
+            if (!tris[k]) continue;
             const triangle& tr = *tris[k];
             if (tr.a == -1 || tr.b == -1 || tr.c == -1) continue;
             __builtin_prefetch(&tr.a.data().position);
@@ -703,6 +723,7 @@ void octtree::walk(Index<octtree_rec> cell, const vector3<double>& cmin, const v
         }
         for (int k = 0; k < m; ++k) {
             if (++walkSteps_ > kMaxWalkSteps) return;
+            if (!tris[k]) continue;
             const triangle& tr = *tris[k];
             if (tr.a == -1 || tr.b == -1 || tr.c == -1) continue;
             r.offer(batch[k], tr.a.data().position, tr.b.data().position, tr.c.data().position);

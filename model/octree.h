@@ -7,6 +7,7 @@
 // Every operation works on the current pools (the current head's vertices
 // and triangles).
 
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <unordered_map>
@@ -221,6 +222,12 @@ private:
     double sizeThreshold_ = 10.0;
     bool filled_ = false;
     mutable int walkSteps_ = 0;
+    // The query each triangle slot was last tested in: a triangle listed in
+    // several cells that a ray crosses is tested once (a test gives the same
+    // answer each time, and the ranking keeps the first of equals).
+    mutable std::vector<uint32_t> testedIn_;
+    mutable uint32_t query_ = 0;
+    void newQuery() const;
 };
 
 // The triangle's corners as the tree sees them: moved 10 % away from the
