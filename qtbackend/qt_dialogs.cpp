@@ -170,8 +170,25 @@ class ProgramFileDialog : public QFileDialog {
   ProgramFileDialog(QWidget* parent, std::function<void(QString)> onAccept)
       : QFileDialog(parent), onAccept_(std::move(onAccept)) {}
   void accept() override {
-    QStringList files = selectedFiles();
-    onAccept_(files.isEmpty() ? QString() : files.front());
+    // What the name box says is the choice: Qt's list keeps selected every
+    // folder a typed path went through (the root first), beside the file.
+    auto* name = findChild<QLineEdit*>("fileNameEdit");
+    QString chosen;
+    if (name && !name->text().isEmpty()) {
+      chosen = name->text();
+      if (chosen == "~" || chosen.startsWith("~/")) chosen = QDir::homePath() + chosen.mid(1);
+      chosen = QDir::cleanPath(directory().absoluteFilePath(chosen));
+    } else {
+      QStringList files = selectedFiles();
+      chosen = files.isEmpty() ? QString() : files.front();
+    }
+    // A folder is opened in the dialog, as a double click opens it.
+    if (name && !chosen.isEmpty() && QFileInfo(chosen).isDir()) {
+      setDirectory(chosen);
+      name->clear();
+      return;
+    }
+    onAccept_(chosen);
   }
   void Finish() { QDialog::done(QDialog::Accepted); }
 

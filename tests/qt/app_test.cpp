@@ -5,6 +5,7 @@
 // with the headless surface.
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <QTabBar>
@@ -24,6 +26,7 @@
 #include <QTreeView>
 #include <QWindow>
 
+#include <filesystem>
 #include <fstream>
 
 #include "framework/resources.h"
@@ -438,6 +441,72 @@ TEST_F(AppTest, FileDialogs) {
   qtsupport::KeyClick(fh, Qt::Key_O, Qt::ControlModifier);
   EXPECT_TRUE(stayed);
   EXPECT_TRUE(frame->opened.IsEmpty());
+}
+
+// A name typed into the name box and Return opens the file, whether or not
+// the list of names the box proposes has come up meanwhile (it comes once
+// the folder is read); with a proposal chosen by the arrows, Return takes
+// that name; a folder typed opens in the dialog, where a name typed next
+// and Return open the file.
+TEST_F(AppTest, ReturnInTheNameBoxOpensTheTypedFile) {
+  std::filesystem::create_directories(files / "sub");
+  std::ofstream(files / "green.jpg") << "x";
+  std::ofstream(files / "grey.jpg") << "x";
+  std::ofstream(files / "sub/blue.jpg") << "x";
+  struct Case {
+    const char* what;
+    std::vector<std::string> typed;  // each followed by Return
+    bool down;  // Down to the first proposal before the last Return
+    std::string opened;
+  };
+  const Case cases[] = {
+      {"the whole name", {"green.jpg"}, false, files / "green.jpg"},
+      {"a whole path", {files / "grey.jpg"}, false, files / "grey.jpg"},
+      {"a proposal chosen", {"gre"}, true, files / "green.jpg"},
+      {"a folder's path, then a name", {files / "sub", "blue.jpg"}, false, files / "sub/blue.jpg"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    frame->opened.Empty();
+    Backend().ScriptDialog([&](QWidget* widget) {
+      auto* dialog = qobject_cast<QFileDialog*>(widget);
+      ASSERT_NE(dialog, nullptr);
+      auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+      ASSERT_NE(name, nullptr);
+      ASSERT_NE(name->completer(), nullptr);
+      name->setFocus();
+      QPointer<QWidget> open(widget);
+      for (size_t n = 0; n < c.typed.size(); ++n) {
+        const std::string& typed = c.typed[n];
+        // Typed as a user types, who sees the first proposals before going
+        // on; the list comes up with the next key, then Return goes to it.
+        for (size_t i = 0; i < typed.size(); ++i) {
+          QTest::keyClicks(name, QString(QChar(typed[i])));
+          if (i == 0) qtsupport::WaitFor([&] { return name->completer()->completionCount() > 0; }, 120000);
+        }
+        EXPECT_TRUE(qtsupport::WaitFor([&] { return name->completer()->popup()->isVisible(); }, 120000))
+            << "the list of proposals never came up for " << typed;
+        QWidget* keys = QApplication::activePopupWidget() ? QApplication::activePopupWidget() : name;
+        if (c.down && n + 1 == c.typed.size()) QTest::keyClick(keys, Qt::Key_Down);
+        const QString folder = dialog->directory().absolutePath();
+        QTest::keyClick(keys, Qt::Key_Return);
+        if (n + 1 < c.typed.size()) {
+          // The folder opens in the dialog, the name box empty.
+          EXPECT_TRUE(qtsupport::WaitFor([&] { return dialog->directory().absolutePath() != folder; }, 120000));
+          EXPECT_EQ(dialog->directory().absolutePath().toStdString(), typed);
+          EXPECT_TRUE(name->text().isEmpty());
+          ASSERT_TRUE(open && open->isVisible());
+        }
+      }
+      if (!qtsupport::WaitFor([&] { return !open || !open->isVisible(); }, 60000)) {
+        ADD_FAILURE() << "Return left the dialog open on \"" << name->text().toStdString() << "\"";
+        QTest::mouseClick(ButtonOf(widget, "Cancel"), Qt::LeftButton);
+      }
+    });
+    qtsupport::KeyClick(fh, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(std::string(frame->opened.View()), c.opened);
+    EXPECT_EQ(Backend().PendingDialogScripts(), 0);
+  }
 }
 
 TEST_F(AppTest, TimerRedrawChangesOnlyTheMarker) {
