@@ -118,26 +118,35 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
   for (const QRect& rect : rest) painter.fillRect(rect, QColor(212, 208, 200));
 }
 
+// A control's event the program handed back and the control left comes
+// here as to any parent: the program has had it already.
 void SurfaceView::mousePressEvent(QMouseEvent* e) {
+  if (e == impl_->handedBack) return;
   impl_->PostMouse(window_, nullptr, RawInput::kButtonDown, e->position().toPoint(), e);
 }
 void SurfaceView::mouseReleaseEvent(QMouseEvent* e) {
+  if (e == impl_->handedBack) return;
   impl_->PostMouse(window_, nullptr, RawInput::kButtonUp, e->position().toPoint(), e);
 }
 void SurfaceView::mouseDoubleClickEvent(QMouseEvent* e) {
   // Qt's double click stands for the second press.
+  if (e == impl_->handedBack) return;
   impl_->PostMouse(window_, nullptr, RawInput::kButtonDown, e->position().toPoint(), e);
 }
 void SurfaceView::mouseMoveEvent(QMouseEvent* e) {
+  if (e == impl_->handedBack) return;
   impl_->PostMouse(window_, nullptr, RawInput::kMouseMove, e->position().toPoint(), e);
 }
 void SurfaceView::wheelEvent(QWheelEvent* e) {
+  if (e == impl_->handedBack) return;
   impl_->PostWheel(window_, nullptr, e->position().toPoint(), e->angleDelta().y(), e->modifiers());
 }
 void SurfaceView::keyPressEvent(QKeyEvent* e) {
+  if (e == impl_->handedBack) return;
   if (!impl_->PostKey(nullptr, e, true)) QWidget::keyPressEvent(e);
 }
 void SurfaceView::keyReleaseEvent(QKeyEvent* e) {
+  if (e == impl_->handedBack) return;
   if (!impl_->PostKey(nullptr, e, false)) QWidget::keyReleaseEvent(e);
 }
 

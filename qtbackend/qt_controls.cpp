@@ -661,7 +661,10 @@ bool QtBackendImpl::HandBack(HWND h, unsigned message) {
   if (kind == RawInput::kButtonDown && button == 0 && (w->focusPolicy() & Qt::ClickFocus)) ::SetFocus(h);
   if (!Record(h) || controls.find(h) == controls.end()) return true;
   ++replaying;
+  const QEvent* outer = handedBack;
+  handedBack = p.event.get();
   QCoreApplication::sendEvent(p.receiver, p.event.get());
+  handedBack = outer;
   --replaying;
   if (kind == RawInput::kButtonUp && button == 0 && sliderPaged.count(h)) {
     sliderPaged.erase(h);

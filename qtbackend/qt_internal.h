@@ -114,6 +114,9 @@ class QtBackendImpl {
   std::vector<std::function<void()>> deferred;
   bool runningDeferred = false;
   int replaying = 0;     // a control's event is being handed back
+  // That event: what the control leaves goes on to its parents in Qt, the
+  // surface among them, which must not post it to the program again.
+  const QEvent* handedBack = nullptr;
   int syncing = 0;       // widgets are being set from the framework's state
   uint64_t keySequence = 0;
   QCursor currentCursor;

@@ -239,4 +239,61 @@ TEST_F(InputTest, DoubleClicksOnlyForClassesThatAskForThem) {
   }
 }
 
+// Input a control's widget leaves once the program handed it back goes on
+// to the widget's parents in Qt, the window's surface among them: the
+// program gets each key and click once, at the control, never again at the
+// window (a second F10 would take the menu bar back).
+TEST_F(InputTest, AControlsInputComesOnce) {
+  struct Button : CButton {
+    std::vector<Seen> seen;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+      if (Interesting(message)) seen.push_back({message, wParam, lParam, false});
+      return CButton::WindowProc(message, wParam, lParam);
+    }
+  };
+  struct Label : CStatic {
+    std::vector<Seen> seen;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+      if (Interesting(message)) seen.push_back({message, wParam, lParam, false});
+      return CStatic::WindowProc(message, wParam, lParam);
+    }
+  };
+  Recorder w;
+  HWND h = Make(w, false, CRect(100, 100, 500, 400));
+  Button button;
+  Label label;
+  ASSERT_TRUE(button.Create("Press", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, CRect(20, 20, 120, 50), &w, 100));
+  ASSERT_TRUE(label.Create("Label", WS_CHILD | WS_VISIBLE | SS_NOTIFY, CRect(20, 80, 120, 100), &w, 101));
+  ::SetFocus(button.m_hWnd);
+  qtsupport::Pump();
+  ASSERT_TRUE(qtsupport::WaitFor([&] { return Backend().ControlWidget(button.m_hWnd)->hasFocus(); }));
+  w.Take();
+  auto messages = [](std::vector<Seen>& seen, UINT first, UINT last) {
+    std::vector<UINT> out;
+    for (const Seen& s : seen)
+      if (s.message >= first && s.message <= last) out.push_back(s.message);
+    seen.clear();
+    return out;
+  };
+  // Keys the button has no use for.
+  for (Qt::Key key : {Qt::Key_F5, Qt::Key_F10, Qt::Key_Shift}) {
+    SCOPED_TRACE(key);
+    qtsupport::KeyClick(h, key);
+    qtsupport::Pump();
+    EXPECT_EQ(messages(button.seen, WM_KEYDOWN, WM_SYSKEYUP).size(), 2u);
+    EXPECT_TRUE(messages(w.seen, WM_KEYDOWN, WM_SYSKEYUP).empty());
+  }
+  // A click on the label, which Qt's label does not take.
+  qtsupport::Click(h, CPoint(40, 90));
+  EXPECT_EQ(messages(label.seen, WM_LBUTTONDOWN, WM_MBUTTONDBLCLK), (std::vector<UINT>{WM_LBUTTONDOWN, WM_LBUTTONUP}));
+  EXPECT_TRUE(messages(w.seen, WM_LBUTTONDOWN, WM_MBUTTONDBLCLK).empty());
+  // The wheel: once at the label, and once at the window it passes it on
+  // to as Windows' default handling does.
+  button.seen.clear();
+  qtsupport::Wheel(h, CPoint(40, 90), 120);
+  EXPECT_EQ(messages(label.seen, WM_MOUSEWHEEL, WM_MOUSEWHEEL).size(), 1u);
+  EXPECT_EQ(messages(w.seen, WM_MOUSEWHEEL, WM_MOUSEWHEEL).size(), 1u);
+  EXPECT_TRUE(messages(button.seen, WM_MOUSEWHEEL, WM_MOUSEWHEEL).empty());
+}
+
 }  // namespace

@@ -678,7 +678,7 @@ TEST_F(ProgramX11Test, FullModeThroughXInput) {
 // Alt+F6 brings the point page back, Tab and Space run its Next; the model
 // page comes with the focus on its first slider, which the arrows move;
 // Alt+F6 to the view, the menus by F10 or Alt and the arrows, Alt+F6 back
-// to the model page, Tab round to its Exit, Enter ends the program.
+// to the model page, Shift+Tab back to its Exit, Enter ends the program.
 TEST_F(ProgramX11Test, TheEasyFlowFromTheKeyboard) {
   const std::string png = dir / "photo.png";
   ASSERT_TRUE(CodedPhoto(1024, 768).save(QString::fromStdString(png)));
@@ -766,10 +766,63 @@ TEST_F(ProgramX11Test, TheEasyFlowFromTheKeyboard) {
   s = Press("alt+F6", [](const QJsonObject& s) { return Focused(s).page == kModel; }, "the model page by Alt+F6");
   ASSERT_FALSE(HasFailure());
   EXPECT_EQ(Focused(s).id, 1122);
-  s = TabTo(1141);
+  s = Press("shift+Tab", [](const QJsonObject& s) { return Focused(s).id == 1141; }, "Shift+Tab back to Exit");
   ASSERT_FALSE(HasFailure());
   EXPECT_EQ(RunTool("xdotool", {"key", "Return"}), 0);
   EXPECT_EQ(WaitEnd(), 0);
+}
+
+// The keys that leave a control of the model page, a child page of the
+// frame, with real X keys: Shift+Tab goes back one tab stop, from a slider
+// and from a button; F10 and a released Alt select the menu bar, Escape
+// gives the keys back to the button, and the arrows and Enter run a menu's
+// item from there.
+TEST_F(ProgramX11Test, TheModelPagesKeysLeaveItsControls) {
+  constexpr int kStart = 232, kModel = 309;
+  const std::string png = dir / "photo.png";
+  ASSERT_TRUE(CodedPhoto(1024, 768).save(QString::fromStdString(png)));
+  Launch({"--full"});
+  QJsonObject s = WaitState([](const QJsonObject& s) { return Dialog(s)["nameEditFocused"].toBool(); },
+                            "the photo dialog with the keys");
+  ASSERT_FALSE(HasFailure());
+  EXPECT_EQ(RunTool("xdotool", {"type", "--delay", "20", QString::fromStdString(png)}), 0);
+  s = Press("Return", [](const QJsonObject& s) { return Focused(s).page == kStart; }, "the start page with the focus");
+  ASSERT_FALSE(HasFailure());
+  s = Press("Return", [](const QJsonObject& s) { return s["stage"].toInt() == 1000 && Page(s, kStart).isEmpty(); },
+            "the point page");
+  s = PlaceMarks(s);
+  ASSERT_FALSE(HasFailure());
+  ClickAt(Control(s, 1141)["rect"].toArray());
+  s = WaitState([](const QJsonObject& s) { return s["stage"].toInt() == 2500 && Focused(s).page == kModel; },
+                "the model page with the focus");
+  ASSERT_FALSE(HasFailure());
+  ASSERT_EQ(Focused(s).id, 1087);
+  // Back by one stop from the second slider and from a button.
+  s = TabTo(1102);
+  s = Press("shift+Tab", [](const QJsonObject& s) { return Focused(s).id == 1087; }, "Shift+Tab to the age slider");
+  s = TabTo(1122);
+  s = Press("shift+Tab", [](const QJsonObject& s) { return Focused(s).id == 1141; }, "Shift+Tab to OK");
+  s = Press("Tab", [](const QJsonObject& s) { return Focused(s).id == 1122; }, "Tab to Cancel");
+  ASSERT_FALSE(HasFailure());
+  for (const char* select : {"F10", "alt"}) {
+    SCOPED_TRACE(select);
+    s = Press(select, [](const QJsonObject& s) { return !Lit(Open(s, "menubar")).isEmpty(); }, "the menu bar selected");
+    if (HasFailure()) Screen(std::string("xprogram_model_menu_") + select);
+    ASSERT_FALSE(HasFailure());
+    EXPECT_EQ(LitAt(Open(s, "menubar")), 0) << "the first menu is lit";
+    EXPECT_TRUE(Open(s, "menu").isEmpty()) << "a menu opened";
+    s = Press("Escape", [](const QJsonObject& s) { return Lit(Open(s, "menubar")).isEmpty(); }, "the bar left");
+    ASSERT_FALSE(HasFailure());
+    // The keys are the button's again.
+    EXPECT_EQ(Focused(s).id, 1122);
+    EXPECT_EQ(Focused(s).page, kModel);
+  }
+  s = Press("Tab", [](const QJsonObject& s) { return Focused(s).id == 1107; }, "Tab to Dots");
+  ASSERT_FALSE(HasFailure());
+  const int layout = s["layout"].toInt();
+  MenuByKeys("F10", "View", layout == 1 ? "Dual screen" : "Full screen");
+  s = WaitState([&](const QJsonObject& s) { return s["layout"].toInt() != layout; }, "the layout chosen by keys");
+  program.kill();
 }
 
 // The step after the point page's Next runs on the program's thread for a
