@@ -477,6 +477,9 @@ void CFaceView::PhotoZoomStep(double f) {
 void CFaceView::PhotoWheel(short delta) { PhotoZoomStep(delta > 0 ? 1.25 : 0.8); }
 
 void CFaceView::PhotoSize(int cx, int cy) {
+    // A hidden pane (an empty client) is no reference: shown again, the
+    // photo scales from the height it was placed for.
+    if (cx <= 0 || cy <= 0) return;
     map.resize(lastSize.cy, cy);
     lastSize = CSize(cx, cy);
     if (photoFitPending_ && cx > 0 && cy > 0) {

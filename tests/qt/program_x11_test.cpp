@@ -465,6 +465,130 @@ class ProgramX11Test : public ::testing::Test {
     Press("Return", [](const QJsonObject& s) { return Open(s, "menu").isEmpty(); }, "the menu closed");
   }
 
+  // The full mode on the coded photo, its name typed into the file dialog,
+  // the start page's defaults, the marks: the model page open, with the focus.
+  QJsonObject FullModeModelPage() {
+    constexpr int kStart = 232, kModel = 309;
+    const std::string png = dir / "photo.png";
+    EXPECT_TRUE(CodedPhoto(1024, 768).save(QString::fromStdString(png)));
+    Launch({"--full"});
+    QJsonObject s = WaitState([](const QJsonObject& s) { return Dialog(s)["nameEditFocused"].toBool(); },
+                              "the photo dialog with the keys");
+    if (HasFailure()) return s;
+    EXPECT_EQ(RunTool("xdotool", {"type", "--delay", "20", QString::fromStdString(png)}), 0);
+    s = Press("Return", [](const QJsonObject& s) { return Focused(s).page == kStart; }, "the start page with the focus");
+    if (HasFailure()) return s;
+    s = Press("Return", [](const QJsonObject& s) { return s["stage"].toInt() == 1000 && Page(s, kStart).isEmpty(); },
+              "the point page");
+    s = PlaceMarks(s);
+    if (HasFailure()) return s;
+    ClickAt(Control(s, 1141)["rect"].toArray());
+    return WaitState([](const QJsonObject& s) { return s["stage"].toInt() == 2500 && Focused(s).page == kModel; },
+                     "the model page with the focus");
+  }
+
+  // The frame sized by the desktop to several sizes and back to its first:
+  // the views reach the client's edges as they did (the splitter's border
+  // aside), no unpainted strip remains at the right or the bottom, the head
+  // stays on the photo; back at the first size every view's map is the
+  // first one.
+  void ResizeRound(const std::string& tag) {
+    QTest::qWait(500);
+    QJsonObject s = State();
+    XScreen x;
+    ASSERT_NE(x.d, nullptr);
+    const unsigned long frame = FrameWindow(s);
+    // The overlay view, unless the splitter has no room left for its pane.
+    auto overlayShown = [](const QJsonObject& s) {
+      const QJsonObject v = View(s, "ViewEdit2D3D");
+      return v["visible"].toBool() && !RectOf(v["rect"].toArray()).isEmpty();
+    };
+    auto viewsEdge = [](const QJsonObject& s) {
+      QPoint edge(INT_MIN, INT_MIN);
+      for (const QJsonValue& v : s["views"].toArray())
+        if (v["visible"].toBool()) {
+          QJsonArray r = v["rect"].toArray();
+          if (r[2].toInt() - r[0].toInt() > 0 && r[3].toInt() - r[1].toInt() > 0)
+            edge = QPoint(std::max(edge.x(), r[2].toInt()), std::max(edge.y(), r[3].toInt()));
+        }
+      return edge;
+    };
+    SCOPED_TRACE(tag);
+    const QJsonArray client0 = Frame(s)["client"].toArray();
+    const QPoint edge0 = viewsEdge(s);
+    const QPoint gap0(client0[2].toInt() - edge0.x(), client0[3].toInt() - edge0.y());
+    const auto off0 = HeadOffPhoto(s);
+    const QJsonArray views0 = s["views"].toArray();
+    const QJsonObject views0Of = s;
+    QByteArray geometry;
+    ASSERT_EQ(RunTool("xdotool", {"getwindowgeometry", "--shell", QString::number(frame)}, &geometry), 0);
+    QMap<QString, int> g;
+    for (const QByteArray& line : geometry.split('\n'))
+      if (line.contains('=')) g[QString(line.split('=')[0])] = line.split('=')[1].toInt();
+    const QSize first(g["WIDTH"], g["HEIGHT"]);
+    int overlays = 0;
+    for (QSize size : {QSize(700, 500), QSize(400, 300), QSize(1000, 800), QSize(2000, 1500), first}) {
+      SCOPED_TRACE(size.width());
+      const int menu = first.height() - (client0[3].toInt() - client0[1].toInt());
+      EXPECT_EQ(RunTool("xdotool", {"windowsize", QString::number(frame), QString::number(size.width()),
+                                    QString::number(size.height())}),
+                0);
+      s = WaitState(
+          [&](const QJsonObject& s) {
+            QJsonArray c = Frame(s)["client"].toArray();
+            return c[2].toInt() - c[0].toInt() == size.width() && c[3].toInt() - c[1].toInt() == size.height() - menu;
+          },
+          "the new client size");
+      QTest::qWait(500);
+      s = State();
+      const QJsonArray c = Frame(s)["client"].toArray();
+      const QPoint edge = viewsEdge(s);
+      EXPECT_EQ(c[2].toInt() - edge.x(), gap0.x());
+      EXPECT_EQ(c[3].toInt() - edge.y(), gap0.y());
+      // Between the views and the client's edges (the splitter's border),
+      // where the screen shows it: no line of it left white as a fresh
+      // surface is (a page over it may show white pixels of its own).
+      QImage shot = x.Grab();
+      const QRect inside = RectOf(c) & shot.rect();
+      int whiteLines = 0;
+      for (int xx = std::max(inside.left(), c[2].toInt() - gap0.x()); xx <= inside.right(); ++xx) {
+        int white = 0;
+        for (int yy = inside.top(); yy <= inside.bottom(); ++yy) white += (shot.pixel(xx, yy) & 0xFFFFFF) == 0xFFFFFF;
+        whiteLines += white > inside.height() / 2;
+      }
+      for (int yy = std::max(inside.top(), c[3].toInt() - gap0.y()); yy <= inside.bottom(); ++yy) {
+        int white = 0;
+        for (int xx = inside.left(); xx <= inside.right(); ++xx) white += (shot.pixel(xx, yy) & 0xFFFFFF) == 0xFFFFFF;
+        whiteLines += white > inside.width() / 2;
+      }
+      EXPECT_EQ(whiteLines, 0) << "white lines at the right or the bottom";
+      if (size == QSize(1000, 800)) qtsupport::Save(shot, "xprogram_resized_" + tag);
+      if (!overlayShown(s)) continue;
+      ++overlays;
+      const auto off = HeadOffPhoto(s);
+      EXPECT_EQ(off.size(), off0.size());
+      for (const auto& [name, d] : off0)
+        if (off.count(name)) {
+          EXPECT_NEAR(off.at(name).x(), d.x(), 1.0) << name;
+          EXPECT_NEAR(off.at(name).y(), d.y(), 1.0) << name;
+        }
+    }
+    if (overlayShown(views0Of)) EXPECT_GE(overlays, 3) << "the overlay view was hardly ever shown";
+    // Back at the first size: the views' maps are the first ones.
+    for (const QJsonValue& v0 : views0) {
+      if (!v0["visible"].toBool()) continue;
+      QJsonObject v = View(s, v0["name"].toString());
+      EXPECT_EQ(v["rect"].toArray(), v0["rect"].toArray()) << v0["name"].toString().toStdString();
+      for (const char* map : {"photoToClient", "headToClient"}) {
+        QJsonArray a = v0[map].toArray(), b = v[map].toArray();
+        ASSERT_EQ(a.size(), b.size());
+        for (int i = 0; i < a.size(); ++i)
+          EXPECT_NEAR(b[i].toDouble(), a[i].toDouble(), 1e-6 * std::max(1.0, std::abs(a[i].toDouble())))
+              << v0["name"].toString().toStdString() << " " << map << "[" << i << "]";
+      }
+    }
+  }
+
   TempDir dir;
   QProcess program;
 };
@@ -778,23 +902,8 @@ TEST_F(ProgramX11Test, TheEasyFlowFromTheKeyboard) {
 // gives the keys back to the button, and the arrows and Enter run a menu's
 // item from there.
 TEST_F(ProgramX11Test, TheModelPagesKeysLeaveItsControls) {
-  constexpr int kStart = 232, kModel = 309;
-  const std::string png = dir / "photo.png";
-  ASSERT_TRUE(CodedPhoto(1024, 768).save(QString::fromStdString(png)));
-  Launch({"--full"});
-  QJsonObject s = WaitState([](const QJsonObject& s) { return Dialog(s)["nameEditFocused"].toBool(); },
-                            "the photo dialog with the keys");
-  ASSERT_FALSE(HasFailure());
-  EXPECT_EQ(RunTool("xdotool", {"type", "--delay", "20", QString::fromStdString(png)}), 0);
-  s = Press("Return", [](const QJsonObject& s) { return Focused(s).page == kStart; }, "the start page with the focus");
-  ASSERT_FALSE(HasFailure());
-  s = Press("Return", [](const QJsonObject& s) { return s["stage"].toInt() == 1000 && Page(s, kStart).isEmpty(); },
-            "the point page");
-  s = PlaceMarks(s);
-  ASSERT_FALSE(HasFailure());
-  ClickAt(Control(s, 1141)["rect"].toArray());
-  s = WaitState([](const QJsonObject& s) { return s["stage"].toInt() == 2500 && Focused(s).page == kModel; },
-                "the model page with the focus");
+  constexpr int kModel = 309;
+  QJsonObject s = FullModeModelPage();
   ASSERT_FALSE(HasFailure());
   ASSERT_EQ(Focused(s).id, 1087);
   // Back by one stop from the second slider and from a button.
@@ -893,103 +1002,32 @@ TEST_F(ProgramX11Test, TheLongStepKeepsTheScreenPaintedAndAsksTheCloseAfterIt) {
   program.kill();
 }
 
-// The frame sized by the desktop, on the point page and on the model page:
-// the views fill the client as they did maximised, no unpainted strip
-// remains at the right or the bottom, and the head stays on the photo; back
-// at the first size every view's map is the first one.
+// The frame sized by the desktop, on the point page (one pane) and on the
+// model page (two panes), and in the full mode's four panes the head
+// preparing step shows over the model: see ResizeRound.
 TEST_F(ProgramX11Test, TheResizedFrameFillsItsClient) {
   QJsonObject s = PlaceMarks(StartOnPhoto());
-  XScreen x;
-  ASSERT_NE(x.d, nullptr);
-  const unsigned long frame = FrameWindow(s);
-  auto viewsEdge = [](const QJsonObject& s) {
-    QPoint edge(INT_MIN, INT_MIN);
-    for (const QJsonValue& v : s["views"].toArray())
-      if (v["visible"].toBool()) {
-        QJsonArray r = v["rect"].toArray();
-        if (r[2].toInt() - r[0].toInt() > 0 && r[3].toInt() - r[1].toInt() > 0)
-          edge = QPoint(std::max(edge.x(), r[2].toInt()), std::max(edge.y(), r[3].toInt()));
-      }
-    return edge;
-  };
-  for (int page : {328, 329}) {
-    if (page == 329) {
-      ClickAt(Control(s, 1141)["rect"].toArray());
-      s = WaitState([](const QJsonObject& s) { return s["stage"].toInt() == 2500 && !Page(s, 329).isEmpty(); },
-                    "the model page");
-      QTest::qWait(500);
-      s = State();
-    }
-    SCOPED_TRACE(page);
-    const QJsonArray client0 = Frame(s)["client"].toArray();
-    const QPoint edge0 = viewsEdge(s);
-    const QPoint gap0(client0[2].toInt() - edge0.x(), client0[3].toInt() - edge0.y());
-    const auto off0 = HeadOffPhoto(s);
-    const QJsonArray views0 = s["views"].toArray();
-    QByteArray geometry;
-    ASSERT_EQ(RunTool("xdotool", {"getwindowgeometry", "--shell", QString::number(frame)}, &geometry), 0);
-    QMap<QString, int> g;
-    for (const QByteArray& line : geometry.split('\n'))
-      if (line.contains('=')) g[QString(line.split('=')[0])] = line.split('=')[1].toInt();
-    const QSize first(g["WIDTH"], g["HEIGHT"]);
-    for (QSize size : {QSize(700, 500), QSize(400, 300), QSize(1000, 800), QSize(2000, 1500), first}) {
-      SCOPED_TRACE(size.width());
-      const int menu = first.height() - (client0[3].toInt() - client0[1].toInt());
-      EXPECT_EQ(RunTool("xdotool", {"windowsize", QString::number(frame), QString::number(size.width()),
-                                    QString::number(size.height())}),
-                0);
-      s = WaitState(
-          [&](const QJsonObject& s) {
-            QJsonArray c = Frame(s)["client"].toArray();
-            return c[2].toInt() - c[0].toInt() == size.width() && c[3].toInt() - c[1].toInt() == size.height() - menu;
-          },
-          "the new client size");
-      QTest::qWait(500);
-      s = State();
-      const QJsonArray c = Frame(s)["client"].toArray();
-      const QPoint edge = viewsEdge(s);
-      EXPECT_EQ(c[2].toInt() - edge.x(), gap0.x());
-      EXPECT_EQ(c[3].toInt() - edge.y(), gap0.y());
-      // Between the views and the client's edges (the splitter's border),
-      // where the screen shows it: no line of it left white as a fresh
-      // surface is (a page over it may show white pixels of its own).
-      QImage shot = x.Grab();
-      const QRect inside = RectOf(c) & shot.rect();
-      int whiteLines = 0;
-      for (int xx = std::max(inside.left(), c[2].toInt() - gap0.x()); xx <= inside.right(); ++xx) {
-        int white = 0;
-        for (int yy = inside.top(); yy <= inside.bottom(); ++yy) white += (shot.pixel(xx, yy) & 0xFFFFFF) == 0xFFFFFF;
-        whiteLines += white > inside.height() / 2;
-      }
-      for (int yy = std::max(inside.top(), c[3].toInt() - gap0.y()); yy <= inside.bottom(); ++yy) {
-        int white = 0;
-        for (int xx = inside.left(); xx <= inside.right(); ++xx) white += (shot.pixel(xx, yy) & 0xFFFFFF) == 0xFFFFFF;
-        whiteLines += white > inside.width() / 2;
-      }
-      EXPECT_EQ(whiteLines, 0) << "white lines at the right or the bottom";
-      if (size == QSize(1000, 800)) qtsupport::Save(shot, "xprogram_resized_" + std::to_string(page));
-      const auto off = HeadOffPhoto(s);
-      EXPECT_EQ(off.size(), off0.size());
-      for (const auto& [name, d] : off0)
-        if (off.count(name)) {
-          EXPECT_NEAR(off.at(name).x(), d.x(), 1.0) << name;
-          EXPECT_NEAR(off.at(name).y(), d.y(), 1.0) << name;
-        }
-    }
-    // Back at the first size: the views' maps are the first ones.
-    for (const QJsonValue& v0 : views0) {
-      if (!v0["visible"].toBool()) continue;
-      QJsonObject v = View(s, v0["name"].toString());
-      EXPECT_EQ(v["rect"].toArray(), v0["rect"].toArray()) << v0["name"].toString().toStdString();
-      for (const char* map : {"photoToClient", "headToClient"}) {
-        QJsonArray a = v0[map].toArray(), b = v[map].toArray();
-        ASSERT_EQ(a.size(), b.size());
-        for (int i = 0; i < a.size(); ++i)
-          EXPECT_NEAR(b[i].toDouble(), a[i].toDouble(), 1e-6 * std::max(1.0, std::abs(a[i].toDouble())))
-              << v0["name"].toString().toStdString() << " " << map << "[" << i << "]";
-      }
-    }
-  }
+  ASSERT_FALSE(HasFailure());
+  ASSERT_EQ(s["layout"].toInt(), 1);
+  ResizeRound("328");
+  ClickAt(Control(State(), 1141)["rect"].toArray());
+  s = WaitState([](const QJsonObject& s) { return s["stage"].toInt() == 2500 && !Page(s, 329).isEmpty(); },
+                "the model page");
+  ASSERT_FALSE(HasFailure());
+  ASSERT_EQ(s["layout"].toInt(), 2);
+  ResizeRound("329");
+  program.kill();
+}
+
+TEST_F(ProgramX11Test, TheResizedFrameFillsItsClientInFourPanes) {
+  FullModeModelPage();
+  ASSERT_FALSE(HasFailure());
+  OpenMenu("Steps");
+  ClickButton(Open(State(), "menu"), "Head preparing");
+  QJsonObject s = WaitState([](const QJsonObject& s) { return s["layout"].toInt() == 4 && Open(s, "menu").isEmpty(); },
+                            "layout 4");
+  ASSERT_FALSE(HasFailure());
+  ResizeRound("four");
   program.kill();
 }
 

@@ -149,6 +149,13 @@ TEST_F(PhotoViewsTest, FitWheelAndResize) {
         EXPECT_EQ(v->map, shown);
         SizePane(*v, 800, 600);
         EXPECT_EQ(v->map, shown);
+        // Hidden, then shown at another height: it scales from the height
+        // it had before it was hidden.
+        SizePane(*v, 800, 0);
+        SizePane(*v, 800, 300);
+        EXPECT_DOUBLE_EQ(v->map.zoom, shown.zoom / 2);
+        EXPECT_DOUBLE_EQ(v->map.offsetX, shown.offsetX / 2);
+        EXPECT_DOUBLE_EQ(v->map.offsetY, shown.offsetY / 2);
     }
 }
 
