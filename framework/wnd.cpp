@@ -766,8 +766,17 @@ BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, U
     if (!(flags & SWP_NOREDRAW)) ExposeInParent(*r);
     r->rect = now;
     if (!r->IsChild() && (r->style & WS_MAXIMIZE) && (sized || moved)) r->style &= ~DWORD(WS_MAXIMIZE);
+    const CSize had = r->surface ? CSize(r->surface->Width(), r->surface->Height()) : CSize(0, 0);
     FitSurface(*r);
     if (!(flags & SWP_NOREDRAW) || !r->IsChild()) Invalidate();
+    if (!r->IsChild() && r->surface) {
+      // The surface's new part is blank: the children there paint it, those
+      // the smaller window cut off too, though the window clips its children.
+      const int far = std::max(r->surface->Width(), r->surface->Height());
+      const CRect right(had.cx, 0, far, far), bottom(0, had.cy, far, far);
+      if (r->surface->Width() > had.cx) InvalidateWindow(m_hWnd, &right, true, true);
+      if (r->surface->Height() > had.cy) InvalidateWindow(m_hWnd, &bottom, true, true);
+    }
     what |= kWindowGeometry;
   }
   if (what) NotifyBackend(*r, what);

@@ -176,4 +176,32 @@ TEST_F(ChildPageTest, HidingOrMovingItRepaintsTheSiblingUnderIt) {
   EXPECT_TRUE(Covers(Record(below.m_hWnd)->invalid, covered));
 }
 
+// The frame sized smaller than its children and back: what the smaller
+// frame cut off of each child is painted again, though the frame clips its
+// children (the surface's new part is blank).
+TEST_F(ChildPageTest, AFrameGrownAgainRepaintsWhatItHadCutOff) {
+  page.SetWindowPos(nullptr, 300, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  driver.Pump();
+  frame.SetWindowPos(nullptr, 0, 0, 350, 250, SWP_NOMOVE | SWP_NOZORDER);
+  driver.Pump();
+  ASSERT_TRUE(Record(page.m_hWnd)->invalid.IsRectEmpty());
+  ASSERT_TRUE(Record(below.m_hWnd)->invalid.IsRectEmpty());
+  frame.SetWindowPos(nullptr, 0, 0, 600, 500, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_TRUE(Covers(Record(below.m_hWnd)->invalid, CRect(350, 0, 600, 500)));
+  EXPECT_TRUE(Covers(Record(below.m_hWnd)->invalid, CRect(0, 250, 600, 500)));
+  // The page's client beyond the frame's old right edge, to its own edges.
+  CRect client;
+  page.GetClientRect(&client);
+  CPoint edge(350, 0);
+  frame.ClientToScreen(&edge);
+  page.ScreenToClient(&edge);
+  ASSERT_GT(edge.x, 0);
+  ASSERT_LT(edge.x, client.right);
+  EXPECT_TRUE(Covers(Record(page.m_hWnd)->invalid, CRect(edge.x, 0, client.right, client.bottom)));
+  // Shrinking leaves nothing to paint in the children.
+  driver.Pump();
+  frame.SetWindowPos(nullptr, 0, 0, 500, 400, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_TRUE(Record(page.m_hWnd)->invalid.IsRectEmpty());
+}
+
 }  // namespace
