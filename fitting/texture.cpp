@@ -1,5 +1,9 @@
 #include "fitting/texture.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -694,17 +698,13 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
     // window a block has closed is dropped at once). A block visits the set
     // bits of its twenty columns in the order a scan of them would.
     std::vector<uint64_t> columnOpen(size_t(words) + 1, 0);
+    // (Rows y to y + 19 lie within the picture: y stays below n - 20.)
     auto windowOpen = [&](int x, int y) {
         const uint64_t* col = &open[size_t(x) * words];
-        int end = std::min(y + 20, n);
-        for (int j0 = y; j0 < end;) {
-            int w = j0 / 64, b = j0 % 64, span = std::min(64 - b, end - j0);
-            uint64_t bits = col[w] >> b;
-            if (span < 64) bits &= (uint64_t(1) << span) - 1;
-            if (bits) return true;
-            j0 += span;
-        }
-        return false;
+        const int w = y / 64, b = y % 64;
+        uint64_t bits = col[w] >> b;
+        if (b > 44) bits |= col[w + 1] << (64 - b);
+        return (bits & 0xFFFFFu) != 0;
     };
     // The open columns among x .. x + count - 1 (count at most 32), bit i
     // for column x + i.
@@ -762,6 +762,35 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
     // Only the pixels the fill took (alpha 50) are smoothed, and smoothing
     // keeps alpha: where they lie is known before, a bit each by column.
     const std::vector<uint64_t> filled = columnBits(W, [](CPixel32 p) { return p.GetA() == 50; });
+#if defined(__SSE2__)
+    // Four neighbours at a time, their bytes widened to 16-bit lanes (32 x
+    // 255 fits): the same integer sums. Those along a row lie side by side.
+    bool alongRow[8];
+    for (int q = 0; q < 8; ++q) alongRow[q] = kDirections[q][1] == 0;
+    auto smooth = [&](int x, int y) {
+        CPixel32* c = top + ptrdiff_t(y) * rowStep + x;
+        const uint32_t own = word(*c);
+        const __m128i zero = _mm_setzero_si128();
+        __m128i sum = zero;
+        for (int q = 0; q < 8; ++q) {
+            const ptrdiff_t* o = neighbours + 4 * q;
+            __m128i four;
+            if (alongRow[q]) {
+                four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + std::min(o[0], o[3])));
+            } else {
+                four = _mm_setr_epi32(int(word(c[o[0]])), int(word(c[o[1]])), int(word(c[o[2]])), int(word(c[o[3]])));
+            }
+            sum = _mm_add_epi16(sum, _mm_unpacklo_epi8(four, zero));
+            sum = _mm_add_epi16(sum, _mm_unpackhi_epi8(four, zero));
+        }
+        sum = _mm_add_epi16(sum, _mm_srli_si128(sum, 8));
+        const uint64_t lanes = uint64_t(_mm_cvtsi128_si64(sum));
+        const uint32_t blue = uint32_t(lanes & 0xFFFFu) + 6 * (own & 0xFFu);
+        const uint32_t green = uint32_t(lanes >> 16 & 0xFFFFu) + 6 * (own >> 8 & 0xFFu);
+        const uint32_t red = uint32_t(lanes >> 32 & 0xFFFFu) + 6 * (own >> 16 & 0xFFu);
+        *c = CPixel32(uint8_t(red / 38), uint8_t(green / 38), uint8_t(blue / 38), 50);
+    };
+#else
     auto smooth = [&](int x, int y) {
         CPixel32* c = top + ptrdiff_t(y) * rowStep + x;
         const uint32_t own = word(*c);
@@ -773,6 +802,7 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
         }
         *c = CPixel32(uint8_t((blueRed >> 16) / 38), uint8_t(green / 38), uint8_t((blueRed & 0xFFFFu) / 38), 50);
     };
+#endif
     // Down column x from row 8 to row n - 9.
     auto smoothColumn = [&](int x) {
         const uint64_t* col = &filled[size_t(x) * words];
