@@ -10,6 +10,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "picture/basebmp.h"
 #include "picture/membmp.h"
@@ -140,6 +143,100 @@ Taps nonZero(const std::vector<Contribution>& table) {
   return t;
 }
 
+// The horizontal pass of one row and the vertical pass of one row (pixel
+// by pixel, its taps in order, each pixel's sum kept in registers).
+template <class Sum>
+void sumAlong(const CPixel32* row, const Taps& t, int nw, CPixel32* out) {
+  for (int x = 0; x < nw; ++x) {
+    Sum sum;
+    for (int k = t.start[size_t(x)]; k < t.start[size_t(x) + 1]; ++k) sum.add(t.weight[size_t(k)], row[t.index[size_t(k)]]);
+    out[x] = sum.pixel();
+  }
+}
+
+template <class Sum>
+void sumDown(const std::vector<const CPixel32*>& rows, const double* weights, int nw, CPixel32* out) {
+  const size_t taps = rows.size();
+  for (int x = 0; x < nw; ++x) {
+    Sum sum;
+    for (size_t k = 0; k < taps; ++k) sum.add(weights[k], rows[k][x]);
+    out[x] = sum.pixel();
+  }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define BRIVANTA_RESIZE_AVX2 1
+#pragma GCC push_options
+#pragma GCC target("avx2")
+// All four channels a register: the very products and sums of PixelSum
+// (no fused multiply-add: the target leaves it out).
+struct PixelSum4 {
+  __m256d v;
+  PixelSum4() : v(_mm256_setzero_pd()) {}
+  void add(double weight, const CPixel32& p) {
+    int bytes;
+    std::memcpy(&bytes, &p, sizeof bytes);
+    const __m256d x = _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(bytes)));
+    v = _mm256_add_pd(v, _mm256_mul_pd(_mm256_set1_pd(weight), x));
+  }
+  CPixel32 pixel() const {
+    const __m256d lo = _mm256_setzero_pd(), hi = _mm256_set1_pd(255.0), half = _mm256_set1_pd(0.5);
+    const __m128i all = _mm256_cvttpd_epi32(_mm256_min_pd(_mm256_max_pd(_mm256_add_pd(v, half), lo), hi));
+    const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(all, all), _mm_setzero_si128());
+    const uint32_t b = uint32_t(_mm_cvtsi128_si32(packed));
+    return CPixel32(uint8_t(b >> 16), uint8_t(b >> 8), uint8_t(b), uint8_t(b >> 24));
+  }
+};
+
+// sumAlong and sumDown on PixelSum4 (a template made outside this target
+// could not take its instructions).
+void sumAlongAvx2(const CPixel32* row, const Taps& t, int nw, CPixel32* out) {
+  for (int x = 0; x < nw; ++x) {
+    PixelSum4 sum;
+    for (int k = t.start[size_t(x)]; k < t.start[size_t(x) + 1]; ++k) sum.add(t.weight[size_t(k)], row[t.index[size_t(k)]]);
+    out[x] = sum.pixel();
+  }
+}
+
+void sumDownAvx2(const std::vector<const CPixel32*>& rows, const double* weights, int nw, CPixel32* out) {
+  const size_t taps = rows.size();
+  for (int x = 0; x < nw; ++x) {
+    PixelSum4 sum;
+    for (size_t k = 0; k < taps; ++k) sum.add(weights[k], rows[k][x]);
+    out[x] = sum.pixel();
+  }
+}
+#pragma GCC pop_options
+#endif
+
+bool& wideSumsAllowed() {
+  static bool allowed = true;
+  return allowed;
+}
+
+bool wideSums() {
+#if defined(BRIVANTA_RESIZE_AVX2)
+  static const bool there = __builtin_cpu_supports("avx2");
+  return there && wideSumsAllowed();
+#else
+  return false;
+#endif
+}
+
+void sumRow(const CPixel32* row, const Taps& t, int nw, CPixel32* out) {
+#if defined(BRIVANTA_RESIZE_AVX2)
+  if (wideSums()) return sumAlongAvx2(row, t, nw, out);
+#endif
+  sumAlong<PixelSum>(row, t, nw, out);
+}
+
+void sumRows(const std::vector<const CPixel32*>& rows, const double* weights, int nw, CPixel32* out) {
+#if defined(BRIVANTA_RESIZE_AVX2)
+  if (wideSums()) return sumDownAvx2(rows, weights, nw, out);
+#endif
+  sumDown<PixelSum>(rows, weights, nw, out);
+}
+
 // One tap of weight 1 on the same sample everywhere: 0 + 1 * p rounds back
 // to p, so the pass is a copy.
 bool isIdentity(const Taps& t, int n, int m) {
@@ -218,14 +315,7 @@ void CPicResizeFilter::Apply(CBaseBmp* src, CBaseBmp* dst) const {
   for (int y = 0; y < h; ++y) {
     if (m_Callback && !m_Callback(double(y) / h * 50, m_Context)) return;
     if (copyRows) continue;
-    const CPixel32* row = reinterpret_cast<const CPixel32*>(src->GetLine(y));
-    CPixel32* out = mid + size_t(y) * nw;
-    for (int x = 0; x < nw; ++x) {
-      PixelSum sum;
-      for (int k = horizontal.start[size_t(x)]; k < horizontal.start[size_t(x) + 1]; ++k)
-        sum.add(horizontal.weight[size_t(k)], row[horizontal.index[size_t(k)]]);
-      out[x] = sum.pixel();
-    }
+    sumRow(reinterpret_cast<const CPixel32*>(src->GetLine(y)), horizontal, nw, mid + size_t(y) * nw);
   }
 
   const Taps vertical = nonZero(contributions(h, nh, m_Kernel));
@@ -237,17 +327,14 @@ void CPicResizeFilter::Apply(CBaseBmp* src, CBaseBmp* dst) const {
     }
     return;
   }
-  std::vector<PixelSum> acc(static_cast<size_t>(nw));
+  std::vector<const CPixel32*> rows;
   for (int y = 0; y < nh; ++y) {
     if (m_Callback && !m_Callback(50 + double(y) / nh * 50, m_Context)) return;
-    std::fill(acc.begin(), acc.end(), PixelSum());
-    for (int k = vertical.start[size_t(y)]; k < vertical.start[size_t(y) + 1]; ++k) {
-      const CPixel32* row = midRow(vertical.index[size_t(k)]);
-      const double wk = vertical.weight[size_t(k)];
-      for (int x = 0; x < nw; ++x) acc[size_t(x)].add(wk, row[x]);
-    }
-    CPixel32* out = reinterpret_cast<CPixel32*>(dst->GetLine(y));
-    for (int x = 0; x < nw; ++x) out[x] = acc[size_t(x)].pixel();
+    rows.clear();
+    for (int k = vertical.start[size_t(y)]; k < vertical.start[size_t(y) + 1]; ++k)
+      rows.push_back(midRow(vertical.index[size_t(k)]));
+    sumRows(rows, vertical.weight.data() + vertical.start[size_t(y)], nw,
+            reinterpret_cast<CPixel32*>(dst->GetLine(y)));
   }
 }
 
@@ -260,7 +347,7 @@ struct CBilinearRows::Rows {
   int slots = 1;
   std::vector<CPixel32> mid;
   std::vector<int> midRow;
-  std::vector<PixelSum> acc;
+  std::vector<const CPixel32*> rows;
   std::vector<CPixel32> out;
 
   const CPixel32* sourceRow(int r) const { return reinterpret_cast<const CPixel32*>(src->GetLine(r)); }
@@ -270,13 +357,7 @@ struct CBilinearRows::Rows {
     const int slot = r % slots;
     CPixel32* m = mid.data() + size_t(slot) * size_t(nw);
     if (midRow[size_t(slot)] != r) {
-      const CPixel32* row = sourceRow(r);
-      for (int x = 0; x < nw; ++x) {
-        PixelSum sum;
-        for (int k = horizontal.start[size_t(x)]; k < horizontal.start[size_t(x) + 1]; ++k)
-          sum.add(horizontal.weight[size_t(k)], row[horizontal.index[size_t(k)]]);
-        m[x] = sum.pixel();
-      }
+      sumRow(sourceRow(r), horizontal, nw, m);
       midRow[size_t(slot)] = r;
     }
     return m;
@@ -303,7 +384,6 @@ CBilinearRows::CBilinearRows(const CBaseBmp& src, int newWidth, int newHeight) :
     r.mid.resize(size_t(r.slots) * size_t(nw));
     r.midRow.assign(size_t(r.slots), -1);
   }
-  r.acc.resize(size_t(nw));
   r.out.resize(size_t(nw));
 }
 
@@ -312,13 +392,11 @@ CBilinearRows::~CBilinearRows() = default;
 const CPixel32* CBilinearRows::Row(int y) {
   Rows& r = *m_Rows;
   if (r.keepRows) return r.middle(y);
-  std::fill(r.acc.begin(), r.acc.end(), PixelSum());
-  for (int k = r.vertical.start[size_t(y)]; k < r.vertical.start[size_t(y) + 1]; ++k) {
-    const CPixel32* row = r.middle(r.vertical.index[size_t(k)]);
-    const double wk = r.vertical.weight[size_t(k)];
-    for (int x = 0; x < r.nw; ++x) r.acc[size_t(x)].add(wk, row[x]);
-  }
-  for (int x = 0; x < r.nw; ++x) r.out[size_t(x)] = r.acc[size_t(x)].pixel();
+  // The row's taps are consecutive source rows, each in a slot of its own.
+  r.rows.clear();
+  for (int k = r.vertical.start[size_t(y)]; k < r.vertical.start[size_t(y) + 1]; ++k)
+    r.rows.push_back(r.middle(r.vertical.index[size_t(k)]));
+  sumRows(r.rows, r.vertical.weight.data() + r.vertical.start[size_t(y)], r.nw, r.out.data());
   return r.out.data();
 }
 
@@ -388,3 +466,5 @@ void CPicRotateFilter::Apply(CBaseBmp* src, CBaseBmp* dst) const {
     }
   }
 }
+
+void CPicResizeFilter::AllowWideRegisters(bool allow) { wideSumsAllowed() = allow; }

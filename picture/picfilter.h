@@ -51,6 +51,9 @@ class CPicResizeFilter : public CPicFilter {
                    PLProgressCallback callback = nullptr, void* context = nullptr)
       : m_NewWidth(newWidth), m_NewHeight(newHeight), m_Kernel(kernel), m_Callback(callback), m_Context(context) {}
   void Apply(CBaseBmp* src, CBaseBmp* dst) const override;
+  // Where the processor has them, the sums run in wide registers (the same
+  // bytes); tests turn that off to try the plain path (true again resets).
+  static void AllowWideRegisters(bool allow);
 
  private:
   int m_NewWidth;

@@ -81,9 +81,13 @@ TEST(Resize, EveryByteAsBefore) {
       {5, 5, 1, 1, 0x991640d0da30484aull},
       {1, 1, 7, 3, 0x4fc184a6fa678259ull},
   };
+  // Both ways of summing: in wide registers where the processor has them,
+  // and the plain one.
+  for (bool wide : {true, false})
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " to " + std::to_string(c.nw) + "x" +
-                 std::to_string(c.nh));
+                 std::to_string(c.nh) + (wide ? " wide" : " plain"));
+    CPicResizeFilter::AllowWideRegisters(wide);
     CWinBmp bmp;
     bmp.Create(c.w, c.h, 32, true);
     uint32_t state = uint32_t(c.w * 7919 + c.h);
@@ -103,6 +107,7 @@ TEST(Resize, EveryByteAsBefore) {
       }
     EXPECT_EQ(hash, c.bytes);
   }
+  CPicResizeFilter::AllowWideRegisters(true);
 }
 
 // The resize row by row, the rows asked for backwards and then in a
@@ -111,9 +116,11 @@ TEST(Resize, RowByRowGivesTheWholeResize) {
   struct Case {
     int w, h, nw, nh;
   } cases[] = {{300, 200, 150, 420}, {64, 48, 256, 128}, {640, 480, 512, 480}, {97, 131, 97, 40}, {5, 5, 1, 1}};
+  for (bool wide : {true, false})
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " to " + std::to_string(c.nw) + "x" +
-                 std::to_string(c.nh));
+                 std::to_string(c.nh) + (wide ? " wide" : " plain"));
+    CPicResizeFilter::AllowWideRegisters(wide);
     CWinBmp src;
     src.Create(c.w, c.h, 32, true);
     uint32_t state = uint32_t(c.w * 31 + c.h);
@@ -135,6 +142,7 @@ TEST(Resize, RowByRowGivesTheWholeResize) {
     }
     EXPECT_EQ(wrong, 0);
   }
+  CPicResizeFilter::AllowWideRegisters(true);
 }
 
 TEST(Resize, VerticalPassMatchesHorizontal) {
