@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "model/head.h"
 
 namespace {
@@ -81,11 +85,55 @@ vector3<double> bela23Trafo::traf(const vector3<double>& p) const {
     return moved(p);
 }
 
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define BRIVANTA_WARP_AVX2 1
+#pragma GCC push_options
+#pragma GCC target("avx2")
+// movedTwo four points at a time: lane by lane the very operations (no
+// fused multiply-add: the target leaves it out).
+bool bela23Trafo::movedFour(const vector3<double>* p, vector3<double>* r) const {
+    typedef double Four __attribute__((vector_size(32)));
+    vector3<double> q[4];
+    for (int i = 0; i < 4; ++i) q[i] = mapped(p[i], toPlane);
+    const Four qx = {q[0].x, q[1].x, q[2].x, q[3].x}, qy = {q[0].y, q[1].y, q[2].y, q[3].y},
+               qz = {q[0].z, q[1].z, q[2].z, q[3].z};
+    Four Dx = {0, 0, 0, 0}, Dy = {0, 0, 0, 0}, Dz = {0, 0, 0, 0}, W = {0, 0, 0, 0};
+    const Four one = {1.0, 1.0, 1.0, 1.0}, tiny = {1e-8, 1e-8, 1e-8, 1e-8};
+    for (int k = 0; k < count; ++k) {
+        const vector3<double>& c = planePoints[k];
+        const Four dx = qx - c.x, dy = qy - c.y, dz = qz - c.z;
+        const Four s = dx * dx + dy * dy + dz * dz;
+        if (_mm256_movemask_pd(__m256d(s < tiny))) return false;
+        const Four w = one / s * weights[k];
+        const vector3<double>& d = displacements[k];
+        Dx += d.x * w;
+        Dy += d.y * w;
+        Dz += d.z * w;
+        W += w;
+    }
+    for (int i = 0; i < 4; ++i)
+        r[i] = W[i] < 1e-20 ? p[i] : modify(p[i], vector3<double>(Dx[i], Dy[i], Dz[i]) * (1.0 / W[i]));
+    return true;
+}
+#pragma GCC pop_options
+#endif
+
 void bela23Trafo::prepare(const std::vector<vector3<double>>& points) {
     prepared_.clear();
     prepared_.reserve(points.size());
     const bool pairs = alpha == -2.0 && fixedCount == 0;
     size_t k = 0;
+#if defined(BRIVANTA_WARP_AVX2)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    for (; pairs && avx2 && wideRegisters && k + 3 < points.size(); k += 4) {
+        vector3<double> r[4];
+        if (!movedFour(&points[k], r))
+            for (int i = 0; i < 4; i += 2)
+                if (!movedTwo(points[k + i], points[k + i + 1], r[i], r[i + 1]))
+                    r[i] = moved(points[k + i]), r[i + 1] = moved(points[k + i + 1]);
+        for (int i = 0; i < 4; ++i) prepared_.emplace(bitsOf(points[k + i]), r[i]);
+    }
+#endif
     for (; pairs && k + 1 < points.size(); k += 2) {
         vector3<double> r0, r1;
         if (!movedTwo(points[k], points[k + 1], r0, r1)) r0 = moved(points[k]), r1 = moved(points[k + 1]);

@@ -45,6 +45,9 @@ public:
     htraf3<double> fromPhoto;
     int fixedCount = 0;
     int count = 0;
+    // Where the processor has them, prepare works four points at a time in
+    // wide registers (the same results); tests turn that off.
+    bool wideRegisters = true;
 
 private:
     vector3<double> moved(const vector3<double>& p) const;
@@ -52,6 +55,7 @@ private:
     // fixed); false when one lies on a control point.
     bool movedTwo(const vector3<double>& p0, const vector3<double>& p1, vector3<double>& r0,
                   vector3<double>& r1) const;
+    bool movedFour(const vector3<double>* p, vector3<double>* r) const;
     struct Bits {
         uint64_t x, y, z;
         bool operator==(const Bits&) const = default;

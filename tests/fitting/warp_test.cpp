@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <string>
 
 #include "model/head.h"
 #include "tests/support/fakes.h"
@@ -121,6 +123,40 @@ TEST_F(WarpTest, WeightsFallWithTheSquaredPlaneDistance) {
     // Displacements (10, 0) and (-2, 20).
     EXPECT_NEAR(q.x, 101 + (10 * 1 - 2 * (1 / 9.0)) / (1 + 1 / 9.0), 1e-7);
     EXPECT_NEAR(q.y, 100 + (0 * 1 + 20 * (1 / 9.0)) / (1 + 1 / 9.0), 1e-7);
+}
+
+// Moves worked out beforehand, four or two at a time, are the very moves
+// of a point asked alone, bit for bit: in wide registers and without, for
+// point counts that leave groups unfilled, and with points that lie on a
+// control point (their group falls back to the single rule).
+TEST_F(WarpTest, PreparedMovesAreTheMovesOfEachPointAlone) {
+    fnd::vector<vector2<double>> from, to;
+    for (int k = 0; k < 40; ++k) {
+        const double a = k * 0.7;
+        from.add({320 + 150 * std::cos(a) * (1 + k % 3), 240 + 120 * std::sin(a)});
+        to.add(from[k] + vector2<double>(7 * std::sin(k * 1.3), 5 * std::cos(k * 0.4)));
+    }
+    const htraf3<double> plane = cam * trafdef_detail::dropDepth();
+    for (bool wide : {true, false})
+        for (size_t n : {0, 1, 5, 7, 64, 203}) {
+            SCOPED_TRACE(std::to_string(n) + (wide ? " wide" : " plain"));
+            std::vector<vector3<double>> points;
+            for (size_t i = 0; i < n; ++i) {
+                // Every 23rd point lies on a control point's photo position.
+                const vector2<double> on = from[int(i % 40)];
+                const vector3<double> ph = i % 23 == 3 ? vector3<double>(on.x, on.y, 0.3)
+                                                       : vector3<double>(40.0 + 3.1 * i, 30.0 + 2.3 * (i % 97), 0.2);
+                points.push_back((ph * cam.Inv()).vec3());
+            }
+            bela23Trafo alone(-1, from, to, fnd::vector<double>(), plane, cam, 1.0, -2.0, 0.3);
+            bela23Trafo prepared(-1, from, to, fnd::vector<double>(), plane, cam, 1.0, -2.0, 0.3);
+            prepared.wideRegisters = wide;
+            prepared.prepare(points);
+            for (size_t i = 0; i < n; ++i) {
+                const vector3<double> a = alone.traf(points[i]), b = prepared.traf(points[i]);
+                EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << "point " << i;
+            }
+        }
 }
 
 TEST_F(WarpTest, FlatDistancesIgnoreDepth) {
