@@ -36,6 +36,12 @@ inline void childBox(const vector3<double>& cmin, const vector3<double>& centre,
     childMax.z = k ? cmax.z : centre.z;
 }
 
+inline void copy3(const double* from, double* to) {
+    to[0] = from[0];
+    to[1] = from[1];
+    to[2] = from[2];
+}
+
 // Cuts the polygon (n points) by the plane x_axis = value into the part
 // below it and the part above it, as clipping it to either side would: a
 // point on the plane goes to both, and both parts share the points where
@@ -48,16 +54,16 @@ void splitPolygon(const double (*in)[3], int n, int axis, double value, double (
     for (int j = 0; j < n; ++j) {
         const double* b = in[j + 1 == n ? 0 : j + 1];
         const double db = value - b[axis];
-        if (da >= 0) std::copy(a, a + 3, below[nb++]);
-        if (da <= 0) std::copy(a, a + 3, above[na++]);
+        if (da >= 0) copy3(a, below[nb++]);
+        if (da <= 0) copy3(a, above[na++]);
         const bool crossesBelow = (da >= 0) != (db >= 0), crossesAbove = (da <= 0) != (db <= 0);
         if (crossesBelow || crossesAbove) {
             const double s = da / (da - db);
             double x[3];
             for (int c = 0; c < 3; ++c) x[c] = a[c] + (b[c] - a[c]) * s;
             x[axis] = value;
-            if (crossesBelow) std::copy(x, x + 3, below[nb++]);
-            if (crossesAbove) std::copy(x, x + 3, above[na++]);
+            if (crossesBelow) copy3(x, below[nb++]);
+            if (crossesAbove) copy3(x, above[na++]);
         }
         a = b;
         da = db;
@@ -298,11 +304,11 @@ int octtree::fill() {
     // The rows go in slot order (they are so already when the triangles
     // came in slot order).
     if (!inSlotOrder) {
-        std::vector<int> bySlot(holderCells_.size());
+        bySlot_.resize(holderCells_.size());
         for (size_t k = 0; k < fillOrder_.size(); ++k)
             std::copy(holderCells_.begin() + rows_[k], holderCells_.begin() + rows_[k + 1],
-                      bySlot.begin() + holderBegin_[size_t(fillOrder_[k])]);
-        holderCells_.swap(bySlot);
+                      bySlot_.begin() + holderBegin_[size_t(fillOrder_[k])]);
+        holderCells_.swap(bySlot_);
     }
     return 1;
 }
@@ -412,24 +418,39 @@ void octtree::insert(int cell, int t, const Poly& poly, Box b, int depth, Box c,
     int above, below;
     // Down through the cells that hold the box whole on one side of every
     // mid-plane (a loop: most of a triangle's way down is this). The sides
-    // are bits (x the highest).
+    // are bits (x the highest); the cell's box is kept in locals.
+    double lx = c.lo[0], ly = c.lo[1], lz = c.lo[2], hx = c.hi[0], hy = c.hi[1], hz = c.hi[2];
+    const double bx0 = b.lo[0], by0 = b.lo[1], bz0 = b.lo[2], bx1 = b.hi[0], by1 = b.hi[1], bz1 = b.hi[2];
+    const octtree_rec* cells = cells_.data();
     for (;;) {
         if (extent > size || size < smallest) {
             store(cell, t);
             return;
         }
-        above = below = 0;
-        for (int a = 0; a < 3; ++a) {
-            centre[a] = (c.lo[a] + c.hi[a]) / 2.0;
-            above = above << 1 | int(b.lo[a] >= centre[a]);
-            below = below << 1 | int(b.hi[a] <= centre[a]);
+        const double cx = (lx + hx) / 2.0, cy = (ly + hy) / 2.0, cz = (lz + hz) / 2.0;
+        const int ax = bx0 >= cx, ay = by0 >= cy, az = bz0 >= cz;
+        const int wx = ax | (bx1 <= cx), wy = ay | (by1 <= cy), wz = az | (bz1 <= cz);
+        if (!(wx & wy & wz)) {
+            centre[0] = cx, centre[1] = cy, centre[2] = cz;
+            above = ax << 2 | ay << 1 | az;
+            below = int(bx1 <= cx) << 2 | int(by1 <= cy) << 1 | int(bz1 <= cz);
+            break;
         }
-        if ((above | below) != 7) break;
         // A box on the plane itself counts as above it.
-        cell = childIn(cell, above);
-        c = c.child(centre, above);
+        const int slot = ax << 2 | ay << 1 | az;
+        int ch = cells[size_t(cell)].children[slot];
+        if (ch == -1) {
+            ch = newCell(cell);
+            cells = cells_.data();
+            cells_[size_t(cell)].children[slot] = ch;
+        }
+        cell = ch;
+        (ax ? lx : hx) = cx;
+        (ay ? ly : hy) = cy;
+        (az ? lz : hz) = cz;
         size /= 2;
     }
+    c.lo[0] = lx, c.lo[1] = ly, c.lo[2] = lz, c.hi[0] = hx, c.hi[1] = hy, c.hi[2] = hz;
     // Per axis: 1 above the mid-plane, 0 below, -1 across.
     int side[3];
     for (int a = 0; a < 3; ++a) {

@@ -208,7 +208,7 @@ private:
         bool ok = false;
     };
     std::vector<Corners> corners_;
-    std::vector<int> cursor_, rows_;
+    std::vector<int> cursor_, rows_, bySlot_;
     // The pieces of a cut polygon, by the depth it may still be cut to.
     Poly pieces_[5][3][2];
     std::unordered_map<int, std::vector<int>> edited_;
