@@ -545,9 +545,18 @@ struct LineRanking {
 
     double bound() const { return best; }
     void offer(Index<triangle> t, const vector3<double>& a, const vector3<double>& b, const vector3<double>& c) {
-        vector3<double> h, w;
-        double tt;
-        if (!meetTriangle(a, b, c, P, d, &h, &tt, &w)) return;
+        // The score is at least t: a plane met at best or beyond cannot
+        // win, and its coordinates are not worked out (meetTriangle's steps).
+        const vector3<double> n = (b - a) % (c - a);
+        const double nn = n * n;
+        if (!(nn > 0)) return;
+        const double nd = n * d;
+        if (std::fabs(nd) < 1e-10 * std::sqrt(nn)) return;
+        const double tt = (n * (a - P)) / nd;
+        if (!(tt < best)) return;
+        const vector3<double> h = P + d * tt;
+        const vector3<double> ha = a - h, hb = b - h, hc = c - h;
+        const vector3<double> w = vector3<double>((hb % hc) * n, (hc % ha) * n, (ha % hb) * n) / nn;
         const double score = tt - 100.0 * std::min({w.x, w.y, w.z, 0.0});
         if (score < best) {
             best = score;
@@ -782,7 +791,18 @@ void octtree::walk(Index<octtree_rec> cell, const vector3<double>& cmin, const v
     for (int a = 0; a < 3; ++a)
         if (valid[a] && ts[a] > in.t && ts[a] < out.t) pts[n++] = cubeSection{ts[a], P + d * ts[a]};
     pts[n++] = out;
-    std::sort(pts, pts + n, [](const cubeSection& x, const cubeSection& y) { return x.t < y.t; });
+    // By t, as std::sort orders so few: an insertion sort, a section less
+    // than the first going to the front, else past every one it is not less
+    // than.
+    for (int i = 1; i < n; ++i) {
+        const cubeSection v = pts[i];
+        int j = i;
+        if (v.t < pts[0].t)
+            for (; j > 0; --j) pts[j] = pts[j - 1];
+        else
+            for (; j > 0 && v.t < pts[j - 1].t; --j) pts[j] = pts[j - 1];
+        pts[j] = v;
+    }
     for (int k = 0; k + 1 < n; ++k) {
         if (!(pts[k].t < r.bound())) return;
         int o[3];
