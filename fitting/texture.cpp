@@ -723,12 +723,37 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
         return bits & ((uint64_t(1) << count) - 1);
     };
     auto close = [&](int x) { columnOpen[size_t(x / 64)] &= ~(uint64_t(1) << (x % 64)); };
+    // The first open column from x on (n when none), the last one up to x
+    // (-1 when none).
+    auto firstOpenFrom = [&](int x) {
+        for (int w = x / 64; w < words; ++w) {
+            const uint64_t bits = w == x / 64 ? columnOpen[size_t(w)] >> (x % 64) << (x % 64) : columnOpen[size_t(w)];
+            if (bits) return std::min(n, w * 64 + __builtin_ctzll(bits));
+        }
+        return n;
+    };
+    auto lastOpenUpTo = [&](int x) {
+        for (int w = x / 64; w >= 0; --w) {
+            uint64_t bits = columnOpen[size_t(w)];
+            if (w == x / 64 && x % 64 != 63) bits &= (uint64_t(2) << (x % 64)) - 1;
+            if (bits) return w * 64 + 63 - __builtin_clzll(bits);
+        }
+        return -1;
+    };
     fnd::RandomSource& random = fnd::processRandom();
     for (int y = 20; y <= n - 21; ++y) {
         std::fill(columnOpen.begin(), columnOpen.end(), 0);
         for (int x = 0; x < n; ++x)
             if (windowOpen(x, y)) columnOpen[size_t(x / 64)] |= uint64_t(1) << (x % 64);
         for (int x = n / 2 + 20; x <= n - 21; ++x) {
+            if (!openAmong(x, 20)) {
+                // The blocks up to the one that reaches the next open
+                // column find nothing: only their two draws are made.
+                const int stop = std::min(firstOpenFrom(x) - 19, n - 20);
+                random.skip(2L * (stop - x));
+                x = stop - 1;
+                continue;
+            }
             int dx = random.next() % 5 - 20;
             int dy = random.next() % 5;
             for (uint64_t bits = openAmong(x, 20); bits; bits &= bits - 1) {
@@ -737,6 +762,12 @@ void TextureSynthesis::Texture_2(CWinBmp& W) {
             }
         }
         for (int x = n / 2 - 20; x >= 11; --x) {
+            if (!openAmong(x + 1, 19)) {
+                const int stop = std::max(lastOpenUpTo(x) - 1, 10);
+                random.skip(2L * (x - stop));
+                x = stop + 1;
+                continue;
+            }
             int dx = random.next() % 5 + 20;
             int dy = random.next() % 5;
             for (uint64_t bits = openAmong(x + 1, 19); bits;) {

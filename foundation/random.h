@@ -24,6 +24,10 @@ public:
         pos_ = pos_ + 1 < 34 ? pos_ + 1 : 0;
         return static_cast<int>(v >> 1);
     }
+    // Moves on by m draws, as m calls of next would.
+    void skip(long m) {
+        for (; m > 0; --m) next();
+    }
 
 private:
     void seed_(unsigned s);

@@ -19,6 +19,18 @@ TEST(Random, MatchesTheCLibrarySequence) {
     EXPECT_EQ(one.next(), 846930886);
 }
 
+// Moving on by m draws leaves the source where m calls of rand leave the C
+// library's, across the ring's wrap.
+TEST(Random, SkipMovesOnByItsDraws) {
+    for (long m : {0L, 1L, 33L, 34L, 35L, 1000L}) {
+        std::srand(7);
+        for (long i = 0; i < m; ++i) std::rand();
+        fnd::RandomSource source(7);
+        source.skip(m);
+        for (int i = 0; i < 50; ++i) ASSERT_EQ(source.next(), std::rand()) << "after " << m << ", draw " << i;
+    }
+}
+
 TEST(Random, ProcessSourceSeedsAndResets) {
     fnd::resetRandom();
     int first = fnd::nextRandom();
