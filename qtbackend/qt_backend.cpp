@@ -700,6 +700,7 @@ QtBackend::QtBackend(int& argc, char** argv) : impl_(std::make_unique<QtBackendI
     I.app = new QApplication(argc, argv);
     I.ownsApp = true;
   }
+  ReleaseDisplayCheck();
   AllowClipboardPictures();
   QApplication::setStyle(new ProgramStyle);
   QFont font("Liberation Sans");

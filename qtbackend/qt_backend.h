@@ -30,6 +30,9 @@ namespace brv {
 // compositor answers. Where Qt's default fails and the other window system
 // answers, QT_QPA_PLATFORM is set to that one.
 bool DisplayAvailable();
+// The X connection DisplayAvailable keeps open until Qt has its own (the
+// backend closes it once Qt runs).
+void ReleaseDisplayCheck();
 // Prints "No display: run under xvfb-run or set DISPLAY." to the standard
 // error stream and returns 2 when there is no display; 0 otherwise.
 int CheckDisplay();

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,8 +23,7 @@
 
 #include "qtbackend/qt_backend.h"
 
-// The X libraries last: their macros clash with Qt's names.
-#include <X11/Xlib.h>
+// The X library last: its macros clash with Qt's names.
 #include <xcb/xcb.h>
 
 namespace brv {
@@ -74,12 +74,35 @@ bool HasPlugin(const std::string& name) {
   return false;
 }
 
+// The check's connection stays open until Qt has its own: an X server whose
+// last client leaves resets, and drops the connections made meanwhile (Qt
+// then aborts).
+xcb_connection_t*& HeldConnection() {
+  static xcb_connection_t* held = nullptr;
+  return held;
+}
+
 bool XServerOpens() {
   if (Env("DISPLAY").empty()) return false;
-  Display* d = XOpenDisplay(nullptr);
-  if (!d) return false;
-  XCloseDisplay(d);
-  return true;
+  ReleaseDisplayCheck();
+  // A server resetting after its last client resets or refuses a new
+  // connection for a moment; a server that is not there or refuses us says so
+  // at once. A bare end of the connection (errno unset) may be either.
+  int ends = 0;
+  for (int attempt = 0; attempt < 250; ++attempt) {
+    errno = 0;
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const int error = errno;
+    if (!xcb_connection_has_error(c)) {
+      HeldConnection() = c;
+      return true;
+    }
+    xcb_disconnect(c);
+    const bool resetting = error == ECONNRESET || error == EAGAIN || error == EPIPE || (error == 0 && ++ends <= 3);
+    if (!resetting) return false;
+    ::usleep(20000);
+  }
+  return false;
 }
 
 // The compositor's socket as the Wayland client library finds it.
@@ -172,6 +195,11 @@ bool KeyboardFocusWithin(QWidget* top) {
     at = parent;
   }
   return false;
+}
+
+void ReleaseDisplayCheck() {
+  if (HeldConnection()) xcb_disconnect(HeldConnection());
+  HeldConnection() = nullptr;
 }
 
 int CheckDisplay() {
