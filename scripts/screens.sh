@@ -34,8 +34,9 @@ if ! (cd "$test_build" && unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM &&
 fi
 rm -rf "$root/docs/screens"
 mkdir -p "$root/docs/screens"
-# (test_env.sh: the sanitizer settings, should the program be the test build's)
-env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY xvfb-run -a -s "-screen 0 1280x1024x24" \
+# (test_env.sh: the sanitizer settings, should the program be the test build's;
+# no key repeat: the player's keys are not repeated however long it is held up)
+env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY xvfb-run -a -s "-screen 0 1280x1024x24 -r" \
   "$root/tests/test_env.sh" python3 "$root/scripts/xvfb_player.py" --program "$program" --scenario "$scenario" \
   --fixtures "$work/headless/fixtures" --work "$work/x" --shots "$root/docs/screens"
 for f in "$root"/docs/screens/*.png; do convert "$f" -strip -colors 256 "PNG8:$f"; done
