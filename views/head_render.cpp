@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "fitting/gl_interface.h"
 #include "fitting/kernel3d.h"
 #include "foundation/numeric.h"
 #include "framework/paths.h"
@@ -19,7 +20,47 @@
 
 namespace views {
 
-HeadRenderCore::HeadRenderCore(svc::ViewEdit3D& view) : view_(view) { ClearAllViewSettings(); }
+namespace {
+
+// The GL calls of a list build, with list 1 made under another name.
+class ListRenamed : public glx::GL {
+public:
+    explicit ListRenamed(unsigned name) : to_(glx::current()), name_(name) { was_ = glx::install(this); }
+    ~ListRenamed() override { glx::install(was_); }
+    ListRenamed(const ListRenamed&) = delete;
+    ListRenamed& operator=(const ListRenamed&) = delete;
+    void DeleteLists(unsigned list, int range) override { to_.DeleteLists(rename(list), range); }
+    void NewList(unsigned list, unsigned mode) override { to_.NewList(rename(list), mode); }
+    void EndList() override { to_.EndList(); }
+    void Begin(unsigned mode) override { to_.Begin(mode); }
+    void End() override { to_.End(); }
+    void Materialfv(unsigned face, unsigned pname, const float* params) override {
+        to_.Materialfv(face, pname, params);
+    }
+    void Materialf(unsigned face, unsigned pname, float param) override { to_.Materialf(face, pname, param); }
+    void Color3f(float r, float g, float b) override { to_.Color3f(r, g, b); }
+    void TexCoord2d(double u, double v) override { to_.TexCoord2d(u, v); }
+    void Normal3d(double x, double y, double z) override { to_.Normal3d(x, y, z); }
+    void Vertex3d(double x, double y, double z) override { to_.Vertex3d(x, y, z); }
+    void TexImage2D(unsigned target, long level, long internalFormat, long width, long height, long border,
+                    unsigned format, unsigned type, const void* pixels) override {
+        to_.TexImage2D(target, level, internalFormat, width, height, border, format, type, pixels);
+    }
+
+private:
+    unsigned rename(unsigned list) const { return list == 1 ? name_ : list; }
+    glx::GL& to_;
+    GL* was_ = nullptr;
+    unsigned name_;
+};
+
+}  // namespace
+
+HeadRenderCore::HeadRenderCore(svc::ViewEdit3D& view) : view_(view) {
+    whole_[0].name = 1;
+    whole_[1].name = 3;
+    ClearAllViewSettings();
+}
 
 HeadRenderCore::~HeadRenderCore() {
     if (texture_ && context_) {
@@ -44,25 +85,30 @@ void HeadRenderCore::buildDisplayLists(CKernel3D& kernel, bool gatheredOnly, int
     offscreen::ContextGuard g(context_.get());
     if (!g.ok() || !kernel.head) return;
     if (!gatheredOnly) {
-        // List 1 is made again only when it would come out otherwise: the
-        // same inputs, and the head as the list was made from (a textured
-        // list also reads the texture coordinates).
+        // The whole list is made again only when it would come out
+        // otherwise: the same inputs, and the head as the list was made from
+        // (a textured list also reads the texture coordinates).
         CKernel3D::ListInputs in = kernel.WholeHeadListInputs();
         in.head = nullptr;
         in.changeCount = 0;
         const head3& h = *kernel.head;
         const bool textured = in.mode == svc::ViewEdit3D::kTextured;
-        const bool same = list1Context_ == context_->serial && in == list1_ &&
-                          (textured ? h.sameGeometryAndTexture(list1Stamp_, "display list of the head")
-                                    : h.sameGeometry(list1Stamp_, "display list of the head"));
+        WholeList& list = whole_[textured ? 1 : 0];
+        const bool same = list.context == context_->serial && in == list.in &&
+                          (textured ? h.sameGeometryAndTexture(list.stamp, "display list of the head")
+                                    : h.sameGeometry(list.stamp, "display list of the head"));
         if (!same) {
+            ListRenamed renamed(list.name);
             kernel.TrianglesToOpenGL();
             countWholeList();
             sceneChanged();
-            list1_ = std::move(in);
-            list1Context_ = context_->serial;
+            list.in = std::move(in);
+            list.context = context_->serial;
+        } else if (wholeShown_ != list.name) {
+            sceneChanged();
         }
-        list1Stamp_ = h.stampNow();
+        list.stamp = h.stampNow();
+        wholeShown_ = list.name;
     }
     kernel.TrianglesToOpenGLGathered();
     countGatheredList();
@@ -154,7 +200,7 @@ bool HeadRenderCore::DrawScene(const offscreen::PixelRows& dst, const CWinBmp* p
         glPolygonMode(GL_FRONT, GL_FILL);
     else if (mode == 3)
         glPolygonMode(GL_FRONT, GL_LINE);
-    glCallList(1);
+    glCallList(wholeShown_);
     glCallList(2);
     glPopMatrix();
     glFinish();
@@ -209,7 +255,7 @@ bool HeadRenderCore::MakeWinBmp(CWinBmp& bmp, CKernel3D& kernel, int stage) {
         else if (mode == 3)
             glPolygonMode(GL_FRONT, GL_LINE);
         glPushMatrix();
-        glCallList(1);
+        glCallList(wholeShown_);
         glCallList(2);
         glPopMatrix();
         glFinish();

@@ -33,7 +33,9 @@ public:
 
     // The model's rebuild: the head's box and octree (SetMinMaxOctree with
     // the first flag), the display mode from the stage (1 up to 1000, else
-    // 7), then list 1 unless gatheredOnly and always list 2.
+    // 7), then the whole head's list unless gatheredOnly (list 1 lit, list 3
+    // textured, each kept while its head is as it was made from) and
+    // always list 2.
     void InitializeModelForOpenGL(CKernel3D& kernel, bool octree, bool gatheredOnly, int stage);
     // Its two halves, measured apart.
     void rebuildOctree(CKernel3D& kernel, bool moveToCenter);
@@ -77,10 +79,18 @@ private:
     svc::ViewEdit3D& view_;
     unsigned texture_ = 0;
     int listsMode_ = -1;  // the display mode the lists were last made in
-    // What list 1 was last made from, in which context.
-    CKernel3D::ListInputs list1_;
-    head3::BuildStamp list1Stamp_;
-    uint64_t list1Context_ = 0;
+    // The whole head's list, lit and textured apart (the kernel makes list
+    // 1, put under the list's own name): a stage that goes back to the
+    // other mode finds its list made. Each with what it was made from, in
+    // which context.
+    struct WholeList {
+        unsigned name = 0;
+        CKernel3D::ListInputs in;
+        head3::BuildStamp stamp;
+        uint64_t context = 0;
+    };
+    WholeList whole_[2];
+    unsigned wholeShown_ = 1;  // the whole list the frames call
     bool list2Gathered_ = false;  // the last list 2 held triangles
     ScaledPhoto scaled_;
 };

@@ -207,3 +207,37 @@ TEST_F(RebuildCountTest, ATextureOnlyChangeRebuildsTheTexturedListAlone) {
         if (std::string(c.name) == "texture coordinates back") EXPECT_EQ(Grab(View3D()).pixels, before.pixels);
     }
 }
+
+TEST_F(RebuildCountTest, StepsWalkedBackAndAgainFindTheirListsMade) {
+    ToThePointPage();
+    Next(IDD_FEATURES2);
+    ASSERT_EQ(Doc().stage, 2000);
+    // Back to the point page: the template read again, lit; then the camera
+    // step again, textured. Both lists were made for this head before.
+    const Builds atCamera = now();
+    HWND curves = Page(IDD_FEATURES3);
+    ASSERT_NE(curves, nullptr);
+    ClickId(curves, 1107);
+    driver.Pump();
+    ASSERT_EQ(Doc().stage, 1000);
+    ASSERT_NE(Page(IDD_FEATURES2), nullptr);
+    EXPECT_EQ((now() - atCamera).wholeLists, 0);
+    Next(IDD_FEATURES2);
+    ASSERT_EQ(Doc().stage, 2000);
+    const Builds walked = now() - atCamera;
+    EXPECT_EQ(walked.wholeLists, 0);
+    EXPECT_EQ(walked.fills, 0);
+    // The kept textured list draws what a fresh one draws, and so does the
+    // lit one the point page shows.
+    const viewtest::Picture textured = Shown3D();
+    EXPECT_EQ(textured.pixels, Fresh3D().pixels);
+    driver.Run([&] {
+        Doc().stage = 1000;
+        View3D().InitializeModelForOpenGL();
+    });
+    const Builds before = now();
+    const viewtest::Picture lit = Shown3D();
+    EXPECT_EQ((now() - before).wholeLists, 0);
+    EXPECT_NE(lit.pixels, textured.pixels);
+    EXPECT_EQ(lit.pixels, Fresh3D().pixels);
+}
