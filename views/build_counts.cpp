@@ -20,5 +20,6 @@ void countWholeList() { ++counts.wholeLists; }
 void countGatheredList() { ++counts.gatheredLists; }
 void countOverlayList() { ++counts.overlayLists; }
 void countRender() { ++counts.renders; }
+void countUpload() { ++counts.uploads; }
 
 }  // namespace views

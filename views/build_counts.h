@@ -17,6 +17,8 @@ struct BuildCounts {
     // GL frames rendered (a frame whose inputs had not changed is copied
     // from the last one and not counted).
     long renders = 0;
+    // Textures uploaded to the 3D view.
+    long uploads = 0;
 };
 
 const BuildCounts& buildCounts();
@@ -28,5 +30,6 @@ void countWholeList();
 void countGatheredList();
 void countOverlayList();
 void countRender();
+void countUpload();
 
 }  // namespace views

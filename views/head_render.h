@@ -42,7 +42,8 @@ public:
     void buildDisplayLists(CKernel3D& kernel, bool gatheredOnly, int stage);
 
     // A new texture name for the head's texture, uploaded through
-    // pmTexImage2D with linear filters. False without texture or GL.
+    // pmTexImage2D with linear filters; kept when it holds the same texels
+    // of the same head. False without texture or GL.
     bool UploadTexture(CKernel3D& kernel);
 
     // One frame into dst, the view's client pixels; photo: the working
@@ -78,6 +79,17 @@ private:
 
     svc::ViewEdit3D& view_;
     unsigned texture_ = 0;
+    // What the texture name was last filled from: the same texels of the
+    // same head in the same context need no upload (nor a new frame).
+    struct Upload {
+        uint64_t context = 0;
+        const head3* head = nullptr;
+        int width = 0, height = 0;
+        uint64_t hash = 0;
+        const TextureImage* reduction = nullptr;  // the head's reduction it left
+        bool operator==(const Upload&) const = default;
+    };
+    Upload uploaded_;
     int listsMode_ = -1;  // the display mode the lists were last made in
     // The whole head's list, lit and textured apart (the kernel makes list
     // 1, put under the list's own name): a stage that goes back to the

@@ -17,23 +17,24 @@
 namespace {
 
 struct Builds {
-    long fills = 0, normals = 0, wholeLists = 0, overlayLists = 0, renders = 0;
+    long fills = 0, normals = 0, wholeLists = 0, overlayLists = 0, renders = 0, uploads = 0;
     bool operator==(const Builds&) const = default;
 };
 
 std::ostream& operator<<(std::ostream& o, const Builds& b) {
     return o << "{fills " << b.fills << ", normals " << b.normals << ", 3D lists " << b.wholeLists
-             << ", overlay lists " << b.overlayLists << ", renders " << b.renders << "}";
+             << ", overlay lists " << b.overlayLists << ", renders " << b.renders << ", uploads " << b.uploads << "}";
 }
 
 Builds now() {
     const views::BuildCounts& v = views::buildCounts();
-    return {headBuildCounts().octreeFills, headBuildCounts().normalSets, v.wholeLists, v.overlayLists, v.renders};
+    return {headBuildCounts().octreeFills, headBuildCounts().normalSets, v.wholeLists, v.overlayLists, v.renders,
+            v.uploads};
 }
 
 Builds operator-(const Builds& a, const Builds& b) {
     return {a.fills - b.fills, a.normals - b.normals, a.wholeLists - b.wholeLists, a.overlayLists - b.overlayLists,
-            a.renders - b.renders};
+            a.renders - b.renders, a.uploads - b.uploads};
 }
 
 }  // namespace
@@ -101,11 +102,11 @@ TEST_F(RebuildCountTest, EachStepBuildsWhatItChangedOnce) {
     } steps[] = {
         // The template read again by the photo and the point page gives the
         // same head: nothing is built for it twice.
-        {"camera (the template again)", [&] { Next(IDD_FEATURES2); }, {0, 0, 1, 0, 1}},
-        // The fitted, textured head: its octree, normals and lists once, for
-        // all the model page asks.
-        {"model", [&] { Next(IDD_FEATURES3); }, {1, 1, 1, 1, 3}},
-        {"mirror", [&] { driver.Run([&] { OnMirror('R'); }); }, {1, 1, 1, 0, 1}},
+        {"camera (the template again)", [&] { Next(IDD_FEATURES2); }, {0, 0, 1, 0, 1, 0}},
+        // The fitted, textured head: its octree, normals, lists and texture
+        // once, for all the model page asks (its refresh finds them made).
+        {"model", [&] { Next(IDD_FEATURES3); }, {1, 1, 1, 1, 2, 1}},
+        {"mirror", [&] { driver.Run([&] { OnMirror('R'); }); }, {1, 1, 1, 0, 1, 0}},
         {"new project",
          [&] {
              driver.Run([&] {
@@ -113,15 +114,15 @@ TEST_F(RebuildCountTest, EachStepBuildsWhatItChangedOnce) {
                  Frame().OnFileNew();
              });
          },
-         {0, 1, 1, 1, 0}},
+         {0, 1, 1, 1, 0, 0}},
         {"project open",
          [&] {
              driver.OnNextFileDialog([&](brv::FileDialogSession& s) { return s.Accept(project) ? IDOK : IDCANCEL; });
              driver.Run([&] { Frame().OnFileOpenFAC(); });
          },
-         {1, 1, 1, 1, 4}},
+         {1, 1, 1, 1, 3, 1}},
         {"template load", [&] { driver.Run([&] { Doc().LoadTHEResource(unsigned(Doc().templateId), true); }); },
-         {1, 1, 1, 1, 1}},
+         {1, 1, 1, 1, 1, 0}},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.name);
@@ -168,7 +169,7 @@ TEST_F(RebuildCountTest, ATextureOnlyChangeRebuildsTheTexturedListAlone) {
         Builds want;
     } cases[] = {
         // Told, but nothing moved: nothing is built again.
-        {"nothing", [&] { h.Changed(); }, {0, 0, 0, 0, 0}},
+        {"nothing", [&] { h.Changed(); }, {0, 0, 0, 0, 0, 0}},
         // The texture coordinates turned about the middle: the textured
         // list and the frame, not the octree, the normals or the overlay.
         {"texture coordinates",
@@ -177,7 +178,7 @@ TEST_F(RebuildCountTest, ATextureOnlyChangeRebuildsTheTexturedListAlone) {
                  for (vector2<double>& uv : h.triangles[t].texture) uv = vector2<double>(1 - uv.x, 1 - uv.y);
              h.Changed();
          },
-         {0, 0, 1, 0, 1}},
+         {0, 0, 1, 0, 1, 0}},
         // And back: the first list's frame again.
         {"texture coordinates back",
          [&] {
@@ -185,14 +186,14 @@ TEST_F(RebuildCountTest, ATextureOnlyChangeRebuildsTheTexturedListAlone) {
                  for (vector2<double>& uv : h.triangles[t].texture) uv = vector2<double>(1 - uv.x, 1 - uv.y);
              h.Changed();
          },
-         {0, 0, 1, 0, 1}},
+         {0, 0, 1, 0, 1, 0}},
         // One vertex moved: everything made from the geometry.
         {"a vertex",
          [&] {
              h.vertices[h.vertices.first()].position += vector3<double>(0, 0, 1);
              h.Changed();
          },
-         {1, 1, 1, 1, 1}},
+         {1, 1, 1, 1, 1, 0}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -240,4 +241,49 @@ TEST_F(RebuildCountTest, StepsWalkedBackAndAgainFindTheirListsMade) {
     EXPECT_EQ((now() - before).wholeLists, 0);
     EXPECT_NE(lit.pixels, textured.pixels);
     EXPECT_EQ(lit.pixels, Fresh3D().pixels);
+}
+
+TEST_F(RebuildCountTest, TheSameTexelsAreNotUploadedAgain) {
+    ToThePointPage();
+    Next(IDD_FEATURES2);
+    Next(IDD_FEATURES3);
+    ASSERT_EQ(Doc().stage, 2500);
+    head3& h = *Doc().kernel3D->head;
+    ASSERT_TRUE(h.texture);
+    const viewtest::Picture before = Shown3D();
+    struct Case {
+        const char* name;
+        std::function<void()> change;
+        long uploads, renders;
+    } cases[] = {
+        // The model page's refresh with nothing changed: no upload, the
+        // frame kept.
+        {"the same texels", [] {}, 0, 0},
+        // Texels changed where they lie (the age page's way): uploaded
+        // and drawn.
+        {"texels changed in place",
+         [&] {
+             for (unsigned char& c : h.texture->rgb) c = static_cast<unsigned char>(255 - c);
+         },
+         1, 1},
+        {"and back", [&] {
+             for (unsigned char& c : h.texture->rgb) c = static_cast<unsigned char>(255 - c);
+         },
+         1, 1},
+        // The head's reduction (of a texture over 512) dropped, as a new
+        // project drops it: made again.
+        {"the reduction gone", [&] { h.reducedTexture.reset(); }, h.texture->width > 512, h.texture->width > 512},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.change();
+        const long uploads = views::buildCounts().uploads, renders = views::buildCounts().renders;
+        driver.Run([&] { View3D().UploadTexture(); });
+        Paint(View3D());
+        EXPECT_EQ(views::buildCounts().uploads - uploads, c.uploads);
+        EXPECT_EQ(views::buildCounts().renders - renders, c.renders);
+        EXPECT_EQ(Grab(View3D()).pixels, Fresh3D().pixels);
+        EXPECT_EQ(h.reducedTexture != nullptr, h.texture->width > 512);
+    }
+    EXPECT_EQ(Grab(View3D()).pixels, before.pixels);
 }
