@@ -19,6 +19,7 @@ void countPaint(std::string_view viewName) {
 void countWholeList() { ++counts.wholeLists; }
 void countGatheredList() { ++counts.gatheredLists; }
 void countOverlayList() { ++counts.overlayLists; }
+void countOverlayListMade() { ++counts.overlayListsMade; }
 void countRender() { ++counts.renders; }
 void countUpload() { ++counts.uploads; }
 

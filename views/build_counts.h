@@ -14,6 +14,8 @@ struct BuildCounts {
     // The 3D view's list 1 (the whole head) and list 2 (the gathered
     // triangles); the overlay view's list 1.
     long wholeLists = 0, gatheredLists = 0, overlayLists = 0;
+    // The overlay's list 1 made in GL (a frame drew the head).
+    long overlayListsMade = 0;
     // GL frames rendered (a frame whose inputs had not changed is copied
     // from the last one and not counted).
     long renders = 0;
@@ -29,6 +31,7 @@ void countPaint(std::string_view viewName);
 void countWholeList();
 void countGatheredList();
 void countOverlayList();
+void countOverlayListMade();
 void countRender();
 void countUpload();
 

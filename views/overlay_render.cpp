@@ -4,13 +4,115 @@
 
 #include <algorithm>
 
+#include "fitting/gl_interface.h"
 #include "fitting/kernel3d.h"
 #include "model/head.h"
 #include "views/build_counts.h"
 
 namespace views {
 
+// GL calls kept in their order with their arguments, to be made later.
+class OverlayRenderCore::Recording : public glx::GL {
+public:
+    explicit Recording(int triangles) {
+        // A head's list: per triangle four material calls and three
+        // corners of a normal and a vertex.
+        const size_t n = size_t(std::max(triangles, 0));
+        ops_.reserve(10 * n + 8);
+        u_.reserve(8 * n + 8);
+        f_.reserve(13 * n);
+        d_.reserve(18 * n);
+    }
+    void DeleteLists(unsigned list, int range) override { add(kDeleteLists, {list, unsigned(range)}); }
+    void NewList(unsigned list, unsigned mode) override { add(kNewList, {list, mode}); }
+    void EndList() override { add(kEndList, {}); }
+    void Begin(unsigned mode) override { add(kBegin, {mode}); }
+    void End() override { add(kEnd, {}); }
+    void Materialfv(unsigned face, unsigned pname, const float* params) override {
+        add(kMaterialfv, {face, pname});
+        f_.insert(f_.end(), params, params + materialValues(pname));
+    }
+    void Materialf(unsigned face, unsigned pname, float param) override {
+        add(kMaterialf, {face, pname});
+        f_.push_back(param);
+    }
+    void Color3f(float r, float g, float b) override {
+        add(kColor3f, {});
+        f_.insert(f_.end(), {r, g, b});
+    }
+    void TexCoord2d(double u, double v) override {
+        add(kTexCoord2d, {});
+        d_.insert(d_.end(), {u, v});
+    }
+    void Normal3d(double x, double y, double z) override {
+        add(kNormal3d, {});
+        d_.insert(d_.end(), {x, y, z});
+    }
+    void Vertex3d(double x, double y, double z) override {
+        add(kVertex3d, {});
+        d_.insert(d_.end(), {x, y, z});
+    }
+    // An upload reads pixels that may be gone later: not kept.
+    void TexImage2D(unsigned, long, long, long, long, long, unsigned, unsigned, const void*) override {
+        whole_ = false;
+    }
+    // False when a call could not be kept.
+    bool whole() const { return whole_; }
+
+    void make(glx::GL& gl) const {
+        size_t u = 0, f = 0, d = 0;
+        for (uint8_t op : ops_) switch (op) {
+                case kDeleteLists: gl.DeleteLists(u_[u], int(u_[u + 1])), u += 2; break;
+                case kNewList: gl.NewList(u_[u], u_[u + 1]), u += 2; break;
+                case kEndList: gl.EndList(); break;
+                case kBegin: gl.Begin(u_[u++]); break;
+                case kEnd: gl.End(); break;
+                case kMaterialfv:
+                    gl.Materialfv(u_[u], u_[u + 1], f_.data() + f);
+                    f += materialValues(u_[u + 1]);
+                    u += 2;
+                    break;
+                case kMaterialf: gl.Materialf(u_[u], u_[u + 1], f_[f++]), u += 2; break;
+                case kColor3f: gl.Color3f(f_[f], f_[f + 1], f_[f + 2]), f += 3; break;
+                case kTexCoord2d: gl.TexCoord2d(d_[d], d_[d + 1]), d += 2; break;
+                case kNormal3d: gl.Normal3d(d_[d], d_[d + 1], d_[d + 2]), d += 3; break;
+                case kVertex3d: gl.Vertex3d(d_[d], d_[d + 1], d_[d + 2]), d += 3; break;
+            }
+    }
+
+private:
+    enum Op : uint8_t {
+        kDeleteLists,
+        kNewList,
+        kEndList,
+        kBegin,
+        kEnd,
+        kMaterialfv,
+        kMaterialf,
+        kColor3f,
+        kTexCoord2d,
+        kNormal3d,
+        kVertex3d,
+    };
+    // The values glMaterialfv reads for pname.
+    static size_t materialValues(unsigned pname) {
+        constexpr unsigned kColorIndexes = 0x1603;
+        return pname == glx::kShininess ? 1 : pname == kColorIndexes ? 3 : 4;
+    }
+    void add(Op op, std::initializer_list<unsigned> args) {
+        ops_.push_back(op);
+        u_.insert(u_.end(), args);
+    }
+    std::vector<uint8_t> ops_;
+    std::vector<unsigned> u_;
+    std::vector<float> f_;
+    std::vector<double> d_;
+    bool whole_ = true;
+};
+
 OverlayRenderCore::OverlayRenderCore() { ClearAllViewSettings(); }
+
+OverlayRenderCore::~OverlayRenderCore() = default;
 
 bool OverlayRenderCore::usesOwnNormal(const generalpoint3& p) const {
     return p.extra != -1 && p.extra.data().tri != -1;
@@ -24,12 +126,33 @@ void OverlayRenderCore::InitializeModelForOpenGL(CKernel3D& kernel) {
     if (!kernel.head) return;
     const head3& h = *kernel.head;
     if (listContext_ != context_->serial || !h.sameGeometry(listStamp_, "display list of the overlay")) {
-        kernel.TrianglesToOpenGLBasic();
+        keptList_ = std::make_unique<Recording>(h.triangles.count());
+        {
+            glx::GL* was = glx::install(keptList_.get());
+            kernel.TrianglesToOpenGLBasic();
+            glx::install(was);
+        }
+        if (!keptList_->whole()) {
+            keptList_.reset();
+            kernel.TrianglesToOpenGLBasic();
+            countOverlayListMade();
+        }
         countOverlayList();
         sceneChanged();
         listContext_ = context_->serial;
     }
     listStamp_ = h.stampNow();
+}
+
+void OverlayRenderCore::makeKeptList() {
+    if (!keptList_) return;
+    // Kept for another context (this one made anew since): that one's
+    // list went with it.
+    if (listContext_ == context_->serial) {
+        keptList_->make(glx::current());
+        countOverlayListMade();
+    }
+    keptList_.reset();
 }
 
 void OverlayRenderCore::setupScene() {
@@ -74,6 +197,7 @@ bool OverlayRenderCore::DrawScene(const offscreen::PixelRows& dst, bool drawHead
     glPushMatrix();
     glPolygonMode(GL_FRONT, GL_FILL);
     if (drawHead) {
+        makeKeptList();
         glCallList(1);
         glCallList(2);
     }

@@ -287,3 +287,54 @@ TEST_F(RebuildCountTest, TheSameTexelsAreNotUploadedAgain) {
     }
     EXPECT_EQ(Grab(View3D()).pixels, before.pixels);
 }
+
+TEST_F(RebuildCountTest, TheOverlaysListIsMadeWhenAFrameDrawsTheHeadAsTheHeadWasWhenGiven) {
+    ToThePointPage();
+    Next(IDD_FEATURES2);
+    ASSERT_EQ(Doc().stage, 2000);
+    // The steps' overlay shows the photo and the marks, not the head: its
+    // list is never made in GL.
+    const long made = views::buildCounts().overlayListsMade;
+    Next(IDD_FEATURES3);
+    ASSERT_EQ(Doc().stage, 2500);
+    EXPECT_EQ(views::buildCounts().overlayListsMade, made);
+    head3& h = *Doc().kernel3D->head;
+    auto shown = [&] {
+        ShowAlone(Overlay(), 640, 480);
+        Paint(Overlay());
+        return Grab(Overlay());
+    };
+    auto fresh = [&] {
+        driver.Run([&] {
+            Overlay().core().OnDestroy();
+            Overlay().core().OnCreate();
+            Overlay().InitializeModelForOpenGL();
+        });
+    };
+    auto move = [&](double dx) {
+        for (Index<vertex> v = h.vertices.first(); v != -1; v = h.vertices.nextOf(v))
+            h.vertices[v].position += vector3<double>(dx, 0, 0);
+        h.Changed();
+    };
+    // A photo of a set beyond the first: the overlay draws the head.
+    Doc().photoNumber = 1;
+    fresh();
+    const viewtest::Picture given = shown();
+    EXPECT_EQ(views::buildCounts().overlayListsMade, made + 1);
+    // Given, then moved before a frame drew it: drawn as given.
+    fresh();
+    move(15);
+    EXPECT_EQ(shown().pixels, given.pixels);
+    EXPECT_EQ(views::buildCounts().overlayListsMade, made + 2);
+    // Given again, moved: the moved head, made once for all frames.
+    driver.Run([&] { Overlay().InitializeModelForOpenGL(); });
+    const viewtest::Picture moved = shown();
+    EXPECT_NE(moved.pixels, given.pixels);
+    EXPECT_EQ(views::buildCounts().overlayListsMade, made + 3);
+    // A frame of another size draws the same list.
+    ShowAlone(Overlay(), 600, 450);
+    Paint(Overlay());
+    EXPECT_EQ(views::buildCounts().overlayListsMade, made + 3);
+    move(-15);
+    Doc().photoNumber = 0;
+}
