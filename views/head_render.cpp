@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "fitting/gl_interface.h"
@@ -125,7 +126,8 @@ void HeadRenderCore::buildDisplayLists(CKernel3D& kernel, bool gatheredOnly, int
                           (textured ? h.sameGeometryAndTexture(list.stamp, "display list of the head")
                                     : h.sameGeometry(list.stamp, "display list of the head"));
         if (!same) {
-            ListRenamed renamed(list.name);
+            std::optional<ListRenamed> renamed;
+            if (list.name != 1) renamed.emplace(list.name);
             kernel.TrianglesToOpenGL();
             countWholeList();
             sceneChanged();
