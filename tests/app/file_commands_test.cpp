@@ -13,17 +13,11 @@
 #include "tests/document/document_fixture.h"
 #include "framework/filedialog.h"
 #include "shell_fixture.h"
+#include "tests/support/file_bytes.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::vector<std::string> boxes(brv::HeadlessBackend& b) {
     std::vector<std::string> out;
@@ -106,7 +100,7 @@ TEST_F(FileCommandsTest, HeadExportTakesTheWriterFromTheExtensionAndTheFilter) {
         EXPECT_EQ(seen, (std::vector<std::string>{"THE (*.the)|*.the", "Quorin OBJ (*.obj)|*.obj",
                                                   "DAZ-Poser OBJ (*.obj)|*.obj", "Mirrored OBJ (*.obj)|*.obj",
                                                   "PHS (*.phs)|*.phs"}));
-        const std::string written = readFile(dir() + "/" + c.name);
+        const std::string written = testsupport::fileBytes(dir() + "/" + c.name);
         if (*c.startsWith) {
             EXPECT_EQ(written.rfind(c.startsWith, 0), 0u) << written.substr(0, 200);
             EXPECT_NE(written.find(c.holds), std::string::npos);
@@ -117,7 +111,7 @@ TEST_F(FileCommandsTest, HeadExportTakesTheWriterFromTheExtensionAndTheFilter) {
         }
     }
     // Variant 1 writes the mirrored coordinates' twin, variant 3 "vn" before "vt".
-    const std::string q = readFile(dir() + "/q.obj"), m = readFile(dir() + "/m.obj");
+    const std::string q = testsupport::fileBytes(dir() + "/q.obj"), m = testsupport::fileBytes(dir() + "/m.obj");
     EXPECT_LT(q.find("\nvt "), q.find("\nvn "));
     EXPECT_LT(m.find("\nvn "), m.find("\nvt "));
     // Any other extension writes nothing and says why.
@@ -138,7 +132,7 @@ TEST_F(FileCommandsTest, ProjectSaveProposesTheNameBeforeItsUnderscore) {
     EXPECT_EQ(proposed, "face");
     EXPECT_EQ(extension, "*.fac");
     EXPECT_EQ(seen, (std::vector<std::string>{"Dremolix (*.fac)|*.fac", "All file (*.*)|*.*"}));
-    EXPECT_EQ(readFile(dir() + "/saved.fac").substr(0, 14), "    3.530 1000");
+    EXPECT_EQ(testsupport::fileBytes(dir() + "/saved.fac").substr(0, 14), "    3.530 1000");
     EXPECT_EQ(Doc().projectName, CString((dir() + "/saved").c_str()));
     // After a head OBJ import the save writes variant 4.
     App().objHeadImported = 1;
@@ -147,7 +141,7 @@ TEST_F(FileCommandsTest, ProjectSaveProposesTheNameBeforeItsUnderscore) {
     EXPECT_EQ(proposed, "saved");
     EXPECT_EQ(extension, "*.obj");
     EXPECT_EQ(seen, (std::vector<std::string>{"OBJ (*.obj)|*.obj"}));
-    EXPECT_NE(readFile(dir() + "/head.obj").find("Ostrelo"), std::string::npos);
+    EXPECT_NE(testsupport::fileBytes(dir() + "/head.obj").find("Ostrelo"), std::string::npos);
     // Cancel: nothing.
     const std::string before = DumpDocument(Doc());
     answer(1, "");
@@ -250,7 +244,7 @@ TEST_F(FileCommandsTest, PhotoImportOkCancelAndTheHeadInstead) {
         answer(1, dir() + "/after.fac");
         run(&CMainFrame::OnFileSaveFAC);
         EXPECT_EQ(extension, "*.fac");
-        EXPECT_EQ(readFile(dir() + "/after.fac").substr(0, 14), "    3.530 1000");
+        EXPECT_EQ(testsupport::fileBytes(dir() + "/after.fac").substr(0, 14), "    3.530 1000");
         fs::remove(dir() + "/after.fac");
     }
 

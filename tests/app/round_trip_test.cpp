@@ -15,15 +15,9 @@
 #include "tests/document/document_fixture.h"
 #include "tests/framework/temp_dir.h"
 #include "tests/support/fresh_process.h"
+#include "tests/support/file_bytes.h"
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Bytes of the frame's and the four views' sections in a binary file.
 std::size_t viewSectionBytes() {
@@ -120,7 +114,7 @@ protected:
         // Sections 18 to 20 after a template-100 head are text: six decimals.
         if (k.project && !k.textAfterHead) EXPECT_EQ(b.Get("dump"), a.Get("dump"));
 
-        std::string one = readFile(first), two = readFile(second);
+        std::string one = testsupport::fileBytes(first), two = testsupport::fileBytes(second);
         if (!k.project) {
             // The OBJ's info line names the file itself.
             if (std::string(k.extension) == ".obj") {

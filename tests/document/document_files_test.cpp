@@ -30,17 +30,11 @@
 #include "tests/support/child_processes.h"
 #include "tests/support/project_dump.h"
 #include "tests/support/watched_disk.h"
+#include "tests/support/file_bytes.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 void writeFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
@@ -138,7 +132,7 @@ TEST_F(DocumentFilesTest, AKeptStateFileRestoresTheModelledHead) {
     const std::string before = dump();
     const std::string kept = dir() + "/k.tmp";
     ASSERT_EQ(save(kept, true), 1);
-    EXPECT_EQ(readFile(kept).substr(readFile(kept).find("IWB0BO") + 6, 1), "U");
+    EXPECT_EQ(testsupport::fileBytes(kept).substr(testsupport::fileBytes(kept).find("IWB0BO") + 6, 1), "U");
     EXPECT_TRUE(App().GetRecentFileName(0).IsEmpty());  // kept states stay off the list
     // The head moves on, its texture and marks change: the kept state brings them back.
     head3& h = *Doc().kernel3D->head;
@@ -176,7 +170,7 @@ TEST_F(DocumentFilesTest, BadFilesLeaveTheOpenProjectAsItWas) {
     ASSERT_EQ(save(good), 1);
     const std::string before = dump();
     const CString title = Doc().GetTitle();
-    const std::string bytes = readFile(good), bytes100 = readFile(good100);
+    const std::string bytes = testsupport::fileBytes(good), bytes100 = testsupport::fileBytes(good100);
     const std::size_t sizeAt = bytes.size() - 48 - 449 - 4 - 4 -
                                std::size_t(Doc().kernel3D->head->vertices.count()) * 12 -
                                std::size_t(Doc().kernel3D->head->triangles.count()) * 48;
@@ -241,7 +235,7 @@ TEST_F(DocumentFilesTest, BadHeadFilesLeaveTheOpenProjectAsItWas) {
         ASSERT_EQ(Doc().SavePHSFile2(phs.c_str()), 1);
     });
     const std::string before = dump();
-    const std::string theBytes = readFile(the), phsBytes = readFile(phs);
+    const std::string theBytes = testsupport::fileBytes(the), phsBytes = testsupport::fileBytes(phs);
     std::string obj = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
     // With 29412 faces of 36 corners: 1000009 triangles, more than a head file holds.
     std::string tooMany = obj;
@@ -329,7 +323,7 @@ TEST_F(DocumentFilesTest, FlippedBitsAndInflatedCountsLeaveTheProjectOrReadWhole
     int refused = 0, taken = 0;
     for (const std::string& good : {fac, the, phs}) {
         SCOPED_TRACE(good);
-        const std::string bytes = readFile(good);
+        const std::string bytes = testsupport::fileBytes(good);
         const std::string bad = dir() + "/bad" + fs::path(good).extension().string();
         ASSERT_EQ(read(good), 1);
         const std::string before = dump();
@@ -450,7 +444,7 @@ TEST_F(DocumentFilesTest, HeadFilesReplaceTheHead) {
     EXPECT_EQ(Doc().kernel3D->head->texture->width, 32);
     // Saved again: the same file.
     driver.Run([&] { ASSERT_EQ(Doc().SavePHSFile2((dir() + "/again.phs").c_str()), 1); });
-    EXPECT_EQ(readFile(dir() + "/again.phs"), readFile(phs));
+    EXPECT_EQ(testsupport::fileBytes(dir() + "/again.phs"), testsupport::fileBytes(phs));
     EXPECT_TRUE(boxes(driver.Backend()).empty());
 }
 
@@ -479,7 +473,7 @@ TEST_F(DocumentFilesTest, AWriteProtectedProjectStaysAndALinkIsSavedThrough) {
         driver.Run([&] { throughLink = Doc().SaveFACFile(link.c_str(), "b", false); });
     }
     EXPECT_EQ(protectedFile, 0);
-    EXPECT_TRUE(readFile(p) == "old");
+    EXPECT_TRUE(testsupport::fileBytes(p) == "old");
     EXPECT_EQ(boxes(driver.Backend()), std::vector<std::string>{"Cannot save " + p + "!\nPermission denied/Error"});
     EXPECT_EQ(throughLink, 1);
     EXPECT_TRUE(fs::is_symlink(link));
@@ -527,13 +521,13 @@ TEST_F(DocumentFilesTest, AnObjExportIsReplacedWholeOrNotAtAll) {
         EXPECT_EQ(r, 0);
         const std::string message = "Cannot save " + dir() + "/" + c.failing + "!\nNo space left on device/Error";
         EXPECT_EQ(boxes(driver.Backend()), std::vector<std::string>{message});
-        for (const std::string& name : c.set) EXPECT_EQ(readFile(dir() + "/" + name), "old " + name);
+        for (const std::string& name : c.set) EXPECT_EQ(testsupport::fileBytes(dir() + "/" + name), "old " + name);
         for (const auto& e : fs::directory_iterator(dir()))
             EXPECT_NE(e.path().filename().string().substr(0, 1), ".") << e.path();
 
         driver.Run([&] { r = Doc().SaveOBJFile(anna.c_str(), c.variant); });
         EXPECT_EQ(r, 1);
-        for (const std::string& name : c.set) EXPECT_NE(readFile(dir() + "/" + name), "old " + name) << name;
+        for (const std::string& name : c.set) EXPECT_NE(testsupport::fileBytes(dir() + "/" + name), "old " + name) << name;
     }
 }
 
@@ -566,7 +560,7 @@ TEST_F(DocumentFilesTest, AFailedSaveKeepsThePreviousFile) {
         driver.Run([&] { r = c.save(); });
         setrlimit(RLIMIT_FSIZE, &kept);
         EXPECT_EQ(r, 0);
-        EXPECT_EQ(readFile(c.path), old);
+        EXPECT_EQ(testsupport::fileBytes(c.path), old);
         auto b = boxes(driver.Backend());
         ASSERT_EQ(b.size(), 1u);
         EXPECT_EQ(b[0], "Cannot save " + c.path + "!\nFile too large/Error");
@@ -606,7 +600,7 @@ TEST_F(DocumentFilesTest, AnImportedFigureBecomesTheHead) {
     driver.Run([&] { ASSERT_EQ(Doc().SaveOBJFile((dir() + "/out.obj").c_str(), 4), 1); });
     driver.Run([&] { ASSERT_EQ(Doc().LoadXXXFile((dir() + "/out.obj").c_str(), true), 1); });
     driver.Run([&] { ASSERT_EQ(Doc().SaveOBJFile((dir() + "/out2.obj").c_str(), 4), 1); });
-    std::string a = readFile(dir() + "/out.obj"), b = readFile(dir() + "/out2.obj");
+    std::string a = testsupport::fileBytes(dir() + "/out.obj"), b = testsupport::fileBytes(dir() + "/out2.obj");
     // The info line names the file.
     EXPECT_EQ(a.substr(a.find("# Num verts")), b.substr(b.find("# Num verts")));
     EXPECT_TRUE(boxes(driver.Backend()).empty());

@@ -23,6 +23,7 @@
 #include "document/safe_save.h"
 #include "tests/document/files_fixture.h"
 #include "tests/support/watched_disk.h"
+#include "tests/support/file_bytes.h"
 
 namespace {
 
@@ -46,13 +47,6 @@ std::vector<std::string> listing(const std::string& dir) {
     if (d) closedir(d);
     std::sort(out.begin(), out.end());
     return out;
-}
-
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 constexpr uid_t kNobody = 65534;
@@ -148,14 +142,14 @@ TEST_F(SafeSaveTest, ReplacesAndKeepsThePermissions) {
     chmod(path.c_str(), 0640);
     std::string why;
     ASSERT_TRUE(files::SafeSave(path, "new bytes", &why)) << why;
-    EXPECT_EQ(contents(path), "new bytes");
+    EXPECT_EQ(testsupport::fileBytes(path), "new bytes");
     struct stat st;
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
     EXPECT_EQ(listing(dir), std::vector<std::string>{"head.phs"});
     // Windows-style paths reach the same file.
     ASSERT_TRUE(files::SafeSave("C:" + dir + "\\head.phs", "again", &why)) << why;
-    EXPECT_EQ(contents(path), "again");
+    EXPECT_EQ(testsupport::fileBytes(path), "again");
     EXPECT_FALSE(files::SafeSave(dir, "a folder", &why));
     EXPECT_FALSE(files::SafeSave(dir + "/missing/x.phs", "no folder", &why));
     EXPECT_EQ(why, "No such file or directory");
@@ -171,7 +165,7 @@ TEST_F(SafeSaveTest, FileSizeLimitKeepsTheOldFile) {
         return why == "File too large" ? 0 : 4;
     });
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(contents(path), "old bytes");
+    EXPECT_EQ(testsupport::fileBytes(path), "old bytes");
     EXPECT_EQ(listing(dir), std::vector<std::string>{"head.phs"});
 }
 
@@ -187,7 +181,7 @@ TEST_F(SafeSaveTest, ReadOnlyFolderKeepsTheOldFile) {
         return 0;
     });
     EXPECT_EQ(code, 0);
-    EXPECT_EQ(contents(path), "old bytes");
+    EXPECT_EQ(testsupport::fileBytes(path), "old bytes");
     EXPECT_EQ(listing(dir), std::vector<std::string>{"head.phs"});
 }
 
@@ -227,7 +221,7 @@ TEST_F(SafeSaveTest, LeftoversOfTheSameFileGoAtTheNextSave) {
     std::erase(want, ".head.phs.zz9ZZ9");
     if (geteuid() != 0) std::erase(want, ".head.phs.Nobody");
     EXPECT_EQ(listing(dir), want);
-    EXPECT_EQ(contents(path), "new");
+    EXPECT_EQ(testsupport::fileBytes(path), "new");
     // Once that save is dead its temporary goes too.
     running.end();
     close(readEnd);
@@ -340,7 +334,7 @@ TEST_F(AsNobodyTest, TheFileSystemDecidesAsTheShellDoes) {
         {"write-protected file",
          [&] { return file(folder("a") + "/p.fac", "old", 0444); }, {}, "refused: Permission denied",
          [&](const std::string& p) {
-             EXPECT_EQ(contents(p), "old");
+             EXPECT_EQ(testsupport::fileBytes(p), "old");
              EXPECT_EQ(statusOf(p), (Status{0444, kNobody, kNogroup}));
              EXPECT_EQ(listing(dir + "/a"), Files{"p.fac"});
          }},
@@ -353,7 +347,7 @@ TEST_F(AsNobodyTest, TheFileSystemDecidesAsTheShellDoes) {
          },
          {}, "refused: Permission denied",
          [&](const std::string& p) {
-             EXPECT_EQ(contents(p), "old");
+             EXPECT_EQ(testsupport::fileBytes(p), "old");
              EXPECT_EQ(listing(dir + "/a"), Files{"p.fac"});
          }},
         {"link to a file elsewhere in a group of ours",
@@ -366,7 +360,7 @@ TEST_F(AsNobodyTest, TheFileSystemDecidesAsTheShellDoes) {
          {kUsers}, "saved",
          [&](const std::string& p) {
              EXPECT_EQ(linkOf(p), "../b/real.fac");
-             EXPECT_EQ(contents(dir + "/b/real.fac"), "new");
+             EXPECT_EQ(testsupport::fileBytes(dir + "/b/real.fac"), "new");
              EXPECT_EQ(statusOf(dir + "/b/real.fac"), (Status{0640, kNobody, kUsers}));
              EXPECT_EQ(listing(dir + "/a"), Files{"p.fac"});
              EXPECT_EQ(listing(dir + "/b"), Files{"real.fac"});
@@ -383,7 +377,7 @@ TEST_F(AsNobodyTest, TheFileSystemDecidesAsTheShellDoes) {
          [&](const std::string& p) {
              EXPECT_EQ(linkOf(p), dir + "/b/l");
              EXPECT_EQ(linkOf(dir + "/b/l"), dir + "/c/real.fac");
-             EXPECT_EQ(contents(dir + "/c/real.fac"), "new");
+             EXPECT_EQ(testsupport::fileBytes(dir + "/c/real.fac"), "new");
              EXPECT_EQ(statusOf(dir + "/c/real.fac"), (Status{0600, kNobody, kNogroup}));
              EXPECT_EQ(listing(dir + "/a"), Files{"p.fac"});
              EXPECT_EQ(listing(dir + "/c"), Files{"real.fac"});
@@ -398,7 +392,7 @@ TEST_F(AsNobodyTest, TheFileSystemDecidesAsTheShellDoes) {
          {}, "saved",
          [&](const std::string& p) {
              EXPECT_EQ(linkOf(p), "../b/new.fac");
-             EXPECT_EQ(contents(dir + "/b/new.fac"), "new");
+             EXPECT_EQ(testsupport::fileBytes(dir + "/b/new.fac"), "new");
              EXPECT_EQ(statusOf(dir + "/b/new.fac"), (Status{newFileMode(), kNobody, kNogroup}));
          }},
         {"link to itself",
@@ -415,7 +409,7 @@ TEST_F(AsNobodyTest, TheFileSystemDecidesAsTheShellDoes) {
         {"a group of ours",
          [&] { return file(folder("a") + "/p.fac", "old", 0640, kUsers); }, {kUsers}, "saved",
          [&](const std::string& p) {
-             EXPECT_EQ(contents(p), "new");
+             EXPECT_EQ(testsupport::fileBytes(p), "new");
              EXPECT_EQ(statusOf(p), (Status{0640, kNobody, kUsers}));
              EXPECT_EQ(listing(dir + "/a"), Files{"p.fac"});
          }},
@@ -423,7 +417,7 @@ TEST_F(AsNobodyTest, TheFileSystemDecidesAsTheShellDoes) {
         {"a group not ours",
          [&] { return file(folder("a") + "/p.fac", std::string(5000, 'o'), 0664, 0); }, {}, "saved",
          [&](const std::string& p) {
-             EXPECT_EQ(contents(p), "new");
+             EXPECT_EQ(testsupport::fileBytes(p), "new");
              EXPECT_EQ(statusOf(p), (Status{0664, kNobody, 0}));
              EXPECT_EQ(listing(dir + "/a"), Files{"p.fac"});
          }},
@@ -461,7 +455,7 @@ TEST_F(AsNobodyTest, AFullDiskKeepsTheOldFileAndHoldsNoSpace) {
         const std::string r = saved(p, std::string(3 << 20, 'n'));
         statvfs(disk.c_str(), &after);
         if (r != "refused: No space left on device") return how + ": " + r;
-        if (contents(p) != old) return how + ": the old bytes are lost";
+        if (testsupport::fileBytes(p) != old) return how + ": the old bytes are lost";
         if (listing(disk) != std::vector<std::string>{"p.fac"}) return how + ": " + listing(disk).back() + " is left";
         // (Other programs write to a shared disk.)
         if (how == "tmpfs" && after.f_bfree != before.f_bfree) return how + ": space is held";
@@ -535,15 +529,15 @@ TEST_F(AsNobodyTest, AKilledSaveKeepsTheOldFileAndLeavesNoTemporary) {
         child.pid = -1;
         EXPECT_EQ(childOutput(readEnd), "");
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
-        EXPECT_EQ(contents(p), old);
+        EXPECT_EQ(testsupport::fileBytes(p), old);
         files::ProjectRecord back;
         std::string why;
-        EXPECT_TRUE(files::ParseProject(contents(p), {}, back, why)) << why;
+        EXPECT_TRUE(files::ParseProject(testsupport::fileBytes(p), {}, back, why)) << why;
         // A temporary with a name stays until the next save of the file.
         EXPECT_EQ(temporariesOf(a, "big.fac").size(), c.unnamed ? 0u : 1u);
         EXPECT_EQ(asNobody([&] { return saved(p, "next"); }), "saved");
         EXPECT_EQ(listing(a), std::vector<std::string>{"big.fac"});
-        EXPECT_EQ(contents(p), "next");
+        EXPECT_EQ(testsupport::fileBytes(p), "next");
         std::system(("rm -rf " + a).c_str());
     }
 }
@@ -580,8 +574,8 @@ TEST_F(AsNobodyTest, ASignalDuringASaveEndsTheProgramOnceTheSaveIsDone) {
         // The signal ended the child before it could report.
         EXPECT_EQ(childOutput(readEnd), "");
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
-        EXPECT_TRUE(contents(p) == bytes);
-        EXPECT_EQ(contents(q), c.set ? "new" : "old");
+        EXPECT_TRUE(testsupport::fileBytes(p) == bytes);
+        EXPECT_EQ(testsupport::fileBytes(q), c.set ? "new" : "old");
         EXPECT_EQ(listing(a), (std::vector<std::string>{"big.bmp", "big.fac"}));
         std::system(("rm -rf " + a).c_str());
     }

@@ -28,15 +28,9 @@
 #include "tests/framework/temp_dir.h"
 #include "views/gl_view_core.h"
 #include "views/viewedit3d.h"
+#include "tests/support/file_bytes.h"
 
 namespace {
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Checks made in the program's process, the model page open.
 void checkExchange(const e2e::Folders& f, const std::function<void(const std::string&)>& fail) {
@@ -129,5 +123,5 @@ TEST(PictureEditorExchange, HandsTheHeadBack) {
     // The editor is not waited for.
     for (int k = 0; k < 50 && !std::filesystem::exists(args); ++k)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(readAll(args), "1 " + f.tmp + "/fmtmp/exchange.bmp\n");
+    EXPECT_EQ(testsupport::fileBytes(args), "1 " + f.tmp + "/fmtmp/exchange.bmp\n");
 }

@@ -35,6 +35,7 @@
 #include "views/faceview.h"
 #include "views/gl_view_core.h"
 #include "views/viewedit3d.h"
+#include "tests/support/file_bytes.h"
 
 namespace e2e {
 
@@ -62,13 +63,6 @@ std::vector<std::string> split(const std::string& line) {
     }
     if (any) out.push_back(w);
     return out;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 bool isBefore(const std::string& w) { return w == "clipboard" || w == "setting" || w == "copy"; }
@@ -484,7 +478,7 @@ void putBoxes(fresh::Child& c) {
 std::vector<uint8_t> fixtureDib(const std::string& jpeg, const std::string& scratch, std::string* why) {
     std::string cmd = "/usr/bin/convert '" + jpeg + "' -type TrueColor BMP3:'" + scratch + "' 2>/dev/null";
     if (std::system(cmd.c_str()) != 0) return *why = "convert " + jpeg, std::vector<uint8_t>();
-    std::string bytes = readFile(scratch);
+    std::string bytes = testsupport::fileBytes(scratch);
     std::remove(scratch.c_str());
     if (bytes.size() <= 14) return *why = "no BMP of " + jpeg, std::vector<uint8_t>();
     return std::vector<uint8_t>(bytes.begin() + 14, bytes.end());
@@ -522,13 +516,13 @@ std::string checkObj(const std::string& path) {
     if (!vertices || !faces || !materials) return path + ": no vertices, faces or materials";
     // Every texture the material library names is there.
     fs::path folder = fs::path(path).parent_path();
-    std::istringstream obj(readFile(path));
+    std::istringstream obj(testsupport::fileBytes(path));
     std::string line;
     while (std::getline(obj, line)) {
         if (line.rfind("mtllib ", 0) != 0) continue;
         std::string mtl = (folder / line.substr(7)).string();
         if (!fs::exists(mtl)) return "missing " + mtl;
-        std::istringstream m(readFile(mtl));
+        std::istringstream m(testsupport::fileBytes(mtl));
         std::string ml;
         while (std::getline(m, ml)) {
             if (!ml.empty() && ml.back() == '\r') ml.pop_back();
@@ -541,7 +535,7 @@ std::string checkObj(const std::string& path) {
 // The "v x y z" lines of an OBJ.
 std::vector<std::array<double, 3>> objVertices(const std::string& path) {
     std::vector<std::array<double, 3>> out;
-    std::istringstream in(readFile(path));
+    std::istringstream in(testsupport::fileBytes(path));
     std::string line;
     while (std::getline(in, line)) {
         if (line.rfind("v ", 0) != 0) continue;
@@ -623,7 +617,7 @@ std::string checkAfter(const Line& l, const fresh::Result& r) {
     } else if (what == "nofile") {
         if (fs::exists(w.at(2))) return at + "unexpected " + w[2];
     } else if (what == "same") {
-        if (!fs::exists(w.at(2)) || readFile(w[2]) != readFile(w.at(3))) return at + w[2] + " and " + w[3] + " differ";
+        if (!fs::exists(w.at(2)) || testsupport::fileBytes(w[2]) != testsupport::fileBytes(w.at(3))) return at + w[2] + " and " + w[3] + " differ";
     } else if (what == "obj") {
         std::string e = checkObj(w.at(2));
         if (!e.empty()) return at + e;

@@ -6,6 +6,7 @@
 
 #include "framework/layout_parser.h"
 #include "framework/resources.h"
+#include "tests/support/file_bytes.h"
 
 namespace qtapp {
 
@@ -313,13 +314,6 @@ BOOL TestApp::InitInstance() {
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // A 24-bit BMP file of one colour.
 std::string PlainBmp(int w, int h, uint32_t rgb) {
   int row = (w * 3 + 3) / 4 * 4;
@@ -369,11 +363,11 @@ std::string PlainIco(uint32_t rgb) {
 void InstallLayouts() {
   std::string framework = std::string(BRIVANTA_SOURCE_DIR) + "/tests/framework/data/";
   std::string own = std::string(BRIVANTA_SOURCE_DIR) + "/tests/qt/data/";
-  brv::SetResourceOverlay("MENU", 128, ReadFile(own + "qt_menu.txt"));
-  brv::SetResourceOverlay("ACCELERATORS", 128, ReadFile(own + "qt_accelerators.txt"));
-  brv::SetResourceOverlay("DIALOG", kControlsDialog, ReadFile(framework + "every_control.txt"));
-  brv::SetResourceOverlay("DIALOG", kSmallModal, ReadFile(framework + "small_modal.txt"));
-  brv::SetResourceOverlay("DIALOG", kPreviewPanel, ReadFile(framework + "preview_301.txt"));
+  brv::SetResourceOverlay("MENU", 128, testsupport::fileBytes(own + "qt_menu.txt"));
+  brv::SetResourceOverlay("ACCELERATORS", 128, testsupport::fileBytes(own + "qt_accelerators.txt"));
+  brv::SetResourceOverlay("DIALOG", kControlsDialog, testsupport::fileBytes(framework + "every_control.txt"));
+  brv::SetResourceOverlay("DIALOG", kSmallModal, testsupport::fileBytes(framework + "small_modal.txt"));
+  brv::SetResourceOverlay("DIALOG", kPreviewPanel, testsupport::fileBytes(framework + "preview_301.txt"));
   brv::SetResourceOverlay("BITMAP", 370, PlainBmp(20, 20, 0x808080));
   brv::SetResourceOverlay("BITMAP", 371, PlainBmp(20, 20, 0x404040));
   brv::SetResourceOverlay("ICON", 130, PlainIco(0xFF0000));
