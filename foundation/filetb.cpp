@@ -190,7 +190,7 @@ TokenIndex::TokenIndex(const unsigned char* data, std::size_t length)
         if (!fileTB::item) break;
         const std::size_t n = std::strlen(fileTB::item), after = std::size_t(f.cursor_ - data);
         if (n > 1023 || after - at > 65535) break;
-        uint32_t flags = (found ? kFound : 0) | (f.atLineStart_ ? kLineStartAfter : 0);
+        uint32_t flags = (found ? uint32_t(kFound) : 0u) | (f.atLineStart_ ? uint32_t(kLineStartAfter) : 0u);
         uint32_t number = 0;
         long whole;
         float single;

@@ -438,13 +438,6 @@ vector3<double> pointOf(const SurfaceHit& h) {
     return tr.a.data().position * h.b.x + tr.b.data().position * h.b.y + tr.c.data().position * h.b.z;
 }
 
-// Whether the vertex made at the hit will be joined to v by an edge: the
-// hit, with its weights cleaned as the edit point will clean them, can be
-// joined to v directly.
-bool joinsDirectly(Index<vertex> v, const SurfaceHit& h) {
-    return h.t != -1 && TriangleIsDirect(v, h.t, extrapoint::cleanedWeights(h.b));
-}
-
 bool joinedByEdge(Index<vertex> a, Index<vertex> b) {
     const commonlistindex<triangle>& ts = a.data().triangles;
     for (int n = ts.first(); n != -1; n = ts.nextOf(n)) {
