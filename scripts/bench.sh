@@ -35,6 +35,13 @@ json() {
 }
 # The GL views render with Mesa's software rasteriser, so images agree everywhere.
 export LIBGL_ALWAYS_SOFTWARE=1
+# Every benchmark program runs on one core (BRIVANTA_BENCH_CPU, the last one by
+# default), so that figures of one run compare; the builds use them all.
+pin=()
+if command -v taskset >/dev/null; then
+  cpu="${BRIVANTA_BENCH_CPU:-$(( $(nproc) - 1 ))}"
+  pin=(taskset -c "$cpu")
+fi
 bash "$root/scripts/setup.sh"
 configure() {
   cmake -S "$1" -B "$2" -DCMAKE_BUILD_TYPE=Release -DBRIVANTA_TESTS=OFF -DBRIVANTA_BENCH=ON >/dev/null
@@ -57,6 +64,7 @@ if [ -n "$base" ]; then
 fi
 if [ "$readme" = 1 ]; then
   { date -u +%FT%TZ; cat /proc/loadavg; } > "$results/loadavg.txt"
+  if [ ${#pin[@]} -gt 0 ]; then echo "$cpu" > "$results/pinned.txt"; fi
 fi
 # One benchmark program of build $1, its results into $2.
 run_program() {
@@ -68,16 +76,16 @@ run_program() {
       # The program's own run prints its stages as text: kept for the table.
       local text=/dev/null
       if [ "$readme" = 1 ]; then text="$out/$n.offscreen.txt"; fi
-      QT_QPA_PLATFORM=offscreen "$b" $(json "$out" "$n.offscreen") "$@" | tee "$text"
+      QT_QPA_PLATFORM=offscreen ${pin[@]+"${pin[@]}"} "$b" $(json "$out" "$n.offscreen") "$@" | tee "$text"
       if [ "$readme" = 1 ]; then text="$out/$n.xcb.txt"; fi
-      QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" "$b" $(json "$out" "$n.xcb") "$@" | tee "$text"
+      QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" ${pin[@]+"${pin[@]}"} "$b" $(json "$out" "$n.xcb") "$@" | tee "$text"
       ;;
     flow_bench)
       # The peak memory of the whole flow at 4096 is that of a process of its own.
-      "$b" $(json "$out" "$n") --benchmark_filter=-FullFlowAt4096 "$@"
-      "$b" $(json "$out" "$n.peak") --benchmark_filter=FullFlowAt4096 "$@"
+      ${pin[@]+"${pin[@]}"} "$b" $(json "$out" "$n") --benchmark_filter=-FullFlowAt4096 "$@"
+      ${pin[@]+"${pin[@]}"} "$b" $(json "$out" "$n.peak") --benchmark_filter=FullFlowAt4096 "$@"
       ;;
-    *) "$b" $(json "$out" "$n") "$@" ;;
+    *) ${pin[@]+"${pin[@]}"} "$b" $(json "$out" "$n") "$@" ;;
   esac
 }
 for p in "$build"/bench/*_bench; do
@@ -93,9 +101,9 @@ done
 # package file is fetched and unpacked, nothing is installed).
 for k in "${!builds[@]}"; do
   if [ "$readme" = 1 ]; then
-    "${builds[$k]}/bench/fitting_pipeline_bench" | tee "${outs[$k]}/fitting_pipeline_bench.txt"
+    ${pin[@]+"${pin[@]}"} "${builds[$k]}/bench/fitting_pipeline_bench" | tee "${outs[$k]}/fitting_pipeline_bench.txt"
   else
-    "${builds[$k]}/bench/fitting_pipeline_bench"
+    ${pin[@]+"${pin[@]}"} "${builds[$k]}/bench/fitting_pipeline_bench"
   fi
 done
 fixtures="$build/fixtures"
@@ -113,7 +121,7 @@ if [ ! -f "$photo" ]; then
 fi
 if [ -f "$photo" ]; then
   for k in "${!builds[@]}"; do
-    "${builds[$k]}/bench/fitting_pipeline_bench" "$photo" "$root/bench/data/astronaut_marks.txt"
+    ${pin[@]+"${pin[@]}"} "${builds[$k]}/bench/fitting_pipeline_bench" "$photo" "$root/bench/data/astronaut_marks.txt"
   done
 fi
 

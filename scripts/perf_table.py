@@ -216,9 +216,10 @@ def show(value, unit):
     return fmt(value)
 
 
-def table(results, today, cpu, cores, mesa, before=None, base_name=None, load=None):
+def table(results, today, cpu, cores, mesa, before=None, base_name=None, load=None, pinned=None):
     lines = [
-        "Measured on %s (%d cores), Mesa %s, %s; release build, headless unless said." % (cpu, cores, mesa, today),
+        "Measured on %s (%d cores), Mesa %s, %s; release build, headless unless said%s." % (
+            cpu, cores, mesa, today, "; each benchmark program pinned to core %s" % pinned if pinned else ""),
     ]
     if load:
         lines.append("Load average (1, 5, 15 minutes) at the start and the end of the run: %s." % load)
@@ -281,8 +282,14 @@ def main():
         load = " and ".join(marks) if marks else None
     except OSError:
         pass
+    pinned = None
+    try:
+        with open(os.path.join(args.results, "pinned.txt"), encoding="utf-8") as f:
+            pinned = f.read().strip() or None
+    except OSError:
+        pass
     before = load_results(args.before) if args.before else None
-    text = table(load_results(args.results), today, cpu, cores, mesa, before, args.base_name, load)
+    text = table(load_results(args.results), today, cpu, cores, mesa, before, args.base_name, load, pinned)
     if args.readme:
         rewrite(args.readme, text)
     else:
