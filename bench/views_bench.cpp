@@ -100,23 +100,28 @@ struct Scene {
 Scene& scene() { return benchfix::SharedScene<Scene>(); }
 bool need(benchmark::State& state) { return benchfix::Ready(state, scene().ready); }
 
+// A frame asked again with nothing changed is a copy of the last one: each
+// frame here is turned a hair from the one before, as in a drag.
+template <class View>
+void DrawTurning(benchmark::State& state, View& v) {
+    const double yaw = v.core().yaw;
+    long k = 0;
+    for (auto _ : state) {
+        v.core().yaw = yaw + (++k & 1 ? 1e-4 : 0.0);
+        v.core().CalculateEyeFromAngles();
+        v.DrawScene();
+    }
+    v.core().yaw = yaw;
+    v.core().CalculateEyeFromAngles();
+}
+
 void BM_3DView(benchmark::State& state) {
     if (!need(state)) return;
     Scene& s = scene();
     s.alone(s.v3);
     s.v3->featureDisplay = true;
     s.v3->displayMode = int(state.range(0));
-    // A frame asked again with nothing changed is a copy of the last one:
-    // each frame here is turned a hair from the one before, as in a drag.
-    const double yaw = s.v3->core().yaw;
-    long k = 0;
-    for (auto _ : state) {
-        s.v3->core().yaw = yaw + (++k & 1 ? 1e-4 : 0.0);
-        s.v3->core().CalculateEyeFromAngles();
-        s.v3->DrawScene();
-    }
-    s.v3->core().yaw = yaw;
-    s.v3->core().CalculateEyeFromAngles();
+    DrawTurning(state, *s.v3);
     s.v3->displayMode = 7;
     state.counters["triangles"] = s.doc->kernel3D->head->triangles.count();
 }
@@ -132,15 +137,7 @@ void BM_Overlay(benchmark::State& state) {
     s.frame->refining = 1;
     s.overlay->featureDisplay = true;
     s.overlay->SetMerged(state.range(0) != 0);
-    const double yaw = s.overlay->core().yaw;
-    long k = 0;
-    for (auto _ : state) {
-        s.overlay->core().yaw = yaw + (++k & 1 ? 1e-4 : 0.0);
-        s.overlay->core().CalculateEyeFromAngles();
-        s.overlay->DrawScene();
-    }
-    s.overlay->core().yaw = yaw;
-    s.overlay->core().CalculateEyeFromAngles();
+    DrawTurning(state, *s.overlay);
     s.overlay->SetMerged(false);
     s.frame->refining = 0;
     s.doc->stage = 2500;

@@ -11,6 +11,16 @@
 
 namespace {
 
+// A w x h 32-bit picture of pseudo-random bytes from the seed.
+void FillNoise(CWinBmp& bmp, int w, int h, uint32_t state) {
+  bmp.Create(w, h, 32, true);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      state = state * 1664525u + 1013904223u;
+      bmp.SetPixel(x, y, CPixel32(uint8_t(state >> 24), uint8_t(state >> 16), uint8_t(state >> 8), uint8_t(state)));
+    }
+}
+
 CPixel32 grey(int v, int a = 255) { return CPixel32(uint8_t(v), uint8_t(v), uint8_t(v), uint8_t(a)); }
 
 CWinBmp row(const std::vector<int>& values) {
@@ -89,13 +99,7 @@ TEST(Resize, EveryByteAsBefore) {
                  std::to_string(c.nh) + (wide ? " wide" : " plain"));
     CPicResizeFilter::AllowWideRegisters(wide);
     CWinBmp bmp;
-    bmp.Create(c.w, c.h, 32, true);
-    uint32_t state = uint32_t(c.w * 7919 + c.h);
-    for (int y = 0; y < c.h; ++y)
-      for (int x = 0; x < c.w; ++x) {
-        state = state * 1664525u + 1013904223u;
-        bmp.SetPixel(x, y, CPixel32(uint8_t(state >> 24), uint8_t(state >> 16), uint8_t(state >> 8), uint8_t(state)));
-      }
+    FillNoise(bmp, c.w, c.h, uint32_t(c.w * 7919 + c.h));
     bmp.ResizeBilinear(c.nw, c.nh);
     ASSERT_EQ(bmp.GetWidth(), c.nw);
     ASSERT_EQ(bmp.GetHeight(), c.nh);
@@ -122,13 +126,7 @@ TEST(Resize, RowByRowGivesTheWholeResize) {
                  std::to_string(c.nh) + (wide ? " wide" : " plain"));
     CPicResizeFilter::AllowWideRegisters(wide);
     CWinBmp src;
-    src.Create(c.w, c.h, 32, true);
-    uint32_t state = uint32_t(c.w * 31 + c.h);
-    for (int y = 0; y < c.h; ++y)
-      for (int x = 0; x < c.w; ++x) {
-        state = state * 1664525u + 1013904223u;
-        src.SetPixel(x, y, CPixel32(uint8_t(state >> 24), uint8_t(state >> 16), uint8_t(state >> 8), uint8_t(state)));
-      }
+    FillNoise(src, c.w, c.h, uint32_t(c.w * 31 + c.h));
     CWinBmp whole;
     whole.ResizeBilinearFrom(src, c.nw, c.nh);
     CBilinearRows rows(src, c.nw, c.nh);
