@@ -38,8 +38,7 @@ void step() { svc::progress().Step(0); }
 int rnd() { return fnd::nextRandom(); }
 
 void fill(CWinBmp& b, CPixel32 c) {
-    for (int y = 0; y < b.GetHeight(); ++y)
-        for (int x = 0; x < b.GetWidth(); ++x) b.SetPixel(x, y, c);
+    for (int y = 0; y < b.GetHeight(); ++y) std::fill_n(reinterpret_cast<CPixel32*>(b.GetLine(y)), b.GetWidth(), c);
 }
 
 // Barycentric coordinates of p in the triangle a, b, c (NaN when it is flat).
@@ -323,8 +322,11 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
     kept_ = croppedPhoto(*ownPhoto_, n);
     if (kept_) ownPhoto_.reset();
     const CWinBmp& P = kept_ ? kept_->picture : *ownPhoto_;
-    // The texture is painted in W itself.
-    W.Create(n, n, 32, true);
+    // The texture is painted in W itself. W made at this size already is
+    // kept: it is filled below, and a second block of that size would be
+    // zeroed page by page again.
+    if (W.GetWidth() != n || W.GetHeight() != n || W.GetBitsPerPixel() != 32 || !W.HasAlpha())
+        W.Create(n, n, 32, true);
     CWinBmp& T = W;
     vector3<double> lo(1e10, 1e10, 1e10), hi(-1e10, -1e10, -1e10);
     int recognised = 0;
@@ -499,9 +501,11 @@ void TextureSynthesis::Texture_Beg(CWinBmp& W) {
 
     // 7. Holes take the mirrored column. Each row is on its own, so the
     // rows may go in memory order as long as x runs up within a row.
-    for (int y = 0; y < n; ++y)
+    for (int y = 0; y < n; ++y) {
+        CPixel32* row = reinterpret_cast<CPixel32*>(T.GetLine(y));
         for (int x = 0; x < n; ++x)
-            if (T.GetPixel(x, y).GetA() == 0) T.SetPixel(x, y, T.GetPixel(n - 1 - x, y));
+            if (row[x].GetA() == 0) row[x] = row[n - 1 - x];
+    }
     step();
 
     // 8. Repair of the special head's unset corners.
@@ -609,14 +613,15 @@ void TextureSynthesis::Texture_1(CWinBmp& W) {
     auto clearFrom = [&](int y0, int y1, int dy) {
         std::vector<char> done(static_cast<size_t>(n), 0);
         int remaining = n;
-        for (int y = y0; y != y1 && remaining; y += dy)
+        for (int y = y0; y != y1 && remaining; y += dy) {
+            CPixel32* row = reinterpret_cast<CPixel32*>(W.GetLine(y));
+            const uint8_t* dark = &mask(0, y);
             for (int x = 0; x < n; ++x) {
                 if (done[size_t(x)]) continue;
-                CPixel32 w = W.GetPixel(x, y);
-                w.SetA(0);
-                W.SetPixel(x, y, w);
-                if (mask(x, y) < 100) done[size_t(x)] = 1, --remaining;
+                row[x].SetA(0);
+                if (dark[x] < 100) done[size_t(x)] = 1, --remaining;
             }
+        }
     };
     clearFrom(0, n, 1);
     clearFrom(n - 1, -1, -1);
