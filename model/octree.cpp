@@ -242,6 +242,7 @@ int octtree::fill() {
     corners_.clear();
     edits_ = 0;
     filled_ = false;
+    pathLength_ = 0;
 
     // The corners are taken once, for the box and for the count pass.
     fnd::chain<triangle>& tris = Index<triangle>::current();
@@ -382,7 +383,30 @@ void octtree::askPiece(Index<triangle> t, const vector3<double>& v1, const vecto
         poly.p[k][2] = corners[k]->z;
     }
     poly.n = 3;
-    insert(root_, t, poly, Box(lo, hi), kDepth, Box(min_, max_), max_.x - min_.x, true);
+    // The way down from the root is the same as the last triangle's as far
+    // as the box lies inside the cells of that way (strictly below their
+    // upper faces, so that no mid-plane above sends it elsewhere) and each
+    // cell above is large enough to pass it on: the descent starts at the
+    // deepest such cell.
+    const double extent = 2 * largestExtent(lo, hi), smallest = 2 * octtree_rec::minSizeofCube;
+    int level = pathLength_ - 1;
+    for (; level > 0; --level) {
+        const PathStep& at = path_[level];
+        const PathStep& above = path_[level - 1];
+        if (cells_[size_t(at.cell)].self == -1 || extent > above.size || above.size < smallest) continue;
+        if (at.box.lo[0] <= lo.x && lo.x < at.box.hi[0] && hi.x <= at.box.hi[0] && at.box.lo[1] <= lo.y &&
+            lo.y < at.box.hi[1] && hi.y <= at.box.hi[1] && at.box.lo[2] <= lo.z && lo.z < at.box.hi[2] &&
+            hi.z <= at.box.hi[2])
+            break;
+    }
+    if (level <= 0) {
+        pathRecordFrom_ = 0;
+        insert(root_, t, poly, Box(lo, hi), kDepth, Box(min_, max_), max_.x - min_.x, true);
+    } else {
+        pathRecordFrom_ = level;
+        const PathStep start = path_[level];
+        insert(start.cell, t, poly, Box(lo, hi), kDepth, start.box, start.size, true);
+    }
 }
 
 void octtree::store(int cell, Index<triangle> t) {
@@ -406,51 +430,66 @@ void octtree::store(int cell, Index<triangle> t) {
 // cell that holds its box whole; one that straddles the middle of a cell is
 // cut by the child boxes while splitting is allowed, else given whole to
 // every child its box overlaps.
-void octtree::insert(int cell, int t, const Poly& poly, Box b, int depth, Box c, double size, bool split) {
+void octtree::insert(int cell, int t, const Poly& poly, const Box& bIn, int depth, const Box& c, double size,
+                     bool split) {
     // Only the first cell can cut the box: the children it goes down into
     // hold it whole, so its extent stays the same on the way down.
-    for (int a = 0; a < 3; ++a) {
-        b.lo[a] = b.lo[a] > c.lo[a] ? b.lo[a] : c.lo[a];
-        b.hi[a] = b.hi[a] < c.hi[a] ? b.hi[a] : c.hi[a];
-    }
-    const double extent = 2 * widest(b), smallest = 2 * octtree_rec::minSizeofCube;
-    double centre[3];
-    int above, below;
+    const double bx0 = bIn.lo[0] > c.lo[0] ? bIn.lo[0] : c.lo[0], by0 = bIn.lo[1] > c.lo[1] ? bIn.lo[1] : c.lo[1],
+                 bz0 = bIn.lo[2] > c.lo[2] ? bIn.lo[2] : c.lo[2];
+    const double bx1 = bIn.hi[0] < c.hi[0] ? bIn.hi[0] : c.hi[0], by1 = bIn.hi[1] < c.hi[1] ? bIn.hi[1] : c.hi[1],
+                 bz1 = bIn.hi[2] < c.hi[2] ? bIn.hi[2] : c.hi[2];
+    double e = bx1 - bx0;
+    const double ey = by1 - by0, ez = bz1 - bz0;
+    if (e < ey) e = ey;
+    if (e < ez) e = ez;
+    const double extent = 2 * e, smallest = 2 * octtree_rec::minSizeofCube;
     // Down through the cells that hold the box whole on one side of every
     // mid-plane (a loop: most of a triangle's way down is this). The sides
     // are bits (x the highest); the cell's box is kept in locals.
     double lx = c.lo[0], ly = c.lo[1], lz = c.lo[2], hx = c.hi[0], hy = c.hi[1], hz = c.hi[2];
-    const double bx0 = b.lo[0], by0 = b.lo[1], bz0 = b.lo[2], bx1 = b.hi[0], by1 = b.hi[1], bz1 = b.hi[2];
-    const octtree_rec* cells = cells_.data();
+    double cx, cy, cz;
+    int above, below;
+    // A triangle's own way down is kept for the next one (see askPiece).
+    int record = pathRecordFrom_;
+    pathRecordFrom_ = -1;
     for (;;) {
+        if (record >= 0) {
+            if (record < kPathSteps) {
+                PathStep& at = path_[record];
+                at.cell = cell;
+                at.box.lo[0] = lx, at.box.lo[1] = ly, at.box.lo[2] = lz;
+                at.box.hi[0] = hx, at.box.hi[1] = hy, at.box.hi[2] = hz;
+                at.size = size;
+                pathLength_ = ++record;
+            } else {
+                record = -1;
+            }
+        }
         if (extent > size || size < smallest) {
             store(cell, t);
             return;
         }
-        const double cx = (lx + hx) / 2.0, cy = (ly + hy) / 2.0, cz = (lz + hz) / 2.0;
+        cx = (lx + hx) / 2.0, cy = (ly + hy) / 2.0, cz = (lz + hz) / 2.0;
         const int ax = bx0 >= cx, ay = by0 >= cy, az = bz0 >= cz;
-        const int wx = ax | (bx1 <= cx), wy = ay | (by1 <= cy), wz = az | (bz1 <= cz);
-        if (!(wx & wy & wz)) {
-            centre[0] = cx, centre[1] = cy, centre[2] = cz;
-            above = ax << 2 | ay << 1 | az;
-            below = int(bx1 <= cx) << 2 | int(by1 <= cy) << 1 | int(bz1 <= cz);
-            break;
-        }
+        const int ux = bx1 <= cx, uy = by1 <= cy, uz = bz1 <= cz;
+        above = ax << 2 | ay << 1 | az;
+        below = ux << 2 | uy << 1 | uz;
+        if ((above | below) != 7) break;
         // A box on the plane itself counts as above it.
-        const int slot = ax << 2 | ay << 1 | az;
-        int ch = cells[size_t(cell)].children[slot];
+        int ch = cells_[size_t(cell)].children[above];
         if (ch == -1) {
             ch = newCell(cell);
-            cells = cells_.data();
-            cells_[size_t(cell)].children[slot] = ch;
+            cells_[size_t(cell)].children[above] = ch;
         }
         cell = ch;
-        (ax ? lx : hx) = cx;
-        (ay ? ly : hy) = cy;
-        (az ? lz : hz) = cz;
+        if (ax) lx = cx; else hx = cx;
+        if (ay) ly = cy; else hy = cy;
+        if (az) lz = cz; else hz = cz;
         size /= 2;
     }
-    c.lo[0] = lx, c.lo[1] = ly, c.lo[2] = lz, c.hi[0] = hx, c.hi[1] = hy, c.hi[2] = hz;
+    Box here;
+    here.lo[0] = lx, here.lo[1] = ly, here.lo[2] = lz, here.hi[0] = hx, here.hi[1] = hy, here.hi[2] = hz;
+    const double centre[3] = {cx, cy, cz};
     // Per axis: 1 above the mid-plane, 0 below, -1 across.
     int side[3];
     for (int a = 0; a < 3; ++a) {
@@ -463,16 +502,26 @@ void octtree::insert(int cell, int t, const Poly& poly, Box b, int depth, Box c,
         // polygon lies in this cell, so no other plane cuts it), the two
         // halves of a cut sharing what came before; the children go in
         // the order of their slots.
-        int axes[3], cuts = 0;
-        for (int a = 0; a < 3; ++a)
-            if (side[a] == -1) axes[cuts++] = a;
-        insertPieces(cell, t, poly, axes, cuts, 0, side, depth, c, centre, size, pieces_[depth]);
+        Cut cut;
+        cut.cell = cell;
+        cut.t = t;
+        cut.depth = depth;
+        cut.c = &here;
+        cut.centre = centre;
+        cut.size = size;
+        cut.scratch = pieces_[depth];
+        for (int a = 0; a < 3; ++a) {
+            cut.half[a] = side[a];
+            if (side[a] == -1) cut.axes[cut.cuts++] = a;
+        }
+        insertPieces(cut, poly, 0);
     } else {
+        const Box b(vector3<double>(bx0, by0, bz0), vector3<double>(bx1, by1, bz1));
         for (int k = 0; k < 8; ++k) {
             const int i = k >> 2, j = k >> 1 & 1, l = k & 1;
             if ((side[0] != -1 && side[0] != i) || (side[1] != -1 && side[1] != j) || (side[2] != -1 && side[2] != l))
                 continue;
-            const Box child = c.child(centre, k);
+            const Box child = here.child(centre, k);
             if (!(b.lo[0] <= child.hi[0] && b.hi[0] >= child.lo[0] && b.lo[1] <= child.hi[1] &&
                   b.hi[1] >= child.lo[1] && b.lo[2] <= child.hi[2] && b.hi[2] >= child.lo[2]))
                 continue;
@@ -485,29 +534,32 @@ void octtree::insert(int cell, int t, const Poly& poly, Box b, int depth, Box c,
     if (r.size_ == 0 && std::all_of(r.children, r.children + 8, [](int ch) { return ch == -1; })) clean(cell);
 }
 
-void octtree::insertPieces(int cell, int t, const Poly& from, const int* axes, int cuts, int level, int* half,
-                           int depth, const Box& c, const double* centre, double size, Poly (*scratch)[2]) {
-    if (level == cuts) {
+void octtree::insertPieces(Cut& cut, const Poly& from, int level) {
+    if (level == cut.cuts) {
         Box b;
-        for (int a = 0; a < 3; ++a) b.lo[a] = b.hi[a] = from.p[0][a];
-        for (int q = 1; q < from.n; ++q)
-            for (int a = 0; a < 3; ++a) {
-                const double v = from.p[q][a];
-                b.lo[a] = b.lo[a] < v ? b.lo[a] : v;
-                b.hi[a] = b.hi[a] > v ? b.hi[a] : v;
-            }
-        const int k = (half[0] * 2 + half[1]) * 2 + half[2];
-        const int ch = childIn(cell, k);
-        insert(ch, t, from, b, depth - 1, c.child(centre, k), size / 2, true);
+        double x0 = from.p[0][0], y0 = from.p[0][1], z0 = from.p[0][2], x1 = x0, y1 = y0, z1 = z0;
+        for (int q = 1; q < from.n; ++q) {
+            const double x = from.p[q][0], y = from.p[q][1], z = from.p[q][2];
+            x0 = x0 < x ? x0 : x;
+            x1 = x1 > x ? x1 : x;
+            y0 = y0 < y ? y0 : y;
+            y1 = y1 > y ? y1 : y;
+            z0 = z0 < z ? z0 : z;
+            z1 = z1 > z ? z1 : z;
+        }
+        b.lo[0] = x0, b.lo[1] = y0, b.lo[2] = z0, b.hi[0] = x1, b.hi[1] = y1, b.hi[2] = z1;
+        const int k = (cut.half[0] * 2 + cut.half[1]) * 2 + cut.half[2];
+        const int ch = childIn(cut.cell, k);
+        insert(ch, cut.t, from, b, cut.depth - 1, cut.c->child(cut.centre, k), cut.size / 2, true);
         return;
     }
-    const int axis = axes[level];
-    Poly(&halves)[2] = scratch[level];
-    splitPolygon(from.p, from.n, axis, centre[axis], halves[0].p, halves[0].n, halves[1].p, halves[1].n);
+    const int axis = cut.axes[level];
+    Poly(&halves)[2] = cut.scratch[level];
+    splitPolygon(from.p, from.n, axis, cut.centre[axis], halves[0].p, halves[0].n, halves[1].p, halves[1].n);
     for (int h = 0; h < 2; ++h) {
         if (halves[h].n == 0) continue;
-        half[axis] = h;
-        insertPieces(cell, t, halves[h], axes, cuts, level + 1, half, depth, c, centre, size, scratch);
+        cut.half[axis] = h;
+        insertPieces(cut, halves[h], level + 1);
     }
 }
 

@@ -162,11 +162,29 @@ private:
             return out;
         }
     };
-    void insert(int cell, int t, const Poly& poly, Box b, int depth, Box c, double size, bool split);
-    // The pieces of poly in the children of the cell c whose mid-planes of
-    // the given axes cut it.
-    void insertPieces(int cell, int t, const Poly& poly, const int* axes, int cuts, int level, int* half, int depth,
-                      const Box& c, const double* centre, double size, Poly (*scratch)[2]);
+    void insert(int cell, int t, const Poly& poly, const Box& b, int depth, const Box& c, double size, bool split);
+    // A polygon being cut by the mid-planes of the given axes of a cell
+    // into the pieces its children get.
+    struct Cut {
+        int cell = -1, t = -1, depth = 0, cuts = 0;
+        int axes[3] = {0, 0, 0}, half[3] = {0, 0, 0};
+        const Box* c = nullptr;
+        const double* centre = nullptr;
+        double size = 0.0;
+        Poly (*scratch)[2] = nullptr;
+    };
+    void insertPieces(Cut& cut, const Poly& poly, int level);
+    // The cells the last whole triangle (or halved piece) went down
+    // through from the root, with their boxes and sizes.
+    struct PathStep {
+        int cell = -1;
+        Box box;
+        double size = 0.0;
+    };
+    static constexpr int kPathSteps = 64;
+    PathStep path_[kPathSteps];
+    int pathLength_ = 0;
+    int pathRecordFrom_ = -1;  // where the next descent's cells go in path_
     void store(int cell, Index<triangle> t);
     int cellCount(int cell) const;
     // The cells that list t (in the order it went into them).

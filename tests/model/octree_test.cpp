@@ -156,6 +156,33 @@ TEST_F(Octree, FillBuildsTheSameTreeAsBefore) {
     }
 }
 
+// Triangles taken out and put back after a fill, some of them moved, and a
+// tree emptied and partly filled again by edits: each step leaves the very
+// tree it left before the fill's rewrite for speed (the numbers were taken
+// from that tree).
+TEST_F(Octree, EditsAfterAFillLeaveTheSameTreeAsBefore) {
+    head3 h;
+    testmesh::addShape(h, testmesh::bumpySphereShape(40, 60));
+    ASSERT_EQ(h.octree().fill(), 1);
+    std::vector<int> all;
+    for (int t = h.triangles.first(); t != -1; t = h.triangles.nextOf(t)) all.push_back(t);
+    for (size_t k = 0; k < all.size(); k += 3) remove_triangle_from_octtree(all[k]);
+    for (size_t k = all.size(); k-- > 0;)
+        if (k % 6 == 0) add_triangle_to_octtree(all[k]);
+    for (int v = h.vertices.first(), k = 0; v != -1; v = h.vertices.nextOf(v), ++k)
+        if (k % 11 == 0) h.vertices[v].position = h.vertices[v].position * 1.07;
+    for (size_t k = 1; k < all.size(); k += 5) add_triangle_to_octtree(all[k]);
+    const uint64_t edited = treeFingerprint(h);
+    const int editedCells = h.octree().cellChain().count();
+    for (int t : all) remove_triangle_from_octtree(t);
+    EXPECT_EQ(h.octree().cellChain().count(), 1);
+    for (size_t k = 0; k < all.size(); k += 4) add_triangle_to_octtree(all[k]);
+    EXPECT_EQ(editedCells, 29609);
+    EXPECT_EQ(edited, 1521922706534420763ull);
+    EXPECT_EQ(h.octree().cellChain().count(), 11485);
+    EXPECT_EQ(treeFingerprint(h), 16395399505316455734ull);
+}
+
 TEST_F(Octree, ClosedSphereMatchesBruteForce) {
     head3 h;
     testmesh::addShape(h, testmesh::icosphereShape(3));
