@@ -51,19 +51,26 @@ void splitPolygon(const double (*in)[3], int n, int axis, double value, double (
     nb = na = 0;
     const double* a = in[0];
     double da = value - a[axis];
+    // Points are written to both sides and counted on the sides they
+    // belong to (fewer branches a processor could not guess; the arrays
+    // have room for the one write past the end).
     for (int j = 0; j < n; ++j) {
         const double* b = in[j + 1 == n ? 0 : j + 1];
         const double db = value - b[axis];
-        if (da >= 0) copy3(a, below[nb++]);
-        if (da <= 0) copy3(a, above[na++]);
+        copy3(a, below[nb]);
+        nb += da >= 0;
+        copy3(a, above[na]);
+        na += da <= 0;
         const bool crossesBelow = (da >= 0) != (db >= 0), crossesAbove = (da <= 0) != (db <= 0);
         if (crossesBelow || crossesAbove) {
             const double s = da / (da - db);
             double x[3];
             for (int c = 0; c < 3; ++c) x[c] = a[c] + (b[c] - a[c]) * s;
             x[axis] = value;
-            if (crossesBelow) copy3(x, below[nb++]);
-            if (crossesAbove) copy3(x, above[na++]);
+            copy3(x, below[nb]);
+            nb += crossesBelow;
+            copy3(x, above[na]);
+            na += crossesAbove;
         }
         a = b;
         da = db;
@@ -276,6 +283,7 @@ int octtree::fill() {
     size_t k = 0;
     for (int t = tris.first(); t != -1; t = tris.nextOf(t), ++k) {
         currentTriangle_ = t;
+        fillMark_ = int(k);
         inSlotOrder = inSlotOrder && (fillOrder_.empty() || fillOrder_.back() < t);
         holderBegin_.push_back(int(holderCells_.size()));
         fillOrder_.push_back(t);
@@ -411,11 +419,12 @@ void octtree::askPiece(Index<triangle> t, const vector3<double>& v1, const vecto
 
 void octtree::store(int cell, Index<triangle> t) {
     if (filling_) {
-        // A triangle is listed once per cell; the cells of the triangle
-        // being filled are the last row.
-        for (size_t k = size_t(holderBegin_.back()); k < holderCells_.size(); ++k)
-            if (holderCells_[k] == cell) return;
-        ++cells_[size_t(cell)].size_;
+        // A triangle is listed once per cell: a cell keeps the mark of the
+        // last triangle it listed.
+        octtree_rec& c = cells_[size_t(cell)];
+        if (c.mark_ == fillMark_) return;
+        c.mark_ = fillMark_;
+        ++c.size_;
         holderCells_.push_back(cell);
         return;
     }
@@ -482,9 +491,9 @@ void octtree::insert(int cell, int t, const Poly& poly, const Box& bIn, int dept
             cells_[size_t(cell)].children[above] = ch;
         }
         cell = ch;
-        if (ax) lx = cx; else hx = cx;
-        if (ay) ly = cy; else hy = cy;
-        if (az) lz = cz; else hz = cz;
+        lx = ax ? cx : lx, hx = ax ? hx : cx;
+        ly = ay ? cy : ly, hy = ay ? hy : cy;
+        lz = az ? cz : lz, hz = az ? hz : cz;
         size /= 2;
     }
     Box here;
@@ -493,8 +502,8 @@ void octtree::insert(int cell, int t, const Poly& poly, const Box& bIn, int dept
     // Per axis: 1 above the mid-plane, 0 below, -1 across.
     int side[3];
     for (int a = 0; a < 3; ++a) {
-        const int bit = 1 << (2 - a);
-        side[a] = above & bit ? 1 : below & bit ? 0 : -1;
+        const int up = above >> (2 - a) & 1, down = below >> (2 - a) & 1;
+        side[a] = up - (1 - up) * (1 - down);
     }
     if (split && depth > 0) {
         // The pieces of the polygon in the children it reaches: it is cut
@@ -512,7 +521,8 @@ void octtree::insert(int cell, int t, const Poly& poly, const Box& bIn, int dept
         cut.scratch = pieces_[depth];
         for (int a = 0; a < 3; ++a) {
             cut.half[a] = side[a];
-            if (side[a] == -1) cut.axes[cut.cuts++] = a;
+            cut.axes[cut.cuts] = a;
+            cut.cuts += side[a] == -1;
         }
         insertPieces(cut, poly, 0);
     } else {

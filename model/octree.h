@@ -51,6 +51,7 @@ public:
 private:
     friend class octtree;
     int begin_ = 0, size_ = 0;  // its slice of the tree's triangle array
+    int mark_ = -1;              // the last triangle a fill listed here
 };
 
 // A point where a ray enters or leaves a cell.
@@ -137,7 +138,7 @@ private:
     // A piece of a triangle: a convex polygon of plain points (left
     // uninitialised: it is copied and clipped many times while filling).
     struct Poly {
-        double p[16][3];
+        double p[18][3];  // 15 at most (3 corners, one more per cut); a split writes past its points
         int n = 0;
     };
     int newCell(int parent);
@@ -154,10 +155,13 @@ private:
         // The child box in slot k (x the highest bit) about the centre.
         Box child(const double* centre, int k) const {
             Box out;
+            // Picked by index, not by branches: the slots come in no
+            // order a processor could guess.
             for (int a = 0; a < 3; ++a) {
-                const bool upper = k >> (2 - a) & 1;
-                out.lo[a] = upper ? centre[a] : lo[a];
-                out.hi[a] = upper ? hi[a] : centre[a];
+                const int upper = k >> (2 - a) & 1;
+                const double v[3] = {lo[a], centre[a], hi[a]};
+                out.lo[a] = v[upper];
+                out.hi[a] = v[1 + upper];
             }
             return out;
         }
@@ -185,6 +189,7 @@ private:
     PathStep path_[kPathSteps];
     int pathLength_ = 0;
     int pathRecordFrom_ = -1;  // where the next descent's cells go in path_
+    int fillMark_ = -1;        // the triangle being filled, as the cells mark it
     void store(int cell, Index<triangle> t);
     int cellCount(int cell) const;
     // The cells that list t (in the order it went into them).
