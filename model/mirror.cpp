@@ -149,36 +149,36 @@ private:
         if (sLo > sHi) return false;
         // The corners of the box of coordinates cut by the two sums: two
         // coordinates at a bound, the third from the sum, or all three at
-        // bounds within the sums.
-        const double bound[2] = {-0.01, 1.01};
-        vector3<double> corners[32];
-        int count = 0;
-        for (int i = 0; i < 2; ++i)
-            for (int j = 0; j < 2; ++j)
-                for (int k = 0; k < 2; ++k) {
-                    const vector3<double> b(bound[i], bound[j], bound[k]);
-                    const double s = b.x + b.y + b.z;
-                    if (s >= sLo && s <= sHi) corners[count++] = b;
+        // bounds within the sums. Each is taken into the box as it is found.
+        constexpr double kLow = -0.01, kHigh = 1.01;
+        const double bound[2] = {kLow, kHigh};
+        vector3<double> boxLo(1e300, 1e300, 1e300), boxHi(-1e300, -1e300, -1e300);
+        bool any = false;
+        auto take = [&](double b1, double b2, double b3) {
+            const vector3<double> M = V1 * b1 + V2 * b2 + V3 * b3;
+            boxLo = fnd::min(boxLo, M);
+            boxHi = fnd::max(boxHi, M);
+            any = true;
+        };
+        for (double b1 : bound)
+            for (double b2 : bound)
+                for (double b3 : bound) {
+                    const double s = b1 + b2 + b3;
+                    if (s >= sLo && s <= sHi) take(b1, b2, b3);
                 }
-        for (int free = 0; free < 3; ++free)
-            for (int i = 0; i < 2; ++i)
-                for (int j = 0; j < 2; ++j)
-                    for (double s : {sLo, sHi}) {
-                        double b[3];
-                        b[(free + 1) % 3] = bound[i];
-                        b[(free + 2) % 3] = bound[j];
-                        b[free] = s - bound[i] - bound[j];
-                        if (b[free] >= -0.01 && b[free] <= 1.01) corners[count++] = {b[0], b[1], b[2]};
-                    }
-        if (count == 0) return false;
-        *lo = vector3<double>(1e300, 1e300, 1e300);
-        *hi = vector3<double>(-1e300, -1e300, -1e300);
-        for (int c = 0; c < count; ++c) {
-            const vector3<double>& b = corners[c];
-            const vector3<double> M = V1 * b.x + V2 * b.y + V3 * b.z;
-            *lo = fnd::min(*lo, M);
-            *hi = fnd::max(*hi, M);
-        }
+        for (double s : {sLo, sHi})
+            for (double u : bound)
+                for (double v : bound) {
+                    const double rest = s - u - v;
+                    if (!(rest >= kLow && rest <= kHigh)) continue;
+                    // The free coordinate first, second and third.
+                    take(rest, u, v);
+                    take(v, rest, u);
+                    take(u, v, rest);
+                }
+        if (!any) return false;
+        *lo = boxLo;
+        *hi = boxHi;
         const double slack = 1.0 + 1e-6 * (1.0 + std::max(lo->length(), hi->length()));
         *lo -= vector3<double>(slack, slack, slack);
         *hi += vector3<double>(slack, slack, slack);
