@@ -14,6 +14,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "framework/resources.h"
@@ -115,7 +116,9 @@ inline std::unique_ptr<TextureImage> PatternTexture(int n) {
 
 // The bytes of a BMP file of the picture (written and read back).
 inline std::vector<unsigned char> BmpBytes(const CWinBmp& bmp, const std::string& name) {
-    const std::string path = brv::TempDirectory() + name;
+    // Named by the process: the same test running in another suite at the
+    // same time writes and removes its own file.
+    const std::string path = brv::TempDirectory() + std::to_string(getpid()) + "_" + name;
     CBmpEncoder().MakeFileFromBmp(path.c_str(), &bmp);
     std::ifstream in(path, std::ios::binary);
     std::vector<unsigned char> out((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

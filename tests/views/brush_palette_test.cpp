@@ -91,7 +91,7 @@ protected:
         bmp.Create(w, h, 32, false);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) bmp.SetPixel(x, y, CPixel32(uint8_t(x), uint8_t(y), 90, 255));
-        const std::string path = brv::TempDirectory() + name;
+        const std::string path = magick::TempPath(name);
         CBmpEncoder().MakeFileFromBmp(path.c_str(), &bmp);
         files.push_back(path);
         return path;
@@ -123,7 +123,7 @@ TEST_F(CloneSource, OtherPictureTakesTheSourceAspect) {
     EXPECT_EQ(empty.GetWidth(), 1024);
     EXPECT_EQ(empty.GetHeight(), 768);
     // A file that does not decode leaves the source as it was.
-    const std::string broken = brv::TempDirectory() + "clone_other_broken.jpg";
+    const std::string broken = magick::TempPath("clone_other_broken.jpg");
     std::ofstream(broken, std::ios::binary) << "\xff\xd8\xff\xe0 not a picture";
     files.push_back(broken);
     CWinBmp kept;
