@@ -205,7 +205,7 @@ TEST_F(RebuildCountTest, ATextureOnlyChangeRebuildsTheTexturedListAlone) {
         });
         Paint(View3D());
         EXPECT_EQ(now() - was, c.want);
-        if (std::string(c.name) == "texture coordinates back") EXPECT_EQ(Grab(View3D()).pixels, before.pixels);
+        if (std::string(c.name) == "texture coordinates back") { EXPECT_EQ(Grab(View3D()).pixels, before.pixels); }
     }
 }
 

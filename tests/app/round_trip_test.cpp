@@ -112,7 +112,7 @@ protected:
         ASSERT_EQ(c.exitCode, 0) << c.report;
         EXPECT_EQ(c.Get("dump"), b.Get("dump"));
         // Sections 18 to 20 after a template-100 head are text: six decimals.
-        if (k.project && !k.textAfterHead) EXPECT_EQ(b.Get("dump"), a.Get("dump"));
+        if (k.project && !k.textAfterHead) { EXPECT_EQ(b.Get("dump"), a.Get("dump")); }
 
         std::string one = testsupport::fileBytes(first), two = testsupport::fileBytes(second);
         if (!k.project) {
@@ -134,7 +134,7 @@ protected:
                 if (from == 0) from = i;
                 to = i;
             }
-        if (from != 0) EXPECT_LT(to - from, viewSectionBytes()) << from << ".." << to;
+        if (from != 0) { EXPECT_LT(to - from, viewSectionBytes()) << from << ".." << to; }
     }
 };
 

@@ -72,7 +72,7 @@ protected:
         const Index<featurepoint3> f = h.getFeaturepoint(name, false);
         int x = -1, y = -1;
         EXPECT_NE(f, -1) << name;
-        if (f != -1) EXPECT_TRUE(morph::PointTexel(h, h.featurepoints[f], x, y)) << name;
+        if (f != -1) { EXPECT_TRUE(morph::PointTexel(h, h.featurepoints[f], x, y)) << name; }
         return vector2<double>(x, y);
     }
 

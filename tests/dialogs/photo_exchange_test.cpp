@@ -330,8 +330,8 @@ TEST_F(ExchangePictureTest, SetsScaleAndEyeCornersFromViewAndPhoto) {
     for (int row = 0; row < kExchangePoints; ++row) {
         bool used = row == hidden || row == other;
         for (const char* c : codes) used = used || row == rowOf(c);
-        if (!used) EXPECT_EQ(r.ax[row], kNoExchangePoint) << row;
-        if (!used) EXPECT_EQ(r.bx[row], kNoExchangePoint) << row;
+        if (!used) { EXPECT_EQ(r.ax[row], kNoExchangePoint) << row; }
+        if (!used) { EXPECT_EQ(r.bx[row], kNoExchangePoint) << row; }
     }
 
     EXPECT_NEAR(r.scale, k, 1e-12);
@@ -545,7 +545,7 @@ TEST_F(HandBackTest, ThePictureStaysInAFolderOfOurOwn) {
         EXPECT_EQ(st.st_mode & 07777, 0700u);
         EXPECT_EQ(st.st_uid, ::geteuid());
         EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
-        if (c.folder != dir / "fmtmp") EXPECT_FALSE(std::filesystem::exists(dir / "fmtmp/exchange.bmp"));
+        if (c.folder != dir / "fmtmp") { EXPECT_FALSE(std::filesystem::exists(dir / "fmtmp/exchange.bmp")); }
     }
 }
 

@@ -199,7 +199,7 @@ protected:
                 EXPECT_TRUE(materialNames.count("brivanta"));
             } else {
                 for (int i = 0; i < tables.materials.size(); ++i)
-                    if (usedMaterials.count(i)) EXPECT_TRUE(materialNames.count(tables.materials[i].name)) << tables.materials[i].name;
+                    if (usedMaterials.count(i)) { EXPECT_TRUE(materialNames.count(tables.materials[i].name)) << tables.materials[i].name; }
             }
             release.reset();
             // The picture: ImageMagick reads it at n x n, rows by the variant.

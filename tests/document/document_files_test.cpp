@@ -81,7 +81,7 @@ TEST_F(DocumentFilesTest, AProjectComesBackWithEverythingItHeld) {
         // Sections 18 to 20 follow the template-100 head in text: their
         // numbers keep six decimals, and a second round changes nothing.
         const bool text = c.templateId == 100 && c.stage == 2500;
-        if (!text) EXPECT_EQ(dump(), before);
+        if (!text) { EXPECT_EQ(dump(), before); }
         const std::string first = dump();
         ASSERT_EQ(save(dir() + "/again.fac"), 1);
         ASSERT_EQ(load(dir() + "/again.fac"), 1);
@@ -92,7 +92,7 @@ TEST_F(DocumentFilesTest, AProjectComesBackWithEverythingItHeld) {
         EXPECT_TRUE(boxes(driver.Backend()).empty());
         // The recent-file list gains the path on save and open.
         EXPECT_EQ(std::string(App().GetRecentFileName(0).View()), path);
-        if (c.templateId == 100) EXPECT_TRUE(fs::exists(dir() + "/fmtmp/Tempmen100.the"));
+        if (c.templateId == 100) { EXPECT_TRUE(fs::exists(dir() + "/fmtmp/Tempmen100.the")); }
         Stop();
         resetModelState();
     }
@@ -279,7 +279,7 @@ TEST_F(DocumentFilesTest, BadHeadFilesLeaveTheOpenProjectAsItWas) {
         auto b = boxes(driver.Backend());
         ASSERT_EQ(b.size(), 1u);
         EXPECT_EQ(b[0].rfind("Wrong file: " + path + "!\n", 0), 0u) << b[0];
-        if (!c.reason.empty()) EXPECT_EQ(b[0], "Wrong file: " + path + "!\n" + c.reason + "/Error");
+        if (!c.reason.empty()) { EXPECT_EQ(b[0], "Wrong file: " + path + "!\n" + c.reason + "/Error"); }
     }
     EXPECT_EQ(Doc().headName, CString((dir() + "/h").c_str()));
     EXPECT_EQ(testsupport::ChildProcessesMade(), children);

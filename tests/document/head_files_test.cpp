@@ -239,7 +239,7 @@ TEST_F(HeadFilesTest, PhsTextureLines) {
             EXPECT_EQ(c, lines % perRow * 32);
         }
         EXPECT_EQ(lines, 3 * ((w + 31) / 32));
-        if (w == 40) EXPECT_EQ(rows.substr(0, rows.find('\n')).size(), 10u + 32 * 7);
+        if (w == 40) { EXPECT_EQ(rows.substr(0, rows.find('\n')).size(), 10u + 32 * 7); }
         head.reset();
         HeadRead back;
         ASSERT_TRUE(ParsePHS(bytes, back, why)) << why;

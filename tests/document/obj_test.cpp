@@ -137,10 +137,10 @@ TEST_F(ObjTest, GoldenCube) {
         ASSERT_EQ(bmp.GetWidth(), 4);
         ASSERT_EQ(bmp.GetHeight(), 4);
         auto texel = [&](int x, int r) { return head->texture->rgb[std::size_t((r * 4 + x) * 3)]; };
-        if (v == 3) EXPECT_EQ(bmp.GetPixel(1, 3).GetR(), texel(1, 0));
-        if (v == 4) EXPECT_EQ(bmp.GetPixel(1, 3).GetR(), texel(1, 3));
-        if (v == 1) EXPECT_EQ(bmp.GetPixel(1, 0).GetR(), texel(1, 2));
-        if (v == 2) EXPECT_EQ(bmp.GetPixel(1, 0).GetR(), texel(1, 1));
+        if (v == 3) { EXPECT_EQ(bmp.GetPixel(1, 3).GetR(), texel(1, 0)); }
+        if (v == 4) { EXPECT_EQ(bmp.GetPixel(1, 3).GetR(), texel(1, 3)); }
+        if (v == 1) { EXPECT_EQ(bmp.GetPixel(1, 0).GetR(), texel(1, 2)); }
+        if (v == 2) { EXPECT_EQ(bmp.GetPixel(1, 0).GetR(), texel(1, 1)); }
     }
 }
 
@@ -274,7 +274,7 @@ TEST_F(ObjTest, VertexGapsAndQuadsOfRefinedHeads) {
             }
         }
         EXPECT_EQ(vertices, head->vertices.count());
-        if (v == 2 || v == 4) EXPECT_GT(quads, 0);
+        if (v == 2 || v == 4) { EXPECT_GT(quads, 0); }
     }
 }
 
@@ -359,7 +359,7 @@ TEST_F(ObjTest, ImportBuffersAndTables) {
     BuildObjHead(r);
     for (int t = r.head->triangles.first(); t != -1; t = r.head->triangles.nextOf(t)) {
         int q = r.head->triangles[t].quadPartner;
-        if (q != -1) EXPECT_EQ(r.head->triangles[q].quadPartner, -1);
+        if (q != -1) { EXPECT_EQ(r.head->triangles[q].quadPartner, -1); }
     }
     head = std::move(r.head);
     tables = std::move(r.tables);
@@ -580,7 +580,7 @@ TEST_F(ObjTest, ImportOfMoreThanTheHeadFilesHoldIsRefused) {
         std::string why;
         EXPECT_EQ(ParseObj(c.obj, services.app.state(), r, why), *c.reason == 0) << why;
         EXPECT_EQ(why, c.reason);
-        if (!*c.reason) EXPECT_EQ(r.triangles.size(), 1000000u);
+        if (!*c.reason) { EXPECT_EQ(r.triangles.size(), 1000000u); }
     }
 }
 

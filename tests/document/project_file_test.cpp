@@ -189,7 +189,7 @@ TEST_F(ProjectFileTest, RoundTripsGiveTheSameBytes) {
             EXPECT_EQ(back.overlay, Stored(overlay));
             EXPECT_EQ(testsupport::DumpMarks(*back.marks), marksDump);
             ASSERT_TRUE(back.head);
-            if (stage == 2500 && templateId == 121) EXPECT_EQ(testsupport::DumpHead(*back.head), headDump);
+            if (stage == 2500 && templateId == 121) { EXPECT_EQ(testsupport::DumpHead(*back.head), headDump); }
             EXPECT_EQ(write(back, back.head.get(), &back.tables), bytes);
         }
 }

@@ -213,7 +213,7 @@ TEST_F(SafeSaveTest, LeftoversOfTheSameFileGoAtTheNextSave) {
     ASSERT_EQ(symlink("head.phs", (dir + "/.head.phs.Link00").c_str()), 0);
     // Someone else's (where the test may make one).
     put(dir + "/.head.phs.Nobody", "someone else's");
-    if (geteuid() == 0) ASSERT_EQ(chown((dir + "/.head.phs.Nobody").c_str(), kNobody, kNogroup), 0);
+    if (geteuid() == 0) { ASSERT_EQ(chown((dir + "/.head.phs.Nobody").c_str(), kNobody, kNogroup), 0); }
     std::vector<std::string> want = listing(dir);
     ASSERT_EQ(want.size(), std::size(others) + 6);  // with the running save's temporary
     ASSERT_EQ(saved(path, "new"), "saved");

@@ -67,7 +67,7 @@ TEST_F(HeadChange, TextureCoordinatesMoveOnlyTheChangeCount) {
         EXPECT_EQ(h.geometryCount() != shape, c.shape);
         // The normals and the octree answer for the head as it is now.
         EXPECT_EQ(keptNormals(h), freshNormals(h));
-        if (!c.shape) EXPECT_EQ(keptNormals(h), before);
+        if (!c.shape) { EXPECT_EQ(keptNormals(h), before); }
         ASSERT_EQ(h.SetMinMaxOctree(false), 1);
         const int t = h.triangles.first();
         const vector3<double> centre = (h.vertices[h.triangles[t].a].position + h.vertices[h.triangles[t].b].position +

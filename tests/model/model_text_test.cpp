@@ -622,7 +622,7 @@ TEST_F(ModelText, StoredNumbersAreNamesNotSlots) {
                 Index<region> mouth = h.regions.get("mouth");
                 ASSERT_NE(mouth, -1);
                 EXPECT_EQ(h.regions[mouth].mirror, mouth);
-                if (!assemble) EXPECT_EQ(h.regions[mouth].points.count(), 2);
+                if (!assemble) { EXPECT_EQ(h.regions[mouth].points.count(), 2); }
                 // Slots near what the file holds, not near its numbers.
                 for (int size : {h.vertices.pool()->size(), h.extrapoints.pool()->size(), h.regions.pool()->size()})
                     EXPECT_LT(size, 1000);

@@ -82,7 +82,7 @@ TEST_F(AppTest, FrameShowsItsSurfaceAndMenu) {
   frame->GetClientRect(&client);
   EXPECT_EQ(client, CRect(0, 0, 1280, 1004));
   EXPECT_EQ(top->size(), QSize(1280, 1024));
-  if (qtsupport::OnX11()) EXPECT_EQ(top->pos(), QPoint(0, 0));
+  if (qtsupport::OnX11()) { EXPECT_EQ(top->pos(), QPoint(0, 0)); }
   EXPECT_EQ(top->windowTitle().toStdString(), "Untitled - Brivanta");
   QStringList menus;
   for (QAction* a : Bar()->actions()) menus << a->text();
@@ -150,7 +150,7 @@ TEST_F(AppTest, CommandsThroughQtEvents) {
   QTest::mouseClick(Bar(), Qt::LeftButton, {}, Bar()->actionGeometry(windows->menuAction()).center());
   ASSERT_TRUE(QTest::qWaitForWindowExposed(windows));
   for (QAction* a : windows->actions())
-    if (Plain(a->text()) == "Never enabled") EXPECT_FALSE(a->isEnabled());
+    if (Plain(a->text()) == "Never enabled") { EXPECT_FALSE(a->isEnabled()); }
   QTest::keyClick(windows, Qt::Key_Escape);
   ChooseMenu("View", "Four panes");
   EXPECT_TRUE(frame->Pane(1, 1)->IsWindowVisible());

@@ -163,7 +163,7 @@ QByteArray LargePng(const LargePicture& p) {
   EXPECT_TRUE(image.save(&buffer, "PNG"));
   // The header's bit depth, so that the case is what it says.
   EXPECT_GE(png.size(), 25);
-  if (png.size() >= 25) EXPECT_EQ(static_cast<unsigned char>(png[24]), p.bitDepth) << p.what;
+  if (png.size() >= 25) { EXPECT_EQ(static_cast<unsigned char>(png[24]), p.bitDepth) << p.what; }
   return png;
 }
 

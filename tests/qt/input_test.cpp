@@ -112,7 +112,7 @@ TEST_F(InputTest, KeysBecomeVirtualKeysAndCharacters) {
     EXPECT_EQ(keys.front().lParam & (LPARAM(3) << 30), 0) << "a first press, not a release";
     EXPECT_EQ(keys.back().wParam, c.vk);
     EXPECT_EQ(keys.back().lParam & (LPARAM(1) << 31), LPARAM(1) << 31) << "the release bit";
-    if (c.ch) EXPECT_EQ(keys[1].wParam, c.ch);
+    if (c.ch) { EXPECT_EQ(keys[1].wParam, c.ch); }
   }
 
   // Alt alone is a system key; Ctrl shows in GetKeyState while held.

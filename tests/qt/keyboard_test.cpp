@@ -23,7 +23,7 @@ class KeyboardTest : public qtapp::FrameTest {
     qtsupport::ChooseMenu(Bar(), "Windows", "Controls");
     HWND dialog = frame->controls ? frame->controls->m_hWnd : nullptr;
     EXPECT_NE(dialog, nullptr);
-    if (dialog) EXPECT_TRUE(QTest::qWaitForWindowExposed(qtsupport::WindowOf(dialog)));
+    if (dialog) { EXPECT_TRUE(QTest::qWaitForWindowExposed(qtsupport::WindowOf(dialog))); }
     qtsupport::Pump();
     return dialog;
   }

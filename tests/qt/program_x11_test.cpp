@@ -586,7 +586,7 @@ class ProgramX11Test : public ::testing::Test {
           EXPECT_NEAR(off.at(name).y(), d.y(), 1.0) << name;
         }
     }
-    if (overlayShown(views0Of)) EXPECT_GE(overlays, 3) << "the overlay view was hardly ever shown";
+    if (overlayShown(views0Of)) { EXPECT_GE(overlays, 3) << "the overlay view was hardly ever shown"; }
     // Back at the first size: the views' maps are the first ones.
     for (const QJsonValue& v0 : views0) {
       if (!v0["visible"].toBool()) continue;

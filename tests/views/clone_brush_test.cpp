@@ -105,9 +105,10 @@ TEST_F(CloneBrushTest, SourceThenStrokeWithinTheDabSquares) {
         Coord3DToTextureCoord(Texture(), w.extra.data().tri, w.extra.data().local, du, dv);
         dabs.push_back({du, dv});
         const vector2<double> s = View3D().cloneLastPainted;
-        if (dv <= Texture().height / 2 - 1)
+        if (dv <= Texture().height / 2 - 1) {
             EXPECT_EQ(TexelAt(Texture().rgb, du, dv),
                       Blend(TexelAt(before, du, dv), TexelAt(before, int(s.x), int(s.y)), centre));
+        }
         before = Texture().rgb;
     };
     checkDab();
@@ -249,8 +250,9 @@ TEST_F(CloneBrushTest, SourceInThePhotoView) {
     const Picture after = Grab(photo);
     // An arm of the new cross: the picture inverted there.
     const CPoint arm(cross.x + 15, cross.y);
-    if (arm.x < after.width && arm.y < after.height && arm.x >= 0 && arm.y >= 0)
+    if (arm.x < after.width && arm.y < after.height && arm.x >= 0 && arm.y >= 0) {
         EXPECT_EQ(after.at(arm.x, arm.y), ~before.at(arm.x, arm.y) & 0xFFFFFFu);
+    }
     driver.MouseUp(Wnd(), to);
 }
 

@@ -306,7 +306,7 @@ TEST_F(PhotoViewsTest, CloneSourceAndItsCross) {
     for (int y = 0; y < 768; y += 3)
         for (int x = 0; x < 1024; x += 3) {
             const bool onCross = (y == c.y && std::abs(x - c.x) <= 20) || (x == c.x && std::abs(y - c.y) <= 20);
-            if (!onCross) ASSERT_EQ(moved.at(x, y), plain.at(x, y)) << x << ", " << y;
+            if (!onCross) { ASSERT_EQ(moved.at(x, y), plain.at(x, y)) << x << ", " << y; }
         }
     driver.Run([&] { Frame().tool = 1, Frame().toolMode = 0; });
 }

@@ -93,7 +93,7 @@ TEST(Render, TexturedHeadsOverPhotos) {
         long head = 0, differ = 0;
         for (size_t k = 0; k < lit.pixels.size(); ++k) {
             const bool inside = onHead(k);
-            if (!inside) ASSERT_EQ(lit.pixels[k], kWhite) << k;
+            if (!inside) { ASSERT_EQ(lit.pixels[k], kWhite) << k; }
             head += inside;
             if (lit.pixels[k] != textured.pixels[k]) {
                 ++differ;
