@@ -698,7 +698,9 @@ Index<triangle> octtree::getfirst(const vector3<double>& P, const vector3<double
     if (root_ == -1 || !filled_) return -1;
     cubeSection in, out;
     if (!rootSection(P, d, in, out)) return -1;
-    LineRanking r{P, d};
+    LineRanking r;
+    r.P = P;
+    r.d = d;
     walkSteps_ = 0;
     newQuery();
     walk(root_, min_, max_, in, out, r);
@@ -716,7 +718,11 @@ octtree::RayHit octtree::firstOnRay(const vector3<double>& P, const vector3<doub
     if (!rootSection(P, u, in, exit)) return out;
     if (exit.t < tMin) return out;
     if (in.t < tMin) in = cubeSection{tMin, P + u * tMin};
-    RayRanking r{P, u, tMin, accept};
+    RayRanking r;
+    r.P = P;
+    r.d = u;
+    r.tMin = tMin;
+    r.accept = accept;
     walkSteps_ = 0;
     newQuery();
     walk(root_, min_, max_, in, exit, r);
