@@ -15,6 +15,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -82,6 +83,25 @@ xcb_connection_t*& HeldConnection() {
   return held;
 }
 
+// A server that drops the connection while it resets makes the setup's write
+// raise SIGPIPE, which would end the program without a word; the broken pipe
+// is an error like any other here.
+xcb_connection_t* ConnectWithoutSigpipe() {
+  sigset_t pipe, old;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, &old);
+  errno = 0;
+  xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+  const int error = errno;
+  const timespec now{};
+  while (sigtimedwait(&pipe, nullptr, &now) == SIGPIPE) {
+  }
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  errno = error;
+  return c;
+}
+
 bool XServerOpens() {
   if (Env("DISPLAY").empty()) return false;
   ReleaseDisplayCheck();
@@ -90,8 +110,7 @@ bool XServerOpens() {
   // at once. A bare end of the connection (errno unset) may be either.
   int ends = 0;
   for (int attempt = 0; attempt < 250; ++attempt) {
-    errno = 0;
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    xcb_connection_t* c = ConnectWithoutSigpipe();
     const int error = errno;
     if (!xcb_connection_has_error(c)) {
       HeldConnection() = c;
