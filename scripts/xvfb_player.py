@@ -227,7 +227,18 @@ class Player:
                 if path == "cancel":
                     self.xdo("key", "Escape")
                 else:
+                    # Keys go where the focus is, and a loaded server hands the
+                    # dialog its activation late: the name box takes the focus
+                    # before anything is typed.
+                    end = time.time() + STEP_TIMEOUT
                     self.click_rect(d["nameEdit"])
+                    while not d.get("nameEditFocused"):
+                        if time.time() > end:
+                            raise Failure("the file dialog's name box never took the focus")
+                        time.sleep(0.2)
+                        d = next((x for x in (self.state() or {}).get("openDialogs", []) if x["kind"] == "file"), d)
+                        if not d.get("nameEditFocused"):
+                            self.click_rect(d["nameEdit"])
                     self.xdo("key", "ctrl+a")
                     self.xdo("type", "--delay", "5", path)
                     self.xdo("key", "Return")
