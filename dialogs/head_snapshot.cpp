@@ -36,7 +36,7 @@ bool HeadSnapshot::Load(head3& h) const {
     if (hasTexture_) {
         if (h.texture && h.texture->width == texture_.width && h.texture->height == texture_.height &&
             h.texture->rgb.size() == texture_.rgb.size())
-            std::copy(texture_.rgb.begin(), texture_.rgb.end(), h.texture->rgb.begin());
+            *h.texture = texture_;  // in the same block, with the stored texels' count
         else
             h.texture = std::make_unique<TextureImage>(texture_);
     }

@@ -82,7 +82,7 @@ void ModelPageCore::rebuildTexture(head3& h, ModelPageDocument& doc) {
     if (!h.texture || !start) return;
     KeepPaintedTexels(*h.texture, produced_, *start);
     if (h.texture->rgb.size() == start->rgb.size() && h.texture->width == start->width)
-        h.texture->rgb = start->rgb;
+        *h.texture = *start;
     else
         h.texture = std::make_unique<TextureImage>(*start);
     if (ethnicity_) ModColor(*h.texture, applied_[kAsian], applied_[kAfrican], mean_);

@@ -34,13 +34,18 @@ Colour FaceCentreMean(const TextureImage& t) {
 void ShiftColours(TextureImage& t, const double offset[3]) {
     // The result depends on the old value alone: one table per channel.
     unsigned char table[3][256];
+    bool changes = false;
     for (int c = 0; c < 3; ++c)
         for (int v = 0; v < 256; ++v) {
             const double n = v + offset[c];
             table[c][v] = n > 0 && n < 255 ? static_cast<unsigned char>(int(n)) : static_cast<unsigned char>(v);
+            changes = changes || table[c][v] != v;
         }
+    // A step that maps every value to itself leaves the texture as it was.
+    if (!changes) return;
     for (size_t i = 0; i + 2 < t.rgb.size(); i += 3)
         for (int c = 0; c < 3; ++c) t.rgb[i + c] = table[c][t.rgb[i + c]];
+    t.Changed();
 }
 
 void ModColor(TextureImage& t, int asian, int african, const Colour& mean) {
@@ -86,6 +91,7 @@ void BitmapToTexture(const CWinBmp& bmp, TextureImage& t) {
             d[2] = s[x].GetB();
         }
     }
+    t.Changed();
 }
 
 void ModTexture(TextureImage& t, const CWinBmp& ageMap, int age) {
@@ -102,13 +108,16 @@ void ModTexture(TextureImage& t, const CWinBmp& ageMap, int age) {
 
 void KeepPaintedTexels(const TextureImage& current, const std::vector<unsigned char>& produced, TextureImage& start) {
     if (current.rgb.size() != produced.size() || current.rgb.size() != start.rgb.size()) return;
+    bool kept = false;
     for (size_t i = 0; i + 2 < current.rgb.size(); i += 3)
         if (current.rgb[i] != produced[i] || current.rgb[i + 1] != produced[i + 1] ||
             current.rgb[i + 2] != produced[i + 2]) {
             start.rgb[i] = current.rgb[i];
             start.rgb[i + 1] = current.rgb[i + 1];
             start.rgb[i + 2] = current.rgb[i + 2];
+            kept = true;
         }
+    if (kept) start.Changed();
 }
 
 }  // namespace morph

@@ -65,6 +65,7 @@ void TexturePainter::SetPixel(int x, int y, int colour, float weight, bool once)
     unsigned char* p = texel(x, y);
     const int channel[3] = {redOf(colour), greenOf(colour), blueOf(colour)};
     for (int k = 0; k < 3; ++k) p[k] = (unsigned char)(int)(p[k] * weight + (1.0f - weight) * channel[k]);
+    image->Changed();
 }
 
 void TexturePainter::ResetPainted() {

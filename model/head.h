@@ -19,9 +19,21 @@ struct StoredNumbers;
 
 // The head's texture picture: width x height RGB bytes, rows in order.
 struct TextureImage {
+    TextureImage();
     int width = 0;
     int height = 0;
     std::vector<unsigned char> rgb;
+    // Moves on with every change of the texels or the size (Changed()). A
+    // new texture takes a count no texture had before, a copy its
+    // original's: one count, one picture. What is made from the texels (the
+    // 3D view's upload, its 512 reduction) keeps the count it was made at;
+    // an address says nothing, as a new texture may land where an old one
+    // was.
+    uint64_t changeCount() const { return changeCount_; }
+    void Changed();
+
+private:
+    uint64_t changeCount_;
 };
 
 class head3 : public named_instance {

@@ -40,6 +40,10 @@ void head3::Changed() { geometryCount_ = changeCount_ = nextChangeCount(); }
 
 void head3::TextureChanged() { changeCount_ = nextChangeCount(); }
 
+TextureImage::TextureImage() : changeCount_(++lastChangeCount) {}
+
+void TextureImage::Changed() { changeCount_ = ++lastChangeCount; }
+
 const HeadBuildCounts& headBuildCounts() { return builds; }
 void resetHeadBuildCounts() { builds = HeadBuildCounts(); }
 

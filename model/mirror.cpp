@@ -228,6 +228,7 @@ void mirrorTexture(TextureImage* tex, char side) {
             to[1] = from[1];
             to[2] = from[2];
         }
+    tex->Changed();
 }
 
 }  // namespace

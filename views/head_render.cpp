@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -57,8 +58,10 @@ private:
     unsigned name_;
 };
 
-// The texels' hash, four words at a time in four lanes (a texture of 4096
-// is 48 MB); each word turned in before the multiply, so that no bit of it
+#ifndef NDEBUG
+// The texels' hash, by which builds with assertions check that the texels
+// did not change without their count: four words at a time in four lanes
+// (a texture of 4096 is 48 MB); each word turned in before the multiply, so that no bit of it
 // stays where only the top of the product sees it.
 uint64_t texelHash(const TextureImage& t) {
     const size_t bytes = size_t(t.width) * size_t(t.height) * 3;
@@ -81,6 +84,7 @@ uint64_t texelHash(const TextureImage& t) {
     }
     return h;
 }
+#endif
 
 }  // namespace
 
@@ -161,9 +165,19 @@ bool HeadRenderCore::UploadTexture(CKernel3D& kernel) {
     // The upload reads the current head's texture and leaves its reduction
     // there: with that head the kernel's, the same texels and the reduction
     // the last upload left, the name holds what an upload would give.
-    Upload now{context_->serial, kernel.head, t.width, t.height, texelHash(t), nullptr};
-    now.reduction = actual_head3 ? actual_head3->reducedTexture.get() : nullptr;
-    if (texture_ && actual_head3 == kernel.head && now == uploaded_) return true;
+    auto reduction = [] {
+        return actual_head3 && actual_head3->reducedTexture ? actual_head3->reducedTexture->changeCount() : 0;
+    };
+    Upload now{context_->serial, t.changeCount(), reduction()};
+    if (texture_ && actual_head3 == kernel.head && now == uploaded_) {
+#ifndef NDEBUG
+        if (texelHash(t) != uploadedHash_) {
+            std::fprintf(stderr, "texture upload: the texels changed, but their change count did not\n");
+            std::abort();
+        }
+#endif
+        return true;
+    }
     if (texture_) glDeleteTextures(1, &texture_);
     sceneChanged();
     glGenTextures(1, &texture_);
@@ -174,8 +188,13 @@ bool HeadRenderCore::UploadTexture(CKernel3D& kernel) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     countUpload();
     uploaded_ = now;
-    uploaded_.reduction = actual_head3 ? actual_head3->reducedTexture.get() : nullptr;
-    if (actual_head3 != kernel.head) uploaded_.head = nullptr;
+    uploaded_.reduction = reduction();
+    // Another head's texels went up (the current head's, by pmTexImage2D):
+    // the next upload is made.
+    if (actual_head3 != kernel.head) uploaded_.texture = 0;
+#ifndef NDEBUG
+    uploadedHash_ = texelHash(t);
+#endif
     return true;
 }
 

@@ -42,8 +42,9 @@ public:
     void buildDisplayLists(CKernel3D& kernel, bool gatheredOnly, int stage);
 
     // A new texture name for the head's texture, uploaded through
-    // pmTexImage2D with linear filters; kept when it holds the same texels
-    // of the same head. False without texture or GL.
+    // pmTexImage2D with linear filters; kept when it holds the texels of the
+    // texture's present change count and the current head still has the
+    // reduction that upload left. False without texture or GL.
     bool UploadTexture(CKernel3D& kernel);
 
     // One frame into dst, the view's client pixels; photo: the working
@@ -79,17 +80,19 @@ private:
 
     svc::ViewEdit3D& view_;
     unsigned texture_ = 0;
-    // What the texture name was last filled from: the same texels of the
-    // same head in the same context need no upload (nor a new frame).
+    // What the texture name was last filled from: the same texels in the
+    // same context need no upload (nor a new frame). Counts, not addresses:
+    // a new texture or reduction may lie where the last one lay.
     struct Upload {
         uint64_t context = 0;
-        const head3* head = nullptr;
-        int width = 0, height = 0;
-        uint64_t hash = 0;
-        const TextureImage* reduction = nullptr;  // the head's reduction it left
+        uint64_t texture = 0;    // the texture's change count
+        uint64_t reduction = 0;  // that of the head's reduction it left, 0 none
         bool operator==(const Upload&) const = default;
     };
     Upload uploaded_;
+#ifndef NDEBUG
+    uint64_t uploadedHash_ = 0;  // builds with assertions check the count by it
+#endif
     int listsMode_ = -1;  // the display mode the lists were last made in
     // The whole head's list, lit and textured apart (the kernel makes list
     // 1, put under the list's own name): a stage that goes back to the

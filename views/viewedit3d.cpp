@@ -80,16 +80,14 @@ void CViewEdit3D::InitializeModelForOpenGL(int octree, int gatheredOnly) {
     if (!d || !d->kernel3D) return;
     CWaitCursor wait;
     core_.InitializeModelForOpenGL(*d->kernel3D, octree != 0, gatheredOnly != 0, d->stage);
-    head3* h = d->kernel3D->head;
-    const void* pixels = h && h->texture ? static_cast<const void*>(h->texture->rgb.data()) : nullptr;
-    if (pixels && pixels != uploaded_) UploadTexture();
+    // The core uploads only a texture other than the one it holds.
+    const head3* h = d->kernel3D->head;
+    if (h && h->texture) UploadTexture();
 }
 
 bool CViewEdit3D::UploadTexture() {
     CFaceDoc* d = GetDocument();
-    if (!d || !d->kernel3D || !core_.UploadTexture(*d->kernel3D)) return false;
-    uploaded_ = d->kernel3D->head->texture->rgb.data();
-    return true;
+    return d && d->kernel3D && core_.UploadTexture(*d->kernel3D);
 }
 
 bool CViewEdit3D::MakeWinBmp(CWinBmp& bmp) {

@@ -23,7 +23,7 @@ public:
 
     // The head's octree (the first flag: re-centred), the display mode
     // from the stage and the display lists (the second flag: list 2
-    // alone); a texture the head has gained since is uploaded.
+    // alone); a texture the head has gained or changed since is uploaded.
     void InitializeModelForOpenGL(int octree = 0, int gatheredOnly = 0) override;
     // The head's texture into this view's context; false without one.
     bool UploadTexture();
@@ -168,7 +168,6 @@ protected:
     TexturePainter painter_;
 
     views::HeadRenderCore core_;
-    const void* uploaded_ = nullptr;  // the texture pixels last uploaded
 
     DECLARE_MESSAGE_MAP()
 };

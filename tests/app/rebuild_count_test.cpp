@@ -77,6 +77,16 @@ protected:
         Paint(View3D());
         return Grab(View3D());
     }
+    // The head's texture replaced by a new one that takes over its texel
+    // block, each texel xor'ed with bits: the same address, other texels.
+    static void TextureInTheSameBlock(head3& h, unsigned char bits) {
+        auto next = std::make_unique<TextureImage>();
+        next->width = h.texture->width;
+        next->height = h.texture->height;
+        next->rgb = std::move(h.texture->rgb);
+        for (unsigned char& c : next->rgb) c = static_cast<unsigned char>(c ^ bits);
+        h.texture = std::move(next);
+    }
     // Where rays through the 3D view's client meet the head: the hit points
     // of a grid (a miss as a point far away).
     std::vector<vector3<double>> Hits() {
@@ -106,7 +116,7 @@ TEST_F(RebuildCountTest, EachStepBuildsWhatItChangedOnce) {
         // The fitted, textured head: its octree, normals, lists and texture
         // once, for all the model page asks (its refresh finds them made).
         {"model", [&] { Next(IDD_FEATURES3); }, {1, 1, 1, 1, 2, 1}},
-        {"mirror", [&] { driver.Run([&] { OnMirror('R'); }); }, {1, 1, 1, 0, 1, 0}},
+        {"mirror", [&] { driver.Run([&] { OnMirror('R'); }); }, {1, 1, 1, 0, 1, 1}},
         {"new project",
          [&] {
              driver.Run([&] {
@@ -264,12 +274,28 @@ TEST_F(RebuildCountTest, TheSameTexelsAreNotUploadedAgain) {
         {"texels changed in place",
          [&] {
              for (unsigned char& c : h.texture->rgb) c = static_cast<unsigned char>(255 - c);
+             h.texture->Changed();
          },
          1, 1},
-        {"and back", [&] {
+        {"and back",
+         [&] {
              for (unsigned char& c : h.texture->rgb) c = static_cast<unsigned char>(255 - c);
+             h.texture->Changed();
          },
          1, 1},
+        // A new texture whose texels lie where the last one's lay (as a
+        // project opened after another may get them): uploaded and drawn.
+        {"a new texture in the old one's block", [&] { TextureInTheSameBlock(h, 0x5A); }, 1, 1},
+        {"and back", [&] { TextureInTheSameBlock(h, 0x5A); }, 1, 1},
+        // A copy of the texture as it is: nothing to upload.
+        {"a copy of the same texels", [&] { h.texture = std::make_unique<TextureImage>(*h.texture); }, 0, 0},
+        // Another reduction put where the upload's lay: the upload's made
+        // again.
+        {"a new reduction in the old one's place",
+         [&] {
+             if (h.reducedTexture) *h.reducedTexture = TextureImage();
+         },
+         h.texture->width > 512, h.texture->width > 512},
         // The head's reduction (of a texture over 512) dropped, as a new
         // project drops it: made again.
         {"the reduction gone", [&] { h.reducedTexture.reset(); }, h.texture->width > 512, h.texture->width > 512},
@@ -286,6 +312,43 @@ TEST_F(RebuildCountTest, TheSameTexelsAreNotUploadedAgain) {
         EXPECT_EQ(h.reducedTexture != nullptr, h.texture->width > 512);
     }
     EXPECT_EQ(Grab(View3D()).pixels, before.pixels);
+}
+
+// The model's rebuild (as a project opened, a mirror or a texture made
+// calls it) shows the head's present texture, whatever address its texels
+// have, and leaves the reduction of those texels.
+TEST_F(RebuildCountTest, TheRebuildUploadsEveryNewOrChangedTexture) {
+    ToThePointPage();
+    Next(IDD_FEATURES2);
+    Next(IDD_FEATURES3);
+    ASSERT_EQ(Doc().stage, 2500);
+    head3& h = *Doc().kernel3D->head;
+    ASSERT_TRUE(h.texture);
+    const viewtest::Picture before = Shown3D();
+    struct Case {
+        const char* name;
+        std::function<void()> change;
+    } cases[] = {
+        {"a new texture in the old one's block", [&] { TextureInTheSameBlock(h, 0xFF); }},
+        {"and back", [&] { TextureInTheSameBlock(h, 0xFF); }},
+        {"mirrored", [&] { driver.Run([&] { OnMirror('R'); }); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<unsigned char> was = h.texture->rgb;
+        const long uploads = views::buildCounts().uploads;
+        c.change();
+        ASSERT_NE(h.texture->rgb, was);
+        driver.Run([&] { View3D().InitializeModelForOpenGL(); });
+        const viewtest::Picture shown = Shown3D();
+        EXPECT_EQ(views::buildCounts().uploads - uploads, 1);
+        const std::vector<unsigned char> reduction = h.reducedTexture ? h.reducedTexture->rgb : std::vector<unsigned char>();
+        EXPECT_EQ(shown.pixels, Fresh3D().pixels);
+        EXPECT_EQ(reduction, h.reducedTexture ? h.reducedTexture->rgb : std::vector<unsigned char>());
+        if (std::string(c.name) == "and back") {
+            EXPECT_EQ(shown.pixels, before.pixels);
+        }
+    }
 }
 
 TEST_F(RebuildCountTest, TheOverlaysListIsMadeWhenAFrameDrawsTheHeadAsTheHeadWasWhenGiven) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -367,6 +368,64 @@ TEST_F(ModelPage, PaintSurvivesASliderChange) {
     copy.rgb = painted;
     morph::ModTexture(copy, ageMap, 2);
     EXPECT_EQ(texture(), copy.rgb);
+}
+
+// The 3D view uploads the texture again by its change count: each morph
+// that changes texels moves it, one that leaves them as they were keeps
+// it, and a snapshot written back gives the texels the count they were
+// stored with.
+TEST_F(ModelPage, TheTextureCountMovesWhenAndOnlyWhenTheTexelsChange) {
+    Load();
+    GiveTexture(64, false);
+    ModelPageCore page(false);
+    page.Open(*head, doc(), positions);  // builds the age map
+    TextureImage& t = *head->texture;
+    const double none[3] = {0, 0, 0}, some[3] = {12, -7, 3};
+    const morph::Colour mean = morph::FaceCentreMean(t);
+    HeadSnapshot snapshot;
+    uint64_t stored = 0;
+    std::vector<unsigned char> storedTexels;
+    TextureImage start = t;
+    struct Case {
+        const char* name;
+        std::function<void()> run;
+        bool moves;
+    } cases[] = {
+        {"no shift", [&] { morph::ShiftColours(t, none); }, false},
+        {"a shift", [&] { morph::ShiftColours(t, some); }, true},
+        {"a step of no length", [&] { morph::ModColorStep(t, 4, 4, morph::kAsianColour, mean); }, false},
+        {"a step", [&] { morph::ModColorStep(t, 4, 6, morph::kAsianColour, mean); }, true},
+        {"age 0", [&] { morph::ModTexture(t, ageMap, 0); }, false},
+        {"aged", [&] { morph::ModTexture(t, ageMap, 2); }, true},
+        {"stored",
+         [&] {
+             snapshot.Store(*head);
+             stored = t.changeCount();
+             storedTexels = t.rgb;
+         },
+         false},
+        {"shifted again", [&] { morph::ShiftColours(t, some); }, true},
+        {"written back", [&] { ASSERT_TRUE(snapshot.Load(*head)); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<unsigned char> before = t.rgb;
+        const uint64_t count = t.changeCount();
+        c.run();
+        ASSERT_EQ(head->texture.get(), &t);
+        EXPECT_EQ(t.changeCount() != count, c.moves);
+        EXPECT_EQ(t.rgb != before, c.moves);
+    }
+    EXPECT_EQ(t.changeCount(), stored);
+    EXPECT_EQ(t.rgb, storedTexels);
+    // Painted texels kept into the start copy move its count; none, not.
+    const uint64_t startCount = start.changeCount();
+    morph::KeepPaintedTexels(t, t.rgb, start);
+    EXPECT_EQ(start.changeCount(), startCount);
+    std::vector<unsigned char> produced = t.rgb;
+    produced[3 * 64 * 20 + 30] ^= 1;
+    morph::KeepPaintedTexels(t, produced, start);
+    EXPECT_NE(start.changeCount(), startCount);
 }
 
 // The Asian slider's head equals the test's own composition of the regions

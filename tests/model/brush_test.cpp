@@ -110,12 +110,21 @@ TEST(TexturePainter, GetPixelWrapsOnceAndClamps) {
 
 TEST(TexturePainter, SetPixelBlendsAndOnceWritesOnlyOnce) {
     TextureImage img = makeImage(4, 4, packColor(100, 200, 50));
+    // A copy is the same picture under the same change count, a new
+    // texture another; every write moves the count (the 3D view uploads by
+    // it), a refused one does not.
+    EXPECT_EQ(TextureImage(img).changeCount(), img.changeCount());
+    EXPECT_NE(TextureImage().changeCount(), img.changeCount());
+    const uint64_t count = img.changeCount();
     TexturePainter p(&img);
     p.SetPixel(1, 1, packColor(0, 0, 250), 0.5f, false);
     EXPECT_EQ(texelAt(img, 1, 1), packColor(50, 100, 150));
+    EXPECT_NE(img.changeCount(), count);
     // The painted mask has not been sized: a once write is refused.
+    const uint64_t painted = img.changeCount();
     p.SetPixel(2, 2, 0, 0.0f, true);
     EXPECT_EQ(texelAt(img, 2, 2), packColor(100, 200, 50));
+    EXPECT_EQ(img.changeCount(), painted);
     p.ResetPainted();
     p.SetPixel(2, 2, 0, 0.0f, true);
     p.SetPixel(2, 2, packColor(255, 255, 255), 0.0f, true);

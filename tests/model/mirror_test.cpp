@@ -192,8 +192,11 @@ TEST_F(Mirror, TextureHalfCopyTakesExactlyTheStatedColumnsAndRows) {
         t.rgb.resize(3 * m * m);
         for (int i = 0; i < 3 * m * m; ++i) t.rgb[i] = (unsigned char)(i * 7 + 1);
         const std::vector<unsigned char> before = t.rgb;
+        const uint64_t count = t.changeCount();
         h.BuildMirror();
         ASSERT_EQ(MirrorHead(h, side), 1);
+        // What was made from the texels (the view's upload) is made again.
+        EXPECT_NE(t.changeCount(), count);
         for (int row = 0; row < m; ++row)
             for (int q = 0; q < m; ++q)
                 for (int k = 0; k < 3; ++k) {
