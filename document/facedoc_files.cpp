@@ -287,8 +287,11 @@ void showModelledHead(CFaceDoc& d, svc::MainFrame* frame, bool keep) {
     if (auto* v3 = d.GetViewEdit3D<svc::ViewEdit3D>()) v3->InitializeModelForOpenGL();
     svc::FaceView* views[4];
     fourViews(d, views);
+    // The two-pane layout that follows paints each view where it ends up
+    // (its refit redraws them all): painted now, a view would show a frame
+    // at a size it leaves at once, or in a pane the layout hides.
     for (svc::FaceView* each : views)
-        if (each) each->Redraw();
+        if (each) frame ? each->InvalidateView() : each->Redraw();
     if (frame) {
         frame->OnViews2A();
         if (!keep) frame->OpenModelPage();

@@ -31,6 +31,8 @@ public:
     bool redrawFlag = false;
     // Invalidate with erase and update at once.
     virtual void Redraw() = 0;
+    // Invalidate with erase; the paint comes with the next update.
+    virtual void InvalidateView() { Redraw(); }
 
     // Clear the redraw flag and repaint from the model.
     void RepaintFromModel() {

@@ -301,6 +301,10 @@ void CFaceView::Redraw() {
     if (m_hWnd) RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ERASE);
 }
 
+void CFaceView::InvalidateView() {
+    if (m_hWnd) RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
+}
+
 void CFaceView::DrawRubberSpline() {
     if (selection.size() != 1 || !m_hWnd) return;
     const IndexSelector& item = selection[0];

@@ -169,6 +169,7 @@ public:
     fnd::htraf3<double> OpenGL2htraf() override;
     fnd::htraf3<double> cl2bmp_HTRAF3() override;
     void Redraw() override;
+    void InvalidateView() override;
 
     // Framework.
     void OnDraw(CDC* dc) override;

@@ -130,7 +130,9 @@ TEST_F(RebuildCountTest, EachStepBuildsWhatItChangedOnce) {
              driver.OnNextFileDialog([&](brv::FileDialogSession& s) { return s.Accept(project) ? IDOK : IDCANCEL; });
              driver.Run([&] { Frame().OnFileOpenFAC(); });
          },
-         {1, 1, 1, 1, 3, 1}},
+         // One frame, of the view the two-pane layout shows (none at the
+         // panes the layout before had).
+         {1, 1, 1, 1, 1, 1}},
         {"template load", [&] { driver.Run([&] { Doc().LoadTHEResource(unsigned(Doc().templateId), true); }); },
          {1, 1, 1, 1, 1, 0}},
     };
@@ -349,6 +351,44 @@ TEST_F(RebuildCountTest, TheRebuildUploadsEveryNewOrChangedTexture) {
             EXPECT_EQ(shown.pixels, before.pixels);
         }
     }
+}
+
+// A modelled project opened paints its views where the two-pane layout
+// puts them, not first where the layout before had them: each GL view it
+// shows renders once, one it hides not at all, and the frame shows what a
+// fresh paint of every pane shows.
+TEST_F(RebuildCountTest, AnOpenedProjectIsPaintedWhereItsLayoutPutsIt) {
+    ToThePointPage();
+    Next(IDD_FEATURES2);
+    Next(IDD_FEATURES3);
+    ASSERT_EQ(Doc().stage, 2500);
+    const std::string project = tmp_.path() + "/p.fac";
+    driver.Run([&] {
+        Doc().SaveFACFile(project.c_str(), "b", false);
+        Frame().OnFileNew();
+    });
+    driver.Pump();
+    const long renders = views::buildCounts().renders;
+    driver.OnNextFileDialog([&](brv::FileDialogSession& s) { return s.Accept(project) ? IDOK : IDCANCEL; });
+    driver.Run([&] { Frame().OnFileOpenFAC(); });
+    driver.Pump();
+    ASSERT_EQ(Doc().stage, 2500);
+    long shown = 0;
+    for (CFaceView* v : {static_cast<CFaceView*>(&View3D()), static_cast<CFaceView*>(&Overlay())})
+        shown += v->IsWindowVisible() && ViewsTest::ClientOf(*v).cx > 0 && ViewsTest::ClientOf(*v).cy > 0;
+    EXPECT_EQ(views::buildCounts().renders - renders, shown);
+    const viewtest::Picture opened = GrabFrame();
+    driver.Run([&] {
+        View3D().core().OnDestroy();
+        View3D().core().OnCreate();
+        View3D().InitializeModelForOpenGL();
+        View3D().UploadTexture();
+        Overlay().core().OnDestroy();
+        Overlay().core().OnCreate();
+        Overlay().InitializeModelForOpenGL();
+    });
+    for (CFaceView* v : AllViews()) Paint(*v);
+    EXPECT_EQ(GrabFrame().pixels, opened.pixels);
 }
 
 TEST_F(RebuildCountTest, TheOverlaysListIsMadeWhenAFrameDrawsTheHeadAsTheHeadWasWhenGiven) {
