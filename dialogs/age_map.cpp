@@ -288,11 +288,20 @@ void MeshWarp(int w, int h, const std::function<const CPixel32*(int)>& rowOf, co
     };
     std::vector<Write> found, ordered;
     std::vector<int> startOf(size_t(w) + 1);
+    // Each triangle's writes of the row: where they lie in found and the
+    // source texels they span.
+    struct Block {
+        size_t begin, end;
+        int x0, x1;
+    };
+    std::vector<Block> blocks;
     for (int y = 0; y < h; ++y) {
         found.clear();
+        blocks.clear();
         const CPixel32* source = rowOf(y);
         for (int n : rows[size_t(y)]) {
             const Tri& q = tris[size_t(n)];
+            const size_t begin = found.size();
             int xa = std::max(q.x0, 0), xb = std::min(q.x1, w - 1);
             if (xa > xb) continue;
             // The distance to each side's line changes by a fixed step a
@@ -316,22 +325,40 @@ void MeshWarp(int w, int h, const std::function<const CPixel32*(int)>& rowOf, co
                 if (lo > hi) continue;
                 xa = int(lo), xb = int(hi);
             }
+            // Bary.at(x, y) with the row's terms taken once: the same
+            // products and sums, texel by texel.
+            const Barycentric& B = q.bary;
+            const double dy = y - B.a.y, uy = B.m01 * dy, vy = B.m11 * dy;
+            const double h0 = q.height[0], h1 = q.height[1], h2 = q.height[2];
+            const vector2<double> t0 = q.dst[0], t1 = q.dst[1], t2 = q.dst[2];
             for (int x = xa; x <= xb; ++x) {
-                const vector3<double> b = q.bary.at(x, y);
-                const double d0 = b.x * q.height[0], d1 = b.y * q.height[1], d2 = b.z * q.height[2];
-                const double nearest = std::min({d0, d1, d2});
+                const double dx = x - B.a.x;
+                const double u = B.m00 * dx + uy, v = B.m10 * dx + vy, bw = 1 - u - v;
+                const double nearest = std::min({bw * h0, u * h1, v * h2});
                 if (nearest < -(kBand + kSure)) continue;
                 if (nearest < kSure && !InsidePolygon(x, y, q.src, 3)) continue;
                 int tx, ty;
-                if (!texelOf(b.x * q.dst[0].x + b.y * q.dst[1].x + b.z * q.dst[2].x, w, tx) ||
-                    !texelOf(b.x * q.dst[0].y + b.y * q.dst[1].y + b.z * q.dst[2].y, h, ty))
+                if (!texelOf(bw * t0.x + u * t1.x + v * t2.x, w, tx) || !texelOf(bw * t0.y + u * t1.y + v * t2.y, h, ty))
                     continue;
                 CPixel32 p = source[x];
                 p.SetA(255);
                 found.push_back({x, tx, ty, p});
             }
+            if (found.size() > begin) blocks.push_back({begin, found.size(), found[begin].x, found.back().x});
         }
-        // By texel, the triangles' order kept (a counting sort).
+        // The writes by texel, the triangles' order kept. When the
+        // triangles' texels do not interleave (the rule, but for a band
+        // along a shared side), that is their blocks from left to right.
+        std::sort(blocks.begin(), blocks.end(), [](const Block& a, const Block& b) { return a.x0 < b.x0; });
+        bool apart = true;
+        for (size_t k = 1; k < blocks.size() && apart; ++k) apart = blocks[k - 1].x1 < blocks[k].x0;
+        if (apart) {
+            CPixel32** lines = reinterpret_cast<CPixel32**>(out.GetLineArray());
+            for (const Block& b : blocks)
+                for (size_t k = b.begin; k < b.end; ++k) lines[found[k].ty][found[k].tx] = found[k].p;
+            continue;
+        }
+        // Else a counting sort.
         std::fill(startOf.begin(), startOf.end(), 0);
         for (const Write& f : found) ++startOf[size_t(f.x) + 1];
         for (int x = 0; x < w; ++x) startOf[size_t(x) + 1] += startOf[size_t(x)];
