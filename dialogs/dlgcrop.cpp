@@ -105,7 +105,7 @@ void CDlgCrop::init(CWinBmp* photo, int** results, head3* head) {
 int CDlgCrop::DoModal(CWinBmp* photo, svc::CropSettings* s, head3* head) {
     CDlgCrop page(AfxGetMainWnd(), photo, &s->left, &s->top, &s->right, &s->bottom, &s->quarterTurns,
                   &s->mirrorLeftRight, &s->mirrorTopBottom, head);
-    return page.DoModal() == IDOK ? IDOK : svc::StartPage::kCancel;
+    return page.DoModal() == IDOK ? int(IDOK) : int(svc::StartPage::kCancel);
 }
 
 int CDlgCrop::DoModal() {

@@ -15,12 +15,6 @@ const featurepoint2* markNamed(const head2& marks, const char* name) {
     return nullptr;
 }
 
-bool photoLineNamed(const head2& marks, const char* name) {
-    for (int i = marks.photoLines.first(); i != -1; i = marks.photoLines.nextOf(i))
-        if (std::string(marks.photoLines[i].name()) == name) return true;
-    return false;
-}
-
 // The surface place of a feature point: a triangle and barycentric
 // coordinates on it (a vertex point sits on a corner of its first triangle).
 bool surfacePlace(const featurepoint3& p, Index<triangle>* t, vector3<double>* bary) {
